@@ -1,0 +1,49 @@
+// The process-wide options kept in section "Options" of the settings file.
+// One object holds them; whoever needs them is handed a reference, and a
+// download worker reads them afresh at the start of every request.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kestrix {
+
+class IniFile;
+
+struct TGlobalOptions {
+  std::string DownLoadFolder;  // always ends in "/"
+  std::string DefaultDoc = "index.html";
+  bool ToTray = false;
+  int ThreadCount = 1;
+  int TimeOut = 300;  // seconds without any event before a request is given up
+  bool RetryFlag = false;
+  bool GlobalOfflineFlag = true;
+  bool DirectFlag = true;
+  bool ProxyFlag = false;
+  std::string ProxyHost;
+  std::string ProxyPort = "8080";
+  std::string ProxyUser;
+  std::string ProxyPswd;  // plain in memory, scrambled in the file
+  bool ProxyCach = false;
+  int Agent = 0;
+  std::string MSIEVer = "5.5";
+  std::string NNAVVer = "7.0";
+  std::string OperaVer = "7.11";
+  std::string AnyBrowser;
+};
+
+// Reads every key of section "Options"; absent keys and non-numeric integers
+// take their defaults, a blank DownLoadFolder takes `defaultDownloadFolder`.
+TGlobalOptions ReadOptions(const IniFile& ini, const std::string& defaultDownloadFolder);
+
+// Writes every key in the fixed order; ProxyPswd is written scrambled.
+void WriteOptions(IniFile& ini, const TGlobalOptions& options);
+
+std::string ScramblePassword(const std::string& plain);
+std::string UnscramblePassword(const std::string& scrambled);
+
+// The user-agent text for the `Agent` choice; nullopt for a value outside
+// 0..4, which leaves the client's agent as it was.
+std::optional<std::string> AgentText(const TGlobalOptions& options);
+
+}  // namespace kestrix

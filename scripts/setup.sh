@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package Kestrix needs to build, test and benchmark,
+# then configures and builds it. Safe to run again: packages already present
+# are not touched and the build is incremental.
+#
+#   KESTRIX_BUILD_DIR   build folder (default: build/ in the checkout)
+#   KESTRIX_CMAKE_ARGS  extra arguments for cmake's configure step
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nginx httrack wget curl time python3 xvfb xauth
+  clang libclang-rt-14-dev clang-format
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "setup: installing ${missing[*]}"
+  $sudo apt-get update -q
+  # The nginx package would start a system-wide server on port 80; tests start their own.
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+  $sudo chmod +x /usr/sbin/policy-rc.d
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  $sudo rm -f /usr/sbin/policy-rc.d
+fi
+
+build=${KESTRIX_BUILD_DIR:-$root/build}
+# shellcheck disable=SC2086
+cmake -S "$root" -B "$build" -G Ninja ${KESTRIX_CMAKE_ARGS:-}
+cmake --build "$build"
