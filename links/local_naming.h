@@ -1,0 +1,41 @@
+// Where a downloaded document is stored: its local folder below the download
+// folder and a file name unique among those already given out. Whatever the
+// URL holds, the result never lies outside DownLoadFolder + project + "/".
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrix {
+
+class UsedNames;
+
+// The longest file name component written; longer ones are shortened,
+// keeping their extension.
+inline constexpr std::size_t kMaxNameComponent = 255;
+
+// The local folder, ending in "/": DownLoadFolder + project + "/", followed by
+// the host and the URL's directory when `replicate` is set. Segments that
+// could climb out ("." and "..", also percent-encoded) are replaced by "!".
+std::string LocalDir(std::string_view url, std::string_view downloadFolder,
+                     std::string_view projectName, bool replicate);
+
+// A file name for `url` in `folder`, unique in `used` (compared on the final
+// name without regard to ASCII case) and added to it. `storedMask` wraps the
+// name ("*.html"); `defaultDoc` names documents whose URL ends in "/".
+std::string MakeLocalFileName(std::string_view url, std::string_view folder,
+                              std::string_view storedMask, UsedNames& used, bool addHtm,
+                              std::string_view defaultDoc);
+
+// The path of a target file relative to a page's folder, with "../" steps and
+// "/" separators, as written into the saved page.
+std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view projectName,
+                              std::string_view targetFolder, std::string_view fileName);
+
+// True when `path` lies inside DownLoadFolder + project + "/" and climbs out
+// through no "." or ".." component.
+bool IsInsideProject(std::string_view path, std::string_view downloadFolder,
+                     std::string_view projectName);
+
+}  // namespace kestrix
