@@ -8,6 +8,7 @@
 
 namespace kestrix {
 
+class IniDocument;
 class IniFile;
 
 struct TGlobalOptions {
@@ -33,13 +34,24 @@ struct TGlobalOptions {
 };
 
 // Reads every key of section "Options"; absent keys and non-numeric integers
-// take their defaults, a blank DownLoadFolder takes `defaultDownloadFolder`.
+// take their defaults, a blank DownLoadFolder takes `defaultDownloadFolder`,
+// and DownLoadFolder always ends in "/". The caller hands GlobalOfflineFlag
+// on to its OfflineState.
+TGlobalOptions ReadOptions(const IniDocument& doc, const std::string& defaultDownloadFolder);
 TGlobalOptions ReadOptions(const IniFile& ini, const std::string& defaultDownloadFolder);
 
-// Writes every key in the fixed order; ProxyPswd is written scrambled.
-void WriteOptions(IniFile& ini, const TGlobalOptions& options);
+// Writes every key in the fixed order; ProxyPswd is written scrambled. The
+// file form is one atomic replace and reports whether it succeeded.
+bool WriteOptions(IniDocument& doc, const TGlobalOptions& options);
+bool WriteOptions(IniFile& ini, const TGlobalOptions& options);
 
+// Each byte is taken as one 16-bit character (Latin-1) and stored as four
+// upper-case hexadecimal digits.
 std::string ScramblePassword(const std::string& plain);
+// Reads groups of four hexadecimal digits; digits after the last full group
+// are ignored, and decoding stops at the first group that is not
+// hexadecimal, keeping what came before it. A character outside 8 bits
+// becomes "?".
 std::string UnscramblePassword(const std::string& scrambled);
 
 // The user-agent text for the `Agent` choice; nullopt for a value outside

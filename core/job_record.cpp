@@ -1,6 +1,7 @@
 #include "core/job_record.h"
 
-#include <charconv>
+#include "core/ini_document.h"
+
 #include <string_view>
 #include <type_traits>
 
@@ -52,15 +53,6 @@ void VisitFieldsInTextOrder(TJobRecord& r, Visitor&& visit) {
   visit(r.checkLinkToUrl);
 }
 
-// Decimal conversion as the stored form needs it: an optional sign and
-// digits filling the whole field, within 32 bits.
-bool ParseInt32(std::string_view text, int32_t& value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
 }  // namespace
 
 void InitJobRecord(TJobRecord& record) {
@@ -101,14 +93,14 @@ void ParseJobRecordText(const std::string& text, const std::string& projectName,
     if constexpr (std::is_same_v<Field, std::string>) {
       field.assign(taken);
     } else {
-      int32_t value = 0;
-      if (!ParseInt32(taken, value)) {
+      const std::optional<int> value = ParseDecimalInt(taken);
+      if (!value) {
         failed = true;
       } else if constexpr (std::is_same_v<Field, bool>) {
         // A stored boolean is one byte: only the low byte of the number counts.
-        field = (static_cast<uint32_t>(value) & 0xFFu) != 0;
+        field = (static_cast<uint32_t>(*value) & 0xFFu) != 0;
       } else {
-        field = value;
+        field = *value;
       }
     }
   });

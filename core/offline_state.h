@@ -10,7 +10,7 @@
 namespace kestrix {
 
 class OfflineState {
-public:
+ public:
   using Listener = std::function<void(bool offline)>;
 
   void SetGlobalOffline(bool offline) {
@@ -22,7 +22,7 @@ public:
   // Listeners live as long as this object; owners of pages register once.
   void Listen(Listener listener) { listeners_.push_back(std::move(listener)); }
 
-private:
+ private:
   bool offline_ = false;
   std::vector<Listener> listeners_;
 };
