@@ -1,0 +1,142 @@
+// The download control: a table of workers over one queue, handing each idle
+// worker the next entry, and the user's download commands (start, stop,
+// continue, continue the aborted entries, reload, clear). Everything runs on
+// the thread of the Qt event loop; workers are asynchronous clients whose
+// completions come back here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+class EngineObserver;
+class ScriptResolver;
+class THTMLParser;
+class TJobList;
+class TDeferred;
+class TJobThread;
+class UrlList;
+struct TEngineState;
+struct TGlobalOptions;
+
+// Slots 0..10; only 0..ThreadCount-1 are ever filled.
+inline constexpr int kWorkerSlots = 11;
+inline constexpr uint8_t kSlotEmpty = 0;
+inline constexpr uint8_t kSlotIdle = 1;
+inline constexpr uint8_t kSlotBusy = 2;
+
+// Makes the resolver that runs link scripts. Called at most once, the first
+// time a page of a job with checkLoadScript is analysed; front ends without
+// a browser pass an empty function and script links stay unresolved.
+using ScriptResolverFactory = std::function<std::unique_ptr<ScriptResolver>()>;
+
+// Everything the engine works with, owned by the front end and outliving the
+// control.
+struct TEngineContext {
+  TGlobalOptions& Options;  // read afresh at every request start
+  TJobList& Store;
+  TEngineState& State;  // queue, used names, counters
+  THTMLParser& Parser;  // the one parser, used by one page analysis at a time
+  EngineObserver& Observer;
+  ScriptResolverFactory MakeScriptResolver;
+};
+
+class TDownloadControl {
+ public:
+  explicit TDownloadControl(TEngineContext context);
+  // Aborts and frees every worker; no completion is reported afterwards.
+  ~TDownloadControl();
+  TDownloadControl(const TDownloadControl&) = delete;
+  TDownloadControl& operator=(const TDownloadControl&) = delete;
+
+  // The project whose history is written when the queue finishes or the
+  // download is stopped; the front end sets it when it loads a project.
+  void SetRunningProject(const std::string& project) { runningProject_ = project; }
+  const std::string& RunningProject() const { return runningProject_; }
+
+  // Empties the queue and the used names, loads the project's history file
+  // and makes the project the running one. Refused (false) while running.
+  bool OpenProject(const std::string& project);
+
+  // Starts job `jobNumber` (1-based) of `project`. Without `download` nothing
+  // is queued (a preview). `body` makes the start a POST of that body; `url`
+  // replaces the job's URL. False when the job does not exist.
+  bool StartJob(const std::string& project, int jobNumber, bool download = true,
+                const std::optional<std::string>& body = std::nullopt,
+                const std::optional<std::string>& url = std::nullopt);
+  // Every job of the project in turn. False when the project has no jobs.
+  bool StartAllJobs(const std::string& project);
+
+  void StopDownload();
+  // Re-walks the queue from grid row `selectedRow` (entries start at row 1).
+  void ContinueDownload(int selectedRow);
+  void ContinueAborted();
+  void ReloadEntry(int index);
+  // Deletes the project's folder (history included) and empties the queue.
+  // Refused (false) while a download runs.
+  bool ClearProjectData(const std::string& project);
+
+  void Dispatch();
+  void DispatchOne(int index);
+  void ShowQueueStatus();
+
+  // Body bytes received since the last call; the front end's one-second
+  // timer turns them into a transfer rate.
+  int64_t TakeBytesReceived();
+
+  bool DownloadRunning() const { return downloadRunning_; }
+  bool StopRequested() const { return stopRequested_; }
+  bool QueueFinished() const;
+  uint8_t WorkerState(int slot) const { return slotStates_.at(static_cast<size_t>(slot)); }
+  int BusyWorkers() const;
+  TJobThread* Worker(int slot) const { return workers_.at(static_cast<size_t>(slot)).get(); }
+  const TEngineContext& Context() const { return context_; }
+  UrlList& Queue() const;
+
+  // Called by the workers.
+  void SetWorkerState(int slot, uint8_t state);
+  void EntryDone();
+  void SetStopRequested(bool value) { stopRequested_ = value; }
+  // Settles the run after a worker's completion: when no worker is busy any
+  // more and nothing can be handed out, the download has ended.
+  void WorkerSettled();
+
+  // Page analysis must never run inside another page's analysis: the script
+  // resolver waits in a nested event loop, during which other workers finish.
+  bool AnalysisRunning() const { return analysisDepth_ > 0; }
+  void BeginAnalysis() { ++analysisDepth_; }
+  void EndAnalysis();
+  // Completions that arrived during an analysis run once it has ended.
+  void DeferCompletion(std::function<void()> completion);
+  ScriptResolver& Resolver();
+
+ private:
+  void CreateWorker(int slot);
+  void CreateMissingWorkers();
+  void FinishQueue();
+  void EndIncompleteRun();
+  void SaveRunningHistory();
+  void SetRunning(bool running);
+  void RunDeferred();
+
+  TEngineContext context_;
+  std::array<std::unique_ptr<TJobThread>, kWorkerSlots> workers_;
+  std::array<uint8_t, kWorkerSlots> slotStates_{};
+  bool downloadRunning_ = false;
+  bool reportedRunning_ = false;
+  bool stopRequested_ = false;
+  int analysisDepth_ = 0;
+  std::vector<std::function<void()>> deferred_;
+  bool deferredPosted_ = false;
+  std::unique_ptr<ScriptResolver> resolver_;
+  std::string runningProject_;
+  std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
+};
+
+}  // namespace kestrix
