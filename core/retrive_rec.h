@@ -1,0 +1,72 @@
+// The queue entry, which is also the link record that link extraction builds
+// for every link it finds on a page.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/job_record.h"
+
+namespace kestrix {
+
+// The job settings an entry carries. Every entry of a job would otherwise hold
+// its own copy of every pattern string, so the settings are shared between
+// entries and copied only when one of them is changed. The two fields that
+// belong to the entry itself, its URL and its remaining depth, are kept here
+// and not in the shared record.
+class TEntryJob {
+ public:
+  TEntryJob() = default;
+  // Shares nothing with `record`: takes a copy of it, URL and depth included.
+  explicit TEntryJob(const TJobRecord& record) { *this = record; }
+  TEntryJob& operator=(const TJobRecord& record);
+
+  std::string editUrl;    // this entry's own URL
+  int32_t editDepth = 1;  // the depth still allowed below this entry
+
+  // Every other setting of the job. The shared record's own editUrl is empty
+  // and its editDepth is the job's: read the entry's from the members above.
+  const TJobRecord& Settings() const;
+  const TJobRecord* operator->() const { return &Settings(); }
+  // A record of its own for this entry, to be changed without touching the
+  // entries it shared its settings with.
+  TJobRecord& MutableSettings();
+
+  // The whole record as a plain value, with this entry's URL and depth.
+  TJobRecord Record() const;
+  bool SharesSettingsWith(const TEntryJob& other) const {
+    return settings_ != nullptr && settings_ == other.settings_;
+  }
+
+ private:
+  std::shared_ptr<TJobRecord> settings_;  // null: the default record
+};
+
+struct TRetriveRec {
+  uint8_t RequestMethod = 1;   // 1 GET, 2 POST with PostData as body
+  uint8_t RemoteFlag = 0;      // 1 when the entry lies on another server than the job's start
+  uint8_t LocalScopeFlag = 1;  // cleared once exploration has left the starting server
+  uint8_t IsHtml = 0;
+  int32_t LinkKind = 0;  // tag kind the link came from, 0 for a starting URL
+  std::string LinkedText;
+  std::string PostData;
+  std::string StartUrl;       // start of the exploration zone the limits are measured against
+  std::string LocalFolder;    // ends in "/"
+  std::string LocalFileName;  // empty until known
+  double LastModified = 0;    // days since 1899-12-30, 0 when unknown
+  int32_t ContentSize = 0;    // -1 when the reply gave no length
+  int32_t ReceivedSize = 0;
+  int32_t JobNumber = 0;  // 1-based within the project
+  TEntryJob Job;
+  int32_t WorkerIndex = 0;
+  int32_t Depth = 0;  // link hops from the starting page
+  int32_t ParentIndex = -1;
+  int32_t ErrorCode = 0;  // socket error of the last fetch; 10053 also marks an abort
+  uint8_t ReloadPending = 0;
+};
+
+// Sets every field but Job to its initial value.
+void InitRetriveRec(TRetriveRec& entry);
+
+}  // namespace kestrix

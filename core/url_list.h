@@ -1,0 +1,86 @@
+// The queue: every URL a project has admitted for download, in the order it
+// was admitted, each with the entry that says how to fetch it and what came
+// of it. Positions never change while an entry lives, because workers, the
+// queue grid, parent links and the history file all refer to them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/retrive_rec.h"
+#include "core/used_names.h"
+
+namespace kestrix {
+
+class UrlList {
+ public:
+  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+
+  // Index of the item whose URL equals `url` without regard to ASCII letter
+  // case, or -1.
+  int32_t Find(std::string_view url) const;
+
+  // Appends `url` with a copy of `entry`; the caller has made sure with Find
+  // that the URL is absent (history loading trusts its file instead: a second
+  // item with the same URL is kept but Find keeps answering the first).
+  int32_t Append(std::string_view url, const TRetriveRec& entry);
+
+  TRetriveRec& Entry(int32_t index) { return *items_[static_cast<size_t>(index)].entry; }
+  const TRetriveRec& Entry(int32_t index) const {
+    return *items_[static_cast<size_t>(index)].entry;
+  }
+
+  // The item's URL. It is the entry's URL when appended; it stays the same
+  // when a worker follows a relocation and changes the entry's URL.
+  const std::string& Url(int32_t index) const { return items_[static_cast<size_t>(index)].url; }
+  // Gives the item another URL (a page that declares a base); the entry is
+  // left as it is.
+  void Rename(int32_t index, std::string_view url);
+
+  void Clear();
+
+ private:
+  struct Item {
+    std::string url;
+    std::unique_ptr<TRetriveRec> entry;
+  };
+
+  static uint64_t FoldedHash(std::string_view url);
+  void Insert(int32_t index, uint64_t hash);
+  void Erase(int32_t index);
+  void Grow();
+
+  std::vector<Item> items_;
+  // Open addressing over item indices, -1 for a free slot: four bytes a slot
+  // instead of a node per URL.
+  std::vector<int32_t> slots_;
+};
+
+// What the download engine keeps beside its workers: the queue, the local
+// names given out, and the counters. One object per download (and one per
+// exploration test window), handed to whoever needs it.
+struct TEngineState {
+  UrlList Queue;
+  UsedNames Names;
+  int32_t NextIndex = 0;       // next entry to hand to a worker
+  int32_t ProcessedCount = 0;  // entries whose fetch has finished
+  int32_t BytesReceived = 0;   // since the transfer-rate timer last read it
+
+  // Empties the queue and the used names; the counters are the caller's.
+  void ClearQueue() {
+    Queue.Clear();
+    Names.Clear();
+  }
+};
+
+// Appends the entry for a job's starting URL `url` unless the queue holds it
+// already; `localFolder` is where its file goes. Returns its index, or -1 when
+// nothing was appended.
+int32_t AppendStartUrl(UrlList& queue, const TJobRecord& job, int32_t jobNumber,
+                       const std::string& url, const std::string& localFolder,
+                       const std::string* postData = nullptr);
+
+}  // namespace kestrix
