@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "core/file_util.h"
+
 namespace kestrix {
 
 namespace {
@@ -63,6 +65,10 @@ std::string FolderOf(const std::string& path) {
 
 bool ReplaceAtomically(const std::string& path, std::string_view text) {
   const std::string target = ReplaceTarget(path);
+  // The first write creates the file, and the folder of a per-user settings
+  // file with it.
+  const std::string folder = FolderOf(target);
+  if (!DirectoryExists(folder) && !ForceDirectories(folder)) return false;
   std::string temp = target + ".XXXXXX";
   FileDescriptor fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
@@ -78,8 +84,8 @@ bool ReplaceAtomically(const std::string& path, std::string_view text) {
   }
   // Make the rename itself durable; a failure here loses nothing already
   // written, so it does not fail the call.
-  FileDescriptor folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) fsync(folder.get());
+  FileDescriptor folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folderFd.get() >= 0) fsync(folderFd.get());
   return true;
 }
 

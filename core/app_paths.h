@@ -1,0 +1,39 @@
+// Where the program keeps its settings and, by default, its downloads. The
+// functions take the environment and the program's path as parameters so
+// that each rule can be checked without touching the real ones.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kestrix {
+
+// Looks up an environment variable; nullopt when it is not set.
+using EnvLookup = std::function<std::optional<std::string>(const std::string& name)>;
+
+// The process environment.
+std::optional<std::string> ProcessEnv(const std::string& name);
+
+// The running program's full path, from /proc/self/exe.
+std::string ExecutablePath();
+
+// The settings file: $KESTRIX_SETTINGS when set and not empty; else beside
+// the program, named after it with ".ini" (kestrix gives kestrix.ini) when
+// that folder is writable; else $XDG_CONFIG_HOME/kestrix/kestrix.ini, with
+// ~/.config for an unset XDG_CONFIG_HOME. `folderWritable` answers for a
+// folder; the default asks the file system. The file's folder is created on
+// the first write.
+std::string SettingsFilePath(const std::string& executablePath, const EnvLookup& env,
+                             const std::function<bool(const std::string&)>& folderWritable = {});
+
+// The default download folder, ending in "/": $XDG_DOWNLOAD_DIR when set,
+// else ~/Downloads/ when the home folder exists, else the temporary folder
+// ($TMPDIR or /tmp). The temporary folder comes last because it is commonly
+// emptied at boot.
+std::string DefaultDownloadFolder(const EnvLookup& env);
+
+// The temporary folder, ending in "/".
+std::string TempFolder(const EnvLookup& env);
+
+}  // namespace kestrix
