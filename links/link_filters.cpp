@@ -5,25 +5,12 @@
 #include "core/retrive_rec.h"
 #include "links/file_mask.h"
 #include "links/html_items.h"
+#include "links/text_fold.h"
 #include "links/url_paths.h"
 
 namespace kestrix {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
 
 // Entries of a list; single entries are not trimmed, and a final ";" does
 // not make an empty last entry.

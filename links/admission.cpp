@@ -1,0 +1,219 @@
+#include "links/admission.h"
+
+#include "links/html_items.h"
+#include "links/link_extraction.h"
+#include "links/link_filters.h"
+#include "links/local_naming.h"
+#include "links/text_fold.h"
+#include "links/url_paths.h"
+
+namespace kestrix {
+
+namespace {
+
+constexpr const char* kReasons[kReasonCount] = {
+    "Unsupported protocol",
+    "Embedded object, iFrame retrieval was disabled",
+    "Images from local server retrieval was disabled",
+    "Depth value exceed",
+    "Crossing from remote host to an remote host unsupport",
+    "Retrieval from remote (external) location was disabled",
+    "Host name or path outside the boundaries set in starting Url",
+    "Excluded by filter",
+    "Images from remote location retrieval was disabled",
+    "Html pages from remote location retrieval was disabled",
+    "Style sheets retrieval was disabled",
+    "Script source retrieval was disabled",
+    "\"JavaScript\" link exploration was disabled",
+    "Unsuccessful script resolving",
+};
+
+bool IsAnchor(int32_t kind) {
+  return kind == kKindA || kind == kKindArea;
+}
+bool IsAnchorOrFtp(int32_t kind) {
+  return IsAnchor(kind) || kind == kKindFtp;
+}
+
+// Kinds whose saved file gets ".htm" when the job asks for it.
+bool TakesHtmExtension(int32_t kind) {
+  return kind == kKindA || kind == kKindIFrame || kind == kKindArea || kind == kKindScript;
+}
+
+// The remote "server name and path" limit: the URL must lie below the
+// directory where exploration of that server started.
+bool InsideRemotePath(const TRetriveRec& candidate) {
+  return ContainsNoCase(candidate.Job.editUrl, GetUrlDir(candidate.StartUrl));
+}
+
+// Queued without filters and without spending depth: the parts a page needs.
+bool QueuedDirectly(int32_t kind, const TJobRecord& job) {
+  switch (kind) {
+    case kKindFrame:
+    case kKindMeta:
+      return true;
+    case kKindLink:
+      return job.checkLoadStyle;
+    case kKindEmbed:
+    case kKindIFrame:
+      return job.checkLoadEmbed;
+    case kKindScript:
+      return job.checkLoadScript;
+    default:
+      return false;
+  }
+}
+
+void QueueDirectly(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+  const TJobRecord& job = candidate.Job.Settings();
+  const std::string& url = candidate.Job.editUrl;
+  candidate.LocalFolder = LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate);
+  if (candidate.Job.editDepth <= 0) return;
+  UrlList& queue = target.State.Queue;
+  const int32_t found = queue.Find(url);
+  if (found >= 0) {
+    candidate.LocalFileName = queue.Entry(found).LocalFileName;
+    return;
+  }
+  candidate.ParentIndex = page.PageIndex;
+  const bool addHtm =
+      job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(candidate.LinkKind);
+  candidate.LocalFileName = MakeLocalFileName(url, candidate.LocalFolder, "", target.State.Names,
+                                              addHtm, target.DefaultDoc);
+  queue.Append(url, candidate);
+}
+
+}  // namespace
+
+const char* ReasonText(int reason) {
+  return reason >= 0 && reason < kReasonCount ? kReasons[reason] : "";
+}
+
+void QueueLink(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+  const int32_t kind = candidate.LinkKind;
+  const std::string& url = candidate.Job.editUrl;
+  const TFilterOutcome filters =
+      CheckFilters(url, candidate.LinkedText, kind, candidate, target.DefaultDoc);
+  if (!filters.Passed) return;
+  const TJobRecord& job = candidate.Job.Settings();
+  candidate.LocalFolder = LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate);
+  if (IsAnchor(kind)) --candidate.Job.editDepth;
+
+  UrlList& queue = target.State.Queue;
+  const int32_t found = queue.Find(url);
+  if (found >= 0) {
+    // Also when the budget is spent: the link can still point at the copy.
+    if (candidate.Job.editDepth > 0 || job.checkLocalize) {
+      candidate.LocalFileName = queue.Entry(found).LocalFileName;
+    }
+    return;
+  }
+  if (candidate.Job.editDepth <= 0) return;
+  if (IsAnchor(kind)) ++candidate.Depth;
+  candidate.ParentIndex = page.PageIndex;
+  const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);
+  candidate.LocalFileName = MakeLocalFileName(url, candidate.LocalFolder, filters.StoredMask,
+                                              target.State.Names, addHtm, target.DefaultDoc);
+  queue.Append(url, candidate);
+}
+
+void AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+  const TJobRecord& job = candidate.Job.Settings();
+  const int32_t kind = candidate.LinkKind;
+  if (QueuedDirectly(kind, job)) {
+    QueueDirectly(candidate, page, target);
+    return;
+  }
+  if (candidate.LocalScopeFlag == 0) {
+    if (!job.checkOtherServers) return;
+    const bool limited = job.radioRmtThisPath || job.radioRmtThisServer;
+    if (kind == kKindImg) {
+      if (job.checkRmtLoadImg) QueueLink(candidate, page, target);
+    } else if (limited && IsAnchorOrFtp(kind)) {
+      if (!job.radioRmtThisPath || InsideRemotePath(candidate)) QueueLink(candidate, page, target);
+    }
+    return;
+  }
+  if (page.Page.RemoteFlag != 0) return;
+  if (kind == kKindImg) {
+    if ((job.radioThisPath || job.radioThisServer) && job.checkLoadImg) {
+      QueueLink(candidate, page, target);
+    }
+  } else if (IsAnchor(kind)) {
+    if (job.radioThisPath) {
+      if (ContainsNoCase(candidate.Job.editUrl, page.StartDir)) QueueLink(candidate, page, target);
+    } else if (job.radioThisServer) {
+      QueueLink(candidate, page, target);
+    }
+  }
+}
+
+TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
+                     std::string_view startDir, std::string_view defaultDoc) {
+  TVerdict verdict;
+  const TJobRecord& job = candidate.Job.Settings();
+  const int32_t kind = candidate.LinkKind;
+  const std::string& url = candidate.Job.editUrl;
+  const auto reason = [&verdict](int r) {
+    verdict.Reason = r;
+    return verdict;
+  };
+  const auto filtersFail = [&]() {
+    TFilterOutcome f = CheckFilters(url, candidate.LinkedText, kind, candidate, defaultDoc);
+    verdict.StoredMask = std::move(f.StoredMask);
+    verdict.FilterMessage = std::move(f.FilterMessage);
+    return !f.Passed;
+  };
+
+  if (!IsSupportedProtocol(url)) {
+    if (!HasScriptParam(tag)) return reason(0);
+    return reason(job.checkLoadScript ? 13 : 12);
+  }
+  if (LinkValue(tag).empty() && tag.FindParam("onclick") != nullptr) {
+    if (!job.checkLoadScript) return reason(12);
+    if (!scriptResolved) return reason(13);
+  }
+  if (candidate.RemoteFlag == 1 && candidate.LocalScopeFlag == 0 && IsAnchorOrFtp(kind)) {
+    return reason(4);
+  }
+  if (kind == kKindScript) return reason(job.checkLoadScript ? kAdmitted : 11);
+  if (kind == kKindLink) return reason(job.checkLoadStyle ? kAdmitted : 10);
+  if (kind == kKindIFrame || kind == kKindEmbed) return reason(job.checkLoadEmbed ? kAdmitted : 1);
+
+  const bool remoteLimited = job.radioRmtThisPath || job.radioRmtThisServer;
+  const bool depthSpent = candidate.Job.editDepth - 1 < 1;
+  if (candidate.LocalScopeFlag == 0) {
+    if (!job.checkOtherServers) return reason(5);
+    if (kind == kKindImg) {
+      if (!job.checkRmtLoadImg) return reason(8);
+      if (filtersFail()) return reason(7);
+    } else if (IsAnchorOrFtp(kind)) {
+      if (!remoteLimited) return reason(5);
+      if (depthSpent) return reason(3);
+    }
+    return reason(kAdmitted);
+  }
+  if (candidate.RemoteFlag == 0) {
+    if (kind == kKindImg) {
+      if (!job.checkLoadImg) return reason(2);
+      if (filtersFail()) return reason(7);
+    } else if (IsAnchorOrFtp(kind)) {
+      if (depthSpent) return reason(3);
+      if (job.radioThisPath && !ContainsNoCase(url, startDir)) return reason(6);
+      if (filtersFail()) return reason(7);
+    }
+    return reason(kAdmitted);
+  }
+  if (!job.checkOtherServers) return reason(5);
+  if (kind == kKindImg) {
+    if (!job.checkRmtLoadImg) return reason(8);
+    if (filtersFail()) return reason(7);
+  }
+  if (!IsAnchorOrFtp(kind)) return reason(kAdmitted);
+  if (!remoteLimited) return reason(9);
+  if (job.radioRmtThisPath && !InsideRemotePath(candidate)) return reason(6);
+  if (filtersFail()) return reason(7);
+  return reason(kAdmitted);
+}
+
+}  // namespace kestrix

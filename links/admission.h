@@ -1,0 +1,57 @@
+// Whether a link found on a page enters the queue: the downloader's queueing
+// rules, which drop links silently, and the verdict with a reason that the
+// exploration test shows for each link.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/retrive_rec.h"
+#include "core/url_list.h"
+
+namespace kestrix {
+
+class THTMLTag;
+
+// Where admitted links go and what naming needs: one queue with its used
+// names, the download folder (ending in "/") and the default document name.
+struct TAnalysisTarget {
+  TEngineState& State;
+  std::string DownLoadFolder;
+  std::string DefaultDoc;
+};
+
+// The page whose links are being admitted.
+struct TPageRef {
+  const TRetriveRec& Page;  // its entry; its RemoteFlag picks the local rules
+  int32_t PageIndex = -1;   // its queue index, the parent of what it queues
+  std::string StartDir;     // directory of its StartUrl: the "this path" limit
+};
+
+// Reason indices of LinkVerdict; -1 means admitted.
+inline constexpr int kReasonCount = 14;
+inline constexpr int kAdmitted = -1;
+// The reason text for 0..13, as the exploration test shows it.
+const char* ReasonText(int reason);
+
+// Applies the downloader's queueing rules to `candidate` (its Job.editUrl is
+// the link's absolute URL): queues it, or gives it the local name of the
+// entry already queued under its URL, or drops it. May throw TMaskError.
+void AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target);
+
+// Filters, names and queues a candidate that the rules let through.
+void QueueLink(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target);
+
+struct TVerdict {
+  int Reason = kAdmitted;
+  std::string StoredMask;
+  std::string FilterMessage;
+};
+
+// The verdict the exploration test shows for a candidate built from `tag`.
+// May throw TMaskError.
+TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
+                     std::string_view startDir, std::string_view defaultDoc);
+
+}  // namespace kestrix

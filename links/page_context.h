@@ -1,0 +1,26 @@
+// What link analysis knows about the page it is working on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+struct TRetriveRec;
+
+struct TPageContext {
+  const TRetriveRec& Page;          // the entry whose file was just saved
+  int32_t PageIndex = -1;           // its queue index
+  std::vector<std::string>& Lines;  // the saved page, edited in place
+  std::string PageProto;            // protocol of the page's URL
+  std::string PageHost;             // host, with ":" and the port when the URL names one
+  std::string PageDir;              // directory of the page's path, ending in "/"
+  std::string StartDir;             // the page's StartUrl up to its last "/"
+};
+
+// The context of `page` before any BASE tag changes it.
+TPageContext MakePageContext(const TRetriveRec& page, int32_t pageIndex,
+                             std::vector<std::string>& lines);
+
+}  // namespace kestrix
