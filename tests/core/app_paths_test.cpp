@@ -1,0 +1,63 @@
+#include "core/app_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "tests/core/scratch_folder.h"
+
+namespace kestrix {
+namespace {
+
+EnvLookup FakeEnv(std::map<std::string, std::string> values) {
+  return [values = std::move(values)](const std::string& name) -> std::optional<std::string> {
+    const auto found = values.find(name);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+  };
+}
+
+const auto kWritable = [](const std::string&) { return true; };
+const auto kReadOnly = [](const std::string&) { return false; };
+
+TEST(SettingsFilePath, BesideTheProgramWithItsOwnBaseName) {
+  const auto env = FakeEnv({{"HOME", "/home/u"}});
+  EXPECT_EQ(SettingsFilePath("/opt/kestrix/bin/kestrix", env, kWritable),
+            "/opt/kestrix/bin/kestrix.ini");
+  // Dots in folder names stay; only the program's extension goes.
+  EXPECT_EQ(SettingsFilePath("/opt/v1.2/tools.d/kestrix", env, kWritable),
+            "/opt/v1.2/tools.d/kestrix.ini");
+  EXPECT_EQ(SettingsFilePath("/opt/v1.2/kestrix-gui.bin", env, kWritable),
+            "/opt/v1.2/kestrix-gui.ini");
+}
+
+TEST(SettingsFilePath, FallsBackToTheConfigFolderWhenTheProgramsFolderIsReadOnly) {
+  EXPECT_EQ(SettingsFilePath("/usr/bin/kestrix", FakeEnv({{"XDG_CONFIG_HOME", "/cfg"}}), kReadOnly),
+            "/cfg/kestrix/kestrix.ini");
+  testing::ScratchFolder home;
+  EXPECT_EQ(SettingsFilePath("/usr/bin/kestrix", FakeEnv({{"HOME", home.Path()}}), kReadOnly),
+            home.Path() + ".config/kestrix/kestrix.ini");
+}
+
+TEST(SettingsFilePath, TheEnvironmentOverridesBoth) {
+  const auto env = FakeEnv({{"KESTRIX_SETTINGS", "/tmp/t.ini"}, {"XDG_CONFIG_HOME", "/cfg"}});
+  EXPECT_EQ(SettingsFilePath("/usr/bin/kestrix", env, kReadOnly), "/tmp/t.ini");
+  EXPECT_EQ(SettingsFilePath("/opt/kestrix", env, kWritable), "/tmp/t.ini");
+  // Set but empty counts as unset.
+  EXPECT_EQ(SettingsFilePath("/opt/kestrix", FakeEnv({{"KESTRIX_SETTINGS", ""}}), kWritable),
+            "/opt/kestrix.ini");
+}
+
+TEST(DefaultDownloadFolder, DownloadDirThenHomeThenTemp) {
+  testing::ScratchFolder home;
+  EXPECT_EQ(
+      DefaultDownloadFolder(FakeEnv({{"XDG_DOWNLOAD_DIR", "/data/dl"}, {"HOME", home.Path()}})),
+      "/data/dl/");
+  EXPECT_EQ(DefaultDownloadFolder(FakeEnv({{"HOME", home.Path()}})), home.Path() + "Downloads/");
+  EXPECT_EQ(DefaultDownloadFolder(FakeEnv({{"HOME", home / "gone"}, {"TMPDIR", "/scratch"}})),
+            "/scratch/");
+  EXPECT_EQ(TempFolder(FakeEnv({})), "/tmp/");
+}
+
+}  // namespace
+}  // namespace kestrix

@@ -1,0 +1,136 @@
+#include "core/file_util.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/core/scratch_folder.h"
+
+namespace kestrix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchFolder;
+using testing::WriteFile;
+
+TEST(AddBackslash, AppendsOneSlash) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"", ""},
+      {"/", "/"},
+      {"c", "c/"},
+      {"C:", "C:/"},
+      {"a/b", "a/b/"},
+      {"a/b/", "a/b/"},
+      {"/srv/x.y", "/srv/x.y/"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AddBackslash(c.in), c.out) << "'" << c.in << "'";
+}
+
+TEST(ForceDirectories, CreatesEveryMissingParent) {
+  ScratchFolder dir;
+  EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));
+  EXPECT_TRUE(DirectoryExists(dir / "a/b/c"));
+  EXPECT_TRUE(ForceDirectories(dir / "a/b/c/"));
+  WriteFile(dir / "file", "x");
+  EXPECT_FALSE(ForceDirectories(dir / "file/sub"));
+  EXPECT_FALSE(DirectoryExists(dir / "file"));
+  EXPECT_FALSE(ForceDirectories(""));
+}
+
+TEST(DeleteDirectory, MissingFolderIsFalse) {
+  ScratchFolder dir;
+  EXPECT_FALSE(DeleteDirectory(dir / "missing", true));
+  EXPECT_FALSE(DeleteDirectory(dir / "missing", false));
+}
+
+TEST(DeleteDirectory, RemovesTheTreeAndTheFolderWhenAsked) {
+  ScratchFolder dir;
+  ForceDirectories(dir / "site/a/b");
+  WriteFile(dir / "site/index.html", "x");
+  WriteFile(dir / "site/a/b/page.html", "x");
+  EXPECT_TRUE(DeleteDirectory(dir / "site", true));
+  EXPECT_FALSE(fs::exists(dir / "site"));
+}
+
+TEST(DeleteDirectory, WithoutDeletingItselfEmptiesButKeepsFolders) {
+  ScratchFolder dir;
+  ForceDirectories(dir / "site/a");
+  WriteFile(dir / "site/a/page.html", "x");
+  WriteFile(dir / "site/top.html", "x");
+  EXPECT_TRUE(DeleteDirectory(dir / "site/", false));
+  EXPECT_TRUE(fs::is_directory(dir / "site/a"));
+  EXPECT_TRUE(fs::is_empty(dir / "site/a"));
+  EXPECT_FALSE(fs::exists(dir / "site/top.html"));
+}
+
+TEST(DeleteDirectory, DotEntriesStayAndKeepTheirFolder) {
+  ScratchFolder dir;
+  ForceDirectories(dir / "site/.git");
+  WriteFile(dir / "site/.hidden", "x");
+  WriteFile(dir / "site/page.html", "x");
+  EXPECT_FALSE(DeleteDirectory(dir / "site", true));
+  EXPECT_TRUE(fs::exists(dir / "site/.hidden"));
+  EXPECT_TRUE(fs::exists(dir / "site/.git"));
+  EXPECT_FALSE(fs::exists(dir / "site/page.html"));
+  EXPECT_TRUE(DeleteDirectory(dir / "site", false));
+}
+
+TEST(DeleteDirectory, PlantedLinksGoButWhatTheyPointToStays) {
+  ScratchFolder dir;
+  ForceDirectories(dir / "outside/deep");
+  WriteFile(dir / "outside/deep/precious.txt", "keep");
+  WriteFile(dir / "outside/file.txt", "keep");
+  ForceDirectories(dir / "site/sub");
+  fs::create_directory_symlink(dir / "outside", dir / "site/dirlink");
+  fs::create_directory_symlink(dir / "outside/deep", dir / "site/sub/deeplink");
+  fs::create_symlink(dir / "outside/file.txt", dir / "site/filelink");
+  fs::create_symlink(dir / "nowhere", dir / "site/dangling");
+  EXPECT_TRUE(DeleteDirectory(dir / "site", true));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "site")));
+  EXPECT_EQ(testing::ReadFile(dir / "outside/deep/precious.txt"), "keep");
+  EXPECT_EQ(testing::ReadFile(dir / "outside/file.txt"), "keep");
+}
+
+// Builds a tree with read-only files and folders without write or read
+// permission, then deletes it. Run as root, the kernel would ignore those
+// permissions, so the work is done by a child that has given up root.
+TEST(DeleteDirectory, EntriesWithoutPermissionAreGivenItFirst) {
+  ScratchFolder dir;
+  const std::string site = dir / "site";
+  ForceDirectories(site + "/locked/inner");
+  WriteFile(site + "/readonly.html", "x");
+  WriteFile(site + "/locked/inner/file.html", "x");
+  WriteFile(site + "/locked/file.html", "x");
+  chmod((site + "/readonly.html").c_str(), 0444);
+  chmod((site + "/locked/inner").c_str(), 0500);  // no write: its file cannot be unlinked
+  chmod((site + "/locked").c_str(), 0300);        // no read: cannot be listed
+
+  const bool root = geteuid() == 0;
+  const uid_t nobody = 65534;
+  if (root) {
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+      ASSERT_EQ(lchown(entry.path().c_str(), nobody, nobody), 0);
+    }
+    ASSERT_EQ(chown(dir.Path().c_str(), nobody, nobody), 0);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (root && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(3);
+    _exit(DeleteDirectory(site, true) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(fs::exists(site));
+}
+
+}  // namespace
+}  // namespace kestrix

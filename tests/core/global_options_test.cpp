@@ -1,0 +1,177 @@
+#include "core/global_options.h"
+
+#include <gtest/gtest.h>
+
+#include "core/ini_file.h"
+#include "tests/core/scratch_folder.h"
+
+namespace kestrix {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchFolder;
+using testing::WriteFile;
+
+const std::string kDefaultFolder = "/home/user/Downloads/";
+
+TEST(GlobalOptions, NoFileGivesEveryDefault) {
+  ScratchFolder dir;
+  const TGlobalOptions o = ReadOptions(IniFile(dir / "none.ini"), kDefaultFolder);
+  TGlobalOptions expected;
+  expected.DownLoadFolder = kDefaultFolder;
+  EXPECT_EQ(o.DownLoadFolder, kDefaultFolder);
+  EXPECT_EQ(o.DefaultDoc, "index.html");
+  EXPECT_FALSE(o.ToTray);
+  EXPECT_EQ(o.ThreadCount, 1);
+  EXPECT_EQ(o.TimeOut, 300);
+  EXPECT_FALSE(o.RetryFlag);
+  EXPECT_TRUE(o.GlobalOfflineFlag);
+  EXPECT_TRUE(o.DirectFlag);
+  EXPECT_FALSE(o.ProxyFlag);
+  EXPECT_EQ(o.ProxyHost, "");
+  EXPECT_EQ(o.ProxyPort, "8080");
+  EXPECT_EQ(o.ProxyUser, "");
+  EXPECT_EQ(o.ProxyPswd, "");
+  EXPECT_FALSE(o.ProxyCach);
+  EXPECT_EQ(o.Agent, 0);
+  EXPECT_EQ(o.MSIEVer, "5.5");
+  EXPECT_EQ(o.NNAVVer, "7.0");
+  EXPECT_EQ(o.OperaVer, "7.11");
+  EXPECT_EQ(o.AnyBrowser, "");
+}
+
+TEST(GlobalOptions, BlankFolderAndNonNumericIntegersTakeTheirDefaults) {
+  const IniDocument doc = IniDocument::Parse(
+      "[Options]\nDownLoadFolder=   \nThreadCount=many\nTimeOut=\nAgent=2x\nToTray=on\n");
+  const TGlobalOptions o = ReadOptions(doc, kDefaultFolder);
+  EXPECT_EQ(o.DownLoadFolder, kDefaultFolder);
+  EXPECT_EQ(o.ThreadCount, 1);
+  EXPECT_EQ(o.TimeOut, 300);
+  EXPECT_EQ(o.Agent, 0);
+  EXPECT_FALSE(o.ToTray);
+}
+
+TEST(GlobalOptions, StoredFolderAlwaysEndsInASlash) {
+  const IniDocument doc = IniDocument::Parse("[Options]\nDownLoadFolder=/srv/sites\n");
+  EXPECT_EQ(ReadOptions(doc, kDefaultFolder).DownLoadFolder, "/srv/sites/");
+}
+
+TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
+  ScratchFolder dir;
+  IniFile ini(dir / "k.ini");
+  WriteFile(ini.Path(), "[MainWnd]\nLeft=10\n");
+  TGlobalOptions o;
+  o.DownLoadFolder = "/srv/sites/";
+  o.DefaultDoc = "default.htm";
+  o.ToTray = true;
+  o.ThreadCount = 10;
+  o.TimeOut = 60;
+  o.RetryFlag = true;
+  o.GlobalOfflineFlag = false;
+  o.DirectFlag = false;
+  o.ProxyFlag = true;
+  o.ProxyHost = "proxy.local";
+  o.ProxyPort = "3128";
+  o.ProxyUser = "me";
+  o.ProxyPswd = "s3cret=!";
+  o.ProxyCach = true;
+  o.Agent = 3;
+  o.MSIEVer = "6.0";
+  o.NNAVVer = "4.7";
+  o.OperaVer = "9";
+  o.AnyBrowser = "Robot/1.0 (x=y)";
+  ASSERT_TRUE(WriteOptions(ini, o));
+  TGlobalOptions back = ReadOptions(ini, kDefaultFolder);
+  EXPECT_EQ(back.DownLoadFolder, o.DownLoadFolder);
+  EXPECT_EQ(back.DefaultDoc, o.DefaultDoc);
+  EXPECT_EQ(back.ToTray, o.ToTray);
+  EXPECT_EQ(back.ThreadCount, o.ThreadCount);
+  EXPECT_EQ(back.TimeOut, o.TimeOut);
+  EXPECT_EQ(back.RetryFlag, o.RetryFlag);
+  EXPECT_EQ(back.GlobalOfflineFlag, o.GlobalOfflineFlag);
+  EXPECT_EQ(back.DirectFlag, o.DirectFlag);
+  EXPECT_EQ(back.ProxyFlag, o.ProxyFlag);
+  EXPECT_EQ(back.ProxyHost, o.ProxyHost);
+  EXPECT_EQ(back.ProxyPort, o.ProxyPort);
+  EXPECT_EQ(back.ProxyUser, o.ProxyUser);
+  EXPECT_EQ(back.ProxyPswd, o.ProxyPswd);
+  EXPECT_EQ(back.ProxyCach, o.ProxyCach);
+  EXPECT_EQ(back.Agent, o.Agent);
+  EXPECT_EQ(back.MSIEVer, o.MSIEVer);
+  EXPECT_EQ(back.NNAVVer, o.NNAVVer);
+  EXPECT_EQ(back.OperaVer, o.OperaVer);
+  EXPECT_EQ(back.AnyBrowser, o.AnyBrowser);
+
+  const std::string text = ReadFile(ini.Path());
+  EXPECT_EQ(text.rfind("[MainWnd]\nLeft=10\n", 0), 0u) << text;
+  const char* keys[] = {
+      "DownLoadFolder", "DefaultDoc",        "ToTray",     "ThreadCount", "TimeOut",
+      "RetryFlag",      "GlobalOfflineFlag", "DirectFlag", "ProxyFlag",   "ProxyHost",
+      "ProxyPort",      "ProxyUser",         "ProxyPswd",  "ProxyCach",   "Agent",
+      "MSIEVer",        "NNAVVer",           "OperaVer",   "AnyBrowser"};
+  size_t at = 0;
+  for (const char* key : keys) {
+    const size_t found = text.find(std::string("\n") + key + "=", at);
+    ASSERT_NE(found, std::string::npos) << key << " missing or out of order";
+    at = found + 1;
+  }
+  EXPECT_NE(text.find("\nToTray=1\n"), std::string::npos);
+  EXPECT_EQ(text.find("s3cret"), std::string::npos) << "password stored in clear";
+}
+
+TEST(PasswordScrambling, KnownValuesAndFourHexDigitsPerCharacter) {
+  // 'a' = 97: 97 div 3 = 32, 97 mod 3 = 1 -> 321 = 0x0141; 0x0141 xor 0x5C3A = 0x5D7B.
+  EXPECT_EQ(ScramblePassword("a"), "5D7B");
+  // Second character: 0x0141 xor (2 * 0x5C3A = 0xB874) = 0xB935.
+  EXPECT_EQ(ScramblePassword("aa"), "5D7BB935");
+  EXPECT_EQ(ScramblePassword(""), "");
+  EXPECT_EQ(UnscramblePassword(""), "");
+  const std::string scrambled = ScramblePassword("proxy pass");
+  EXPECT_EQ(scrambled.size(), 40u);
+  EXPECT_EQ(scrambled.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+}
+
+TEST(PasswordScrambling, EveryByteRoundTrips) {
+  std::string all;
+  for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+  EXPECT_EQ(UnscramblePassword(ScramblePassword(all)), all);
+  // Positions past 65536 / 0x5C3A wrap within 16 bits and still round-trip.
+  const std::string longer(300, '\xE9');
+  EXPECT_EQ(UnscramblePassword(ScramblePassword(longer)), longer);
+}
+
+TEST(PasswordScrambling, UnscrambleStopsAtBadTextAndIgnoresLeftoverDigits) {
+  EXPECT_EQ(UnscramblePassword("5d7bb935"), "aa");  // lower-case digits read too
+  EXPECT_EQ(UnscramblePassword("5D7BB9"), "a");
+  EXPECT_EQ(UnscramblePassword("5D7BXXXX5D7B"), "a");
+  EXPECT_EQ(UnscramblePassword("plain"), "");
+  // A group that decodes beyond 8 bits becomes "?".
+  EXPECT_EQ(UnscramblePassword(ScramblePassword("a").replace(0, 4, "A3C5")), "?");
+}
+
+TEST(AgentText, EachChoiceAndAnOutOfRangeValue) {
+  TGlobalOptions o;
+  o.MSIEVer = "6.0";
+  o.NNAVVer = "4.7";
+  o.OperaVer = "7.11";
+  o.AnyBrowser = "Custom/1";
+  const struct {
+    int agent;
+    std::optional<std::string> text;
+  } cases[] = {
+      {0, ""},
+      {1, "MSIE 6.0; Update a Windows 95"},
+      {2, "Mozilla/4.7 [en] (Win95; I)"},
+      {3, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11  [en]"},
+      {4, "Custom/1"},
+      {7, std::nullopt},
+      {-1, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    o.Agent = c.agent;
+    EXPECT_EQ(AgentText(o), c.text) << "Agent " << c.agent;
+  }
+}
+
+}  // namespace
+}  // namespace kestrix
