@@ -1,0 +1,321 @@
+#include "http/http_client.h"
+
+#include <strings.h>
+
+#include "http/socket_errors.h"
+#include "http/url_split.h"
+
+namespace kestrix {
+namespace {
+
+constexpr const char* kReasonResolve = "can't resolve hostname to IP address";
+constexpr const char* kReasonBadHost =
+    "invalid host name (empty, or holding blanks or control "
+    "characters)";
+
+std::string ErrorReason(int code) {
+  return WSocketErrorText(code) + " (Error #" + std::to_string(code) + ")";
+}
+
+}  // namespace
+
+THttpCli::THttpCli() {
+  socket_.OnDnsLookupDone = [this](TCustomWSocket&, std::uint16_t e) { SocketDnsLookupDone(e); };
+  socket_.OnSessionConnected = [this](TCustomWSocket&, std::uint16_t e) {
+    SocketSessionConnected(e);
+  };
+  socket_.OnSessionClosed = [this](TCustomWSocket&, std::uint16_t e) { SocketSessionClosed(e); };
+  socket_.OnDataAvailable = [this](TCustomWSocket&, std::uint16_t) { SocketDataAvailable(); };
+  socket_.OnDataSent = [this](TCustomWSocket&, std::uint16_t) { SocketDataSent(); };
+}
+
+THttpCli::~THttpCli() {
+  // The socket is destroyed silently; drop its events before our members go.
+  socket_.OnDnsLookupDone = nullptr;
+  socket_.OnSessionConnected = nullptr;
+  socket_.OnSessionClosed = nullptr;
+  socket_.OnDataAvailable = nullptr;
+  socket_.OnDataSent = nullptr;
+}
+
+void THttpCli::GetAsync() {
+  DoRequestAsync(httpGET);
+}
+
+void THttpCli::PostAsync() {
+  DoRequestAsync(httpPOST);
+}
+
+void THttpCli::SetState(THttpState state) {
+  if (state == state_) return;
+  state_ = state;
+  if (OnStateChange) OnStateChange(*this);
+  if (state_ == httpReady) {
+    THttpRequest rq = requestType_;
+    auto error = static_cast<std::uint16_t>(requestDoneError_);
+    deferred_.Post([this, rq, error] {
+      if (OnRequestDone) OnRequestDone(*this, rq, error);
+    });
+  }
+}
+
+void THttpCli::PostSetReady() {
+  std::uint64_t serial = serial_;
+  deferred_.Post([this, serial] {
+    if (serial == serial_) SetState(httpReady);
+  });
+}
+
+void THttpCli::DoRequestAsync(THttpRequest rq) {
+  if (state_ != httpReady) throw EHttpException("HTTP component is busy", httperrBusy);
+  if (rq == httpPOST && !SendStream) {
+    throw EHttpException("HTTP component has nothing to post", httperrNoData);
+  }
+  ++serial_;
+  receivedHeader_.clear();
+  requestType_ = rq;
+  requestDoneError_ = 0;
+  relocating_ = false;
+  SetState(httpNotConnected);
+  docName_.clear();
+  statusCode_ = 0;
+  reasonPhrase_.clear();  // never show the reason of an earlier reply
+  receivedCount_ = sentCount_ = 0;
+  headerLineCount_ = bodyLineCount_ = 0;
+  receivedHeld_ = 0;
+  contentLength_ = -1;
+  contentType_.clear();
+  allowedToSend_ = false;
+  locationSeen_ = false;
+  refusedLocation_.clear();
+  target_.Location = URL;
+
+  TUrlParts url = SplitUrl(URL);
+  target_.TargetHost = url.Host;
+  requestHost_ = url.Host;
+  if (!url.User.empty()) {
+    Username = url.User;
+    urlCredUser_ = url.User;
+    urlCredHost_ = url.Host;
+  }
+  if (!url.Pass.empty()) Password = url.Pass;
+  if (Proxy.empty()) {
+    target_.RequestPath = url.Path;
+    target_.HostName = url.Host;
+    target_.Port = url.Port.empty() ? "80" : url.Port;
+  } else {
+    target_.RequestPath = (url.Proto.empty() ? "http" : url.Proto) + "://" + url.Host +
+                          (url.Port.empty() ? "" : ":" + url.Port) + url.Path;
+    TUrlParts proxy = SplitUrl(Proxy);
+    target_.HostName = proxy.Host;
+    target_.Port = proxy.Port.empty() ? ProxyPort : proxy.Port;
+  }
+  if (target_.RequestPath.empty()) target_.RequestPath = "/";
+
+  std::string source = url.Path;
+  if (source.empty() || source == "/") {
+    docName_ = "document.htm";
+  } else {
+    if (source.back() == '/') source.pop_back();
+    std::size_t slash = LastPosOf("/", source);  // 1-based, 0 when absent
+    docName_ = source.substr(slash, 255);
+  }
+  DnsLookup();
+}
+
+void THttpCli::FailRequest(int error, const std::string& reason) {
+  requestDoneError_ = error;
+  statusCode_ = 404;
+  reasonPhrase_ = reason;
+  NormalSessionClosed();
+}
+
+void THttpCli::DnsLookup() {
+  dnsResult_.clear();
+  SetState(httpDnsLookup);
+  // Nothing from a page may reach the "Host:" header or the name service
+  // with line breaks or blanks in it; an empty name would leave the client
+  // stuck, so both fail the request like a name that does not resolve.
+  if (target_.HostName.empty() || !IsSafeHostName(target_.HostName) ||
+      !IsSafeHostName(target_.TargetHost)) {
+    return FailRequest(WSAHOST_NOT_FOUND, kReasonBadHost);
+  }
+  socket_.DnsLookup(target_.HostName);
+}
+
+void THttpCli::SocketDnsLookupDone(int error) {
+  if (state_ != httpDnsLookup) return;  // aborted, or an answer for an older request
+  if (error) return FailRequest(error, kReasonResolve);
+  dnsResult_ = socket_.DnsResult();
+  SetState(httpDnsLookupDone);
+  try {
+    socket_.SetAddr(dnsResult_);
+    socket_.SetPort(target_.Port);
+    socket_.SetProto("tcp");
+    socket_.Connect();
+  } catch (const std::exception&) {
+    // A bad port in a URL is no socket failure, but must not read as success.
+    if (socket_.LastError == 0) socket_.LastError = WSAEINVAL;
+    int code = socket_.LastError;
+    std::uint64_t serial = serial_;
+    socket_.Close();
+    if (serial == serial_ && state_ == httpDnsLookupDone) {
+      FailRequest(code, "can't connect: " + ErrorReason(code));
+    }
+  }
+}
+
+void THttpCli::SocketSessionConnected(int error) {
+  if (error) return FailRequest(error, ErrorReason(error));
+  connected_ = true;
+  SetState(httpConnected);
+  if (OnSessionConnected) OnSessionConnected(*this);
+  lineHandler_ = TLineHandler::Header;
+  SetState(httpWaitingHeader);
+  static const char* const kMethods[] = {"", "GET", "POST", "HEAD"};
+  try {
+    SendRequest(kMethods[requestType_], "1.0");
+    if (requestType_ == httpPOST) {
+      if (OnSendBegin) OnSendBegin(*this);
+      allowedToSend_ = true;
+      SendNextPiece();
+    }
+  } catch (const std::exception&) {
+    // The close that follows finishes the request.
+    CloseConnection();
+  }
+}
+
+bool THttpCli::AuthorizationAllowed() const {
+  if (Username.empty()) return false;
+  // Credentials taken from a URL belong to that URL's host; those set by the
+  // owner to the host the request was started for. A relocation to another
+  // host never carries them along.
+  const std::string& host =
+      !urlCredUser_.empty() && Username == urlCredUser_ ? urlCredHost_ : requestHost_;
+  return strcasecmp(host.c_str(), target_.TargetHost.c_str()) == 0;
+}
+
+void THttpCli::SendRequest(const char* method, const char* version) {
+  requestText_.clear();
+  if (OnRequestHeaderBegin) OnRequestHeaderBegin(*this);
+  SendCommand(std::string(method) + " " + EncodeRequestTarget(target_.RequestPath) + " HTTP/" +
+              version);
+  bool post = requestType_ == httpPOST;
+  if (!Sender.empty()) SendCommand("From: " + Sender);
+  if (!Accept.empty()) SendCommand("Accept: " + Accept);
+  if (!Reference.empty()) SendCommand("Referer: " + Reference);
+  if (post && !ContentTypePost.empty()) SendCommand("Content-Type: " + ContentTypePost);
+  if (!Agent.empty()) SendCommand("User-Agent: " + Agent);
+  SendCommand("Host: " + target_.TargetHost);
+  if (NoCache) SendCommand("Pragma: no-cache");
+  if (post) SendCommand("Content-Length: " + std::to_string(SendStream->Size()));
+  if (ModifiedSince != 0) {
+    SendCommand("If-Modified-Since: " + FormatHttpDate(ModifiedSince) + " GMT");
+  }
+  if (AuthorizationAllowed()) {
+    SendCommand("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
+  }
+  if (!Proxy.empty() && !ProxyUsername.empty()) {
+    SendCommand("Proxy-Authorization: Basic " + EncodeBase64(ProxyUsername + ":" + ProxyPassword));
+  }
+  if (!Cookie.empty()) SendCommand("Cookie: " + Cookie);
+  if (!ContentRangeBegin.empty() || !ContentRangeEnd.empty()) {
+    SendCommand("Range: bytes=" + ContentRangeBegin + "-" + ContentRangeEnd);
+    ContentRangeBegin.clear();
+    ContentRangeEnd.clear();
+  }
+  acceptRanges_.clear();
+  if (OnRequestHeaderEnd) OnRequestHeaderEnd(*this);
+  SendCommand("");
+  std::string text;
+  text.swap(requestText_);
+  socket_.Send(text.data(), static_cast<int>(text.size()));
+}
+
+void THttpCli::SendCommand(const std::string& cmd) {
+  std::string line = cmd;
+  if (OnCommand) OnCommand(*this, line);
+  requestText_ += line;
+  requestText_ += "\r\n";
+}
+
+void THttpCli::SocketDataSent() {
+  if (allowedToSend_) SendNextPiece();
+}
+
+void THttpCli::SendNextPiece() {
+  if (!allowedToSend_ || !SendStream) return;
+  std::size_t count = SendStream->Read(sendBuffer_, sizeof sendBuffer_);
+  if (count == 0) {
+    allowedToSend_ = false;
+    if (OnSendEnd) OnSendEnd(*this);
+    return;
+  }
+  sentCount_ += static_cast<std::int64_t>(count);
+  if (OnSendData) OnSendData(*this, sendBuffer_, static_cast<int>(count));
+  socket_.Send(sendBuffer_, static_cast<int>(count));
+}
+
+void THttpCli::CloseConnection() {
+  socket_.Close();
+  connected_ = false;
+}
+
+void THttpCli::SocketSessionClosed(int) {
+  if (relocating_) {
+    LocationSessionClosed();
+  } else {
+    NormalSessionClosed();
+  }
+}
+
+void THttpCli::NormalSessionClosed() {
+  connected_ = false;
+  if (bodyLineCount_ > 0 && OnDocEnd) OnDocEnd(*this);
+  PostSetReady();
+}
+
+void THttpCli::LocationSessionClosed() {
+  connected_ = false;
+  locationSeen_ = false;
+  relocating_ = false;
+  if (OnLocationChange) OnLocationChange(*this);
+  std::uint64_t serial = serial_;
+  deferred_.Post([this, serial] {
+    // An Abort in between has already finished the request.
+    if (serial != serial_ || state_ != httpWaitingHeader) return;
+    try {
+      DnsLookup();
+    } catch (const std::exception&) {
+      FailRequest(WSAHOST_NOT_FOUND, kReasonResolve);
+    }
+  });
+}
+
+void THttpCli::Abort() {
+  if (state_ == httpReady) {
+    if (socket_.State() != wsClosed) socket_.Close();
+    return;
+  }
+  bool resolving = state_ == httpDnsLookup;
+  SetState(httpAborting);
+  if (resolving) {
+    try {
+      socket_.CancelDnsLookup();
+    } catch (const std::exception&) {
+    }
+  }
+  statusCode_ = 404;
+  reasonPhrase_ = "Connection aborted on request";
+  requestDoneError_ = 3;
+  relocating_ = false;
+  if (resolving) {
+    NormalSessionClosed();
+  } else {
+    CloseConnection();
+  }
+  SetState(httpReady);
+}
+
+}  // namespace kestrix

@@ -1,0 +1,175 @@
+// The asynchronous HTTP/1.0 client. One instance performs one request at a
+// time over one connection that the server closes at the end of the reply;
+// it resolves, connects, writes the request, parses the reply header, follows
+// relocations itself and hands the body over piece by piece. Everything is
+// reported through events fired from the owning thread's event loop.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/deferred.h"
+#include "http/http_helpers.h"
+#include "http/relocation.h"
+#include "http/streams.h"
+#include "http/wsocket.h"
+
+namespace kestrix {
+
+enum THttpState : std::uint8_t {
+  httpReady,
+  httpNotConnected,
+  httpConnected,
+  httpDnsLookup,
+  httpDnsLookupDone,
+  httpWaitingHeader,
+  httpWaitingBody,
+  httpAborting
+};
+
+enum THttpRequest : std::uint8_t { httpAbort, httpGET, httpPOST, httpHEAD };
+
+class THttpCli {
+ public:
+  using TNotifyEvent = std::function<void(THttpCli& sender)>;
+  using TDataEvent = std::function<void(THttpCli& sender, const char* buffer, int length)>;
+
+  THttpCli();
+  virtual ~THttpCli();
+  THttpCli(const THttpCli&) = delete;
+  THttpCli& operator=(const THttpCli&) = delete;
+
+  // Settings for the next request.
+  std::string URL;
+  std::string Proxy;  // host[:port]; empty = direct connection
+  std::string ProxyPort = "80";
+  std::string Sender;
+  std::string Agent = "Mozilla/3.0 (compatible)";
+  std::string Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+  std::string Reference;
+  std::string Username, Password;  // replaced by credentials found in URL
+  std::string ProxyUsername, ProxyPassword;
+  bool NoCache = false;
+  double ModifiedSince = 0;  // days since 1899-12-30, taken as GMT; 0 = none
+  std::string Cookie;
+  std::string ContentTypePost = "application/x-www-form-urlencoded";
+  // Cleared once written; overwritten by a "content-range" reply header.
+  std::string ContentRangeBegin, ContentRangeEnd;
+  TOutStream* ReceiveStream = nullptr;  // borrowed; every body piece goes here too
+  TInStream* SendStream = nullptr;      // borrowed; the POST body
+  bool MultiThreaded() const { return socket_.MultiThreaded; }
+  void SetMultiThreaded(bool value) { socket_.MultiThreaded = value; }
+
+  TNotifyEvent OnTrace;  // declared for completeness; never fired
+  TNotifyEvent OnSessionConnected, OnHeaderData, OnHeaderBegin, OnHeaderEnd;
+  std::function<void(THttpCli& sender, std::string& cmd)> OnCommand;
+  TNotifyEvent OnRequestHeaderBegin, OnRequestHeaderEnd, OnDocBegin;
+  TDataEvent OnDocData;
+  TNotifyEvent OnDocEnd, OnSendBegin;
+  TDataEvent OnSendData;
+  TNotifyEvent OnSendEnd, OnStateChange;
+  // Always delivered through the event loop, after State became httpReady.
+  std::function<void(THttpCli& sender, THttpRequest rqType, std::uint16_t error)> OnRequestDone;
+  TNotifyEvent OnLocationChange;
+  std::function<void(THttpCli& sender, const std::string& data, bool& accept)> OnCookie;
+
+  // Raise EHttpException when busy or, for a POST, without SendStream.
+  void GetAsync();
+  void PostAsync();
+  void Abort();
+
+  // What the reply and the client's progress left behind.
+  THttpState State() const { return state_; }
+  THttpRequest RequestType() const { return requestType_; }
+  int RequestDoneError() const { return requestDoneError_; }
+  int StatusCode() const { return statusCode_; }
+  const std::string& ReasonPhrase() const { return reasonPhrase_; }
+  std::int64_t ContentLength() const { return contentLength_; }
+  const std::string& ContentType() const { return contentType_; }
+  const std::string& AcceptRanges() const { return acceptRanges_; }
+  const std::vector<std::string>& ReceivedHeader() const { return receivedHeader_; }
+  const std::vector<std::string>& AuthenticateHeaders() const { return authenticateHeaders_; }
+  const std::string& Location() const { return target_.Location; }
+  const std::string& DocName() const { return docName_; }
+  std::int64_t ReceivedCount() const { return receivedCount_; }
+  std::int64_t SentCount() const { return sentCount_; }
+  bool Connected() const { return connected_; }
+  const std::string& HostName() const { return target_.HostName; }
+  const std::string& Port() const { return target_.Port; }
+  const std::string& TargetHost() const { return target_.TargetHost; }
+  const std::string& RequestPath() const { return target_.RequestPath; }
+  // The socket's last error code, which tells a reset from a clean close.
+  int SocketLastError() const { return socket_.LastError; }
+  TWSocket& CtrlSocket() { return socket_; }
+
+ protected:
+  // Appends one request line (after OnCommand) to the request being built.
+  virtual void SendCommand(const std::string& cmd);
+  virtual void DnsLookup();
+  virtual void CloseConnection();
+  virtual void LocationSessionClosed();
+
+ private:
+  enum class TLineHandler : std::uint8_t { None, Header, Body };
+
+  void DoRequestAsync(THttpRequest rq);
+  void SetState(THttpState state);
+  void PostSetReady();
+  void FailRequest(int error, const std::string& reason);
+  void SendRequest(const char* method, const char* version);
+  bool AuthorizationAllowed() const;
+  void SendNextPiece();
+  void SocketDnsLookupDone(int error);
+  void SocketSessionConnected(int error);
+  void SocketSessionClosed(int error);
+  void SocketDataAvailable();
+  void SocketDataSent();
+  void NormalSessionClosed();
+  void HandleLine(const std::string& line);
+  void HeaderLine(const std::string& line);
+  void HeaderField(const std::string& line);
+  void EndOfHeader();
+  void BodyPiece(const char* data, std::size_t size);
+
+  TWSocket socket_;
+  TDeferred deferred_;
+  THttpState state_ = httpReady;
+  THttpRequest requestType_ = httpAbort;
+  int requestDoneError_ = 0;
+  int statusCode_ = 0;
+  std::string reasonPhrase_;
+  std::int64_t contentLength_ = -1;
+  std::string contentType_;
+  std::string acceptRanges_;
+  std::vector<std::string> receivedHeader_;
+  std::vector<std::string> authenticateHeaders_;
+  TRequestTarget target_;
+  std::string docName_;
+  std::int64_t receivedCount_ = 0;
+  std::int64_t sentCount_ = 0;
+  bool connected_ = false;
+  std::string dnsResult_;
+  std::uint64_t serial_ = 0;  // counts requests, so stale notifications are dropped
+
+  // Credentials are sent only to the host they were meant for.
+  std::string requestHost_;  // the host of URL at the start of the request
+  std::string urlCredUser_, urlCredHost_;
+
+  char sendBuffer_[8193] = {};
+  char receiveBuffer_[8193] = {};
+  int receivedHeld_ = 0;
+  std::string lineEnd_;  // what ended the line last taken out of the buffer
+  std::string requestText_;
+  int headerLineCount_ = 0;
+  int bodyLineCount_ = 0;
+  bool locationSeen_ = false;
+  std::string refusedLocation_;
+  bool allowedToSend_ = false;
+  bool relocating_ = false;  // the close ends a relocation, not the request
+  TLineHandler lineHandler_ = TLineHandler::None;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,183 @@
+// The reply side of THttpCli: the receive buffer, the header handler and the
+// body handler.
+#include <cctype>
+#include <cstring>
+
+#include "http/http_client.h"
+
+namespace kestrix {
+namespace {
+
+constexpr int kLineLimit = 8192;
+// A reply may not grow the kept header without bound.
+constexpr int kHeaderLineLimit = 1000;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The text from 1-based position `from`, at most `count` characters; empty
+// when out of range, as the header rules count characters that way.
+std::string Copy(const std::string& s, std::ptrdiff_t from, std::ptrdiff_t count) {
+  if (from < 1) from = 1;
+  if (count <= 0 || from > static_cast<std::ptrdiff_t>(s.size())) return {};
+  return s.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(count));
+}
+
+std::int64_t ToInteger(const std::string& text) {
+  if (auto value = ParseDecimal(text)) return *value;
+  throw std::invalid_argument("'" + text + "' is not a valid integer value");
+}
+
+}  // namespace
+
+void THttpCli::SocketDataAvailable() {
+  int room = kLineLimit - receivedHeld_;
+  if (room <= 0) throw EHttpException("HTTP line too long", httperrLineTooLong);
+  int count = socket_.Receive(receiveBuffer_ + receivedHeld_, room);
+  if (requestType_ == httpAbort || count <= 0) return;
+  receivedHeld_ += count;
+  receiveBuffer_[receivedHeld_] = 0;
+
+  if (state_ == httpWaitingBody) {
+    int held = receivedHeld_;
+    receivedHeld_ = 0;
+    BodyPiece(receiveBuffer_, static_cast<std::size_t>(held));
+    return;
+  }
+  std::uint64_t serial = serial_;
+  while (receivedHeld_ > 0) {
+    auto* lf = static_cast<char*>(std::memchr(receiveBuffer_, '\n', receivedHeld_));
+    if (!lf) break;
+    int length = static_cast<int>(lf - receiveBuffer_);
+    int text = length > 0 && receiveBuffer_[length - 1] == '\r' ? length - 1 : length;
+    std::string line(receiveBuffer_, static_cast<std::size_t>(text));
+    lineEnd_.assign(receiveBuffer_ + text, static_cast<std::size_t>(length + 1 - text));
+    receivedHeld_ -= length + 1;
+    std::memmove(receiveBuffer_, lf + 1, static_cast<std::size_t>(receivedHeld_));
+    receiveBuffer_[receivedHeld_] = 0;
+    if (state_ == httpWaitingHeader || state_ == httpWaitingBody) HandleLine(line);
+    // Once the connection is closed nothing more of this reply is read.
+    if (serial != serial_ || !connected_) {
+      if (serial == serial_) receivedHeld_ = 0;
+      break;
+    }
+  }
+}
+
+void THttpCli::HandleLine(const std::string& line) {
+  switch (lineHandler_) {
+    case TLineHandler::None:
+      return PostSetReady();
+    case TLineHandler::Header:
+      return HeaderLine(line);
+    case TLineHandler::Body:
+      return BodyPiece(line.data(), line.size());
+  }
+}
+
+void THttpCli::HeaderLine(const std::string& line) {
+  if (headerLineCount_ == 0 && OnHeaderBegin) OnHeaderBegin(*this);
+  if (++headerLineCount_ > kHeaderLineLimit) {
+    throw EHttpException("HTTP header has too many lines", httperrTooManyLines);
+  }
+  std::string upper = line.substr(0, 6);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "<HTML>") {
+    // No header at all: the page starts here. The line keeps its line end
+    // and the rest of the block follows unchanged, so the body is exact.
+    if (contentType_.empty()) contentType_ = "text/html";
+    SetState(httpWaitingBody);
+    lineHandler_ = TLineHandler::Body;
+    if (OnHeaderEnd) OnHeaderEnd(*this);
+    std::string piece = line + lineEnd_;
+    piece.append(receiveBuffer_, static_cast<std::size_t>(receivedHeld_));
+    receivedHeld_ = 0;
+    BodyPiece(piece.data(), piece.size());
+    return;
+  }
+  if (line.empty()) return EndOfHeader();
+
+  receivedHeader_.push_back(line);
+  if (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0) {
+    statusCode_ = static_cast<int>(ToInteger(Copy(line, 10, 3)));
+    reasonPhrase_ = Copy(line, 14, static_cast<std::ptrdiff_t>(line.size()));
+  } else if (line.find(':') != std::string::npos) {
+    HeaderField(line);
+  }
+  if (OnHeaderData) OnHeaderData(*this);
+  if (!refusedLocation_.empty() && connected_) {
+    reasonPhrase_ = "Relocation not followed: " + refusedLocation_;
+    CloseConnection();
+  } else if (statusCode_ >= 400 && connected_) {
+    CloseConnection();  // the body of an error reply is never read
+  }
+}
+
+void THttpCli::HeaderField(const std::string& line) {
+  std::size_t colon = line.find(':');
+  std::string name = Lower(line.substr(0, colon));
+  std::size_t start = line.find_first_not_of(' ', colon + 1);
+  std::string value = start == std::string::npos ? std::string() : line.substr(start);
+  if (name == "location") {
+    if (IsFollowableLocation(value)) {
+      locationSeen_ = true;
+      Relocate(target_, value, !Proxy.empty());
+    } else {
+      // Only http:// is followed; the owner is told why the request ended.
+      refusedLocation_ = value.substr(0, 200);
+    }
+  } else if (name == "content-length") {
+    contentLength_ = ToInteger(value);
+  } else if (name == "content-range") {
+    auto dash = static_cast<std::ptrdiff_t>(value.find('-') + 1);  // 0 when absent
+    auto slash = static_cast<std::ptrdiff_t>(value.find('/') + 1);
+    ContentRangeBegin = Copy(value, 7, dash - 7);
+    ContentRangeEnd = Copy(value, dash + 1, slash - dash - 1);
+  } else if (name == "accept-ranges") {
+    acceptRanges_ = value;
+  } else if (name == "content-type") {
+    contentType_ = Lower(value);
+  } else if (name == "www-authenticate") {
+    authenticateHeaders_.push_back(value);
+  } else if (name == "set-cookie") {
+    bool accept = true;
+    if (OnCookie) OnCookie(*this, value, accept);
+  }
+}
+
+void THttpCli::EndOfHeader() {
+  if (locationSeen_) {
+    if (OnHeaderEnd) OnHeaderEnd(*this);
+    receivedHeld_ = 0;
+    headerLineCount_ = bodyLineCount_ = 0;
+    relocating_ = true;
+    CloseConnection();
+    return;
+  }
+  std::string ext = Lower(docName_.substr(
+      docName_.rfind('.') == std::string::npos ? docName_.size() : docName_.rfind('.')));
+  if (ext == ".exe" && contentType_ == "text/html") {
+    std::size_t dot = docName_.rfind('.');
+    docName_ = (dot == std::string::npos ? docName_ + "." : docName_.substr(0, dot + 1)) + "htm";
+  }
+  SetState(httpWaitingBody);
+  lineHandler_ = TLineHandler::Body;
+  if (OnHeaderEnd) OnHeaderEnd(*this);
+  if (receivedHeld_ > 0 && state_ == httpWaitingBody) {
+    int held = receivedHeld_;
+    receivedHeld_ = 0;
+    BodyPiece(receiveBuffer_, static_cast<std::size_t>(held));
+  }
+}
+
+void THttpCli::BodyPiece(const char* data, std::size_t size) {
+  if (bodyLineCount_ == 0 && OnDocBegin) OnDocBegin(*this);
+  ++bodyLineCount_;
+  receivedCount_ += static_cast<std::int64_t>(size);
+  if (ReceiveStream) ReceiveStream->Write(data, size);
+  if (OnDocData) OnDocData(*this, data, static_cast<int>(size));
+}
+
+}  // namespace kestrix

@@ -1,0 +1,141 @@
+#include "http/http_helpers.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace kestrix {
+namespace {
+
+// Civil date of a count of days since 1970-01-01.
+void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
+  z += 719468;
+  std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  std::int64_t doe = z - era * 146097;
+  std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  std::int64_t mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+}  // namespace
+
+std::string FormatHttpDate(double dateTime) {
+  constexpr std::int64_t kMsPerDay = 86400000;
+  std::int64_t days = static_cast<std::int64_t>(std::trunc(dateTime));
+  std::int64_t ms = std::llround(std::fabs(dateTime - static_cast<double>(days)) * kMsPerDay);
+  if (ms >= kMsPerDay) {  // rounding reached midnight: it is the next day
+    ++days;
+    ms -= kMsPerDay;
+  }
+  int year = 0, month = 0, day = 0;
+  CivilFromDays(days - 25569, year, month, day);
+  // Day value 2 is Monday, 1900-01-01.
+  std::int64_t weekday = ((days - 2) % 7 + 7) % 7;
+  static const char kDays[] = "MonTueWedThuFriSatSun";
+  static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  std::int64_t seconds = ms / 1000;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3s, %2.2d %.3s %4.4d %2.2d:%2.2d:%2.2d", kDays + weekday * 3,
+                day, kMonths + (month - 1) * 3, year, static_cast<int>(seconds / 3600),
+                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  return text;
+}
+
+std::string EncodeBase64(std::string_view data) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((data.size() + 2) / 3 * 4);
+  std::size_t i = 0;
+  for (; i + 2 < data.size(); i += 3) {
+    unsigned v = static_cast<unsigned char>(data[i]) << 16 |
+                 static_cast<unsigned char>(data[i + 1]) << 8 |
+                 static_cast<unsigned char>(data[i + 2]);
+    out += kAlphabet[v >> 18 & 63];
+    out += kAlphabet[v >> 12 & 63];
+    out += kAlphabet[v >> 6 & 63];
+    out += kAlphabet[v & 63];
+  }
+  if (std::size_t rest = data.size() - i) {
+    unsigned v = static_cast<unsigned char>(data[i]) << 16;
+    if (rest == 2) v |= static_cast<unsigned char>(data[i + 1]) << 8;
+    out += kAlphabet[v >> 18 & 63];
+    out += kAlphabet[v >> 12 & 63];
+    out += rest == 2 ? kAlphabet[v >> 6 & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+std::string EncodeRequestTarget(std::string_view target) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(target.size());
+  for (char c : target) {
+    auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b == 0x7F) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool IsSafeHostName(std::string_view host) {
+  for (char c : host) {
+    auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b == 0x7F) return false;
+  }
+  return true;
+}
+
+bool IsFollowableLocation(std::string_view value) {
+  if (value.empty() || value.front() == '/') return true;
+  auto lower = [](std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+  };
+  if (std::size_t sep = value.find("://"); sep != std::string_view::npos) {
+    return lower(value.substr(0, sep)) == "http";
+  }
+  if (lower(value.substr(0, 5)) == "http:") return true;
+  std::size_t colon = value.find(':');
+  if (colon == std::string_view::npos || colon == 0) return true;
+  std::string_view scheme = value.substr(0, colon);
+  if (scheme.find_first_of("/?#") != std::string_view::npos) return true;
+  if (!std::isalpha(static_cast<unsigned char>(scheme[0]))) return true;
+  for (char c : scheme) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
+      return true;
+    }
+  }
+  // "name:81/x" is a host with a port, which the relocation rules accept;
+  // anything else before a colon is a scheme of its own.
+  std::string_view rest = value.substr(colon + 1);
+  std::string_view port = rest.substr(0, rest.find('/'));
+  return !port.empty() && port.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::optional<std::int64_t> ParseDecimal(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return std::nullopt;
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    if (value > (std::numeric_limits<std::int64_t>::max() - 9) / 10) return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,72 @@
+#include "http/relocation.h"
+
+#include "http/url_split.h"
+
+namespace kestrix {
+namespace {
+
+void RelocateDirect(TRequestTarget& t, std::string_view value) {
+  if (!value.empty() && value.front() == '/') {
+    t.RequestPath = value;
+    t.Location = "http://" + t.HostName + std::string(value);
+    return;
+  }
+  TUrlParts v = SplitUrl(value);
+  std::string proto = v.Proto.empty() ? "http" : v.Proto;
+  if (!v.Proto.empty() && !v.Host.empty()) {
+    t.HostName = t.TargetHost = v.Host;
+    t.RequestPath = v.Path.empty() ? "/" : v.Path;
+    t.Location = v.Proto + "://" + v.Host + v.Path;
+    t.Port = v.Port.empty() ? "80" : v.Port;
+  } else if (v.Path.empty()) {  // a bare name, which the splitter returns as host
+    t.Location = proto + "://" + t.TargetHost + "/" + v.Host;
+    t.HostName = t.TargetHost;
+    t.RequestPath = "/" + v.Host;
+    if (!v.Port.empty()) t.Port = v.Port;
+  } else if (v.Host.empty()) {
+    t.Location = proto + "://" + t.TargetHost + v.Path;
+    t.HostName = t.TargetHost;
+    t.RequestPath = v.Path;
+    if (!v.Port.empty()) t.Port = v.Port;
+  } else {  // relative with a "/", whose first segment is taken for a host
+    t.HostName = t.TargetHost = v.Host;
+    t.RequestPath = v.Path;
+    t.Location = "http://" + v.Host + v.Path;
+    t.Port = v.Port.empty() ? "80" : v.Port;
+  }
+}
+
+void RelocateThroughProxy(TRequestTarget& t, std::string_view value) {
+  if (!value.empty() && value.front() == '/') {
+    TUrlParts cur = SplitUrl(t.RequestPath);
+    t.Location = (cur.Proto.empty() ? "http" : cur.Proto) + "://" + cur.Host +
+                 (cur.Port.empty() ? "" : ":" + cur.Port) + std::string(value);
+  } else {
+    TUrlParts v = SplitUrl(value);
+    std::string proto = v.Proto.empty() ? "http" : v.Proto;
+    if (!v.Proto.empty() && !v.Host.empty()) {
+      t.Location = v.Proto + "://" + v.Host + (v.Port.empty() ? "" : ":" + v.Port) + v.Path;
+      t.TargetHost = v.Host;
+    } else if (v.Path.empty()) {
+      t.Location = proto + "://" + t.TargetHost + "/" + v.Host;
+    } else if (v.Host.empty()) {
+      t.Location = proto + "://" + t.TargetHost + v.Path;
+    } else {
+      t.Location = "http://" + v.Host + v.Path;
+      t.TargetHost = v.Host;
+    }
+  }
+  t.RequestPath = t.Location;
+}
+
+}  // namespace
+
+void Relocate(TRequestTarget& target, std::string_view value, bool proxyMode) {
+  if (proxyMode) {
+    RelocateThroughProxy(target, value);
+  } else {
+    RelocateDirect(target, value);
+  }
+}
+
+}  // namespace kestrix

@@ -1,0 +1,46 @@
+// Socket error codes and their texts. The program records, shows and stores
+// the Winsock numbers, so the POSIX errno values and name-lookup failures are
+// mapped onto them here, in one place.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace kestrix {
+
+// The codes the rest of the program tests for by number.
+enum : int {
+  WSAEINTR = 10004,
+  WSAEBADF = 10009,
+  WSAEINVAL = 10022,
+  WSAEWOULDBLOCK = 10035,
+  WSAENOTSOCK = 10038,
+  WSAECONNABORTED = 10053,
+  WSAECONNRESET = 10054,
+  WSAENOTCONN = 10057,
+  WSAETIMEDOUT = 10060,
+  WSAECONNREFUSED = 10061,
+  WSANOTINITIALISED = 10093,
+  WSAHOST_NOT_FOUND = 11001,
+  WSATRY_AGAIN = 11002,
+  WSANO_RECOVERY = 11003,
+  WSANO_DATA = 11004,
+};
+
+// The text of a socket error code; "Not a WinSock error" for unknown codes.
+std::string WSocketErrorText(int code);
+
+// The Winsock number for an errno value; 0 for 0.
+int WinsockErrorFromErrno(int err);
+
+// The Winsock number (11001..11004) for a getaddrinfo() result.
+int WinsockErrorFromLookup(int gaiResult);
+
+// What the socket raises for misuse and failed system calls.
+class ESocketException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,99 @@
+#include "tests/support/fault_server.h"
+
+#include <poll.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <sstream>
+
+#include "tests/support/child_process.h"
+
+namespace kestrix::test {
+namespace {
+
+// The first line the child prints, within `timeoutMs`.
+std::string ReadFirstLine(int fd, int timeoutMs) {
+  std::string line;
+  pollfd p{fd, POLLIN, 0};
+  while (line.find('\n') == std::string::npos && poll(&p, 1, timeoutMs) > 0) {
+    char buf[64];
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    line.append(buf, static_cast<std::size_t>(n));
+  }
+  return line.substr(0, line.find('\n'));
+}
+
+std::string Latin1(const QJsonValue& v) {
+  return v.toString().toLatin1().toStdString();
+}
+
+}  // namespace
+
+std::string TRecordedRequest::Header(const std::string& name) const {
+  for (const auto& [n, v] : Headers) {
+    if (strcasecmp(n.c_str(), name.c_str()) == 0) return v;
+  }
+  return {};
+}
+
+bool TRecordedRequest::HasHeader(const std::string& name) const {
+  for (const auto& h : Headers) {
+    if (strcasecmp(h.first.c_str(), name.c_str()) == 0) return true;
+  }
+  return false;
+}
+
+TFaultServer::TFaultServer(std::string scenarioJson) : scenario_(std::move(scenarioJson)) {}
+
+TFaultServer::~TFaultServer() {
+  Stop();
+}
+
+bool TFaultServer::Start() {
+  std::string scenario = run_.WriteFile("scenario.json", scenario_);
+  int out = -1;
+  pid_ = Spawn({"python3", KESTRIX_FAULT_SERVER, "--scenario", scenario, "--log",
+                run_.Path() + "requests.jsonl", "--lifetime", "300"},
+               &out);
+  if (pid_ <= 0) {
+    error_ = "cannot run python3";
+    return false;
+  }
+  std::string first = ReadFirstLine(out, 10000);
+  close(out);
+  port_ = std::atoi(first.c_str());
+  if (port_ <= 0) {
+    error_ = "the fault server printed no port";
+    Stop();
+    return false;
+  }
+  return true;
+}
+
+void TFaultServer::Stop() {
+  StopChild(pid_);
+  pid_ = -1;
+}
+
+std::vector<TRecordedRequest> TFaultServer::Requests() const {
+  std::vector<TRecordedRequest> requests;
+  std::istringstream in(ReadWholeFile(run_.Path() + "requests.jsonl"));
+  for (std::string line; std::getline(in, line);) {
+    QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+    TRecordedRequest r;
+    r.RequestLine = Latin1(o.value(QStringLiteral("request_line")));
+    r.Body = Latin1(o.value(QStringLiteral("body")));
+    for (const QJsonValue& h : o.value(QStringLiteral("headers")).toArray()) {
+      QJsonArray pair = h.toArray();
+      r.Headers.emplace_back(Latin1(pair.at(0)), Latin1(pair.at(1)));
+    }
+    requests.push_back(std::move(r));
+  }
+  return requests;
+}
+
+}  // namespace kestrix::test

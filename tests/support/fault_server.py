@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""A scripted HTTP server for fault tests, on 127.0.0.1 only.
+
+    fault_server.py --scenario FILE [--port N] [--log FILE] [--lifetime S]
+
+Prints the port it listens on as the first line of standard output, then
+serves until killed or until --lifetime seconds (default 120) have passed.
+
+The scenario is a JSON object {"routes": {TARGET: STEPS, ...}}. A request is
+matched by its whole request target first ("http://h:81/x" when it came
+through a proxy), then by its path without the query, then by "*". STEPS is a
+list run in order on the connection:
+
+    {"send": "text"}                 send text (JSON escapes for CR, LF, NUL)
+    {"send_hex": "00ff"}             send raw bytes
+    {"repeat": "text", "count": N}   send the text N times
+    {"sleep": S}                     wait S seconds
+    {"hold": S}                      keep the connection open S seconds, or
+                                     until the client closes it
+    {"reset": true}                  close with a reset (RST) instead of FIN
+Without a reset step the connection is closed normally after the last step.
+A target without a route is answered "HTTP/1.0 404 Not Found".
+
+Every request is appended to the --log file as one JSON line:
+{"request_line": ..., "headers": [[name, value], ...], "body": ...}.
+"""
+import argparse
+import json
+import socket
+import socketserver
+import struct
+import sys
+import threading
+import time
+from urllib.parse import urlsplit
+
+MAX_HEAD = 65536
+LOG_LOCK = threading.Lock()
+
+
+def read_request(conn):
+    """The request head and body, or None when the client sent nothing."""
+    data = b""
+    while b"\r\n\r\n" not in data and b"\n\n" not in data:
+        if len(data) > MAX_HEAD:
+            return None
+        chunk = conn.recv(4096)
+        if not chunk:
+            return None
+        data += chunk
+    sep = b"\r\n\r\n" if b"\r\n\r\n" in data else b"\n\n"
+    head, _, body = data.partition(sep)
+    lines = head.decode("latin-1").replace("\r\n", "\n").split("\n")
+    headers = []
+    for line in lines[1:]:
+        name, _, value = line.partition(":")
+        headers.append([name.strip(), value.strip()])
+    length = 0
+    for name, value in headers:
+        if name.lower() == "content-length" and value.isdigit():
+            length = int(value)
+    while len(body) < length:
+        chunk = conn.recv(4096)
+        if not chunk:
+            break
+        body += chunk
+    return {"request_line": lines[0], "headers": headers, "body": body.decode("latin-1")}
+
+
+def find_route(routes, request_line):
+    parts = request_line.split(" ")
+    target = parts[1] if len(parts) > 1 else ""
+    path = urlsplit(target).path if "://" in target else target.split("?")[0]
+    for key in (target, path, "*"):
+        if key in routes:
+            return routes[key]
+    return [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\nnot found"}]
+
+
+def run_steps(conn, steps):
+    for step in steps:
+        if "send" in step:
+            conn.sendall(step["send"].encode("latin-1"))
+        elif "send_hex" in step:
+            conn.sendall(bytes.fromhex(step["send_hex"]))
+        elif "repeat" in step:
+            piece = step["repeat"].encode("latin-1")
+            for _ in range(int(step["count"])):
+                conn.sendall(piece)
+        elif "sleep" in step:
+            time.sleep(float(step["sleep"]))
+        elif "hold" in step:
+            conn.settimeout(float(step["hold"]))
+            try:
+                while conn.recv(4096):
+                    pass
+            except (socket.timeout, OSError):
+                pass
+        elif step.get("reset"):
+            conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            conn.close()
+            return
+
+
+class Handler(socketserver.BaseRequestHandler):
+    def handle(self):
+        conn = self.request
+        conn.settimeout(30)
+        try:
+            request = read_request(conn)
+            if request is None:
+                return
+            if self.server.log_path:
+                with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
+                    log.write(json.dumps(request) + "\n")
+            run_steps(conn, find_route(self.server.routes, request["request_line"]))
+        except OSError:
+            pass
+
+
+class Server(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--scenario", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--log", default="")
+    parser.add_argument("--lifetime", type=float, default=120)
+    args = parser.parse_args()
+    with open(args.scenario, encoding="utf-8") as f:
+        scenario = json.load(f)
+    server = Server(("127.0.0.1", args.port), Handler)
+    server.routes = scenario.get("routes", {})
+    server.log_path = args.log
+    print(server.server_address[1], flush=True)
+    timer = threading.Timer(args.lifetime, server.shutdown)
+    timer.daemon = True
+    timer.start()
+    server.serve_forever(poll_interval=0.1)
+    server.server_close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,40 @@
+// nginx on 127.0.0.1 for tests and benchmarks, with its configuration, pid
+// and logs in a scratch folder of its own; stopped when destroyed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch_dir.h"
+
+namespace kestrix::test {
+
+class TNginxServer {
+ public:
+  // Serves the folder `root` (Last-Modified, byte ranges, If-Modified-Since
+  // answered 304 when the file is not newer). `extraConfig` goes inside the
+  // server block, e.g. "location = /form { return 302 /done.html; }".
+  explicit TNginxServer(std::string root, std::string extraConfig = "");
+  ~TNginxServer();
+  TNginxServer(const TNginxServer&) = delete;
+  TNginxServer& operator=(const TNginxServer&) = delete;
+
+  // False with Error() set when nginx is missing or does not answer.
+  bool Start();
+  void Stop();
+  int Port() const { return port_; }
+  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  // "status bytes method uri" per request, in order.
+  std::vector<std::string> AccessLog() const;
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::string root_, extra_, error_;
+  TScratchDir run_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace kestrix::test
