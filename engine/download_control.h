@@ -22,6 +22,7 @@ class TJobList;
 class TDeferred;
 class TJobThread;
 class UrlList;
+struct TRetriveRec;
 struct TEngineState;
 struct TGlobalOptions;
 
@@ -114,7 +115,14 @@ class TDownloadControl {
   void EndAnalysis();
   // Completions that arrived during an analysis run once it has ended.
   void DeferCompletion(std::function<void()> completion);
-  ScriptResolver& Resolver();
+  // The resolver for a page; `scripts` when its job resolves link scripts.
+  ScriptResolver& Resolver(bool scripts);
+
+  // A cell of the queue grid, written only when the grid has that row.
+  void SetQueueCell(int row, int column, const std::string& text);
+  void AddBytesReceived(int64_t count);
+  // Runs `work` later from the event loop; dropped when the control is gone.
+  void Post(std::function<void()> work);
 
  private:
   void CreateWorker(int slot);
@@ -123,6 +131,8 @@ class TDownloadControl {
   void EndIncompleteRun();
   void SaveRunningHistory();
   void SetRunning(bool running);
+  void SetGridRows(int rows);
+  bool IsBusyWith(const TRetriveRec& entry) const;
   void RunDeferred();
 
   TEngineContext context_;
@@ -133,8 +143,10 @@ class TDownloadControl {
   bool stopRequested_ = false;
   int analysisDepth_ = 0;
   std::vector<std::function<void()>> deferred_;
-  bool deferredPosted_ = false;
   std::unique_ptr<ScriptResolver> resolver_;
+  std::unique_ptr<ScriptResolver> nullResolver_;
+  int gridRows_ = 2;       // rows of the queue grid, the header row included
+  bool stopping_ = false;  // inside StopDownload: it settles the run itself
   std::string runningProject_;
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };
