@@ -76,6 +76,8 @@ class THTMLTag {
 // Decodes character references in `text` after folding line feeds, space
 // runs and tabs; the result is what THTMLText::SetText stores in Text.
 std::string DecodeHtmlText(std::string_view text);
+// The same into `out`, reusing its storage.
+void DecodeHtmlTextInto(std::string_view text, std::string& out);
 
 // The kind number for an upper-case tag name, 0 when it has none.
 int32_t TagKindOf(std::string_view upperName);

@@ -60,12 +60,29 @@ class THTMLParser {
   int32_t TextCount() const { return textCount_; }
 
  private:
-  class Scanner;
-  friend class Scanner;
+  void ScanLine(std::string_view line, int32_t lineIndex);
+  void FlushText(int32_t startLine, int32_t endLine);
+  void TagStep(int32_t startLine, int32_t endLine, bool closing);
+  void BuildTag(int32_t startLine, int32_t endLine, bool closing);
+  bool IsListed(int32_t kind) const;
+  void NoteScript(std::string_view tagText);
 
-  // Stable addresses: tags and texts refer to each other by pointer.
+  std::string textBuffer_;  // characters outside tags since the last flush
+  std::string tagBuffer_;   // characters of the current tag
+  bool inTag_ = false;
+  int32_t tagStart_ = 0;  // line of the last "<"
+  int32_t commentDepth_ = 0;
+  int32_t scriptDepth_ = 0;
+  THTMLTag* currentTag_ = nullptr;  // the innermost open element
+
+  // Stable addresses: tags and texts refer to each other by pointer. Tags
+  // and texts that are read but not listed live here too until Clear.
   std::deque<THTMLTag> tags_;
   std::deque<THTMLText> texts_;
+  // Unrecognised and closing tags are read only for whether they mention a
+  // script; they are parsed here and dropped.
+  THTMLTag scratch_;
+  std::deque<THTMLText> scratchTexts_;
   int32_t sameName_[16] = {};
   int32_t textCount_ = 0;
 };

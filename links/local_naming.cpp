@@ -1,1 +1,185 @@
-// Filled in shortly.
+#include "links/local_naming.h"
+
+#include "core/file_util.h"
+#include "core/used_names.h"
+#include "http/url_split.h"
+#include "links/percent_decode.h"
+#include "links/text_util.h"
+#include "links/url_paths.h"
+
+namespace kestrix {
+namespace {
+
+constexpr std::size_t kMaxNamedUrl = 200;  // longer URLs are stored under DefaultDoc
+constexpr std::size_t kMaxKeptExtension = 32;
+
+bool IsControl(char c) {
+  return static_cast<unsigned char>(c) < 32 || c == 127;
+}
+
+// Two slashes become one, except at the very start of the path.
+std::string CollapseSlashes(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == '/' && out.size() >= 2 && out.back() == '/') continue;
+    out.push_back(path[i]);
+  }
+  return out;
+}
+
+std::string ProjectRoot(std::string_view downloadFolder, std::string_view projectName) {
+  return AddBackslash(std::string(downloadFolder) + std::string(projectName));
+}
+
+bool IsDotSegment(std::string_view segment) {
+  return segment == "." || segment == "..";
+}
+
+// Keeps the name's extension (when it is short) and its counter digits.
+std::string ShortenName(const std::string& name, std::size_t counter) {
+  const std::size_t dot = name.rfind('.');
+  std::string ext;
+  if (dot != std::string::npos && name.size() - dot <= kMaxKeptExtension) ext = name.substr(dot);
+  const std::string digits = counter ? std::to_string(counter) : std::string();
+  const std::size_t keep = kMaxNameComponent - ext.size() - digits.size();
+  const std::size_t stemSize = ext.empty() ? name.size() : dot;
+  return name.substr(0, std::min(keep, stemSize)) + digits + ext;
+}
+
+// A folder segment made safe: it cannot climb, holds no control character
+// and fits the file system.
+std::string SafeSegment(std::string_view segment) {
+  if (IsDotSegment(segment) || IsDotSegment(PercentDecodeName(segment))) return "!";
+  std::string out(segment);
+  for (char& c : out) {
+    if (IsControl(c)) c = '!';
+  }
+  if (out.size() > kMaxNameComponent) out = ShortenName(out, 0);
+  return out;
+}
+
+std::string InsertCounter(const std::string& name, std::size_t counter) {
+  const std::size_t dot = name.find('.');
+  std::string out = name;
+  out.insert(dot == std::string::npos ? 0 : dot, std::to_string(counter));
+  return out;
+}
+
+// What a stored name becomes on disk: query mark, entity remnants, percent
+// escapes and characters a file name cannot hold are all dealt with here.
+std::string FinalName(const std::string& raw, bool addHtm) {
+  std::string r = raw;
+  for (char& c : r) {
+    if (c == '?') c = '@';
+  }
+  r = PercentDecodeName(RemoveAmp(r));
+  for (char& c : r) {
+    if (std::string_view("\"#/:<>?\\|").find(c) != std::string_view::npos || IsControl(c)) {
+      c = '!';
+    } else if (c == ' ') {
+      c = '_';
+    }
+  }
+  if (addHtm) {
+    const std::size_t dot = r.rfind('.');
+    const std::string ext = dot == std::string::npos ? std::string() : AsciiLower(r.substr(dot));
+    if (ext != ".html" && ext != ".htm") r += ".htm";
+  }
+  if (r.find_first_not_of('.') == std::string::npos) r.assign(r.size(), '!');
+  return r;
+}
+
+std::string ApplyMask(const std::string& name, std::string_view mask) {
+  std::string r(mask);
+  const std::size_t star = r.find('*');
+  r.insert(star == std::string::npos ? 0 : star, name);
+  std::erase(r, '*');
+  return r;
+}
+
+}  // namespace
+
+std::string LocalDir(std::string_view url, std::string_view downloadFolder,
+                     std::string_view projectName, bool replicate) {
+  const std::string root = CollapseSlashes(ProjectRoot(downloadFolder, projectName));
+  if (!replicate) return root;
+
+  const TUrlParts parts = SplitUrl(url);
+  const std::string dir = GetUrlDir(parts.Path);
+  std::string below = parts.Host + (IsValidDirName(dir) ? dir : std::string("/"));
+  // Backslashes separated folders where saved sites were first kept; they
+  // still do, so that "..\" cannot hide a climb.
+  for (char& c : below) {
+    if (c == '\\') c = '/';
+  }
+  std::string result = root;
+  std::size_t start = 0;
+  while (start <= below.size()) {
+    std::size_t end = below.find('/', start);
+    if (end == std::string::npos) end = below.size();
+    if (end > start)
+      result += SafeSegment(std::string_view(below).substr(start, end - start)) + "/";
+    start = end + 1;
+  }
+  return IsInsideProject(result, downloadFolder, projectName) ? result : root;
+}
+
+std::string MakeLocalFileName(std::string_view url, std::string_view folder,
+                              std::string_view storedMask, UsedNames& used, bool addHtm,
+                              std::string_view defaultDoc) {
+  const std::string lower = AsciiLower(url);
+  const std::string path = lower.starts_with("http://") || lower.starts_with("ftp://")
+                               ? SplitUrl(url).Path
+                               : std::string(url);
+  std::string base;
+  if (url.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
+    base = ApplyMask(GetUrlFileName(url), storedMask);
+  }
+  if (base.empty()) base = defaultDoc;
+
+  // Uniqueness is judged on the name as written to disk, so that two URLs
+  // differing only in characters the clean-up changes never share a file.
+  const std::string prefix(folder);
+  std::string name;
+  for (std::size_t counter = 0;; ++counter) {
+    name = FinalName(counter ? InsertCounter(base, counter) : base, addHtm);
+    if (name.size() > kMaxNameComponent) name = ShortenName(FinalName(base, addHtm), counter);
+    if (!used.Contains(prefix + name)) break;
+  }
+  used.Add(prefix + name);
+  return name;
+}
+
+std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view projectName,
+                              std::string_view targetFolder, std::string_view fileName) {
+  const std::string marker = "/" + std::string(projectName) + "/";
+  auto below = [&marker](std::string_view folder) {
+    const std::size_t at = folder.find(marker);
+    return at == std::string_view::npos ? folder : folder.substr(at + marker.size());
+  };
+  const std::string_view from = below(pageLocalFolder);
+  std::string result;
+  for (char c : from) {
+    if (c == '/') result += "../";
+  }
+  result.append(below(targetFolder)).append(fileName);
+  return result;
+}
+
+bool IsInsideProject(std::string_view path, std::string_view downloadFolder,
+                     std::string_view projectName) {
+  const std::string root = CollapseSlashes(ProjectRoot(downloadFolder, projectName));
+  if (!path.starts_with(root)) return false;
+  std::string_view rest = path.substr(root.size());
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view segment = rest.substr(0, slash);
+    if (IsDotSegment(segment)) return false;
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return true;
+}
+
+}  // namespace kestrix

@@ -1,1 +1,106 @@
-// Filled in shortly.
+#include "links/url_paths.h"
+
+#include "http/url_split.h"
+#include "links/text_util.h"
+
+namespace kestrix {
+namespace {
+
+std::string_view StripLeadingDotSlash(std::string_view s) {
+  while (s.starts_with("./")) s.remove_prefix(2);
+  return s;
+}
+
+void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
+  std::string out;
+  out.reserve(s.size());
+  std::size_t start = 0;
+  for (std::size_t pos; (pos = s.find(from, start)) != std::string::npos;
+       start = pos + from.size()) {
+    out.append(s, start, pos - start).append(to);
+  }
+  out.append(s, start);
+  s = std::move(out);
+}
+
+}  // namespace
+
+std::string GetUrlDir(std::string_view url) {
+  if (url.empty()) return "/";
+  const std::size_t query = url.find('?');
+  const std::string_view s = query == std::string_view::npos ? url : url.substr(0, query + 1);
+  const std::size_t slash = s.rfind('/');
+  if (slash == std::string_view::npos) return "/";
+  return std::string(s.substr(0, slash + 1));
+}
+
+std::string GetUrlFileName(std::string_view url) {
+  if (url.empty()) return "Error!!!";
+  const std::size_t mark = url.find_first_of("#?");
+  const std::size_t end = mark == std::string_view::npos ? url.size() : mark;
+  const std::size_t slash = url.substr(0, end).rfind('/');
+  return std::string(slash == std::string_view::npos ? url : url.substr(slash + 1));
+}
+
+std::string UrlDirWithSlash(std::string_view url) {
+  return GetUrlDir(SplitUrl(url).Path);
+}
+
+std::string ResolveUrl(std::string_view link, std::string_view proto, std::string_view host,
+                       std::string_view dir) {
+  const std::string_view h = TrimControls(link);
+  const std::string scheme = AsciiLower(proto) + "://";
+  if (h == "/") {
+    std::string r = std::string(host) + "/";
+    if (AsciiLower(r).find(scheme) == std::string::npos) r = std::string(proto) + "://" + r;
+    return r;
+  }
+
+  std::string_view d = dir;
+  if (d.ends_with('/')) d.remove_suffix(1);
+  const std::string hdFull = GetUrlDir(h);
+  std::string_view hd = StripLeadingDotSlash(hdFull);
+
+  std::string r(host);
+  if ((hd == "/" || !hd.starts_with('/')) && hd.find("../") == std::string_view::npos) {
+    const std::string_view rel = StripLeadingDotSlash(h);
+    if (!rel.starts_with('/')) r.append(dir);
+    r.append(rel);
+  } else if (hd.find("../") != std::string_view::npos) {
+    // Each "../" drops one folder of the page's directory. Cutting the link's
+    // directory just before the "/" of every "./" keeps the separator that
+    // joins what is left of both.
+    for (std::size_t pos; (pos = hd.find("./")) != std::string_view::npos;) {
+      const std::size_t last = d.rfind('/');
+      if (last != std::string_view::npos) d = d.substr(0, last);
+      hd.remove_prefix(pos + 1);
+    }
+    if (!d.empty()) {
+      const std::size_t at = h.find(hd);
+      r.append(d).append(hd);
+      if (at != std::string_view::npos) r.append(h.substr(at + hd.size()));
+    } else {
+      r.append(hd).append(h.substr(hdFull.size()));
+    }
+  } else {
+    r.append(h);
+  }
+
+  if (const std::size_t hash = r.find('#'); hash != std::string::npos) r.resize(hash);
+  ReplaceAll(r, " ", "%20");
+  ReplaceAll(r, "amp;", "");
+  if (!AsciiLower(r).starts_with(scheme)) r = std::string(proto) + "://" + r;
+  return r;
+}
+
+bool IsValidDirName(std::string_view name) {
+  return name.find_first_of("\":<>?|") == std::string_view::npos;
+}
+
+std::string RemoveAmp(std::string_view text) {
+  std::string s(text);
+  ReplaceAll(s, "amp;", "");
+  return s;
+}
+
+}  // namespace kestrix

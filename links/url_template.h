@@ -19,7 +19,15 @@ inline constexpr std::size_t kMaxTemplateBytes = std::size_t{64} << 20;
 // One group of the template, chained to the next one.
 class TToken {
  public:
-  explicit TToken(TToken* parent);
+  TToken() = default;
+  TToken(const TToken&) = delete;
+  TToken& operator=(const TToken&) = delete;
+  // Frees the chain after this token without recursing, so that a template
+  // of many groups cannot exhaust the stack.
+  ~TToken();
+
+  // Makes a new token the child of `parent` (replacing any child it had).
+  static TToken* Chain(TToken& parent);
 
   TToken* Parent = nullptr;
   std::unique_ptr<TToken> Child;    // owned

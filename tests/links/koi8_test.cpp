@@ -1,0 +1,71 @@
+#include "links/koi8.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace kestrix {
+namespace {
+
+std::string Decode(std::string s) {
+  DecodeKoi8(s.data(), s.size());
+  return s;
+}
+
+TEST(Koi8, ConvertsLettersAndLookAlikes) {
+  EXPECT_EQ(Decode("\xF0\xD2\xC9\xD7\xC5\xD4"), "\xCF\xF0\xE8\xE2\xE5\xF2");
+  EXPECT_EQ(Decode("\xA3\xB3\x9A\x9C\x9E"), "\xB8\xA8\xA0\xB0\xB7");
+  EXPECT_EQ(Decode("\x80\x81\x86\x93\xA0\xBF"), "-\xA6+\xAF=\xB9");
+  const std::string ascii = "<a href=\"x.html\">plain</a>\r\n\t\x01\x7f";
+  EXPECT_EQ(Decode(ascii), ascii);
+}
+
+TEST(Koi8, LettersMapOntoTheSameLetters) {
+  // KOI8-R orders the alphabet phonetically; Windows-1251 alphabetically.
+  const char* koi =
+      "\xC1\xC2\xD7\xC7\xC4\xC5\xD6\xDA\xC9\xCA\xCB\xCC\xCD\xCE\xCF\xD0"
+      "\xD2\xD3\xD4\xD5\xC6\xC8\xC3\xDE\xDB\xDD\xDF\xD9\xD8\xDC\xC0\xD1";
+  std::string lower(koi);
+  std::string upper = lower;
+  for (char& c : upper) c = static_cast<char>(static_cast<unsigned char>(c) + 0x20);
+  for (int i = 0; i < 32; ++i) {
+    EXPECT_EQ(static_cast<unsigned char>(Decode(lower.substr(i, 1))[0]), 0xE0 + i) << i;
+    EXPECT_EQ(static_cast<unsigned char>(Decode(upper.substr(i, 1))[0]), 0xC0 + i) << i;
+  }
+}
+
+class Koi8File : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("kestrix-koi8-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(Koi8File, ConvertsInPlaceKeepingTheSize) {
+  const std::filesystem::path file = dir_ / "page.html";
+  const std::string body = "<p>\xF0\xD2\xC9\xD7\xC5\xD4</p>\n";
+  std::ofstream(file, std::ios::binary) << body;
+  ASSERT_TRUE(DecodeKoi8File(file.string()));
+  std::ifstream in(file, std::ios::binary);
+  const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(got, "<p>\xCF\xF0\xE8\xE2\xE5\xF2</p>\n");
+
+  const std::filesystem::path empty = dir_ / "empty.html";
+  std::ofstream(empty, std::ios::binary).flush();
+  EXPECT_TRUE(DecodeKoi8File(empty.string()));
+  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+}
+
+TEST_F(Koi8File, ReportsAFileThatCannotBeOpened) {
+  EXPECT_FALSE(DecodeKoi8File((dir_ / "missing.html").string()));
+  EXPECT_FALSE(DecodeKoi8File(dir_.string()));
+}
+
+}  // namespace
+}  // namespace kestrix

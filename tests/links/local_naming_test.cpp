@@ -1,0 +1,174 @@
+#include "links/local_naming.h"
+
+#include <gtest/gtest.h>
+
+#include "core/used_names.h"
+
+namespace kestrix {
+namespace {
+
+constexpr const char* kDl = "/dl/";
+
+struct DirCase {
+  std::string url;
+  bool replicate;
+  std::string want;
+};
+
+TEST(LocalDir, BuildsProjectHostAndUrlFolders) {
+  const DirCase cases[] = {
+      {"http://h:8080/a/b.html", true, "/dl/P/h/a/"},  // the port is not part of the folder
+      {"http://h:8080/a/b.html", false, "/dl/P/"},
+      {"http://h/", true, "/dl/P/h/"},
+      {"http://h", true, "/dl/P/h/"},
+      {"http://h/a:b/c.html", true, "/dl/P/h/"},  // invalid folder name: the host alone
+      {"http://h/a//b/c", true, "/dl/P/h/a/b/"},
+      {"http:///a/x", true, "/dl/P/a/"},
+  };
+  for (const DirCase& c : cases) {
+    EXPECT_EQ(LocalDir(c.url, kDl, "P", c.replicate), c.want) << c.url;
+  }
+  EXPECT_EQ(LocalDir("http://h/a/", "/dl//", "P", true), "/dl/P/h/a/");
+}
+
+TEST(LocalDir, UrlsCannotClimbOutOfTheProjectFolder) {
+  const DirCase cases[] = {
+      {"http://h/../../etc/x", true, "/dl/P/h/!/!/etc/"},
+      {"http://../x", true, "/dl/P/!/"},
+      {"http://./x", true, "/dl/P/!/"},
+      {"http://h/%2e%2e/%2E./.%2e/x", true, "/dl/P/h/!/!/!/"},
+      {"http://h/a\\..\\..\\x/y", true, "/dl/P/h/a/!/!/x/"},
+      {"http://..\\..\\x/y", true, "/dl/P/!/!/x/"},
+      {"http://h/a/./b/", true, "/dl/P/h/a/!/b/"},
+      {"http://h/a\x01"
+       "b\x7f/x",
+       true, "/dl/P/h/a!b!/"},
+  };
+  for (const DirCase& c : cases) {
+    const std::string dir = LocalDir(c.url, kDl, "P", c.replicate);
+    EXPECT_EQ(dir, c.want) << c.url;
+    EXPECT_TRUE(IsInsideProject(dir, kDl, "P")) << dir;
+  }
+}
+
+TEST(LocalDir, OverlongFolderNamesAreShortened) {
+  const std::string dir = LocalDir("http://h/" + std::string(300, 'd') + ".x/f", kDl, "P", true);
+  EXPECT_EQ(dir, "/dl/P/h/" + std::string(253, 'd') + ".x/");
+}
+
+TEST(IsInsideProject, AcceptsOnlyPathsBelowTheProjectFolder) {
+  EXPECT_TRUE(IsInsideProject("/dl/P/", kDl, "P"));
+  EXPECT_TRUE(IsInsideProject("/dl/P/h/a/f.html", kDl, "P"));
+  EXPECT_TRUE(IsInsideProject("/dl/P/h/..x/", kDl, "P"));
+  EXPECT_FALSE(IsInsideProject("/dl/Q/f", kDl, "P"));
+  EXPECT_FALSE(IsInsideProject("/dl/P/../Q/f", kDl, "P"));
+  EXPECT_FALSE(IsInsideProject("/dl/P/h/..", kDl, "P"));
+  EXPECT_FALSE(IsInsideProject("/dl/PP/f", kDl, "P"));
+}
+
+class FileNameTest : public ::testing::Test {
+ protected:
+  std::string Name(const std::string& url, bool addHtm = false, const std::string& mask = "",
+                   const std::string& folder = "/dl/P/") {
+    return MakeLocalFileName(url, folder, mask, used_, addHtm, "index.html");
+  }
+  UsedNames used_;
+};
+
+TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
+  struct Case {
+    std::string url;
+    bool addHtm;
+    std::string mask;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"http://h/page.asp?id=1&amp;n=2", false, "", "page.asp@id=1&n=2"},
+      {"http://h/page.asp?id=1&amp;n=2", true, "", "page.asp@id=1&n=2.htm"},
+      {"http://h/a%20b.html", false, "", "a_b.html"},
+      {"http://h/a+b.html", false, "", "a_b.html"},
+      {"http://h/100%%.HTM", true, "", "100%.HTM"},
+      {"http://h/d/", false, "", "index.html"},
+      {"http://h", false, "", "index.html"},
+      {"http://h/" + std::string(200, 'x'), false, "", "index.html"},  // URL over 200
+      {"http://h/run.cgi?x=1", false, "*.html", "run.cgi@x=1.html"},
+      {"http://h/a*b", false, "pre-*", "pre-ab"},
+      {"http://h/x%3C%7C%3E%22:y", false, "", "x!!!!!y"},
+      {"http://h/50%off.html", false, "", "50%off.html"},  // malformed: kept as written
+      {"http://h/end%4", false, "", "end%4"},
+      {"http://h/a%2F..%2F..%2Fx", false, "", "a!..!..!x"},  // no separator survives
+      {"http://h/%2e%2e", false, "", "!!"},
+      {"http://h/a%00b%0Ac%09d", false, "", "a!b!c!d"},  // no control characters
+      {"ftp://h/pub/file.tar.gz", true, "", "file.tar.gz.htm"},
+  };
+  for (const Case& c : cases) {
+    UsedNames fresh;
+    EXPECT_EQ(MakeLocalFileName(c.url, "/dl/P/", c.mask, fresh, c.addHtm, "index.html"), c.want)
+        << c.url;
+    EXPECT_EQ(fresh.size(), 1u);
+    EXPECT_TRUE(fresh.Contains("/dl/P/" + c.want));
+  }
+}
+
+TEST_F(FileNameTest, RepeatedNamesGetACounterBeforeTheFirstDot) {
+  EXPECT_EQ(Name("http://h/a/x.html"), "x.html");
+  EXPECT_EQ(Name("http://h/b/x.html"), "x1.html");
+  EXPECT_EQ(Name("http://h/c/x.html"), "x2.html");
+  EXPECT_EQ(Name("http://h/c/X.HTML"), "X3.HTML");  // compared without case
+  EXPECT_EQ(Name("http://h/x.html", false, "", "/dl/P/other/"), "x.html");
+  EXPECT_EQ(Name("http://h/README"), "README");
+  EXPECT_EQ(Name("http://h/d/README"), "1README");
+  EXPECT_EQ(Name("http://h/a/"), "index.html");
+  EXPECT_EQ(Name("http://h/b/"), "index1.html");
+  EXPECT_EQ(Name("http://h/" + std::string(250, 'y')), "index2.html");
+}
+
+TEST_F(FileNameTest, NamesThatDifferOnlyBeforeCleaningNeverShareAFile) {
+  EXPECT_EQ(Name("http://h/a%20b.html"), "a_b.html");
+  EXPECT_EQ(Name("http://h/a+b.html"), "a_b1.html");
+  EXPECT_EQ(Name("http://h/a_b.html"), "a_b2.html");
+  EXPECT_EQ(Name("http://h/q?x"), "q@x");
+  EXPECT_EQ(Name("http://h/q@x"), "1q@x");
+  EXPECT_EQ(Name("http://h/p", true), "p.htm");
+  EXPECT_EQ(Name("http://h/p.htm", true), "p1.htm");
+  EXPECT_EQ(used_.size(), 7u);
+}
+
+TEST_F(FileNameTest, OverlongNamesAreShortenedKeepingExtensionAndUniqueness) {
+  const std::string mask = std::string(300, 'm') + "*";
+  const std::string first = Name("http://h/f.html", false, mask);
+  const std::string second = Name("http://h/g/f.html", false, mask);
+  const std::string third = Name("http://h/h/f.html", false, mask);
+  for (const std::string& name : {first, second, third}) {
+    EXPECT_LE(name.size(), kMaxNameComponent);
+    EXPECT_TRUE(name.ends_with(".html")) << name;
+  }
+  EXPECT_NE(first, second);
+  EXPECT_NE(second, third);
+  EXPECT_NE(first, third);
+  EXPECT_EQ(first, std::string(250, 'm') + ".html");
+}
+
+TEST(RelativeLocalPath, ClimbsToTheProjectFolderAndDownAgain) {
+  EXPECT_EQ(RelativeLocalPath("/dl/P/h/a/", "P", "/dl/P/h/b/", "f.html"), "../../h/b/f.html");
+  EXPECT_EQ(RelativeLocalPath("/dl/P/h/", "P", "/dl/P/h/b/c/", "f.html"), "../h/b/c/f.html");
+  EXPECT_EQ(RelativeLocalPath("/dl/P/", "P", "/dl/P/", "f.html"), "f.html");
+  // A download folder that itself holds "/P/" cuts both paths at the same place.
+  EXPECT_EQ(RelativeLocalPath("/x/P/dl/P/h/", "P", "/x/P/dl/P/g/", "f"), "../../../dl/P/g/f");
+}
+
+TEST(UsedNames, ComparesWithoutAsciiCase) {
+  UsedNames used;
+  used.Add("/dl/P/Index.HTML");
+  EXPECT_TRUE(used.Contains("/dl/p/index.html"));
+  EXPECT_TRUE(used.Contains("/DL/P/INDEX.html"));
+  EXPECT_FALSE(used.Contains("/dl/P/\xC9ndex.html"));
+  used.Add("/DL/p/index.html");
+  EXPECT_EQ(used.size(), 1u);
+  used.Clear();
+  EXPECT_EQ(used.size(), 0u);
+  EXPECT_FALSE(used.Contains("/dl/P/Index.HTML"));
+}
+
+}  // namespace
+}  // namespace kestrix
