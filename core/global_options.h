@@ -31,6 +31,8 @@ struct TGlobalOptions {
   std::string NNAVVer = "7.0";
   std::string OperaVer = "7.11";
   std::string AnyBrowser;
+
+  bool operator==(const TGlobalOptions&) const = default;
 };
 
 // Reads every key of section "Options"; absent keys and non-numeric integers
