@@ -1,0 +1,144 @@
+#include "cli/commands.h"
+
+#include <array>
+
+#include "cli/job_options.h"
+
+namespace kestrix {
+
+namespace {
+
+constexpr std::array kProjectOption = {
+    OptionSpec{"project", "NAME", "project to use (default: the URL's host name)"},
+};
+
+constexpr std::array kFolderOption = {
+    OptionSpec{"folder", "DIR", "download folder the project's history lies in"},
+};
+
+constexpr size_t kAny = static_cast<size_t>(-1);
+
+const std::vector<Command>& Table() {
+  static const std::vector<Command> table = {
+      {"mirror",
+       "URL [options]",
+       "download a site into a project named after its host",
+       "Creates the project when it does not exist (named after the URL's host unless --project\n"
+       "is given), stores a job for URL with the job options given (a job for the same URL is\n"
+       "updated), starts it and runs until the queue is finished or Ctrl-C stops it.",
+       {kProjectOption, JobOptionSpecs(), RunOptionSpecs()},
+       1,
+       1,
+       RunMirror},
+      {"download",
+       "PROJECT [JOB...] [run options]",
+       "start the project's jobs (all, or the numbers given)",
+       "Starts the given jobs of PROJECT (numbers as `jobs PROJECT` shows them; all jobs when\n"
+       "none is given). Documents already saved are asked for with their date, so only what\n"
+       "changed is transferred again.",
+       {RunOptionSpecs()},
+       1,
+       kAny,
+       RunDownload},
+      {"continue",
+       "PROJECT [ROW] [run options]",
+       "continue the project's queue from a row",
+       "Fetches queue row ROW (1 when not given) again whole, and the rows after it in order.",
+       {RunOptionSpecs()},
+       1,
+       2,
+       RunContinue},
+      {"aborted",
+       "PROJECT [run options]",
+       "fetch again the entries that were stopped or failed to connect",
+       "Restarts every queue entry that was aborted, reset, refused or unreachable, resuming\n"
+       "partial files, and then goes on with the rest of the queue.",
+       {RunOptionSpecs()},
+       1,
+       1,
+       RunAborted},
+      {"reload",
+       "PROJECT ROW [run options]",
+       "fetch one queue row again",
+       "Fetches queue row ROW again, whole and without a date condition, then goes on with the\n"
+       "rest of the queue.",
+       {RunOptionSpecs()},
+       2,
+       2,
+       RunReload},
+      {"projects",
+       "",
+       "list the projects",
+       "Lists the projects in their stored order.",
+       {},
+       0,
+       0,
+       RunProjects},
+      {"jobs",
+       "PROJECT",
+       "list a project's jobs",
+       "Lists the jobs of PROJECT with their numbers and starting URLs.",
+       {},
+       1,
+       1,
+       RunJobs},
+      {"add-project",
+       "NAME",
+       "add an empty project",
+       "Adds an empty project called NAME.",
+       {},
+       1,
+       1,
+       RunAddProject},
+      {"add-job",
+       "PROJECT URL [job options]",
+       "add a job to a project",
+       "Adds a job for URL to PROJECT with the job options given.",
+       {JobOptionSpecs()},
+       2,
+       2,
+       RunAddJob},
+      {"remove-job",
+       "PROJECT N",
+       "remove job N of a project",
+       "Removes job N of PROJECT; the jobs after it move up one number.",
+       {},
+       2,
+       2,
+       RunRemoveJob},
+      {"summary",
+       "PROJECT [--folder DIR]",
+       "show the project's queue summary",
+       "Shows count, size and errors by kind of link, the pages per host and the failed\n"
+       "entries of PROJECT's queue, as saved in its history file.",
+       {kFolderOption},
+       1,
+       1,
+       RunSummary},
+      {"queue",
+       "PROJECT [--folder DIR]",
+       "show the project's queue rows",
+       "Shows the rows of PROJECT's queue (URL, linked text, size, date, state), as saved in\n"
+       "its history file. Columns are separated by tabs.",
+       {kFolderOption},
+       1,
+       1,
+       RunQueue},
+  };
+  return table;
+}
+
+}  // namespace
+
+std::span<const Command> Commands() {
+  return Table();
+}
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& command : Table()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+}  // namespace kestrix

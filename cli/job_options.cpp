@@ -1,0 +1,215 @@
+#include "cli/job_options.h"
+
+#include <array>
+#include <filesystem>
+
+#include "core/file_util.h"
+#include "http/url_split.h"
+
+namespace kestrix {
+
+namespace {
+
+constexpr std::array kJobOptions = {
+    OptionSpec{"depth", "N", "depth for links on the starting server (default 1)"},
+    OptionSpec{"remote-depth", "N", "depth for links on other servers (default 1)"},
+    OptionSpec{"this-path", "", "stay on the starting path (the default)"},
+    OptionSpec{"this-server", "", "follow links anywhere on the starting server"},
+    OptionSpec{"other-servers", "", "also download from other servers"},
+    OptionSpec{"remote-path", "", "on other servers: limit by server name and path"},
+    OptionSpec{"remote-server", "", "on other servers: limit by server name only"},
+    OptionSpec{"images", "", "load images from the starting server"},
+    OptionSpec{"remote-images", "", "load images from other servers"},
+    OptionSpec{"embed", "", "load embedded objects and inline frames"},
+    OptionSpec{"styles", "", "load style sheets"},
+    OptionSpec{"scripts", "", "load scripts and resolve links made by scripts"},
+    OptionSpec{"offline", "", "rewrite saved pages for offline browsing"},
+    OptionSpec{"replicate", "", "replicate the site's folders under the project folder"},
+    OptionSpec{"link-to-url", "", "point links that were not downloaded to their URL"},
+    OptionSpec{"no-htm-ext", "", "do not add .htm to HTML files saved without it"},
+    OptionSpec{"koi8", "", "decode KOI8-R pages"},
+    OptionSpec{"retrieve-files", "LIST", "retrieve only file names matching these patterns", true},
+    OptionSpec{"ignore-files", "LIST", "ignore file names matching these patterns", true},
+    OptionSpec{"retrieve-links", "LIST", "retrieve only links whose text matches", true},
+    OptionSpec{"ignore-links", "LIST", "ignore links whose text matches", true},
+    OptionSpec{"remote-retrieve-files", "LIST", "the same, on other servers", true},
+    OptionSpec{"remote-ignore-files", "LIST", "the same, on other servers", true},
+    OptionSpec{"remote-retrieve-links", "LIST", "the same, on other servers", true},
+    OptionSpec{"remote-ignore-links", "LIST", "the same, on other servers", true},
+};
+
+constexpr std::array kRunOptions = {
+    OptionSpec{"threads", "N", "number of download workers, 1 to 10"},
+    OptionSpec{"folder", "DIR", "download folder"},
+    OptionSpec{"proxy", "HOST:PORT", "send requests through this HTTP proxy"},
+    OptionSpec{"agent", "TEXT", "user-agent text sent with every request"},
+    OptionSpec{"retry", "", "fetch an entry again when it timed out or arrived short"},
+    OptionSpec{"timeout", "SECONDS", "give up a request after this long without any event"},
+};
+
+struct FilterOption {
+  const char* name;
+  bool TJobRecord::*check;
+  std::string TJobRecord::*list;
+};
+
+constexpr std::array kFilters = {
+    FilterOption{"retrieve-files", &TJobRecord::lclCheckRetriveFile,
+                 &TJobRecord::lcleditRetriveFile},
+    FilterOption{"ignore-files", &TJobRecord::lclCheckIgnoreFile, &TJobRecord::lcleditIgnoreFile},
+    FilterOption{"retrieve-links", &TJobRecord::lclcheckRetrieveLink,
+                 &TJobRecord::lcleditRetrieveLink},
+    FilterOption{"ignore-links", &TJobRecord::lclcheckIgnoreLink, &TJobRecord::lcleditIgnoreLink},
+    FilterOption{"remote-retrieve-files", &TJobRecord::rmtCheckRetriveFile,
+                 &TJobRecord::rmteditRetrieveFile},
+    FilterOption{"remote-ignore-files", &TJobRecord::rmtCheckIgnoreFile,
+                 &TJobRecord::rmteditIgnoreFile},
+    FilterOption{"remote-retrieve-links", &TJobRecord::rmtcheckRetrieveLink,
+                 &TJobRecord::rmteditRetrieveLink},
+    FilterOption{"remote-ignore-links", &TJobRecord::rmtcheckIgnoreLink,
+                 &TJobRecord::rmteditIgnoreLink},
+};
+
+struct SwitchOption {
+  const char* name;
+  bool TJobRecord::*field;
+  bool value;
+};
+
+constexpr std::array kSwitches = {
+    SwitchOption{"other-servers", &TJobRecord::checkOtherServers, true},
+    SwitchOption{"images", &TJobRecord::checkLoadImg, true},
+    SwitchOption{"remote-images", &TJobRecord::checkRmtLoadImg, true},
+    SwitchOption{"embed", &TJobRecord::checkLoadEmbed, true},
+    SwitchOption{"styles", &TJobRecord::checkLoadStyle, true},
+    SwitchOption{"scripts", &TJobRecord::checkLoadScript, true},
+    SwitchOption{"offline", &TJobRecord::checkLocalize, true},
+    SwitchOption{"replicate", &TJobRecord::checkReplicate, true},
+    SwitchOption{"link-to-url", &TJobRecord::checkLinkToUrl, true},
+    SwitchOption{"no-htm-ext", &TJobRecord::checkAddHtmExt, false},
+    SwitchOption{"koi8", &TJobRecord::lclcheckKoi8, true},
+    SwitchOption{"koi8", &TJobRecord::rmtcheckKoi8, true},
+};
+
+// Depths beyond this are never meant and would only overflow the depth budget.
+constexpr int kMaxDepth = 1000000;
+
+}  // namespace
+
+std::span<const OptionSpec> JobOptionSpecs() {
+  return kJobOptions;
+}
+std::span<const OptionSpec> RunOptionSpecs() {
+  return kRunOptions;
+}
+
+std::string ApplyJobOptions(const ParsedArguments& args, TJobRecord& job) {
+  for (const char* name : {"depth", "remote-depth"}) {
+    if (std::optional<std::string> text = args.Value(name)) {
+      std::optional<int> depth = ParseBoundedInt(*text, 0, kMaxDepth);
+      if (!depth)
+        return "--" + std::string(name) + " needs a whole number from 0, not \"" + *text + "\"";
+      (std::string_view(name) == "depth" ? job.editDepth : job.EditRmtDepth) = *depth;
+    }
+  }
+  if (args.Has("this-path") && args.Has("this-server")) {
+    return "--this-path and --this-server exclude each other";
+  }
+  if (args.Has("remote-path") && args.Has("remote-server")) {
+    return "--remote-path and --remote-server exclude each other";
+  }
+  if (args.Has("this-path") || args.Has("this-server")) {
+    job.radioThisPath = args.Has("this-path");
+    job.radioThisServer = args.Has("this-server");
+  }
+  if (args.Has("remote-path") || args.Has("remote-server")) {
+    job.radioRmtThisPath = args.Has("remote-path");
+    job.radioRmtThisServer = args.Has("remote-server");
+  }
+  for (const SwitchOption& option : kSwitches) {
+    if (args.Has(option.name)) job.*option.field = option.value;
+  }
+  for (const FilterOption& filter : kFilters) {
+    if (std::optional<std::string> list = args.Value(filter.name)) {
+      if (list->find('`') != std::string::npos) {
+        return "--" + std::string(filter.name) + " may not contain the character \"`\"";
+      }
+      job.*filter.list = *list;
+      job.*filter.check = true;
+    }
+  }
+  return {};
+}
+
+std::string JobOptionsText(const TJobRecord& job) {
+  const TJobRecord defaults;
+  std::string text;
+  auto add = [&text](const std::string& word) { text += (text.empty() ? "" : " ") + word; };
+  if (job.editDepth != defaults.editDepth) add("--depth " + std::to_string(job.editDepth));
+  if (job.EditRmtDepth != defaults.EditRmtDepth) {
+    add("--remote-depth " + std::to_string(job.EditRmtDepth));
+  }
+  if (job.radioThisServer) add("--this-server");
+  if (job.radioRmtThisPath) add("--remote-path");
+  if (job.radioRmtThisServer) add("--remote-server");
+  for (const SwitchOption& option : kSwitches) {
+    if (job.*option.field == option.value && option.field != &TJobRecord::rmtcheckKoi8) {
+      add("--" + std::string(option.name));
+    }
+  }
+  for (const FilterOption& filter : kFilters) {
+    if (job.*filter.check) add("--" + std::string(filter.name) + " \"" + job.*filter.list + "\"");
+  }
+  return text;
+}
+
+std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options) {
+  if (std::optional<std::string> text = args.Value("threads")) {
+    std::optional<int> threads = ParseBoundedInt(*text, 1, 10);
+    if (!threads) return "--threads needs a number from 1 to 10, not \"" + *text + "\"";
+    options.ThreadCount = *threads;
+  }
+  if (std::optional<std::string> text = args.Value("timeout")) {
+    std::optional<int> seconds = ParseBoundedInt(*text, 1, 86400);
+    if (!seconds)
+      return "--timeout needs a number of seconds from 1 to 86400, not \"" + *text + "\"";
+    options.TimeOut = *seconds;
+  }
+  if (std::optional<std::string> folder = args.Value("folder")) {
+    if (folder->empty()) return "--folder needs a folder name";
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(*folder, ec);
+    if (ec) return "cannot use \"" + *folder + "\" as download folder: " + ec.message();
+    options.DownLoadFolder = AddBackslash(absolute.lexically_normal().string());
+  }
+  if (std::optional<std::string> proxy = args.Value("proxy")) {
+    TUrlParts parts = SplitUrl(*proxy);
+    if (parts.Host.empty()) return "--proxy needs HOST:PORT, not \"" + *proxy + "\"";
+    options.ProxyFlag = true;
+    options.DirectFlag = false;
+    options.ProxyHost = parts.Host;
+    options.ProxyPort = parts.Port.empty() ? std::string("8080") : parts.Port;
+    if (!parts.User.empty()) {
+      options.ProxyUser = parts.User;
+      options.ProxyPswd = parts.Pass;
+    }
+  }
+  if (std::optional<std::string> agent = args.Value("agent")) {
+    options.Agent = 4;
+    options.AnyBrowser = *agent;
+  }
+  if (args.Has("retry")) options.RetryFlag = true;
+  return {};
+}
+
+std::string NormaliseJobUrl(const std::string& url) {
+  TUrlParts parts = SplitUrl(url);
+  if (parts.Host.empty()) return {};
+  std::string result =
+      (parts.Proto.empty() ? std::string("http") : parts.Proto) + "://" + parts.Host;
+  if (!parts.Port.empty()) result += ":" + parts.Port;
+  result += parts.Path.empty() ? std::string("/") : parts.Path;
+  return result;
+}
+
+}  // namespace kestrix

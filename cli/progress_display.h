@@ -1,0 +1,72 @@
+// What the command line shows while a download runs. On a terminal: one
+// line, rewritten at most five times a second, with entries done and
+// queued, bytes, transfer rate and busy workers. Otherwise: one plain log
+// line per finished entry, so the output can be kept or searched.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/engine_observer.h"
+
+namespace kestrix {
+
+struct TProgressFigures {
+  int32_t Done = 0;
+  int32_t Queued = 0;  // entries in the queue, done ones included
+  int64_t Bytes = 0;
+  double RatePerSecond = 0;
+  int BusyWorkers = 0;
+  int Workers = 0;
+};
+
+// "12 done, 28 queued, 1.3 MB, 250.4 KB/s, 3/8 workers busy".
+std::string ProgressLine(const TProgressFigures& figures);
+// "532 B", "12.0 KB", "1.3 MB", "2.10 GB" (units of 1000).
+std::string ByteText(int64_t bytes);
+
+class ProgressDisplay : public EngineObserver {
+ public:
+  ProgressDisplay(std::ostream& out, std::ostream& err, bool terminal);
+
+  // Until logging is switched on, rows written by loading the history are
+  // kept but not reported.
+  void SetLogging(bool on) { logging_ = on; }
+  // Redraws the terminal line when the figures changed; no-op for logs.
+  void Show(const TProgressFigures& figures);
+  // Ends the terminal line so that what follows starts on a fresh line.
+  void Finish();
+
+  bool Finished() const { return finished_; }
+  const std::function<void(bool)>& OnRunningChanged() const { return onRunningChanged_; }
+  void SetOnRunningChanged(std::function<void(bool)> callback) {
+    onRunningChanged_ = std::move(callback);
+  }
+
+  void QueueCellChanged(int row, int column, const std::string& text) override;
+  void QueueCleared() override { rows_.clear(); }
+  void RunningChanged(bool running) override;
+  void QueueFinished(const std::string& project) override;
+  void ErrorReported(const std::string& text) override;
+
+ private:
+  struct Row {
+    std::string url;
+    std::string size;
+  };
+  void ClearLine();
+
+  std::ostream& out_;
+  std::ostream& err_;
+  bool terminal_;
+  bool logging_ = false;
+  bool finished_ = false;
+  std::string shownLine_;
+  std::vector<Row> rows_;
+  std::function<void(bool)> onRunningChanged_;
+};
+
+}  // namespace kestrix

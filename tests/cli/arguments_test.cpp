@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "cli/arguments.h"
+#include "cli/job_options.h"
+#include "cli/progress_display.h"
+
+namespace kestrix {
+namespace {
+
+constexpr std::array kSpecs = {
+    OptionSpec{"depth", "N", ""},
+    OptionSpec{"images", "", ""},
+    OptionSpec{"ignore-files", "LIST", "", true},
+};
+
+ParseOutcome Parse(std::vector<std::string> words) {
+  const std::array<std::span<const OptionSpec>, 1> groups = {kSpecs};
+  return ParseArguments(words, groups);
+}
+
+TEST(ParseArguments, AcceptsTheUsualForms) {
+  ParseOutcome out = Parse({"p", "--depth", "3", "--images", "q", "--", "--images"});
+  ASSERT_EQ(out.error, "");
+  EXPECT_EQ(out.arguments.positional, (std::vector<std::string>{"p", "q", "--images"}));
+  EXPECT_EQ(out.arguments.Value("depth"), "3");
+  EXPECT_TRUE(out.arguments.Has("images"));
+  EXPECT_FALSE(out.arguments.help);
+
+  out = Parse({"--depth=4", "--depth=5", "-h"});
+  EXPECT_EQ(out.arguments.Value("depth"), "5") << "the last one counts";
+  EXPECT_TRUE(out.arguments.help);
+  // A lone "-" is a word, not an option (a file or project may be called so).
+  EXPECT_EQ(Parse({"-"}).arguments.positional, (std::vector<std::string>{"-"}));
+}
+
+TEST(ParseArguments, JoinsRepeatedLists) {
+  ParseOutcome out = Parse({"--ignore-files", "*.zip", "--ignore-files=*.iso"});
+  EXPECT_EQ(out.arguments.Value("ignore-files"), "*.zip;*.iso");
+}
+
+TEST(ParseArguments, RefusesMalformedOptions) {
+  const struct {
+    std::vector<std::string> words;
+    std::string error;
+  } cases[] = {
+      {{"--deep"}, "unknown option \"--deep\""},
+      {{"-x"}, "unknown option \"-x\""},
+      {{"--depth"}, "option \"--depth\" needs a value (N)"},
+      {{"--images=1"}, "option \"--images\" takes no value"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.words).error, c.error);
+}
+
+TEST(ParseBoundedInt, TakesOnlyWholeNumbersInRange) {
+  EXPECT_EQ(ParseBoundedInt("7", 1, 10), 7);
+  EXPECT_EQ(ParseBoundedInt("10", 1, 10), 10);
+  for (const char* bad : {"", "0", "11", "3x", " 3", "-1", "99999999999"}) {
+    EXPECT_EQ(ParseBoundedInt(bad, 1, 10), std::nullopt) << bad;
+  }
+}
+
+ParsedArguments JobArgs(std::vector<std::string> words) {
+  const std::array<std::span<const OptionSpec>, 2> groups = {JobOptionSpecs(), RunOptionSpecs()};
+  ParseOutcome out = ParseArguments(words, groups);
+  EXPECT_EQ(out.error, "");
+  return out.arguments;
+}
+
+TEST(JobOptions, MapOntoTheJobRecord) {
+  TJobRecord job;
+  ASSERT_EQ(
+      ApplyJobOptions(JobArgs({"--depth", "4", "--remote-depth", "2", "--this-server",
+                               "--other-servers", "--remote-server", "--images", "--remote-images",
+                               "--embed", "--styles", "--scripts", "--offline", "--replicate",
+                               "--link-to-url", "--no-htm-ext", "--koi8"}),
+                      job),
+      "");
+  EXPECT_EQ(job.editDepth, 4);
+  EXPECT_EQ(job.EditRmtDepth, 2);
+  EXPECT_FALSE(job.radioThisPath);
+  EXPECT_TRUE(job.radioThisServer);
+  EXPECT_TRUE(job.checkOtherServers);
+  EXPECT_FALSE(job.radioRmtThisPath);
+  EXPECT_TRUE(job.radioRmtThisServer);
+  EXPECT_TRUE(job.checkLoadImg && job.checkRmtLoadImg && job.checkLoadEmbed && job.checkLoadStyle &&
+              job.checkLoadScript && job.checkLocalize && job.checkReplicate &&
+              job.checkLinkToUrl && job.lclcheckKoi8 && job.rmtcheckKoi8);
+  EXPECT_FALSE(job.checkAddHtmExt);
+}
+
+TEST(JobOptions, AFilterListSwitchesItsFilterOn) {
+  const struct {
+    const char* option;
+    bool TJobRecord::*check;
+    std::string TJobRecord::*list;
+  } cases[] = {
+      {"--retrieve-files", &TJobRecord::lclCheckRetriveFile, &TJobRecord::lcleditRetriveFile},
+      {"--ignore-files", &TJobRecord::lclCheckIgnoreFile, &TJobRecord::lcleditIgnoreFile},
+      {"--retrieve-links", &TJobRecord::lclcheckRetrieveLink, &TJobRecord::lcleditRetrieveLink},
+      {"--ignore-links", &TJobRecord::lclcheckIgnoreLink, &TJobRecord::lcleditIgnoreLink},
+      {"--remote-retrieve-files", &TJobRecord::rmtCheckRetriveFile,
+       &TJobRecord::rmteditRetrieveFile},
+      {"--remote-ignore-files", &TJobRecord::rmtCheckIgnoreFile, &TJobRecord::rmteditIgnoreFile},
+      {"--remote-retrieve-links", &TJobRecord::rmtcheckRetrieveLink,
+       &TJobRecord::rmteditRetrieveLink},
+      {"--remote-ignore-links", &TJobRecord::rmtcheckIgnoreLink, &TJobRecord::rmteditIgnoreLink},
+  };
+  for (const auto& c : cases) {
+    TJobRecord job;
+    ASSERT_EQ(ApplyJobOptions(JobArgs({c.option, "*.zip;a?c"}), job), "") << c.option;
+    EXPECT_TRUE(job.*c.check) << c.option;
+    EXPECT_EQ(job.*c.list, "*.zip;a?c") << c.option;
+    TJobRecord expected;
+    expected.*c.check = true;
+    expected.*c.list = "*.zip;a?c";
+    EXPECT_EQ(job, expected) << c.option << " changed another field";
+  }
+}
+
+TEST(JobOptions, RefusesValuesThatDoNotFit) {
+  const struct {
+    std::vector<std::string> words;
+    std::string error;
+  } cases[] = {
+      {{"--depth", "x"}, "--depth needs a whole number from 0, not \"x\""},
+      {{"--remote-depth", "-1"}, "--remote-depth needs a whole number from 0, not \"-1\""},
+      {{"--this-path", "--this-server"}, "--this-path and --this-server exclude each other"},
+      {{"--remote-path", "--remote-server"},
+       "--remote-path and --remote-server exclude each other"},
+      {{"--ignore-files", "a`b"}, "--ignore-files may not contain the character \"`\""},
+  };
+  for (const auto& c : cases) {
+    TJobRecord job;
+    EXPECT_EQ(ApplyJobOptions(JobArgs(c.words), job), c.error);
+  }
+}
+
+TEST(JobOptions, TheOptionsTextRebuildsTheRecord) {
+  TJobRecord job;
+  job.editDepth = 0;
+  job.radioThisPath = false;
+  job.radioThisServer = true;
+  job.radioRmtThisPath = true;
+  job.checkLoadImg = job.checkLocalize = job.lclcheckKoi8 = job.rmtcheckKoi8 = true;
+  job.checkAddHtmExt = false;
+  job.rmtCheckIgnoreFile = true;
+  job.rmteditIgnoreFile = "*.gif";
+  EXPECT_EQ(JobOptionsText(job),
+            "--depth 0 --this-server --remote-path --images --offline --no-htm-ext --koi8 "
+            "--remote-ignore-files \"*.gif\"");
+  EXPECT_EQ(JobOptionsText(TJobRecord{}), "");
+}
+
+TEST(RunOptions, ChangeTheOptionsForTheRun) {
+  TGlobalOptions options;
+  ASSERT_EQ(ApplyRunOptions(JobArgs({"--threads", "8", "--folder", "/tmp/x/../dl", "--proxy",
+                                     "u:pw@proxy.example:3128", "--agent", "Probe/1", "--retry",
+                                     "--timeout", "20"}),
+                            options),
+            "");
+  EXPECT_EQ(options.ThreadCount, 8);
+  EXPECT_EQ(options.DownLoadFolder, "/tmp/dl/");
+  EXPECT_TRUE(options.ProxyFlag);
+  EXPECT_FALSE(options.DirectFlag);
+  EXPECT_EQ(options.ProxyHost, "proxy.example");
+  EXPECT_EQ(options.ProxyPort, "3128");
+  EXPECT_EQ(options.ProxyUser, "u");
+  EXPECT_EQ(options.ProxyPswd, "pw");
+  EXPECT_EQ(options.Agent, 4);
+  EXPECT_EQ(options.AnyBrowser, "Probe/1");
+  EXPECT_TRUE(options.RetryFlag);
+  EXPECT_EQ(options.TimeOut, 20);
+
+  for (const char* threads : {"0", "11", "many"}) {
+    TGlobalOptions untouched;
+    EXPECT_NE(ApplyRunOptions(JobArgs({"--threads", threads}), untouched), "") << threads;
+    EXPECT_EQ(untouched.ThreadCount, 1);
+  }
+  TGlobalOptions proxyDefaultPort;
+  ASSERT_EQ(ApplyRunOptions(JobArgs({"--proxy", "cache"}), proxyDefaultPort), "");
+  EXPECT_EQ(proxyDefaultPort.ProxyPort, "8080");
+}
+
+TEST(NormaliseJobUrl, GivesTheStoredForm) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"example.org", "http://example.org/"},
+      {"http://example.org", "http://example.org/"},
+      {"http://user:pw@example.org:8080/a/b.html?x=1", "http://example.org:8080/a/b.html?x=1"},
+      {"ftp://files.example.org/pub/", "ftp://files.example.org/pub/"},
+      {"", ""},
+      {"http:///nohost", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NormaliseJobUrl(c.in), c.out) << c.in;
+}
+
+TEST(Progress, LineAndByteTexts) {
+  EXPECT_EQ(ProgressLine({12, 40, 1'300'000, 250'400, 3, 8}),
+            "12 done, 28 queued, 1.3 MB, 250.4 KB/s, 3/8 workers busy");
+  const struct {
+    int64_t bytes;
+    const char* text;
+  } cases[] = {{0, "0 B"},
+               {999, "999 B"},
+               {1000, "1.0 KB"},
+               {999'949, "999.9 KB"},
+               {5'250'000, "5.2 MB"},
+               {3'000'000'000, "3.00 GB"}};
+  for (const auto& c : cases) EXPECT_EQ(ByteText(c.bytes), c.text) << c.bytes;
+}
+
+}  // namespace
+}  // namespace kestrix
