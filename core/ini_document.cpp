@@ -42,6 +42,14 @@ bool IsIgnoredLine(std::string_view line) {
   return line.empty() || line.front() == ';';
 }
 
+// The key of a key=value line, or nullopt for a line that holds none.
+std::optional<std::string_view> LineKey(std::string_view line) {
+  if (IsIgnoredLine(line)) return std::nullopt;
+  const size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(0, eq));
+}
+
 IniEntry SplitLine(std::string_view line) {
   const size_t eq = line.find('=');
   if (eq == std::string_view::npos) return {std::string(Trim(line)), {}};
@@ -76,6 +84,8 @@ std::optional<int> ParseDecimalInt(std::string_view text) {
 
 IniDocument IniDocument::Parse(std::string_view text) {
   IniDocument doc;
+  // A byte order mark left by an editor would hide the first header.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::vector<std::string>* target = &doc.preamble_;
   while (!text.empty()) {
     size_t end = text.find('\n');
@@ -121,9 +131,8 @@ std::optional<std::string> IniDocument::Find(std::string_view section, std::stri
   if (found == nullptr) return std::nullopt;
   key = Trim(key);
   for (const std::string& line : found->lines) {
-    if (IsIgnoredLine(line) || line.find('=') == std::string::npos) continue;
-    IniEntry entry = SplitLine(line);
-    if (SameName(entry.key, key)) return std::move(entry.value);
+    const auto lineKey = LineKey(line);
+    if (lineKey && SameName(*lineKey, key)) return line.substr(line.find('=') + 1);
   }
   return std::nullopt;
 }
@@ -168,8 +177,8 @@ bool IniDocument::WriteString(std::string_view section, std::string_view key,
   for (size_t i = 0; i < lines.size(); ++i) {
     if (Trim(lines[i]).empty()) continue;
     lastContent = i + 1;
-    if (IsIgnoredLine(lines[i]) || lines[i].find('=') == std::string::npos) continue;
-    if (SameName(SplitLine(lines[i]).key, key)) {
+    const auto lineKey = LineKey(lines[i]);
+    if (lineKey && SameName(*lineKey, key)) {
       lines[i] = std::move(line);
       return true;
     }

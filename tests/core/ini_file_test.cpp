@@ -19,7 +19,7 @@ using testing::WriteFile;
 
 TEST(IniDocument, SectionsAndKeysIgnoreCaseAndValuesStayVerbatim) {
   const IniDocument doc = IniDocument::Parse(
-      "[Options]\r\n"
+      "\xEF\xBB\xBF[Options]\r\n"
       "DownLoadFolder=/data/sites/\r\n"
       "  ThreadCount = 4\r\n"
       "Query=a=b&c==d \r\n"
