@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "links/byte_scan.h"
 #include "links/text_util.h"
 
 namespace kestrix {
@@ -100,6 +101,15 @@ void THTMLParser::ScanLine(std::string_view line, int32_t lineIndex) {
   std::size_t pos = 0;
   while (pos < size) {
     std::size_t stop = pos;
+    while (stop + 8 <= size) {
+      const uint64_t word = LoadWord(data + stop);
+      const uint64_t hit = MatchByte(word, '<') | MatchByte(word, '>') | MatchByte(word, '\t');
+      if (hit) {
+        stop += FirstLane(hit);
+        break;
+      }
+      stop += 8;
+    }
     while (stop < size && !kSpecial[static_cast<unsigned char>(data[stop])]) ++stop;
     if (stop > pos) (inTag_ ? tagBuffer_ : textBuffer_).append(data + pos, stop - pos);
     if (stop == size) break;

@@ -1,6 +1,7 @@
 #include <array>
 #include <cstdint>
 
+#include "links/byte_scan.h"
 #include "links/html_items.h"
 
 namespace kestrix {
@@ -109,8 +110,23 @@ void DecodeReferences(std::string& s) {
   }
 }
 
+// False positives only cost the slow path; a text that needs work is never
+// missed.
 bool NeedsDecoding(std::string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  const char* data = text.data();
+  std::size_t i = 0;
+  uint64_t spaceBefore = 0;  // the last lane of the previous word was a space
+  for (; i + 8 <= text.size(); i += 8) {
+    const uint64_t word = LoadWord(data + i);
+    const uint64_t spaces = MatchByte(word, ' ');
+    if (MatchByte(word, '&') | MatchByte(word, '\n') | MatchByte(word, '\t') |
+        (spaces & ((spaces >> 8) | spaceBefore))) {
+      return true;
+    }
+    spaceBefore = (spaces >> 63) << 7;
+  }
+  if (spaceBefore && i < text.size() && text[i] == ' ') return true;
+  for (; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '&' || c == '\n' || c == '\t') return true;
     if (c == ' ' && i + 1 < text.size() && text[i + 1] == ' ') return true;

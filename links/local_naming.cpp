@@ -153,7 +153,8 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
 
 std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view projectName,
                               std::string_view targetFolder, std::string_view fileName) {
-  const std::string marker = "/" + std::string(projectName) + "/";
+  std::string marker = "/";
+  marker.append(projectName).append("/");
   auto below = [&marker](std::string_view folder) {
     const std::size_t at = folder.find(marker);
     return at == std::string_view::npos ? folder : folder.substr(at + marker.size());

@@ -176,6 +176,17 @@ TEST_F(ParserTest, KindsCountersAndLineNumbers) {
   EXPECT_EQ(parser_.TextCount(), 1);
 }
 
+TEST_F(ParserTest, TagsAreFoundAtEveryOffsetOfALongLine) {
+  for (std::size_t pad = 1; pad < 20; ++pad) {
+    const std::string text(pad, 'y');
+    Parse(std::string(pad, 'x') + "\t<a href=\"u\">" + text + "</a>" + std::string(pad, 'z'),
+          kKeepA);
+    ASSERT_EQ(Tags().size(), 1u) << pad;
+    ASSERT_NE(Tags()[0]->Text, nullptr);
+    EXPECT_EQ(Tags()[0]->Text->Text, text);
+  }
+}
+
 TEST_F(ParserTest, UnterminatedTagAtTheEndIsStillBuilt) {
   // The last ">" read was that of a closing tag; the cut-off tag opens all
   // the same.

@@ -31,12 +31,18 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"a&b&amp;", "a&b&"}, DecodeCase{"Tom &", "Tom &"},
                       DecodeCase{"&AMP;", "&AMP;"}));
 
-INSTANTIATE_TEST_SUITE_P(Whitespace, DecodeTable,
-                         ::testing::Values(DecodeCase{"a\nb", "a b"}, DecodeCase{"a  \n  b", "a b"},
-                                           DecodeCase{"a\tb", "ab"},
-                                           // tabs go after spaces were folded
-                                           DecodeCase{"a \t b", "a  b"},
-                                           DecodeCase{" lead ", " lead "}));
+INSTANTIATE_TEST_SUITE_P(
+    Whitespace, DecodeTable,
+    ::testing::Values(DecodeCase{"a\nb", "a b"}, DecodeCase{"a  \n  b", "a b"},
+                      DecodeCase{"a\tb", "ab"},
+                      // tabs go after spaces were folded
+                      DecodeCase{"a \t b", "a  b"}, DecodeCase{" lead ", " lead "},
+                      // marks on either side of 8-byte boundaries
+                      DecodeCase{"1234567  89", "1234567 89"},
+                      DecodeCase{"12345678  9", "12345678 9"},
+                      DecodeCase{"1234567 ! 9 !", "1234567 ! 9 !"},
+                      DecodeCase{"123456781234567\t", "123456781234567"},
+                      DecodeCase{"1234567812345678&lt;", "1234567812345678<"}));
 
 TEST(HtmlText, SetTextKeepsTheRawCharacters) {
   THTMLText text;
