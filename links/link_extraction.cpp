@@ -202,6 +202,11 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
     out.Fragment = out.Link.substr(hash);
     out.Link.erase(hash);
   }
+  // A link to the page itself ("#top", "") would otherwise resolve to the
+  // page's directory and fetch an unrelated document. The exploration test
+  // still lists a bare onclick handler, to tell why its script was not run.
+  const bool handlerOnly = rules_ == TExtractionRules::Exploration && tag.FindParam("onclick");
+  if (out.Link.empty() && !handlerOnly) return false;
   TRetriveRec& rec = out.Rec;
   const std::string postData = std::move(rec.PostData);
   InitRetriveRec(rec);

@@ -1,0 +1,52 @@
+// A project's queue between runs: every entry with its origin, local file,
+// size, date and outcome, and the dispatch position and processed counter.
+// Little-endian, no signature: integers are signed 32-bit, strings a 32-bit
+// byte count followed by the bytes, dates 64-bit floating point days since
+// 1899-12-30.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/url_list.h"
+
+namespace kestrix {
+
+class TJobList;
+
+// DownLoadFolder + project + "/" + project + ".his".
+std::string HistoryFilePath(const std::string& downloadFolder, const std::string& project);
+
+// The file's bytes for `state` (header and every entry in queue order).
+std::string EncodeHistory(const TEngineState& state);
+
+// Writes the history of `project`. An empty queue leaves an existing file
+// alone. The bytes go to a temporary file that is renamed over the old one,
+// so a crash or a full disk never loses the previous history. False when
+// nothing was written; callers go on either way.
+bool SaveHistory(const std::string& downloadFolder, const std::string& project,
+                 const TEngineState& state);
+
+struct THistoryLoad {
+  bool Found = false;     // a file was read
+  int32_t Entries = 0;    // entries appended to the queue
+  bool Complete = false;  // every record the header announced was read
+};
+
+// Appends the entries held in `bytes` to `state`'s queue and sets the
+// counters. Each entry's job settings come from `store` (defaults for a job
+// that no longer exists), never from the file. Nothing in the bytes is
+// trusted: a count or length that is negative or longer than what is left
+// ends loading at that record, keeping the entries before it, and the
+// counters are kept within the queue.
+THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
+                           const TJobList& store, TEngineState& state);
+
+// Loads the history of `project` into `state`, whose queue the caller has
+// emptied. ProcessedCount becomes 0 first; a missing file or store loads
+// nothing.
+THistoryLoad LoadHistory(const std::string& downloadFolder, const std::string& project,
+                         const TJobList* store, TEngineState& state);
+
+}  // namespace kestrix

@@ -1,0 +1,112 @@
+#include "core/url_list.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+TRetriveRec EntryFor(const std::string& url) {
+  TRetriveRec e;
+  e.Job.editUrl = url;
+  return e;
+}
+
+TEST(UrlListTest, FindIgnoresCaseAndIndicesStayPut) {
+  UrlList queue;
+  EXPECT_EQ(queue.Find("http://h/"), -1);
+  EXPECT_EQ(queue.Append("http://h/", EntryFor("http://h/")), 0);
+  const TRetriveRec* first = &queue.Entry(0);
+  for (int i = 0; i < 1000; ++i) {
+    const std::string url = "http://h/p" + std::to_string(i) + ".html";
+    ASSERT_EQ(queue.Find(url), -1);
+    ASSERT_EQ(queue.Append(url, EntryFor(url)), i + 1);
+  }
+  EXPECT_EQ(&queue.Entry(0), first);  // entries do not move as the queue grows
+  EXPECT_EQ(queue.Find("HTTP://H/P500.HTML"), 501);
+  EXPECT_EQ(queue.Url(501), "http://h/p500.html");
+  EXPECT_EQ(queue.Find("http://h/p500.htm"), -1);
+}
+
+TEST(UrlListTest, RenameMovesTheKeyButNotTheEntry) {
+  UrlList queue;
+  queue.Append("http://h/a.html", EntryFor("http://h/a.html"));
+  queue.Append("http://h/b.html", EntryFor("http://h/b.html"));
+  queue.Rename(0, "http://h/other/");
+  EXPECT_EQ(queue.Find("http://h/a.html"), -1);
+  EXPECT_EQ(queue.Find("http://h/OTHER/"), 0);
+  EXPECT_EQ(queue.Find("http://h/b.html"), 1);
+  EXPECT_EQ(queue.Entry(0).Job.editUrl, "http://h/a.html");
+}
+
+TEST(UrlListTest, DuplicatesFromAHistoryFileAnswerTheFrontOne) {
+  UrlList queue;
+  for (int i = 0; i < 3; ++i) queue.Append("http://h/x", EntryFor("http://h/x"));
+  EXPECT_EQ(queue.Count(), 3);
+  EXPECT_EQ(queue.Find("http://h/X"), 0);
+}
+
+TEST(UrlListTest, ClearingTheQueueAlsoFreesTheUsedNames) {
+  TEngineState state;
+  state.Queue.Append("http://h/", EntryFor("http://h/"));
+  state.Names.Add("/dl/P/index.html");
+  state.ClearQueue();
+  EXPECT_EQ(state.Queue.Count(), 0);
+  EXPECT_FALSE(state.Names.Contains("/dl/P/index.html"));
+  EXPECT_EQ(state.Queue.Append("http://h/", EntryFor("http://h/")), 0);
+}
+
+TEST(UrlListTest, StartingUrlIsAppendedOnce) {
+  UrlList queue;
+  TJobRecord job;
+  job.ProjectName = "P";
+  job.editDepth = 3;
+  const std::string body = "a=1";
+  EXPECT_EQ(AppendStartUrl(queue, job, 2, "http://h/", "/dl/P/", &body), 0);
+  EXPECT_EQ(AppendStartUrl(queue, job, 2, "HTTP://H/", "/dl/P/"), -1);
+  ASSERT_EQ(queue.Count(), 1);
+  const TRetriveRec& e = queue.Entry(0);
+  EXPECT_EQ(e.Job.editUrl, "http://h/");
+  EXPECT_EQ(e.StartUrl, "http://h/");
+  EXPECT_EQ(e.Job.editDepth, 3);
+  EXPECT_EQ(e.JobNumber, 2);
+  EXPECT_EQ(e.RequestMethod, 2);
+  EXPECT_EQ(e.PostData, "a=1");
+  EXPECT_EQ(e.LocalFolder, "/dl/P/");
+  EXPECT_EQ(e.ParentIndex, -1);
+}
+
+TEST(EntryJobTest, CopiesShareSettingsUntilOneChanges) {
+  TJobRecord record;
+  record.lcleditRetriveFile = "*.html";
+  record.editUrl = "http://h/";
+  TEntryJob a(record);
+  TEntryJob b = a;
+  b.editUrl = "http://h/b";
+  b.editDepth = 7;
+  EXPECT_TRUE(a.SharesSettingsWith(b));
+  EXPECT_EQ(a.editUrl, "http://h/");
+  EXPECT_EQ(a.editDepth, 1);
+  b.MutableSettings().lcleditRetriveFile = "*.gif";
+  EXPECT_FALSE(a.SharesSettingsWith(b));
+  EXPECT_EQ(a->lcleditRetriveFile, "*.html");
+  EXPECT_EQ(b.Record().lcleditRetriveFile, "*.gif");
+  EXPECT_EQ(b.Record().editUrl, "http://h/b");
+  EXPECT_EQ(b.Record().editDepth, 7);
+}
+
+TEST(EntryJobTest, InitKeepsTheJobAndResetsTheRest) {
+  TRetriveRec e;
+  e.Job.editUrl = "http://h/";
+  e.Depth = 4;
+  e.ParentIndex = 9;
+  e.LocalScopeFlag = 0;
+  InitRetriveRec(e);
+  EXPECT_EQ(e.Job.editUrl, "http://h/");
+  EXPECT_EQ(e.Depth, 0);
+  EXPECT_EQ(e.ParentIndex, -1);
+  EXPECT_EQ(e.LocalScopeFlag, 1);
+  EXPECT_EQ(e.RequestMethod, 1);
+}
+
+}  // namespace
+}  // namespace kestrix

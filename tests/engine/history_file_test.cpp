@@ -1,0 +1,149 @@
+#include "engine/history_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/ini_file.h"
+#include "core/job_list.h"
+#include "tests/core/scratch_folder.h"
+
+namespace kestrix {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchFolder;
+using testing::WriteFile;
+
+class HistoryFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store_.AddProject("Docs");
+    TJobRecord job;
+    job.ProjectName = "Docs";
+    job.editUrl = "http://h/";
+    job.editDepth = 4;
+    job.lcleditRetriveFile = "*.html";
+    store_.AddJob(job);
+  }
+
+  ScratchFolder dir_;
+  IniFile ini_{dir_ / "kestrix.ini"};
+  TJobList store_{ini_, IniDocument()};
+};
+
+TEST_F(HistoryFileTest, AnEntryOfEmptyStringsTakes68BytesPlusItsUrl) {
+  TEngineState state;
+  TRetriveRec e;
+  e.Job.editUrl = "http://h/";
+  state.Queue.Append(e.Job.editUrl, e);
+  state.ProcessedCount = 1;
+  state.NextIndex = 1;
+  const std::string bytes = EncodeHistory(state);
+  ASSERT_EQ(bytes.size(), 12u + 68u + 9u);
+  EXPECT_EQ(bytes.substr(0, 12), std::string("\1\0\0\0\1\0\0\0\1\0\0\0", 12));
+  EXPECT_EQ(bytes.substr(12, 13), std::string("\x09\0\0\0http://h/", 13));
+  // GET, on the starting server, local scope, not HTML; parent -1, depth 1.
+  EXPECT_EQ(bytes.substr(25, 4), std::string("\1\0\1\0", 4));
+  EXPECT_EQ(bytes.substr(12 + 13 + 4 + 4 + 20 + 8 + 16, 8),
+            std::string("\xff\xff\xff\xff\1\0\0\0", 8));
+}
+
+TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
+  TEngineState state;
+  TRetriveRec e;
+  e.JobNumber = 1;
+  e.Job.editUrl = "http://h/a.html";
+  e.Job.editDepth = 2;
+  e.LinkKind = 1;
+  e.LinkedText = "A";
+  e.LocalFolder = dir_.Path() + "Docs/";
+  e.LocalFileName = "a.html";
+  e.LastModified = 45000.5;
+  e.ContentSize = 1000;
+  e.ReceivedSize = 400;
+  e.ParentIndex = 0;
+  e.ErrorCode = 10053;
+  state.Queue.Append(e.Job.editUrl, e);
+  e.JobNumber = 7;  // a job that no longer exists
+  e.Job.editUrl = "http://h/b.html";
+  state.Queue.Append(e.Job.editUrl, e);
+  state.ProcessedCount = 1;
+  state.NextIndex = 2;
+  ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "Docs/Docs.his"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "Docs/Docs.his.tmp"));
+
+  TEngineState loaded;
+  const THistoryLoad result = LoadHistory(dir_.Path(), "Docs", &store_, loaded);
+  EXPECT_TRUE(result.Complete);
+  ASSERT_EQ(loaded.Queue.Count(), 2);
+  EXPECT_EQ(loaded.ProcessedCount, 1);
+  EXPECT_EQ(loaded.NextIndex, 2);
+  const TRetriveRec& a = loaded.Queue.Entry(0);
+  EXPECT_EQ(a.LinkedText, "A");
+  EXPECT_EQ(a.LastModified, 45000.5);
+  EXPECT_EQ(a.ErrorCode, 10053);
+  EXPECT_EQ(a.Job.editDepth, 4);  // the job's, not the stored 2
+  EXPECT_EQ(a.Job->lcleditRetriveFile, "*.html");
+  const TRetriveRec& b = loaded.Queue.Entry(1);
+  EXPECT_EQ(b.Job.editUrl, "http://h/b.html");
+  EXPECT_EQ(b.Job->lcleditRetriveFile, "");  // defaults for a missing job
+  EXPECT_EQ(loaded.Queue.Find("HTTP://H/B.HTML"), 1);
+  EXPECT_EQ(EncodeHistory(loaded).size(), EncodeHistory(state).size());
+}
+
+TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {
+  std::filesystem::create_directory(dir_ / "Docs");
+  WriteFile(dir_ / "Docs/Docs.his", "old");
+  EXPECT_FALSE(SaveHistory(dir_.Path(), "Docs", TEngineState{}));
+  EXPECT_EQ(ReadFile(dir_ / "Docs/Docs.his"), "old");
+  TEngineState state;
+  state.ProcessedCount = 5;
+  EXPECT_FALSE(LoadHistory(dir_.Path(), "Other", &store_, state).Found);
+  EXPECT_EQ(state.ProcessedCount, 0);
+  EXPECT_FALSE(LoadHistory(dir_.Path(), "Docs", nullptr, state).Found);
+}
+
+std::string Int(int32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i)
+    s[static_cast<size_t>(i)] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xff);
+  return s;
+}
+
+TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
+  TEngineState good;
+  for (const char* url : {"http://h/1", "http://h/2", "http://h/3"}) {
+    TRetriveRec e;
+    e.Job.editUrl = url;
+    good.Queue.Append(url, e);
+  }
+  good.NextIndex = 3;
+  good.ProcessedCount = 3;
+  const std::string bytes = EncodeHistory(good);
+  const size_t record = (bytes.size() - 12) / 3;
+  struct Case {
+    std::string bytes;
+    int32_t entries;
+  };
+  const Case cases[] = {
+      {bytes.substr(0, bytes.size() - 1), 2},                                   // cut short
+      {bytes.substr(0, 12 + record) + Int(-5) + bytes.substr(16 + record), 1},  // negative length
+      {bytes.substr(0, 12 + record) + Int(0x7fffffff) + bytes.substr(16 + record), 1},
+      {Int(-1) + bytes.substr(4), 0},          // negative count
+      {Int(0x7fffffff) + bytes.substr(4), 3},  // count beyond the file
+      {bytes.substr(0, 7), 0},                 // header cut short
+  };
+  for (const Case& c : cases) {
+    TEngineState state;
+    const THistoryLoad result = DecodeHistory(c.bytes, "Docs", store_, state);
+    EXPECT_EQ(result.Entries, c.entries);
+    EXPECT_EQ(state.Queue.Count(), c.entries);
+    EXPECT_LE(state.NextIndex, state.Queue.Count());
+    EXPECT_LE(state.ProcessedCount, state.Queue.Count());
+  }
+}
+
+}  // namespace
+}  // namespace kestrix

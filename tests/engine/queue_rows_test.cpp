@@ -1,0 +1,73 @@
+#include "engine/queue_rows.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/engine_observer.h"
+
+namespace kestrix {
+namespace {
+
+std::string ErrorText(int code) {
+  return code == 10061 ? "Connection refused" : "Error";
+}
+
+TEST(QueueRowsTest, SizeDateAndStateColumns) {
+  TRetriveRec e;
+  e.LinkedText = "Home";
+  e.ContentSize = 1000;
+  e.ReceivedSize = 400;
+  e.LastModified = 36526.75;  // 2000-01-01 18:00
+  auto row = QueueRowTexts("http://h/", e, ErrorText);
+  EXPECT_EQ(row[0], "http://h/");
+  EXPECT_EQ(row[1], "Home");
+  EXPECT_EQ(row[2], "(40%)  1000");
+  EXPECT_EQ(row[3], "2000-01-01 18:00:00 GMT");
+  EXPECT_EQ(row[4], "OK");
+
+  e.ContentSize = 2000000000;
+  e.ReceivedSize = 1999999999;
+  EXPECT_EQ(QueueRowTexts("u", e, ErrorText)[2], "(99%)  2000000000");
+
+  e.ErrorCode = 10061;
+  EXPECT_EQ(QueueRowTexts("u", e, ErrorText)[4], "Connection refused (#10061)");
+
+  TRetriveRec unfetched;
+  unfetched.ContentSize = -1;
+  row = QueueRowTexts("u", unfetched, ErrorText);
+  EXPECT_EQ(row[2], "");
+  EXPECT_EQ(row[3], "");
+  EXPECT_EQ(row[4], "");
+}
+
+TEST(QueueRowsTest, DateTexts) {
+  EXPECT_EQ(QueueDateText(0), "Unknown");
+  EXPECT_EQ(QueueDateText(-3), "Unknown");
+  EXPECT_EQ(QueueDateText(1e300), "Unknown");
+  EXPECT_EQ(QueueDateText(2.0), "1900-01-01 00:00:00 GMT");
+  EXPECT_EQ(QueueDateText(34636.82184027778), "1994-10-29 19:43:27 GMT");
+}
+
+struct Recorder : EngineObserver {
+  int rows = 0;
+  std::vector<std::string> cells;
+  void QueueRowCountChanged(int n) override { rows = n; }
+  void QueueCellChanged(int row, int column, const std::string& text) override {
+    cells.push_back(std::to_string(row) + ":" + std::to_string(column) + "=" + text);
+  }
+};
+
+TEST(QueueRowsTest, EveryEntryFillsTheRowBelowItsIndex) {
+  UrlList queue;
+  TRetriveRec e;
+  e.ReceivedSize = 5;
+  queue.Append("http://h/", e);
+  Recorder grid;
+  ShowQueueRows(queue, grid, ErrorText);
+  EXPECT_EQ(grid.rows, 2);
+  ASSERT_EQ(grid.cells.size(), 5u);
+  EXPECT_EQ(grid.cells[0], "1:0=http://h/");
+  EXPECT_EQ(grid.cells[4], "1:4=OK");
+}
+
+}  // namespace
+}  // namespace kestrix

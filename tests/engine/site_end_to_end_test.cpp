@@ -1,0 +1,167 @@
+// A small site saved page by page the way a download does it: each page is
+// written under its local name, read back, analysed and written back, until
+// the queue is exhausted. Then the queue goes through a history file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "core/ini_file.h"
+#include "core/job_list.h"
+#include "engine/history_file.h"
+#include "tests/core/scratch_folder.h"
+#include "tests/links/analysis_fixture.h"
+
+namespace kestrix {
+namespace {
+
+using testing::AnalysisRun;
+using testing::ReadFile;
+using testing::ScratchFolder;
+using testing::SplitLines;
+using testing::WriteFile;
+
+const std::map<std::string, std::string> kSite = {
+    {"http://h/site/index.html",
+     "<html><a href=\"about.html\">About</a> <a href=\"docs/guide.html#intro\">Guide</a>\n"
+     "<img src=\"img/logo.gif\" alt=\"Logo\">\n"
+     "<a href=\"http://other/x/page.html\">Other</a> <a href=\"../outside.html\">Out</a>\n"
+     "<frame src=\"menu.html\"></html>"},
+    {"http://h/site/about.html", "<a href=\"index.html\">Home</a>"},
+    {"http://h/site/docs/guide.html",
+     "<a href=\"../about.html\">About</a><img src=\"../img/logo.gif\">\n"
+     "<a href=\"deep.html\">Deep</a>"},
+    {"http://h/site/menu.html", "<a href=\"about.html\" target=\"main\">About</a>"},
+};
+
+struct Expected {
+  const char* url;
+  int32_t kind;
+  int32_t depth;
+  int32_t parent;
+  const char* folder;  // below the project folder, with replication
+  const char* file;
+};
+
+const Expected kQueue[] = {
+    {"http://h/site/index.html", 0, 0, -1, "h/site/", "index.html"},
+    {"http://h/site/about.html", 1, 1, 0, "h/site/", "about.html"},
+    {"http://h/site/docs/guide.html", 1, 1, 0, "h/site/docs/", "guide.html"},
+    {"http://h/site/img/logo.gif", 2, 0, 0, "h/site/img/", "logo.gif"},
+    {"http://h/site/menu.html", 3, 0, 0, "h/site/", "menu.html"},
+};
+
+struct Variant {
+  bool offline;
+  bool replicate;
+  bool linkToUrl;
+  std::string index;  // the saved start page
+  std::string guide;
+};
+
+class SiteTest : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(SiteTest, QueuePagesAndHistory) {
+  const Variant& v = GetParam();
+  ScratchFolder dir;
+  TJobRecord job;
+  job.ProjectName = "P";
+  job.editUrl = "http://h/site/index.html";
+  job.editDepth = 2;
+  job.checkLoadImg = true;
+  job.checkLocalize = v.offline;
+  job.checkReplicate = v.replicate;
+  job.checkLinkToUrl = v.linkToUrl;
+
+  AnalysisRun run;
+  run.Target.DownLoadFolder = dir.Path();
+  run.Start(job, job.editUrl);
+  for (int32_t i = 0; i < run.State.Queue.Count(); ++i) {
+    const TRetriveRec& e = run.At(i);
+    const std::string path = e.LocalFolder + e.LocalFileName;
+    std::filesystem::create_directories(e.LocalFolder);
+    auto page = kSite.find(e.Job.editUrl);
+    WriteFile(path, page == kSite.end() ? "GIF89a" : page->second);
+    if (page == kSite.end()) continue;
+    std::vector<std::string> lines = SplitLines(ReadFile(path));
+    ASSERT_EQ(ParsePage(lines, e, i, run.Target, run.Resolver, run.Parser), std::nullopt);
+    if (!e.Job->checkLocalize) continue;
+    std::string text;
+    for (size_t n = 0; n < lines.size(); ++n) text += (n ? "\n" : "") + lines[n];
+    WriteFile(path, text);
+  }
+
+  ASSERT_EQ(run.State.Queue.Count(), static_cast<int32_t>(std::size(kQueue)));
+  for (int32_t i = 0; i < run.State.Queue.Count(); ++i) {
+    const Expected& x = kQueue[i];
+    const TRetriveRec& e = run.At(i);
+    EXPECT_EQ(e.Job.editUrl, x.url);
+    EXPECT_EQ(e.LinkKind, x.kind) << x.url;
+    EXPECT_EQ(e.Depth, x.depth) << x.url;
+    EXPECT_EQ(e.ParentIndex, x.parent) << x.url;
+    EXPECT_EQ(e.LocalFolder, dir.Path() + "P/" + (v.replicate ? x.folder : "")) << x.url;
+    EXPECT_EQ(e.LocalFileName, x.file) << x.url;
+  }
+  const std::string folder = dir.Path() + "P/" + (v.replicate ? "h/site/" : "");
+  EXPECT_EQ(ReadFile(folder + "index.html"), v.index);
+  EXPECT_EQ(ReadFile(folder + (v.replicate ? "docs/" : "") + "guide.html"), v.guide);
+
+  ASSERT_TRUE(SaveHistory(dir.Path(), "P", run.State));
+  IniFile ini(dir / "kestrix.ini");
+  TJobList store(ini, IniDocument());
+  store.AddProject("P");
+  store.AddJob(job);
+  TEngineState loaded;
+  ASSERT_TRUE(LoadHistory(dir.Path(), "P", &store, loaded).Complete);
+  ASSERT_EQ(loaded.Queue.Count(), run.State.Queue.Count());
+  for (int32_t i = 0; i < loaded.Queue.Count(); ++i) {
+    const TRetriveRec& a = run.At(i);
+    const TRetriveRec& b = loaded.Queue.Entry(i);
+    EXPECT_EQ(loaded.Queue.Url(i), run.State.Queue.Url(i));
+    EXPECT_EQ(std::tie(a.LinkKind, a.Depth, a.ParentIndex, a.LocalFolder, a.LocalFileName,
+                       a.StartUrl, a.LinkedText),
+              std::tie(b.LinkKind, b.Depth, b.ParentIndex, b.LocalFolder, b.LocalFileName,
+                       b.StartUrl, b.LinkedText));
+    EXPECT_EQ(b.Job.editUrl, a.Job.editUrl);
+    // The settings come from the store, the remaining depth with them.
+    EXPECT_TRUE(b.Job.Settings() == a.Job.Settings()) << i;
+    EXPECT_EQ(b.Job.editDepth, job.editDepth);
+  }
+}
+
+const std::string kIndex = kSite.at("http://h/site/index.html");
+const std::string kGuide = kSite.at("http://h/site/docs/guide.html");
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, SiteTest,
+    ::testing::Values(
+        Variant{false, false, false, kIndex, kGuide},
+        Variant{
+            true, false, false,
+            "<html><a href=\"about.html\">About</a> <a href=\"guide.html#intro\">Guide</a>\n"
+            "<img src=\"logo.gif\" alt=\"Logo\">\n"
+            "<a href=\"http://other/x/page.html\">Other</a> <a href=\"../outside.html\">Out</a>\n"
+            "<frame src=\"menu.html\"></html>",
+            "<a href=\"about.html\">About</a><img src=\"logo.gif\">\n"
+            "<a href=\"deep.html\">Deep</a>"},
+        Variant{true, false, true,
+                "<html><a href=\"about.html\">About</a> <a href=\"guide.html#intro\">Guide</a>\n"
+                "<img src=\"logo.gif\" alt=\"Logo\">\n"
+                "<a href=\"http://other/x/page.html\">Other</a> "
+                "<a href=\"http://h/outside.html\">Out</a>\n"
+                "<frame src=\"menu.html\"></html>",
+                "<a href=\"about.html\">About</a><img src=\"logo.gif\">\n"
+                "<a href=\"http://h/site/docs/deep.html\">Deep</a>"},
+        Variant{
+            true, true, false,
+            "<html><a href=\"../../h/site/about.html\">About</a> "
+            "<a href=\"../../h/site/docs/guide.html#intro\">Guide</a>\n"
+            "<img src=\"../../h/site/img/logo.gif\" alt=\"Logo\">\n"
+            "<a href=\"http://other/x/page.html\">Other</a> <a href=\"../outside.html\">Out</a>\n"
+            "<frame src=\"../../h/site/menu.html\"></html>",
+            "<a href=\"../../../h/site/about.html\">About</a>"
+            "<img src=\"../../../h/site/img/logo.gif\">\n"
+            "<a href=\"deep.html\">Deep</a>"}));
+
+}  // namespace
+}  // namespace kestrix

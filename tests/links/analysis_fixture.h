@@ -1,0 +1,102 @@
+// Runs link analysis over pages held in memory: a queue, a parser, a
+// scripted resolver and the start entry of a job, as a download would have
+// them after fetching its first page.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/url_list.h"
+#include "links/admission.h"
+#include "links/html_parser.h"
+#include "links/link_extraction.h"
+#include "links/local_naming.h"
+#include "links/script_resolver.h"
+
+namespace kestrix::testing {
+
+// Answers RunScript from a table of script texts; records what it ran.
+class ScriptedResolver final : public ScriptResolver {
+ public:
+  std::map<std::string, TExecResultRec> Answers;
+  std::vector<std::string> Ran;
+  int Loads = 0;
+  int Clears = 0;
+
+  void LoadPage(const std::string& text) override {
+    page_ = text;
+    ++Loads;
+  }
+  bool RunScript(const std::string& code) override {
+    Ran.push_back(code);
+    auto it = Answers.find(code);
+    if (it == Answers.end()) return false;
+    result_ = it->second;
+    return true;
+  }
+  void ClearPage() override { ++Clears; }
+  const std::string& PageText() const override { return page_; }
+  TCaptureKind Kind() const override { return TCaptureKind::Url; }
+  const TExecResultRec& Result() const override { return result_; }
+
+ private:
+  std::string page_;
+  TExecResultRec result_;
+};
+
+inline std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (from <= text.size()) {
+    const size_t nl = text.find('\n', from);
+    if (nl == std::string::npos) {
+      if (from < text.size()) lines.push_back(text.substr(from));
+      break;
+    }
+    lines.push_back(text.substr(from, nl - from));
+    from = nl + 1;
+  }
+  return lines;
+}
+
+struct AnalysisRun {
+  TEngineState State;
+  TAnalysisTarget Target{State, "/dl/", "index.html"};
+  THTMLParser Parser;
+  ScriptedResolver Resolver;
+
+  // Queues the job's starting URL with the local name a worker gives a page.
+  int32_t Start(TJobRecord job, const std::string& url) {
+    if (job.ProjectName.empty()) job.ProjectName = "P";
+    const int32_t index =
+        AppendStartUrl(State.Queue, job, 1, url,
+                       LocalDir(url, Target.DownLoadFolder, job.ProjectName, job.checkReplicate));
+    NamePage(index);
+    return index;
+  }
+
+  void NamePage(int32_t index) {
+    TRetriveRec& e = State.Queue.Entry(index);
+    if (!e.LocalFileName.empty()) return;
+    const bool addHtm = e.Job->checkLocalize && e.Job->checkAddHtmExt;
+    e.LocalFileName =
+        MakeLocalFileName(e.Job.editUrl, e.LocalFolder, "", State.Names, addHtm, Target.DefaultDoc);
+  }
+
+  // Analyses `html` as the page of entry `index`; returns the edited lines.
+  std::vector<std::string> Analyse(int32_t index, const std::string& html,
+                                   std::optional<std::string>* error = nullptr) {
+    std::vector<std::string> lines = SplitLines(html);
+    auto result = ParsePage(lines, State.Queue.Entry(index), index, Target, Resolver, Parser);
+    if (error) *error = result;
+    return lines;
+  }
+
+  // The index of the entry queued under `url`, or -1.
+  int32_t Find(const std::string& url) const { return State.Queue.Find(url); }
+  const TRetriveRec& At(int32_t index) const { return State.Queue.Entry(index); }
+};
+
+}  // namespace kestrix::testing

@@ -1,0 +1,142 @@
+#include "links/link_extraction.h"
+
+#include <gtest/gtest.h>
+
+#include "links/html_items.h"
+#include "tests/links/analysis_fixture.h"
+
+namespace kestrix {
+namespace {
+
+using testing::AnalysisRun;
+
+constexpr char kStart[] = "http://h/a/start.html";
+
+TJobRecord Offline(int depth = 3) {
+  TJobRecord job;
+  job.editDepth = depth;
+  job.checkLocalize = true;
+  job.checkAddHtmExt = false;
+  return job;
+}
+
+TEST(IsSupportedProtocolTest, Table) {
+  EXPECT_TRUE(IsSupportedProtocol(""));
+  EXPECT_TRUE(IsSupportedProtocol("http://h/x.html"));
+  EXPECT_TRUE(IsSupportedProtocol("ftp://h/x.zip"));
+  for (const char* url : {"MAILTO:a@b", "news:x", "gopher://h", "wais://h", "file:///etc/passwd",
+                          "JavaScript:void(0)", "ed2k://x", "http://h/?next=mailto:x"}) {
+    EXPECT_FALSE(IsSupportedProtocol(url)) << url;
+  }
+}
+
+TEST(LinkExtractionTest, UnsupportedAndScriptLinksWithScriptsOffGiveNothing) {
+  AnalysisRun run;
+  run.Start(Offline(), kStart);
+  run.Analyse(0,
+              "<a href=\"mailto:me@h\">m</a><a href=\"javascript:void(0)\">j</a>"
+              "<a onclick=\"go()\">o</a><a href=\"#top\">t</a><a href=\"\">e</a>");
+  EXPECT_EQ(run.State.Queue.Count(), 1);
+  EXPECT_TRUE(run.Resolver.Ran.empty());
+}
+
+TEST(LinkExtractionTest, ScriptLinksAreResolvedAndMadeInert) {
+  AnalysisRun run;
+  TJobRecord job = Offline();
+  job.checkLoadScript = true;
+  run.Start(job, kStart);
+  run.Resolver.Answers["go(1)"] = {"http://h/a/one.html", "GET", ""};
+  run.Resolver.Answers["post(); send()"] = {"http://h/a/form.cgi", "POST", "q=1"};
+  const auto lines = run.Analyse(0,
+                                 "<a onClick=\"go(1)\">one</a>\n"
+                                 "<a href=\"javascript:return post()\" onclick=\"send()\">p</a>");
+  EXPECT_EQ(run.Resolver.Loads, 1);
+  EXPECT_EQ(run.Resolver.Clears, 1);
+  const int32_t one = run.Find("http://h/a/one.html");
+  ASSERT_GE(one, 0);
+  EXPECT_EQ(run.At(one).RequestMethod, 1);
+  const int32_t form = run.Find("http://h/a/form.cgi");
+  ASSERT_GE(form, 0);
+  EXPECT_EQ(run.At(form).RequestMethod, 2);
+  EXPECT_EQ(run.At(form).PostData, "q=1");
+  EXPECT_EQ(lines[1], "<a href=\"form.cgi\" alt=\"send()\">p</a>");
+}
+
+TEST(LinkExtractionTest, FragmentsStayInThePage) {
+  AnalysisRun run;
+  run.Start(Offline(), kStart);
+  const auto lines = run.Analyse(0, "<a href=\"sub/p.html#s\">p</a>");
+  EXPECT_GE(run.Find("http://h/a/sub/p.html"), 0);
+  EXPECT_EQ(lines[0], "<a href=\"p.html#s\">p</a>");
+}
+
+TEST(LinkExtractionTest, BaseMovesLaterLinksAndDisappears) {
+  AnalysisRun run;
+  TJobRecord job = Offline();
+  job.radioThisPath = false;
+  job.radioThisServer = true;
+  run.Start(job, kStart);
+  const auto lines = run.Analyse(0,
+                                 "<a href=\"before.html\">b</a>\n"
+                                 "<base href=\"http://h/other/\">\n"
+                                 "<a href=\"x/after.html\">a</a><a href=\"/root.html\">r</a>");
+  EXPECT_GE(run.Find("http://h/a/before.html"), 0);
+  EXPECT_GE(run.Find("http://h/other/x/after.html"), 0);
+  EXPECT_GE(run.Find("http://h/root.html"), 0);
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(run.Find("http://h/other/"), 0);  // the page's item now carries the base
+  EXPECT_EQ(run.At(0).Job.editUrl, kStart);
+}
+
+TEST(LinkExtractionTest, BaseOnAnotherHostMovesTheHostToo) {
+  AnalysisRun run;
+  TJobRecord job = Offline();
+  job.radioThisPath = false;
+  job.radioThisServer = true;
+  job.checkOtherServers = true;
+  job.radioRmtThisServer = true;
+  run.Start(job, kStart);
+  run.Analyse(0, "<base href=\"http://mirror/m/\"><a href=\"/top.html\">t</a>");
+  EXPECT_GE(run.Find("http://mirror/top.html"), 0);
+  EXPECT_EQ(run.Find("http://h/top.html"), -1);
+}
+
+TEST(LinkExtractionTest, MetaRefreshAndForms) {
+  AnalysisRun run;
+  run.Start(Offline(1), kStart);
+  const auto lines = run.Analyse(0,
+                                 "<meta http-equiv=\"refresh\" content=\"0; URL=next.html\">\n"
+                                 "<form action=\"/cgi/post.cgi\" method=\"post\">");
+  const int32_t next = run.Find("http://h/a/next.html");
+  ASSERT_GE(next, 0);
+  EXPECT_EQ(run.At(next).LinkKind, kKindMeta);
+  EXPECT_EQ(lines[1], "<form action=\"http://h/cgi/post.cgi\" method=\"post\">");
+  EXPECT_EQ(run.Find("http://h/cgi/post.cgi"), -1);
+}
+
+TEST(LinkExtractionTest, InvalidPatternEndsThePageOnceWithItsText) {
+  AnalysisRun run;
+  TJobRecord job = Offline();
+  job.checkLoadImg = true;
+  job.lclCheckIgnoreFile = true;
+  job.lcleditIgnoreFile = "[x";
+  run.Start(job, kStart);
+  std::optional<std::string> error;
+  run.Analyse(0, "<frame src=\"f.html\"><a href=\"a.html\">a</a><img src=\"i.gif\">", &error);
+  EXPECT_EQ(error, "'[x' is an invalid mask at (1)");
+  EXPECT_GE(run.Find("http://h/a/f.html"), 0);  // frames pass without filters
+  EXPECT_EQ(run.Find("http://h/a/i.gif"), -1);
+  EXPECT_EQ(run.State.Queue.Count(), 2);
+}
+
+TEST(LinkExtractionTest, EmptyPageIsNotParsed) {
+  AnalysisRun run;
+  run.Start(Offline(), kStart);
+  std::optional<std::string> error = "x";
+  EXPECT_TRUE(run.Analyse(0, "", &error).empty());
+  EXPECT_EQ(error, std::nullopt);
+  EXPECT_EQ(run.State.Queue.Count(), 1);
+}
+
+}  // namespace
+}  // namespace kestrix
