@@ -11,7 +11,8 @@ matched by its whole request target first ("http://h:81/x" when it came
 through a proxy), then by its path without the query, then by "*". STEPS is a
 list run in order on the connection:
 
-    {"send": "text"}                 send text (JSON escapes for CR, LF, NUL)
+    {"send": "text"}                 send text (JSON escapes for CR, LF, NUL);
+                                     "{port}" stands for the server's port
     {"send_hex": "00ff"}             send raw bytes
     {"repeat": "text", "count": N}   send the text N times
     {"sleep": S}                     wait S seconds
@@ -77,10 +78,10 @@ def find_route(routes, request_line):
     return [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\nnot found"}]
 
 
-def run_steps(conn, steps):
+def run_steps(conn, steps, port):
     for step in steps:
         if "send" in step:
-            conn.sendall(step["send"].encode("latin-1"))
+            conn.sendall(step["send"].replace("{port}", str(port)).encode("latin-1"))
         elif "send_hex" in step:
             conn.sendall(bytes.fromhex(step["send_hex"]))
         elif "repeat" in step:
@@ -113,7 +114,8 @@ class Handler(socketserver.BaseRequestHandler):
             if self.server.log_path:
                 with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
                     log.write(json.dumps(request) + "\n")
-            run_steps(conn, find_route(self.server.routes, request["request_line"]))
+            routes = self.server.routes
+            run_steps(conn, find_route(routes, request["request_line"]), self.server.server_address[1])
         except OSError:
             pass
 

@@ -1,0 +1,173 @@
+// The client against nginx serving a folder on 127.0.0.1: pages and large
+// files byte for byte, ranges, date conditions, errors and relocations.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "http/http_client.h"
+#include "tests/http/client_recorder.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/scratch_dir.h"
+
+namespace kestrix {
+namespace {
+
+using test::TClientRecorder;
+using ::testing::ElementsAre;
+
+const char* const kRedirects = R"(
+    location = /old { absolute_redirect off; return 301 /new.html; }
+    location = /abs { return 301 http://127.0.0.1:$server_port/new.html; }
+    location = /form { absolute_redirect off; return 302 /thanks; }
+    location = /thanks { return 200 "thanks\n"; })";
+
+class HttpNginx : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    site_ = new test::TScratchDir;
+    site_->WriteFile("index.html", "<html><body>index</body></html>\n");
+    site_->WriteFile("new.html", "<html>new</html>\n");
+    std::mt19937 random(7);
+    big_ = new std::string(3 * 1024 * 1024 + 123, '\0');
+    for (char& c : *big_) c = static_cast<char>(random());
+    site_->WriteFile("big.bin", *big_);
+    server_ = new test::TNginxServer(site_->Path(), kRedirects);
+    if (!server_->Start()) FAIL() << server_->Error();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    delete site_;
+    delete big_;
+  }
+  std::string Url(const std::string& path) const { return server_->BaseUrl() + path; }
+
+  static test::TScratchDir* site_;
+  static test::TNginxServer* server_;
+  static std::string* big_;
+  THttpCli client;
+  TClientRecorder rec{client};
+};
+
+test::TScratchDir* HttpNginx::site_ = nullptr;
+test::TNginxServer* HttpNginx::server_ = nullptr;
+std::string* HttpNginx::big_ = nullptr;
+
+TEST_F(HttpNginx, PageWithTheEventOrderWorkersRelyOn) {
+  std::vector<THttpState> states;
+  client.OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
+  ASSERT_TRUE(rec.Get(Url("/index.html")));
+  EXPECT_EQ(rec.Body, "<html><body>index</body></html>\n");
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(client.ReasonPhrase(), "OK");
+  EXPECT_EQ(client.ContentType(), "text/html");
+  EXPECT_EQ(client.ContentLength(), 32);
+  EXPECT_EQ(client.ReceivedCount(), 32);
+  EXPECT_EQ(client.AcceptRanges(), "bytes");
+  EXPECT_EQ(client.ReceivedHeader().front(), "HTTP/1.1 200 OK");
+  EXPECT_THAT(rec.Events(),
+              ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+  EXPECT_EQ(rec.StateAtDone, httpReady);
+  EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone, httpConnected,
+                                  httpWaitingHeader, httpWaitingBody, httpReady));
+}
+
+TEST_F(HttpNginx, LargeBinaryStreamsIntoAFile) {
+  test::TScratchDir out;
+  {
+    TFileOutStream file(out.Path() + "big.bin", TFileOutStream::Create);
+    client.ReceiveStream = &file;
+    int pieces = 0;
+    client.OnDocData = [&](THttpCli&, const char*, int length) {
+      ++pieces;
+      EXPECT_LE(length, 8192);
+    };
+    client.OnRequestDone = [&](THttpCli&, THttpRequest, std::uint16_t) { ++rec.Done; };
+    ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
+    EXPECT_GT(pieces, 3 * 1024 / 8);
+  }
+  EXPECT_EQ(client.ReceivedCount(), static_cast<std::int64_t>(big_->size()));
+  EXPECT_TRUE(test::ReadWholeFile(out.Path() + "big.bin") == *big_);
+}
+
+TEST_F(HttpNginx, RangeResumesAtAnOffset) {
+  client.ContentRangeBegin = "1000";
+  ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
+  EXPECT_EQ(client.StatusCode(), 206);
+  EXPECT_EQ(client.ContentLength(), static_cast<std::int64_t>(big_->size() - 1000));
+  EXPECT_TRUE(rec.Body == big_->substr(1000));
+  EXPECT_EQ(client.ContentRangeBegin, "1000");  // taken from "content-range"
+  EXPECT_EQ(client.ContentRangeEnd, std::to_string(big_->size() - 1));
+}
+
+TEST_F(HttpNginx, UnchangedDocumentIsAnswered304WithoutBody) {
+  client.ModifiedSince = 73051;  // 2100-01-01
+  ASSERT_TRUE(rec.Get(Url("/index.html")));
+  EXPECT_EQ(client.StatusCode(), 304);
+  EXPECT_EQ(client.ModifiedSince, 73051);
+  EXPECT_EQ(client.ReceivedCount(), 0);
+  EXPECT_THAT(rec.Events(), ElementsAre("HeaderEnd", "RequestDone"));
+}
+
+TEST_F(HttpNginx, MissingDocumentGivesNoBodyEvents) {
+  ASSERT_TRUE(rec.Get(Url("/nothing.html")));
+  EXPECT_EQ(client.StatusCode(), 404);
+  EXPECT_EQ(client.ReasonPhrase(), "Not Found");
+  EXPECT_THAT(rec.Events(), ElementsAre("RequestDone"));
+  EXPECT_EQ(rec.DoneError, 0);
+}
+
+TEST_F(HttpNginx, RelocationToARootedPathAndToAnAbsoluteUrl) {
+  ASSERT_TRUE(rec.Get(Url("/old")));
+  EXPECT_EQ(rec.Body, "<html>new</html>\n");
+  EXPECT_THAT(rec.Locations, ElementsAre("http://127.0.0.1/new.html"));
+  EXPECT_THAT(rec.Events(), ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "DocBegin",
+                                        "DocData", "DocEnd", "RequestDone"));
+  EXPECT_EQ(client.Port(), std::to_string(server_->Port()));
+
+  TClientRecorder abs(client);
+  ASSERT_TRUE(abs.Get(Url("/abs")));
+  EXPECT_EQ(abs.Body, "<html>new</html>\n");
+  EXPECT_THAT(abs.Locations, ElementsAre("http://127.0.0.1/new.html"));
+  EXPECT_EQ(client.StatusCode(), 200);
+}
+
+TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
+  TMemoryInStream form("a=1&b=2");
+  client.SendStream = &form;
+  client.URL = Url("/form");
+  client.PostAsync();
+  ASSERT_TRUE(rec.WaitDone());
+  EXPECT_EQ(rec.Body, "thanks\n");
+  EXPECT_EQ(client.RequestType(), httpPOST);
+  auto log = server_->AccessLog();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 1].substr(0, 3), "200");
+  EXPECT_NE(log[log.size() - 1].find("POST /thanks"), std::string::npos);
+  EXPECT_NE(log[log.size() - 2].find("POST /form"), std::string::npos);
+}
+
+TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
+  std::vector<std::string> bodies;
+  std::string body;
+  client.OnDocData = [&](THttpCli&, const char* d, int n) {
+    body.append(d, static_cast<std::size_t>(n));
+  };
+  client.OnRequestDone = [&](THttpCli& c, THttpRequest, std::uint16_t) {
+    bodies.push_back(body);
+    body.clear();
+    if (bodies.size() < 3) {
+      c.URL = Url(bodies.size() % 2 ? "/new.html" : "/index.html");
+      c.GetAsync();
+    }
+  };
+  client.URL = Url("/index.html");
+  client.GetAsync();
+  ASSERT_TRUE(test::RunUntil([&] { return bodies.size() == 3; }, 10000));
+  EXPECT_EQ(bodies[1], "<html>new</html>\n");
+  EXPECT_EQ(bodies[2], bodies[0]);
+}
+
+}  // namespace
+}  // namespace kestrix

@@ -1,0 +1,133 @@
+// The client's own failure paths: misuse, names that do not resolve, refused
+// connections, aborts while resolving, and the document name it derives.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "http/http_client.h"
+#include "http/socket_errors.h"
+#include "tests/http/client_recorder.h"
+#include "tests/support/child_process.h"
+#include "tests/support/event_wait.h"
+
+namespace kestrix {
+namespace {
+
+using test::TClientRecorder;
+using ::testing::ElementsAre;
+
+TEST(HttpClient, MisuseRaisesWithItsCode) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  client.URL = "http://127.0.0.1:" + std::to_string(test::FreePort()) + "/";
+  try {
+    client.PostAsync();
+    FAIL();
+  } catch (const EHttpException& e) {
+    EXPECT_EQ(e.ErrorCode, 2);
+    EXPECT_STREQ(e.what(), "HTTP component has nothing to post");
+  }
+  EXPECT_EQ(client.State(), httpReady);
+  client.GetAsync();
+  try {
+    client.GetAsync();
+    FAIL();
+  } catch (const EHttpException& e) {
+    EXPECT_EQ(e.ErrorCode, 1);
+    EXPECT_STREQ(e.what(), "HTTP component is busy");
+  }
+  ASSERT_TRUE(rec.WaitDone());
+}
+
+TEST(HttpClient, RefusedConnection) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  ASSERT_TRUE(rec.Get("http://127.0.0.1:" + std::to_string(test::FreePort()) + "/x"));
+  test::RunFor(50);
+  EXPECT_EQ(rec.Done, 1);
+  EXPECT_EQ(rec.DoneError, WSAECONNREFUSED);
+  EXPECT_EQ(rec.StateAtDone, httpReady);
+  EXPECT_EQ(client.StatusCode(), 404);
+  EXPECT_EQ(client.ReasonPhrase(), "Connection refused (Error #10061)");
+}
+
+TEST(HttpClient, UnresolvableNameFailsWithinBoundedTime) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  if (!rec.Get("http://no-such-host.invalid/", 15000)) {
+    // A resolver that never answers must not hang the run: give up cleanly.
+    client.Abort();
+    ASSERT_TRUE(rec.WaitDone(2000));
+    GTEST_SKIP() << "the system resolver did not answer within 15 s";
+  }
+  EXPECT_GE(rec.DoneError, WSAHOST_NOT_FOUND);
+  EXPECT_LE(rec.DoneError, WSANO_DATA);
+  EXPECT_EQ(client.StatusCode(), 404);
+  EXPECT_EQ(client.ReasonPhrase(), "can't resolve hostname to IP address");
+}
+
+TEST(HttpClient, AbortWhileResolvingFinishesOnce) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  client.URL = "http://localhost:1/";
+  client.GetAsync();
+  ASSERT_EQ(client.State(), httpDnsLookup);
+  client.Abort();
+  EXPECT_EQ(client.State(), httpReady);
+  EXPECT_EQ(rec.Done, 0);  // delivered later, never inside Abort
+  ASSERT_TRUE(rec.WaitDone());
+  test::RunFor(300);
+  EXPECT_EQ(rec.Done, 1);
+  EXPECT_EQ(rec.DoneError, 3);
+  EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
+}
+
+TEST(HttpClient, UnsafeOrEmptyHostFailsTheRequest) {
+  for (const char* url : {"http://bad\r\nhost/x", "http:///x", "/rooted"}) {
+    THttpCli client;
+    TClientRecorder rec(client);
+    ASSERT_TRUE(rec.Get(url)) << url;
+    EXPECT_EQ(rec.DoneError, WSAHOST_NOT_FOUND) << url;
+    EXPECT_EQ(client.StatusCode(), 404);
+  }
+}
+
+TEST(HttpClient, DocNameAndRequestPath) {
+  struct Case {
+    const char* path;
+    const char* docName;
+    const char* requestPath;
+  } cases[] = {
+      {"", "document.htm", "/"},
+      {"/", "document.htm", "/"},
+      {"/dir/", "dir", "/dir/"},
+      {"/a/b.htm?x=1", "b.htm?x=1", "/a/b.htm?x=1"},
+  };
+  std::string base = "http://127.0.0.1:" + std::to_string(test::FreePort());
+  for (const auto& c : cases) {
+    THttpCli client;
+    TClientRecorder rec(client);
+    client.URL = base + c.path;
+    client.GetAsync();
+    EXPECT_EQ(client.DocName(), c.docName) << c.path;
+    EXPECT_EQ(client.RequestPath(), c.requestPath) << c.path;
+    EXPECT_EQ(client.Location(), client.URL);
+    ASSERT_TRUE(rec.WaitDone());
+  }
+}
+
+TEST(HttpClient, ProxyPortAndTargetWithoutConnecting) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  client.Proxy = "127.0.0.1";
+  client.ProxyPort = std::to_string(test::FreePort());
+  client.URL = "http://h:81/x";
+  client.GetAsync();
+  EXPECT_EQ(client.HostName(), "127.0.0.1");
+  EXPECT_EQ(client.Port(), client.ProxyPort);
+  EXPECT_EQ(client.TargetHost(), "h");
+  EXPECT_EQ(client.RequestPath(), "http://h:81/x");
+  ASSERT_TRUE(rec.WaitDone());
+}
+
+}  // namespace
+}  // namespace kestrix

@@ -1,0 +1,62 @@
+#include "http/relocation.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+TEST(Relocate, DirectModeCases) {
+  const TRequestTarget start{"a.com", "8080", "a.com", "/dir/old.htm",
+                             "http://a.com:8080/dir/old.htm"};
+  struct Case {
+    const char* value;
+    TRequestTarget expected;
+  } cases[] = {
+      // 1: rooted path, same host and port
+      {"/new.htm", {"a.com", "8080", "a.com", "/new.htm", "http://a.com/new.htm"}},
+      // 2: absolute URL; no port given means 80; Location carries no port
+      {"http://b.org/x/y", {"b.org", "80", "b.org", "/x/y", "http://b.org/x/y"}},
+      {"http://b.org:81", {"b.org", "81", "b.org", "/", "http://b.org"}},
+      {"http://u:p@b.org/x", {"b.org", "80", "b.org", "/x", "http://b.org/x"}},
+      // 3: a bare name is requested at the root of the current host
+      {"page.htm", {"a.com", "8080", "a.com", "/page.htm", "http://a.com/page.htm"}},
+      // 4: no host but a path
+      {"http:/p/q", {"a.com", "8080", "a.com", "/p/q", "http://a.com/p/q"}},
+      // 5: relative with a "/", its first segment taken for a host
+      {"sub/x.htm", {"sub", "80", "sub", "/x.htm", "http://sub/x.htm"}},
+      {"sub:81/x.htm", {"sub", "81", "sub", "/x.htm", "http://sub/x.htm"}},
+  };
+  for (const auto& c : cases) {
+    TRequestTarget t = start;
+    Relocate(t, c.value, false);
+    EXPECT_EQ(t, c.expected) << c.value;
+  }
+}
+
+TEST(Relocate, ProxyModeKeepsTheProxyAndRequestsAbsoluteUrls) {
+  const TRequestTarget start{"px", "3128", "a.com", "http://a.com:81/dir/old.htm", ""};
+  struct Case {
+    const char* value;
+    const char* location;
+    const char* targetHost;
+  } cases[] = {
+      {"/new.htm", "http://a.com:81/new.htm", "a.com"},
+      {"http://b.org:82/x", "http://b.org:82/x", "b.org"},
+      {"http://b.org/x", "http://b.org/x", "b.org"},
+      {"page.htm", "http://a.com/page.htm", "a.com"},
+      {"http:/p/q", "http://a.com/p/q", "a.com"},
+      {"sub/x.htm", "http://sub/x.htm", "sub"},
+  };
+  for (const auto& c : cases) {
+    TRequestTarget t = start;
+    Relocate(t, c.value, true);
+    EXPECT_EQ(t.Location, c.location) << c.value;
+    EXPECT_EQ(t.RequestPath, c.location) << c.value;
+    EXPECT_EQ(t.TargetHost, c.targetHost) << c.value;
+    EXPECT_EQ(t.HostName, "px");
+    EXPECT_EQ(t.Port, "3128");
+  }
+}
+
+}  // namespace
+}  // namespace kestrix

@@ -1,0 +1,283 @@
+#include "http/wsocket.h"
+
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "http/socket_errors.h"
+#include "http/wsocket_resolve.h"
+#include "tests/support/child_process.h"
+#include "tests/support/event_wait.h"
+
+namespace kestrix {
+namespace {
+
+using test::RunFor;
+using test::RunUntil;
+using ::testing::ElementsAre;
+
+// A plain listening socket on 127.0.0.1 playing the peer.
+class TListener {
+ public:
+  TListener() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    listen(fd_, 4);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
+    port_ = ntohs(sa.sin_port);
+  }
+  ~TListener() {
+    if (peer_ >= 0) close(peer_);
+    close(fd_);
+  }
+  std::string Port() const { return std::to_string(port_); }
+  int Accept() {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 5000) == 1) peer_ = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    return peer_;
+  }
+  std::string Read(std::size_t count) {
+    std::string data;
+    pollfd p{peer_, POLLIN, 0};
+    while (data.size() < count && poll(&p, 1, 5000) == 1) {
+      char buf[4096];
+      ssize_t n = recv(peer_, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      data.append(buf, static_cast<std::size_t>(n));
+    }
+    return data;
+  }
+  void Reset() {
+    linger l{1, 0};
+    setsockopt(peer_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    close(peer_);
+    peer_ = -1;
+  }
+  int Peer() const { return peer_; }
+
+ private:
+  int fd_ = -1, peer_ = -1, port_ = 0;
+};
+
+struct TSocketFixture : ::testing::Test {
+  TWSocket socket;
+  std::vector<std::string> events;
+  int connectError = -1;
+  int closedCount = 0;
+  int closedError = -1;
+
+  void SetUp() override {
+    socket.OnSessionConnected = [this](TCustomWSocket&, std::uint16_t e) {
+      connectError = e;
+      events.push_back("connected " + std::to_string(e));
+    };
+    socket.OnSessionClosed = [this](TCustomWSocket&, std::uint16_t e) {
+      ++closedCount;
+      closedError = e;
+      events.push_back("closed " + std::to_string(e));
+    };
+  }
+  void ConnectTo(const std::string& port) {
+    socket.SetAddr("127.0.0.1");
+    socket.SetPort(port);
+    socket.Connect();
+  }
+};
+
+TEST_F(TSocketFixture, DottedAddressIsAnsweredInsideTheCall) {
+  int answered = -1;
+  socket.OnDnsLookupDone = [&](TCustomWSocket&, std::uint16_t e) { answered = e; };
+  socket.DnsLookup(" 127.000.0.001 ");
+  EXPECT_EQ(answered, 0);
+  EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
+}
+
+TEST_F(TSocketFixture, NameLookupAnswersLaterAndCancelReports10004) {
+  std::vector<int> answers;
+  socket.OnDnsLookupDone = [&](TCustomWSocket&, std::uint16_t e) { answers.push_back(e); };
+  socket.DnsLookup("localhost");
+  EXPECT_TRUE(answers.empty());
+  ASSERT_TRUE(RunUntil([&] { return !answers.empty(); }, 10000));
+  EXPECT_EQ(answers[0], 0);
+  EXPECT_FALSE(socket.DnsResult().empty());
+
+  answers.clear();
+  socket.DnsLookup("localhost");
+  socket.CancelDnsLookup();
+  EXPECT_THAT(answers, ElementsAre(WSAEINTR));
+  RunFor(300);  // the cancelled answer never arrives
+  EXPECT_THAT(answers, ElementsAre(WSAEINTR));
+}
+
+TEST_F(TSocketFixture, EmptyHostNameIsRefused) {
+  try {
+    socket.DnsLookup("");
+    FAIL();
+  } catch (const ESocketException& e) {
+    EXPECT_STREQ(e.what(), "DNS lookup: invalid host name.");
+  }
+}
+
+TEST_F(TSocketFixture, RefusedConnectionReportsThenCloses) {
+  ConnectTo(std::to_string(test::FreePort()));
+  ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
+  EXPECT_THAT(events, ElementsAre("connected 10061", "closed 0"));
+  EXPECT_EQ(socket.State(), wsClosed);
+}
+
+TEST_F(TSocketFixture, SendQueuesChunksAndReportsDataSentLater) {
+  TListener peer;
+  ConnectTo(peer.Port());
+  ASSERT_TRUE(RunUntil([&] { return connectError == 0; }, 5000));
+  ASSERT_GE(peer.Accept(), 0);
+  std::vector<int> pieces;
+  int dataSent = 0;
+  socket.OnSendData = [&](TCustomWSocket&, int n) { pieces.push_back(n); };
+  socket.OnDataSent = [&](TCustomWSocket&, std::uint16_t) { ++dataSent; };
+  std::string data(4000, 'x');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 26);
+  EXPECT_EQ(socket.Send(data.data(), 4000), 4000);
+  EXPECT_EQ(dataSent, 0);
+  EXPECT_THAT(pieces, ElementsAre(1514, 1514, 972));
+  ASSERT_TRUE(RunUntil([&] { return dataSent > 0; }, 5000));
+  EXPECT_EQ(peer.Read(4000), data);
+}
+
+TEST_F(TSocketFixture, PeerCloseIsReportedOnceAfterTheDataWasRead) {
+  TListener peer;
+  std::string received;
+  socket.OnDataAvailable = [&](TCustomWSocket& s, std::uint16_t) {
+    char buf[3];  // smaller than the data: the receive loop calls again
+    int n = s.Receive(buf, sizeof buf);
+    if (n > 0) received.append(buf, static_cast<std::size_t>(n));
+  };
+  ConnectTo(peer.Port());
+  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_EQ(send(peer.Peer(), "hello world", 11, 0), 11);
+  shutdown(peer.Peer(), SHUT_WR);
+  ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
+  RunFor(50);
+  EXPECT_EQ(received, "hello world");
+  EXPECT_EQ(closedCount, 1);
+  EXPECT_EQ(closedError, 0);
+  EXPECT_EQ(socket.State(), wsClosed);
+  EXPECT_EQ(socket.Addr(), "");  // settings return to their defaults
+  EXPECT_EQ(socket.ReadCount(), 11);
+}
+
+TEST_F(TSocketFixture, ResetByPeerIsRecordedAsLastError) {
+  TListener peer;
+  socket.OnDataAvailable = [&](TCustomWSocket& s, std::uint16_t) {
+    char buf[64];
+    s.Receive(buf, sizeof buf);
+  };
+  ConnectTo(peer.Port());
+  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_TRUE(RunUntil([&] { return socket.State() == wsConnected; }, 5000));
+  peer.Reset();
+  ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
+  EXPECT_EQ(closedError, WSAECONNRESET);
+  EXPECT_EQ(socket.LastError, WSAECONNRESET);
+}
+
+TEST_F(TSocketFixture, CloseTwiceReportsOnce) {
+  TListener peer;
+  ConnectTo(peer.Port());
+  ASSERT_TRUE(RunUntil([&] { return connectError == 0; }, 5000));
+  socket.Close();
+  socket.Close();
+  EXPECT_EQ(closedCount, 1);
+  RunFor(50);
+  EXPECT_EQ(closedCount, 1);
+}
+
+TEST_F(TSocketFixture, ExceptionInAHandlerAbortsTheConnection) {
+  TListener peer;
+  std::string caught;
+  socket.OnDataAvailable = [](TCustomWSocket&, std::uint16_t) {
+    throw std::runtime_error("handler failed");
+  };
+  socket.OnBgException = [&](TCustomWSocket&, const std::exception& e, bool&) {
+    caught = e.what();
+  };
+  ConnectTo(peer.Port());
+  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_EQ(send(peer.Peer(), "x", 1, 0), 1);
+  ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
+  EXPECT_EQ(caught, "handler failed");
+  EXPECT_EQ(socket.State(), wsClosed);
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(no exception)";
+}
+
+TEST_F(TSocketFixture, PropertyChecksAndTheirMessages) {
+  EXPECT_EQ(MessageOf([&] { socket.Connect(); }), "Connect: No Port Specified");
+  socket.SetPort("80");
+  EXPECT_EQ(MessageOf([&] { socket.Connect(); }), "Connect: No IP Address Specified");
+  EXPECT_EQ(MessageOf([&] { socket.SetSendFlags(7); }), "Invalid SendFlags");
+  EXPECT_EQ(MessageOf([&] { socket.SetLocalAddr("1.2.3"); }), "SetLocalAddr(): Invalid IP address");
+  EXPECT_EQ(MessageOf([&] { socket.SetSocksLevel("6"); }),
+            "Invalid socks level. Must be 4, 4A or 5.");
+  socket.SetSocksLevel("4a");
+  EXPECT_EQ(socket.SocksLevel(), "4A");
+  EXPECT_EQ(MessageOf([&] { socket.Send("x", 1); }),
+            "Error 10057 in function Send\r\nSocket is not connected");
+  EXPECT_EQ(socket.LastError, WSAENOTCONN);
+
+  TListener peer;
+  ConnectTo(peer.Port());
+  EXPECT_EQ(MessageOf([&] { socket.SetAddr("1.1.1.1"); }), "Cannot change Addr if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetPort("1"); }), "Cannot change Port if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetProto("udp"); }), "Cannot change Proto if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetProto("tcp"); }), "(no exception)");
+  EXPECT_EQ(MessageOf([&] { socket.SetLocalPort("1"); }), "Cannot change LocalPort if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetLocalAddr("1.1.1.1"); }),
+            "Cannot change LocalAddr if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetSocksServer("s"); }),
+            "Can't change socks server if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetSocksPort("1"); }), "Can't change socks port if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.SetSocksLevel("5"); }),
+            "Can't change socks level if not closed");
+  EXPECT_EQ(MessageOf([&] { socket.Connect(); }), "Connect: Socket already in use");
+
+  // With OnError assigned the failure is reported instead of raised.
+  int errors = 0;
+  socket.OnError = [&](TCustomWSocket&) { ++errors; };
+  socket.SetPort("1");
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(socket.ErrorMessage(), "Cannot change Port if not closed");
+}
+
+TEST(WSocketResolve, MessagesForInvalidSettings) {
+  EXPECT_EQ(MessageOf([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
+  EXPECT_EQ(MessageOf([] { WSocketResolveHost("1.2.3.400"); }),
+            "WSocketResolveHost: '1.2.3.400' Invalid IP address.");
+  EXPECT_EQ(MessageOf([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(MessageOf([] { WSocketResolvePort(std::string(32, '1'), "tcp"); }),
+            "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(MessageOf([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
+  EXPECT_EQ(WSocketResolvePort(" 8080abc", "tcp"), 8080);
+  EXPECT_EQ(WSocketResolveProto("tcp"), IPPROTO_TCP);
+  EXPECT_EQ(DottedAddress("255.255.255.255"), "255.255.255.255");
+  EXPECT_FALSE(DottedAddress("1.2.3").has_value());
+  EXPECT_FALSE(DottedAddress("1.2.3.4.5").has_value());
+  EXPECT_FALSE(DottedAddress("1. 2.3.4").has_value());
+}
+
+}  // namespace
+}  // namespace kestrix
