@@ -1,0 +1,51 @@
+// Decides, request by request, what a hosted page may fetch. Every page the
+// program hosts goes through one of these, so the program's offline switch
+// and the download-control options are obeyed in one place.
+#pragma once
+
+#include <QWebEngineUrlRequestInterceptor>
+
+#include <string>
+#include <string_view>
+
+namespace kestrix {
+
+class OfflineState;
+
+struct TRequestRules {
+  bool offline = false;        // nothing from the network
+  bool block_frames = false;   // no frame or inline frame documents
+  bool download_only = false;  // the page itself and nothing it refers to
+  bool no_cache = false;       // ask servers and caches for fresh copies
+  // When set, only the page document of this scheme passes: the hidden page
+  // of the script executor lives in such a sealed world.
+  std::string sealed_scheme;
+};
+
+enum class TRequestKind { MainFrame, SubFrame, Other };
+
+// Schemes whose content never leaves the machine.
+bool IsLocalScheme(std::string_view scheme);
+
+// `global_offline` is the program's offline switch at the time of the request.
+bool MayLoad(const TRequestRules& rules, bool global_offline, std::string_view scheme,
+             TRequestKind kind);
+
+class PageRequestFilter final : public QWebEngineUrlRequestInterceptor {
+ public:
+  // `offline` may be null (no program-wide switch); it must outlive the filter.
+  explicit PageRequestFilter(const OfflineState* offline, QObject* parent = nullptr);
+
+  void SetRules(const TRequestRules& rules) { rules_ = rules; }
+  const TRequestRules& Rules() const { return rules_; }
+  int BlockedCount() const { return blocked_; }
+
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+
+ private:
+  const OfflineState* offline_;
+  TRequestRules rules_;
+  int blocked_ = 0;
+};
+
+}  // namespace kestrix

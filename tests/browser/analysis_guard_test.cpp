@@ -1,0 +1,63 @@
+#include "browser/analysis_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+
+namespace kestrix {
+namespace {
+
+TEST(AnalysisGuard, RunsAtOnceWhenIdle) {
+  AnalysisGuard guard;
+  std::string log;
+  guard.RunOrDefer([&] { log += "a"; });
+  EXPECT_EQ(log, "a");
+  EXPECT_FALSE(guard.InProgress());
+}
+
+TEST(AnalysisGuard, DefersUntilTheOutermostScopeEnds) {
+  std::deque<AnalysisGuard::Work> posted;
+  AnalysisGuard guard([&](AnalysisGuard::Work w) { posted.push_back(std::move(w)); });
+  std::string log;
+  {
+    AnalysisGuard::Scope outer(&guard);
+    {
+      AnalysisGuard::Scope inner(&guard);
+      guard.RunOrDefer([&] { log += "b"; });
+    }
+    EXPECT_TRUE(guard.InProgress());
+    guard.RunOrDefer([&] { log += "c"; });
+    EXPECT_TRUE(posted.empty());
+  }
+  EXPECT_EQ(log, "");
+  ASSERT_EQ(posted.size(), 2u);
+
+  // Posted work that comes due inside a later wait waits again.
+  {
+    AnalysisGuard::Scope later(&guard);
+    posted.front()();
+    posted.pop_front();
+    EXPECT_EQ(log, "");
+  }
+  while (!posted.empty()) {
+    posted.front()();
+    posted.pop_front();
+  }
+  EXPECT_EQ(log, "cb");
+}
+
+TEST(AnalysisGuard, WithoutPosterRunsInOrderAfterTheScope) {
+  AnalysisGuard guard;
+  std::string log;
+  {
+    AnalysisGuard::Scope scope(&guard);
+    guard.RunOrDefer([&] { log += "1"; });
+    guard.RunOrDefer([&] { log += "2"; });
+    EXPECT_EQ(log, "");
+  }
+  EXPECT_EQ(log, "12");
+}
+
+}  // namespace
+}  // namespace kestrix

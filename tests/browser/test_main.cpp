@@ -1,0 +1,14 @@
+// The browser tests need an application object for the web engine; the page
+// runs offscreen, so no display is needed.
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  QGuiApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

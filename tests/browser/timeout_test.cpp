@@ -1,0 +1,116 @@
+// Scripts that never end or flood the page, and what the rest of the program
+// may do while a script is being waited for.
+#include "browser/analysis_guard.h"
+#include "browser/script_executor.h"
+#include "core/offline_state.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kestrix {
+namespace {
+
+constexpr TScriptExecutorLimits kShort{3000, 1500};
+
+TEST(Timeouts, EndlessScriptGivesUpAndTheNextCallWorks) {
+  OfflineState offline;
+  TScriptExecutor executor(offline, nullptr, kShort);
+  executor.LoadPage("<script>function go() { window.open('after.htm'); }</script>");
+  for (const char* code : {"while (1) {}", "for (;;) window.open('x.htm')"}) {
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(executor.RunScript(code)) << code;
+    EXPECT_LT(clock.elapsed(), kShort.script_ms + kShort.load_ms + 2000) << code;
+    EXPECT_EQ(executor.Kind(), TCaptureKind::Nothing);
+    // The page was rebuilt and loaded again: its functions are back.
+    ASSERT_TRUE(executor.RunScript("go()")) << code;
+    EXPECT_EQ(executor.Result().Url, "after.htm");
+  }
+  EXPECT_EQ(executor.PagesDiscarded(), 2);
+}
+
+TEST(Timeouts, FloodsOfBoxesAndWindowsEnd) {
+  OfflineState offline;
+  TScriptExecutor executor(offline, nullptr, kShort);
+  executor.LoadPage("<p>x</p>");
+  ASSERT_TRUE(executor.RunScript(
+      "for (var i = 0; i < 20000; i++) { alert(i); confirm(i); window.open('f' + i); }"));
+  EXPECT_EQ(executor.Result().Url, "f19999");
+  EXPECT_EQ(executor.PagesDiscarded(), 0);
+}
+
+TEST(Timeouts, PageThatNeverFinishesLoadingIsDropped) {
+  OfflineState offline;
+  TScriptExecutor executor(offline, nullptr, kShort);
+  executor.LoadPage("<script>while (true) {}</script>");
+  EXPECT_FALSE(executor.RunScript("window.open('a.htm')"));
+  EXPECT_EQ(executor.PagesDiscarded(), 1);
+  executor.LoadPage("<p>fine</p>");
+  ASSERT_TRUE(executor.RunScript("window.open('b.htm')"));
+  EXPECT_EQ(executor.Result().Url, "b.htm");
+}
+
+// Workers finish by socket or by timer while a script is waited for; none of
+// them may analyse its page until the wait is over. (Qt's default event
+// dispatcher ignores the loop's request to leave sockets alone, so the guard,
+// not the loop, is what holds them off.)
+TEST(Waiting, DefersOtherAnalysisUntilTheScriptIsDone) {
+  OfflineState offline;
+  AnalysisGuard guard([](AnalysisGuard::Work work) {
+    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+  });
+  TScriptExecutor executor(offline, &guard);
+  executor.LoadPage("<p>x</p>");
+
+  std::string log;
+  auto finish = [&](const char* worker) { guard.RunOrDefer([&log, worker] { log += worker; }); };
+  int pair[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  ASSERT_EQ(::write(pair[1], "x", 1), 1);
+  QSocketNotifier notifier(pair[0], QSocketNotifier::Read);
+  QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+    notifier.setEnabled(false);
+    finish("s");
+  });
+  QTimer::singleShot(0, [&] { finish("t"); });
+
+  ASSERT_TRUE(executor.RunScript("window.open('a.htm')"));
+  EXPECT_EQ(log, "");
+  EXPECT_FALSE(guard.InProgress());
+
+  QElapsedTimer clock;
+  clock.start();
+  while (log.size() < 2 && clock.elapsed() < 2000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  EXPECT_EQ(log.size(), 2u) << log;
+  ::close(pair[0]);
+  ::close(pair[1]);
+}
+
+TEST(Waiting, CallsMadeDuringAWaitDoNothing) {
+  OfflineState offline;
+  TScriptExecutor executor(offline, nullptr);
+  executor.LoadPage("<script>function go() { window.open('outer.htm'); }</script>");
+  bool inner = true;
+  QTimer::singleShot(0, [&] {
+    inner = executor.RunScript("window.open('inner.htm')");
+    executor.LoadPage("<p>another page</p>");
+  });
+  ASSERT_TRUE(executor.RunScript("go()"));
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(executor.Result().Url, "outer.htm");
+  ASSERT_TRUE(executor.RunScript("go()"));
+}
+
+}  // namespace
+}  // namespace kestrix
