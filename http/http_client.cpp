@@ -285,6 +285,9 @@ void THttpCli::LocationSessionClosed() {
   deferred_.Post([this, serial] {
     // An Abort in between has already finished the request.
     if (serial != serial_ || state_ != httpWaitingHeader) return;
+    // The request announces the whole body in "Content-Length:"; sending it
+    // from where the last request left it would leave the server waiting.
+    if (requestType_ == httpPOST && SendStream) SendStream->Rewind();
     try {
       DnsLookup();
     } catch (const std::exception&) {

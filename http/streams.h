@@ -24,6 +24,8 @@ class TInStream {
   virtual std::int64_t Size() const = 0;
   // Reads up to `size` bytes from the current position; 0 at the end.
   virtual std::size_t Read(char* buffer, std::size_t size) = 0;
+  // Back to the first byte: a relocated POST sends its whole body again.
+  virtual void Rewind() = 0;
 };
 
 class TStringOutStream : public TOutStream {
@@ -37,6 +39,7 @@ class TMemoryInStream : public TInStream {
   explicit TMemoryInStream(std::string data) : data_(std::move(data)) {}
   std::int64_t Size() const override { return static_cast<std::int64_t>(data_.size()); }
   std::size_t Read(char* buffer, std::size_t size) override;
+  void Rewind() override { Position = 0; }
   std::size_t Position = 0;
 
  private:

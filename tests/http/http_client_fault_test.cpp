@@ -45,6 +45,7 @@ const char* const kScenario = R"json({"routes": {
   "/crloc": [{"send": "HTTP/1.0 302 Found\r\nLocation: /a\rX-Injected: 1\r\n\r\n"}],
   "/badhostloc": [{"send": "HTTP/1.0 302 Found\r\nLocation: http://bad\u0001host/x\r\n\r\n"}],
   "/post": [{"send": "HTTP/1.0 200 OK\r\n\r\nposted"}],
+  "/postmove": [{"send": "HTTP/1.0 302 Found\r\nLocation: /post\r\n\r\n"}],
   "http://target.example:81/x": [{"send": "HTTP/1.0 200 OK\r\n\r\nvia proxy"}],
   "http://target.example/r": [{"send": "HTTP/1.0 302 Found\r\nLocation: /x2\r\n\r\n"}],
   "http://target.example/x2": [{"send": "HTTP/1.0 200 OK\r\n\r\nrelocated via proxy"}]
@@ -247,6 +248,20 @@ TEST_F(HttpFault, PostSendsTheWholeStreamInPieces) {
   EXPECT_EQ(r[0].Header("Content-Type"), "application/x-www-form-urlencoded");
   EXPECT_EQ(r[0].Header("Content-Length"), "20000");
   EXPECT_EQ(r[0].Body, body);
+}
+
+TEST_F(HttpFault, RelocatedPostSendsItsWholeBodyAgain) {
+  TMemoryInStream stream("k=v");
+  client.SendStream = &stream;
+  client.URL = Url("/postmove");
+  client.PostAsync();
+  ASSERT_TRUE(rec.WaitDone());
+  EXPECT_EQ(rec.Body, "posted");
+  auto r = NewRequests();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[1].RequestLine, "POST /post HTTP/1.0");
+  EXPECT_EQ(r[1].Header("Content-Length"), "3");
+  EXPECT_EQ(r[1].Body, "k=v");
 }
 
 TEST_F(HttpFault, ErrorReplyEndsWithoutBodyEvents) {
