@@ -1,6 +1,7 @@
 #include "core/url_list.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kestrix {
 
@@ -18,9 +19,34 @@ bool SameFolded(std::string_view a, std::string_view b) {
   return true;
 }
 
+constexpr uint64_t kFree = 0;
+
+uint32_t SlotHash(uint64_t slot) {
+  return static_cast<uint32_t>(slot >> 32);
+}
+int32_t SlotIndex(uint64_t slot) {
+  return static_cast<int32_t>(slot & 0xffffffffu) - 1;
+}
+uint64_t MakeSlot(uint32_t hash, int32_t index) {
+  return (uint64_t{hash} << 32) | static_cast<uint32_t>(index + 1);
+}
+
 }  // namespace
 
-uint64_t UrlList::FoldedHash(std::string_view url) {
+UrlList::Key::Key(std::string_view text) : data_(new char[sizeof(uint32_t) + text.size()]) {
+  const auto size = static_cast<uint32_t>(text.size());
+  std::memcpy(data_.get(), &size, sizeof size);
+  std::memcpy(data_.get() + sizeof size, text.data(), text.size());
+}
+
+std::string_view UrlList::Key::View() const {
+  if (!data_) return {};
+  uint32_t size = 0;
+  std::memcpy(&size, data_.get(), sizeof size);
+  return {data_.get() + sizeof size, size};
+}
+
+uint32_t UrlList::FoldedHash(std::string_view url) {
   // FNV-1a over the folded bytes, then a final mix so that the low bits used
   // for the slot spread well.
   uint64_t h = 14695981039346656037ull;
@@ -31,35 +57,38 @@ uint64_t UrlList::FoldedHash(std::string_view url) {
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
   h ^= h >> 33;
-  return h;
+  return static_cast<uint32_t>(h);
+}
+
+int32_t UrlList::Lookup(std::string_view url, uint32_t hash) const {
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  for (size_t s = hash & mask; slots_[s] != kFree; s = (s + 1) & mask) {
+    if (SlotHash(slots_[s]) != hash) continue;
+    const int32_t index = SlotIndex(slots_[s]);
+    if (SameFolded(items_[static_cast<size_t>(index)].url.View(), url)) return index;
+  }
+  return -1;
 }
 
 int32_t UrlList::Find(std::string_view url) const {
-  if (slots_.empty()) return -1;
-  const size_t mask = slots_.size() - 1;
-  int32_t found = -1;
-  for (size_t s = FoldedHash(url) & mask; slots_[s] >= 0; s = (s + 1) & mask) {
-    const int32_t index = slots_[s];
-    // Duplicates only come from history files; the front one is the answer.
-    if (SameFolded(items_[static_cast<size_t>(index)].url, url) && (found < 0 || index < found)) {
-      found = index;
-    }
-  }
-  return found;
+  return Lookup(url, FoldedHash(url));
 }
 
 int32_t UrlList::Append(std::string_view url, const TRetriveRec& entry) {
   if ((items_.size() + 1) * 2 > slots_.size()) Grow();
   const auto index = static_cast<int32_t>(items_.size());
-  items_.push_back(Item{std::string(url), std::make_unique<TRetriveRec>(entry)});
-  Insert(index, FoldedHash(url));
+  items_.push_back(Item{Key(url), std::make_unique<TRetriveRec>(entry)});
+  const uint32_t hash = FoldedHash(url);
+  if (Lookup(url, hash) < 0) Insert(index, hash);
   return index;
 }
 
 void UrlList::Rename(int32_t index, std::string_view url) {
   Erase(index);
-  items_[static_cast<size_t>(index)].url = std::string(url);
-  Insert(index, FoldedHash(url));
+  items_[static_cast<size_t>(index)].url = Key(url);
+  const uint32_t hash = FoldedHash(url);
+  if (Lookup(url, hash) < 0) Insert(index, hash);
 }
 
 void UrlList::Clear() {
@@ -69,36 +98,38 @@ void UrlList::Clear() {
   slots_.shrink_to_fit();
 }
 
-void UrlList::Insert(int32_t index, uint64_t hash) {
+void UrlList::Insert(int32_t index, uint32_t hash) {
   const size_t mask = slots_.size() - 1;
   size_t s = hash & mask;
-  while (slots_[s] >= 0) s = (s + 1) & mask;
-  slots_[s] = index;
+  while (slots_[s] != kFree) s = (s + 1) & mask;
+  slots_[s] = MakeSlot(hash, index);
 }
 
 void UrlList::Erase(int32_t index) {
   const size_t mask = slots_.size() - 1;
-  size_t s = FoldedHash(items_[static_cast<size_t>(index)].url) & mask;
-  while (slots_[s] != index) s = (s + 1) & mask;
+  size_t s = FoldedHash(items_[static_cast<size_t>(index)].url.View()) & mask;
+  for (; slots_[s] != kFree; s = (s + 1) & mask) {
+    if (SlotIndex(slots_[s]) == index) break;
+  }
+  if (slots_[s] == kFree) return;  // a duplicate that was never indexed
   // Backward-shift deletion keeps every probe chain unbroken without tombstones.
-  slots_[s] = -1;
-  for (size_t next = (s + 1) & mask; slots_[next] >= 0; next = (next + 1) & mask) {
-    const int32_t moved = slots_[next];
-    const size_t home = FoldedHash(items_[static_cast<size_t>(moved)].url) & mask;
+  slots_[s] = kFree;
+  for (size_t next = (s + 1) & mask; slots_[next] != kFree; next = (next + 1) & mask) {
+    const size_t home = SlotHash(slots_[next]) & mask;
     const bool stays = (next > s) ? (home > s && home <= next) : (home > s || home <= next);
     if (!stays) {
-      slots_[s] = moved;
-      slots_[next] = -1;
+      slots_[s] = slots_[next];
+      slots_[next] = kFree;
       s = next;
     }
   }
 }
 
 void UrlList::Grow() {
-  const size_t size = std::max<size_t>(16, slots_.size() * 2);
-  slots_.assign(size, -1);
-  for (size_t i = 0; i < items_.size(); ++i) {
-    Insert(static_cast<int32_t>(i), FoldedHash(items_[i].url));
+  std::vector<uint64_t> old = std::move(slots_);
+  slots_.assign(std::max<size_t>(16, old.size() * 2), kFree);
+  for (uint64_t slot : old) {
+    if (slot != kFree) Insert(SlotIndex(slot), SlotHash(slot));
   }
 }
 

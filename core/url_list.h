@@ -35,7 +35,9 @@ class UrlList {
 
   // The item's URL. It is the entry's URL when appended; it stays the same
   // when a worker follows a relocation and changes the entry's URL.
-  const std::string& Url(int32_t index) const { return items_[static_cast<size_t>(index)].url; }
+  std::string_view Url(int32_t index) const {
+    return items_[static_cast<size_t>(index)].url.View();
+  }
   // Gives the item another URL (a page that declares a base); the entry is
   // left as it is.
   void Rename(int32_t index, std::string_view url);
@@ -43,20 +45,35 @@ class UrlList {
   void Clear();
 
  private:
+  // The item's URL in one allocation with its length: a large site's queue
+  // holds a million of them.
+  class Key {
+   public:
+    Key() = default;
+    explicit Key(std::string_view text);
+    std::string_view View() const;
+
+   private:
+    std::unique_ptr<char[]> data_;
+  };
   struct Item {
-    std::string url;
+    Key url;
     std::unique_ptr<TRetriveRec> entry;
   };
 
-  static uint64_t FoldedHash(std::string_view url);
-  void Insert(int32_t index, uint64_t hash);
+  static uint32_t FoldedHash(std::string_view url);
+  int32_t Lookup(std::string_view url, uint32_t hash) const;
+  void Insert(int32_t index, uint32_t hash);
   void Erase(int32_t index);
   void Grow();
 
   std::vector<Item> items_;
-  // Open addressing over item indices, -1 for a free slot: four bytes a slot
-  // instead of a node per URL.
-  std::vector<int32_t> slots_;
+  // Open addressing, linear probing: a slot holds the URL's hash in its high
+  // half and index + 1 in its low half, 0 when free, so most probes never
+  // touch the URL text. Only the first of equal URLs is indexed (history
+  // files are appended without a check), which keeps Find's answer the
+  // front one.
+  std::vector<uint64_t> slots_;
 };
 
 // What the download engine keeps beside its workers: the queue, the local

@@ -31,10 +31,10 @@ std::string QueueDateText(double lastModified) {
   return text;
 }
 
-std::array<std::string, 5> QueueRowTexts(const std::string& url, const TRetriveRec& entry,
+std::array<std::string, 5> QueueRowTexts(std::string_view url, const TRetriveRec& entry,
                                          ErrorTextFn errorText) {
   std::array<std::string, 5> row;
-  row[0] = url;
+  row[0] = std::string(url);
   row[1] = entry.LinkedText;
   if (entry.ContentSize < 1 || entry.ContentSize <= entry.ReceivedSize) {
     row[2] = std::to_string(entry.ReceivedSize);

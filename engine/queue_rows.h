@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "core/url_list.h"
 
@@ -20,7 +21,7 @@ std::string QueueDateText(double lastModified);
 
 // Columns 0 to 4 of an entry's row: URL, linked text, size or progress,
 // date, state.
-std::array<std::string, 5> QueueRowTexts(const std::string& url, const TRetriveRec& entry,
+std::array<std::string, 5> QueueRowTexts(std::string_view url, const TRetriveRec& entry,
                                          ErrorTextFn errorText);
 
 // Sets the grid to one row per entry below the header and fills every row.

@@ -38,11 +38,28 @@ TEST(UrlListTest, RenameMovesTheKeyButNotTheEntry) {
   EXPECT_EQ(queue.Entry(0).Job.editUrl, "http://h/a.html");
 }
 
+TEST(UrlListTest, ManyRenamesKeepEveryItemFindable) {
+  UrlList queue;
+  for (int i = 0; i < 2000; ++i) queue.Append("u" + std::to_string(i), TRetriveRec{});
+  for (int i = 0; i < 2000; i += 3) queue.Rename(i, "r" + std::to_string(i));
+  for (int i = 0; i < 2000; ++i) {
+    const std::string now = (i % 3 ? "u" : "r") + std::to_string(i);
+    ASSERT_EQ(queue.Find(now), i) << now;
+    if (i % 3 == 0) {
+      ASSERT_EQ(queue.Find("u" + std::to_string(i)), -1);
+    }
+  }
+}
+
 TEST(UrlListTest, DuplicatesFromAHistoryFileAnswerTheFrontOne) {
   UrlList queue;
   for (int i = 0; i < 3; ++i) queue.Append("http://h/x", EntryFor("http://h/x"));
   EXPECT_EQ(queue.Count(), 3);
   EXPECT_EQ(queue.Find("http://h/X"), 0);
+  queue.Rename(0, "http://h/y");
+  EXPECT_EQ(queue.Find("http://h/y"), 0);
+  queue.Rename(2, "http://h/y");  // never indexed under its old URL
+  EXPECT_EQ(queue.Find("http://h/Y"), 0);
 }
 
 TEST(UrlListTest, ClearingTheQueueAlsoFreesTheUsedNames) {

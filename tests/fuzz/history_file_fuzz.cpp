@@ -1,0 +1,44 @@
+// Any bytes as a history file: loading must never crash or allocate beyond
+// the file's size, every entry it keeps must be complete, the counters must
+// stay within the queue, and what it kept must save and load back the same.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/ini_file.h"
+#include "core/job_list.h"
+#include "engine/history_file.h"
+
+namespace {
+
+constexpr std::size_t kMaxInput = 1 << 16;
+constexpr std::size_t kSmallestEntry = 68;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size > kMaxInput) return 0;
+  using namespace kestrix;
+  static IniFile ini("/nonexistent/kestrix-fuzz.ini");
+  static TJobList store(ini, IniDocument());
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  TEngineState state;
+  const THistoryLoad loaded = DecodeHistory(bytes, "P", store, state);
+  Check(loaded.Entries == state.Queue.Count());
+  Check(static_cast<std::size_t>(loaded.Entries) * kSmallestEntry <= size);
+  Check(state.NextIndex >= 0 && state.NextIndex <= state.Queue.Count());
+  Check(state.ProcessedCount >= 0 && state.ProcessedCount <= state.Queue.Count());
+
+  const std::string saved = EncodeHistory(state);
+  TEngineState again;
+  const THistoryLoad reloaded = DecodeHistory(saved, "P", store, again);
+  Check(reloaded.Complete && reloaded.Entries == loaded.Entries);
+  Check(EncodeHistory(again) == saved);
+  return 0;
+}
