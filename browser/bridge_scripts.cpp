@@ -8,6 +8,15 @@ namespace {
 // one accessor.
 constexpr char kBridge[] = R"JS(
 (function () {
+  // A frame the page made for itself shares the top page's record, so what
+  // a script does through a frame is captured too.
+  try {
+    if (window.top !== window && typeof window.top.__kestrixTake === 'function') {
+      Object.defineProperty(window, 'external',
+                            { value: window.top.external, configurable: true, writable: true });
+      return;
+    }
+  } catch (e) {}
   var empty = function () { return { k: 0, u: '', m: '', v: '' }; };
   var record = empty();
   var text = function (x) { return x === undefined || x === null ? '' : String(x); };

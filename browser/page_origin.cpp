@@ -33,8 +33,12 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 }  // namespace
 
 std::string PageBaseUrl() {
-  std::string url = Origin() + "/";
-  for (int i = 0; i < kBaseLevels; ++i) url += Level(i) + "/";
+  std::string url = Origin();
+  url += '/';
+  for (int i = 0; i < kBaseLevels; ++i) {
+    url += Level(i);
+    url += '/';
+  }
   return url;
 }
 
@@ -52,14 +56,17 @@ std::string StripPageBase(std::string_view url) {
   // Walk down the base folders as far as the target follows them.
   int levels = 0;
   while (levels < kBaseLevels) {
-    const std::string step = "/" + Level(levels);
+    std::string step = "/";
+    step += Level(levels);
     if (path.substr(0, step.size()) != step) break;
     if (path.size() > step.size() && path[step.size()] != '/') break;
     path.remove_prefix(step.size());
     ++levels;
   }
   if (levels == 0) {
-    return std::string(path.empty() ? "/" : path) + std::string(tail);
+    std::string out(path.empty() ? std::string_view("/") : path);
+    out += tail;
+    return out;
   }
   std::string out;
   for (int i = levels; i < kBaseLevels; ++i) out += "../";

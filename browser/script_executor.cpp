@@ -27,10 +27,12 @@ namespace kestrix {
 namespace {
 
 // Sent ahead of every page: even if a request slipped past the filter, the
-// page itself may load nothing but its own inline scripts and styles.
+// page itself may load nothing but its own inline scripts and styles. Frames
+// may try to navigate, so that a script steering a frame reaches the
+// navigation hook, which captures and refuses it.
 constexpr char kSealingMeta[] =
     "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-    "script-src 'unsafe-inline' 'unsafe-eval'; style-src 'unsafe-inline'\">";
+    "script-src 'unsafe-inline' 'unsafe-eval'; style-src 'unsafe-inline'; frame-src *\">";
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) {
@@ -140,6 +142,7 @@ bool TScriptExecutor::ShowPage(const std::string& text) {
   bytes += "<meta name=\"kestrix-load\" content=\"" + serial + "\">";
   bytes.append(text.data(), static_cast<qsizetype>(text.size()));
   engine_->handler.SetPage(std::move(bytes));
+  ApplyDownloadControl(site_, *engine_->page, engine_->filter);
 
   // The engine's own load notices cannot be trusted to the end: a page that
   // tries to navigate while it loads gets its load reported as stopped. So

@@ -41,6 +41,9 @@ std::string EngineFlags(std::string_view given, bool as_root, bool headless) {
   if (as_root) AddSwitch(flags, "--no-sandbox");
   if (headless) AddSwitch(flags, "--disable-gpu");
   AddSwitch(flags, "--disable-background-networking");
+  // The engine drops a frame's navigations beyond 200 in 10 s; a page with
+  // many script links resolved in a row needs every one of them.
+  AddSwitch(flags, "--disable-ipc-flooding-protection");
   return flags;
 }
 

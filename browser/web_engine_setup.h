@@ -14,7 +14,8 @@ inline constexpr char kPageScheme[] = "kestrix-page";
 
 // The engine's command-line switches: those already given, plus no sandbox
 // when running as root (the engine refuses to start otherwise), no GPU on a
-// headless platform, and no background networking of the engine's own.
+// headless platform, no background networking of the engine's own, and no
+// cap on how many navigations a page may start.
 std::string EngineFlags(std::string_view given, bool as_root, bool headless);
 
 // Sets the engine's switches and registers kPageScheme. Safe to call often.

@@ -99,14 +99,14 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"sealed, http", Sealed(), false, "http", K::MainFrame, false}));
 
 TEST(EngineFlags, AddsOnlyWhatIsNeeded) {
-  EXPECT_EQ(EngineFlags("", false, false), "--disable-background-networking");
-  EXPECT_EQ(EngineFlags("", true, true),
-            "--no-sandbox --disable-gpu --disable-background-networking");
+  const std::string always = "--disable-background-networking --disable-ipc-flooding-protection";
+  EXPECT_EQ(EngineFlags("", false, false), always);
+  EXPECT_EQ(EngineFlags("", true, true), "--no-sandbox --disable-gpu " + always);
   EXPECT_EQ(EngineFlags("--no-sandbox --disable-gpu=1", true, true),
-            "--no-sandbox --disable-gpu=1 --disable-background-networking");
+            "--no-sandbox --disable-gpu=1 " + always);
   // A switch that merely starts alike is another switch.
   EXPECT_EQ(EngineFlags("--no-sandboxing", true, false),
-            "--no-sandboxing --no-sandbox --disable-background-networking");
+            "--no-sandboxing --no-sandbox " + always);
 }
 
 }  // namespace

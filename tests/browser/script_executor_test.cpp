@@ -119,7 +119,22 @@ TEST_F(Executor, RunsAgainstThePageScriptsAndKeepsTheirState) {
   EXPECT_EQ(executor_.Result().Url, "p1.htm");
   ASSERT_TRUE(executor_.RunScript("go('q')"));
   EXPECT_EQ(executor_.Result().Url, "q2.htm");
+  // Pages with hundreds of script links get every one resolved.
+  for (int i = 0; i < 250; ++i) {
+    ASSERT_TRUE(executor_.RunScript("location.href = 'same.htm'")) << i;
+  }
+  EXPECT_EQ(executor_.Result().Url, "same.htm");
   EXPECT_EQ(executor_.PageText().substr(0, 8), "<script>");
+}
+
+TEST_F(Executor, CapturesWhatAScriptDoesThroughAFrame) {
+  executor_.LoadPage("<p>x</p>");
+  const std::string frame =
+      "var f = document.createElement('iframe'); document.body.appendChild(f); ";
+  ASSERT_TRUE(executor_.RunScript(frame + "f.contentWindow.open('n.htm')"));
+  EXPECT_EQ(executor_.Result().Url, "n.htm");
+  ASSERT_TRUE(executor_.RunScript(frame + "f.contentWindow.location.href = 'fr.htm'"));
+  EXPECT_EQ(executor_.Result().Url, "fr.htm");
 }
 
 TEST_F(Executor, SurvivesScriptErrorsAndBoxes) {
