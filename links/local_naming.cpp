@@ -136,7 +136,8 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
   if (url.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
     base = ApplyMask(GetUrlFileName(url), storedMask);
   }
-  if (base.empty()) base = defaultDoc;
+  // A name that cleans away to nothing ("amp;") would name the folder itself.
+  if (base.empty() || FinalName(base, addHtm).empty()) base = defaultDoc;
 
   // Uniqueness is judged on the name as written to disk, so that two URLs
   // differing only in characters the clean-up changes never share a file.

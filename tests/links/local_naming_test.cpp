@@ -100,6 +100,7 @@ TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
       {"http://h/%2e%2e", false, "", "!!"},
       {"http://h/a%00b%0Ac%09d", false, "", "a!b!c!d"},  // no control characters
       {"ftp://h/pub/file.tar.gz", true, "", "file.tar.gz.htm"},
+      {"amp;", false, "", "index.html"},  // nothing left after cleaning
   };
   for (const Case& c : cases) {
     UsedNames fresh;
