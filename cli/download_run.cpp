@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 
 #include <QCoreApplication>
@@ -40,6 +41,12 @@ bool JobPatternsValid(const TJobList& store, const std::string& project) {
   return valid;
 }
 
+std::string SecondsText(double seconds) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f", seconds);
+  return buffer;
+}
+
 }  // namespace
 
 int RunDownloadSession(CliSession& session, const ParsedArguments& args, const std::string& project,
@@ -53,11 +60,11 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
   const bool writeOptions = !args.HasAny(RunOptionSpecs());
   if (!JobPatternsValid(session.Store(), project)) return kExitFailure;
 
-  const bool scripts = ProjectNeedsScripts(session.Store(), project);
+  const ScriptSupport scripts(ProjectNeedsScripts(session.Store(), project));
   int argc = 1;
   char name[] = "kestrix-cli";
   char* argv[] = {name, nullptr};
-  std::unique_ptr<QCoreApplication> app = MakeApplication(scripts, argc, argv);
+  std::unique_ptr<QCoreApplication> app = scripts.MakeApplication(argc, argv);
 
   const bool terminal = isatty(STDOUT_FILENO) == 1;
   ProgressDisplay display(std::cout, std::cerr, terminal);
@@ -66,8 +73,8 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
   OfflineState offline;
   int exitCode = kExitStopped;
   {
-    TDownloadControl control({options, session.Store(), state, parser, display,
-                              MakeScriptResolverFactory(scripts, offline)});
+    TDownloadControl control(
+        {options, session.Store(), state, parser, display, scripts.ResolverFactory(offline)});
     control.OpenProject(project);
     display.SetLogging(true);
 
@@ -120,7 +127,7 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       const bool finished = control.QueueFinished();
       std::cout << (finished ? "Finished: " : "Stopped: ") << state.ProcessedCount << " of "
                 << state.Queue.Count() << " entries, " << ByteText(bytes) << " in "
-                << static_cast<int64_t>(seconds * 10) / 10.0 << " s";
+                << SecondsText(seconds) << " s";
       if (!finished) std::cout << " ('kestrix-cli aborted " << project << "' goes on)";
       std::cout << "\n";
       exitCode = finished ? kExitOk : kExitStopped;

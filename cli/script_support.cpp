@@ -1,17 +1,14 @@
 #include "cli/script_support.h"
 
-#include <cstdlib>
+#include <dlfcn.h>
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 
+#include "cli/browser_plugin.h"
+#include "cli/cli_session.h"
+#include "core/app_paths.h"
 #include "core/job_list.h"
-#include "core/offline_state.h"
-
-#ifdef KESTRIX_HAVE_BROWSER
-#include "browser/script_executor.h"
-#include "browser/web_engine_setup.h"
-#endif
+#include "links/script_resolver.h"
 
 namespace kestrix {
 
@@ -25,35 +22,37 @@ bool ProjectNeedsScripts(const TJobList& store, const std::string& project) {
   return false;
 }
 
-std::unique_ptr<QCoreApplication> MakeApplication(bool scripts, int& argc, char** argv) {
-#ifdef KESTRIX_HAVE_BROWSER
-  if (scripts) {
-    const bool display = std::getenv("DISPLAY") != nullptr ||
-                         std::getenv("WAYLAND_DISPLAY") != nullptr ||
-                         std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (!display) qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrepareWebEngine();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    return std::make_unique<QGuiApplication>(argc, argv);
+ScriptSupport::ScriptSupport(bool scripts) {
+  if (!scripts) return;
+  std::string path = ExecutablePath();
+  path = path.substr(0, path.rfind('/') + 1) + kBrowserModuleFile;
+  // The module stays loaded until the process ends: the resolver's code lives
+  // in it.
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module != nullptr) {
+    makeApplication_ = dlsym(module, kMakeApplicationSymbol);
+    makeResolver_ = dlsym(module, kMakeResolverSymbol);
   }
-#else
-  (void)scripts;
-#endif
+  if (makeApplication_ == nullptr || makeResolver_ == nullptr) {
+    const char* why = dlerror();
+    ReportError("warning: links made by scripts stay unresolved: the hidden browser (" + path +
+                ") cannot be loaded" + (why != nullptr ? std::string(": ") + why : std::string()));
+    makeApplication_ = makeResolver_ = nullptr;
+  }
+}
+
+std::unique_ptr<QCoreApplication> ScriptSupport::MakeApplication(int& argc, char** argv) const {
+  if (makeApplication_ != nullptr) {
+    auto make = reinterpret_cast<KestrixMakeApplicationFn>(makeApplication_);
+    return std::unique_ptr<QCoreApplication>(make(&argc, argv));
+  }
   return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-ScriptResolverFactory MakeScriptResolverFactory(bool scripts, const OfflineState& offline) {
-#ifdef KESTRIX_HAVE_BROWSER
-  if (scripts) {
-    return [&offline] {
-      return std::unique_ptr<ScriptResolver>(std::make_unique<TScriptExecutor>(offline, nullptr));
-    };
-  }
-#else
-  (void)scripts;
-  (void)offline;
-#endif
-  return {};
+ScriptResolverFactory ScriptSupport::ResolverFactory(const OfflineState& offline) const {
+  if (makeResolver_ == nullptr) return {};
+  auto make = reinterpret_cast<KestrixMakeResolverFn>(makeResolver_);
+  return [make, &offline] { return std::unique_ptr<ScriptResolver>(make(&offline)); };
 }
 
 }  // namespace kestrix

@@ -62,7 +62,7 @@ fi
 
 "$cli" mirror "$url" --project sample --folder "$out/" --threads 4 \
   --depth 6 --remote-depth 1 --this-server --other-servers --remote-server \
-  --images --remote-images --embed --styles --offline --replicate --koi8
-"$cli" summary sample
+  --images --remote-images --embed --styles --scripts --offline --replicate --koi8
+"$cli" summary sample --folder "$out/"
 echo
 echo "mirror-sample: open $out/sample/ in a web browser to browse the copy offline."

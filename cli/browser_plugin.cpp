@@ -1,0 +1,29 @@
+// The module kestrix-cli-browser.so: the two entry points of browser_plugin.h
+// over the hidden browser library.
+#include "cli/browser_plugin.h"
+
+#include <cstdlib>
+
+#include <QGuiApplication>
+
+#include "browser/script_executor.h"
+#include "browser/web_engine_setup.h"
+
+extern "C" {
+
+__attribute__((visibility("default"))) QCoreApplication* kestrix_browser_make_application(
+    int* argc, char** argv) {
+  const bool display = std::getenv("DISPLAY") != nullptr ||
+                       std::getenv("WAYLAND_DISPLAY") != nullptr ||
+                       std::getenv("QT_QPA_PLATFORM") != nullptr;
+  if (!display) qputenv("QT_QPA_PLATFORM", "offscreen");
+  kestrix::PrepareWebEngine();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  return new QGuiApplication(*argc, argv);
+}
+
+__attribute__((visibility("default"))) kestrix::ScriptResolver* kestrix_browser_make_resolver(
+    const kestrix::OfflineState* offline) {
+  return new kestrix::TScriptExecutor(*offline, nullptr);
+}
+}

@@ -1,0 +1,90 @@
+#include "tests/cli/cli_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+extern char** environ;
+
+namespace kestrix::test {
+
+namespace {
+
+const char* const kCli = KESTRIX_BINARY_DIR "/cli/kestrix-cli";
+
+}  // namespace
+
+TCliRunner::TCliRunner() {
+  mkdir((scratch_.Path() + "run").c_str(), 0700);
+  env_["KESTRIX_SETTINGS"] = SettingsFile();
+  env_["XDG_RUNTIME_DIR"] = scratch_.Path() + "run";
+  env_["XDG_DOWNLOAD_DIR"] = DownloadFolder();
+  env_["XDG_CONFIG_HOME"] = scratch_.Path() + "config";
+}
+
+pid_t TCliRunner::Start(const std::vector<std::string>& args) {
+  ++runs_;
+  outPath_ = scratch_.Path() + "out" + std::to_string(runs_) + ".txt";
+  errPath_ = scratch_.Path() + "err" + std::to_string(runs_) + ".txt";
+  std::vector<std::string> envText;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    if (!env_.contains(entry.substr(0, entry.find('=')))) envText.push_back(entry);
+  }
+  for (const auto& [name, value] : env_) envText.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& entry : envText) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argvText = {kCli};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argvText) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath_.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, kCli, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+TCliResult TCliRunner::Finish(pid_t pid, int timeoutMs) {
+  TCliResult result;
+  if (pid <= 0) return result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  } else if (WIFEXITED(status)) {
+    result.ExitCode = WEXITSTATUS(status);
+  } else {
+    result.ExitCode = 128 + WTERMSIG(status);
+  }
+  result.Out = ReadWholeFile(outPath_);
+  result.Err = ReadWholeFile(errPath_);
+  return result;
+}
+
+TCliResult TCliRunner::Run(const std::vector<std::string>& args, int timeoutMs) {
+  return Finish(Start(args), timeoutMs);
+}
+
+}  // namespace kestrix::test
