@@ -52,7 +52,7 @@ uint16_t KeptKindsFor(const TJobRecord& job) {
 bool IsSupportedProtocol(std::string_view url) {
   static constexpr std::string_view kUnsupported[] = {
       "mailto:", "news:", "gopher:", "wais:", "file:", "javascript:", "ed2k:"};
-  const std::string lower = Lower(url);
+  const std::string lower = AsciiLower(url);
   for (std::string_view scheme : kUnsupported) {
     if (lower.find(scheme) != std::string::npos) return false;
   }
@@ -61,7 +61,7 @@ bool IsSupportedProtocol(std::string_view url) {
 
 std::string LinkValue(const THTMLTag& tag) {
   if (tag.Params.empty()) return {};
-  if (Lower(tag.Params.front().Name) != "onclick") return tag.Params.front().Value;
+  if (AsciiLower(tag.Params.front().Name) != "onclick") return tag.Params.front().Value;
   return tag.Params.size() > 1 ? tag.Params[1].Value : std::string();
 }
 
@@ -98,10 +98,10 @@ bool TPageAnalysis::ResolveScript(const THTMLTag& tag, TLinkCandidate& out) {
   const THTMLParam* onClick = tag.FindParam("onclick");
   std::string script;
   if (HasScriptParam(tag)) {
-    const std::string lower = Lower(out.Link);
+    const std::string lower = AsciiLower(out.Link);
     const size_t at = lower.find(kScheme);
     if (at != std::string::npos) {
-      script = std::string(WithoutReturn(Trim(std::string_view(out.Link).substr(at + 11))));
+      script = std::string(WithoutReturn(TrimControls(std::string_view(out.Link).substr(at + 11))));
     }
     if (onClick != nullptr) {
       if (!script.empty() && !script.ends_with(";")) script += "; ";
@@ -114,7 +114,7 @@ bool TPageAnalysis::ResolveScript(const THTMLTag& tag, TLinkCandidate& out) {
   }
   if (script.empty() || !resolver_.RunScript(script)) return false;
   const TExecResultRec& result = resolver_.Result();
-  if (Trim(result.Url).empty()) return false;
+  if (TrimControls(result.Url).empty()) return false;
   out.Link = result.Url;
   out.Rec.PostData = result.Value;
   out.ScriptResolved = true;
@@ -147,7 +147,7 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   const TUrlParts parts = SplitUrl(link);
   const bool exploring = rules_ == TExtractionRules::Exploration;
   if (context_.Page.RemoteFlag == 0) {
-    if (OnServer(rec.StartUrl, Lower(parts.Proto + "://" + parts.Host))) {
+    if (OnServer(rec.StartUrl, AsciiLower(parts.Proto + "://" + parts.Host))) {
       job.editUrl = link;
       return true;
     }
@@ -187,7 +187,7 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
     if (tag.Kind == kKindMeta) {
       const size_t eq = out.Link.find('=');
       if (eq == std::string::npos) return false;
-      out.Link = std::string(Trim(std::string_view(out.Link).substr(eq + 1)));
+      out.Link = std::string(TrimControls(std::string_view(out.Link).substr(eq + 1)));
     }
   } catch (const std::exception&) {
     // A tag whose script cannot be run is skipped; the page goes on.

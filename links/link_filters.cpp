@@ -35,7 +35,7 @@ struct TListRef {
 bool MatchPatternList(std::string_view text, std::string_view list, TMatchMode mode,
                       std::string& storedMask, std::string& filterMessage) {
   if (list.empty()) return false;
-  const std::string prepared = Lower(Trim(list));
+  const std::string prepared = AsciiLower(TrimControls(list));
   if (mode == TMatchMode::Retrieve) storedMask.clear();
   for (std::string_view entry : Entries(prepared)) {
     const size_t bar = entry.find('|');
@@ -78,7 +78,7 @@ TFilterOutcome CheckFilters(std::string_view url, std::string_view linkedText, i
   };
   const bool keepFile = match(fileName, retrieveFile, TMatchMode::Retrieve, true);
   const bool dropFile = match(fileName, ignoreFile, TMatchMode::Ignore, false);
-  const std::string text = Lower(linkedText);
+  const std::string text = AsciiLower(linkedText);
   const bool keepLink = match(text, retrieveLink, TMatchMode::Retrieve, true);
   const bool dropLink = match(text, ignoreLink, TMatchMode::Ignore, false);
   out.Passed = keepFile && !dropFile && keepLink && !dropLink;
@@ -98,7 +98,7 @@ std::optional<std::string> CheckJobPatterns(const TJobRecord& job) {
   };
   for (const TListRef& ref : lists) {
     if (!ref.enabled) continue;
-    const std::string prepared = Lower(Trim(ref.list));
+    const std::string prepared = AsciiLower(TrimControls(ref.list));
     for (std::string_view entry : Entries(prepared)) {
       if (auto error = MaskError(entry.substr(0, entry.find('|')))) return error;
     }
