@@ -117,6 +117,34 @@ TEST_F(TSocketFixture, NameLookupAnswersLaterAndCancelReports10004) {
   EXPECT_THAT(answers, ElementsAre(WSAEINTR));
 }
 
+TEST_F(TSocketFixture, AHostWithOnlyAnIpv6AddressIsReachedOverIpv6) {
+  int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 sa{};
+  sa.sin6_family = AF_INET6;
+  sa.sin6_addr = in6addr_loopback;
+  socklen_t len = sizeof sa;
+  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    if (listener >= 0) close(listener);
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  }
+  listen(listener, 1);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  int answered = -1;
+  socket.OnDnsLookupDone = [&](TCustomWSocket&, std::uint16_t e) { answered = e; };
+  socket.DnsLookup("::1");
+  ASSERT_TRUE(RunUntil([&] { return answered >= 0; }, 10000));
+  ASSERT_EQ(answered, 0);
+  EXPECT_EQ(socket.DnsResult(), "::1");
+  socket.SetAddr(socket.DnsResult());
+  socket.SetPort(std::to_string(ntohs(sa.sin6_port)));
+  socket.Connect();
+  EXPECT_TRUE(RunUntil([&] { return connectError >= 0; }, 5000));
+  EXPECT_EQ(connectError, 0);
+  EXPECT_EQ(socket.PeerAddr(), "::1");
+  socket.Close();
+  close(listener);
+}
+
 TEST_F(TSocketFixture, EmptyHostNameIsRefused) {
   try {
     socket.DnsLookup("");
