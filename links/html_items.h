@@ -44,7 +44,7 @@ class THTMLText {
  public:
   std::string Text;            // decoded: line feeds, space runs, tabs, character references
   std::string RawText;         // as collected
-  THTMLTag* Parent = nullptr;  // the element open when the run ended
+  THTMLTag* Parent = nullptr;  // the element open when the run ended; none for an alt text
   int32_t Index = 0;           // how many listed texts precede it
   int32_t StartLine = 0;
   int32_t EndLine = 0;

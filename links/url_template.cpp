@@ -20,7 +20,9 @@ int LetterClass(unsigned char c) {
 
 enum class ValueType { None, Letter, Number };
 
-// The item of the open group that has been read but not yet emitted.
+// The item of the open group that has been read but not yet emitted. Every
+// group starts with a fresh item, so "<1-3>x<5>" cannot read its second
+// group as 15; separators outside a group are plain text.
 struct PendingItem {
   ValueType type = ValueType::None;
   bool range = false;
@@ -85,6 +87,7 @@ class Tokenizer {
   void Emit(bool closing) {
     const PendingItem item = item_;
     item_ = {};
+    // A letter range without a first letter ("<-b>") stands for nothing.
     if (item.type == ValueType::Letter && item.fromLetter != 0) {
       const int step = item.fromLetter <= item.toLetter ? 1 : -1;
       for (int c = item.fromLetter;; c += step) {
