@@ -2,6 +2,7 @@
 // its page is loaded (the figure that matters, one per script link), loading
 // a page, and starting the engine for the first page of a run.
 #include "browser/script_executor.h"
+#include "browser/web_engine_setup.h"
 #include "core/offline_state.h"
 
 #include <QGuiApplication>
@@ -67,6 +68,7 @@ BENCHMARK(BM_StartEngineAndLoad)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  kestrix::PrepareWebEngine();
   QGuiApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,7 @@
 #include "browser/web_engine_setup.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QWebEngineUrlScheme>
 
 #include <unistd.h>
@@ -51,6 +52,11 @@ void PrepareWebEngine() {
   const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
   const std::string flags = EngineFlags(given ? given : "", geteuid() == 0, HeadlessPlatform());
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+  // The engine shares its drawing contexts with the application's; this can
+  // be said only before the application object exists.
+  if (QCoreApplication::instance() == nullptr) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  }
 
   // The registry of schemes is the engine's own process-wide state; asking it
   // keeps this call idempotent without a flag of ours.

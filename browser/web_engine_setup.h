@@ -18,7 +18,9 @@ inline constexpr char kPageScheme[] = "kestrix-page";
 // cap on how many navigations a page may start.
 std::string EngineFlags(std::string_view given, bool as_root, bool headless);
 
-// Sets the engine's switches and registers kPageScheme. Safe to call often.
+// Sets the engine's switches and registers kPageScheme; called before the
+// application object is made, it also sets the attribute the engine wants
+// there. Safe to call often.
 void PrepareWebEngine();
 
 }  // namespace kestrix

@@ -105,8 +105,7 @@ TEST(EngineFlags, AddsOnlyWhatIsNeeded) {
   EXPECT_EQ(EngineFlags("--no-sandbox --disable-gpu=1", true, true),
             "--no-sandbox --disable-gpu=1 " + always);
   // A switch that merely starts alike is another switch.
-  EXPECT_EQ(EngineFlags("--no-sandboxing", true, false),
-            "--no-sandboxing --no-sandbox " + always);
+  EXPECT_EQ(EngineFlags("--no-sandboxing", true, false), "--no-sandboxing --no-sandbox " + always);
 }
 
 }  // namespace
