@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 
 #include "http/socket_errors.h"
 #include "http/wsocket_resolve.h"
@@ -171,6 +172,14 @@ void TCustomWSocket::DnsLookup(const std::string& host) {
     if (OnDnsLookupDone) OnDnsLookupDone(*this, 0);
     return;
   }
+  try {
+    StartLookup(host);
+  } catch (const std::system_error& e) {
+    RaiseException(host + ": can't start DNS lookup, error #" + std::to_string(e.code().value()));
+  }
+}
+
+void TCustomWSocket::StartLookup(const std::string& host) {
   lookup_.Start(host, [this](const TLookupAnswer& answer) {
     Guarded([this, &answer] {
       if (answer.Error == 0) {
@@ -455,7 +464,7 @@ void TCustomWSocket::Abort() {
   sendBuffer_.clear();
   allSent_ = true;
   if (fd_ >= 0 && state_ == wsConnected) {
-    linger l{1, 0};  // no orderly shutdown: reset the connection
+    linger l{0, 0};  // lingering off; and no shutdown() before the close
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
   }
   ReleaseHandle();

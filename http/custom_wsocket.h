@@ -112,6 +112,7 @@ class TCustomWSocket {
   template <class F>
   void Guarded(F&& work);
   void HandleBgException(const std::exception& e);
+  void StartLookup(const std::string& host);
   void OnReadable();
   void OnWritable();
   void HandleConnected(int error);

@@ -62,7 +62,6 @@ void TAsyncLookup::Start(const std::string& host, std::function<void(const TLook
   Cancel();
   auto shared = std::make_shared<Shared>();
   shared->receiver = context_;
-  pending_ = shared;
   // Detached: a lookup may take as long as the system resolver likes, and
   // neither the owner nor the program's exit waits for it.
   std::thread([shared, host, done = std::move(done), this]() mutable {
@@ -82,6 +81,9 @@ void TAsyncLookup::Start(const std::string& host, std::function<void(const TLook
         },
         Qt::QueuedConnection);
   }).detach();
+  // Only now: a thread that could not be started leaves nothing pending. The
+  // answer cannot overtake this, as it is delivered through the event loop.
+  pending_ = shared;
 }
 
 void TAsyncLookup::Cancel() {

@@ -27,6 +27,12 @@ class TWSocket : public TCustomWSocket {
   std::string SocksPassword;
   TSocksAuthentication SocksAuthentication = socksNoAuthentication;
 
+  // Events of the layers the program leaves unused; never fired.
+  TErrorEvent OnSocksConnected;
+  std::function<void(TCustomWSocket& sender, int error, const std::string& msg)> OnSocksError;
+  std::function<void(TCustomWSocket& sender, int authState)> OnSocksAuthState;
+  std::function<void(TCustomWSocket& sender)> OnLineTooLong;
+
   bool LineMode = false;
   std::string LineEnd = "\r\n";
   bool LineEcho = false;
