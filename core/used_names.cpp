@@ -22,8 +22,18 @@ void UsedNames::Add(std::string_view path) {
 }
 
 void UsedNames::Clear() {
-  // Swap with an empty set so the buckets of a large run are returned too.
+  // Swap with empty containers so the buckets of a large run are returned too.
   std::unordered_set<std::string>().swap(names_);
+  std::unordered_map<std::string, std::size_t>().swap(hints_);
+}
+
+std::size_t UsedNames::CounterHint(const std::string& key) const {
+  const auto it = hints_.find(key);
+  return it == hints_.end() ? 0 : it->second;
+}
+
+void UsedNames::SetCounterHint(const std::string& key, std::size_t counter) {
+  hints_[key] = counter;
 }
 
 }  // namespace kestrix

@@ -142,12 +142,16 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
   // Uniqueness is judged on the name as written to disk, so that two URLs
   // differing only in characters the clean-up changes never share a file.
   const std::string prefix(folder);
+  std::string hintKey = prefix;
+  hintKey.append(1, '\0').append(base).append(addHtm ? "\1" : "\0", 1);
   std::string name;
-  for (std::size_t counter = 0;; ++counter) {
+  std::size_t counter = used.CounterHint(hintKey);
+  for (;; ++counter) {
     name = FinalName(counter ? InsertCounter(base, counter) : base, addHtm);
     if (name.size() > kMaxNameComponent) name = ShortenName(FinalName(base, addHtm), counter);
     if (!used.Contains(prefix + name)) break;
   }
+  if (counter > 0) used.SetCounterHint(hintKey, counter);
   used.Add(prefix + name);
   return name;
 }

@@ -124,6 +124,21 @@ TEST_F(FileNameTest, RepeatedNamesGetACounterBeforeTheFirstDot) {
   EXPECT_EQ(Name("http://h/" + std::string(250, 'y')), "index2.html");
 }
 
+TEST_F(FileNameTest, CountersResumeWhereTheLastSearchStopped) {
+  for (int i = 0; i < 20000; ++i) Name("http://h/d" + std::to_string(i) + "/");
+  EXPECT_EQ(Name("http://h/last/"), "index20000.html");
+  // A name given out by other means is still skipped.
+  used_.Add("/dl/P/index20002.html");
+  EXPECT_EQ(Name("http://h/a/"), "index20001.html");
+  EXPECT_EQ(Name("http://h/b/"), "index20003.html");
+  // The hint belongs to the folder and to the ".htm" choice.
+  EXPECT_EQ(Name("http://h/c/", false, "", "/dl/P/other/"), "index.html");
+  EXPECT_EQ(Name("http://h/x", true), "x.htm");
+  EXPECT_EQ(Name("http://h/y/x", false), "x");
+  used_.Clear();
+  EXPECT_EQ(Name("http://h/again/"), "index.html");
+}
+
 TEST_F(FileNameTest, NamesThatDifferOnlyBeforeCleaningNeverShareAFile) {
   EXPECT_EQ(Name("http://h/a%20b.html"), "a_b.html");
   EXPECT_EQ(Name("http://h/a+b.html"), "a_b1.html");
