@@ -49,7 +49,6 @@ void PageRequestFilter::interceptRequest(QWebEngineUrlRequestInfo& info) {
   const bool global_offline = offline_ != nullptr && offline_->IsGlobalOffline();
   const std::string scheme = info.requestUrl().scheme().toLower().toStdString();
   if (!MayLoad(rules_, global_offline, scheme, KindOf(info.resourceType()))) {
-    ++blocked_;
     info.block(true);
     return;
   }

@@ -38,14 +38,14 @@ class PageRequestFilter final : public QWebEngineUrlRequestInterceptor {
 
   void SetRules(const TRequestRules& rules) { rules_ = rules; }
   const TRequestRules& Rules() const { return rules_; }
-  int BlockedCount() const { return blocked_; }
 
+  // Called on the application's thread, like everything else that reads the
+  // offline switch.
   void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
  private:
   const OfflineState* offline_;
   TRequestRules rules_;
-  int blocked_ = 0;
 };
 
 }  // namespace kestrix

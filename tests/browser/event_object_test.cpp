@@ -38,12 +38,6 @@ INSTANTIATE_TEST_SUITE_P(
                 0x70004870u},
         SumCase{"remove force offline",
                 [](TEventObject& s) { s.Remove(TDownloadOption::ForceOffline); }, 0x60004070u},
-        SumCase{"add twice counts once",
-                [](TEventObject& s) {
-                  s.Add(TDownloadOption::DownloadOnly);
-                  s.Add(TDownloadOption::DownloadOnly);
-                },
-                0x70004870u},
         SumCase{"remove an absent option",
                 [](TEventObject& s) { s.Remove(TDownloadOption::NoScripts); }, 0x70004070u},
         SumCase{"preview of a live page",
@@ -52,7 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
                   s.Add(TDownloadOption::OfflineIfNotConnected);
                 },
                 0xE0004070u},
-        SumCase{"assign nothing", [](TEventObject& s) { s.SetOptions(0); }, 0u},
         SumCase{"assign everything", [](TEventObject& s) { s.SetOptions(0x7FFF); }, 0xF0007FF0u}));
 
 TEST(EventObject, AnswersNothingElse) {
@@ -73,15 +66,6 @@ TEST(EventObject, AnswersNothingElse) {
     EXPECT_EQ(answer, 12345);
   }
   EXPECT_EQ(site.Options(), TEventObject::kInitialOptions);
-}
-
-TEST(EventObject, ReportsMembership) {
-  TEventObject site;
-  EXPECT_TRUE(site.Has(TDownloadOption::Images));
-  EXPECT_TRUE(site.Has(TDownloadOption::ForceOffline));
-  EXPECT_FALSE(site.Has(TDownloadOption::DownloadOnly));
-  EXPECT_FALSE(site.Has(TDownloadOption::OfflineIfNotConnected));
-  EXPECT_EQ(TEventObject::OptionValue(TDownloadOption::OfflineIfNotConnected), 0x80000000u);
 }
 
 }  // namespace
