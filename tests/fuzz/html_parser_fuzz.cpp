@@ -14,6 +14,16 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
+// Tag marks and tabs never reach a collected text; a text without
+// references comes out with line feeds, tabs and space runs folded.
+void CheckText(const kestrix::THTMLText& text) {
+  Check(text.RawText.find_first_of("<>\t") == std::string::npos);
+  if (text.RawText.find('&') == std::string::npos) {
+    Check(text.Text.find_first_of("\n\t") == std::string::npos);
+    Check(text.Text.find("  ") == std::string::npos);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -42,10 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       Check(tag->Kind != kKindNone && tag->Name.front() != '/');
       Check(0 <= tag->StartLine && tag->StartLine <= tag->EndLine && tag->EndLine < lineCount);
       for (const THTMLTag* p = tag->Parent; p; p = p->Parent) Check(p->Kind != kKindNone);
-      if (tag->Text) Check(tag->Text->Text.size() <= tag->Text->RawText.size() + 8);
+      Check(tag->RawText.find_first_of("<>\t") == std::string::npos);
+      if (tag->Text) CheckText(*tag->Text);
     } else {
       const THTMLText* text = AsText(item);
       Check(text != nullptr && text->Index == texts++);
+      CheckText(*text);
       Check(0 <= text->StartLine && text->EndLine < lineCount);
     }
   }
