@@ -5,6 +5,7 @@
 #include "browser/download_control.h"
 #include "browser/hidden_page.h"
 #include "browser/nested_wait.h"
+#include "browser/page_charset.h"
 #include "browser/page_origin.h"
 #include "browser/request_filter.h"
 #include "browser/web_engine_setup.h"
@@ -54,10 +55,6 @@ QWebEngineScript MakeScript(const QString& name, const QString& source,
 
 // How often a load is looked at when the engine says nothing.
 constexpr int kLoadPollMs = 200;
-
-std::string Utf8(const QString& s) {
-  return s.toUtf8().toStdString();
-}
 
 }  // namespace
 
@@ -150,8 +147,9 @@ bool TScriptExecutor::ShowPage(const std::string& text) {
   // serial whether it is this load's and by its state whether it is done.
   const QString probe = QStringLiteral(
       "(function () { var m = document.querySelector('meta[name=\"kestrix-load\"]');"
-      " return document.readyState + ' ' + (m ? m.content : ''); })()");
-  const QString done = QStringLiteral("complete ") + QString::fromLatin1(serial);
+      " return [document.readyState, m ? m.content : '', document.characterSet].join(' ');"
+      " })()");
+  const QString done = QStringLiteral("complete ") + QString::fromLatin1(serial) + u' ';
   QElapsedTimer clock;
   clock.start();
   loading_ = true;
@@ -180,7 +178,9 @@ bool TScriptExecutor::ShowPage(const std::string& text) {
       responsive = false;
       break;
     }
-    page_ready_ = answer->Value().toString() == done;
+    const QString state = answer->Value().toString();
+    page_ready_ = state.startsWith(done);
+    if (page_ready_) charset_ = state.mid(done.size()).toLatin1();
   }
   loading_ = false;
   if (!responsive) {
@@ -220,7 +220,7 @@ bool TScriptExecutor::RunScript(const std::string& code) {
   clock.start();
   capturing_ = true;
   auto run = std::make_shared<NestedWait>(guard_);
-  page.runJavaScript(ResetCaptureCall() + QString::fromUtf8(code.data(), code.size()),
+  page.runJavaScript(ResetCaptureCall() + DecodePageText(code, charset_),
                      [run](const QVariant& value) { run->Done(value); });
   bool answered = run->Wait(limits_.script_ms);
   QString record;
@@ -249,9 +249,10 @@ bool TScriptExecutor::RunScript(const std::string& code) {
     const QJsonObject r = QJsonDocument::fromJson(record.toUtf8()).object();
     const int k = r.value(QStringLiteral("k")).toInt();
     if (k == 1 || k == 2) {
-      Capture(static_cast<TCaptureKind>(k), Utf8(r.value(QStringLiteral("u")).toString()),
-              Utf8(r.value(QStringLiteral("m")).toString()),
-              Utf8(r.value(QStringLiteral("v")).toString()));
+      const auto text = [&](const char* key) {
+        return EncodePageText(r.value(QLatin1String(key)).toString(), charset_);
+      };
+      Capture(static_cast<TCaptureKind>(k), text("u"), text("m"), text("v"));
     }
   }
   busy_ = false;

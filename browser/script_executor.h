@@ -21,6 +21,7 @@
 #include "browser/event_object.h"
 #include "links/script_resolver.h"
 
+#include <QByteArray>
 #include <QUrl>
 
 #include <memory>
@@ -89,6 +90,7 @@ class TScriptExecutor final : public ScriptResolver {
   bool capturing_ = false;   // navigations are a script's targets
   int pages_discarded_ = 0;
   int load_serial_ = 0;
+  QByteArray charset_ = "UTF-8";  // as the engine decoded the loaded page
 };
 
 }  // namespace kestrix

@@ -173,15 +173,22 @@ TEST_F(Executor, PageThatNavigatesWhileLoadingStaysPut) {
   EXPECT_EQ(executor_.Result().Url, "still.htm");
 }
 
-TEST_F(Executor, KeepsThePageBytes) {
-  // A page in a single-byte encoding is not turned into text and back.
-  const std::string page =
-      "<meta charset='windows-1251'><script>function go() { window.open('\xE0.htm'); "
-      "}</script>";
-  executor_.LoadPage(page);
-  EXPECT_EQ(executor_.PageText(), page);
-  ASSERT_TRUE(executor_.RunScript("go()"));
-  EXPECT_EQ(executor_.Result().Url, "\xD0\xB0.htm");  // the letter, as UTF-8
+TEST_F(Executor, SpeaksThePageEncoding) {
+  struct Case {
+    const char* charset;
+    std::string letter;  // a Cyrillic "a" in that charset
+  };
+  for (const Case& c :
+       {Case{"windows-1251", "\xE0"}, Case{"koi8-r", "\xC1"}, Case{"utf-8", "\xD0\xB0"}}) {
+    const std::string page = std::string("<meta charset='") + c.charset +
+                             "'><script>function go(s) { window.open(s + '" + c.letter +
+                             ".htm'); }</script>";
+    executor_.LoadPage(page);
+    EXPECT_EQ(executor_.PageText(), page);
+    // Code cut from the page's bytes; the target given back in them.
+    ASSERT_TRUE(executor_.RunScript("go('" + c.letter + "')")) << c.charset;
+    EXPECT_EQ(executor_.Result().Url, c.letter + c.letter + ".htm") << c.charset;
+  }
 }
 
 }  // namespace
