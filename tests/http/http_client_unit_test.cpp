@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "http/http_client.h"
 #include "http/socket_errors.h"
 #include "tests/http/client_recorder.h"
@@ -79,6 +81,20 @@ TEST(HttpClient, AbortWhileResolvingFinishesOnce) {
   EXPECT_EQ(rec.Done, 1);
   EXPECT_EQ(rec.DoneError, 3);
   EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
+}
+
+TEST(HttpClient, DestroyedWithNotificationsPendingIsSafe) {
+  int done = 0;
+  for (const char* host : {"localhost", "127.0.0.1"}) {
+    // A lookup answer, a connect and a set-ready are all still on their way.
+    auto client = std::make_unique<THttpCli>();
+    client->OnRequestDone = [&](THttpCli&, THttpRequest, std::uint16_t) { ++done; };
+    client->URL = std::string("http://") + host + ":" + std::to_string(test::FreePort()) + "/";
+    client->GetAsync();
+    client.reset();
+  }
+  test::RunFor(500);
+  EXPECT_EQ(done, 0);
 }
 
 TEST(HttpClient, UnsafeOrEmptyHostFailsTheRequest) {

@@ -218,6 +218,10 @@ TEST_F(TSocketFixture, ResetByPeerIsRecordedAsLastError) {
 
 TEST_F(TSocketFixture, CloseTwiceReportsOnce) {
   TListener peer;
+  std::vector<std::pair<int, int>> states;
+  socket.OnChangeState = [&](TCustomWSocket&, TSocketState from, TSocketState to) {
+    states.emplace_back(from, to);
+  };
   ConnectTo(peer.Port());
   ASSERT_TRUE(RunUntil([&] { return connectError == 0; }, 5000));
   socket.Close();
@@ -225,6 +229,9 @@ TEST_F(TSocketFixture, CloseTwiceReportsOnce) {
   EXPECT_EQ(closedCount, 1);
   RunFor(50);
   EXPECT_EQ(closedCount, 1);
+  EXPECT_THAT(states,
+              ElementsAre(std::pair(wsClosed, wsOpened), std::pair(wsOpened, wsConnecting),
+                          std::pair(wsConnecting, wsConnected), std::pair(wsConnected, wsClosed)));
 }
 
 TEST_F(TSocketFixture, ExceptionInAHandlerAbortsTheConnection) {
