@@ -16,7 +16,7 @@ TEST(AnalysisGuard, RunsAtOnceWhenIdle) {
   EXPECT_FALSE(guard.InProgress());
 }
 
-TEST(AnalysisGuard, DefersUntilTheOutermostScopeEnds) {
+TEST(AnalysisGuard, DefersUntilTheOutermostScopeEndsAndKeepsOrder) {
   std::deque<AnalysisGuard::Work> posted;
   AnalysisGuard guard([&](AnalysisGuard::Work w) { posted.push_back(std::move(w)); });
   std::string log;
@@ -31,9 +31,12 @@ TEST(AnalysisGuard, DefersUntilTheOutermostScopeEnds) {
     EXPECT_TRUE(posted.empty());
   }
   EXPECT_EQ(log, "");
-  ASSERT_EQ(posted.size(), 2u);
+  ASSERT_EQ(posted.size(), 1u);
+  // New work waits behind what is already deferred.
+  guard.RunOrDefer([&] { log += "d"; });
+  EXPECT_EQ(log, "");
 
-  // Posted work that comes due inside a later wait waits again.
+  // A turn of the loop that comes inside a later wait runs nothing.
   {
     AnalysisGuard::Scope later(&guard);
     posted.front()();
@@ -44,7 +47,27 @@ TEST(AnalysisGuard, DefersUntilTheOutermostScopeEnds) {
     posted.front()();
     posted.pop_front();
   }
-  EXPECT_EQ(log, "cb");
+  EXPECT_EQ(log, "bcd");
+}
+
+TEST(AnalysisGuard, WorkThatWaitsItselfDoesNotLetTheNextOneIn) {
+  std::deque<AnalysisGuard::Work> posted;
+  AnalysisGuard guard([&](AnalysisGuard::Work w) { posted.push_back(std::move(w)); });
+  std::string log;
+  {
+    AnalysisGuard::Scope scope(&guard);
+    guard.RunOrDefer([&] {
+      AnalysisGuard::Scope own_wait(&guard);
+      log += "1";
+    });
+    guard.RunOrDefer([&] { log += "2"; });
+  }
+  for (int turns = 0; !posted.empty() && turns < 10; ++turns) {
+    AnalysisGuard::Work next = std::move(posted.front());
+    posted.pop_front();
+    next();
+  }
+  EXPECT_EQ(log, "12");
 }
 
 TEST(AnalysisGuard, WithoutPosterRunsInOrderAfterTheScope) {
