@@ -21,6 +21,7 @@
 #include <QWebEngineSettings>
 
 #include <sys/types.h>
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
 
@@ -125,9 +126,10 @@ void TScriptExecutor::BuildPage() {
 
 void TScriptExecutor::DiscardPage() {
   // A page stuck in a script cannot be asked to stop; its renderer serves
-  // only this private profile, so ending it harms nothing else.
+  // only this private profile, so ending it harms nothing else. (An engine
+  // run as a single process reports our own id; that one stays.)
   const qint64 pid = engine_->page->renderProcessPid();
-  if (pid > 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
+  if (pid > 0 && pid != ::getpid()) ::kill(static_cast<pid_t>(pid), SIGKILL);
   engine_->page.reset();
   page_ready_ = false;
   ++pages_discarded_;

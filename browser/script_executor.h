@@ -39,7 +39,8 @@ struct TScriptExecutorLimits {
 
 class TScriptExecutor final : public ScriptResolver {
  public:
-  // `offline` and `guard` (which may be null) must outlive the executor.
+  // `offline` and `guard` (which may be null) must outlive the executor, and
+  // the executor must go before the application object does.
   TScriptExecutor(const OfflineState& offline, AnalysisGuard* guard,
                   TScriptExecutorLimits limits = {});
   ~TScriptExecutor() override;
