@@ -18,8 +18,6 @@
 namespace kestrix {
 namespace {
 
-constexpr std::size_t kChunkSize = 1514;
-
 // Errors a non-blocking connect reports later on Winsock; here the system may
 // report them at once, so they are turned into a deferred connect event.
 bool IsLateConnectError(int err) {
@@ -208,7 +206,7 @@ void TCustomWSocket::Connect() {
   TResolvedHost host = WSocketResolveHost(addr_);
   reinterpret_cast<sockaddr_in*>(&host.Address)->sin_port = htons(static_cast<std::uint16_t>(port));
 
-  sendBuffer_.clear();
+  sendBuffer_.Clear();
   allSent_ = true;
   LastError = 0;
   ReleaseHandle();
@@ -292,7 +290,7 @@ void TCustomWSocket::OnWritable() {
     socklen_t len = sizeof err;
     getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
     HandleConnected(WinsockErrorFromErrno(err));
-    if (fd_ >= 0 && !sendBuffer_.empty()) writeNotifier_.setEnabled(true);
+    if (fd_ >= 0 && !sendBuffer_.Empty()) writeNotifier_.setEnabled(true);
     return;
   }
   writeNotifier_.setEnabled(false);
@@ -351,20 +349,8 @@ int TCustomWSocket::Send(const void* data, int length) {
     SocketError("Send");
     return -1;
   }
-  const char* p = static_cast<const char*>(data);
-  int left = std::max(length, 0);
-  while (left > 0) {
-    if (sendBuffer_.empty() || sendBuffer_.back().Data.size() >= kChunkSize) {
-      sendBuffer_.emplace_back();
-      sendBuffer_.back().Data.reserve(kChunkSize);
-    }
-    auto& chunk = sendBuffer_.back().Data;
-    int take = static_cast<int>(std::min<std::size_t>(kChunkSize - chunk.size(), left));
-    chunk.insert(chunk.end(), p, p + take);
-    p += take;
-    left -= take;
-  }
-  allSent_ = sendBuffer_.empty();
+  sendBuffer_.Append(static_cast<const char*>(data), static_cast<std::size_t>(std::max(length, 0)));
+  allSent_ = sendBuffer_.Empty();
   std::uint64_t generation = generation_;
   TryToSend();
   if (generation == generation_ && fd_ >= 0 && allSent_) {
@@ -381,14 +367,8 @@ int TCustomWSocket::Send(const void* data, int length) {
 void TCustomWSocket::TryToSend() {
   std::uint64_t generation = generation_;
   int flags = MSG_NOSIGNAL | (sendFlags_ == wsSendUrgent ? MSG_OOB : 0);
-  while (!sendBuffer_.empty()) {
-    TBuffer& chunk = sendBuffer_.front();
-    std::size_t unread = chunk.Data.size() - chunk.Read;
-    if (unread == 0) {
-      sendBuffer_.pop_front();
-      continue;
-    }
-    ssize_t n = send(fd_, chunk.Data.data() + chunk.Read, unread, flags);
+  for (std::string_view chunk = sendBuffer_.Front(); !chunk.empty(); chunk = sendBuffer_.Front()) {
+    ssize_t n = send(fd_, chunk.data(), chunk.size(), flags);
     if (n < 0) {
       if (errno == EAGAIN || errno == EINTR) {
         writeNotifier_.setEnabled(true);
@@ -398,17 +378,17 @@ void TCustomWSocket::TryToSend() {
       if (PeerGone(code)) {
         LastError = code;
         closeReported_ = true;
-        sendBuffer_.clear();
+        sendBuffer_.Clear();
         Close();
         if (OnSessionClosed) OnSessionClosed(*this, static_cast<std::uint16_t>(code));
         return;
       }
       return SocketError("TryToSend failed");
     }
-    chunk.Read += static_cast<std::size_t>(n);
+    sendBuffer_.Consume(static_cast<std::size_t>(n));
     if (OnSendData) OnSendData(*this, static_cast<int>(n));
     if (generation != generation_) return;
-    if (chunk.Read < chunk.Data.size()) {
+    if (static_cast<std::size_t>(n) < chunk.size()) {
       writeNotifier_.setEnabled(true);
       return;
     }
@@ -461,7 +441,7 @@ void TCustomWSocket::Close() {
 
 void TCustomWSocket::Abort() {
   CancelDnsLookup();
-  sendBuffer_.clear();
+  sendBuffer_.Clear();
   allSent_ = true;
   if (fd_ >= 0 && state_ == wsConnected) {
     linger l{0, 0};  // lingering off; and no shutdown() before the close

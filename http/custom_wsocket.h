@@ -5,7 +5,6 @@
 
 #include <QSocketNotifier>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 
 #include "http/deferred.h"
 #include "http/dns_lookup.h"
+#include "http/send_buffer.h"
 
 namespace kestrix {
 
@@ -104,11 +104,6 @@ class TCustomWSocket {
   bool Destroying() const { return destroying_; }
 
  private:
-  struct TBuffer {  // one send chunk
-    std::vector<char> Data;
-    std::size_t Read = 0;
-  };
-
   template <class F>
   void Guarded(F&& work);
   void HandleBgException(const std::exception& e);
@@ -138,7 +133,7 @@ class TCustomWSocket {
   std::vector<std::string> dnsResultList_;
   std::string errorMessage_;
   std::int64_t readCount_ = 0;
-  std::deque<TBuffer> sendBuffer_;
+  TSendBuffer sendBuffer_;
   bool allSent_ = true;
   bool closeReported_ = true;  // nothing to report before the first connect
   bool destroying_ = false;

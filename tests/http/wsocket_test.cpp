@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "http/send_buffer.h"
 #include "http/socket_errors.h"
 #include "http/wsocket_resolve.h"
 #include "tests/support/child_process.h"
@@ -296,6 +297,21 @@ TEST_F(TSocketFixture, PropertyChecksAndTheirMessages) {
   socket.SetPort("1");
   EXPECT_EQ(errors, 1);
   EXPECT_EQ(socket.ErrorMessage(), "Cannot change Port if not closed");
+}
+
+TEST(SendBuffer, FillsTheLastChunkBeforeStartingANewOne) {
+  TSendBuffer buffer;
+  buffer.Append(std::string(1000, 'a').data(), 1000);
+  buffer.Append(std::string(1000, 'b').data(), 1000);
+  EXPECT_EQ(buffer.ChunkCount(), 2u);
+  EXPECT_EQ(buffer.Front().size(), 1514u);
+  buffer.Consume(1500);  // a partial send leaves the rest of the chunk first
+  EXPECT_EQ(buffer.Front(), std::string(14, 'b'));
+  buffer.Consume(14);
+  EXPECT_EQ(buffer.Front(), std::string(486, 'b'));
+  buffer.Consume(486);
+  EXPECT_TRUE(buffer.Empty());
+  EXPECT_TRUE(buffer.Front().empty());
 }
 
 TEST(WSocketResolve, MessagesForInvalidSettings) {
