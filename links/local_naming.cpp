@@ -138,6 +138,7 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
   }
   // A name that cleans away to nothing ("amp;") would name the folder itself.
   if (base.empty() || FinalName(base, addHtm).empty()) base = defaultDoc;
+  if (FinalName(base, addHtm).empty()) base = "index.html";  // a blank default document
 
   // Uniqueness is judged on the name as written to disk, so that two URLs
   // differing only in characters the clean-up changes never share a file.

@@ -122,6 +122,7 @@ TEST_F(FileNameTest, RepeatedNamesGetACounterBeforeTheFirstDot) {
   EXPECT_EQ(Name("http://h/a/"), "index.html");
   EXPECT_EQ(Name("http://h/b/"), "index1.html");
   EXPECT_EQ(Name("http://h/" + std::string(250, 'y')), "index2.html");
+  EXPECT_EQ(MakeLocalFileName("http://h/z/", "/dl/P/", "", used_, false, ""), "index3.html");
 }
 
 TEST_F(FileNameTest, CountersResumeWhereTheLastSearchStopped) {
