@@ -111,19 +111,5 @@ TEST(EntryJobTest, CopiesShareSettingsUntilOneChanges) {
   EXPECT_EQ(b.Record().editDepth, 7);
 }
 
-TEST(EntryJobTest, InitKeepsTheJobAndResetsTheRest) {
-  TRetriveRec e;
-  e.Job.editUrl = "http://h/";
-  e.Depth = 4;
-  e.ParentIndex = 9;
-  e.LocalScopeFlag = 0;
-  InitRetriveRec(e);
-  EXPECT_EQ(e.Job.editUrl, "http://h/");
-  EXPECT_EQ(e.Depth, 0);
-  EXPECT_EQ(e.ParentIndex, -1);
-  EXPECT_EQ(e.LocalScopeFlag, 1);
-  EXPECT_EQ(e.RequestMethod, 1);
-}
-
 }  // namespace
 }  // namespace kestrix

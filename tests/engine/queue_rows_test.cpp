@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/engine_observer.h"
-
 namespace kestrix {
 namespace {
 
@@ -45,28 +43,6 @@ TEST(QueueRowsTest, DateTexts) {
   EXPECT_EQ(QueueDateText(1e300), "Unknown");
   EXPECT_EQ(QueueDateText(2.0), "1900-01-01 00:00:00 GMT");
   EXPECT_EQ(QueueDateText(34636.82184027778), "1994-10-29 19:43:27 GMT");
-}
-
-struct Recorder : EngineObserver {
-  int rows = 0;
-  std::vector<std::string> cells;
-  void QueueRowCountChanged(int n) override { rows = n; }
-  void QueueCellChanged(int row, int column, const std::string& text) override {
-    cells.push_back(std::to_string(row) + ":" + std::to_string(column) + "=" + text);
-  }
-};
-
-TEST(QueueRowsTest, EveryEntryFillsTheRowBelowItsIndex) {
-  UrlList queue;
-  TRetriveRec e;
-  e.ReceivedSize = 5;
-  queue.Append("http://h/", e);
-  Recorder grid;
-  ShowQueueRows(queue, grid, ErrorText);
-  EXPECT_EQ(grid.rows, 2);
-  ASSERT_EQ(grid.cells.size(), 5u);
-  EXPECT_EQ(grid.cells[0], "1:0=http://h/");
-  EXPECT_EQ(grid.cells[4], "1:4=OK");
 }
 
 }  // namespace

@@ -32,23 +32,6 @@ TEST(FindLinkTextTest, DoubleQuotesThenSingleThenEquals) {
   EXPECT_FALSE(FindLinkText({"<a href=\"p.html\">"}, TagOn(1, 1), "p.html"));
 }
 
-TEST(LinkRewritingTest, ReplicatedPagesClimbToTheProjectFolder) {
-  AnalysisRun run;
-  TJobRecord job;
-  job.editDepth = 3;
-  job.checkLocalize = true;
-  job.checkReplicate = true;
-  job.checkAddHtmExt = false;
-  job.radioThisPath = false;
-  job.radioThisServer = true;
-  run.Start(job, "http://h/a/start.html");
-  const auto lines = run.Analyse(0, "<a href=\"/b/p.html\">p</a>");
-  const int32_t p = run.Find("http://h/b/p.html");
-  ASSERT_GE(p, 0);
-  EXPECT_EQ(run.At(p).LocalFolder, "/dl/P/h/b/");
-  EXPECT_EQ(lines[0], "<a href=\"../../h/b/p.html\">p</a>");
-}
-
 TEST(LinkRewritingTest, UnqueuedRelativeLinksBecomeUrlsOnlyWhenAsked) {
   for (bool linkToUrl : {false, true}) {
     AnalysisRun run;
