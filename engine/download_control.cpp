@@ -366,6 +366,12 @@ bool TDownloadControl::OpenProject(const std::string& project) {
   state.ProcessedCount = 0;
   runningProject_ = project;
   LoadHistory(context_.Options.DownLoadFolder, project, &context_.Store, state);
+  // The names of the loaded entries are taken: a link found later must not
+  // be saved over one of their files.
+  for (int32_t index = 0; index < state.Queue.Count(); ++index) {
+    const TRetriveRec& entry = state.Queue.Entry(index);
+    if (!entry.LocalFileName.empty()) state.Names.Add(entry.LocalFolder + entry.LocalFileName);
+  }
   ShowQueueRows(state.Queue, context_.Observer, &WSocketErrorText);
   gridRows_ = state.Queue.Count() + 1;
   ShowQueueStatus();

@@ -14,9 +14,11 @@
 #include "engine/page_lines.h"
 #include "engine/queue_rows.h"
 #include "http/socket_errors.h"
+#include "http/url_split.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"
+#include "links/url_paths.h"
 
 namespace kestrix {
 namespace {
@@ -55,6 +57,15 @@ bool IsInterruption(int errorCode) {
 }
 
 }  // namespace
+
+std::string ProgressCellText(int64_t receivedSize, int64_t contentSize, int64_t receivedCount,
+                             int64_t contentLength) {
+  if (contentLength >= 1 && contentLength >= receivedCount) {
+    const int64_t percent = (receivedSize + receivedCount) * 100 / (contentSize + 1);
+    return "(" + std::to_string(percent) + "%)  " + std::to_string(contentSize);
+  }
+  return "> " + std::to_string(receivedCount);
+}
 
 TJobThread::TJobThread(TDownloadControl& control) : control_(control) {
   ReceiveStream = nullptr;
@@ -139,6 +150,10 @@ void TJobThread::Execute() {
 
   URL = entry.Job.editUrl;
   ModifiedSince = MayAskWithDate() ? entry.LastModified : 0;
+  // The client keeps the range of the last reply's Content-Range; left
+  // there, it would ask the next document for that part only.
+  ContentRangeBegin.clear();
+  ContentRangeEnd.clear();
   if (entry.ReceivedSize < entry.ContentSize) {
     ModifiedSince = 0;
     ContentRangeBegin = std::to_string(entry.ReceivedSize);
@@ -201,7 +216,18 @@ void TJobThread::HandleLocationChange() {
     }
   }
   const std::string lower = Lower(target);
-  if (lower.rfind("http://", 0) != 0 && lower.rfind("ftp://", 0) != 0) target = Location();
+  if (lower.rfind("http://", 0) != 0 && lower.rfind("ftp://", 0) != 0) {
+    // The client's own absolute form leaves out the port; resolve the value
+    // against the URL it relocates from instead.
+    if (target.empty()) {
+      target = Location();
+    } else {
+      const TUrlParts from = SplitUrl(entry.Job.editUrl);
+      target = ResolveUrl(target, from.Proto.empty() ? "http" : from.Proto,
+                          from.Port.empty() ? from.Host : from.Host + ":" + from.Port,
+                          UrlDirWithSlash(entry.Job.editUrl));
+    }
+  }
   entry.Job.editUrl = target;
   if (entry.ParentIndex < 0) {
     entry.StartUrl = target;
@@ -230,8 +256,12 @@ void TJobThread::HandleLocationChange() {
 void TJobThread::HandleHeaderEnd() {
   NoteActivity();
   TRetriveRec& entry = *CurrentEntry;
-  const std::string type = Lower(ContentType());
-  entry.IsHtml = (type.find("htm") != std::string::npos || type.find("text") != std::string::npos);
+  // A "not modified" answer names no type; the saved copy stays what it was.
+  if (StatusCode() != 304) {
+    const std::string type = Lower(ContentType());
+    entry.IsHtml =
+        (type.find("htm") != std::string::npos || type.find("text") != std::string::npos);
+  }
   if (entry.ParentIndex < 0 && entry.LocalFileName.empty()) {
     const TGlobalOptions& options = control_.Context().Options;
     const bool addHtm = entry.Job->checkLocalize && entry.Job->checkAddHtmExt && entry.IsHtml;
@@ -285,13 +315,8 @@ void TJobThread::HandleDocData(int length) {
   NoteActivity();
   control_.AddBytesReceived(length);
   const TRetriveRec& entry = *CurrentEntry;
-  if (ContentLength() >= 1 && ContentLength() >= ReceivedCount()) {
-    const int64_t percent =
-        (int64_t{entry.ReceivedSize} + ReceivedCount()) * 100 / (int64_t{entry.ContentSize} + 1);
-    SetQueueCell(2, "(" + std::to_string(percent) + "%)  " + std::to_string(entry.ContentSize));
-  } else {
-    SetQueueCell(2, "> " + std::to_string(ReceivedCount()));
-  }
+  SetQueueCell(
+      2, ProgressCellText(entry.ReceivedSize, entry.ContentSize, ReceivedCount(), ContentLength()));
 }
 
 void TJobThread::CloseReceiveStream() {

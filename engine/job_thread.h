@@ -27,6 +27,11 @@ inline constexpr int kMaxRelocations = 20;
 // loop error of the socket layer, whose text names a loop.
 inline constexpr int kRelocationLoopError = 10062;
 
+// The size column while a body arrives: the share of the whole document
+// received so far when the reply gave its length, else the bytes so far.
+std::string ProgressCellText(int64_t receivedSize, int64_t contentSize, int64_t receivedCount,
+                             int64_t contentLength);
+
 class TJobThread : public THttpCli {
  public:
   explicit TJobThread(TDownloadControl& control);

@@ -1,0 +1,128 @@
+// Handing entries to workers: order, counting, the finished queue, and the
+// re-walk of a finished queue with date conditions.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/history_file.h"
+#include "engine/job_thread.h"
+#include "tests/engine/engine_harness.h"
+#include "tests/support/nginx_server.h"
+
+namespace kestrix::test {
+namespace {
+
+class DispatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 10; ++i) {
+      site_.WriteFile("f" + std::to_string(i) + ".dat", std::string(100 + i, 'x'));
+    }
+    ASSERT_TRUE(nginx_.Start()) << nginx_.Error();
+  }
+
+  std::string Url(int i) const { return nginx_.BaseUrl() + "/f" + std::to_string(i) + ".dat"; }
+
+  // A queue of ten entries, as a history file would leave it; job 1 starts
+  // at the first of them.
+  void FillQueue(TEngineHarness& engine) {
+    TJobRecord job;
+    job.editUrl = Url(0);
+    engine.AddJob(job);
+    TJobRecord record;
+    engine.Store.GetJob(kProject, 1, record);
+    for (int i = 0; i < 10; ++i) {
+      AppendStartUrl(engine.State->Queue, record, 1, Url(i), engine.ProjectFolder());
+    }
+  }
+
+  TScratchDir site_;
+  TNginxServer nginx_{site_.Path()};
+};
+
+TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesInQueueOrder) {
+  TEngineHarness engine(3);
+  FillQueue(engine);
+  ASSERT_TRUE(engine.Control->StartJob(kProject, 1));
+
+  // The first hand-out fills slots 0, 1 and 2 with entries 0, 1 and 2.
+  for (int slot = 0; slot < 3; ++slot) {
+    ASSERT_NE(engine.Control->Worker(slot), nullptr);
+    EXPECT_EQ(engine.Control->Worker(slot)->QueueIndex, slot);
+    EXPECT_EQ(engine.Control->WorkerState(slot), kSlotBusy);
+  }
+  EXPECT_EQ(engine.Control->Worker(3), nullptr);
+  EXPECT_EQ(engine.State->NextIndex, 3);
+  EXPECT_EQ(engine.Queue().Count(), 10) << "the starting URL was queued already";
+  EXPECT_TRUE(engine.Observer.Running);
+
+  ASSERT_TRUE(engine.RunToEnd());
+  EXPECT_EQ(engine.State->ProcessedCount, 10);
+  EXPECT_EQ(engine.State->NextIndex, 10);
+  ASSERT_EQ(engine.Observer.Finished.size(), 1u);
+  EXPECT_EQ(engine.Observer.JobStates.back(), "Started -> Completed");
+  EXPECT_EQ(engine.Observer.Status[2], "Recieved: 10");
+  EXPECT_EQ(engine.Observer.Status[3], "Queue: 10");
+  EXPECT_EQ(engine.Observer.Status[0], "Ok !");
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    const TRetriveRec& entry = engine.Entry(i);
+    EXPECT_EQ(entry.ErrorCode, 0);
+    EXPECT_EQ(entry.ReceivedSize, 100 + i);
+    EXPECT_GT(entry.LastModified, 0);
+    EXPECT_LT(entry.WorkerIndex, 3);
+    EXPECT_EQ(engine.Observer.Cell(i + 1, 4), "OK");
+    EXPECT_EQ(engine.Observer.StateTexts[i + 1].front(), "Connecting ...");
+  }
+  // Entries were handed out in queue order: the accesses arrive in it.
+  const std::vector<std::string> log = nginx_.AccessLog();
+  ASSERT_EQ(log.size(), 10u);
+  EXPECT_TRUE(std::filesystem::exists(HistoryFilePath(engine.Options.DownLoadFolder, kProject)));
+}
+
+TEST_F(DispatchTest, StartingAFinishedQueueRewalksItWithDateConditions) {
+  TEngineHarness engine(2);
+  FillQueue(engine);
+  ASSERT_TRUE(engine.Mirror());
+  ASSERT_EQ(nginx_.AccessLog().size(), 10u);
+
+  engine.Restart();  // the queue comes back from the history file
+  ASSERT_EQ(engine.Queue().Count(), 10);
+  ASSERT_TRUE(engine.Mirror());
+  EXPECT_EQ(engine.Queue().Count(), 10);
+  EXPECT_EQ(engine.State->ProcessedCount, 10);
+  const std::vector<std::string> log = nginx_.AccessLog();
+  ASSERT_EQ(log.size(), 20u);
+  for (size_t i = 10; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 4), "304 ") << log[i];
+  // The saved copies are untouched by an answer without a body.
+  for (int i = 0; i < 10; ++i) {
+    const TRetriveRec& entry = engine.Entry(i);
+    EXPECT_EQ(std::filesystem::file_size(entry.LocalFolder + entry.LocalFileName),
+              static_cast<uintmax_t>(100 + i));
+  }
+}
+
+TEST_F(DispatchTest, ReloadAndContinueFetchAgainWithoutCondition) {
+  TEngineHarness engine(1);
+  FillQueue(engine);
+  ASSERT_TRUE(engine.Mirror());
+
+  engine.Control->ReloadEntry(4);
+  ASSERT_TRUE(engine.RunToEnd());
+  EXPECT_EQ(engine.State->ProcessedCount, 10) << "a reloaded entry counts once";
+
+  engine.Control->ContinueDownload(8);  // rows start at 1: entry 7 on
+  ASSERT_TRUE(engine.RunToEnd());
+  EXPECT_EQ(engine.State->ProcessedCount, 10);
+  EXPECT_EQ(engine.Observer.Finished.size(), 3u);
+
+  const std::vector<std::string> log = nginx_.AccessLog();
+  ASSERT_EQ(log.size(), 14u);
+  EXPECT_EQ(log[10], "200 104 GET /f4.dat");
+  EXPECT_EQ(log[11], "200 107 GET /f7.dat");  // fetched whole
+  EXPECT_EQ(log[12].substr(0, 4), "304 ");    // the rest with their dates
+  EXPECT_EQ(log[13].substr(0, 4), "304 ");
+}
+
+}  // namespace
+}  // namespace kestrix::test

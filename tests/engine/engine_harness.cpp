@@ -1,0 +1,61 @@
+#include "tests/engine/engine_harness.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/file_util.h"
+#include "tests/support/event_wait.h"
+
+namespace kestrix::test {
+
+TEngineHarness::TEngineHarness(int threads) : Ini(Dir.Path() + "kestrix.ini"), Store(Ini) {
+  Options.DownLoadFolder = Dir.Path() + "download/";
+  ForceDirectories(Options.DownLoadFolder);
+  Options.ThreadCount = threads;
+  Options.TimeOut = 10;
+  Store.AddProject(kProject);
+  Restart();
+}
+
+TEngineHarness::~TEngineHarness() {
+  Control.reset();
+  State.reset();
+}
+
+void TEngineHarness::Restart() {
+  Control.reset();
+  State = std::make_unique<TEngineState>();
+  Control = std::make_unique<TDownloadControl>(
+      TEngineContext{Options, Store, *State, Parser, Observer, Scripts});
+  Control->OpenProject(kProject);
+}
+
+int TEngineHarness::AddJob(TJobRecord job) {
+  job.ProjectName = kProject;
+  Store.AddJob(job);
+  return Store.JobCount(kProject);
+}
+
+bool TEngineHarness::RunToEnd(int timeoutMs) {
+  return RunUntil([this] { return !Observer.Running && Control->BusyWorkers() == 0; }, timeoutMs);
+}
+
+bool TEngineHarness::Mirror(int timeoutMs) {
+  if (!Control->StartJob(kProject, 1)) return false;
+  return RunToEnd(timeoutMs);
+}
+
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_regular_file()) {
+      files.push_back(std::filesystem::relative(it->path(), folder).generic_string());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace kestrix::test

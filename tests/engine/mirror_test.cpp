@@ -1,0 +1,284 @@
+// Whole downloads of a generated site served by nginx: what is saved, how the
+// saved pages link, the update run, a stop and its continuation, and the
+// same result whatever the number of workers.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <array>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "engine/job_thread.h"
+#include "http/url_split.h"
+#include "tests/engine/engine_harness.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/nginx_server.h"
+
+namespace kestrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TManifestFile {
+  std::string Kind;
+  int64_t Size = 0;
+};
+
+// The main site at `port` and the second one at `port2`; each manifest maps
+// a path to its kind and size. Empty when generating failed.
+std::array<std::map<std::string, TManifestFile>, 2> GenerateSite(const std::string& folder,
+                                                                 int port, int port2) {
+  std::array<std::map<std::string, TManifestFile>, 2> files;
+  const std::string command =
+      "python3 '" KESTRIX_SOURCE_DIR "/../shared/bench/gen-site.py' --pages 60 --port " +
+      std::to_string(port) + " --port2 " + std::to_string(port2) + " '" + folder + "' > /dev/null";
+  if (std::system(command.c_str()) != 0) return files;
+  const QJsonDocument doc =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadWholeFile(folder + "manifest.json")));
+  const QString lists[] = {QStringLiteral("files"), QStringLiteral("other_files")};
+  for (size_t site = 0; site < 2; ++site) {
+    for (const QJsonValue& file : doc.object().value(lists[site]).toArray()) {
+      const QJsonObject object = file.toObject();
+      files[site][object.value(QStringLiteral("path")).toString().toStdString()] = {
+          object.value(QStringLiteral("kind")).toString().toStdString(),
+          object.value(QStringLiteral("size")).toInteger()};
+    }
+  }
+  return files;
+}
+
+TJobRecord MirrorJob(const std::string& url) {
+  TJobRecord job;
+  job.editUrl = url;
+  job.editDepth = 20;
+  // The start is the site's root: its path takes in the whole main site and
+  // keeps out the second one, which only the port sets apart.
+  job.radioThisPath = true;
+  job.checkLoadImg = true;
+  job.checkLoadStyle = true;
+  job.checkLoadScript = true;
+  job.checkLoadEmbed = true;
+  job.checkLocalize = true;
+  job.checkReplicate = true;
+  return job;
+}
+
+// The path of an entry's URL on the server, without query: what the
+// manifest names it by.
+std::string ServerPath(const std::string& url) {
+  std::string path = SplitUrl(url).Path;
+  path = path.substr(0, path.find('?'));
+  if (path.empty() || path.back() == '/') path += "index.html";
+  return path.substr(1);
+}
+
+std::string LocalPath(const TRetriveRec& entry) {
+  return entry.LocalFolder + entry.LocalFileName;
+}
+
+class MirrorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    nginx_ = std::make_unique<TNginxServer>(site_.Path() + "www", extraConfig_);
+    ASSERT_TRUE(nginx_->Start()) << nginx_->Error();
+    other_ = std::make_unique<TNginxServer>(site_.Path() + "other", extraConfig_);
+    ASSERT_TRUE(other_->Start()) << other_->Error();
+    manifests_ = GenerateSite(site_.Path(), nginx_->Port(), other_->Port());
+    ASSERT_FALSE(manifests_[0].empty()) << "gen-site.py failed";
+  }
+
+  std::unique_ptr<TEngineHarness> Engine(int threads) {
+    auto engine = std::make_unique<TEngineHarness>(threads);
+    engine->AddJob(MirrorJob(nginx_->BaseUrl() + "/"));
+    return engine;
+  }
+
+  // Every file the main site's manifest lists is saved whole, the saved
+  // files are those of the queue's entries and nothing else, and each entry
+  // is a file of the main site or one of the second site that it links to.
+  // (Servers are told apart by their host names, so the job takes the second
+  // site's images as its own.)
+  void ExpectCompleteMirror(TEngineHarness& engine) {
+    std::set<std::string> saved, seen;
+    for (int i = 0; i < engine.Queue().Count(); ++i) {
+      const TRetriveRec& entry = engine.Entry(i);
+      SCOPED_TRACE(entry.Job.editUrl);
+      EXPECT_EQ(entry.ErrorCode, 0);
+      const bool main = entry.Job.editUrl.rfind(nginx_->BaseUrl() + "/", 0) == 0;
+      EXPECT_TRUE(main || entry.Job.editUrl.rfind(other_->BaseUrl() + "/", 0) == 0);
+      const auto& manifest = manifests_[main ? 0 : 1];
+      const std::string path = ServerPath(entry.Job.editUrl);
+      const auto file = manifest.find(path);
+      ASSERT_NE(file, manifest.end()) << "not a file of the site: " << path;
+      if (main) seen.insert(path);
+      ASSERT_TRUE(fs::is_regular_file(LocalPath(entry)));
+      EXPECT_TRUE(saved.insert(fs::relative(LocalPath(entry), engine.ProjectFolder())).second);
+      EXPECT_EQ(entry.ReceivedSize, file->second.Size);
+      if (file->second.Kind != "page") {
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(LocalPath(entry))), file->second.Size);
+      }
+    }
+    for (const auto& [path, file] : manifests_[0]) {
+      if (LinkedFromPages(path)) {
+        EXPECT_TRUE(seen.count(path)) << path;
+      }
+    }
+    saved.insert(std::string(kProject) + ".his");
+    const std::vector<std::string> onDisk = FilesBelow(engine.ProjectFolder());
+    EXPECT_EQ(std::set<std::string>(onDisk.begin(), onDisk.end()), saved);
+  }
+
+  // Whether a page of the main site names the file. Pages are all a job
+  // reads links from: what only style sheets name is out of its reach.
+  bool LinkedFromPages(const std::string& path) const {
+    const std::string name = fs::path(path).filename().string();
+    for (const auto& [page, file] : manifests_[0]) {
+      if (file.Kind == "page" &&
+          ReadWholeFile(site_.Path() + "www/" + page).find(name) != std::string::npos)
+        return true;
+    }
+    return false;
+  }
+
+  // Every link of every saved page that is not a URL of its own leads to a
+  // saved file.
+  void ExpectLinksResolve(TEngineHarness& engine) {
+    static const std::regex kLink("(?:href|src)=\"([^\"]*)\"", std::regex::icase);
+    int checked = 0;
+    for (int i = 0; i < engine.Queue().Count(); ++i) {
+      const TRetriveRec& entry = engine.Entry(i);
+      if (!entry.IsHtml) continue;
+      const std::string page = ReadWholeFile(LocalPath(entry));
+      for (std::sregex_iterator it(page.begin(), page.end(), kLink), end; it != end; ++it) {
+        std::string link = (*it)[1].str();
+        const size_t colon = link.find(':');
+        if (link.empty() || link[0] == '#' ||
+            (colon != std::string::npos && link.find('/') > colon))
+          continue;  // a URL of its own, not a local file
+        link = link.substr(0, link.find('#'));
+        EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + link))
+            << link << " in " << LocalPath(entry);
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 500);
+  }
+
+  std::string extraConfig_;
+  TScratchDir site_;
+  std::unique_ptr<TNginxServer> nginx_, other_;
+  std::array<std::map<std::string, TManifestFile>, 2> manifests_;
+};
+
+TEST_F(MirrorTest, SavesTheSiteLinkedForOfflineBrowsingAndUpdatesWithConditions) {
+  auto engine = Engine(3);
+  ASSERT_TRUE(engine->Mirror());
+  EXPECT_EQ(engine->Observer.Finished.size(), 1u);
+  EXPECT_TRUE(engine->Observer.Errors.empty());
+  ExpectCompleteMirror(*engine);
+  ExpectLinksResolve(*engine);
+  const size_t firstRun = nginx_->AccessLog().size();
+  EXPECT_EQ(firstRun + other_->AccessLog().size(), static_cast<size_t>(engine->Queue().Count()));
+
+  // The update, as after a restart: every document is asked for with its
+  // date and none is transferred again.
+  engine->Restart();
+  ASSERT_TRUE(engine->Mirror());
+  const std::vector<std::string> log = nginx_->AccessLog();
+  ASSERT_EQ(log.size(), 2 * firstRun);
+  for (size_t i = firstRun; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 6), "304 0 ") << log[i];
+  ExpectCompleteMirror(*engine);
+  ExpectLinksResolve(*engine);
+}
+
+TEST_F(MirrorTest, OneThreeAndTenWorkersSaveTheSameSite) {
+  // What a result is: each URL with its outcome and, for all but the pages
+  // (whose links name local files), the bytes saved.
+  using TResult = std::map<std::string, std::string>;
+  const auto resultOf = [](TEngineHarness& engine) {
+    TResult result;
+    for (int i = 0; i < engine.Queue().Count(); ++i) {
+      const TRetriveRec& entry = engine.Entry(i);
+      std::string outcome = std::to_string(entry.ErrorCode) + " " +
+                            std::to_string(entry.ReceivedSize) + " " + std::to_string(entry.IsHtml);
+      if (!entry.IsHtml) outcome += " " + ReadWholeFile(LocalPath(entry));
+      result[entry.Job.editUrl] = outcome;
+    }
+    return result;
+  };
+  TResult first;
+  for (int threads : {1, 3, 10}) {
+    SCOPED_TRACE(threads);
+    auto engine = Engine(threads);
+    ASSERT_TRUE(engine->Mirror());
+    ExpectCompleteMirror(*engine);
+    const TResult result = resultOf(*engine);
+    if (threads == 1) {
+      first = result;
+    } else {
+      EXPECT_EQ(result, first);
+    }
+  }
+}
+
+// One page of the generated site comes slowly, so that a stop catches its
+// body half received.
+constexpr char kSlowPage[] = "/about-35.html";
+
+class SlowMirrorTest : public MirrorTest {
+ protected:
+  SlowMirrorTest() {
+    extraConfig_ =
+        std::string("location = ") + kSlowPage + " { limit_rate_after 2k; limit_rate 4k; }";
+  }
+};
+
+TEST_F(SlowMirrorTest, AStoppedDownloadContinuesWithTheAbortedEntriesResumed) {
+  auto engine = Engine(3);
+  ASSERT_TRUE(engine->Control->StartJob(kProject, 1));
+  const auto slowPageHalfReceived = [&] {
+    for (int slot = 0; slot < 3; ++slot) {
+      const TJobThread* worker = engine->Control->Worker(slot);
+      if (worker && engine->Control->WorkerState(slot) == kSlotBusy &&
+          worker->URL.ends_with(kSlowPage) && worker->ReceivedCount() > 0)
+        return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(RunUntil(slowPageHalfReceived, 20000));
+  const int busy = engine->Control->BusyWorkers();
+  engine->Control->StopDownload();
+  EXPECT_FALSE(engine->Observer.Running);
+  EXPECT_EQ(engine->Observer.JobStates.back(), "Started -> Stoped");
+  EXPECT_LT(engine->State->ProcessedCount, engine->Queue().Count());
+  int aborted = 0, partial = 0;
+  for (int i = 0; i < engine->Queue().Count(); ++i) {
+    const TRetriveRec& entry = engine->Entry(i);
+    if (entry.ErrorCode != 10053) continue;
+    ++aborted;
+    if (entry.ReceivedSize > 0 && entry.ReceivedSize < entry.ContentSize) ++partial;
+  }
+  EXPECT_EQ(aborted, busy);
+  EXPECT_GE(partial, 1);
+  const size_t stoppedAt = nginx_->AccessLog().size();
+
+  engine->Restart();  // picks the queue up from the history the stop wrote
+  engine->Control->ContinueAborted();
+  ASSERT_TRUE(engine->RunToEnd(60000));
+  EXPECT_EQ(engine->Observer.Finished.size(), 1u);
+  EXPECT_EQ(engine->State->ProcessedCount, engine->Queue().Count());
+  ExpectCompleteMirror(*engine);
+  ExpectLinksResolve(*engine);
+
+  const std::vector<std::string> log = nginx_->AccessLog();
+  int resumed = 0;
+  for (size_t i = stoppedAt; i < log.size(); ++i) resumed += log[i].substr(0, 4) == "206 ";
+  EXPECT_EQ(resumed, partial);
+}
+
+}  // namespace
+}  // namespace kestrix::test
