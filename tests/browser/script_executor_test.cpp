@@ -101,7 +101,10 @@ TEST_F(Executor, CapturesNavigationsRelativeToThePage) {
         Case{"location.href = 'http://other.example/p.htm'", "http://other.example/p.htm"},
         Case{"var a = document.createElement('a'); a.href = 'k.htm';"
              "document.body.appendChild(a); a.click()",
-             "k.htm"}}) {
+             "k.htm"},
+        Case{"var a = document.createElement('a'); a.href = 'w.htm'; a.target = '_blank';"
+             "document.body.appendChild(a); a.click()",
+             "w.htm"}}) {
     ASSERT_TRUE(executor_.RunScript(c.code)) << c.code;
     EXPECT_EQ(executor_.Kind(), TCaptureKind::Url) << c.code;
     EXPECT_EQ(executor_.Result().Url, c.want) << c.code;
