@@ -175,16 +175,20 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
 bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   out = TLinkCandidate{};
   const TRetriveRec& page = context_.Page;
+  const bool exploring = rules_ == TExtractionRules::Exploration;
+  bool supported = true;
   try {
     if (tag.Params.empty()) return false;
     out.Link = LinkValue(tag);
     ResolveScript(tag, out);
-    if (!IsSupportedProtocol(out.Link)) return false;
-    if (tag.Kind == kKindBase) {
+    supported = IsSupportedProtocol(out.Link);
+    // The exploration test lists unsupported links too, taken as written.
+    if (!supported && !exploring) return false;
+    if (supported && tag.Kind == kKindBase) {
       ApplyBase(tag, out.Link);
       return false;
     }
-    if (tag.Kind == kKindMeta) {
+    if (supported && tag.Kind == kKindMeta) {
       const size_t eq = out.Link.find('=');
       if (eq == std::string::npos) return false;
       out.Link = std::string(TrimControls(std::string_view(out.Link).substr(eq + 1)));
@@ -205,7 +209,7 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   // A link to the page itself ("#top", "") would otherwise resolve to the
   // page's directory and fetch an unrelated document. The exploration test
   // still lists a bare onclick handler, to tell why its script was not run.
-  const bool handlerOnly = rules_ == TExtractionRules::Exploration && tag.FindParam("onclick");
+  const bool handlerOnly = exploring && tag.FindParam("onclick");
   if (out.Link.empty() && !handlerOnly) return false;
   TRetriveRec& rec = out.Rec;
   const std::string postData = std::move(rec.PostData);
@@ -223,6 +227,10 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   rec.ParentIndex = page.ParentIndex;
   rec.LinkKind = tag.Kind;
   if (tag.Text != nullptr) rec.LinkedText = tag.Text->Text;
+  if (!supported) {
+    rec.Job.editUrl = out.Link;
+    return true;
+  }
   return MakeAbsolute(out);
 }
 

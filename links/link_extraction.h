@@ -54,7 +54,9 @@ class TPageAnalysis {
 
   // Builds the candidate of `tag` (resolving scripts, applying BASE, META,
   // fragments and the crossing to other servers). False when the tag gives
-  // no candidate; BASE and FORM make their page edits here.
+  // no candidate; BASE and FORM make their page edits here. Under the
+  // exploration rules an unsupported link still gives one, taken as written,
+  // so that its verdict can be shown.
   bool BuildCandidate(const THTMLTag& tag, TLinkCandidate& out);
 
   // Builds, admits and rewrites one tag. Throws TMaskError for an invalid

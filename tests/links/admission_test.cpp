@@ -152,12 +152,7 @@ std::vector<int> Verdicts(const TJobRecord& job, const std::string& html, bool r
     const THTMLTag* tag = AsTag(item);
     if (tag == nullptr || tag->Params.empty()) continue;
     TLinkCandidate candidate;
-    if (!analysis.BuildCandidate(*tag, candidate)) {
-      // Unsupported links still get their verdict from the raw value.
-      candidate.Rec.Job = page.Job;
-      candidate.Rec.Job.editUrl = LinkValue(*tag);
-      candidate.Rec.LinkKind = tag->Kind;
-    }
+    if (!analysis.BuildCandidate(*tag, candidate)) continue;
     reasons.push_back(LinkVerdict(*tag, candidate.Rec, candidate.ScriptResolved,
                                   analysis.Context().StartDir, "index.html")
                           .Reason);
