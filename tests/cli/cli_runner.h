@@ -28,6 +28,9 @@ class TCliRunner {
   std::string DownloadFolder() const { return scratch_.Path() + "dl/"; }
   std::string SettingsFile() const { return scratch_.Path() + "kestrix.ini"; }
 
+  // Sets an environment variable for the runs that follow.
+  void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+
   // Runs to the end, killing the process after `timeoutMs`.
   TCliResult Run(const std::vector<std::string>& args, int timeoutMs = 30000);
 
