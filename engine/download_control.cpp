@@ -287,9 +287,14 @@ void TDownloadControl::StopDownload() {
   for (const std::unique_ptr<TJobThread>& worker : workers_) {
     if (worker && worker->State() != httpAborting) worker->Abort();
   }
-  // The aborted requests report back through the event loop.
+  // The aborted requests report back through the event loop. A stop given
+  // while a page is analysed cannot wait for that worker, nor for the
+  // completions held back until the analysis ends.
   QDeadlineTimer deadline(kStopWaitMs);
-  while (BusyWorkers() > 0 && !deadline.hasExpired()) {
+  const auto waiting = [this] {
+    return BusyWorkers() - static_cast<int>(deferred_.size()) - analysisDepth_ > 0;
+  };
+  while (waiting() && !deadline.hasExpired()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
   stopping_ = false;

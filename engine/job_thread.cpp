@@ -393,9 +393,11 @@ void TJobThread::FinishEntry(int code) {
              " retries: " + (code == WSAETIMEDOUT ? reason : std::string("the body ended early"));
   }
   SetQueueCell(4, reason);
-  control_.SetWorkerState(SlotIndex, kSlotIdle);
 
+  // The worker counts as busy until its page is analysed: a command given
+  // while a link script waits must not hand it another entry meanwhile.
   if (AnalyseAllowed && ReceivedCount() > 0) ProcessPage();
+  control_.SetWorkerState(SlotIndex, kSlotIdle);
 
   if (code == WSAECONNRESET) {
     SetQueueCell(4, WSocketErrorText(WSAECONNRESET));

@@ -36,6 +36,9 @@ const char* const kScenario = R"json({"routes": {
   "/js/p4.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(4)\">s</a>\n"}],
   "/js/p5.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(5)\">s</a>\n"}],
   "/js/p6.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(6)\">s</a>\n"}],
+  "/form": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nposted\n"}],
+  "/links/index.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"moved.html\">m</a>\n"}],
+  "/links/moved.html": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /real/other.html\r\n\r\n"}],
   "/js/found.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfound\n"}]
 }})json";
 
@@ -204,6 +207,32 @@ TEST_F(FaultTest, ARelocatedStartMovesTheEntryAndItsZone) {
   EXPECT_EQ(engine->Queue().Url(1), server_->BaseUrl() + "/real/other.html");
   EXPECT_EQ(engine->Entry(1).ErrorCode, 0);
   EXPECT_EQ(engine->Observer.StateTexts[1][1], "Relocating to: " + page);
+}
+
+TEST_F(FaultTest, ARelocatedLinkChangesOnlyItsUrl) {
+  auto engine = Engine("/links/index.html");
+  ASSERT_TRUE(engine->Mirror());
+  ASSERT_EQ(engine->Queue().Count(), 2);
+  const TRetriveRec& found = engine->Entry(1);
+  EXPECT_EQ(engine->Queue().Url(1), server_->BaseUrl() + "/links/moved.html");
+  EXPECT_EQ(found.Job.editUrl, server_->BaseUrl() + "/real/other.html");
+  EXPECT_EQ(found.StartUrl, server_->BaseUrl() + "/links/index.html");
+  EXPECT_EQ(found.LocalFileName, "moved.html");
+  EXPECT_EQ(ReadWholeFile(found.LocalFolder + found.LocalFileName), "done\n");
+}
+
+TEST_F(FaultTest, AStartWithABodyIsPosted) {
+  auto engine = Engine("/form");
+  ASSERT_TRUE(engine->Control->StartJob(kProject, 1, true, std::string("a=1&b=two"),
+                                        server_->BaseUrl() + "/form"));
+  ASSERT_TRUE(engine->RunToEnd());
+  EXPECT_EQ(engine->Entry(0).RequestMethod, 2);
+  EXPECT_EQ(engine->Observer.StateTexts[1].front(), "Posting ...");
+  const std::vector<TRecordedRequest> all = server_->Requests();
+  ASSERT_FALSE(all.empty());
+  EXPECT_EQ(all.back().RequestLine, "POST /form HTTP/1.0");
+  EXPECT_EQ(all.back().Body, "a=1&b=two");
+  EXPECT_EQ(all.back().Header("Content-Length"), "9");
 }
 
 TEST_F(FaultTest, AnInvalidMaskEndsThePageButNotTheDownload) {
