@@ -39,6 +39,7 @@ const char* const kScenario = R"json({"routes": {
   "/form": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nposted\n"}],
   "/links/index.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"moved.html\">m</a>\n"}],
   "/links/moved.html": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /real/other.html\r\n\r\n"}],
+  "/koi8.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>\u00c1\u00c2</p>\n"}],
   "/js/found.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfound\n"}]
 }})json";
 
@@ -219,6 +220,20 @@ TEST_F(FaultTest, ARelocatedLinkChangesOnlyItsUrl) {
   EXPECT_EQ(found.StartUrl, server_->BaseUrl() + "/links/index.html");
   EXPECT_EQ(found.LocalFileName, "moved.html");
   EXPECT_EQ(ReadWholeFile(found.LocalFolder + found.LocalFileName), "done\n");
+}
+
+TEST_F(FaultTest, AKoi8PageIsDecodedInPlaceWhenTheJobAsks) {
+  for (const bool koi8 : {false, true}) {
+    auto engine = Engine("/koi8.html");
+    TJobRecord job;
+    engine->Store.GetJob(kProject, 1, job);
+    job.lclcheckKoi8 = koi8;
+    engine->Store.UpdateJob(kProject, 1, job);
+    ASSERT_TRUE(engine->Mirror());
+    const TRetriveRec& entry = engine->Entry(0);
+    EXPECT_EQ(ReadWholeFile(entry.LocalFolder + entry.LocalFileName),
+              koi8 ? "<p>\xE0\xE1</p>\n" : "<p>\xC1\xC2</p>\n");
+  }
 }
 
 TEST_F(FaultTest, AStartWithABodyIsPosted) {
