@@ -17,6 +17,11 @@ __attribute__((visibility("default"))) QCoreApplication* kestrix_browser_make_ap
                        std::getenv("WAYLAND_DISPLAY") != nullptr ||
                        std::getenv("QT_QPA_PLATFORM") != nullptr;
   if (!display) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The engine reports its GL set-up on every start; that is no news for
+  // someone mirroring a site.
+  if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES")) {
+    qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+  }
   kestrix::PrepareWebEngine();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   return new QGuiApplication(*argc, argv);
