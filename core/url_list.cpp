@@ -137,6 +137,13 @@ int32_t AppendStartUrl(UrlList& queue, const TJobRecord& job, int32_t jobNumber,
                        const std::string& url, const std::string& localFolder,
                        const std::string* postData) {
   if (queue.Find(url) >= 0) return -1;
+  return AppendStartUrl(queue, TEntryJob(job), jobNumber, url, localFolder, postData);
+}
+
+int32_t AppendStartUrl(UrlList& queue, const TEntryJob& job, int32_t jobNumber,
+                       const std::string& url, const std::string& localFolder,
+                       const std::string* postData) {
+  if (queue.Find(url) >= 0) return -1;
   TRetriveRec entry;
   entry.JobNumber = jobNumber;
   entry.Job = job;

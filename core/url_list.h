@@ -95,8 +95,12 @@ struct TEngineState {
 
 // Appends the entry for a job's starting URL `url` unless the queue holds it
 // already; `localFolder` is where its file goes. Returns its index, or -1 when
-// nothing was appended.
+// nothing was appended. The second form lets the URLs of one expanded
+// template share one copy of the job's settings.
 int32_t AppendStartUrl(UrlList& queue, const TJobRecord& job, int32_t jobNumber,
+                       const std::string& url, const std::string& localFolder,
+                       const std::string* postData = nullptr);
+int32_t AppendStartUrl(UrlList& queue, const TEntryJob& job, int32_t jobNumber,
                        const std::string& url, const std::string& localFolder,
                        const std::string* postData = nullptr);
 

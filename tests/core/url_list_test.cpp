@@ -90,6 +90,12 @@ TEST(UrlListTest, StartingUrlIsAppendedOnce) {
   EXPECT_EQ(e.PostData, "a=1");
   EXPECT_EQ(e.LocalFolder, "/dl/P/");
   EXPECT_EQ(e.ParentIndex, -1);
+
+  const TEntryJob shared(job);
+  AppendStartUrl(queue, shared, 2, "http://h/1", "/dl/P/");
+  AppendStartUrl(queue, shared, 2, "http://h/2", "/dl/P/");
+  EXPECT_TRUE(queue.Entry(1).Job.SharesSettingsWith(queue.Entry(2).Job));
+  EXPECT_EQ(queue.Entry(2).Job.editUrl, "http://h/2");
 }
 
 TEST(EntryJobTest, CopiesShareSettingsUntilOneChanges) {
