@@ -1,5 +1,6 @@
 // kestrix-cli: the command-line front end. Picks the command, checks its
 // arguments, and hands over to the command's handler.
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -52,5 +53,12 @@ int main(int argc, char** argv) {
               << " (expected " << command->name << " " << command->synopsis << ")" << usageHint;
     return kExitUsage;
   }
-  return command->handler(parsed.arguments);
+  try {
+    return command->handler(parsed.arguments);
+  } catch (const std::exception& error) {
+    // Nothing the engine or the store raises is meant to reach here; when
+    // something does, the user gets its text instead of an abort.
+    std::cerr << "kestrix-cli " << command->name << ": " << error.what() << "\n";
+    return kExitFailure;
+  }
 }

@@ -100,6 +100,41 @@ TEST_F(CliDownload, MirrorSummaryQueueAndUpdate) {
   EXPECT_THAT(ReadWholeFile(cli.SettingsFile()), HasSubstr("[Options]"));
 }
 
+TEST_F(CliDownload, ReloadAndContinueFetchFromTheGivenRow) {
+  TNginxServer nginx(site_.Path());
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  TCliRunner cli;
+  ASSERT_EQ(cli.Run({"mirror", nginx.BaseUrl() + "/index.html", "--project", "Site", "--depth", "3",
+                     "--images"})
+                .ExitCode,
+            0);
+  const std::string a = "GET /a.html";
+  // Row 2 is a.html: fetched again whole, without a date condition.
+  size_t before = nginx.AccessLog().size();
+  TCliResult r = cli.Run({"reload", "Site", "2"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  std::vector<std::string> log = nginx.AccessLog();
+  std::vector<std::string> reload(log.begin() + static_cast<long>(before), log.end());
+  EXPECT_THAT(reload, ::testing::ElementsAre(HasSubstr("200 86 " + a)));
+
+  // From row 2 on: a.html whole, the rows after it with their dates.
+  before = log.size();
+  r = cli.Run({"continue", "Site", "2"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  log = nginx.AccessLog();
+  std::vector<std::string> resumed(log.begin() + static_cast<long>(before), log.end());
+  ASSERT_EQ(resumed.size(), 4u) << ::testing::PrintToString(resumed);
+  EXPECT_THAT(resumed[0], HasSubstr("200 86 " + a));
+  EXPECT_EQ(CountWith(resumed, "304 0 GET"), 2);
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"reload", "Site", "6"}, {"continue", "Site", "0"}}) {
+    r = cli.Run(args);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Err, HasSubstr("is not a queue row (1 to 5)"));
+  }
+}
+
 TEST_F(CliDownload, ScriptLinksAreResolvedInTheHiddenBrowser) {
   site_.WriteFile("js.html",
                   "<html><body><a href=\"javascript:window.open('found.html')\">Found</a>"
