@@ -153,9 +153,14 @@ std::string JobOptionsText(const TJobRecord& job) {
   if (job.radioRmtThisPath) add("--remote-path");
   if (job.radioRmtThisServer) add("--remote-server");
   for (const SwitchOption& option : kSwitches) {
-    if (job.*option.field == option.value && option.field != &TJobRecord::rmtcheckKoi8) {
-      add("--" + std::string(option.name));
-    }
+    if (std::string_view(option.name) == "koi8") continue;
+    if (job.*option.field == option.value) add("--" + std::string(option.name));
+  }
+  // --koi8 sets both; a job made elsewhere may decode on one side only.
+  if (job.lclcheckKoi8 && job.rmtcheckKoi8) {
+    add("--koi8");
+  } else if (job.lclcheckKoi8 || job.rmtcheckKoi8) {
+    add(job.lclcheckKoi8 ? "--koi8 (starting server only)" : "--koi8 (other servers only)");
   }
   for (const FilterOption& filter : kFilters) {
     if (job.*filter.check) add("--" + std::string(filter.name) + " \"" + job.*filter.list + "\"");

@@ -151,6 +151,9 @@ TEST(JobOptions, TheOptionsTextRebuildsTheRecord) {
             "--depth 0 --this-server --remote-path --images --offline --no-htm-ext --koi8 "
             "--remote-ignore-files \"*.gif\"");
   EXPECT_EQ(JobOptionsText(TJobRecord{}), "");
+  TJobRecord remoteOnly;
+  remoteOnly.rmtcheckKoi8 = true;
+  EXPECT_EQ(JobOptionsText(remoteOnly), "--koi8 (other servers only)");
 }
 
 TEST(RunOptions, ChangeTheOptionsForTheRun) {
