@@ -1,6 +1,5 @@
 #include "engine/page_lines.h"
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -34,26 +33,16 @@ bool LoadPageLines(const std::string& path, TPageLines& page) {
 }
 
 bool SavePageLines(const std::string& path, const TPageLines& page) {
-  const std::string temporary = path + ".kestrix-tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    for (size_t i = 0; i < page.Lines.size(); ++i) {
-      out << page.Lines[i];
-      if (i + 1 < page.Lines.size() || page.FinalBreak) out << page.Break;
-    }
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temporary.c_str());
-      return false;
-    }
+  std::string text;
+  for (size_t i = 0; i < page.Lines.size(); ++i) {
+    text += page.Lines[i];
+    if (i + 1 < page.Lines.size() || page.FinalBreak) text += page.Break;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.flush();
+  return static_cast<bool>(out);
 }
 
 }  // namespace kestrix

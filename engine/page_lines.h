@@ -16,8 +16,11 @@ struct TPageLines {
 
 // False when the file cannot be read.
 bool LoadPageLines(const std::string& path, TPageLines& page);
-// Writes the page whole to a temporary file and renames it over `path`, so
-// that a failed write leaves the saved copy as it was. False on failure.
+// Writes the page back over the saved copy, in place: the text is joined in
+// memory first, so the file is opened only when there is something whole to
+// write. (A temporary file renamed over it would double the files created
+// per page, which costs a site of thousands of pages dearly.) False on
+// failure.
 bool SavePageLines(const std::string& path, const TPageLines& page);
 
 }  // namespace kestrix
