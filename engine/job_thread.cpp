@@ -364,7 +364,11 @@ void TJobThread::CompleteRequest(int error) {
     return;
   }
 
-  const bool shortBody = code == 0 && ContentLength() >= 1 && ReceivedCount() < ContentLength();
+  // An error reply's body is never read, so its length says nothing about
+  // what arrived: fetching it again would only bring the same error.
+  const bool bodyExpected = StatusCode() < 400 && StatusCode() != 304;
+  const bool shortBody =
+      code == 0 && bodyExpected && ContentLength() >= 1 && ReceivedCount() < ContentLength();
   const bool retryable = code == WSAETIMEDOUT || shortBody;
   if (control_.Context().Options.RetryFlag && retryable && retries_ < kMaxRetries) {
     ++retries_;

@@ -40,6 +40,7 @@ const char* const kScenario = R"json({"routes": {
   "/links/index.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"moved.html\">m</a>\n"}],
   "/links/moved.html": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /real/other.html\r\n\r\n"}],
   "/koi8.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>\u00c1\u00c2</p>\n"}],
+  "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\nnot found"}],
   "/js/found.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfound\n"}]
 }})json";
 
@@ -167,6 +168,18 @@ TEST_F(FaultTest, AShortBodyIsRetriedFromTheMissingByteUpToTheCap) {
     EXPECT_FALSE(requests[i].HasHeader("If-Modified-Since"));
   }
   EXPECT_EQ(engine->Observer.Cell(1, 4), "Gave up after 5 retries: the body ended early");
+  EXPECT_EQ(engine->Observer.Finished.size(), 1u);
+}
+
+TEST_F(FaultTest, AnErrorReplyIsNotTakenForAShortBody) {
+  auto engine = Engine("/missing");
+  engine->Options.RetryFlag = true;
+  RequestsFor("");
+  ASSERT_TRUE(engine->Mirror());
+  EXPECT_EQ(RequestsFor("/missing").size(), 1u);
+  EXPECT_EQ(engine->Entry(0).ErrorCode, 0);
+  EXPECT_EQ(engine->Entry(0).ReceivedSize, 0);
+  EXPECT_EQ(engine->Observer.Cell(1, 4), "Not Found");
   EXPECT_EQ(engine->Observer.Finished.size(), 1u);
 }
 
