@@ -124,5 +124,26 @@ TEST_F(DispatchTest, ReloadAndContinueFetchAgainWithoutCondition) {
   EXPECT_EQ(log[13].substr(0, 4), "304 ");
 }
 
+TEST_F(DispatchTest, ClearingDeletesTheProjectFolderAndEmptiesTheQueue) {
+  TEngineHarness engine(2);
+  FillQueue(engine);
+  ASSERT_TRUE(engine.Control->StartJob(kProject, 1));
+  EXPECT_FALSE(engine.Control->ClearProjectData(kProject)) << "refused while running";
+  ASSERT_TRUE(engine.RunToEnd());
+  ASSERT_TRUE(std::filesystem::exists(engine.ProjectFolder()));
+  for (const char* unsafe : {"", "..", "a/../.."}) {
+    EXPECT_FALSE(engine.Control->ClearProjectData(unsafe)) << unsafe;
+  }
+  EXPECT_TRUE(std::filesystem::exists(engine.Options.DownLoadFolder));
+
+  ASSERT_TRUE(engine.Control->ClearProjectData(kProject));
+  EXPECT_FALSE(std::filesystem::exists(engine.ProjectFolder()));
+  EXPECT_EQ(engine.Queue().Count(), 0);
+  EXPECT_EQ(engine.State->ProcessedCount, 0);
+  EXPECT_EQ(engine.State->NextIndex, 0);
+  EXPECT_EQ(engine.Observer.Cell(0, 1), "Linked Text");
+  EXPECT_EQ(engine.Observer.Status[3], "Queue: 0");
+}
+
 }  // namespace
 }  // namespace kestrix::test
