@@ -75,13 +75,10 @@ std::string ResolveUrl(std::string_view link, std::string_view proto, std::strin
       if (last != std::string_view::npos) d = d.substr(0, last);
       hd.remove_prefix(pos + 1);
     }
-    if (!d.empty()) {
-      const std::size_t at = h.find(hd);
-      r.append(d).append(hd);
-      if (at != std::string_view::npos) r.append(h.substr(at + hd.size()));
-    } else {
-      r.append(hd).append(h.substr(hdFull.size()));
-    }
+    // The file part is what follows the link's own directory. Searching for
+    // the shortened directory inside the link instead would find the wrong
+    // "/" in a link such as "./../" and keep the "../" in the URL.
+    r.append(d).append(hd).append(h.substr(hdFull.size()));
   } else {
     r.append(h);
   }

@@ -51,21 +51,21 @@ TEST_P(ResolveTable, AgainstPageInA_B) {
   EXPECT_EQ(ResolveUrl(GetParam().link, "http", "h", "/a/b/"), GetParam().want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, ResolveTable,
-                         ::testing::Values(ResolveCase{"c.html", "http://h/a/b/c.html"},
-                                           ResolveCase{"./c.html", "http://h/a/b/c.html"},
-                                           ResolveCase{"././c.html", "http://h/a/b/c.html"},
-                                           ResolveCase{"../c/p.html", "http://h/a/c/p.html"},
-                                           ResolveCase{"../p.html", "http://h/a/p.html"},
-                                           ResolveCase{"../../../p.html", "http://h/p.html"},
-                                           ResolveCase{"/x/y.html", "http://h/x/y.html"},
-                                           ResolveCase{"/y.html", "http://h/y.html"},
-                                           ResolveCase{"p q.html#top", "http://h/a/b/p%20q.html"},
-                                           ResolveCase{"/", "http://h/"},
-                                           ResolveCase{"  c.html\t", "http://h/a/b/c.html"},
-                                           ResolveCase{"sub/p.asp?id=1&amp;n=2",
-                                                       "http://h/a/b/sub/p.asp?id=1&n=2"},
-                                           ResolveCase{"?q=1", "http://h/a/b/?q=1"}));
+INSTANTIATE_TEST_SUITE_P(
+    Links, ResolveTable,
+    ::testing::Values(
+        ResolveCase{"c.html", "http://h/a/b/c.html"},
+        ResolveCase{"./c.html", "http://h/a/b/c.html"},
+        ResolveCase{"././c.html", "http://h/a/b/c.html"},
+        ResolveCase{"../c/p.html", "http://h/a/c/p.html"},
+        ResolveCase{"../p.html", "http://h/a/p.html"},
+        ResolveCase{"../../../p.html", "http://h/p.html"}, ResolveCase{"./../", "http://h/a/"},
+        ResolveCase{"./../x/", "http://h/a/x/"}, ResolveCase{"./../p.html#s1", "http://h/a/p.html"},
+        ResolveCase{"/x/y.html", "http://h/x/y.html"}, ResolveCase{"/y.html", "http://h/y.html"},
+        ResolveCase{"p q.html#top", "http://h/a/b/p%20q.html"}, ResolveCase{"/", "http://h/"},
+        ResolveCase{"  c.html\t", "http://h/a/b/c.html"},
+        ResolveCase{"sub/p.asp?id=1&amp;n=2", "http://h/a/b/sub/p.asp?id=1&n=2"},
+        ResolveCase{"?q=1", "http://h/a/b/?q=1"}));
 
 TEST(UrlPaths, ResolveKeepsThePortAndAnExistingProtocol) {
   EXPECT_EQ(ResolveUrl("x.html", "http", "h:8080", "/"), "http://h:8080/x.html");
