@@ -10,47 +10,18 @@
 #include "core/url_list.h"
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
-#include "engine/http_date.h"
 #include "engine/page_lines.h"
 #include "engine/queue_rows.h"
+#include "engine/reply_header.h"
 #include "http/socket_errors.h"
-#include "http/url_split.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"
-#include "links/url_paths.h"
 
 namespace kestrix {
 namespace {
 
 constexpr int kAbortedByRequest = 3;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-bool StartsWithNoCase(const std::string& text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  return Lower(text.substr(0, prefix.size())) == prefix;
-}
-
-// Index of the first header line of the reply that arrived last: the client
-// keeps the lines of every reply of a relocation chain, and only the final
-// reply describes the body (or the next relocation).
-size_t LastReplyStart(const std::vector<std::string>& lines) {
-  for (size_t i = lines.size(); i > 0; --i) {
-    if (StartsWithNoCase(lines[i - 1], "http/")) return i - 1;
-  }
-  return 0;
-}
-
-std::string Trim(std::string_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return std::string(text.substr(begin, end - begin));
-}
 
 bool IsInterruption(int errorCode) {
   return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET || errorCode == WSAETIMEDOUT;
@@ -207,27 +178,7 @@ void TJobThread::TimedOut() {
 void TJobThread::HandleLocationChange() {
   NoteActivity();
   TRetriveRec& entry = *CurrentEntry;
-  std::string target;
-  const size_t first = LastReplyStart(ReceivedHeader());
-  for (size_t i = first; i < ReceivedHeader().size(); ++i) {
-    if (StartsWithNoCase(ReceivedHeader()[i], "location:")) {
-      target = Trim(std::string_view(ReceivedHeader()[i]).substr(9));
-      break;
-    }
-  }
-  const std::string lower = Lower(target);
-  if (lower.rfind("http://", 0) != 0 && lower.rfind("ftp://", 0) != 0) {
-    // The client's own absolute form leaves out the port; resolve the value
-    // against the URL it relocates from instead.
-    if (target.empty()) {
-      target = Location();
-    } else {
-      const TUrlParts from = SplitUrl(entry.Job.editUrl);
-      target = ResolveUrl(target, from.Proto.empty() ? "http" : from.Proto,
-                          from.Port.empty() ? from.Host : from.Host + ":" + from.Port,
-                          UrlDirWithSlash(entry.Job.editUrl));
-    }
-  }
+  const std::string target = RelocationTarget(ReceivedHeader(), Location(), entry.Job.editUrl);
   entry.Job.editUrl = target;
   if (entry.ParentIndex < 0) {
     entry.StartUrl = target;
@@ -258,9 +209,7 @@ void TJobThread::HandleHeaderEnd() {
   TRetriveRec& entry = *CurrentEntry;
   // A "not modified" answer names no type; the saved copy stays what it was.
   if (StatusCode() != 304) {
-    const std::string type = Lower(ContentType());
-    entry.IsHtml =
-        (type.find("htm") != std::string::npos || type.find("text") != std::string::npos);
+    entry.IsHtml = IsHtmlType(ContentType());
   }
   if (entry.ParentIndex < 0 && entry.LocalFileName.empty()) {
     const TGlobalOptions& options = control_.Context().Options;
@@ -300,15 +249,9 @@ void TJobThread::HandleDocBegin() {
 
 void TJobThread::ReadLastModified() {
   TRetriveRec& entry = *CurrentEntry;
-  for (size_t i = LastReplyStart(ReceivedHeader()); i < ReceivedHeader().size(); ++i) {
-    const std::string lower = Lower(ReceivedHeader()[i]);
-    const size_t at = lower.find("last-modified:");
-    if (at == std::string::npos) continue;
-    entry.LastModified = ParseHttpDate(std::string_view(ReceivedHeader()[i]).substr(at + 14));
-    SetQueueCell(3, entry.LastModified > 0 ? QueueDateText(entry.LastModified) : "Unknown");
-    return;
-  }
-  SetQueueCell(3, "Unknown");
+  const std::optional<double> date = LastModifiedOf(ReceivedHeader());
+  if (date) entry.LastModified = *date;
+  SetQueueCell(3, date ? QueueDateText(*date) : "Unknown");
 }
 
 void TJobThread::HandleDocData(int length) {
