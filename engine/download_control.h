@@ -91,6 +91,9 @@ class TDownloadControl {
   // timer turns them into a transfer rate.
   int64_t TakeBytesReceived();
 
+  // Set while a download runs; like the worker states it follows, it drops
+  // for a moment inside a completion before the worker is given its next
+  // entry. Front ends learn that a run has ended from RunningChanged(false).
   bool DownloadRunning() const { return downloadRunning_; }
   bool StopRequested() const { return stopRequested_; }
   bool QueueFinished() const;
@@ -128,7 +131,6 @@ class TDownloadControl {
   void CreateWorker(int slot);
   void CreateMissingWorkers();
   void FinishQueue();
-  void EndIncompleteRun();
   void SaveRunningHistory();
   void SetRunning(bool running);
   void SetGridRows(int rows);
