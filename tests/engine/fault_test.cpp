@@ -263,6 +263,18 @@ TEST_F(FaultTest, AStartWithABodyIsPosted) {
   EXPECT_EQ(all.back().Header("Content-Length"), "9");
 }
 
+TEST_F(FaultTest, AUrlThatCannotBeRequestedFinishesItsEntry) {
+  TEngineHarness engine(1);
+  TJobRecord job;
+  job.editUrl = "http:///no-host.html";
+  engine.AddJob(job);
+  ASSERT_TRUE(engine.Mirror());
+  EXPECT_EQ(engine.State->ProcessedCount, 1);
+  EXPECT_EQ(engine.Observer.Finished.size(), 1u);
+  EXPECT_FALSE(engine.Observer.Cell(1, 4).empty());
+  EXPECT_NE(engine.Observer.Cell(1, 4), "Connecting ...");
+}
+
 TEST_F(FaultTest, AnInvalidMaskEndsThePageButNotTheDownload) {
   auto engine = Engine("/mask/index.html");
   TJobRecord job;
