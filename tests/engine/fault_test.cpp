@@ -263,6 +263,23 @@ TEST_F(FaultTest, AStartWithABodyIsPosted) {
   EXPECT_EQ(all.back().Header("Content-Length"), "9");
 }
 
+TEST_F(FaultTest, ARefusedEntryCountsOnceWhenContinuedAgain) {
+  TEngineHarness engine(2);
+  TJobRecord job;
+  job.editUrl = "http://127.0.0.1:9/refused.html";  // nothing listens there
+  engine.AddJob(job);
+  ASSERT_TRUE(engine.Mirror());
+  ASSERT_EQ(engine.Entry(0).ErrorCode, 10061);
+  EXPECT_EQ(engine.State->ProcessedCount, 1);
+  ASSERT_EQ(engine.Observer.Finished.size(), 1u);
+
+  engine.Control->ContinueAborted();
+  ASSERT_TRUE(engine.RunToEnd());
+  EXPECT_EQ(engine.Entry(0).ErrorCode, 10061);
+  EXPECT_EQ(engine.State->ProcessedCount, 1);
+  EXPECT_EQ(engine.Observer.Finished.size(), 2u) << "the finished queue is recognised again";
+}
+
 TEST_F(FaultTest, AUrlThatCannotBeRequestedFinishesItsEntry) {
   TEngineHarness engine(1);
   TJobRecord job;
