@@ -275,8 +275,10 @@ TEST_F(SlowMirrorTest, AStoppedDownloadContinuesWithTheAbortedEntriesResumed) {
     ++aborted;
     if (entry.ReceivedSize > 0 && entry.ReceivedSize < entry.ContentSize) ++partial;
   }
-  EXPECT_EQ(aborted, busy);
-  EXPECT_GE(partial, 1);
+  // A worker whose reply had just ended finishes normally instead.
+  EXPECT_GE(aborted, 1);
+  EXPECT_LE(aborted, busy);
+  EXPECT_GE(partial, 1) << "the slow page was cut off halfway";
   const size_t stoppedAt = nginx_->AccessLog().size();
 
   engine->Restart();  // picks the queue up from the history the stop wrote

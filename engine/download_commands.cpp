@@ -1,0 +1,230 @@
+// The user's download commands: start, stop, continue, continue the aborted
+// entries, reload, open and clear a project.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <filesystem>
+
+#include "core/file_util.h"
+#include "core/global_options.h"
+#include "core/job_list.h"
+#include "core/project_name.h"
+#include "core/url_list.h"
+#include "engine/download_control.h"
+#include "engine/engine_observer.h"
+#include "engine/history_file.h"
+#include "engine/job_thread.h"
+#include "engine/queue_rows.h"
+#include "http/socket_errors.h"
+#include "http/url_split.h"
+#include "links/local_naming.h"
+#include "links/url_template.h"
+
+namespace kestrix {
+namespace {
+
+// Stopping waits this long at most for the aborted workers to report back.
+constexpr int kStopWaitMs = 5000;
+
+// Protocol, host with its port, and the path or "/"; blanks become "%20".
+std::string NormalisedUrl(const std::string& url) {
+  const TUrlParts parts = SplitUrl(url);
+  std::string host = parts.Host;
+  if (!parts.Port.empty()) host += ":" + parts.Port;
+  return (parts.Proto.empty() ? std::string("http") : parts.Proto) + "://" + host +
+         (parts.Path.empty() ? std::string("/") : parts.Path);
+}
+
+std::string BlanksEscaped(const std::string& url) {
+  std::string out;
+  for (char c : url) {
+    if (c == ' ') {
+      out += "%20";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Entries that "Continue aborted" fetches again.
+bool IsRestartable(int errorCode) {
+  return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET ||
+         errorCode == WSAECONNREFUSED || errorCode == 10065 || errorCode == WSAENOTSOCK;
+}
+
+}  // namespace
+
+bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool download,
+                                const std::optional<std::string>& body,
+                                const std::optional<std::string>& url) {
+  if (jobNumber < 1 || jobNumber > context_.Store.JobCount(project)) return false;
+  TEngineState& state = context_.State;
+  if (!downloadRunning_) {
+    state.ProcessedCount = 0;
+    state.NextIndex = 0;
+  }
+  TJobRecord record;
+  context_.Store.GetJob(project, jobNumber, record);
+  record.editUrl = BlanksEscaped(url ? *url : NormalisedUrl(record.editUrl));
+  if (!download) return true;
+  if (state.Queue.Count() <= state.ProcessedCount) {
+    state.NextIndex = 0;
+    state.ProcessedCount = 0;
+  }
+  if (runningProject_.empty()) runningProject_ = project;
+
+  std::vector<std::string> urls;
+  ExpandUrlTemplate(record.editUrl, urls);
+  const auto append = [&](const std::string& target, const std::string* postData) {
+    const std::string folder = LocalDir(target, context_.Options.DownLoadFolder, record.ProjectName,
+                                        record.checkReplicate);
+    const int32_t index = AppendStartUrl(state.Queue, record, jobNumber, target, folder, postData);
+    if (index >= 0 && !downloadRunning_) {
+      SetGridRows(state.Queue.Count() + 1);
+      SetQueueCell(state.Queue.Count(), 0, target);
+    }
+  };
+  for (const std::string& target : urls) append(target, nullptr);
+  if (urls.empty()) append(record.editUrl, body ? &*body : nullptr);
+
+  context_.Observer.JobStateChanged(record.editUrl, "Started");
+  downloadRunning_ = true;
+  stopRequested_ = false;
+  Dispatch();
+  ShowQueueStatus();
+  SetRunning(true);
+  WorkerSettled();
+  return true;
+}
+
+bool TDownloadControl::StartAllJobs(const std::string& project) {
+  const int jobs = context_.Store.JobCount(project);
+  for (int job = 1; job <= jobs; ++job) StartJob(project, job);
+  return jobs > 0;
+}
+
+void TDownloadControl::StopDownload() {
+  stopRequested_ = true;
+  downloadRunning_ = false;
+  stopping_ = true;
+  for (const std::unique_ptr<TJobThread>& worker : workers_) {
+    if (worker && worker->State() != httpAborting) worker->Abort();
+  }
+  // The aborted requests report back through the event loop. A stop given
+  // while a page is analysed cannot wait for that worker, nor for the
+  // completions held back until the analysis ends.
+  QDeadlineTimer deadline(kStopWaitMs);
+  const auto waiting = [this] {
+    return BusyWorkers() - static_cast<int>(deferred_.size()) - analysisDepth_ > 0;
+  };
+  while (waiting() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  stopping_ = false;
+  SaveRunningHistory();
+  context_.Observer.JobStatesReplaced("Started", "Stoped");
+  reportedRunning_ = true;  // a stop is always reported
+  SetRunning(false);
+}
+
+void TDownloadControl::ContinueDownload(int selectedRow) {
+  TEngineState& state = context_.State;
+  if (state.Queue.Count() == 0 || selectedRow < 1 || selectedRow > state.Queue.Count()) return;
+  state.NextIndex = selectedRow - 1;
+  state.ProcessedCount = selectedRow - 1;
+  stopRequested_ = false;
+  downloadRunning_ = true;
+  TRetriveRec& entry = state.Queue.Entry(selectedRow - 1);
+  entry.LastModified = 0;
+  entry.ReceivedSize = 0;
+  entry.ContentSize = 0;
+  Dispatch();
+  ShowQueueStatus();
+  SetRunning(true);
+  WorkerSettled();
+}
+
+void TDownloadControl::ContinueAborted() {
+  TEngineState& state = context_.State;
+  for (int32_t index = 0; index < state.Queue.Count(); ++index) {
+    TRetriveRec& entry = state.Queue.Entry(index);
+    if (!IsRestartable(entry.ErrorCode) || IsBusyWith(entry)) continue;
+    stopRequested_ = false;
+    downloadRunning_ = true;
+    std::error_code fileError;
+    const bool resumable =
+        std::filesystem::is_regular_file(entry.LocalFolder + entry.LocalFileName, fileError) &&
+        entry.ContentSize >= 1 && entry.ReceivedSize < entry.ContentSize;
+    if (!resumable) {
+      entry.LastModified = 0;
+      entry.ContentSize = 0;
+      entry.ReceivedSize = 0;
+    }
+    DispatchOne(index);
+  }
+  ShowQueueStatus();
+  if (downloadRunning_) SetRunning(true);
+  WorkerSettled();
+}
+
+void TDownloadControl::ReloadEntry(int index) {
+  stopRequested_ = false;
+  TEngineState& state = context_.State;
+  if (index < 0 || index >= state.Queue.Count()) return;
+  TRetriveRec& entry = state.Queue.Entry(index);
+  entry.LastModified = 0;
+  const int slot = entry.WorkerIndex;
+  TJobThread* worker = slot >= 0 && slot < kWorkerSlots ? Worker(slot) : nullptr;
+  if (worker && WorkerState(slot) == kSlotBusy && worker->CurrentEntry == &entry) {
+    entry.ReloadPending = 1;
+    worker->Abort();
+  } else {
+    entry.ReceivedSize = 0;
+    entry.ContentSize = 0;
+    DispatchOne(index);
+  }
+  if (BusyWorkers() > 0) SetRunning(true);
+}
+
+bool TDownloadControl::OpenProject(const std::string& project) {
+  if (downloadRunning_) return false;
+  TEngineState& state = context_.State;
+  state.ClearQueue();
+  state.NextIndex = 0;
+  state.ProcessedCount = 0;
+  runningProject_ = project;
+  LoadHistory(context_.Options.DownLoadFolder, project, &context_.Store, state);
+  // The names of the loaded entries are taken: a link found later must not
+  // be saved over one of their files.
+  for (int32_t index = 0; index < state.Queue.Count(); ++index) {
+    const TRetriveRec& entry = state.Queue.Entry(index);
+    if (!entry.LocalFileName.empty()) state.Names.Add(entry.LocalFolder + entry.LocalFileName);
+  }
+  ShowQueueRows(state.Queue, context_.Observer, &WSocketErrorText);
+  gridRows_ = state.Queue.Count() + 1;
+  ShowQueueStatus();
+  return true;
+}
+
+bool TDownloadControl::ClearProjectData(const std::string& project) {
+  // An empty or climbing name would make the project folder the download
+  // folder itself, or something outside it.
+  if (downloadRunning_ || !ProjectNameError(project).empty()) return false;
+  DeleteDirectory(AddBackslash(context_.Options.DownLoadFolder) + project + "/", true);
+  context_.Observer.QueueCleared();
+  SetGridRows(2);
+  static const char* const kHeader[] = {"URL", "Linked Text", "Size", "Date", "State"};
+  for (int column = 0; column < 5; ++column) {
+    context_.Observer.QueueCellChanged(0, column, kHeader[column]);
+    context_.Observer.QueueCellChanged(1, column, "");
+  }
+  TEngineState& state = context_.State;
+  state.ClearQueue();
+  state.NextIndex = 0;
+  state.ProcessedCount = 0;
+  ShowQueueStatus();
+  return true;
+}
+
+}  // namespace kestrix
