@@ -2,20 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "tests/core/scratch_folder.h"
 
 namespace kestrix {
 namespace {
 
-EnvLookup FakeEnv(std::map<std::string, std::string> values) {
-  return [values = std::move(values)](const std::string& name) -> std::optional<std::string> {
-    const auto found = values.find(name);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
-  };
-}
+using testing::FakeEnv;
 
 const auto kWritable = [](const std::string&) { return true; };
 const auto kReadOnly = [](const std::string&) { return false; };

@@ -60,19 +60,13 @@ TEST_F(JobListTest, AProjectWithoutASectionGetsOneOnlyWithItsFirstJob) {
   EXPECT_EQ(reloaded.JobCount("Empty"), 1);
 }
 
-TEST_F(JobListTest, AddJobToAMissingProjectReportsAndChangesNothing) {
+TEST_F(JobListTest, MissingProjectsAndJobsAndTheStoredProjectWins) {
   TJobList store(ini_);
   ASSERT_EQ(store.AddProject("Site"), "");
   EXPECT_EQ(store.AddJob(Job("Nowhere", "http://x.test/")), "Project : Nowhere not found !");
   EXPECT_EQ(store.JobCount("Site"), 0);
   EXPECT_EQ(store.ProjectCount(), 1);
-}
-
-TEST_F(JobListTest, GetJobOutsideTheListGivesDefaultsAndTheStoredProjectWins) {
-  TJobList store(ini_);
-  ASSERT_EQ(store.AddProject("Site"), "");
   // A hand-edited job claiming another project cannot send downloads elsewhere.
-  ASSERT_EQ(store.AddJob(Job("Site", "http://s.test/")), "");
   store.SetProjects({{"Site", std::vector<std::string>{JobRecordToText(Job("../..", "u"))}}});
   TJobRecord r;
   store.GetJob("SITE", 1, r);
@@ -99,6 +93,10 @@ TEST_F(JobListTest, UnusableProjectNamesAreRefusedAndSkippedOnLoad) {
   EXPECT_EQ(store.ProjectCount(), 0);
   EXPECT_EQ(store.AddProject("My site (2024) äö"), "");
   EXPECT_EQ(store.AddProject("my SITE (2024) äö"), "my SITE (2024) äö is exist !");
+  // A whole new list is refused if any name is unusable or repeated.
+  EXPECT_EQ(store.SetProjects({{"A", std::nullopt}, {"a", std::nullopt}}), "a is exist !");
+  EXPECT_NE(store.SetProjects({{"A", std::nullopt}, {"..", std::nullopt}}), "");
+  EXPECT_EQ(store.ProjectCount(), 1);
 
   WriteFile(ini_.Path(),
             "[Projects]\n..=Project\nGood=Project\na\\b=Project\ngood=Project\n"
@@ -146,14 +144,6 @@ TEST_F(JobListTest, RenameMoveRemoveAndUpdate) {
   EXPECT_TRUE(reloaded.RemoveProject("Other"));
   EXPECT_FALSE(reloaded.RemoveProject("Other"));
   EXPECT_EQ(reloaded.ProjectCount(), 1);
-}
-
-TEST_F(JobListTest, SetProjectsRefusesRepeatsAndBadNamesWholesale) {
-  TJobList store(ini_);
-  ASSERT_EQ(store.AddProject("Keep"), "");
-  EXPECT_EQ(store.SetProjects({{"A", std::nullopt}, {"a", std::nullopt}}), "a is exist !");
-  EXPECT_NE(store.SetProjects({{"A", std::nullopt}, {"..", std::nullopt}}), "");
-  EXPECT_EQ(store.ProjectNames(), std::vector<std::string>{"Keep"});
 }
 
 TEST_F(JobListTest, ASaveThatCannotWriteReportsAndKeepsTheFile) {

@@ -1,5 +1,6 @@
-// A fresh folder under the temporary folder for one test, removed with
-// everything in it afterwards.
+// Test helpers: a fresh folder under the temporary folder for one test,
+// removed with everything in it afterwards; whole-file reads and writes; an
+// environment given as a table.
 #pragma once
 
 #include <stdlib.h>
@@ -7,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -51,6 +54,15 @@ inline std::string ReadFile(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Looks names up in `values` only, so no test depends on the real environment.
+inline auto FakeEnv(std::map<std::string, std::string> values) {
+  return [values = std::move(values)](const std::string& name) -> std::optional<std::string> {
+    const auto found = values.find(name);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+  };
 }
 
 }  // namespace kestrix::testing

@@ -4,8 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <map>
-
 #include "tests/core/scratch_folder.h"
 
 namespace kestrix {
@@ -43,16 +41,10 @@ TEST(SingleInstance, AnUnopenableLockFileLetsTheProgramStart) {
 }
 
 TEST(SingleInstance, LockLivesInTheRuntimeFolderOrAPerUserTempFile) {
-  const auto env = [](std::map<std::string, std::string> values) -> EnvLookup {
-    return [values](const std::string& name) -> std::optional<std::string> {
-      const auto found = values.find(name);
-      if (found == values.end()) return std::nullopt;
-      return found->second;
-    };
-  };
-  EXPECT_EQ(SingleInstance::DefaultLockPath(env({{"XDG_RUNTIME_DIR", "/run/user/1000"}})),
-            "/run/user/1000/MutexToProtectRun.lock");
-  EXPECT_EQ(SingleInstance::DefaultLockPath(env({{"TMPDIR", "/t"}})),
+  EXPECT_EQ(
+      SingleInstance::DefaultLockPath(testing::FakeEnv({{"XDG_RUNTIME_DIR", "/run/user/1000"}})),
+      "/run/user/1000/MutexToProtectRun.lock");
+  EXPECT_EQ(SingleInstance::DefaultLockPath(testing::FakeEnv({{"TMPDIR", "/t"}})),
             "/t/MutexToProtectRun-" + std::to_string(getuid()) + ".lock");
   EXPECT_EQ(kAlreadyRunningText, "Application \"Kestrix\" is running !");
 }
