@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "http/url_split.h"
+#include "links/css_links.h"
 #include "links/html_parser.h"
 #include "links/link_rewriting.h"
 #include "links/script_resolver.h"
@@ -252,6 +253,9 @@ std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRet
                                      ScriptResolver& resolver, THTMLParser& parser) {
   if (lines.empty()) return std::nullopt;
   const TJobRecord& job = page.Job.Settings();
+  if (job.checkLoadStyle && IsStyleSheet(page, lines)) {
+    return ParseStyleSheet(lines, page, pageIndex, target, resolver);
+  }
   parser.Clear();
   parser.KeptKinds = KeptKindsFor(job);
   parser.Lines = &lines;

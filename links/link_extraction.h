@@ -79,7 +79,9 @@ class TPageAnalysis {
 // Analyses one saved page of the queue entry at `pageIndex`: queues what the
 // job admits and edits `lines` for offline browsing. `parser` is the shared
 // parser, cleared first. Returns the error that ended the analysis early (an
-// invalid filter pattern), once per page, or nullopt.
+// invalid filter pattern), once per page, or nullopt. When the job loads style
+// sheets and the entry is one, its url() and @import links are analysed
+// instead of tags.
 std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRetriveRec& page,
                                      int32_t pageIndex, TAnalysisTarget& target,
                                      ScriptResolver& resolver, THTMLParser& parser);

@@ -1,0 +1,209 @@
+#include "links/css_links.h"
+
+#include <algorithm>
+#include <exception>
+#include <string_view>
+
+#include "links/html_items.h"
+#include "links/link_extraction.h"
+#include "links/local_naming.h"
+#include "links/text_fold.h"
+#include "links/url_paths.h"
+
+namespace kestrix {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+// Reads through the sheet and collects its references. A comment may span
+// lines; strings and url(...) end on the line they start on, as CSS wants.
+class TCssScanner {
+ public:
+  explicit TCssScanner(const std::vector<std::string>& lines) : lines_(lines) {}
+
+  std::vector<TCssRef> Scan() {
+    for (size_t n = 0; n < lines_.size(); ++n) ScanLine(static_cast<int32_t>(n), lines_[n]);
+    return std::move(refs_);
+  }
+
+ private:
+  void ScanLine(int32_t n, std::string_view line) {
+    size_t p = 0;
+    while (p < line.size()) {
+      if (inComment_) {
+        const size_t end = line.find("*/", p);
+        if (end == std::string_view::npos) return;
+        inComment_ = false;
+        p = end + 2;
+        continue;
+      }
+      const char c = line[p];
+      if (c == '/' && p + 1 < line.size() && line[p + 1] == '*') {
+        inComment_ = true;
+        p += 2;
+      } else if (c == '"' || c == '\'') {
+        p = ReadString(n, line, p, pendingImport_);
+        pendingImport_ = false;
+      } else if (c == '@' && StartsNoCase(line.substr(p), "@import")) {
+        pendingImport_ = true;
+        p += 7;
+      } else if ((c == 'u' || c == 'U') && StartsNoCase(line.substr(p), "url(") &&
+                 (p == 0 || !IsNameChar(line[p - 1]))) {
+        p = ReadUrl(n, line, p + 4);
+        pendingImport_ = false;
+      } else {
+        if (!IsBlank(c)) pendingImport_ = false;
+        ++p;
+      }
+    }
+  }
+
+  // `p` is at the opening quote; returns the position after the closing one.
+  size_t ReadString(int32_t n, std::string_view line, size_t p, bool record) {
+    const char quote = line[p];
+    size_t q = p + 1;
+    while (q < line.size() && line[q] != quote) q += line[q] == '\\' ? 2 : 1;
+    if (q >= line.size()) return line.size();
+    if (record) Add(n, line, p + 1, q, quote);
+    return q + 1;
+  }
+
+  // `p` is just after "url("; returns the position after the ")".
+  size_t ReadUrl(int32_t n, std::string_view line, size_t p) {
+    while (p < line.size() && IsBlank(line[p])) ++p;
+    if (p < line.size() && (line[p] == '"' || line[p] == '\'')) {
+      const size_t before = refs_.size();
+      const size_t after = ReadString(n, line, p, true);
+      const size_t close = line.find(')', after);
+      if (close == std::string_view::npos) {
+        refs_.resize(before);
+        return line.size();
+      }
+      return close + 1;
+    }
+    const size_t close = line.find(')', p);
+    if (close == std::string_view::npos) return line.size();
+    Add(n, line, p, close, 0);
+    return close + 1;
+  }
+
+  void Add(int32_t n, std::string_view line, size_t from, size_t to, char quote) {
+    while (from < to && IsBlank(line[from])) ++from;
+    while (to > from && IsBlank(line[to - 1])) --to;
+    const std::string_view link = line.substr(from, to - from);
+    if (link.empty() || link.front() == '#' || StartsNoCase(link, "data:")) return;
+    refs_.push_back(TCssRef{n, from, to - from, std::string(link), quote, pendingImport_});
+  }
+
+  const std::vector<std::string>& lines_;
+  std::vector<TCssRef> refs_;
+  bool inComment_ = false;
+  bool pendingImport_ = false;
+};
+
+bool HasCssPath(std::string_view url) {
+  url = url.substr(0, url.find_first_of("?#"));
+  return url.size() >= 4 && AsciiLower(url.substr(url.size() - 4)) == ".css";
+}
+
+bool IsAbsolute(std::string_view link) {
+  return StartsNoCase(link, "http://") || StartsNoCase(link, "ftp://");
+}
+
+// A bare url(...) ends at a blank, quote or parenthesis: a local name that
+// holds one is written quoted.
+std::string ForBareUrl(const std::string& text) {
+  if (text.find_first_of(" \t()'\"\\") == std::string::npos) return text;
+  return text.find('"') == std::string::npos ? "\"" + text + "\"" : "'" + text + "'";
+}
+
+struct TCssEdit {
+  const TCssRef* Ref;
+  std::string Text;
+};
+
+// The text that replaces `ref` in the saved sheet, or "" to leave it.
+std::string Replacement(const TPageContext& sheet, const TLinkCandidate& candidate) {
+  const TJobRecord& job = sheet.Page.Job.Settings();
+  if (!job.checkLocalize) return {};
+  const TRetriveRec& rec = candidate.Rec;
+  if (!rec.LocalFileName.empty()) {
+    const std::string local = job.checkReplicate
+                                  ? RelativeLocalPath(sheet.Page.LocalFolder, job.ProjectName,
+                                                      rec.LocalFolder, rec.LocalFileName)
+                                  : rec.LocalFileName;
+    return local + candidate.Fragment;
+  }
+  if (!job.checkLinkToUrl || IsAbsolute(candidate.Link)) return {};
+  return ResolveUrl(candidate.Link, sheet.PageProto, sheet.PageHost, sheet.PageDir) +
+         candidate.Fragment;
+}
+
+}  // namespace
+
+std::vector<TCssRef> FindCssRefs(const std::vector<std::string>& lines) {
+  return TCssScanner(lines).Scan();
+}
+
+bool IsStyleSheet(const TRetriveRec& entry, const std::vector<std::string>& lines) {
+  if (entry.LinkKind != kKindLink && !HasCssPath(entry.Job.editUrl)) return false;
+  for (const std::string& raw : lines) {
+    std::string_view line = raw;
+    if (&raw == &lines.front() && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+    for (char c : line) {
+      if (!IsBlank(c)) return c != '<';
+    }
+  }
+  return true;
+}
+
+std::optional<std::string> ParseStyleSheet(std::vector<std::string>& lines,
+                                           const TRetriveRec& sheet, int32_t sheetIndex,
+                                           TAnalysisTarget& target, ScriptResolver& resolver) {
+  const std::vector<TCssRef> refs = FindCssRefs(lines);
+  if (refs.empty()) return std::nullopt;
+  // The sheet's references go through the same building and admission as a
+  // page's IMG and LINK tags, so the image rules and the crossing to other
+  // servers apply unchanged.
+  TPageAnalysis analysis(lines, sheet, sheetIndex, target, resolver);
+  const TPageRef pageRef{sheet, sheetIndex, analysis.Context().StartDir};
+  std::vector<TCssEdit> edits;
+  std::optional<std::string> error;
+  try {
+    for (const TCssRef& ref : refs) {
+      // Unsupported links are dropped before they could reach the resolver.
+      if (!IsSupportedProtocol(ref.Link)) continue;
+      THTMLTag tag;
+      tag.Kind = ref.Import ? kKindLink : kKindImg;
+      tag.StartLine = tag.EndLine = ref.Line;
+      THTMLParam param;
+      param.Name = ref.Import ? "href" : "src";
+      param.Value = ref.Link;
+      tag.Params.push_back(std::move(param));
+      TLinkCandidate candidate;
+      if (!analysis.BuildCandidate(tag, candidate)) continue;
+      AdmitCandidate(candidate.Rec, pageRef, target);
+      std::string text = Replacement(analysis.Context(), candidate);
+      if (text.empty()) continue;
+      edits.push_back(TCssEdit{&ref, ref.Quote == 0 ? ForBareUrl(text) : std::move(text)});
+    }
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  // Refs come in reading order; editing from the last keeps earlier offsets valid.
+  for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
+    std::string& line = lines[static_cast<size_t>(it->Ref->Line)];
+    line.replace(it->Ref->Pos, it->Ref->Length, it->Text);
+  }
+  return error;
+}
+
+}  // namespace kestrix
