@@ -2,22 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include "tests/links/analysis_fixture.h"
 
 namespace kestrix {
 namespace {
 
-std::vector<std::string> SplitLines(const std::string& page) {
-  std::vector<std::string> lines;
-  std::istringstream in(page);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 class ParserTest : public ::testing::Test {
  protected:
   void Parse(const std::string& page, uint16_t kept) {
-    lines_ = SplitLines(page);
+    lines_ = testing::SplitLines(page);
     parser_.Clear();
     parser_.KeptKinds = kept;
     parser_.Lines = &lines_;

@@ -9,35 +9,28 @@
 namespace kestrix {
 namespace {
 
-struct MaskCase {
-  const char* text;
-  const char* pattern;
-  bool matches;
-};
-
 TEST(FileMaskTest, Table) {
-  const MaskCase cases[] = {
-      {"a.htm", "*.htm", true},
-      {"A.HTM", "*.htm", true},
-      {"a.htm.bak", "*.htm", false},
-      {"", "*", true},
-      {"", "?*", false},
-      {"x", "?*", true},
-      {"abc", "a?c", true},
-      {"ac", "a?c", false},
-      {"b1.gif", "[a-c]?.gif", true},
-      {"d1.gif", "[a-c]?.gif", false},
-      {"D1.GIF", "[!a-c]?.gif", true},
-      {"x.jpg", " *.jpg", false},
-      {"run.cgi?x=1", "*.cgi*", true},
-      {"aXbXc", "*x*c", true},
-      {"aXbXd", "*x*c", false},
-      {"page", "page", true},
-      {"pag", "page", false},
-      {"a[b", "a[[]b", true},
+  const struct {
+    const char* pattern;
+    std::vector<std::string> matching, other;
+  } cases[] = {
+      {"*.htm", {"a.htm", "A.HTM"}, {"a.htm.bak"}},
+      {"*", {""}, {}},
+      {"?*", {"x"}, {""}},
+      {"a?c", {"abc"}, {"ac"}},
+      {"[a-c]?.gif", {"b1.gif"}, {"d1.gif"}},
+      {"[!a-c]?.gif", {"D1.GIF"}, {"a1.gif"}},
+      {" *.jpg", {}, {"x.jpg"}},
+      {"*.cgi*", {"run.cgi?x=1"}, {}},
+      {"*x*c", {"aXbXc"}, {"aXbXd"}},
+      {"page", {"page"}, {"pag"}},
+      {"a[[]b", {"a[b"}, {}},
   };
-  for (const MaskCase& c : cases) {
-    EXPECT_EQ(MatchesMask(c.text, c.pattern), c.matches) << c.text << " vs " << c.pattern;
+  for (const auto& c : cases) {
+    for (const auto& text : c.matching)
+      EXPECT_TRUE(MatchesMask(text, c.pattern)) << text << " vs " << c.pattern;
+    for (const auto& text : c.other)
+      EXPECT_FALSE(MatchesMask(text, c.pattern)) << text << " vs " << c.pattern;
   }
 }
 
@@ -69,22 +62,13 @@ TEST(PatternListTest, RetrieveModeListsFailuresAndKeepsTheLastMask) {
   EXPECT_EQ(mask, "kept");
 }
 
-TRetriveRec Candidate(bool remote, void (*setup)(TJobRecord&)) {
-  TJobRecord job;
-  setup(job);
-  TRetriveRec c;
-  c.Job = job;
-  c.RemoteFlag = remote ? 1 : 0;
-  return c;
-}
-
 TEST(CheckFiltersTest, LocalAndRemoteListsApplyToTheirSide) {
-  const TRetriveRec local = Candidate(false, [](TJobRecord& j) {
-    j.lclCheckRetriveFile = true;
-    j.lcleditRetriveFile = "*.htm;*.html";
-    j.rmtCheckRetriveFile = true;
-    j.rmteditRetrieveFile = "*.gif";
-  });
+  TJobRecord job;
+  job.lclCheckRetriveFile = job.rmtCheckRetriveFile = true;
+  job.lcleditRetriveFile = "*.htm;*.html";
+  job.rmteditRetrieveFile = "*.gif";
+  TRetriveRec local;
+  local.Job = job;
   EXPECT_TRUE(CheckFilters("http://h/a.htm", "", kKindA, local, "index.html").Passed);
   EXPECT_TRUE(CheckFilters("http://h/B.HTML", "", kKindA, local, "index.html").Passed);
   // An empty file name is filtered under the default document's name.
@@ -97,14 +81,13 @@ TEST(CheckFiltersTest, LocalAndRemoteListsApplyToTheirSide) {
 }
 
 TEST(CheckFiltersTest, LinkTextListsAndTheirMasks) {
-  const TRetriveRec c = Candidate(false, [](TJobRecord& j) {
-    j.lclCheckRetriveFile = true;
-    j.lcleditRetriveFile = "*|*.file";
-    j.lclcheckRetrieveLink = true;
-    j.lcleditRetrieveLink = "?*|*.text";
-    j.lclcheckIgnoreLink = true;
-    j.lcleditIgnoreLink = "*logout*";
-  });
+  TJobRecord job;
+  job.lclCheckRetriveFile = job.lclcheckRetrieveLink = job.lclcheckIgnoreLink = true;
+  job.lcleditRetriveFile = "*|*.file";
+  job.lcleditRetrieveLink = "?*|*.text";
+  job.lcleditIgnoreLink = "*logout*";
+  TRetriveRec c;
+  c.Job = job;
   const TFilterOutcome ok = CheckFilters("http://h/x.cgi", "Next Page", kKindA, c, "index.html");
   EXPECT_TRUE(ok.Passed);
   EXPECT_EQ(ok.StoredMask, "*.text");  // the linked-text mask replaces the file one

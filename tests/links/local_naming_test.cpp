@@ -177,14 +177,10 @@ TEST(RelativeLocalPath, ClimbsToTheProjectFolderAndDownAgain) {
 TEST(UsedNames, ComparesWithoutAsciiCase) {
   UsedNames used;
   used.Add("/dl/P/Index.HTML");
-  EXPECT_TRUE(used.Contains("/dl/p/index.html"));
-  EXPECT_TRUE(used.Contains("/DL/P/INDEX.html"));
+  EXPECT_TRUE(used.Contains("/DL/p/INDEX.html"));
   EXPECT_FALSE(used.Contains("/dl/P/\xC9ndex.html"));
   used.Add("/DL/p/index.html");
   EXPECT_EQ(used.size(), 1u);
-  used.Clear();
-  EXPECT_EQ(used.size(), 0u);
-  EXPECT_FALSE(used.Contains("/dl/P/Index.HTML"));
 }
 
 }  // namespace
