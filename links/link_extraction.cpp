@@ -1,5 +1,6 @@
 #include "links/link_extraction.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "http/url_split.h"
@@ -117,7 +118,18 @@ bool TPageAnalysis::ResolveScript(const THTMLTag& tag, TLinkCandidate& out) {
   const TExecResultRec& result = resolver_.Result();
   if (TrimControls(result.Url).empty()) return false;
   out.Link = result.Url;
-  out.Rec.PostData = result.Value;
+  if (resolver_.Kind() == TCaptureKind::FormSubmit && AsciiLower(result.Method) != "post") {
+    // A form sent by GET (its method unset or anything but POST) carries its
+    // fields in the address, in place of the action's own query; posting
+    // them would ask a static page for something it refuses.
+    const size_t hash = out.Link.find('#');
+    const std::string fragment = hash == std::string::npos ? "" : out.Link.substr(hash);
+    out.Link.erase(std::min(out.Link.find_first_of("?#"), out.Link.size()));
+    if (!result.Value.empty()) out.Link += "?" + result.Value;
+    out.Link += fragment;
+  } else {
+    out.Rec.PostData = result.Value;
+  }
   out.ScriptResolved = true;
   return true;
 }
