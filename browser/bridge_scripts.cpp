@@ -1,5 +1,8 @@
 #include "browser/bridge_scripts.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 namespace kestrix {
 namespace {
 
@@ -129,6 +132,24 @@ QString EpilogueScript() {
 
 QString ResetCaptureCall() {
   return QStringLiteral("if (typeof __kestrixTake === 'function') __kestrixTake();\n");
+}
+
+QString LinkCodeCall(const QString& code) {
+  // The code runs as a script of the page. Handler code such as
+  // "go('a.htm'); return false" is a function body, not a script, and does
+  // not even parse as one; only then is it run once more as a function. The
+  // marker tells a script that failed to parse from one that ran and threw,
+  // which must not run twice.
+  static const QString run = QStringLiteral(
+      "(function (code) {\n"
+      "  window.__kestrixRan = false;\n"
+      "  try { (0, eval)('window.__kestrixRan = true;\\n' + code); return; } catch (e) {\n"
+      "    if (window.__kestrixRan || !(e instanceof SyntaxError)) return;\n"
+      "  }\n"
+      "  try { new Function(code).call(window); } catch (e) {}\n"
+      "})(");
+  const QByteArray quoted = QJsonDocument(QJsonArray{code}).toJson(QJsonDocument::Compact);
+  return ResetCaptureCall() + run + QString::fromUtf8(quoted) + QStringLiteral("[0]);");
 }
 
 QString TakeCaptureCall() {

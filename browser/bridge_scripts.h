@@ -16,6 +16,9 @@ QString EpilogueScript();
 // Prefix for a link's code: empties the record so that it holds only what
 // this code does.
 QString ResetCaptureCall();
+// A link's code as the page runs it, the record emptied first; code that
+// parses only as a handler's function body runs as one.
+QString LinkCodeCall(const QString& code);
 // Evaluates to the record as JSON text {"k":kind,"u":url,"m":method,"v":value}
 // and empties it.
 QString TakeCaptureCall();

@@ -222,7 +222,7 @@ bool TScriptExecutor::RunScript(const std::string& code) {
   clock.start();
   capturing_ = true;
   auto run = std::make_shared<NestedWait>(guard_);
-  page.runJavaScript(ResetCaptureCall() + DecodePageText(code, charset_),
+  page.runJavaScript(LinkCodeCall(DecodePageText(code, charset_)),
                      [run](const QVariant& value) { run->Done(value); });
   bool answered = run->Wait(limits_.script_ms);
   QString record;

@@ -114,6 +114,20 @@ TEST_F(Executor, CapturesNavigationsRelativeToThePage) {
   EXPECT_NE(executor_.CurrentUrl().find("~kx8/"), std::string::npos) << executor_.CurrentUrl();
 }
 
+TEST_F(Executor, RunsHandlerCodeThatReturnsAsAFunctionBody) {
+  executor_.LoadPage("<script>var n = 0;</script><p>x</p>");
+  ASSERT_TRUE(executor_.RunScript("location = 'h.htm'; return false"));
+  EXPECT_EQ(executor_.Result().Url, "h.htm");
+  // Code that parsed and then threw, even a syntax error of its own making,
+  // ran once and is not run again as a function.
+  EXPECT_FALSE(executor_.RunScript("n++; throw new SyntaxError('late')"));
+  EXPECT_FALSE(executor_.RunScript("n++; eval('(')"));
+  ASSERT_TRUE(executor_.RunScript("window.open('n' + n + '.htm')"));
+  EXPECT_EQ(executor_.Result().Url, "n2.htm");
+  // Code that parses neither way does nothing.
+  EXPECT_FALSE(executor_.RunScript("location = 'no.htm'; )"));
+}
+
 TEST_F(Executor, RunsAgainstThePageScriptsAndKeepsTheirState) {
   executor_.LoadPage(
       "<script>var n = 0; function go(p) { n++; location.href = p + n + '.htm'; }</script>"
