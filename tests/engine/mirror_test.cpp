@@ -13,6 +13,7 @@
 
 #include "engine/job_thread.h"
 #include "http/url_split.h"
+#include "links/css_links.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/nginx_server.h"
@@ -134,12 +135,13 @@ class MirrorTest : public ::testing::Test {
       ASSERT_TRUE(fs::is_regular_file(LocalPath(entry)));
       EXPECT_TRUE(saved.insert(fs::relative(LocalPath(entry), engine.ProjectFolder())).second);
       EXPECT_EQ(entry.ReceivedSize, file->second.Size);
-      if (file->second.Kind != "page") {
+      // Pages and style sheets are rewritten; the rest is saved as served.
+      if (file->second.Kind != "page" && file->second.Kind != "css") {
         EXPECT_EQ(static_cast<int64_t>(fs::file_size(LocalPath(entry))), file->second.Size);
       }
     }
     for (const auto& [path, file] : manifests_[0]) {
-      if (LinkedFromPages(path)) {
+      if (LinkedFromSite(path)) {
         EXPECT_TRUE(seen.count(path)) << path;
       }
     }
@@ -148,26 +150,31 @@ class MirrorTest : public ::testing::Test {
     EXPECT_EQ(std::set<std::string>(onDisk.begin(), onDisk.end()), saved);
   }
 
-  // Whether a page of the main site names the file. Pages are all a job
-  // reads links from: what only style sheets name is out of its reach.
-  bool LinkedFromPages(const std::string& path) const {
+  // Whether a page or style sheet of the main site names the file: a job
+  // reads links from both (scripts it only runs).
+  bool LinkedFromSite(const std::string& path) const {
     const std::string name = fs::path(path).filename().string();
     for (const auto& [page, file] : manifests_[0]) {
-      if (file.Kind == "page" &&
+      if ((file.Kind == "page" || file.Kind == "css") &&
           ReadWholeFile(site_.Path() + "www/" + page).find(name) != std::string::npos)
         return true;
     }
     return false;
   }
 
-  // Every link of every saved page that is not a URL of its own leads to a
-  // saved file.
+  // Every link of every saved page and style sheet that is not a URL of its
+  // own leads to a saved file.
   void ExpectLinksResolve(TEngineHarness& engine) {
     int checked = 0;
     for (int i = 0; i < engine.Queue().Count(); ++i) {
       const TRetriveRec& entry = engine.Entry(i);
       if (!entry.IsHtml) continue;
-      for (std::string link : QuotedLinks(ReadWholeFile(LocalPath(entry)))) {
+      const std::string text = ReadWholeFile(LocalPath(entry));
+      std::vector<std::string> links = QuotedLinks(text);
+      if (ServerPath(entry.Job.editUrl).ends_with(".css")) {
+        for (const TCssRef& ref : FindCssRefs({text})) links.push_back(ref.Link);
+      }
+      for (std::string link : links) {
         const size_t colon = link.find(':');
         if (link.empty() || link[0] == '#' ||
             (colon != std::string::npos && link.find('/') > colon))
