@@ -185,6 +185,7 @@ bool TScriptExecutor::ShowPage(const std::string& text) {
     if (page_ready_) charset_ = state.mid(done.size()).toLatin1();
   }
   loading_ = false;
+  page_blank_ = page_ready_ && text.empty();
   if (!responsive) {
     DiscardPage();
     BuildPage();
@@ -204,7 +205,9 @@ void TScriptExecutor::LoadPage(const std::string& text) {
 }
 
 void TScriptExecutor::ClearPage() {
-  if (busy_ || !engine_) return;
+  // Callers clear after every page once any page was loaded; loading the
+  // empty document again each time would cost a page load per page.
+  if (busy_ || !engine_ || page_blank_) return;
   busy_ = true;
   ShowPage({});
   busy_ = false;
@@ -215,6 +218,7 @@ bool TScriptExecutor::RunScript(const std::string& code) {
   result_ = {};
   if (code.empty() || busy_ || !engine_ || !page_ready_) return false;
   busy_ = true;
+  page_blank_ = false;  // the code may have changed the page
   HiddenPage& page = *engine_->page;
   current_url_ = page.url().toEncoded().toStdString();
 

@@ -61,6 +61,8 @@ class TScriptExecutor final : public ScriptResolver {
   TEventObject& Site() { return site_; }
 
   bool EngineStarted() const { return engine_ != nullptr; }
+  // How many documents the page has been given to load.
+  int PageLoads() const { return load_serial_; }
   // How many times a page had to be thrown away because it did not answer.
   int PagesDiscarded() const { return pages_discarded_; }
 
@@ -87,6 +89,7 @@ class TScriptExecutor final : public ScriptResolver {
 
   bool busy_ = false;        // a call is waiting for the page
   bool page_ready_ = false;  // the page holds a loaded document
+  bool page_blank_ = false;  // ... an empty one that no code has run in
   bool loading_ = false;     // our own load of the page may pass
   bool capturing_ = false;   // navigations are a script's targets
   int pages_discarded_ = 0;

@@ -114,6 +114,22 @@ TEST_F(Executor, CapturesNavigationsRelativeToThePage) {
   EXPECT_NE(executor_.CurrentUrl().find("~kx8/"), std::string::npos) << executor_.CurrentUrl();
 }
 
+TEST_F(Executor, ClearsOnlyAPageThatHoldsSomething) {
+  executor_.LoadPage("<script>var mark = 1;</script>");
+  executor_.ClearPage();
+  const int loads = executor_.PageLoads();
+  executor_.ClearPage();
+  EXPECT_EQ(executor_.PageLoads(), loads) << "the page was blank already";
+  ASSERT_TRUE(executor_.RunScript("window.open(typeof mark)"));
+  EXPECT_EQ(executor_.Result().Url, "undefined");
+  // Code run on the blank page may leave state behind; the next clear goes.
+  EXPECT_FALSE(executor_.RunScript("var mark = 2"));
+  executor_.ClearPage();
+  EXPECT_EQ(executor_.PageLoads(), loads + 1);
+  ASSERT_TRUE(executor_.RunScript("window.open(typeof mark)"));
+  EXPECT_EQ(executor_.Result().Url, "undefined");
+}
+
 TEST_F(Executor, RunsHandlerCodeThatReturnsAsAFunctionBody) {
   executor_.LoadPage("<script>var n = 0;</script><p>x</p>");
   ASSERT_TRUE(executor_.RunScript("location = 'h.htm'; return false"));
