@@ -29,6 +29,9 @@ __attribute__((visibility("default"))) QCoreApplication* kestrix_browser_make_ap
 
 __attribute__((visibility("default"))) kestrix::ScriptResolver* kestrix_browser_make_resolver(
     const kestrix::OfflineState* offline) {
+  // No analysis guard: the only work that must not run inside the
+  // executor's waits is page analysis, and the download control already
+  // holds back every worker completion that arrives while an analysis runs.
   return new kestrix::TScriptExecutor(*offline, nullptr);
 }
 }
