@@ -1,5 +1,9 @@
 #include "engine/page_lines.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -38,11 +42,23 @@ bool SavePageLines(const std::string& path, const TPageLines& page) {
     text += page.Lines[i];
     if (i + 1 < page.Lines.size() || page.FinalBreak) text += page.Break;
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.flush();
-  return static_cast<bool>(out);
+  // Written over the old bytes and cut to length afterwards rather than
+  // truncated on opening: the file system flushes a file that was emptied
+  // and refilled as soon as it is closed, a disk write per page.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n == 0 || errno != EINTR) {
+      ok = false;
+    }
+  }
+  if (ok && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  return ok;
 }
 
 }  // namespace kestrix
