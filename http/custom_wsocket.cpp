@@ -300,7 +300,7 @@ void TCustomWSocket::OnWritable() {
 }
 
 void TCustomWSocket::OnReadable() {
-  if (RcvdCount() > 0) return ReceiveLoop();
+  if (const int waiting = RcvdCount(); waiting > 0) return ReceiveLoop(waiting);
   char probe;
   ssize_t n = recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
   if (n > 0) return ReceiveLoop();
@@ -323,10 +323,11 @@ void TCustomWSocket::FireClosed(int error) {
   if (OnSessionClosed) OnSessionClosed(*this, static_cast<std::uint16_t>(error));
 }
 
-void TCustomWSocket::ReceiveLoop() {
+void TCustomWSocket::ReceiveLoop(int waiting) {
   std::uint64_t generation = generation_;
-  for (;;) {
-    int before = RcvdCount();
+  // Each count taken after a handler serves as the next turn's starting
+  // count: asking the kernel twice in a row would tell nothing new.
+  for (int before = waiting >= 0 ? waiting : RcvdCount();;) {
     LastError = 0;
     if (OnDataAvailable) {
       OnDataAvailable(*this, 0);
@@ -340,6 +341,7 @@ void TCustomWSocket::ReceiveLoop() {
     // A handler that reads nothing would otherwise be called for ever; the
     // notifier calls it again on the next turn of the event loop.
     if (after <= 0 || after == before) break;
+    before = after;
   }
 }
 

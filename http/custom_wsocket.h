@@ -112,7 +112,8 @@ class TCustomWSocket {
   void OnWritable();
   void HandleConnected(int error);
   void HandleClosed(int error);
-  void ReceiveLoop();
+  // `waiting` is the count of bytes known to wait, or -1 when unknown.
+  void ReceiveLoop(int waiting = -1);
   void TryToSend();
   void ReleaseHandle();  // closes the descriptor without any report
   void ResetSettings();
