@@ -60,7 +60,12 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
   const bool writeOptions = !args.HasAny(RunOptionSpecs());
   if (!JobPatternsValid(session.Store(), project)) return kExitFailure;
 
-  const ScriptSupport scripts(ProjectNeedsScripts(session.Store(), project));
+  const bool needsScripts = ProjectNeedsScripts(session.Store(), project);
+  const ScriptSupport scripts(needsScripts);
+  // Without the web engine, Qt's own event dispatcher serves: it wakes the
+  // loop once per batch of posted notifications, where the other one writes
+  // a wake-up for every notification, several per downloaded file.
+  if (!needsScripts && !qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
   int argc = 1;
   char name[] = "kestrix-cli";
   char* argv[] = {name, nullptr};
