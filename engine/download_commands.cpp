@@ -106,6 +106,7 @@ bool TDownloadControl::StartAllJobs(const std::string& project) {
 
 void TDownloadControl::StopDownload() {
   stopRequested_ = true;
+  pendingAborted_.clear();
   downloadRunning_ = false;
   stopping_ = true;
   for (const std::unique_ptr<TJobThread>& worker : workers_) {
@@ -147,6 +148,8 @@ void TDownloadControl::ContinueDownload(int selectedRow) {
 
 void TDownloadControl::ContinueAborted() {
   TEngineState& state = context_.State;
+  pendingAborted_.clear();
+  CreateMissingWorkers();
   for (int32_t index = 0; index < state.Queue.Count(); ++index) {
     TRetriveRec& entry = state.Queue.Entry(index);
     if (!IsRestartable(entry.ErrorCode) || IsBusyWith(entry)) continue;
@@ -161,7 +164,15 @@ void TDownloadControl::ContinueAborted() {
       entry.ContentSize = 0;
       entry.ReceivedSize = 0;
     }
-    DispatchOne(index);
+    // With more aborted entries than idle workers, the rest wait for the next
+    // free worker instead of being passed over: the walk of the queue has
+    // gone beyond them, so nothing else would ever fetch them again and the
+    // queue could never finish.
+    if (HasIdleWorker()) {
+      DispatchOne(index);
+    } else {
+      pendingAborted_.push_back(index);
+    }
   }
   ShowQueueStatus();
   if (downloadRunning_) SetRunning(true);
@@ -191,6 +202,7 @@ bool TDownloadControl::OpenProject(const std::string& project) {
   if (downloadRunning_) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
+  pendingAborted_.clear();
   state.NextIndex = 0;
   state.ProcessedCount = 0;
   runningProject_ = project;
@@ -221,6 +233,7 @@ bool TDownloadControl::ClearProjectData(const std::string& project) {
   }
   TEngineState& state = context_.State;
   state.ClearQueue();
+  pendingAborted_.clear();
   state.NextIndex = 0;
   state.ProcessedCount = 0;
   ShowQueueStatus();

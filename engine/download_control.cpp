@@ -110,6 +110,7 @@ void TDownloadControl::CreateMissingWorkers() {
 void TDownloadControl::Dispatch() {
   if (stopRequested_) return;
   CreateMissingWorkers();
+  DispatchPendingAborted();
   TEngineState& state = context_.State;
   const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   for (int slot = 0; slot < count; ++slot) {
@@ -123,6 +124,24 @@ void TDownloadControl::Dispatch() {
     worker.Setup(slot);
     ++state.NextIndex;
     worker.StartEntry();
+  }
+}
+
+bool TDownloadControl::HasIdleWorker() const {
+  const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
+  for (int slot = 0; slot < count; ++slot) {
+    if (workers_[static_cast<size_t>(slot)] && slotStates_[static_cast<size_t>(slot)] == kSlotIdle)
+      return true;
+  }
+  return false;
+}
+
+void TDownloadControl::DispatchPendingAborted() {
+  TEngineState& state = context_.State;
+  while (!pendingAborted_.empty() && HasIdleWorker()) {
+    const int32_t index = pendingAborted_.front();
+    pendingAborted_.pop_front();
+    if (index < state.Queue.Count() && !IsBusyWith(state.Queue.Entry(index))) DispatchOne(index);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -135,6 +136,8 @@ class TDownloadControl {
   void SetRunning(bool running);
   void SetGridRows(int rows);
   bool IsBusyWith(const TRetriveRec& entry) const;
+  bool HasIdleWorker() const;
+  void DispatchPendingAborted();
   void RunDeferred();
 
   TEngineContext context_;
@@ -145,6 +148,9 @@ class TDownloadControl {
   bool stopRequested_ = false;
   int analysisDepth_ = 0;
   std::vector<std::function<void()>> deferred_;
+  // Aborted entries that "Continue aborted" found no idle worker for; they
+  // go before the rest of the queue as workers come free.
+  std::deque<int32_t> pendingAborted_;
   std::unique_ptr<ScriptResolver> resolver_;
   std::unique_ptr<ScriptResolver> nullResolver_;
   int gridRows_ = 2;       // rows of the queue grid, the header row included

@@ -124,6 +124,30 @@ TEST_F(DispatchTest, ReloadAndContinueFetchAgainWithoutCondition) {
   EXPECT_EQ(log[13].substr(0, 4), "304 ");
 }
 
+TEST_F(DispatchTest, ContinueAbortedFetchesEveryAbortedEntryWithFewWorkers) {
+  TEngineHarness engine(2);
+  FillQueue(engine);
+  ASSERT_TRUE(engine.Mirror());
+  // Five entries ended aborted, as a stop leaves them: not counted.
+  for (int i = 1; i < 10; i += 2) {
+    TRetriveRec& entry = engine.Entry(i);
+    entry.ErrorCode = 10053;
+    entry.ContentSize = entry.ReceivedSize = 0;
+  }
+  engine.State->ProcessedCount = 5;
+
+  // Two idle workers, five aborted entries: the three left over wait for a
+  // free worker instead of being passed over, so the queue finishes.
+  engine.Control->ContinueAborted();
+  ASSERT_TRUE(engine.RunToEnd());
+  EXPECT_EQ(engine.State->ProcessedCount, 10);
+  EXPECT_EQ(engine.Observer.Finished.size(), 2u);
+  for (int i = 1; i < 10; i += 2) EXPECT_EQ(engine.Entry(i).ErrorCode, 0) << i;
+  const std::vector<std::string> log = nginx_.AccessLog();
+  ASSERT_EQ(log.size(), 15u);
+  for (size_t i = 10; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 4), "200 ") << log[i];
+}
+
 TEST_F(DispatchTest, ClearingDeletesTheProjectFolderAndEmptiesTheQueue) {
   TEngineHarness engine(2);
   FillQueue(engine);
