@@ -31,6 +31,18 @@ bool QueueRow(const TDownloadControl& control, const std::string& text, int& row
   return true;
 }
 
+// Runs `command` on the existing project named first on the command line,
+// with the settings loaded and the instance guard held.
+template <typename Command>
+int WithProject(const ParsedArguments& args, Command command) {
+  InstanceGuard guard;
+  if (!guard.First()) return kExitRunning;
+  CliSession session;
+  std::string project = args.positional[0];
+  if (!session.ResolveProject(project)) return kExitFailure;
+  return command(session, project);
+}
+
 }  // namespace
 
 int RunMirror(const ParsedArguments& args) {
@@ -79,77 +91,65 @@ int RunMirror(const ParsedArguments& args) {
 }
 
 int RunDownload(const ParsedArguments& args) {
-  InstanceGuard guard;
-  if (!guard.First()) return kExitRunning;
-  CliSession session;
-  std::string project = args.positional[0];
-  if (!session.ResolveProject(project)) return kExitFailure;
-  const int jobCount = session.Store().JobCount(project);
-  if (jobCount == 0) {
-    ReportError("project \"" + project + "\" has no jobs ('kestrix-cli add-job' adds one)");
-    return kExitFailure;
-  }
-  std::vector<int> jobs;
-  for (size_t i = 1; i < args.positional.size(); ++i) {
-    std::optional<int> job = ParseBoundedInt(args.positional[i], 1, jobCount);
-    if (!job) {
-      ReportError("\"" + args.positional[i] + "\" is not a job number (1 to " +
-                  std::to_string(jobCount) + ")");
+  return WithProject(args, [&](CliSession& session, const std::string& project) -> int {
+    const int jobCount = session.Store().JobCount(project);
+    if (jobCount == 0) {
+      ReportError("project \"" + project + "\" has no jobs ('kestrix-cli add-job' adds one)");
       return kExitFailure;
     }
-    jobs.push_back(*job);
-  }
-  return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
-    if (jobs.empty()) return control.StartAllJobs(project);
-    for (int job : jobs) {
-      if (!control.StartJob(project, job)) return false;
+    std::vector<int> jobs;
+    for (size_t i = 1; i < args.positional.size(); ++i) {
+      std::optional<int> job = ParseBoundedInt(args.positional[i], 1, jobCount);
+      if (!job) {
+        ReportError("\"" + args.positional[i] + "\" is not a job number (1 to " +
+                    std::to_string(jobCount) + ")");
+        return kExitFailure;
+      }
+      jobs.push_back(*job);
     }
-    return true;
+    return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
+      if (jobs.empty()) return control.StartAllJobs(project);
+      for (int job : jobs) {
+        if (!control.StartJob(project, job)) return false;
+      }
+      return true;
+    });
   });
 }
 
 int RunContinue(const ParsedArguments& args) {
-  InstanceGuard guard;
-  if (!guard.First()) return kExitRunning;
-  CliSession session;
-  std::string project = args.positional[0];
-  if (!session.ResolveProject(project)) return kExitFailure;
-  const std::string rowText = args.positional.size() > 1 ? args.positional[1] : "1";
-  return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
-    int row = 0;
-    if (!QueueRow(control, rowText, row)) return false;
-    control.ContinueDownload(row);
-    return true;
+  return WithProject(args, [&](CliSession& session, const std::string& project) -> int {
+    const std::string rowText = args.positional.size() > 1 ? args.positional[1] : "1";
+    return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
+      int row = 0;
+      if (!QueueRow(control, rowText, row)) return false;
+      control.ContinueDownload(row);
+      return true;
+    });
   });
 }
 
 int RunAborted(const ParsedArguments& args) {
-  InstanceGuard guard;
-  if (!guard.First()) return kExitRunning;
-  CliSession session;
-  std::string project = args.positional[0];
-  if (!session.ResolveProject(project)) return kExitFailure;
-  return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
-    if (control.Queue().Count() == 0) {
-      ReportError("the queue of \"" + project + "\" is empty");
-      return false;
-    }
-    control.ContinueAborted();
-    return true;
+  return WithProject(args, [&](CliSession& session, const std::string& project) -> int {
+    return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
+      if (control.Queue().Count() == 0) {
+        ReportError("the queue of \"" + project + "\" is empty");
+        return false;
+      }
+      control.ContinueAborted();
+      return true;
+    });
   });
 }
 
 int RunReload(const ParsedArguments& args) {
-  InstanceGuard guard;
-  if (!guard.First()) return kExitRunning;
-  CliSession session;
-  std::string project = args.positional[0];
-  if (!session.ResolveProject(project)) return kExitFailure;
-  return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
-    int row = 0;
-    if (!QueueRow(control, args.positional[1], row)) return false;
-    control.ReloadEntry(row - 1);
-    return true;
+  return WithProject(args, [&](CliSession& session, const std::string& project) -> int {
+    return RunDownloadSession(session, args, project, [&](TDownloadControl& control) {
+      int row = 0;
+      if (!QueueRow(control, args.positional[1], row)) return false;
+      control.ReloadEntry(row - 1);
+      return true;
+    });
   });
 }
 
