@@ -10,6 +10,7 @@
 #include "engine/job_thread.h"
 #include "http/deferred.h"
 #include "http/socket_errors.h"
+#include "links/deferred_script_resolver.h"
 #include "links/script_resolver.h"
 
 namespace kestrix {
@@ -212,7 +213,7 @@ void TDownloadControl::SaveRunningHistory() {
 
 ScriptResolver& TDownloadControl::Resolver(bool scripts) {
   if (scripts && !resolver_ && context_.MakeScriptResolver) {
-    resolver_ = context_.MakeScriptResolver();
+    resolver_ = std::make_unique<DeferredScriptResolver>(context_.MakeScriptResolver);
   }
   return scripts && resolver_ ? *resolver_ : *nullResolver_;
 }

@@ -34,8 +34,9 @@ inline constexpr uint8_t kSlotIdle = 1;
 inline constexpr uint8_t kSlotBusy = 2;
 
 // Makes the resolver that runs link scripts. Called at most once, the first
-// time a page of a job with checkLoadScript is analysed; front ends without
-// a browser pass an empty function and script links stay unresolved.
+// time the code of a script link of a job with checkLoadScript must run
+// (placeholders such as `javascript:void(0)` never do); front ends without a
+// browser pass an empty function and script links stay unresolved.
 using ScriptResolverFactory = std::function<std::unique_ptr<ScriptResolver>()>;
 
 // Everything the engine works with, owned by the front end and outliving the

@@ -2,6 +2,7 @@
 #include "browser/script_executor.h"
 #include "browser/analysis_guard.h"
 #include "core/offline_state.h"
+#include "links/inert_script.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,23 @@ TEST_F(Executor, CapturesNothingForAComputedValue) {
   EXPECT_EQ(executor_.Kind(), TCaptureKind::Nothing);
   EXPECT_EQ(executor_.Result().Url, "");
   EXPECT_FALSE(executor_.RunScript(""));
+}
+
+// Link code that is never run because it is seen to go nowhere must go
+// nowhere when it is run, with pages before it in the page's history too.
+TEST_F(Executor, PlaceholderCodeKnownToGoNowhereCapturesNothing) {
+  executor_.LoadPage("<p>first</p>");
+  executor_.ClearPage();
+  executor_.LoadPage("<p>second</p>");
+  for (const char* code :
+       {"void(0)", "void 0", "void(null)", "history.back()", "history.go(-1)",
+        "window.history.back()", "history.forward()", "void(0); history.back();"}) {
+    ASSERT_TRUE(IsInertScript(code)) << code;
+    EXPECT_FALSE(executor_.RunScript(code)) << code;
+    EXPECT_EQ(executor_.Kind(), TCaptureKind::Nothing) << code;
+  }
+  ASSERT_TRUE(executor_.RunScript("window.open('still.htm')")) << "the page is still loaded";
+  EXPECT_EQ(executor_.Result().Url, "still.htm");
 }
 
 TEST_F(Executor, CapturesNavigationsRelativeToThePage) {

@@ -1,0 +1,112 @@
+// Putting off the script resolver: placeholder code never makes it, the page
+// reaches it only before the first script that runs, and clearing reaches it
+// only for a page it was given.
+#include "links/deferred_script_resolver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "links/inert_script.h"
+
+namespace kestrix {
+namespace {
+
+TEST(InertScript, KnowsOnlyCodeThatGoesNowhere) {
+  struct Case {
+    const char* code;
+    bool inert;
+  };
+  for (const Case& c : {Case{"void(0)", true}, Case{" void ( 0 ) ; ", true}, Case{"void 0", true},
+                        Case{"void(0);;", true}, Case{"", true}, Case{"history.back()", true},
+                        Case{"window.history.go(-1); void(0)", true}, Case{"void0", false},
+                        Case{"void(1+go())", false}, Case{"void(0); go('a.htm')", false},
+                        Case{"history.go(-2)", false}, Case{"history.back('x')", false},
+                        Case{"Void(0)", false}, Case{"x('void(0);void(0)')", false},
+                        Case{"/*;*/void(0)", false}, Case{"location='void(0)'", false}}) {
+    EXPECT_EQ(IsInertScript(c.code), c.inert) << "'" << c.code << "'";
+  }
+}
+
+// Records what reaches it; every script "captures" its own code.
+class RecordingResolver : public ScriptResolver {
+ public:
+  explicit RecordingResolver(std::vector<std::string>& log) : log_(log) {}
+  void LoadPage(const std::string& text) override {
+    log_.push_back("load " + text);
+    page_ = text;
+  }
+  bool RunScript(const std::string& code) override {
+    log_.push_back("run " + code);
+    result_.Url = code;
+    return code != "nothing()";
+  }
+  void ClearPage() override { log_.push_back("clear"); }
+  const std::string& PageText() const override { return page_; }
+  TCaptureKind Kind() const override { return TCaptureKind::Url; }
+  const TExecResultRec& Result() const override { return result_; }
+
+ private:
+  std::vector<std::string>& log_;
+  std::string page_;
+  TExecResultRec result_;
+};
+
+TEST(DeferredScriptResolver, MakesTheResolverOnlyForCodeThatMayLeadSomewhere) {
+  std::vector<std::string> log;
+  int made = 0;
+  DeferredScriptResolver resolver([&] {
+    ++made;
+    return std::make_unique<RecordingResolver>(log);
+  });
+  resolver.LoadPage("page one");
+  EXPECT_EQ(resolver.PageText(), "page one");
+  EXPECT_FALSE(resolver.RunScript("void(0)"));
+  EXPECT_FALSE(resolver.RunScript(""));
+  resolver.ClearPage();
+  EXPECT_EQ(made, 0);
+  EXPECT_FALSE(resolver.Started());
+  EXPECT_EQ(resolver.Kind(), TCaptureKind::Nothing);
+  EXPECT_EQ(resolver.PageText(), "page one") << "clearing keeps the text";
+
+  resolver.LoadPage("page two");
+  ASSERT_TRUE(resolver.RunScript("go('a')"));
+  EXPECT_EQ(resolver.Result().Url, "go('a')");
+  EXPECT_EQ(resolver.Kind(), TCaptureKind::Url);
+  // Placeholder code on a loaded page still reports nothing of its own.
+  EXPECT_FALSE(resolver.RunScript("history.back()"));
+  EXPECT_EQ(resolver.Kind(), TCaptureKind::Nothing);
+  EXPECT_EQ(resolver.Result().Url, "");
+  ASSERT_TRUE(resolver.RunScript("go('b')"));
+  resolver.ClearPage();
+  resolver.LoadPage("page three");  // no script runs: never shown
+  resolver.ClearPage();
+  resolver.LoadPage("page four");
+  EXPECT_FALSE(resolver.RunScript("nothing()"));
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"load page two", "run go('a')", "run go('b')", "clear",
+                                           "load page four", "run nothing()"}));
+}
+
+TEST(DeferredScriptResolver, WithoutAResolverEveryScriptStaysUnresolved) {
+  int made = 0;
+  DeferredScriptResolver failing([&] {
+    ++made;
+    return std::unique_ptr<ScriptResolver>();
+  });
+  failing.LoadPage("p");
+  EXPECT_FALSE(failing.RunScript("go('a')"));
+  EXPECT_FALSE(failing.RunScript("go('b')"));
+  failing.ClearPage();
+  EXPECT_EQ(made, 1) << "a resolver that cannot be made is not asked for again";
+  EXPECT_EQ(failing.Kind(), TCaptureKind::Nothing);
+
+  DeferredScriptResolver none({});
+  none.LoadPage("p");
+  EXPECT_FALSE(none.RunScript("go('a')"));
+  none.ClearPage();
+}
+
+}  // namespace
+}  // namespace kestrix
