@@ -22,23 +22,33 @@ bool ProjectNeedsScripts(const TJobList& store, const std::string& project) {
   return false;
 }
 
-ScriptSupport::ScriptSupport(bool scripts) {
-  if (!scripts) return;
-  std::string path = ExecutablePath();
-  path = path.substr(0, path.rfind('/') + 1) + kBrowserModuleFile;
-  // The module stays loaded until the process ends: the resolver's code lives
-  // in it.
+namespace {
+
+std::string ModulePath(const char* file) {
+  const std::string program = ExecutablePath();
+  return program.substr(0, program.rfind('/') + 1) + file;
+}
+
+// The module stays loaded until the process ends: what it made lives in it.
+void* LoadSymbol(const char* file, const char* symbol, const std::string& consequence) {
+  const std::string path = ModulePath(file);
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module != nullptr) {
-    makeApplication_ = dlsym(module, kMakeApplicationSymbol);
-    makeResolver_ = dlsym(module, kMakeResolverSymbol);
-  }
-  if (makeApplication_ == nullptr || makeResolver_ == nullptr) {
+  void* found = module != nullptr ? dlsym(module, symbol) : nullptr;
+  if (found == nullptr) {
     const char* why = dlerror();
-    ReportError("warning: links made by scripts stay unresolved: the hidden browser (" + path +
-                ") cannot be loaded" + (why != nullptr ? std::string(": ") + why : std::string()));
-    makeApplication_ = makeResolver_ = nullptr;
+    ReportError("warning: " + consequence + ": " + path + " cannot be loaded" +
+                (why != nullptr ? std::string(": ") + why : std::string()));
   }
+  return found;
+}
+
+constexpr char kUnresolved[] = "links made by scripts stay unresolved";
+
+}  // namespace
+
+ScriptSupport::ScriptSupport(bool scripts) {
+  if (scripts)
+    makeApplication_ = LoadSymbol(kApplicationModuleFile, kMakeApplicationSymbol, kUnresolved);
 }
 
 std::unique_ptr<QCoreApplication> ScriptSupport::MakeApplication(int& argc, char** argv) const {
@@ -50,9 +60,13 @@ std::unique_ptr<QCoreApplication> ScriptSupport::MakeApplication(int& argc, char
 }
 
 ScriptResolverFactory ScriptSupport::ResolverFactory(const OfflineState& offline) const {
-  if (makeResolver_ == nullptr) return {};
-  auto make = reinterpret_cast<KestrixMakeResolverFn>(makeResolver_);
-  return [make, &offline] { return std::unique_ptr<ScriptResolver>(make(&offline)); };
+  if (makeApplication_ == nullptr) return {};
+  return [&offline]() -> std::unique_ptr<ScriptResolver> {
+    void* symbol = LoadSymbol(kBrowserModuleFile, kMakeResolverSymbol, kUnresolved);
+    if (symbol == nullptr) return nullptr;
+    auto make = reinterpret_cast<KestrixMakeResolverFn>(symbol);
+    return std::unique_ptr<ScriptResolver>(make(&offline));
+  };
 }
 
 }  // namespace kestrix
