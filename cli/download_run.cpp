@@ -110,6 +110,7 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       const int64_t taken = control.TakeBytesReceived();
       bytes += taken;
       rate = static_cast<double>(taken);
+      display.FlushLog();
     });
     rateTimer.start(1000);
     QTimer refresh;

@@ -4,6 +4,7 @@
 // line per finished entry, so the output can be kept or searched.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -37,8 +38,12 @@ class ProgressDisplay : public EngineObserver {
   void SetLogging(bool on) { logging_ = on; }
   // Redraws the terminal line when the figures changed; no-op for logs.
   void Show(const TProgressFigures& figures);
-  // Ends the terminal line so that what follows starts on a fresh line.
+  // Ends the terminal line so that what follows starts on a fresh line, and
+  // writes out the log lines held back.
   void Finish();
+  // Writes out the log lines held back; log lines are written at most every
+  // quarter second by themselves.
+  void FlushLog();
 
   bool Finished() const { return finished_; }
   const std::function<void(bool)>& OnRunningChanged() const { return onRunningChanged_; }
@@ -64,6 +69,8 @@ class ProgressDisplay : public EngineObserver {
   bool terminal_;
   bool logging_ = false;
   bool finished_ = false;
+  static constexpr std::chrono::milliseconds kLogFlushInterval{250};
+  std::chrono::steady_clock::time_point lastFlush_{};
   std::string shownLine_;
   std::vector<Row> rows_;
   std::function<void(bool)> onRunningChanged_;

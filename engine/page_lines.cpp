@@ -1,22 +1,46 @@
 #include "engine/page_lines.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace kestrix {
 
+namespace {
+
+// The whole file in one piece, read straight into the string (a stream
+// would copy it twice on the way).
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0;
+  // One byte more than the size, so that a single read also sees the end.
+  text.resize(ok && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096);
+  size_t filled = 0;
+  while (ok) {
+    if (filled == text.size()) text.resize(text.size() * 2);
+    const ssize_t n = ::read(fd, text.data() + filled, text.size() - filled);
+    if (n > 0) {
+      filled += static_cast<size_t>(n);
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      ok = false;
+    }
+  }
+  ::close(fd);
+  text.resize(filled);
+  return ok;
+}
+
+}  // namespace
+
 bool LoadPageLines(const std::string& path, TPageLines& page) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return false;
-  const std::string text = buffer.str();
+  std::string text;
+  if (!ReadWholeFile(path, text)) return false;
 
   page.Lines.clear();
   const size_t firstBreak = text.find('\n');
