@@ -41,6 +41,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 bool LoadPageLines(const std::string& path, TPageLines& page) {
   std::string text;
   if (!ReadWholeFile(path, text)) return false;
+  page.LoadedSize = static_cast<int64_t>(text.size());
 
   page.Lines.clear();
   const size_t firstBreak = text.find('\n');
@@ -80,7 +81,9 @@ bool SavePageLines(const std::string& path, const TPageLines& page) {
       ok = false;
     }
   }
-  if (ok && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0) ok = false;
+  // Rewritten links mostly make a page longer; then nothing is left to cut.
+  const bool shorter = page.LoadedSize < 0 || static_cast<int64_t>(text.size()) < page.LoadedSize;
+  if (ok && shorter && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   return ok;
 }

@@ -3,6 +3,7 @@
 // the page had them, so an unchanged page is saved unchanged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ struct TPageLines {
   std::vector<std::string> Lines;
   std::string Break = "\n";  // "\r\n" when the page's first line break was one
   bool FinalBreak = false;   // the page ended with a line break
+  int64_t LoadedSize = -1;   // bytes in the file when it was loaded; -1 unknown
 };
 
 // False when the file cannot be read.

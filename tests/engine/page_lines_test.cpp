@@ -41,6 +41,16 @@ TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
   }
 }
 
+TEST(PageLinesTest, PageNotLoadedFromTheFileStillReplacesItWhole) {
+  ScratchFolder dir;
+  const std::string path = dir / "page.html";
+  WriteFile(path, "a much longer saved copy\n");
+  TPageLines page;
+  page.Lines = {"new"};
+  ASSERT_TRUE(SavePageLines(path, page));
+  EXPECT_EQ(ReadFile(path), "new");
+}
+
 TEST(PageLinesTest, UnchangedPageIsSavedUnchanged) {
   ScratchFolder dir;
   const std::string path = dir / "page.html";
