@@ -69,18 +69,26 @@ TFilterOutcome CheckFilters(std::string_view url, std::string_view linkedText, i
   const TListRef ignoreLink{remote ? job.rmtcheckIgnoreLink : job.lclcheckIgnoreLink,
                             remote ? job.rmteditIgnoreLink : job.lcleditIgnoreLink};
 
-  std::string fileName = GetUrlFileName(RemoveAmp(url));
-  if (fileName.empty()) fileName = std::string(defaultDoc);
-  const auto match = [&out](std::string_view text, const TListRef& ref, TMatchMode mode,
-                            bool otherwise) {
-    if (!ref.enabled || ref.list.empty()) return otherwise;
+  const auto active = [](const TListRef& ref) { return ref.enabled && !ref.list.empty(); };
+  const auto match = [&](std::string_view text, const TListRef& ref, TMatchMode mode,
+                         bool otherwise) {
+    if (!active(ref)) return otherwise;
     return MatchPatternList(text, ref.list, mode, out.StoredMask, out.FilterMessage);
   };
-  const bool keepFile = match(fileName, retrieveFile, TMatchMode::Retrieve, true);
-  const bool dropFile = match(fileName, ignoreFile, TMatchMode::Ignore, false);
-  const std::string text = AsciiLower(linkedText);
-  const bool keepLink = match(text, retrieveLink, TMatchMode::Retrieve, true);
-  const bool dropLink = match(text, ignoreLink, TMatchMode::Ignore, false);
+  // Most jobs have no list on; the name and the lower-cased text of every
+  // link of every page would then be made for nothing.
+  bool keepFile = true, dropFile = false, keepLink = true, dropLink = false;
+  if (active(retrieveFile) || active(ignoreFile)) {
+    std::string fileName = GetUrlFileName(RemoveAmp(url));
+    if (fileName.empty()) fileName = std::string(defaultDoc);
+    keepFile = match(fileName, retrieveFile, TMatchMode::Retrieve, true);
+    dropFile = match(fileName, ignoreFile, TMatchMode::Ignore, false);
+  }
+  if (active(retrieveLink) || active(ignoreLink)) {
+    const std::string text = AsciiLower(linkedText);
+    keepLink = match(text, retrieveLink, TMatchMode::Retrieve, true);
+    dropLink = match(text, ignoreLink, TMatchMode::Ignore, false);
+  }
   out.Passed = keepFile && !dropFile && keepLink && !dropLink;
   return out;
 }

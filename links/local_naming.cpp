@@ -49,14 +49,42 @@ std::string ShortenName(const std::string& name, std::size_t counter) {
 
 // A folder segment made safe: it cannot climb, holds no control character
 // and fits the file system.
-std::string SafeSegment(std::string_view segment) {
-  if (IsDotSegment(segment) || IsDotSegment(PercentDecodeName(segment))) return "!";
-  std::string out(segment);
-  for (char& c : out) {
-    if (IsControl(c)) c = '!';
+void AppendSafeSegment(std::string& out, std::string_view segment) {
+  // Only an escape can turn a segment into a dot segment ("+" decodes to a
+  // blank), so most segments are never decoded.
+  if (IsDotSegment(segment) ||
+      (segment.find('%') != std::string_view::npos && IsDotSegment(PercentDecodeName(segment)))) {
+    out += '!';
+    return;
   }
-  if (out.size() > kMaxNameComponent) out = ShortenName(out, 0);
-  return out;
+  if (segment.size() > kMaxNameComponent) {
+    std::string safe(segment);
+    for (char& c : safe) {
+      if (IsControl(c)) c = '!';
+    }
+    out += ShortenName(safe, 0);
+    return;
+  }
+  const std::size_t from = out.size();
+  out += segment;
+  for (std::size_t i = from; i < out.size(); ++i) {
+    if (IsControl(out[i])) out[i] = '!';
+  }
+}
+
+// Whether `path`, which starts with `root`, stays inside it: no segment
+// below the root climbs.
+bool IsInsideRoot(std::string_view path, std::string_view root) {
+  if (!path.starts_with(root)) return false;
+  std::string_view rest = path.substr(root.size());
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view segment = rest.substr(0, slash);
+    if (IsDotSegment(segment)) return false;
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return true;
 }
 
 std::string InsertCounter(const std::string& name, std::size_t counter) {
@@ -114,15 +142,18 @@ std::string LocalDir(std::string_view url, std::string_view downloadFolder,
     if (c == '\\') c = '/';
   }
   std::string result = root;
+  result.reserve(root.size() + below.size() + 1);
   std::size_t start = 0;
   while (start <= below.size()) {
     std::size_t end = below.find('/', start);
     if (end == std::string::npos) end = below.size();
-    if (end > start)
-      result += SafeSegment(std::string_view(below).substr(start, end - start)) + "/";
+    if (end > start) {
+      AppendSafeSegment(result, std::string_view(below).substr(start, end - start));
+      result += '/';
+    }
     start = end + 1;
   }
-  return IsInsideProject(result, downloadFolder, projectName) ? result : root;
+  return IsInsideRoot(result, root) ? result : root;
 }
 
 std::string MakeLocalFileName(std::string_view url, std::string_view folder,
@@ -176,17 +207,7 @@ std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view
 
 bool IsInsideProject(std::string_view path, std::string_view downloadFolder,
                      std::string_view projectName) {
-  const std::string root = CollapseSlashes(ProjectRoot(downloadFolder, projectName));
-  if (!path.starts_with(root)) return false;
-  std::string_view rest = path.substr(root.size());
-  while (!rest.empty()) {
-    const std::size_t slash = rest.find('/');
-    const std::string_view segment = rest.substr(0, slash);
-    if (IsDotSegment(segment)) return false;
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  return true;
+  return IsInsideRoot(path, CollapseSlashes(ProjectRoot(downloadFolder, projectName)));
 }
 
 }  // namespace kestrix
