@@ -215,6 +215,7 @@ void TCustomWSocket::Connect() {
   if (fd_ < 0) return SocketError("Connect (socket)");
   ++generation_;
   closeReported_ = false;
+  peerClosed_ = false;
   ChangeState(wsOpened);
 
   int on = 1;
@@ -305,6 +306,7 @@ void TCustomWSocket::OnReadable() {
   ssize_t n = recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
   if (n > 0) return ReceiveLoop();
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  peerClosed_ = n == 0;
   HandleClosed(n == 0 ? 0 : WinsockErrorFromErrno(errno));
 }
 
@@ -408,6 +410,7 @@ int TCustomWSocket::Receive(void* buffer, int size) {
     LastError = WinsockErrorFromErrno(errno);
     return -1;
   }
+  if (n == 0 && size > 0) peerClosed_ = true;
   readCount_ += n;
   return static_cast<int>(n);
 }
@@ -434,7 +437,7 @@ void TCustomWSocket::ResetSettings() {
 }
 
 void TCustomWSocket::Close() {
-  if (fd_ >= 0 && state_ != wsClosed) shutdown(fd_, SHUT_WR);
+  if (fd_ >= 0 && state_ != wsClosed && !peerClosed_) shutdown(fd_, SHUT_WR);
   ReleaseHandle();
   ChangeState(wsClosed);
   FireClosed(0);

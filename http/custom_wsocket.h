@@ -137,6 +137,9 @@ class TCustomWSocket {
   TSendBuffer sendBuffer_;
   bool allSent_ = true;
   bool closeReported_ = true;  // nothing to report before the first connect
+  // The peer ended the stream; shutting down our side would only send it a
+  // FIN it no longer reads, one more round through the network per request.
+  bool peerClosed_ = false;
   bool destroying_ = false;
 };
 
