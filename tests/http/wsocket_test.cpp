@@ -21,25 +21,30 @@ using test::RunFor;
 using test::RunUntil;
 using ::testing::ElementsAre;
 
-// A plain listening socket on 127.0.0.1 playing the peer.
+// A plain listening socket on the loopback address playing the peer.
 class TListener {
  public:
-  TListener() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof sa;
-    bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    listen(fd_, 4);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-    port_ = ntohs(sa.sin_port);
+  explicit TListener(bool ipv6 = false) {
+    sockaddr_in sa4{};
+    sa4.sin_family = AF_INET;
+    sa4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in6 sa6{};
+    sa6.sin6_family = AF_INET6;
+    sa6.sin6_addr = in6addr_loopback;
+    auto* sa = ipv6 ? reinterpret_cast<sockaddr*>(&sa6) : reinterpret_cast<sockaddr*>(&sa4);
+    socklen_t len = ipv6 ? sizeof sa6 : sizeof sa4;
+    fd_ = ::socket(sa->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ok_ = fd_ >= 0 && bind(fd_, sa, len) == 0 && listen(fd_, 4) == 0 &&
+          getsockname(fd_, sa, &len) == 0;
+    port_ = ntohs(ipv6 ? sa6.sin6_port : sa4.sin_port);
   }
   ~TListener() {
     if (peer_ >= 0) close(peer_);
-    close(fd_);
+    if (fd_ >= 0) close(fd_);
   }
+  bool Ok() const { return ok_; }
   std::string Port() const { return std::to_string(port_); }
+  int Peer() const { return peer_; }
   int Accept() {
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 5000) == 1) peer_ = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -48,12 +53,11 @@ class TListener {
   std::string Read(std::size_t count) {
     std::string data;
     pollfd p{peer_, POLLIN, 0};
-    while (data.size() < count && poll(&p, 1, 5000) == 1) {
-      char buf[4096];
-      ssize_t n = recv(peer_, buf, sizeof buf, 0);
-      if (n <= 0) break;
+    char buf[4096];
+    ssize_t n = 0;
+    while (data.size() < count && poll(&p, 1, 5000) == 1 &&
+           (n = recv(peer_, buf, sizeof buf, 0)) > 0)
       data.append(buf, static_cast<std::size_t>(n));
-    }
     return data;
   }
   void Reset() {
@@ -62,18 +66,25 @@ class TListener {
     close(peer_);
     peer_ = -1;
   }
-  int Peer() const { return peer_; }
 
  private:
   int fd_ = -1, peer_ = -1, port_ = 0;
+  bool ok_ = false;
 };
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "(no exception)";
+}
 
 struct TSocketFixture : ::testing::Test {
   TWSocket socket;
   std::vector<std::string> events;
-  int connectError = -1;
-  int closedCount = 0;
-  int closedError = -1;
+  int connectError = -1, closedCount = 0, closedError = -1;
 
   void SetUp() override {
     socket.OnSessionConnected = [this](TCustomWSocket&, std::uint16_t e) {
@@ -86,24 +97,25 @@ struct TSocketFixture : ::testing::Test {
       events.push_back("closed " + std::to_string(e));
     };
   }
-  void ConnectTo(const std::string& port) {
-    socket.SetAddr("127.0.0.1");
+  void ConnectTo(const std::string& port, const char* addr = "127.0.0.1") {
+    socket.SetAddr(addr);
     socket.SetPort(port);
     socket.Connect();
   }
+  bool ConnectAccepted(TListener& peer) {
+    ConnectTo(peer.Port());
+    return peer.Accept() >= 0;
+  }
 };
 
-TEST_F(TSocketFixture, DottedAddressIsAnsweredInsideTheCall) {
-  int answered = -1;
-  socket.OnDnsLookupDone = [&](TCustomWSocket&, std::uint16_t e) { answered = e; };
-  socket.DnsLookup(" 127.000.0.001 ");
-  EXPECT_EQ(answered, 0);
-  EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
-}
-
-TEST_F(TSocketFixture, NameLookupAnswersLaterAndCancelReports10004) {
+TEST_F(TSocketFixture, NameLookupAndItsCancellation) {
   std::vector<int> answers;
   socket.OnDnsLookupDone = [&](TCustomWSocket&, std::uint16_t e) { answers.push_back(e); };
+  // A dotted address is answered inside the call, a name only later.
+  socket.DnsLookup(" 127.000.0.001 ");
+  EXPECT_THAT(answers, ElementsAre(0));
+  EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
+  answers.clear();
   socket.DnsLookup("localhost");
   EXPECT_TRUE(answers.empty());
   ASSERT_TRUE(RunUntil([&] { return !answers.empty(); }, 10000));
@@ -116,43 +128,23 @@ TEST_F(TSocketFixture, NameLookupAnswersLaterAndCancelReports10004) {
   EXPECT_THAT(answers, ElementsAre(WSAEINTR));
   RunFor(300);  // the cancelled answer never arrives
   EXPECT_THAT(answers, ElementsAre(WSAEINTR));
+  EXPECT_EQ(MessageOf([&] { socket.DnsLookup(""); }), "DNS lookup: invalid host name.");
 }
 
 TEST_F(TSocketFixture, AHostWithOnlyAnIpv6AddressIsReachedOverIpv6) {
-  int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in6 sa{};
-  sa.sin6_family = AF_INET6;
-  sa.sin6_addr = in6addr_loopback;
-  socklen_t len = sizeof sa;
-  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    if (listener >= 0) close(listener);
-    GTEST_SKIP() << "no IPv6 loopback on this machine";
-  }
-  listen(listener, 1);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  TListener peer(true);
+  if (!peer.Ok()) GTEST_SKIP() << "no IPv6 loopback on this machine";
   int answered = -1;
   socket.OnDnsLookupDone = [&](TCustomWSocket&, std::uint16_t e) { answered = e; };
   socket.DnsLookup("::1");
   ASSERT_TRUE(RunUntil([&] { return answered >= 0; }, 10000));
   ASSERT_EQ(answered, 0);
-  EXPECT_EQ(socket.DnsResult(), "::1");
-  socket.SetAddr(socket.DnsResult());
-  socket.SetPort(std::to_string(ntohs(sa.sin6_port)));
-  socket.Connect();
+  ASSERT_EQ(socket.DnsResult(), "::1");
+  ConnectTo(peer.Port(), "::1");
   EXPECT_TRUE(RunUntil([&] { return connectError >= 0; }, 5000));
   EXPECT_EQ(connectError, 0);
   EXPECT_EQ(socket.PeerAddr(), "::1");
   socket.Close();
-  close(listener);
-}
-
-TEST_F(TSocketFixture, EmptyHostNameIsRefused) {
-  try {
-    socket.DnsLookup("");
-    FAIL();
-  } catch (const ESocketException& e) {
-    EXPECT_STREQ(e.what(), "DNS lookup: invalid host name.");
-  }
 }
 
 TEST_F(TSocketFixture, RefusedConnectionReportsThenCloses) {
@@ -164,15 +156,14 @@ TEST_F(TSocketFixture, RefusedConnectionReportsThenCloses) {
 
 TEST_F(TSocketFixture, SendQueuesChunksAndReportsDataSentLater) {
   TListener peer;
-  ConnectTo(peer.Port());
+  ASSERT_TRUE(ConnectAccepted(peer));
   ASSERT_TRUE(RunUntil([&] { return connectError == 0; }, 5000));
-  ASSERT_GE(peer.Accept(), 0);
   std::vector<int> pieces;
   int dataSent = 0;
   socket.OnSendData = [&](TCustomWSocket&, int n) { pieces.push_back(n); };
   socket.OnDataSent = [&](TCustomWSocket&, std::uint16_t) { ++dataSent; };
-  std::string data(4000, 'x');
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 26);
+  std::string data;
+  for (int i = 0; i < 4000; ++i) data += static_cast<char>('a' + i % 26);
   EXPECT_EQ(socket.Send(data.data(), 4000), 4000);
   EXPECT_EQ(dataSent, 0);
   EXPECT_THAT(pieces, ElementsAre(1514, 1514, 972));
@@ -188,8 +179,7 @@ TEST_F(TSocketFixture, PeerCloseIsReportedOnceAfterTheDataWasRead) {
     int n = s.Receive(buf, sizeof buf);
     if (n > 0) received.append(buf, static_cast<std::size_t>(n));
   };
-  ConnectTo(peer.Port());
-  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_TRUE(ConnectAccepted(peer));
   ASSERT_EQ(send(peer.Peer(), "hello world", 11, 0), 11);
   shutdown(peer.Peer(), SHUT_WR);
   ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
@@ -208,8 +198,7 @@ TEST_F(TSocketFixture, ResetByPeerIsRecordedAsLastError) {
     char buf[64];
     s.Receive(buf, sizeof buf);
   };
-  ConnectTo(peer.Port());
-  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_TRUE(ConnectAccepted(peer));
   ASSERT_TRUE(RunUntil([&] { return socket.State() == wsConnected; }, 5000));
   peer.Reset();
   ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
@@ -244,21 +233,11 @@ TEST_F(TSocketFixture, ExceptionInAHandlerAbortsTheConnection) {
   socket.OnBgException = [&](TCustomWSocket&, const std::exception& e, bool&) {
     caught = e.what();
   };
-  ConnectTo(peer.Port());
-  ASSERT_GE(peer.Accept(), 0);
+  ASSERT_TRUE(ConnectAccepted(peer));
   ASSERT_EQ(send(peer.Peer(), "x", 1, 0), 1);
   ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
   EXPECT_EQ(caught, "handler failed");
   EXPECT_EQ(socket.State(), wsClosed);
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no exception)";
 }
 
 TEST_F(TSocketFixture, PropertyChecksAndTheirMessages) {
@@ -277,18 +256,19 @@ TEST_F(TSocketFixture, PropertyChecksAndTheirMessages) {
 
   TListener peer;
   ConnectTo(peer.Port());
-  EXPECT_EQ(MessageOf([&] { socket.SetAddr("1.1.1.1"); }), "Cannot change Addr if not closed");
-  EXPECT_EQ(MessageOf([&] { socket.SetPort("1"); }), "Cannot change Port if not closed");
-  EXPECT_EQ(MessageOf([&] { socket.SetProto("udp"); }), "Cannot change Proto if not closed");
+  // Nothing that names the connection may change while it is in use.
+  std::pair<const char*, std::function<void()>> busy[] = {
+      {"Cannot change Addr", [&] { socket.SetAddr("1.1.1.1"); }},
+      {"Cannot change Port", [&] { socket.SetPort("1"); }},
+      {"Cannot change Proto", [&] { socket.SetProto("udp"); }},
+      {"Cannot change LocalPort", [&] { socket.SetLocalPort("1"); }},
+      {"Cannot change LocalAddr", [&] { socket.SetLocalAddr("1.1.1.1"); }},
+      {"Can't change socks server", [&] { socket.SetSocksServer("s"); }},
+      {"Can't change socks port", [&] { socket.SetSocksPort("1"); }},
+      {"Can't change socks level", [&] { socket.SetSocksLevel("5"); }},
+  };
+  for (auto& [text, set] : busy) EXPECT_EQ(MessageOf(set), std::string(text) + " if not closed");
   EXPECT_EQ(MessageOf([&] { socket.SetProto("tcp"); }), "(no exception)");
-  EXPECT_EQ(MessageOf([&] { socket.SetLocalPort("1"); }), "Cannot change LocalPort if not closed");
-  EXPECT_EQ(MessageOf([&] { socket.SetLocalAddr("1.1.1.1"); }),
-            "Cannot change LocalAddr if not closed");
-  EXPECT_EQ(MessageOf([&] { socket.SetSocksServer("s"); }),
-            "Can't change socks server if not closed");
-  EXPECT_EQ(MessageOf([&] { socket.SetSocksPort("1"); }), "Can't change socks port if not closed");
-  EXPECT_EQ(MessageOf([&] { socket.SetSocksLevel("5"); }),
-            "Can't change socks level if not closed");
   EXPECT_EQ(MessageOf([&] { socket.Connect(); }), "Connect: Socket already in use");
 
   // With OnError assigned the failure is reported instead of raised.
@@ -311,23 +291,20 @@ TEST(SendBuffer, FillsTheLastChunkBeforeStartingANewOne) {
   EXPECT_EQ(buffer.Front(), std::string(486, 'b'));
   buffer.Consume(486);
   EXPECT_TRUE(buffer.Empty());
-  EXPECT_TRUE(buffer.Front().empty());
 }
 
 TEST(WSocketResolve, MessagesForInvalidSettings) {
   EXPECT_EQ(MessageOf([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
   EXPECT_EQ(MessageOf([] { WSocketResolveHost("1.2.3.400"); }),
             "WSocketResolveHost: '1.2.3.400' Invalid IP address.");
-  EXPECT_EQ(MessageOf([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
-  EXPECT_EQ(MessageOf([] { WSocketResolvePort(std::string(32, '1'), "tcp"); }),
-            "WSocketResolvePort: Invalid Port.");
+  for (const std::string& port : {std::string(), std::string(32, '1')})
+    EXPECT_EQ(MessageOf([&] { WSocketResolvePort(port, "tcp"); }),
+              "WSocketResolvePort: Invalid Port.");
   EXPECT_EQ(MessageOf([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
   EXPECT_EQ(WSocketResolvePort(" 8080abc", "tcp"), 8080);
   EXPECT_EQ(WSocketResolveProto("tcp"), IPPROTO_TCP);
-  EXPECT_EQ(DottedAddress("255.255.255.255"), "255.255.255.255");
-  EXPECT_FALSE(DottedAddress("1.2.3").has_value());
-  EXPECT_FALSE(DottedAddress("1.2.3.4.5").has_value());
-  EXPECT_FALSE(DottedAddress("1. 2.3.4").has_value());
+  for (const char* bad : {"1.2.3", "1.2.3.4.5", "1. 2.3.4"})
+    EXPECT_FALSE(DottedAddress(bad)) << bad;
 }
 
 }  // namespace
