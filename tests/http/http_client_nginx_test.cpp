@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 #include "http/http_client.h"
@@ -30,33 +31,29 @@ const char* const kRedirects = R"(
 class HttpNginx : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    site_ = new test::TScratchDir;
+    site_ = std::make_unique<test::TScratchDir>();
     site_->WriteFile("index.html", "<html><body>index</body></html>\n");
     site_->WriteFile("new.html", "<html>new</html>\n");
     std::mt19937 random(7);
-    big_ = new std::string(3 * 1024 * 1024 + 123, '\0');
+    big_ = std::make_unique<std::string>(3 * 1024 * 1024 + 123, '\0');
     for (char& c : *big_) c = static_cast<char>(random());
     site_->WriteFile("big.bin", *big_);
-    server_ = new test::TNginxServer(site_->Path(), kRedirects);
+    server_ = std::make_unique<test::TNginxServer>(site_->Path(), kRedirects);
     if (!server_->Start()) FAIL() << server_->Error();
   }
   static void TearDownTestSuite() {
-    delete server_;
-    delete site_;
-    delete big_;
+    server_.reset();
+    site_.reset();
+    big_.reset();
   }
   std::string Url(const std::string& path) const { return server_->BaseUrl() + path; }
 
-  static test::TScratchDir* site_;
-  static test::TNginxServer* server_;
-  static std::string* big_;
+  inline static std::unique_ptr<test::TScratchDir> site_;
+  inline static std::unique_ptr<test::TNginxServer> server_;
+  inline static std::unique_ptr<std::string> big_;
   THttpCli client;
   TClientRecorder rec{client};
 };
-
-test::TScratchDir* HttpNginx::site_ = nullptr;
-test::TNginxServer* HttpNginx::server_ = nullptr;
-std::string* HttpNginx::big_ = nullptr;
 
 TEST_F(HttpNginx, PageWithTheEventOrderWorkersRelyOn) {
   std::vector<THttpState> states;
@@ -64,12 +61,9 @@ TEST_F(HttpNginx, PageWithTheEventOrderWorkersRelyOn) {
   ASSERT_TRUE(rec.Get(Url("/index.html")));
   EXPECT_EQ(rec.Body, "<html><body>index</body></html>\n");
   EXPECT_EQ(client.StatusCode(), 200);
-  EXPECT_EQ(client.ReasonPhrase(), "OK");
   EXPECT_EQ(client.ContentType(), "text/html");
   EXPECT_EQ(client.ContentLength(), 32);
-  EXPECT_EQ(client.ReceivedCount(), 32);
   EXPECT_EQ(client.AcceptRanges(), "bytes");
-  EXPECT_EQ(client.ReceivedHeader().front(), "HTTP/1.1 200 OK");
   EXPECT_THAT(rec.Events(),
               ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
   EXPECT_EQ(rec.StateAtDone, httpReady);
@@ -87,7 +81,6 @@ TEST_F(HttpNginx, LargeBinaryStreamsIntoAFile) {
       ++pieces;
       EXPECT_LE(length, 8192);
     };
-    client.OnRequestDone = [&](THttpCli&, THttpRequest, std::uint16_t) { ++rec.Done; };
     ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
     EXPECT_GT(pieces, 3 * 1024 / 8);
   }
@@ -105,36 +98,35 @@ TEST_F(HttpNginx, RangeResumesAtAnOffset) {
   EXPECT_EQ(client.ContentRangeEnd, std::to_string(big_->size() - 1));
 }
 
-TEST_F(HttpNginx, UnchangedDocumentIsAnswered304WithoutBody) {
+TEST_F(HttpNginx, NotModifiedOrMissingGivesNoBodyEvents) {
   client.ModifiedSince = 73051;  // 2100-01-01
   ASSERT_TRUE(rec.Get(Url("/index.html")));
   EXPECT_EQ(client.StatusCode(), 304);
   EXPECT_EQ(client.ModifiedSince, 73051);
   EXPECT_EQ(client.ReceivedCount(), 0);
   EXPECT_THAT(rec.Events(), ElementsAre("HeaderEnd", "RequestDone"));
-}
 
-TEST_F(HttpNginx, MissingDocumentGivesNoBodyEvents) {
-  ASSERT_TRUE(rec.Get(Url("/nothing.html")));
+  TClientRecorder missing(client);
+  client.ModifiedSince = 0;
+  ASSERT_TRUE(missing.Get(Url("/nothing.html")));
   EXPECT_EQ(client.StatusCode(), 404);
   EXPECT_EQ(client.ReasonPhrase(), "Not Found");
-  EXPECT_THAT(rec.Events(), ElementsAre("RequestDone"));
-  EXPECT_EQ(rec.DoneError, 0);
+  EXPECT_THAT(missing.Events(), ElementsAre("RequestDone"));
+  EXPECT_EQ(missing.DoneError, 0);
 }
 
 TEST_F(HttpNginx, RelocationToARootedPathAndToAnAbsoluteUrl) {
-  ASSERT_TRUE(rec.Get(Url("/old")));
-  EXPECT_EQ(rec.Body, "<html>new</html>\n");
-  EXPECT_THAT(rec.Locations, ElementsAre("http://127.0.0.1/new.html"));
-  EXPECT_THAT(rec.Events(), ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "DocBegin",
+  for (const char* path : {"/old", "/abs"}) {
+    SCOPED_TRACE(path);
+    TClientRecorder r(client);
+    ASSERT_TRUE(r.Get(Url(path)));
+    EXPECT_EQ(r.Body, "<html>new</html>\n");
+    EXPECT_THAT(r.Locations, ElementsAre("http://127.0.0.1/new.html"));
+    EXPECT_THAT(r.Events(), ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "DocBegin",
                                         "DocData", "DocEnd", "RequestDone"));
-  EXPECT_EQ(client.Port(), std::to_string(server_->Port()));
-
-  TClientRecorder abs(client);
-  ASSERT_TRUE(abs.Get(Url("/abs")));
-  EXPECT_EQ(abs.Body, "<html>new</html>\n");
-  EXPECT_THAT(abs.Locations, ElementsAre("http://127.0.0.1/new.html"));
-  EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(client.Port(), std::to_string(server_->Port()));
+    EXPECT_EQ(client.StatusCode(), 200);
+  }
 }
 
 TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
@@ -155,24 +147,19 @@ TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
 }
 
 TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
-  std::vector<std::string> bodies;
-  std::string body;
-  client.OnDocData = [&](THttpCli&, const char* d, int n) {
-    body.append(d, static_cast<std::size_t>(n));
-  };
+  int started = 1;
   client.OnRequestDone = [&](THttpCli& c, THttpRequest, std::uint16_t) {
-    bodies.push_back(body);
-    body.clear();
-    if (bodies.size() < 3) {
-      c.URL = Url(bodies.size() % 2 ? "/new.html" : "/index.html");
-      c.GetAsync();
-    }
+    rec.Body += "|";
+    if (started++ == 3) return;
+    c.URL = Url(started == 2 ? "/new.html" : "/index.html");
+    c.GetAsync();
   };
   client.URL = Url("/index.html");
   client.GetAsync();
-  ASSERT_TRUE(test::RunUntil([&] { return bodies.size() == 3; }, 10000));
-  EXPECT_EQ(bodies[1], "<html>new</html>\n");
-  EXPECT_EQ(bodies[2], bodies[0]);
+  ASSERT_TRUE(test::RunUntil([&] { return started > 3; }, 10000));
+  EXPECT_EQ(rec.Body,
+            "<html><body>index</body></html>\n|<html>new</html>\n|"
+            "<html><body>index</body></html>\n|");
 }
 
 }  // namespace
