@@ -33,10 +33,8 @@ TEST(ParseArguments, AcceptsTheUsualForms) {
   EXPECT_TRUE(out.arguments.help);
   // A lone "-" is a word, not an option (a file or project may be called so).
   EXPECT_EQ(Parse({"-"}).arguments.positional, (std::vector<std::string>{"-"}));
-}
-
-TEST(ParseArguments, JoinsRepeatedLists) {
-  ParseOutcome out = Parse({"--ignore-files", "*.zip", "--ignore-files=*.iso"});
+  // Lists given twice are joined.
+  out = Parse({"--ignore-files", "*.zip", "--ignore-files=*.iso"});
   EXPECT_EQ(out.arguments.Value("ignore-files"), "*.zip;*.iso");
 }
 
@@ -110,12 +108,10 @@ TEST(JobOptions, AFilterListSwitchesItsFilterOn) {
   for (const auto& c : cases) {
     TJobRecord job;
     ASSERT_EQ(ApplyJobOptions(JobArgs({c.option, "*.zip;a?c"}), job), "") << c.option;
-    EXPECT_TRUE(job.*c.check) << c.option;
-    EXPECT_EQ(job.*c.list, "*.zip;a?c") << c.option;
     TJobRecord expected;
     expected.*c.check = true;
     expected.*c.list = "*.zip;a?c";
-    EXPECT_EQ(job, expected) << c.option << " changed another field";
+    EXPECT_EQ(job, expected) << c.option;
   }
 }
 
@@ -150,7 +146,6 @@ TEST(JobOptions, TheOptionsTextRebuildsTheRecord) {
   EXPECT_EQ(JobOptionsText(job),
             "--depth 0 --this-server --remote-path --images --offline --no-htm-ext --koi8 "
             "--remote-ignore-files \"*.gif\"");
-  EXPECT_EQ(JobOptionsText(TJobRecord{}), "");
   TJobRecord remoteOnly;
   remoteOnly.rmtcheckKoi8 = true;
   EXPECT_EQ(JobOptionsText(remoteOnly), "--koi8 (other servers only)");
@@ -207,8 +202,7 @@ TEST(Progress, LineAndByteTexts) {
   const struct {
     int64_t bytes;
     const char* text;
-  } cases[] = {{0, "0 B"},
-               {999, "999 B"},
+  } cases[] = {{999, "999 B"},
                {1000, "1.0 KB"},
                {999'949, "999.9 KB"},
                {5'250'000, "5.2 MB"},

@@ -8,17 +8,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
 
 namespace kestrix::test {
 
-namespace {
-
-const char* const kCli = KESTRIX_BINARY_DIR "/cli/kestrix-cli";
-
-}  // namespace
+static const char* const kCli = KESTRIX_BINARY_DIR "/cli/kestrix-cli";
 
 TCliRunner::TCliRunner() {
   mkdir((scratch_.Path() + "run").c_str(), 0700);
@@ -41,10 +38,8 @@ pid_t TCliRunner::Start(const std::vector<std::string>& args) {
   std::vector<char*> envp;
   for (std::string& entry : envText) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  std::vector<std::string> argvText = {kCli};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : argvText) argv.push_back(arg.data());
+  std::vector<char*> argv{const_cast<char*>(kCli)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
@@ -85,6 +80,18 @@ TCliResult TCliRunner::Finish(pid_t pid, int timeoutMs) {
 
 TCliResult TCliRunner::Run(const std::vector<std::string>& args, int timeoutMs) {
   return Finish(Start(args), timeoutMs);
+}
+
+std::set<std::string> SavedFiles(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::set<std::string> files;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file() && it->path().extension() != ".his") {
+      files.insert(fs::relative(it->path(), folder).string());
+    }
+  }
+  return files;
 }
 
 }  // namespace kestrix::test

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,8 @@ class TCliRunner {
   int runs_ = 0;
   std::string outPath_, errPath_;
 };
+
+// Every file under `folder` but history files, as paths relative to it.
+std::set<std::string> SavedFiles(const std::string& folder);
 
 }  // namespace kestrix::test
