@@ -5,19 +5,19 @@
 namespace kestrix::test {
 
 TClientRecorder::TClientRecorder(THttpCli& client) : Client(client) {
-  Client.OnHeaderEnd = [this](THttpCli&) { Raw.push_back("HeaderEnd"); };
-  Client.OnDocBegin = [this](THttpCli&) { Raw.push_back("DocBegin"); };
+  Client.OnHeaderEnd = [this](THttpCli&) { Events.push_back("HeaderEnd"); };
+  Client.OnDocBegin = [this](THttpCli&) { Events.push_back("DocBegin"); };
   Client.OnDocData = [this](THttpCli&, const char* data, int length) {
-    Raw.push_back("DocData");
+    if (Events.empty() || Events.back() != "DocData") Events.push_back("DocData");
     Body.append(data, static_cast<std::size_t>(length));
   };
-  Client.OnDocEnd = [this](THttpCli&) { Raw.push_back("DocEnd"); };
+  Client.OnDocEnd = [this](THttpCli&) { Events.push_back("DocEnd"); };
   Client.OnLocationChange = [this](THttpCli& c) {
-    Raw.push_back("LocationChange");
+    Events.push_back("LocationChange");
     Locations.push_back(c.Location());
   };
   Client.OnRequestDone = [this](THttpCli& c, THttpRequest, std::uint16_t error) {
-    Raw.push_back("RequestDone");
+    Events.push_back("RequestDone");
     ++Done;
     DoneError = error;
     StateAtDone = c.State();
@@ -33,15 +33,6 @@ bool TClientRecorder::Get(const std::string& url, int timeoutMs) {
 bool TClientRecorder::WaitDone(int timeoutMs) {
   int before = Done;
   return RunUntil([&] { return Done > before; }, timeoutMs);
-}
-
-std::vector<std::string> TClientRecorder::Events() const {
-  std::vector<std::string> out;
-  for (const auto& e : Raw) {
-    if (e == "DocData" && !out.empty() && out.back() == "DocData") continue;
-    out.push_back(e);
-  }
-  return out;
 }
 
 }  // namespace kestrix::test

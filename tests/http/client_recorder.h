@@ -16,11 +16,9 @@ struct TClientRecorder {
   bool Get(const std::string& url, int timeoutMs = 10000);
   // Runs the event loop until OnRequestDone or `timeoutMs`.
   bool WaitDone(int timeoutMs = 10000);
-  // The recorded events with consecutive OnDocData collapsed into one.
-  std::vector<std::string> Events() const;
 
   THttpCli& Client;
-  std::vector<std::string> Raw;
+  std::vector<std::string> Events;  // consecutive OnDocData recorded once
   std::string Body;
   int Done = 0;
   int DoneError = -1;

@@ -76,8 +76,7 @@ TEST_F(HttpFault, ReplyWithoutHeaderIsTakenAsHtmlBody) {
   ASSERT_TRUE(rec.Get(Url("/nohdr")));
   EXPECT_EQ(client.ContentType(), "text/html");
   EXPECT_EQ(rec.Body, "<html>\r\n<body>no header</body>\n</HTML>\r\n");
-  EXPECT_THAT(rec.Events(),
-              ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
   EXPECT_EQ(rec.DoneError, 0);
 }
 
@@ -85,7 +84,7 @@ TEST_F(HttpFault, OverlongOrEndlessHeadersEndTheRequest) {
   for (const char* path : {"/longline", "/manylines", "/badlen", "/badstatus"}) {
     TClientRecorder r(client);
     ASSERT_TRUE(r.Get(Url(path))) << path;
-    EXPECT_THAT(r.Events(), ElementsAre("RequestDone")) << path;
+    EXPECT_THAT(r.Events, ElementsAre("RequestDone")) << path;
     EXPECT_EQ(r.DoneError, 0) << path;
     EXPECT_EQ(r.StateAtDone, httpReady);
     EXPECT_LE(client.ReceivedHeader().size(), 1001u);
@@ -127,21 +126,20 @@ TEST_F(HttpFault, RelocationChainIsFollowedThroughEveryForm) {
   auto requests = NewRequests();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_EQ(requests[3].RequestLine, "GET /final HTTP/1.0");
-  EXPECT_THAT(
-      rec.Events(),
-      ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "LocationChange", "HeaderEnd",
-                  "LocationChange", "HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "LocationChange",
+                                      "HeaderEnd", "LocationChange", "HeaderEnd", "DocBegin",
+                                      "DocData", "DocEnd", "RequestDone"));
 }
 
 TEST_F(HttpFault, AbortFromLocationChangeEndsTheRequestOnce) {
   // What a worker does when a request relocates once too often.
   client.OnLocationChange = [&](THttpCli& c) {
-    rec.Raw.push_back("LocationChange");
+    rec.Events.push_back("LocationChange");
     c.Abort();
   };
   ASSERT_TRUE(rec.Get(Url("/chain1")));
   test::RunFor(200);
-  EXPECT_THAT(rec.Events(), ElementsAre("HeaderEnd", "LocationChange", "RequestDone"));
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "LocationChange", "RequestDone"));
   EXPECT_EQ(rec.DoneError, 3);
   EXPECT_EQ(client.State(), httpReady);
   EXPECT_EQ(NewRequests().size(), 1u);
@@ -166,7 +164,7 @@ TEST_F(HttpFault, RelocationToOtherSchemesIsNotFollowed) {
   for (const char* path : {"/js", "/ftp"}) {
     TClientRecorder r(client);
     ASSERT_TRUE(r.Get(Url(path)));
-    EXPECT_THAT(r.Events(), ElementsAre("RequestDone")) << path;
+    EXPECT_THAT(r.Events, ElementsAre("RequestDone")) << path;
     EXPECT_THAT(client.ReasonPhrase(), HasSubstr("Relocation not followed: ")) << path;
     EXPECT_EQ(r.DoneError, 0);
   }

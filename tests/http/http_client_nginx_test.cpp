@@ -64,8 +64,7 @@ TEST_F(HttpNginx, PageWithTheEventOrderWorkersRelyOn) {
   EXPECT_EQ(client.ContentType(), "text/html");
   EXPECT_EQ(client.ContentLength(), 32);
   EXPECT_EQ(client.AcceptRanges(), "bytes");
-  EXPECT_THAT(rec.Events(),
-              ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
   EXPECT_EQ(rec.StateAtDone, httpReady);
   EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone, httpConnected,
                                   httpWaitingHeader, httpWaitingBody, httpReady));
@@ -104,14 +103,14 @@ TEST_F(HttpNginx, NotModifiedOrMissingGivesNoBodyEvents) {
   EXPECT_EQ(client.StatusCode(), 304);
   EXPECT_EQ(client.ModifiedSince, 73051);
   EXPECT_EQ(client.ReceivedCount(), 0);
-  EXPECT_THAT(rec.Events(), ElementsAre("HeaderEnd", "RequestDone"));
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "RequestDone"));
 
   TClientRecorder missing(client);
   client.ModifiedSince = 0;
   ASSERT_TRUE(missing.Get(Url("/nothing.html")));
   EXPECT_EQ(client.StatusCode(), 404);
   EXPECT_EQ(client.ReasonPhrase(), "Not Found");
-  EXPECT_THAT(missing.Events(), ElementsAre("RequestDone"));
+  EXPECT_THAT(missing.Events, ElementsAre("RequestDone"));
   EXPECT_EQ(missing.DoneError, 0);
 }
 
@@ -122,8 +121,8 @@ TEST_F(HttpNginx, RelocationToARootedPathAndToAnAbsoluteUrl) {
     ASSERT_TRUE(r.Get(Url(path)));
     EXPECT_EQ(r.Body, "<html>new</html>\n");
     EXPECT_THAT(r.Locations, ElementsAre("http://127.0.0.1/new.html"));
-    EXPECT_THAT(r.Events(), ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "DocBegin",
-                                        "DocData", "DocEnd", "RequestDone"));
+    EXPECT_THAT(r.Events, ElementsAre("HeaderEnd", "LocationChange", "HeaderEnd", "DocBegin",
+                                      "DocData", "DocEnd", "RequestDone"));
     EXPECT_EQ(client.Port(), std::to_string(server_->Port()));
     EXPECT_EQ(client.StatusCode(), 200);
   }
