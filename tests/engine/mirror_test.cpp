@@ -23,51 +23,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The bench's site generator, which lives beside the checkout.
+constexpr const char* kGenerator = KESTRIX_SOURCE_DIR "/../shared/bench/gen-site.py";
+
 struct TManifestFile {
   std::string Kind;
   int64_t Size = 0;
 };
+// Each file of a site by its path on the server.
+using TManifest = std::map<std::string, TManifestFile>;
 
-// The bench's site generator, which lives beside the checkout.
-constexpr const char* kGenerator = KESTRIX_SOURCE_DIR "/../shared/bench/gen-site.py";
-
-// The main site at `port` and the second one at `port2`; each manifest maps
-// a path to its kind and size. Empty when generating failed.
-std::array<std::map<std::string, TManifestFile>, 2> GenerateSite(const std::string& folder,
-                                                                 int port, int port2) {
-  std::array<std::map<std::string, TManifestFile>, 2> files;
+// The manifests of the main site at `port` and of the second one at
+// `port2`; empty when generating failed.
+std::array<TManifest, 2> GenerateSite(const std::string& folder, int port, int port2) {
+  std::array<TManifest, 2> files;
   const std::string command = std::string("python3 '") + kGenerator + "' --pages 60 --port " +
                               std::to_string(port) + " --port2 " + std::to_string(port2) + " '" +
                               folder + "' > /dev/null";
   if (std::system(command.c_str()) != 0) return files;
-  const QJsonDocument doc =
-      QJsonDocument::fromJson(QByteArray::fromStdString(ReadWholeFile(folder + "manifest.json")));
+  const QJsonObject doc =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadWholeFile(folder + "manifest.json")))
+          .object();
   const QString lists[] = {QStringLiteral("files"), QStringLiteral("other_files")};
   for (size_t site = 0; site < 2; ++site) {
-    for (const QJsonValue& file : doc.object().value(lists[site]).toArray()) {
-      const QJsonObject object = file.toObject();
-      files[site][object.value(QStringLiteral("path")).toString().toStdString()] = {
-          object.value(QStringLiteral("kind")).toString().toStdString(),
-          object.value(QStringLiteral("size")).toInteger()};
+    for (const QJsonValue& value : doc.value(lists[site]).toArray()) {
+      const QJsonObject file = value.toObject();
+      files[site][file.value(QStringLiteral("path")).toString().toStdString()] = {
+          file.value(QStringLiteral("kind")).toString().toStdString(),
+          file.value(QStringLiteral("size")).toInteger()};
     }
   }
   return files;
-}
-
-TJobRecord MirrorJob(const std::string& url) {
-  TJobRecord job;
-  job.editUrl = url;
-  job.editDepth = 20;
-  // The start is the site's root: its path takes in the whole main site and
-  // keeps out the second one, which only the port sets apart.
-  job.radioThisPath = true;
-  job.checkLoadImg = true;
-  job.checkLoadStyle = true;
-  job.checkLoadScript = true;
-  job.checkLoadEmbed = true;
-  job.checkLocalize = true;
-  job.checkReplicate = true;
-  return job;
 }
 
 // The path of an entry's URL on the server, without query: what the
@@ -100,6 +86,8 @@ std::string LocalPath(const TRetriveRec& entry) {
   return entry.LocalFolder + entry.LocalFileName;
 }
 
+using TResult = std::map<std::string, std::string>;
+
 class MirrorTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -116,24 +104,35 @@ class MirrorTest : public ::testing::Test {
 
   std::unique_ptr<TEngineHarness> Engine(int threads) {
     auto engine = std::make_unique<TEngineHarness>(threads);
-    engine->AddJob(MirrorJob(nginx_->BaseUrl() + "/"));
+    TJobRecord job;
+    job.editUrl = nginx_->BaseUrl() + "/";
+    job.editDepth = 20;
+    // The start is the site's root: its path takes in the whole main site
+    // and keeps out the second one, which only the port sets apart.
+    job.radioThisPath = job.checkLoadImg = job.checkLoadStyle = job.checkLoadScript = true;
+    job.checkLoadEmbed = job.checkLocalize = job.checkReplicate = true;
+    engine->AddJob(job);
     return engine;
   }
 
   // Every file the main site's manifest lists is saved whole, the saved
-  // files are those of the queue's entries and nothing else, and each entry
-  // is a file of the main site or one of the second site that it links to.
-  // (Servers are told apart by their host names, so the job takes the second
-  // site's images as its own.)
-  void ExpectCompleteMirror(TEngineHarness& engine) {
+  // files are those of the queue's entries and nothing else, each entry is a
+  // file of the main site or one of the second site that it links to
+  // (servers are told apart by their host names, so the job takes the second
+  // site's images as its own), and the saved pages link to saved files.
+  // `result` gets each URL with its outcome and, for all but the pages
+  // (whose links name local files), the bytes saved.
+  void ExpectCompleteMirror(TEngineHarness& engine, TResult* result = nullptr) {
+    TResult outcomes;
     std::set<std::string> saved, seen;
+    int links = 0;
     for (int i = 0; i < engine.Queue().Count(); ++i) {
       const TRetriveRec& entry = engine.Entry(i);
       SCOPED_TRACE(entry.Job.editUrl);
       EXPECT_EQ(entry.ErrorCode, 0);
-      const bool main = entry.Job.editUrl.rfind(nginx_->BaseUrl() + "/", 0) == 0;
-      EXPECT_TRUE(main || entry.Job.editUrl.rfind(other_->BaseUrl() + "/", 0) == 0);
-      const auto& manifest = manifests_[main ? 0 : 1];
+      const bool main = entry.Job.editUrl.starts_with(nginx_->BaseUrl() + "/");
+      EXPECT_TRUE(main || entry.Job.editUrl.starts_with(other_->BaseUrl() + "/"));
+      const TManifest& manifest = manifests_[main ? 0 : 1];
       const std::string path = ServerPath(entry.Job.editUrl);
       const auto file = manifest.find(path);
       ASSERT_NE(file, manifest.end()) << "not a file of the site: " << path;
@@ -141,11 +140,21 @@ class MirrorTest : public ::testing::Test {
       ASSERT_TRUE(fs::is_regular_file(LocalPath(entry)));
       EXPECT_TRUE(saved.insert(fs::relative(LocalPath(entry), engine.ProjectFolder())).second);
       EXPECT_EQ(entry.ReceivedSize, file->second.Size);
+      const std::string text = ReadWholeFile(LocalPath(entry));
       // Pages and style sheets are rewritten; the rest is saved as served.
       if (file->second.Kind != "page" && file->second.Kind != "css") {
-        EXPECT_EQ(static_cast<int64_t>(fs::file_size(LocalPath(entry))), file->second.Size);
+        EXPECT_EQ(static_cast<int64_t>(text.size()), file->second.Size);
+      }
+      std::string& outcome = outcomes[entry.Job.editUrl] = std::to_string(entry.ErrorCode) + " " +
+                                                           std::to_string(entry.ReceivedSize) +
+                                                           " " + std::to_string(entry.IsHtml);
+      if (entry.IsHtml) {
+        links += ExpectLinksResolve(entry, text, file->second.Kind == "css");
+      } else {
+        outcome += " " + text;
       }
     }
+    EXPECT_GT(links, 500);
     for (const auto& [path, file] : manifests_[0]) {
       if (LinkedFromSite(path)) {
         EXPECT_TRUE(seen.count(path)) << path;
@@ -154,6 +163,7 @@ class MirrorTest : public ::testing::Test {
     saved.insert(std::string(kProject) + ".his");
     const std::vector<std::string> onDisk = FilesBelow(engine.ProjectFolder());
     EXPECT_EQ(std::set<std::string>(onDisk.begin(), onDisk.end()), saved);
+    if (result) *result = outcomes;
   }
 
   // Whether a page or style sheet of the main site names the file: a job
@@ -168,87 +178,60 @@ class MirrorTest : public ::testing::Test {
     return false;
   }
 
-  // Every link of every saved page and style sheet that is not a URL of its
-  // own leads to a saved file.
-  void ExpectLinksResolve(TEngineHarness& engine) {
-    int checked = 0;
-    for (int i = 0; i < engine.Queue().Count(); ++i) {
-      const TRetriveRec& entry = engine.Entry(i);
-      if (!entry.IsHtml) continue;
-      const std::string text = ReadWholeFile(LocalPath(entry));
-      std::vector<std::string> links = QuotedLinks(text);
-      if (ServerPath(entry.Job.editUrl).ends_with(".css")) {
-        for (const TCssRef& ref : FindCssRefs({text})) links.push_back(ref.Link);
-      }
-      for (std::string link : links) {
-        const size_t colon = link.find(':');
-        if (link.empty() || link[0] == '#' ||
-            (colon != std::string::npos && link.find('/') > colon))
-          continue;  // a URL of its own, not a local file
-        link = link.substr(0, link.find('#'));
-        EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + link))
-            << link << " in " << LocalPath(entry);
-        ++checked;
-      }
+  // Every link of a saved page or style sheet that is not a URL of its own
+  // leads to a saved file; returns how many links were checked.
+  static int ExpectLinksResolve(const TRetriveRec& entry, const std::string& text, bool css) {
+    std::vector<std::string> links = QuotedLinks(text);
+    if (css) {
+      for (const TCssRef& ref : FindCssRefs({text})) links.push_back(ref.Link);
     }
-    EXPECT_GT(checked, 500);
+    int checked = 0;
+    for (std::string link : links) {
+      const size_t colon = link.find(':');
+      if (link.empty() || link[0] == '#' || (colon != std::string::npos && link.find('/') > colon))
+        continue;  // a URL of its own, not a local file
+      link = link.substr(0, link.find('#'));
+      EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + link)) << link;
+      ++checked;
+    }
+    return checked;
   }
 
   std::string extraConfig_;
   TScratchDir site_;
   std::unique_ptr<TNginxServer> nginx_, other_;
-  std::array<std::map<std::string, TManifestFile>, 2> manifests_;
+  std::array<TManifest, 2> manifests_;
 };
 
-TEST_F(MirrorTest, SavesTheSiteLinkedForOfflineBrowsingAndUpdatesWithConditions) {
-  auto engine = Engine(3);
-  ASSERT_TRUE(engine->Mirror());
-  EXPECT_EQ(engine->Observer.Finished.size(), 1u);
-  EXPECT_TRUE(engine->Observer.Errors.empty());
-  ExpectCompleteMirror(*engine);
-  ExpectLinksResolve(*engine);
-  const size_t firstRun = nginx_->AccessLog().size();
-  EXPECT_EQ(firstRun + other_->AccessLog().size(), static_cast<size_t>(engine->Queue().Count()));
+TEST_F(MirrorTest, OneThreeAndTenWorkersSaveTheSameSiteAndUpdateWithConditions) {
+  std::unique_ptr<TEngineHarness> engine;
+  TResult first, result;
+  size_t lastRun = 0;
+  for (int threads : {1, 3, 10}) {
+    SCOPED_TRACE(threads);
+    const size_t before = nginx_->AccessLog().size(), otherBefore = other_->AccessLog().size();
+    engine = Engine(threads);
+    ASSERT_TRUE(engine->Mirror());
+    EXPECT_EQ(engine->Observer.Finished.size(), 1u);
+    EXPECT_TRUE(engine->Observer.Errors.empty());
+    ExpectCompleteMirror(*engine, &result);
+    if (threads == 1) first = result;
+    EXPECT_EQ(result, first);
+    // Each entry was fetched once.
+    lastRun = nginx_->AccessLog().size() - before;
+    EXPECT_EQ(lastRun + other_->AccessLog().size() - otherBefore,
+              static_cast<size_t>(engine->Queue().Count()));
+  }
 
   // The update, as after a restart: every document is asked for with its
   // date and none is transferred again.
+  const size_t before = nginx_->AccessLog().size();
   engine->Restart();
   ASSERT_TRUE(engine->Mirror());
   const std::vector<std::string> log = nginx_->AccessLog();
-  ASSERT_EQ(log.size(), 2 * firstRun);
-  for (size_t i = firstRun; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 6), "304 0 ") << log[i];
+  ASSERT_EQ(log.size(), before + lastRun);
+  for (size_t i = before; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 6), "304 0 ") << log[i];
   ExpectCompleteMirror(*engine);
-  ExpectLinksResolve(*engine);
-}
-
-TEST_F(MirrorTest, OneThreeAndTenWorkersSaveTheSameSite) {
-  // What a result is: each URL with its outcome and, for all but the pages
-  // (whose links name local files), the bytes saved.
-  using TResult = std::map<std::string, std::string>;
-  const auto resultOf = [](TEngineHarness& engine) {
-    TResult result;
-    for (int i = 0; i < engine.Queue().Count(); ++i) {
-      const TRetriveRec& entry = engine.Entry(i);
-      std::string outcome = std::to_string(entry.ErrorCode) + " " +
-                            std::to_string(entry.ReceivedSize) + " " + std::to_string(entry.IsHtml);
-      if (!entry.IsHtml) outcome += " " + ReadWholeFile(LocalPath(entry));
-      result[entry.Job.editUrl] = outcome;
-    }
-    return result;
-  };
-  TResult first;
-  for (int threads : {1, 3, 10}) {
-    SCOPED_TRACE(threads);
-    auto engine = Engine(threads);
-    ASSERT_TRUE(engine->Mirror());
-    ExpectCompleteMirror(*engine);
-    const TResult result = resultOf(*engine);
-    if (threads == 1) {
-      first = result;
-    } else {
-      EXPECT_EQ(result, first);
-    }
-  }
 }
 
 // One page of the generated site comes slowly, so that a stop catches its
@@ -300,7 +283,6 @@ TEST_F(SlowMirrorTest, AStoppedDownloadContinuesWithTheAbortedEntriesResumed) {
   EXPECT_EQ(engine->Observer.Finished.size(), 1u);
   EXPECT_EQ(engine->State->ProcessedCount, engine->Queue().Count());
   ExpectCompleteMirror(*engine);
-  ExpectLinksResolve(*engine);
 
   const std::vector<std::string> log = nginx_->AccessLog();
   int resumed = 0;
