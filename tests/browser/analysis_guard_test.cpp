@@ -8,12 +8,19 @@
 namespace kestrix {
 namespace {
 
-TEST(AnalysisGuard, RunsAtOnceWhenIdle) {
+TEST(AnalysisGuard, WithoutPosterRunsAtOnceOrInOrderAfterTheScope) {
   AnalysisGuard guard;
   std::string log;
-  guard.RunOrDefer([&] { log += "a"; });
-  EXPECT_EQ(log, "a");
+  guard.RunOrDefer([&] { log += "0"; });
+  EXPECT_EQ(log, "0");
   EXPECT_FALSE(guard.InProgress());
+  {
+    AnalysisGuard::Scope scope(&guard);
+    guard.RunOrDefer([&] { log += "1"; });
+    guard.RunOrDefer([&] { log += "2"; });
+    EXPECT_EQ(log, "0");
+  }
+  EXPECT_EQ(log, "012");
 }
 
 TEST(AnalysisGuard, DefersUntilTheOutermostScopeEndsAndKeepsOrder) {
@@ -66,18 +73,6 @@ TEST(AnalysisGuard, WorkThatWaitsItselfDoesNotLetTheNextOneIn) {
     AnalysisGuard::Work next = std::move(posted.front());
     posted.pop_front();
     next();
-  }
-  EXPECT_EQ(log, "12");
-}
-
-TEST(AnalysisGuard, WithoutPosterRunsInOrderAfterTheScope) {
-  AnalysisGuard guard;
-  std::string log;
-  {
-    AnalysisGuard::Scope scope(&guard);
-    guard.RunOrDefer([&] { log += "1"; });
-    guard.RunOrDefer([&] { log += "2"; });
-    EXPECT_EQ(log, "");
   }
   EXPECT_EQ(log, "12");
 }

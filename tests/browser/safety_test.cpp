@@ -7,8 +7,8 @@
 #include "browser/script_executor.h"
 #include "core/offline_state.h"
 #include "tests/browser/hit_counter.h"
+#include "tests/support/event_wait.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -22,13 +22,6 @@ namespace kestrix {
 namespace {
 
 using test::HitCounter;
-
-// Lets the engine work for a while; requests it started have arrived by then.
-void Settle(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos;) {
@@ -82,7 +75,7 @@ TEST(HiddenPageSafety, ReachesNoServerAndNoFile) {
       "var r = new XMLHttpRequest(); r.open('GET', 'file:///etc/hostname', false); r.send();"
       "window.leak = r.responseText;"));
   EXPECT_FALSE(executor.RunScript("fetch('" + server.Url("/late") + "'); 0"));
-  Settle(1500);
+  test::RunFor(1500);
 
   EXPECT_FALSE(executor.RunScript("if (window.leak) window.open('leaked:' + window.leak)"))
       << executor.Result().Url;
@@ -122,13 +115,13 @@ TEST(HostedPages, ObeyTheOfflineSwitch) {
 
   offline.SetGlobalOffline(true);
   EXPECT_FALSE(LoadHostedPage(offline, live, url));
-  Settle(300);
+  test::RunFor(300);
   EXPECT_EQ(server.Hits(), 0) << server.Requests();
 
   TEventObject saved;  // the initial set works offline whatever the switch says
   offline.SetGlobalOffline(false);
   EXPECT_FALSE(LoadHostedPage(offline, saved, url));
-  Settle(300);
+  test::RunFor(300);
   EXPECT_EQ(server.Hits(), 0) << server.Requests();
 
   // Switched back on, the same page does reach the server: the counter works.

@@ -3,6 +3,7 @@
 #include "browser/analysis_guard.h"
 #include "browser/script_executor.h"
 #include "core/offline_state.h"
+#include "tests/support/event_wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ namespace {
 
 constexpr TScriptExecutorLimits kShort{3000, 1500};
 
-TEST(Timeouts, EndlessScriptGivesUpAndTheNextCallWorks) {
+TEST(Timeouts, EndlessScriptsAndPagesGiveUpAndTheNextCallWorks) {
   OfflineState offline;
   TScriptExecutor executor(offline, nullptr, kShort);
   executor.LoadPage("<script>function go() { window.open('after.htm'); }</script>");
@@ -36,6 +37,13 @@ TEST(Timeouts, EndlessScriptGivesUpAndTheNextCallWorks) {
     EXPECT_EQ(executor.Result().Url, "after.htm");
   }
   EXPECT_EQ(executor.PagesDiscarded(), 2);
+  // A page that never finishes loading is dropped as well.
+  executor.LoadPage("<script>while (true) {}</script>");
+  EXPECT_FALSE(executor.RunScript("window.open('a.htm')"));
+  EXPECT_EQ(executor.PagesDiscarded(), 3);
+  executor.LoadPage("<p>fine</p>");
+  ASSERT_TRUE(executor.RunScript("window.open('b.htm')"));
+  EXPECT_EQ(executor.Result().Url, "b.htm");
 }
 
 TEST(Timeouts, FloodsOfBoxesAndWindowsEnd) {
@@ -46,17 +54,6 @@ TEST(Timeouts, FloodsOfBoxesAndWindowsEnd) {
       "for (var i = 0; i < 20000; i++) { alert(i); confirm(i); window.open('f' + i); }"));
   EXPECT_EQ(executor.Result().Url, "f19999");
   EXPECT_EQ(executor.PagesDiscarded(), 0);
-}
-
-TEST(Timeouts, PageThatNeverFinishesLoadingIsDropped) {
-  OfflineState offline;
-  TScriptExecutor executor(offline, nullptr, kShort);
-  executor.LoadPage("<script>while (true) {}</script>");
-  EXPECT_FALSE(executor.RunScript("window.open('a.htm')"));
-  EXPECT_EQ(executor.PagesDiscarded(), 1);
-  executor.LoadPage("<p>fine</p>");
-  ASSERT_TRUE(executor.RunScript("window.open('b.htm')"));
-  EXPECT_EQ(executor.Result().Url, "b.htm");
 }
 
 // Workers finish by socket or by timer while a script is waited for; none of
@@ -87,12 +84,7 @@ TEST(Waiting, DefersOtherAnalysisUntilTheScriptIsDone) {
   EXPECT_EQ(log, "");
   EXPECT_FALSE(guard.InProgress());
 
-  QElapsedTimer clock;
-  clock.start();
-  while (log.size() < 2 && clock.elapsed() < 2000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  EXPECT_EQ(log.size(), 2u) << log;
+  EXPECT_TRUE(test::RunUntil([&] { return log.size() == 2; }, 2000)) << log;
   ::close(pair[0]);
   ::close(pair[1]);
 }
