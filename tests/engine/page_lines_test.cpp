@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/core/scratch_folder.h"
 
 namespace kestrix {
@@ -12,21 +14,25 @@ using testing::ScratchFolder;
 using testing::WriteFile;
 
 // A page is rewritten over its own saved copy, which may be longer or
-// shorter than the new text: nothing of the old bytes may survive.
+// shorter than the new text: nothing of the old bytes may survive, and an
+// unchanged page keeps its line ends and its last line without a break.
 TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
+  using TLines = std::vector<std::string>;
   struct Case {
     const char* name;
     std::string saved;
-    std::vector<std::string> lines;
-    std::string expected;
+    std::optional<TLines> lines;  // none: saved as loaded
+    const char* expected;         // null: the saved copy unchanged
+    bool load = true;
   };
-  const std::vector<Case> cases = {
-      {"longer", "<a href=x>\n<b>\n", {"<a href=\"x.html\">", "<b>"}, "<a href=\"x.html\">\n<b>\n"},
-      {"shorter",
-       "<a href=\"very/long/target.html\">\r\nend",
-       {"<a href=t>", "end"},
+  const Case cases[] = {
+      {"longer", "<a href=x>\n<b>\n", TLines{"<a href=\"x.html\">", "<b>"},
+       "<a href=\"x.html\">\n<b>\n"},
+      {"shorter", "<a href=\"very/long/target.html\">\r\nend", TLines{"<a href=t>", "end"},
        "<a href=t>\r\nend"},
-      {"emptied", "<p>text</p>\n", {}, ""},
+      {"emptied", "<p>text</p>\n", TLines{}, ""},
+      {"unchanged", "<html>\r\n<body>\r\n\r\nlast line without break", std::nullopt, nullptr},
+      {"not loaded from the file", "a much longer saved copy\n", TLines{"new"}, "new", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -34,39 +40,18 @@ TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
     const std::string path = dir / "page.html";
     WriteFile(path, c.saved);
     TPageLines page;
-    ASSERT_TRUE(LoadPageLines(path, page));
-    page.Lines = c.lines;
+    if (c.load) {
+      ASSERT_TRUE(LoadPageLines(path, page));
+    }
+    if (c.lines) page.Lines = *c.lines;
     ASSERT_TRUE(SavePageLines(path, page));
-    EXPECT_EQ(ReadFile(path), c.expected);
+    EXPECT_EQ(ReadFile(path), c.expected ? c.expected : c.saved);
   }
-}
-
-TEST(PageLinesTest, PageNotLoadedFromTheFileStillReplacesItWhole) {
-  ScratchFolder dir;
-  const std::string path = dir / "page.html";
-  WriteFile(path, "a much longer saved copy\n");
-  TPageLines page;
-  page.Lines = {"new"};
-  ASSERT_TRUE(SavePageLines(path, page));
-  EXPECT_EQ(ReadFile(path), "new");
-}
-
-TEST(PageLinesTest, UnchangedPageIsSavedUnchanged) {
-  ScratchFolder dir;
-  const std::string path = dir / "page.html";
-  const std::string text = "<html>\r\n<body>\r\n\r\nlast line without break";
-  WriteFile(path, text);
-  TPageLines page;
-  ASSERT_TRUE(LoadPageLines(path, page));
-  ASSERT_TRUE(SavePageLines(path, page));
-  EXPECT_EQ(ReadFile(path), text);
-}
-
-TEST(PageLinesTest, UnwritableFolderIsReported) {
   ScratchFolder dir;
   TPageLines page;
   page.Lines = {"x"};
-  EXPECT_FALSE(SavePageLines(dir / "missing/page.html", page));
+  EXPECT_FALSE(SavePageLines(dir / "missing/page.html", page))
+      << "an unwritable folder is reported";
 }
 
 }  // namespace
