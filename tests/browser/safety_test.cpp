@@ -23,14 +23,6 @@ namespace {
 
 using test::HitCounter;
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos;) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
-  }
-  return text;
-}
-
 constexpr char kGreedyPage[] = R"(<html><head>
 <link rel="stylesheet" href="SERVER/style.css">
 <script src="SERVER/script.js"></script>
@@ -48,7 +40,7 @@ fetch('file:///etc/hostname').then(function (r) { return r.text(); })
 var x = new XMLHttpRequest(); x.open('GET', 'SERVER/xhr'); x.send();
 new Image().src = 'SERVER/image2.png';
 try { navigator.sendBeacon('SERVER/beacon', 'x'); } catch (e) {}
-try { new WebSocket('SERVER_WS/socket'); } catch (e) {}
+try { new WebSocket('SERVER/socket'.replace('http', 'ws')); } catch (e) {}
 try { new EventSource('SERVER/events'); } catch (e) {}
 try { new Worker('SERVER/worker.js'); } catch (e) {}
 var l = document.createElement('link'); l.rel = 'prefetch'; l.href = 'SERVER/prefetch';
@@ -59,10 +51,9 @@ TEST(HiddenPageSafety, ReachesNoServerAndNoFile) {
   HitCounter server;
   OfflineState offline;  // online: the seal must hold on its own
   TScriptExecutor executor(offline, nullptr);
-  std::string page =
-      Replace(kGreedyPage, "SERVER_WS", "ws://127.0.0.1:" + std::to_string(server.Port()));
-  page = Replace(page, "SERVER", server.Url(""));
-  executor.LoadPage(page);
+  executor.LoadPage(QString::fromLatin1(kGreedyPage)
+                        .replace(QStringLiteral("SERVER"), QString::fromStdString(server.Url("")))
+                        .toStdString());
 
   const std::string post = "HTMLFormElement.prototype.requestSubmit.call(document.forms[0])";
   EXPECT_TRUE(executor.RunScript("document.getElementById('send').click()"));
@@ -75,7 +66,7 @@ TEST(HiddenPageSafety, ReachesNoServerAndNoFile) {
       "var r = new XMLHttpRequest(); r.open('GET', 'file:///etc/hostname', false); r.send();"
       "window.leak = r.responseText;"));
   EXPECT_FALSE(executor.RunScript("fetch('" + server.Url("/late") + "'); 0"));
-  test::RunFor(1500);
+  test::RunFor(1500);  // requests the page started have arrived by then
 
   EXPECT_FALSE(executor.RunScript("if (window.leak) window.open('leaked:' + window.leak)"))
       << executor.Result().Url;
