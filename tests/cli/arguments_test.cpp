@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <sstream>
 
 #include "cli/arguments.h"
 #include "cli/job_options.h"
@@ -66,26 +67,37 @@ ParsedArguments JobArgs(std::vector<std::string> words) {
   return out.arguments;
 }
 
-TEST(JobOptions, MapOntoTheJobRecord) {
+TEST(JobOptions, MapOntoTheJobRecordAndItsTextGivesThemBack) {
   TJobRecord job;
   ASSERT_EQ(
-      ApplyJobOptions(JobArgs({"--depth", "4", "--remote-depth", "2", "--this-server",
-                               "--other-servers", "--remote-server", "--images", "--remote-images",
+      ApplyJobOptions(JobArgs({"--depth", "0", "--remote-depth", "2", "--this-server",
+                               "--other-servers", "--remote-path", "--images", "--remote-images",
                                "--embed", "--styles", "--scripts", "--offline", "--replicate",
                                "--link-to-url", "--no-htm-ext", "--koi8"}),
                       job),
       "");
-  EXPECT_EQ(job.editDepth, 4);
+  EXPECT_EQ(job.editDepth, 0);
   EXPECT_EQ(job.EditRmtDepth, 2);
   EXPECT_FALSE(job.radioThisPath);
   EXPECT_TRUE(job.radioThisServer);
   EXPECT_TRUE(job.checkOtherServers);
-  EXPECT_FALSE(job.radioRmtThisPath);
-  EXPECT_TRUE(job.radioRmtThisServer);
+  EXPECT_TRUE(job.radioRmtThisPath);
+  EXPECT_FALSE(job.radioRmtThisServer);
   EXPECT_TRUE(job.checkLoadImg && job.checkRmtLoadImg && job.checkLoadEmbed && job.checkLoadStyle &&
               job.checkLoadScript && job.checkLocalize && job.checkReplicate &&
               job.checkLinkToUrl && job.lclcheckKoi8 && job.rmtcheckKoi8);
   EXPECT_FALSE(job.checkAddHtmExt);
+
+  // `jobs` shows the options as a text that rebuilds the record.
+  std::vector<std::string> words;
+  std::istringstream text(JobOptionsText(job));
+  for (std::string word; text >> word;) words.push_back(word);
+  TJobRecord again;
+  ASSERT_EQ(ApplyJobOptions(JobArgs(words), again), "") << text.str();
+  EXPECT_EQ(again, job) << text.str();
+  TJobRecord remoteOnly;
+  remoteOnly.rmtcheckKoi8 = true;
+  EXPECT_EQ(JobOptionsText(remoteOnly), "--koi8 (other servers only)");
 }
 
 TEST(JobOptions, AFilterListSwitchesItsFilterOn) {
@@ -131,24 +143,6 @@ TEST(JobOptions, RefusesValuesThatDoNotFit) {
     TJobRecord job;
     EXPECT_EQ(ApplyJobOptions(JobArgs(c.words), job), c.error);
   }
-}
-
-TEST(JobOptions, TheOptionsTextRebuildsTheRecord) {
-  TJobRecord job;
-  job.editDepth = 0;
-  job.radioThisPath = false;
-  job.radioThisServer = true;
-  job.radioRmtThisPath = true;
-  job.checkLoadImg = job.checkLocalize = job.lclcheckKoi8 = job.rmtcheckKoi8 = true;
-  job.checkAddHtmExt = false;
-  job.rmtCheckIgnoreFile = true;
-  job.rmteditIgnoreFile = "*.gif";
-  EXPECT_EQ(JobOptionsText(job),
-            "--depth 0 --this-server --remote-path --images --offline --no-htm-ext --koi8 "
-            "--remote-ignore-files \"*.gif\"");
-  TJobRecord remoteOnly;
-  remoteOnly.rmtcheckKoi8 = true;
-  EXPECT_EQ(JobOptionsText(remoteOnly), "--koi8 (other servers only)");
 }
 
 TEST(RunOptions, ChangeTheOptionsForTheRun) {
