@@ -55,13 +55,19 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   e.JobNumber = 1;
   e.Job.editUrl = "http://h/a.html";
   e.Job.editDepth = 2;
+  e.RequestMethod = 2;
+  e.RemoteFlag = e.IsHtml = 1;
+  e.LocalScopeFlag = 0;
   e.LinkKind = 1;
   e.LinkedText = "A";
+  e.PostData = "x=1";
+  e.StartUrl = "http://h/";
   e.LocalFolder = dir_.Path() + "Docs/";
   e.LocalFileName = "a.html";
   e.LastModified = 45000.5;
   e.ContentSize = 1000;
   e.ReceivedSize = 400;
+  e.Depth = 3;
   e.ParentIndex = 0;
   e.ErrorCode = 10053;
   state.Queue.Append(e.Job.editUrl, e);
@@ -75,22 +81,20 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "Docs/Docs.his.tmp"));
 
   TEngineState loaded;
-  const THistoryLoad result = LoadHistory(dir_.Path(), "Docs", &store_, loaded);
-  EXPECT_TRUE(result.Complete);
+  EXPECT_TRUE(LoadHistory(dir_.Path(), "Docs", &store_, loaded).Complete);
   ASSERT_EQ(loaded.Queue.Count(), 2);
   EXPECT_EQ(loaded.ProcessedCount, 1);
   EXPECT_EQ(loaded.NextIndex, 2);
   const TRetriveRec& a = loaded.Queue.Entry(0);
-  EXPECT_EQ(a.LinkedText, "A");
-  EXPECT_EQ(a.LastModified, 45000.5);
-  EXPECT_EQ(a.ErrorCode, 10053);
   EXPECT_EQ(a.Job.editDepth, 4);  // the job's, not the stored 2
   EXPECT_EQ(a.Job->lcleditRetriveFile, "*.html");
-  const TRetriveRec& b = loaded.Queue.Entry(1);
-  EXPECT_EQ(b.Job.editUrl, "http://h/b.html");
-  EXPECT_EQ(b.Job->lcleditRetriveFile, "");  // defaults for a missing job
+  EXPECT_EQ(loaded.Queue.Entry(1).Job->lcleditRetriveFile, "");  // defaults for a missing job
   EXPECT_EQ(loaded.Queue.Find("HTTP://H/B.HTML"), 1);
-  EXPECT_EQ(EncodeHistory(loaded).size(), EncodeHistory(state).size());
+  // All else comes back as it was saved.
+  for (int32_t i = 0; i < 2; ++i) {
+    state.Queue.Entry(i).Job.editDepth = loaded.Queue.Entry(i).Job.editDepth;
+  }
+  EXPECT_EQ(EncodeHistory(loaded), EncodeHistory(state));
 }
 
 TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {

@@ -1,14 +1,11 @@
 // A small site saved page by page the way a download does it: each page is
 // written under its local name, read back, analysed and written back, until
-// the queue is exhausted. Then the queue goes through a history file.
+// the queue is exhausted.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
 
-#include "core/ini_file.h"
-#include "core/job_list.h"
-#include "engine/history_file.h"
 #include "tests/core/scratch_folder.h"
 #include "tests/links/analysis_fixture.h"
 
@@ -61,7 +58,7 @@ struct Variant {
 
 class SiteTest : public ::testing::TestWithParam<Variant> {};
 
-TEST_P(SiteTest, QueuePagesAndHistory) {
+TEST_P(SiteTest, QueueAndSavedPages) {
   const Variant& v = GetParam();
   ScratchFolder dir;
   TJobRecord job;
@@ -105,28 +102,6 @@ TEST_P(SiteTest, QueuePagesAndHistory) {
   const std::string folder = dir.Path() + "P/" + (v.replicate ? "h/site/" : "");
   EXPECT_EQ(ReadFile(folder + "index.html"), v.index);
   EXPECT_EQ(ReadFile(folder + (v.replicate ? "docs/" : "") + "guide.html"), v.guide);
-
-  ASSERT_TRUE(SaveHistory(dir.Path(), "P", run.State));
-  IniFile ini(dir / "kestrix.ini");
-  TJobList store(ini, IniDocument());
-  store.AddProject("P");
-  store.AddJob(job);
-  TEngineState loaded;
-  ASSERT_TRUE(LoadHistory(dir.Path(), "P", &store, loaded).Complete);
-  ASSERT_EQ(loaded.Queue.Count(), run.State.Queue.Count());
-  for (int32_t i = 0; i < loaded.Queue.Count(); ++i) {
-    const TRetriveRec& a = run.At(i);
-    const TRetriveRec& b = loaded.Queue.Entry(i);
-    EXPECT_EQ(loaded.Queue.Url(i), run.State.Queue.Url(i));
-    EXPECT_EQ(std::tie(a.LinkKind, a.Depth, a.ParentIndex, a.LocalFolder, a.LocalFileName,
-                       a.StartUrl, a.LinkedText),
-              std::tie(b.LinkKind, b.Depth, b.ParentIndex, b.LocalFolder, b.LocalFileName,
-                       b.StartUrl, b.LinkedText));
-    EXPECT_EQ(b.Job.editUrl, a.Job.editUrl);
-    // The settings come from the store, the remaining depth with them.
-    EXPECT_TRUE(b.Job.Settings() == a.Job.Settings()) << i;
-    EXPECT_EQ(b.Job.editDepth, job.editDepth);
-  }
 }
 
 const std::string kIndex = kSite.at("http://h/site/index.html");
