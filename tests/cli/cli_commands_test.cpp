@@ -56,7 +56,7 @@ TEST(CliUsage, HelpForTheProgramAndEveryCommand) {
   EXPECT_THAT(cli.Run({"help", "add-job"}).Out, HasSubstr("--no-htm-ext"));
 }
 
-TEST(CliStore, ProjectsAndJobsRoundTrip) {
+TEST(CliStore, ProjectsAndJobsRoundTripAndRefusalsChangeNothing) {
   TCliResult r;
   TCliRunner cli;
   EXPECT_EQ(cli.Run({"projects"}).Out, "");
@@ -75,15 +75,10 @@ TEST(CliStore, ProjectsAndJobsRoundTrip) {
 
   ASSERT_EQ(cli.Run({"remove-job", "Docs", "1"}).ExitCode, 0);
   EXPECT_EQ(cli.Run({"jobs", "Docs"}).Out, "1\thttp://example.org:8080/\n");
-  EXPECT_THAT(ReadWholeFile(cli.SettingsFile()),
-              HasSubstr("[Docs]\nJob0=Docs`http://example.org:8080/`"));
-}
-
-TEST(CliStore, RefusalsExitOneAndChangeNothing) {
-  TCliRunner cli;
-  ASSERT_EQ(cli.Run({"add-project", "Docs"}).ExitCode, 0);
-  ASSERT_EQ(cli.Run({"add-job", "Docs", "http://example.org/"}).ExitCode, 0);
   const std::string before = ReadWholeFile(cli.SettingsFile());
+  EXPECT_THAT(before, HasSubstr("[Docs]\nJob0=Docs`http://example.org:8080/`"));
+
+  // Refusals exit with 1 and change nothing.
   const struct {
     std::vector<std::string> args;
     const char* message;
@@ -101,7 +96,7 @@ TEST(CliStore, RefusalsExitOneAndChangeNothing) {
       {{"download", "Docs", "3"}, "\"3\" is not a job number"},
   };
   for (const auto& c : cases) {
-    TCliResult r = cli.Run(c.args);
+    r = cli.Run(c.args);
     EXPECT_EQ(r.ExitCode, 1) << ::testing::PrintToString(c.args) << r.Err;
     EXPECT_THAT(r.Err, HasSubstr(c.message)) << ::testing::PrintToString(c.args);
   }
