@@ -23,58 +23,61 @@ TEST(AnalysisGuard, WithoutPosterRunsAtOnceOrInOrderAfterTheScope) {
   EXPECT_EQ(log, "012");
 }
 
-TEST(AnalysisGuard, DefersUntilTheOutermostScopeEndsAndKeepsOrder) {
-  std::deque<AnalysisGuard::Work> posted;
-  AnalysisGuard guard([&](AnalysisGuard::Work w) { posted.push_back(std::move(w)); });
-  std::string log;
-  {
-    AnalysisGuard::Scope outer(&guard);
-    {
-      AnalysisGuard::Scope inner(&guard);
-      guard.RunOrDefer([&] { log += "b"; });
+// A guard whose deferred work waits in `posted_` for the test to run it.
+class PostingGuard : public ::testing::Test {
+ protected:
+  void RunPosted() {
+    for (int turns = 0; !posted_.empty() && turns < 10; ++turns) {
+      AnalysisGuard::Work next = std::move(posted_.front());
+      posted_.pop_front();
+      next();
     }
-    EXPECT_TRUE(guard.InProgress());
-    guard.RunOrDefer([&] { log += "c"; });
-    EXPECT_TRUE(posted.empty());
   }
-  EXPECT_EQ(log, "");
-  ASSERT_EQ(posted.size(), 1u);
+
+  std::deque<AnalysisGuard::Work> posted_;
+  AnalysisGuard guard_{[this](AnalysisGuard::Work w) { posted_.push_back(std::move(w)); }};
+  std::string log_;
+};
+
+TEST_F(PostingGuard, DefersUntilTheOutermostScopeEndsAndKeepsOrder) {
+  {
+    AnalysisGuard::Scope outer(&guard_);
+    {
+      AnalysisGuard::Scope inner(&guard_);
+      guard_.RunOrDefer([&] { log_ += "b"; });
+    }
+    EXPECT_TRUE(guard_.InProgress());
+    guard_.RunOrDefer([&] { log_ += "c"; });
+    EXPECT_TRUE(posted_.empty());
+  }
+  EXPECT_EQ(log_, "");
+  ASSERT_EQ(posted_.size(), 1u);
   // New work waits behind what is already deferred.
-  guard.RunOrDefer([&] { log += "d"; });
-  EXPECT_EQ(log, "");
+  guard_.RunOrDefer([&] { log_ += "d"; });
+  EXPECT_EQ(log_, "");
 
   // A turn of the loop that comes inside a later wait runs nothing.
   {
-    AnalysisGuard::Scope later(&guard);
-    posted.front()();
-    posted.pop_front();
-    EXPECT_EQ(log, "");
+    AnalysisGuard::Scope later(&guard_);
+    posted_.front()();
+    posted_.pop_front();
+    EXPECT_EQ(log_, "");
   }
-  while (!posted.empty()) {
-    posted.front()();
-    posted.pop_front();
-  }
-  EXPECT_EQ(log, "bcd");
+  RunPosted();
+  EXPECT_EQ(log_, "bcd");
 }
 
-TEST(AnalysisGuard, WorkThatWaitsItselfDoesNotLetTheNextOneIn) {
-  std::deque<AnalysisGuard::Work> posted;
-  AnalysisGuard guard([&](AnalysisGuard::Work w) { posted.push_back(std::move(w)); });
-  std::string log;
+TEST_F(PostingGuard, WorkThatWaitsItselfDoesNotLetTheNextOneIn) {
   {
-    AnalysisGuard::Scope scope(&guard);
-    guard.RunOrDefer([&] {
-      AnalysisGuard::Scope own_wait(&guard);
-      log += "1";
+    AnalysisGuard::Scope scope(&guard_);
+    guard_.RunOrDefer([&] {
+      AnalysisGuard::Scope own_wait(&guard_);
+      log_ += "1";
     });
-    guard.RunOrDefer([&] { log += "2"; });
+    guard_.RunOrDefer([&] { log_ += "2"; });
   }
-  for (int turns = 0; !posted.empty() && turns < 10; ++turns) {
-    AnalysisGuard::Work next = std::move(posted.front());
-    posted.pop_front();
-    next();
-  }
-  EXPECT_EQ(log, "12");
+  RunPosted();
+  EXPECT_EQ(log_, "12");
 }
 
 }  // namespace
