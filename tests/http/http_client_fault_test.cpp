@@ -119,7 +119,6 @@ TEST_F(HttpFault, RelocationChainIsFollowedThroughEveryForm) {
   ASSERT_TRUE(rec.Get(Url("/chain1")));
   EXPECT_EQ(rec.Body, "final");
   EXPECT_EQ(client.StatusCode(), 200);
-  std::string base = server_->BaseUrl();
   EXPECT_THAT(rec.Locations, ElementsAre("http://127.0.0.1/chain2", "http://127.0.0.1/chain3.htm",
                                          "http://127.0.0.1/final"));
   EXPECT_EQ(client.ReceivedHeader().front(), "HTTP/1.0 301 Moved");  // lines accumulate
