@@ -9,13 +9,12 @@
 #include "tests/browser/hit_counter.h"
 #include "tests/support/event_wait.h"
 
-#include <QEventLoop>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace kestrix {
@@ -80,20 +79,15 @@ TEST(HiddenPageSafety, ReachesNoServerAndNoFile) {
 bool LoadHostedPage(const OfflineState& offline, const TEventObject& site, const QUrl& url) {
   QWebEngineProfile profile;
   PageRequestFilter filter(&offline);
-  bool ok = false;
+  std::optional<bool> ok;
   {
     QWebEnginePage page(&profile);
     ApplyDownloadControl(site, page, filter);
-    QEventLoop loop;
-    QObject::connect(&page, &QWebEnginePage::loadFinished, &loop, [&](bool done) {
-      ok = done;
-      loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool done) { ok = done; });
     page.load(url);
-    loop.exec();
+    test::RunUntil([&] { return ok.has_value(); }, 5000);
   }
-  return ok;
+  return ok.value_or(false);
 }
 
 TEST(HostedPages, ObeyTheOfflineSwitch) {
