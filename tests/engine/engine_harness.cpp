@@ -17,11 +17,6 @@ TEngineHarness::TEngineHarness(int threads) : Ini(Dir.Path() + "kestrix.ini"), S
   Restart();
 }
 
-TEngineHarness::~TEngineHarness() {
-  Control.reset();
-  State.reset();
-}
-
 void TEngineHarness::Restart() {
   Control.reset();
   State = std::make_unique<TEngineState>();

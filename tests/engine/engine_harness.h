@@ -31,10 +31,7 @@ class TRecordingObserver : public EngineObserver {
     JobStates.push_back(from + " -> " + to);
   }
   void StatusText(int panel, const std::string& text) override { Status[panel] = text; }
-  void RunningChanged(bool running) override {
-    Running = running;
-    if (!running) ++RunsEnded;
-  }
+  void RunningChanged(bool running) override { Running = running; }
   void QueueFinished(const std::string& project) override { Finished.push_back(project); }
   void ErrorReported(const std::string& text) override { Errors.push_back(text); }
 
@@ -50,7 +47,6 @@ class TRecordingObserver : public EngineObserver {
   std::vector<std::string> Finished;
   std::vector<std::string> Errors;
   bool Running = false;
-  int RunsEnded = 0;
 };
 
 inline constexpr char kProject[] = "site";
@@ -58,7 +54,6 @@ inline constexpr char kProject[] = "site";
 class TEngineHarness {
  public:
   explicit TEngineHarness(int threads);
-  ~TEngineHarness();
 
   // Adds a job of project kProject; returns its number.
   int AddJob(TJobRecord job);
@@ -74,6 +69,7 @@ class TEngineHarness {
   TRetriveRec& Entry(int index) { return State->Queue.Entry(index); }
   UrlList& Queue() { return State->Queue; }
 
+  // Declared so that the control goes first, before what it was built from.
   TScratchDir Dir;
   IniFile Ini;
   TJobList Store;

@@ -7,16 +7,14 @@
 
 namespace {
 
-class TQtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
-  void TearDown() override { app_.reset(); }
+struct TQtEnvironment : ::testing::Environment {
+  void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
+  void TearDown() override { app.reset(); }
 
- private:
-  int argc_ = 1;
-  char name_[32] = "engine_worker_tests";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QCoreApplication> app_;
+  int argc = 1;
+  char name[32] = "engine_worker_tests";
+  char* argv[2] = {name, nullptr};
+  std::unique_ptr<QCoreApplication> app;
 };
 
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =

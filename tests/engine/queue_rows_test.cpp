@@ -1,6 +1,10 @@
+// The queue grid's texts, and the size column's progress while a worker
+// receives.
 #include "engine/queue_rows.h"
 
 #include <gtest/gtest.h>
+
+#include "engine/job_thread.h"
 
 namespace kestrix {
 namespace {
@@ -43,6 +47,27 @@ TEST(QueueRowsTest, DateTexts) {
   EXPECT_EQ(QueueDateText(1e300), "Unknown");
   EXPECT_EQ(QueueDateText(2.0), "1900-01-01 00:00:00 GMT");
   EXPECT_EQ(QueueDateText(34636.82184027778), "1994-10-29 19:43:27 GMT");
+}
+
+TEST(ProgressText, ShowsTheShareOfTheWholeDocumentOrTheBytesSoFar) {
+  struct Case {
+    int64_t receivedSize, contentSize, receivedCount, contentLength;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, 1000, 0, 1000, "(0%)  1000"},
+      {0, 1000, 500, 1000, "(49%)  1000"},  // divided by the size + 1
+      {0, 1000, 1000, 1000, "(99%)  1000"},
+      {400, 1000, 300, 600, "(69%)  1000"},  // a resumed file counts what it had
+      {0, -1, 123, -1, "> 123"},             // no Content-Length
+      {0, 0, 5, 0, "> 5"},
+      {0, 10, 11, 10, "> 11"},  // more than announced
+      {0, 3'000'000'000, 2'000'000'000, 3'000'000'000, "(66%)  3000000000"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ProgressCellText(c.receivedSize, c.contentSize, c.receivedCount, c.contentLength),
+              c.text);
+  }
 }
 
 }  // namespace
