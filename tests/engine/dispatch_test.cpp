@@ -1,6 +1,7 @@
-// Handing entries to workers: order, counting, the finished queue, reloads,
-// continuations and clearing a project. (The re-walk of a finished queue
-// with date conditions is the mirror test's update run.)
+// Handing entries to workers: order, counting, the finished queue, "Continue
+// aborted" and clearing a project. (The re-walk of a finished queue with date
+// conditions is the mirror test's update run; reload and continue from a row
+// are run through the command line's download test.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -77,28 +78,6 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesInQueueOrder) {
   }
   EXPECT_EQ(nginx_.AccessLog().size(), 10u);
   EXPECT_TRUE(std::filesystem::exists(HistoryFilePath(engine.Options.DownLoadFolder, kProject)));
-}
-
-TEST_F(DispatchTest, ReloadAndContinueFetchAgainWithoutCondition) {
-  TEngineHarness engine(1);
-  FillQueue(engine);
-  ASSERT_TRUE(engine.Mirror());
-
-  engine.Control->ReloadEntry(4);
-  ASSERT_TRUE(engine.RunToEnd());
-  EXPECT_EQ(engine.State->ProcessedCount, 10) << "a reloaded entry counts once";
-
-  engine.Control->ContinueDownload(8);  // rows start at 1: entry 7 on
-  ASSERT_TRUE(engine.RunToEnd());
-  EXPECT_EQ(engine.State->ProcessedCount, 10);
-  EXPECT_EQ(engine.Observer.Finished.size(), 3u);
-
-  const std::vector<std::string> log = nginx_.AccessLog();
-  ASSERT_EQ(log.size(), 14u);
-  EXPECT_EQ(log[10], "200 104 GET /f4.dat");
-  EXPECT_EQ(log[11], "200 107 GET /f7.dat");  // fetched whole
-  EXPECT_EQ(log[12].substr(0, 4), "304 ");    // the rest with their dates
-  EXPECT_EQ(log[13].substr(0, 4), "304 ");
 }
 
 TEST_F(DispatchTest, ContinueAbortedFetchesEveryAbortedEntryWithFewWorkers) {
