@@ -69,7 +69,6 @@ class TEngineHarness {
   TRetriveRec& Entry(int index) { return State->Queue.Entry(index); }
   UrlList& Queue() { return State->Queue; }
 
-  // Declared so that the control goes first, before what it was built from.
   TScratchDir Dir;
   IniFile Ini;
   TJobList Store;
@@ -78,6 +77,7 @@ class TEngineHarness {
   THTMLParser Parser;
   TRecordingObserver Observer;
   ScriptResolverFactory Scripts;  // used from the next Restart on
+  // Last, so that it ends first, before what it was built from.
   std::unique_ptr<TDownloadControl> Control;
 };
 
