@@ -52,6 +52,7 @@ TEST(HttpClient, RefusedConnectionOrUnsafeHostFailsOnce) {
       {"http://bad\r\nhost/x", WSAHOST_NOT_FOUND, "invalid host name"},
       {"http:///x", WSAHOST_NOT_FOUND, "invalid host name"},  // used to stay busy for ever
       {"/rooted", WSAHOST_NOT_FOUND, "invalid host name"},
+      {"http://127.0.0.1:99999/x", WSAEINVAL, "can't connect"},  // not a silent success
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
