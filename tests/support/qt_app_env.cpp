@@ -1,5 +1,6 @@
-// Every test of this program runs with a QCoreApplication, whose event loop
-// drives the sockets.
+// Every test of a program that lists this file runs with a QCoreApplication,
+// whose event loop drives the sockets. A source of each such program rather
+// than part of the support library, so that its registration is linked in.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -12,7 +13,7 @@ struct TQtEnvironment : ::testing::Environment {
   void TearDown() override { app.reset(); }
 
   int argc = 1;
-  char name[32] = "engine_worker_tests";
+  char name[16] = "kestrix_tests";
   char* argv[2] = {name, nullptr};
   std::unique_ptr<QCoreApplication> app;
 };
