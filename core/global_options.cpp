@@ -81,7 +81,10 @@ bool WriteOptions(IniDocument& doc, const TGlobalOptions& o) {
 }
 
 bool WriteOptions(IniFile& ini, const TGlobalOptions& options) {
-  return ini.Update([&options](IniDocument& doc) { return WriteOptions(doc, options); });
+  // The section holds the proxy password, scrambled but not encrypted.
+  constexpr bool kOwnerOnly = true;
+  return ini.Update([&options](IniDocument& doc) { return WriteOptions(doc, options); },
+                    kOwnerOnly);
 }
 
 std::string ScramblePassword(const std::string& plain) {

@@ -43,7 +43,8 @@ TGlobalOptions ReadOptions(const IniDocument& doc, const std::string& defaultDow
 TGlobalOptions ReadOptions(const IniFile& ini, const std::string& defaultDownloadFolder);
 
 // Writes every key in the fixed order; ProxyPswd is written scrambled. The
-// file form is one atomic replace and reports whether it succeeded.
+// file form is one atomic replace that leaves the file readable by its owner
+// only, and reports whether it succeeded.
 bool WriteOptions(IniDocument& doc, const TGlobalOptions& options);
 bool WriteOptions(IniFile& ini, const TGlobalOptions& options);
 

@@ -63,7 +63,7 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool ReplaceAtomically(const std::string& path, std::string_view text) {
+bool ReplaceAtomically(const std::string& path, std::string_view text, bool ownerOnly) {
   const std::string target = ReplaceTarget(path);
   // The first write creates the file, and the folder of a per-user settings
   // file with it.
@@ -75,7 +75,7 @@ bool ReplaceAtomically(const std::string& path, std::string_view text) {
   // The file holds a scrambled, not an encrypted, password: a new one is
   // readable by its owner only; an existing one keeps its permissions.
   struct stat old {};
-  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
+  const mode_t mode = !ownerOnly && stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0600;
   const bool ok = WriteAll(fd.get(), text) && fchmod(fd.get(), mode) == 0 && fsync(fd.get()) == 0 &&
                   fd.Close() && rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
@@ -119,13 +119,13 @@ IniDocument IniFile::Read() const {
   return doc;
 }
 
-bool IniFile::Save(const IniDocument& doc) {
-  return ReplaceAtomically(path_, doc.ToText());
+bool IniFile::Save(const IniDocument& doc, bool ownerOnly) {
+  return ReplaceAtomically(path_, doc.ToText(), ownerOnly);
 }
 
-bool IniFile::Update(const std::function<bool(IniDocument&)>& change) {
+bool IniFile::Update(const std::function<bool(IniDocument&)>& change, bool ownerOnly) {
   IniDocument doc;
-  return Load(doc) && change(doc) && Save(doc);
+  return Load(doc) && change(doc) && Save(doc, ownerOnly);
 }
 
 std::vector<IniEntry> IniFile::ReadSection(std::string_view section) const {

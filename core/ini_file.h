@@ -27,12 +27,14 @@ class IniFile {
   bool Load(IniDocument& doc) const;
   // The whole file, or an empty document when it cannot be read.
   IniDocument Read() const;
-  // Replaces the file's contents by `doc` in one atomic step.
-  bool Save(const IniDocument& doc);
+  // Replaces the file's contents by `doc` in one atomic step. With
+  // `ownerOnly` the new file is readable by its owner only whatever the old
+  // one allowed (for writers that store a password).
+  bool Save(const IniDocument& doc, bool ownerOnly = false);
   // Loads, lets `change` edit the document and saves it, all as one file
   // replace. Nothing is written when the file cannot be read or when
   // `change` returns false.
-  bool Update(const std::function<bool(IniDocument&)>& change);
+  bool Update(const std::function<bool(IniDocument&)>& change, bool ownerOnly = false);
 
   std::vector<IniEntry> ReadSection(std::string_view section) const;
   std::string ReadString(std::string_view section, std::string_view key,

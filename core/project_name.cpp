@@ -23,6 +23,8 @@ const char* Problem(const std::string& name) {
     if (byte < 0x20 || byte == 0x7F) return "the name holds a control character or a line break";
     if (c == '/' || c == '\\') return "the name holds \"/\" or \"\\\"";
     if (c == ']' || c == '=') return "the name holds \"]\" or \"=\"";
+    // The first field of every stored job; the fields are not escaped.
+    if (c == '`') return "the name holds the grave accent \"`\"";
   }
   for (const std::string_view reserved : kReservedSections) {
     if (SameProjectName(name, std::string(reserved))) return "the name is kept for the program";

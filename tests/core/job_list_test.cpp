@@ -81,10 +81,10 @@ TEST_F(JobListTest, MissingProjectsAndJobsAndTheStoredProjectWins) {
 }
 
 TEST_F(JobListTest, UnusableProjectNamesAreRefusedAndSkippedOnLoad) {
-  const char* names[] = {"",          "   ",      ".",       "..",       "a/b",
-                         "a\\b",      "a]b",      "a=b",     "a\nb",     "a\rb",
-                         "tab\there", " lead",    "trail ",  ";comment", "[section",
-                         "Options",   "PROJECTS", "mainwnd", "bell\a",   "del\x7f"};
+  const char* names[] = {"",       "   ",      ".",           "..",      "a/b",       "a\\b",
+                         "a]b",    "a=b",      "a\nb",        "a\rb",    "tab\there", " lead",
+                         "trail ", ";comment", "[section",    "Options", "PROJECTS",  "mainwnd",
+                         "bell\a", "del\x7f",  "grave`accent"};
   TJobList store(ini_);
   for (const char* name : names) {
     const std::string error = store.AddProject(name);
