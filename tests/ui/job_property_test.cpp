@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "tests/ui/dialog_test_env.h"
+#include "ui/job_property_dialog.h"
+#include "ui/pattern_editor.h"
+
+namespace kestrix {
+namespace {
+
+using test::TMessageLog;
+
+TJobRecord NewJob(const std::string& url = {}) {
+  TJobRecord job;
+  job.ProjectName = "Site";
+  job.editUrl = url;
+  return job;
+}
+
+// Loads `job`, presses Ok and answers what was stored, or nullopt when the
+// dialog refused.
+std::optional<TJobRecord> Store(TfmProperty& dialog, const TJobRecord& job) {
+  dialog.GetPropertyVar(job);
+  dialog.setResult(QDialog::Rejected);
+  dialog.btnOk->click();
+  if (dialog.result() != QDialog::Accepted) return std::nullopt;
+  return dialog.Record();
+}
+
+TEST(JobPropertyDialog, UrlsAreStoredWithProtocolAndPathAndWithoutCredentials) {
+  const struct {
+    const char* typed;
+    const char* stored;
+  } cases[] = {
+      {"www.example.com/docs/a.htm", "http://www.example.com/docs/a.htm"},
+      {"example.com", "http://example.com/"},
+      {"http://example.com", "http://example.com/"},
+      {"user:secret@example.com:8080/x/", "http://example.com:8080/x/"},
+      {"https://user@h:81", "https://h:81/"},
+      {"h:81/a?b=c", "http://h:81/a?b=c"},
+      {"  http://h/p  ", "http://h/p"},
+      {"http://h/page<1-3>.htm", "http://h/page<1-3>.htm"},
+  };
+  TMessageLog log;
+  TfmProperty dialog(log.Shower());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    const std::optional<TJobRecord> stored = Store(dialog, NewJob(c.typed));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->editUrl, c.stored);
+    // What was stored shows and stores again unchanged.
+    EXPECT_EQ(Store(dialog, *stored), stored);
+  }
+  EXPECT_TRUE(log.texts.empty());
+}
+
+TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
+  TJobRecord job = NewJob("http://h/start/");
+  job.checkLocalize = true;
+  job.checkAddHtmExt = false;
+  job.checkLinkToUrl = true;
+  job.checkReplicate = job.checkLoadScript = job.checkLoadEmbed = job.checkLoadStyle = true;
+  job.radioThisPath = false;
+  job.radioThisServer = true;
+  job.checkOtherServers = job.checkLoadImg = true;
+  job.editDepth = -3;
+  job.lclcheckKoi8 = job.lclCheckRetriveFile = job.lclCheckIgnoreFile = true;
+  job.lclcheckRetrieveLink = job.lclcheckIgnoreLink = true;
+  job.lcleditRetriveFile = "*.htm;*.gif|img/*;";
+  job.lcleditRetrieveLink = "next";
+  job.lcleditIgnoreFile = "*.zip;";
+  job.lcleditIgnoreLink = "logout";
+  job.radioRmtThisServer = true;
+  job.checkRmtLoadImg = true;
+  job.EditRmtDepth = 2147483647;
+  job.rmtcheckKoi8 = job.rmtCheckRetriveFile = job.rmtCheckIgnoreFile = true;
+  job.rmtcheckRetrieveLink = job.rmtcheckIgnoreLink = true;
+  job.rmteditRetrieveFile = "a";
+  job.rmteditRetrieveLink = "b";
+  job.rmteditIgnoreFile = "c|d";
+  job.rmteditIgnoreLink = "e";
+  TMessageLog log;
+  TfmProperty dialog(log.Shower());
+  EXPECT_EQ(Store(dialog, job), job);
+  // A new job keeps the defaults of the store.
+  EXPECT_EQ(Store(dialog, NewJob("http://h/")), NewJob("http://h/"));
+}
+
+TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem) {
+  const struct {
+    const char* what;
+    std::function<void(TfmProperty&)> edit;
+    QString message;
+  } cases[] = {
+      {"depth beyond int",
+       [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("2147483648")); },
+       QStringLiteral("'2147483648' is not a valid integer value")},
+      {"letters in depth", [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("2a")); },
+       QStringLiteral("'2a' is not a valid integer value")},
+      {"empty remote depth", [](TfmProperty& d) { d.EditRmtDepth->clear(); },
+       QStringLiteral("'' is not a valid integer value")},
+      {"separator in a pattern",
+       [](TfmProperty& d) { d.rmteditIgnoreLink->setText(QStringLiteral("a`b")); },
+       QStringLiteral("'a`b' cannot be stored: a job cannot hold the grave accent (`).")},
+      {"separator in the URL",
+       [](TfmProperty& d) { d.editUrl->setText(QStringLiteral("http://h/a`b")); },
+       QStringLiteral("'http://h/a`b' cannot be stored: a job cannot hold the grave accent (`).")},
+      {"no server", [](TfmProperty& d) { d.editUrl->setText(QStringLiteral("/a/b.htm")); },
+       QStringLiteral("The URL names no server: /a/b.htm")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMessageLog log;
+    TfmProperty dialog(log.Shower());
+    const TJobRecord job = NewJob("http://h/");
+    dialog.GetPropertyVar(job);
+    c.edit(dialog);
+    const QString typed = dialog.editUrl->text();
+    dialog.btnOk->click();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(log.texts.size(), 1u);
+    EXPECT_EQ(log.texts[0], c.message);
+    EXPECT_EQ(dialog.Record(), job);
+    EXPECT_EQ(dialog.editUrl->text(), typed);
+  }
+}
+
+TEST(JobPropertyDialog, StartsOnGeneralWithTheRemoteAndLinkageDetailsDisabled) {
+  TfmProperty dialog(nullptr);
+  EXPECT_EQ(dialog.pageControl->currentWidget(), dialog.tabGeneral);
+  EXPECT_FALSE(dialog.btnOk->isEnabled());
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           dialog.groupRemote, dialog.lblRmtExploration, dialog.EditRmtDepth,
+           dialog.radioRmtThisPath, dialog.radioRmtThisServer, dialog.checkRmtLoadImg,
+           dialog.checkAddHtmExt, dialog.checkLinkToUrl}) {
+    EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+  }
+  EXPECT_TRUE(dialog.checkAddHtmExt->isChecked());
+  // Ok follows the URL box.
+  dialog.GetPropertyVar(NewJob("http://h/"));
+  EXPECT_TRUE(dialog.btnOk->isEnabled());
+  dialog.editUrl->clear();
+  EXPECT_FALSE(dialog.btnOk->isEnabled());
+  QTest::keyClick(dialog.editUrl, Qt::Key_H);
+  EXPECT_TRUE(dialog.btnOk->isEnabled());
+  // The page last shown stays.
+  dialog.pageControl->setCurrentWidget(dialog.tabrmtExploration);
+  dialog.GetPropertyVar(NewJob("http://h/"));
+  EXPECT_EQ(dialog.pageControl->currentWidget(), dialog.tabrmtExploration);
+}
+
+TEST(JobPropertyDialog, OtherServersSwitchTheRemoteGroup) {
+  TfmProperty dialog(nullptr);
+  TJobRecord job = NewJob("http://h/");
+  job.checkOtherServers = true;
+  job.radioRmtThisPath = true;
+  dialog.GetPropertyVar(job);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           dialog.groupRemote, dialog.lblRmtExploration, dialog.radioRmtThisPath,
+           dialog.radioRmtThisServer, dialog.checkRmtLoadImg, dialog.EditRmtDepth}) {
+    EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+  }
+  EXPECT_TRUE(dialog.radioRmtThisPath->isChecked());
+  dialog.checkOtherServers->click();
+  EXPECT_FALSE(dialog.groupRemote->isEnabled());
+  EXPECT_FALSE(dialog.lblRmtExploration->isEnabled());
+  EXPECT_FALSE(dialog.radioRmtThisPath->isChecked());
+  EXPECT_FALSE(dialog.radioRmtThisServer->isChecked());
+  // The local pair stays exclusive, and a click never switches one off.
+  dialog.radioThisServer->click();
+  EXPECT_FALSE(dialog.radioThisPath->isChecked());
+  dialog.radioThisServer->click();
+  EXPECT_TRUE(dialog.radioThisServer->isChecked());
+}
+
+TEST(JobPropertyDialog, RemoteLimitsEnableTheDepthAndADoubleClickSwitchesThemOff) {
+  TfmProperty dialog(nullptr);
+  TJobRecord job = NewJob("http://h/");
+  job.checkOtherServers = true;
+  dialog.GetPropertyVar(job);
+  dialog.show();
+  EXPECT_FALSE(dialog.EditRmtDepth->isEnabled());
+  QTest::mouseClick(dialog.radioRmtThisPath, Qt::LeftButton);
+  EXPECT_TRUE(dialog.radioRmtThisPath->isChecked());
+  EXPECT_TRUE(dialog.EditRmtDepth->isEnabled());
+  EXPECT_TRUE(dialog.lblRmtDepth->isEnabled());
+  QTest::mouseClick(dialog.radioRmtThisServer, Qt::LeftButton);
+  EXPECT_FALSE(dialog.radioRmtThisPath->isChecked());
+  QTest::mouseDClick(dialog.radioRmtThisServer, Qt::LeftButton);
+  EXPECT_FALSE(dialog.radioRmtThisServer->isChecked());
+  EXPECT_FALSE(dialog.radioRmtThisPath->isChecked());
+  EXPECT_FALSE(dialog.EditRmtDepth->isEnabled());
+  EXPECT_FALSE(dialog.lblRmtDepth->isEnabled());
+  dialog.btnOk->click();
+  EXPECT_FALSE(dialog.Record().radioRmtThisPath);
+  EXPECT_FALSE(dialog.Record().radioRmtThisServer);
+}
+
+TEST(JobPropertyDialog, OfflineBrowseEnablesItsDetailsAndKeepsTheirMarks) {
+  TfmProperty dialog(nullptr);
+  TJobRecord job = NewJob("http://h/");
+  job.checkLocalize = true;
+  dialog.GetPropertyVar(job);
+  EXPECT_TRUE(dialog.checkAddHtmExt->isEnabled());
+  EXPECT_TRUE(dialog.checkLinkToUrl->isEnabled());
+  dialog.checkLocalize->click();
+  EXPECT_FALSE(dialog.checkAddHtmExt->isEnabled());
+  EXPECT_FALSE(dialog.checkLinkToUrl->isEnabled());
+  EXPECT_TRUE(dialog.checkAddHtmExt->isChecked());
+  dialog.btnOk->click();
+  EXPECT_TRUE(dialog.Record().checkAddHtmExt);
+  EXPECT_FALSE(dialog.Record().checkLocalize);
+}
+
+TEST(JobPropertyDialog, PatternBoxesHintOneEntryPerLineAndOpenTheEditor) {
+  TfmProperty dialog(nullptr);
+  dialog.GetPropertyVar(NewJob("http://h/"));
+  dialog.lcleditRetriveFile->setText(QStringLiteral("*.htm;*.gif|img/*;"));
+  EXPECT_EQ(dialog.lcleditRetriveFile->toolTip(), QStringLiteral("*.htm\n*.gif\nimg/*\n"));
+
+  // The mask column shows for the retrieve lists and the remote page only.
+  const struct {
+    QToolButton* button;
+    QLineEdit* box;
+    bool mask;
+  } buttons[] = {{dialog.lclbtnEditRetrieveFile, dialog.lcleditRetriveFile, true},
+                 {dialog.lclbtnEditIgnoreFile, dialog.lcleditIgnoreFile, false},
+                 {dialog.lclbtnEditIgnoreLink, dialog.lcleditIgnoreLink, false},
+                 {dialog.rmtbtnEditIgnoreLink, dialog.rmteditIgnoreLink, true}};
+  for (const auto& b : buttons) {
+    SCOPED_TRACE(b.button->objectName().toStdString());
+    bool seen = false;
+    test::WhenModalOf<TfmEditPatterns>([&](TfmEditPatterns& editor) {
+      seen = true;
+      EXPECT_EQ(editor.StrGrdPattern->isColumnHidden(1), !b.mask);
+      editor.StrGrdPattern->item(editor.StrGrdPattern->rowCount() - 1, 0)
+          ->setText(QStringLiteral("*.new"));
+      editor.btnOk->click();
+    });
+    const QString before = b.box->text();
+    b.button->click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(b.box->text(), before + QStringLiteral("*.new;"));
+  }
+}
+
+}  // namespace
+}  // namespace kestrix

@@ -1,0 +1,115 @@
+#include "ui/pattern_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+namespace kestrix {
+namespace {
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+Rows Shown(const TfmEditPatterns& editor) {
+  Rows rows;
+  const QTableWidget& grid = *editor.StrGrdPattern;
+  for (int row = 0; row < grid.rowCount(); ++row) {
+    const auto text = [&grid, row](int column) {
+      return grid.item(row, column) ? grid.item(row, column)->text().toStdString() : std::string();
+    };
+    rows.emplace_back(text(0), text(1));
+  }
+  return rows;
+}
+
+void Open(TfmEditPatterns& editor, const std::string& text, bool showMask) {
+  editor.PatternText = text;
+  editor.ShowMask = showMask;
+  editor.hide();  // the table is filled each time the editor shows
+  editor.show();
+}
+
+std::string PressOk(TfmEditPatterns& editor) {
+  editor.btnOk->click();
+  EXPECT_EQ(editor.result(), QDialog::Accepted);
+  return editor.PatternText;
+}
+
+TEST(PatternEditor, ShowsOneEntryPerRowAndGivesTheListBack) {
+  const std::string e;
+  const struct {
+    std::string text;
+    Rows rows;
+    std::string count;
+    std::string back;
+  } cases[] = {
+      {"a;b|m;", {{"a", e}, {"b", "m"}, {e, e}}, "3", "a;b|m;"},
+      {"x", {{"x", e}}, "1", "x;"},
+      {"a;b", {{"a", e}, {"b", e}, {e, e}}, "3", "a;b;"},
+      {"", {{e, e}}, "0", ""},
+      {"p|m1|m2;", {{"p", "m1|m2"}, {e, e}}, "2", "p|m1|m2;"},
+      {"|lost;;a|;", {{e, "lost"}, {e, e}, {"a", e}, {e, e}}, "4", "a;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    TfmEditPatterns editor;
+    Open(editor, c.text, true);
+    EXPECT_EQ(Shown(editor), c.rows);
+    EXPECT_EQ(editor.lblcnt->text().toStdString(), c.count);
+    EXPECT_EQ(editor.StrGrdPattern->horizontalHeaderItem(0)->text(), QStringLiteral("Pattern"));
+    EXPECT_EQ(editor.StrGrdPattern->horizontalHeaderItem(1)->text(),
+              QStringLiteral("Stored file mask"));
+    EXPECT_EQ(PressOk(editor), c.back);
+  }
+}
+
+TEST(PatternEditor, HiddenMasksStayWithTheirPatterns) {
+  TfmEditPatterns editor;
+  Open(editor, "a|img/*;b;", false);
+  EXPECT_TRUE(editor.StrGrdPattern->isColumnHidden(1));
+  editor.StrGrdPattern->item(1, 0)->setText(QStringLiteral("c"));
+  EXPECT_EQ(PressOk(editor), "a|img/*;c;");
+}
+
+TEST(PatternEditor, AMaskWithoutItsPatternIsDropped) {
+  TfmEditPatterns editor;
+  Open(editor, "a|m;b|n;", true);
+  editor.StrGrdPattern->item(0, 0)->setText(QString());
+  EXPECT_EQ(PressOk(editor), "b|n;");
+}
+
+TEST(PatternEditor, RowsAreAddedDeletedAndMoved) {
+  TfmEditPatterns editor;
+  Open(editor, "x", true);
+  editor.StrGrdPattern->setCurrentCell(0, 0);
+  editor.btnDelRow->click();
+  EXPECT_EQ(Shown(editor), (Rows{{"", ""}}));
+  EXPECT_EQ(editor.lblcnt->text(), QStringLiteral("0"));
+
+  Open(editor, "a;b;c;", true);
+  editor.StrGrdPattern->setCurrentCell(1, 0);
+  editor.btnDelRow->click();
+  EXPECT_EQ(editor.lblcnt->text(), QStringLiteral("3"));
+  EXPECT_EQ(editor.StrGrdPattern->currentRow(), 1);
+  editor.btnNewRow->click();
+  EXPECT_EQ(editor.lblcnt->text(), QStringLiteral("4"));
+  editor.StrGrdPattern->item(3, 0)->setText(QStringLiteral("d"));
+  // Rows dragged by their handle come back in the order shown.
+  editor.StrGrdPattern->verticalHeader()->moveSection(0, 1);
+  EXPECT_EQ(PressOk(editor), "c;a;d;");
+}
+
+TEST(PatternEditor, CancelKeepsTheText) {
+  TfmEditPatterns editor;
+  Open(editor, "a;", true);
+  editor.StrGrdPattern->item(0, 0)->setText(QStringLiteral("b"));
+  editor.btnCancel->click();
+  EXPECT_EQ(editor.result(), QDialog::Rejected);
+  EXPECT_EQ(editor.PatternText, "a;");
+}
+
+}  // namespace
+}  // namespace kestrix
