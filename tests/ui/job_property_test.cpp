@@ -12,7 +12,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "core/ini_file.h"
+#include "core/offline_state.h"
 #include "tests/ui/dialog_test_env.h"
+#include "ui/dialogs.h"
 #include "ui/job_property_dialog.h"
 #include "ui/pattern_editor.h"
 
@@ -134,6 +137,24 @@ TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem)
     EXPECT_EQ(dialog.Record(), job);
     EXPECT_EQ(dialog.editUrl->text(), typed);
   }
+}
+
+TEST(JobPropertyDialog, RefusedEditLeavesTheCallersJobAlone) {
+  IniFile ini("/nonexistent/kestrix.ini");
+  OfflineState offline;
+  TMessageLog log;
+  TDialogs dialogs(ini, offline, log.Shower());
+  TJobRecord job = NewJob("http://h/");
+  const TJobRecord before = job;
+  test::WhenModalOf<TfmProperty>([](TfmProperty& d) {
+    d.EditRmtDepth->setText(QStringLiteral("99999999999"));
+    d.btnOk->click();
+    EXPECT_TRUE(d.isVisible());
+    d.btnCancel->click();
+  });
+  EXPECT_FALSE(dialogs.EditJob(nullptr, job, false));
+  EXPECT_EQ(job, before);
+  EXPECT_EQ(log.texts.size(), 1u);
 }
 
 TEST(JobPropertyDialog, StartsOnGeneralWithTheRemoteAndLinkageDetailsDisabled) {

@@ -1,0 +1,215 @@
+#include "ui/options_dialog.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "core/global_options.h"
+#include "core/ini_file.h"
+#include "core/offline_state.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/ui/dialog_test_env.h"
+#include "ui/dialogs.h"
+
+namespace kestrix {
+namespace {
+
+using test::TMessageLog;
+
+constexpr char kDefaultFolder[] = "/default/downloads/";
+
+class OptionsDialogTest : public ::testing::Test {
+ protected:
+  std::string ReadBack() const { return test::ReadWholeFile(ini_.Path()); }
+  TGlobalOptions FreshRead() const { return ReadOptions(IniFile(ini_.Path()), kDefaultFolder); }
+
+  test::TScratchDir dir_;
+  IniFile ini_{dir_.Path() + "kestrix.ini"};
+  OfflineState offline_;
+  TMessageLog log_;
+  TDialogs dialogs_{ini_, offline_, log_.Shower()};
+};
+
+void LeaveBox(QLineEdit* box) {
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(box, &out);
+}
+
+TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
+  // An existing, readable file holds the password once Ok has run.
+  dir_.WriteFile("kestrix.ini", "[Projects]\nSite=Project\n");
+  ASSERT_EQ(chmod(ini_.Path().c_str(), 0644), 0);
+  TGlobalOptions options = FreshRead();
+  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
+    EXPECT_EQ(d.pageControl->currentWidget(), d.tabGeneral);
+    d.editDownloadFolder->setText(QStringLiteral("/data/sites"));
+    d.editDefaultDoc->setText(QStringLiteral("default.htm"));
+    d.agentButtons->button(3)->click();
+    d.editOpera->setText(QStringLiteral("9.0"));
+    d.checkToTray->click();
+    d.UpDown->setValue(4);
+    d.CheckRetry->click();
+    d.CheckOffline->click();
+    d.radioProxy->click();
+    d.editProxyHost->setText(QStringLiteral("proxy.lan"));
+    d.editProxyPort->setText(QStringLiteral("3128"));
+    d.editProxyUser->setText(QStringLiteral("me"));
+    d.editProxyPswd->setText(QStringLiteral("s3cret"));
+    d.checkNoCach->click();
+    d.btnOk->click();
+  });
+  ASSERT_TRUE(dialogs_.EditOptions(nullptr, options));
+  EXPECT_TRUE(log_.texts.empty());
+  TGlobalOptions expected;
+  expected.DownLoadFolder = "/data/sites/";
+  expected.DefaultDoc = "default.htm";
+  expected.Agent = 3;
+  expected.OperaVer = "9.0";
+  expected.ToTray = true;
+  expected.ThreadCount = 4;
+  expected.RetryFlag = true;
+  expected.GlobalOfflineFlag = true;  // the switch was off and got clicked
+  expected.DirectFlag = false;
+  expected.ProxyFlag = true;
+  expected.ProxyHost = "proxy.lan";
+  expected.ProxyPort = "3128";
+  expected.ProxyUser = "me";
+  expected.ProxyPswd = "s3cret";
+  expected.ProxyCach = true;
+  EXPECT_EQ(options, expected);
+  EXPECT_EQ(FreshRead(), expected);
+  EXPECT_EQ(offline_.IsGlobalOffline(), expected.GlobalOfflineFlag);
+  EXPECT_EQ(ReadBack().find("s3cret"), std::string::npos);
+  EXPECT_NE(ReadBack().find("[Projects]\nSite=Project\n"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(stat(ini_.Path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(OptionsDialogTest, CancelChangesNothingAndTheNextOpenShowsTheStoredValues) {
+  TGlobalOptions options = FreshRead();
+  options.ThreadCount = 3;
+  offline_.SetGlobalOffline(options.GlobalOfflineFlag);
+  const TGlobalOptions before = options;
+  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
+    d.editDownloadFolder->setText(QStringLiteral("/elsewhere/"));
+    d.UpDown->setValue(9);
+    d.radioProxy->click();
+    d.pageControl->setCurrentWidget(d.tabProxy);
+    d.btnCancel->click();
+  });
+  EXPECT_FALSE(dialogs_.EditOptions(nullptr, options));
+  EXPECT_EQ(options, before);
+  EXPECT_FALSE(std::filesystem::exists(ini_.Path()));
+  // Reopened and confirmed at once: the cancelled edit is not applied.
+  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
+    EXPECT_EQ(d.editDownloadFolder->text(), QString::fromLatin1(kDefaultFolder));
+    EXPECT_EQ(d.editThreadCount->text(), QStringLiteral("3"));
+    EXPECT_TRUE(d.radioDirect->isChecked());
+    d.btnOk->click();
+  });
+  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options));
+  EXPECT_EQ(options, before);
+  EXPECT_EQ(FreshRead(), before);
+}
+
+TEST_F(OptionsDialogTest, ARelativeDownloadFolderIsRefused) {
+  TGlobalOptions options = FreshRead();
+  const TGlobalOptions before = options;
+  for (const char* folder : {"downloads/", "~/sites", ""}) {
+    SCOPED_TRACE(folder);
+    log_.texts.clear();
+    test::WhenModalOf<TfmOptions>([folder](TfmOptions& d) {
+      d.editDownloadFolder->setText(QString::fromLatin1(folder));
+      d.btnOk->click();
+      EXPECT_TRUE(d.isVisible());
+      d.btnCancel->click();
+    });
+    EXPECT_FALSE(dialogs_.EditOptions(nullptr, options));
+    ASSERT_EQ(log_.texts.size(), 1u);
+    EXPECT_TRUE(
+        log_.texts[0].startsWith(QStringLiteral("The download folder must be a full path")));
+    EXPECT_EQ(options, before);
+    EXPECT_FALSE(std::filesystem::exists(ini_.Path()));
+  }
+}
+
+TEST_F(OptionsDialogTest, AnUnwritableSettingsFileKeepsTheDialogOpen) {
+  IniFile blocked(dir_.WriteFile("file", "x") + "/kestrix.ini");
+  TDialogs dialogs(blocked, offline_, log_.Shower());
+  TGlobalOptions options = FreshRead();
+  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
+    d.btnOk->click();
+    EXPECT_TRUE(d.isVisible());
+    d.btnCancel->click();
+  });
+  EXPECT_FALSE(dialogs.EditOptions(nullptr, options));
+  ASSERT_EQ(log_.texts.size(), 1u);
+  EXPECT_EQ(log_.texts[0],
+            QString::fromStdString("Cannot write the settings file: " + blocked.Path()));
+}
+
+TEST(OptionsDialog, FieldChecksOnLeavingABox) {
+  const struct {
+    QString typed;
+    QString message;
+  } threads[] = {
+      {QStringLiteral("11"), QStringLiteral("Treads: 11 is not within the valid range of 1..10")},
+      {QStringLiteral("0"), QStringLiteral("Treads: 0 is not within the valid range of 1..10")},
+      {QStringLiteral("x"), QStringLiteral("Treads: 'x' is not a valid integer value")},
+  };
+  TMessageLog log;
+  TfmOptions dialog(log.Shower(), nullptr);
+  dialog.GetOptionsVar(TGlobalOptions(), false);
+  for (const auto& t : threads) {
+    log.texts.clear();
+    dialog.editThreadCount->setText(t.typed);
+    LeaveBox(dialog.editThreadCount);
+    EXPECT_EQ(log.texts, std::vector<QString>{t.message});
+    EXPECT_EQ(dialog.editThreadCount->text(), QStringLiteral("1"));
+  }
+  log.texts.clear();
+  dialog.editThreadCount->setText(QStringLiteral("7"));
+  LeaveBox(dialog.editThreadCount);
+  EXPECT_EQ(dialog.UpDown->value(), 7);
+  dialog.editDefaultDoc->clear();
+  LeaveBox(dialog.editDefaultDoc);
+  EXPECT_EQ(log.texts, std::vector<QString>{QStringLiteral("Default document name is empty!")});
+  EXPECT_EQ(dialog.editDefaultDoc->text(), QStringLiteral("index.html"));
+}
+
+TEST(OptionsDialog, FolderGetsItsSlashInTheOptionsAndFromTheBrowser) {
+  TfmOptions dialog(nullptr, nullptr);
+  dialog.GetOptionsVar(TGlobalOptions(), true);
+  EXPECT_TRUE(dialog.CheckOffline->isChecked());
+  dialog.editDownloadFolder->setText(QStringLiteral("/data/sites"));
+  dialog.btnOk->click();
+  EXPECT_EQ(dialog.Options().DownLoadFolder, "/data/sites/");
+  EXPECT_EQ(dialog.editDownloadFolder->text(), QStringLiteral("/data/sites"));
+  QString asked;
+  dialog.ChooseFolder = [&asked](QWidget*, const QString& start) {
+    asked = start;
+    return QStringLiteral("/mnt/web");
+  };
+  dialog.btnBrowse->click();
+  EXPECT_EQ(asked, QStringLiteral("/data/sites"));
+  EXPECT_EQ(dialog.editDownloadFolder->text(), QStringLiteral("/mnt/web/"));
+  dialog.ChooseFolder = [](QWidget*, const QString&) { return QString(); };
+  dialog.btnBrowse->click();
+  EXPECT_EQ(dialog.editDownloadFolder->text(), QStringLiteral("/mnt/web/"));
+}
+
+}  // namespace
+}  // namespace kestrix
