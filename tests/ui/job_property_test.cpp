@@ -139,7 +139,7 @@ TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem)
   }
 }
 
-TEST(JobPropertyDialog, RefusedEditLeavesTheCallersJobAlone) {
+TEST(JobPropertyDialog, TheProviderHandsBackOnlyWhatOkTook) {
   IniFile ini("/nonexistent/kestrix.ini");
   OfflineState offline;
   TMessageLog log;
@@ -155,6 +155,14 @@ TEST(JobPropertyDialog, RefusedEditLeavesTheCallersJobAlone) {
   EXPECT_FALSE(dialogs.EditJob(nullptr, job, false));
   EXPECT_EQ(job, before);
   EXPECT_EQ(log.texts.size(), 1u);
+  // The same form again, showing the caller's job and not the refused edit.
+  test::WhenModalOf<TfmProperty>([](TfmProperty& d) {
+    EXPECT_EQ(d.EditRmtDepth->text(), QStringLiteral("1"));
+    d.editUrl->setText(QStringLiteral("example.org"));
+    d.btnOk->click();
+  });
+  ASSERT_TRUE(dialogs.EditJob(nullptr, job, true));
+  EXPECT_EQ(job, NewJob("http://example.org/"));
 }
 
 TEST(JobPropertyDialog, StartsOnGeneralWithTheRemoteAndLinkageDetailsDisabled) {
