@@ -1,0 +1,453 @@
+// The main window's construction, its status bar, geometry, tray and close.
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
+
+#include "core/global_options.h"
+#include "core/ini_file.h"
+#include "core/job_list.h"
+#include "core/offline_state.h"
+#include "core/url_list.h"
+#include "engine/download_control.h"
+#include "ui/artwork.h"
+#include "ui/engine_events.h"
+#include "ui/job_grid.h"
+#include "ui/queue_model.h"
+#include "ui/queue_view.h"
+#include "ui/summary_view.h"
+#include "ui/user_prompts.h"
+
+namespace kestrix {
+namespace {
+
+constexpr char kWindowSection[] = "MainWnd";
+
+}  // namespace
+
+TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
+    : QMainWindow(parent),
+      context_(std::move(context)),
+      laterTimer_(new QTimer(this)),
+      rateTimer_(new QTimer(this)) {
+  setObjectName(QStringLiteral("fmMain"));
+  setWindowTitle(QStringLiteral("Kestrix"));
+  setWindowIcon(WindowIcon(false));
+  laterTimer_->setSingleShot(true);
+  connect(laterTimer_, &QTimer::timeout, this, &TfmMain::RunLater);
+  BuildActions();
+  BuildMenus();
+  BuildPages();
+  ConnectEngine();
+  // The store is loaded; the first project is selected and its history
+  // loaded into the queue.
+  const std::vector<std::string> names = context_.Store.ProjectNames();
+  FillProjects(names.empty() ? QString() : QString::fromStdString(names.front()));
+  runningProject_ = combo_->currentText().toStdString();
+  FillJobGrid();
+  ReadGeometry();
+  pages_->setCurrentIndex(kJobsPage);
+  BuildStatusBar();
+  if (!runningProject_.empty()) {
+    const EngineCall call(*this);
+    context_.Control.OpenProject(runningProject_);
+  }
+  context_.Control.ShowQueueStatus();
+  UpdateCommandStates();
+  connect(rateTimer_, &QTimer::timeout, this, &TfmMain::ShowRate);
+  rateTimer_->start(1000);
+}
+
+TfmMain::~TfmMain() {
+  // Engine notifications must not reach a half-destroyed window.
+  context_.Events.disconnect(this);
+}
+
+void TfmMain::BuildActions() {
+  QStyle* look = style();
+  struct TItem {
+    const char* name;
+    const char* text;
+    QStyle::StandardPixmap icon;
+  };
+  const TItem items[] = {
+      {"btnNewProject", "New Project", QStyle::SP_FileDialogNewFolder},
+      {"btnEditProject", "Edit Project List", QStyle::SP_FileDialogDetailedView},
+      {"btnDeleteProject", "Delete Project", QStyle::SP_TrashIcon},
+      {"btnAddJob", "New Job", QStyle::SP_FileIcon},
+      {"btnJobProp", "Job Property", QStyle::SP_FileDialogInfoView},
+      {"btnPreview", "Preview starting page", QStyle::SP_FileDialogContentsView},
+      {"btnTest", "Exploration test", QStyle::SP_MessageBoxQuestion},
+      {"btnDownLoad", "Start DownLoad", QStyle::SP_MediaPlay},
+      {"btnStop", "Stop download", QStyle::SP_MediaStop},
+      {"btnClear", "Clear downloaded data", QStyle::SP_DialogResetButton},
+      {"btnExplore", "Explorer", QStyle::SP_DirOpenIcon},
+  };
+  auto* bar = addToolBar(QStringLiteral("Toolbar"));
+  bar->setObjectName(QStringLiteral("ToolBar"));
+  bar->setMovable(false);
+  for (const TItem& item : items) {
+    auto* action = new QAction(look->standardIcon(item.icon), QString::fromLatin1(item.text), this);
+    action->setObjectName(QString::fromLatin1(item.name));
+    action->setToolTip(action->text());
+    bar->addAction(action);
+    const std::string_view name = item.name;
+    if (name == "btnDeleteProject" || name == "btnTest" || name == "btnClear") bar->addSeparator();
+  }
+  bar->addWidget(new QLabel(QStringLiteral(" Project: "), this));
+  combo_ = new QComboBox(this);
+  combo_->setObjectName(QStringLiteral("comboProjects"));
+  combo_->setMaxVisibleItems(15);
+  combo_->setMinimumContentsLength(18);
+  bar->addWidget(combo_);
+  connect(combo_, &QComboBox::activated, this,
+          [this](int index) { Run([this, index] { ChangeProject(combo_->itemText(index)); }); });
+
+  Connect(Action(QStringLiteral("btnNewProject")), &TfmMain::NewProject);
+  Connect(Action(QStringLiteral("btnEditProject")), &TfmMain::EditProjectList);
+  Connect(Action(QStringLiteral("btnDeleteProject")), &TfmMain::DeleteProject);
+  Connect(Action(QStringLiteral("btnJobProp")), &TfmMain::EditJob);
+  Connect(Action(QStringLiteral("btnDownLoad")), &TfmMain::StartDownload);
+  Connect(Action(QStringLiteral("btnStop")), &TfmMain::StopDownload);
+  Connect(Action(QStringLiteral("btnClear")), &TfmMain::ClearData);
+  connect(Action(QStringLiteral("btnAddJob")), &QAction::triggered, this,
+          [this] { Run([this] { NewJob(); }); });
+}
+
+void TfmMain::Connect(QAction* action, void (TfmMain::*command)()) {
+  connect(action, &QAction::triggered, this,
+          [this, command] { Run([this, command] { (this->*command)(); }); });
+}
+
+QAction* TfmMain::Action(const QString& name) const {
+  return findChild<QAction*>(name);
+}
+
+void TfmMain::BuildMenus() {
+  QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+  QAction* itmOptions = options->addAction(QStringLiteral("Options"));
+  itmOptions->setObjectName(QStringLiteral("itmOptions"));
+  Connect(itmOptions, &TfmMain::ShowOptions);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  QAction* itmHelp = help->addAction(QStringLiteral("Kestrix Help"));
+  itmHelp->setObjectName(QStringLiteral("itmHelp"));
+  Connect(itmHelp, &TfmMain::ShowHelp);
+  help->addSeparator();
+  QAction* about = help->addAction(QStringLiteral("About..."));
+  connect(about, &QAction::triggered, this, [this] {
+    Run([this] {
+      context_.Prompts.Tell(this,
+                            QStringLiteral("Kestrix %1\nA website download spider.")
+                                .arg(QCoreApplication::applicationVersion()),
+                            TPromptIcon::Information);
+    });
+  });
+
+  jobMenu_ = new QMenu(this);
+  struct TItem {
+    const char* name;
+    const char* text;
+    QKeySequence keys;
+  };
+  const TItem items[] = {
+      {"itmNewJob", "New Job", QKeySequence(Qt::CTRL | Qt::Key_N)},
+      {"itmEditJob", "Edit Property", QKeySequence(Qt::Key_F2)},
+      {"itmDeleteJob", "Delete Job", QKeySequence(Qt::Key_Delete)},
+      {"itmPasteJob", "Paste link", QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+      {"itmStartLink", "Start Job", QKeySequence(Qt::Key_F8)},
+      {"itmStartAll", "Start All Jobs", QKeySequence(Qt::Key_F9)},
+  };
+  for (const TItem& item : items) {
+    QAction* action = jobMenu_->addAction(QString::fromLatin1(item.text));
+    action->setObjectName(QString::fromLatin1(item.name));
+    action->setShortcut(item.keys);
+    // The grid's key handler acts on the keys; the menu only shows them.
+    action->setShortcutContext(Qt::WidgetShortcut);
+    const std::string_view name = item.name;
+    if (name == "itmDeleteJob" || name == "itmPasteJob") jobMenu_->addSeparator();
+  }
+  connect(Action(QStringLiteral("itmNewJob")), &QAction::triggered, this,
+          [this] { Run([this] { NewJob(); }); });
+  Connect(Action(QStringLiteral("itmEditJob")), &TfmMain::EditJob);
+  connect(Action(QStringLiteral("itmDeleteJob")), &QAction::triggered, this,
+          [this] { Run([this] { DeleteJob(false); }); });
+  Connect(Action(QStringLiteral("itmPasteJob")), &TfmMain::PasteJob);
+  Connect(Action(QStringLiteral("itmStartLink")), &TfmMain::StartSelectedJob);
+  Connect(Action(QStringLiteral("itmStartAll")), &TfmMain::StartAllJobs);
+  connect(jobMenu_, &QMenu::aboutToShow, this, &TfmMain::UpdateCommandStates);
+
+  trayMenu_ = new QMenu(this);
+  QAction* show = trayMenu_->addAction(QStringLiteral("Show"));
+  connect(show, &QAction::triggered, this, [this] {
+    showNormal();
+    raise();
+    activateWindow();
+  });
+  QAction* exit = trayMenu_->addAction(QStringLiteral("Exit"));
+  connect(exit, &QAction::triggered, this, [this] { Run([this] { close(); }); });
+}
+
+void TfmMain::BuildPages() {
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName(QStringLiteral("pageProject"));
+  jobs_ = new TJobGrid(pages_);
+  queue_ = new TQueueView(context_.QueueModel, pages_);
+  summary_ = new TSummaryView(context_.State.Queue, pages_);
+  auto* view = new QLabel(QStringLiteral("The page preview is not part of this build."), pages_);
+  view->setAlignment(Qt::AlignCenter);
+  pages_->addTab(jobs_, QStringLiteral("Jobs"));
+  pages_->addTab(queue_, QStringLiteral("Queue"));
+  pages_->addTab(view, QStringLiteral("View"));
+  pages_->addTab(summary_, QStringLiteral("Summary"));
+  setCentralWidget(pages_);
+  connect(pages_, &QTabWidget::currentChanged, this,
+          [this] { panels_.empty() ? void() : panels_[0]->clear(); });
+
+  connect(jobs_, &TJobGrid::UrlsDropped, this, [this](const QStringList& urls) {
+    // Never inside the drop: a dialog opened there would run in the
+    // platform's drag loop.
+    QTimer::singleShot(0, this, [this, urls] { Run([this, urls] { DropUrls(urls); }); });
+  });
+  connect(jobs_, &TJobGrid::RowMoved, this,
+          [this](int from, int to) { Run([this, from, to] { MoveJob(from, to); }); });
+  connect(jobs_, &TJobGrid::UrlEdited, this, [this](int row, const QString& url) {
+    QTimer::singleShot(0, this,
+                       [this, row, url] { Run([this, row, url] { EditJobUrl(row, url); }); });
+  });
+  connect(jobs_, &TJobGrid::MenuRequested, this, [this](const QPoint& at) {
+    UpdateCommandStates();
+    jobMenu_->popup(at);
+  });
+  connect(jobs_, &TJobGrid::KeyCommand, this, [this](int key, Qt::KeyboardModifiers) {
+    Run([this, key] {
+      switch (key) {
+        case Qt::Key_N:
+          return NewJob();
+        case Qt::Key_Insert:
+          return PasteJob();
+        case Qt::Key_Delete:
+          return DeleteJob(true);
+        case Qt::Key_F2:
+          return EditJob();
+        case Qt::Key_F8:
+          return StartSelectedJob();
+        case Qt::Key_F9:
+          return StartAllJobs();
+        default:
+          return;
+      }
+    });
+  });
+  connect(jobs_, &QTableWidget::currentCellChanged, this, [this](int row) {
+    const QString url = jobs_->item(row, TJobGrid::kUrl) != nullptr
+                            ? jobs_->item(row, TJobGrid::kUrl)->text().trimmed()
+                            : QString();
+    const bool named = url.size() > 3;
+    Action(QStringLiteral("btnPreview"))
+        ->setToolTip(named ? QStringLiteral("Preview: ") + url
+                           : QStringLiteral("Preview starting page"));
+    Action(QStringLiteral("btnDownLoad"))
+        ->setToolTip(named ? QStringLiteral("Download: ") + url : QStringLiteral("Start DownLoad"));
+  });
+}
+
+void TfmMain::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  if (panels_.empty()) {
+    const int widths[4] = {0, 27, 80, 80};
+    const char* const texts[4] = {"", "", "Recieved: ", "Queue: "};
+    for (int panel = 0; panel < 4; ++panel) {
+      auto* label = new QLabel(QString::fromLatin1(texts[panel]), bar);
+      label->setObjectName(QStringLiteral("StBarPanel%1").arg(panel));
+      if (panel == 0) {
+        bar->addWidget(label, 1);
+      } else {
+        label->setMinimumWidth(widths[panel]);
+        bar->addPermanentWidget(label);
+      }
+      panels_.push_back(label);
+    }
+  }
+  panels_[1]->setPixmap(context_.Offline.IsGlobalOffline() ? OfflinePixmap() : QPixmap());
+  for (QLabel* light : lights_) delete light;
+  lights_.clear();
+  const int workers = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
+  lit_.assign(static_cast<size_t>(workers), false);
+  // One light per worker and one empty panel after them.
+  for (int slot = 0; slot <= workers; ++slot) {
+    auto* light = new QLabel(bar);
+    light->setFixedWidth(20);
+    light->setAlignment(Qt::AlignCenter);
+    if (slot < workers) {
+      const bool busy = context_.Control.WorkerState(slot) == kSlotBusy;
+      lit_[static_cast<size_t>(slot)] = busy;
+      light->setPixmap(WorkerLightPixmap(busy));
+      lights_.push_back(light);
+    }
+    bar->addPermanentWidget(light);
+    if (slot == workers) light->setObjectName(QStringLiteral("StBarSpare"));
+  }
+  context_.Control.ShowQueueStatus();
+}
+
+QString TfmMain::PanelText(int panel) const {
+  return panel >= 0 && panel < static_cast<int>(panels_.size())
+             ? panels_[static_cast<size_t>(panel)]->text()
+             : QString();
+}
+
+bool TfmMain::WorkerLit(int slot) const {
+  return slot >= 0 && slot < static_cast<int>(lit_.size()) && lit_[static_cast<size_t>(slot)];
+}
+
+QRect TfmMain::FitToScreens(const QRect& wanted, const QList<QRect>& screens) {
+  if (screens.isEmpty()) return wanted;
+  // The title bar is what the user grabs: a window whose top strip lies on
+  // no screen cannot be moved back.
+  const QRect titleBar(wanted.left(), wanted.top(), wanted.width(), 30);
+  QRect screen = screens.front();
+  bool visible = false;
+  for (const QRect& candidate : screens) {
+    const QRect shared = candidate.intersected(titleBar);
+    if (shared.width() >= 50 && shared.height() >= 10) {
+      screen = candidate;
+      visible = true;
+      break;
+    }
+  }
+  QRect fitted = wanted;
+  fitted.setWidth(std::clamp(wanted.width(), 200, screen.width()));
+  fitted.setHeight(std::clamp(wanted.height(), 150, screen.height()));
+  if (!visible) fitted.moveTopLeft(screen.topLeft() + QPoint(50, 50));
+  if (fitted.right() > screen.right()) fitted.moveRight(screen.right());
+  if (fitted.bottom() > screen.bottom()) fitted.moveBottom(screen.bottom());
+  if (fitted.left() < screen.left()) fitted.moveLeft(screen.left());
+  if (fitted.top() < screen.top()) fitted.moveTop(screen.top());
+  return fitted;
+}
+
+void TfmMain::ReadGeometry() {
+  const IniFile& ini = context_.Ini;
+  const QRect wanted(ini.ReadInteger(kWindowSection, "Left", 55),
+                     ini.ReadInteger(kWindowSection, "Top", 108),
+                     ini.ReadInteger(kWindowSection, "Width", 700),
+                     ini.ReadInteger(kWindowSection, "Height", 375));
+  QList<QRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+  const QRect fitted = FitToScreens(wanted, screens);
+  resize(fitted.size());
+  move(fitted.topLeft());
+}
+
+bool TfmMain::SaveOnExit() {
+  // A minimised or maximised window is written with its normal place, so
+  // that the next start does not open it off screen.
+  const QRect place =
+      isMinimized() || isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+  const bool saved = context_.Ini.Update([this, &place](IniDocument& doc) {
+    if (!context_.Store.SaveTo(doc)) return false;
+    return doc.WriteInteger(kWindowSection, "Top", place.top()) &&
+           doc.WriteInteger(kWindowSection, "Left", place.left()) &&
+           doc.WriteInteger(kWindowSection, "Height", place.height()) &&
+           doc.WriteInteger(kWindowSection, "Width", place.width());
+  });
+  if (!saved) {
+    context_.Prompts.Tell(this,
+                          QStringLiteral("Cannot write the settings file ") +
+                              QString::fromStdString(context_.Ini.Path()),
+                          TPromptIcon::Error);
+  }
+  return saved;
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+  if (InsideEngine()) {
+    event->ignore();
+    Run([this] { close(); });
+    return;
+  }
+  if (RefuseWhileBusy()) {
+    event->ignore();
+    return;
+  }
+  SaveOnExit();
+  SetTrayShown(false);
+  event->accept();
+}
+
+void TfmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  if (isMinimized() && !minimized_) {
+    minimized_ = true;
+    ShowTitle();
+    // Without a tray to bring it back from, the window stays on the task bar.
+    if (context_.Options.ToTray && QSystemTrayIcon::isSystemTrayAvailable()) {
+      SetTrayShown(true);
+      QTimer::singleShot(0, this, &QWidget::hide);
+    }
+  } else if (!isMinimized() && minimized_) {
+    minimized_ = false;
+    SetTrayShown(false);
+    setWindowTitle(QStringLiteral("Kestrix"));
+    if (pages_->currentIndex() == kQueuePage) {
+      queue_->setFocus();
+    } else {
+      pages_->setFocus();
+    }
+  }
+}
+
+void TfmMain::SetTrayShown(bool shown) {
+  if (!shown) {
+    if (tray_ != nullptr) tray_->hide();
+    return;
+  }
+  if (tray_ == nullptr) {
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+              if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) {
+                showNormal();
+                raise();
+                activateWindow();
+              }
+            });
+  }
+  tray_->setIcon(windowIcon());
+  tray_->setToolTip(windowTitle());
+  tray_->show();
+}
+
+void TfmMain::ShowTitle() {
+  if (!minimized_) return;
+  setWindowTitle(QString::fromStdString(runningProject_) + QStringLiteral(": ") +
+                 QString::number(context_.State.ProcessedCount) + QStringLiteral(" / ") +
+                 QString::number(context_.State.Queue.Count()));
+  if (tray_ != nullptr) tray_->setToolTip(windowTitle());
+}
+
+void TfmMain::ShowRate() {
+  const int64_t bytes = context_.Control.TakeBytesReceived();
+  if (minimized_) return;
+  setWindowTitle(QStringLiteral("Kestrix  ") +
+                 QString::number(static_cast<double>(bytes) / 1000.0, 'f', 2) +
+                 QStringLiteral(" kb/s"));
+}
+
+}  // namespace kestrix
