@@ -19,7 +19,10 @@ TJobGrid::TJobGrid(QWidget* parent) : QTableWidget(parent) {
   const int widths[5] = {8, 380, 60, 60, 110};
   for (int column = 0; column < 5; ++column) setColumnWidth(column, widths[column]);
   verticalHeader()->setDefaultSectionSize(19);
+  // The row header is the grid's fixed column and the handle rows are
+  // dragged by, so the empty mark column is not shown.
   verticalHeader()->setSectionsMovable(true);
+  setColumnHidden(kMark, true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);

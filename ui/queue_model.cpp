@@ -7,6 +7,18 @@
 #include "ui/artwork.h"
 
 namespace kestrix {
+namespace {
+
+// Page texts are bytes in the page's own character set, which the grid does
+// not know: UTF-8 when they are valid UTF-8, else one character per byte, so
+// that nothing shows as replacement marks.
+QString DisplayText(const std::string& bytes) {
+  QString text = QString::fromUtf8(bytes);
+  if (text.contains(QChar::ReplacementCharacter)) text = QString::fromLatin1(bytes);
+  return text;
+}
+
+}  // namespace
 
 TQueueModel::TQueueModel(const UrlList& queue, QObject* parent)
     : QAbstractTableModel(parent), queue_(queue), rows_(1) {
@@ -91,7 +103,7 @@ int TQueueModel::QueueCount() const {
 }
 
 QString TQueueModel::Hint(int row, int column) const {
-  const QString text = QString::fromStdString(CellText(row, column));
+  const QString text = DisplayText(CellText(row, column));
   if (column != 0 || row >= queue_.Count()) return text;
   const TRetriveRec& entry = queue_.Entry(row);
   QString parent = QStringLiteral("no parent");
@@ -122,7 +134,7 @@ QVariant TQueueModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || row >= shown_) return {};
   switch (role) {
     case Qt::DisplayRole:
-      return QString::fromStdString(rows_[static_cast<size_t>(row)][static_cast<size_t>(column)]);
+      return DisplayText(rows_[static_cast<size_t>(row)][static_cast<size_t>(column)]);
     case Qt::ToolTipRole:
       return Hint(row, column);
     case Qt::DecorationRole: {

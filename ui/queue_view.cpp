@@ -24,7 +24,8 @@ TQueueView::TQueueView(TQueueModel& model, QWidget* parent)
   verticalHeader()->setDefaultSectionSize(19);
   verticalHeader()->hide();
   horizontalHeader()->setStretchLastSection(true);
-  const int widths[TQueueModel::kColumns] = {328, 233, 70, 66, 118};
+  // The date column fits the whole "YYYY-MM-DD HH:MM:SS GMT".
+  const int widths[TQueueModel::kColumns] = {328, 233, 70, 165, 118};
   for (int column = 0; column < TQueueModel::kColumns; ++column) {
     setColumnWidth(column, widths[column]);
   }

@@ -49,7 +49,12 @@ TSummaryView::TSummaryView(const UrlList& queue, QWidget* parent) : QWidget(pare
   update_->setObjectName(QStringLiteral("btnUpdateStat"));
   connect(update_, &QPushButton::clicked, this, &TSummaryView::Update);
 
+  // Tall enough for its header and nine rows without scrolling.
+  stat_->setFixedHeight(stat_->horizontalHeader()->sizeHint().height() + 9 * 19 + 4);
+  stat_->setFixedWidth(99 + 99 + 110 + 93 + 4);
+  hosts_->setFixedHeight(stat_->height());
   auto* layout = new QGridLayout(this);
+  layout->setColumnStretch(1, 1);
   layout->addWidget(new QLabel(QStringLiteral("Pages:"), this), 0, 0);
   layout->addWidget(stat_, 1, 0);
   auto* hostsTitle = new QHBoxLayout;

@@ -228,7 +228,7 @@ TEST(MainWindowGeometry, ThePlaceWrittenAtExitIsReadBack) {
   TWindowHarness h({});
   h.Options.ToTray = true;
   h.Window->move(120, 90);
-  h.Window->resize(640, 400);
+  h.Window->resize(640, 520);
   h.Window->showMinimized();
   RunFor(50);
   // The offscreen platform has no tray: the window must stay reachable.
@@ -236,7 +236,7 @@ TEST(MainWindowGeometry, ThePlaceWrittenAtExitIsReadBack) {
   EXPECT_FALSE(h.Window->isHidden());
   EXPECT_TRUE(h.Window->close());
   EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Width", 0), 640);
-  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Height", 0), 400);
+  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Height", 0), 520);
 }
 
 }  // namespace
