@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTimer>
@@ -151,6 +153,25 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
     EXPECT_EQ(h.Store->ProjectCount(), 1);
     EXPECT_EQ(h.Prompts.Texts.size(), said + 1);
   }
+  // A URL typed into the grid or pasted from the clipboard is checked too.
+  h.Window->ChangeProject(QString::fromLatin1(kProject));
+  h.Dialogs.JobUrls.clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("http://a.test/`x"));
+  h.Window->PasteJob();
+  EXPECT_TRUE(h.Dialogs.JobUrls.empty());
+  h.Window->NewJob(QStringLiteral("http://a.test/"));
+  h.Window->EditJobUrl(0, QStringLiteral("http://b.test/`y"));
+  TJobRecord job;
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, "http://a.test/");
+  h.Window->EditJobUrl(0, QStringLiteral(" http://b.test/ok "));
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, "http://b.test/ok");
+
+  // The manual missing from beside the program is said, not ignored.
+  h.Window->ShowHelp();
+  EXPECT_NE(h.Prompts.Texts.back().find("'   not Found !"), std::string::npos);
+
   h.Dialogs.ProjectAnswers = {"  fresh  "};
   h.Window->NewProject();
   EXPECT_EQ(h.Window->RunningProject(), "fresh");
