@@ -43,11 +43,15 @@ TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
     : QMainWindow(parent),
       context_(std::move(context)),
       laterTimer_(new QTimer(this)),
-      rateTimer_(new QTimer(this)) {
+      rateTimer_(new QTimer(this)),
+      statusTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("fmMain"));
   setWindowTitle(QStringLiteral("Kestrix"));
   setWindowIcon(WindowIcon(false));
   laterTimer_->setSingleShot(true);
+  statusTimer_->setSingleShot(true);
+  statusTimer_->setInterval(100);
+  connect(statusTimer_, &QTimer::timeout, this, &TfmMain::RefreshStatus);
   connect(laterTimer_, &QTimer::timeout, this, &TfmMain::RunLater);
   BuildActions();
   BuildMenus();
@@ -214,8 +218,10 @@ void TfmMain::BuildPages() {
   pages_->addTab(view, QStringLiteral("View"));
   pages_->addTab(summary_, QStringLiteral("Summary"));
   setCentralWidget(pages_);
-  connect(pages_, &QTabWidget::currentChanged, this,
-          [this] { panels_.empty() ? void() : panels_[0]->clear(); });
+  connect(pages_, &QTabWidget::currentChanged, this, [this] {
+    statusTexts_[0].clear();
+    if (!panels_.empty()) panels_[0]->clear();
+  });
 
   connect(jobs_, &TJobGrid::UrlsDropped, this, [this](const QStringList& urls) {
     // Never inside the drop: a dialog opened there would run in the
@@ -273,6 +279,7 @@ void TfmMain::BuildStatusBar() {
     for (int panel = 0; panel < 4; ++panel) {
       auto* label = new QLabel(QString::fromLatin1(texts[panel]), bar);
       label->setObjectName(QStringLiteral("StBarPanel%1").arg(panel));
+      statusTexts_[static_cast<size_t>(panel)] = label->text();
       if (panel == 0) {
         bar->addWidget(label, 1);
       } else {
@@ -287,6 +294,7 @@ void TfmMain::BuildStatusBar() {
   lights_.clear();
   const int workers = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   lit_.assign(static_cast<size_t>(workers), false);
+  shownLit_.assign(static_cast<size_t>(workers), false);
   // One light per worker and one empty panel after them.
   for (int slot = 0; slot <= workers; ++slot) {
     auto* light = new QLabel(bar);
@@ -295,6 +303,7 @@ void TfmMain::BuildStatusBar() {
     if (slot < workers) {
       const bool busy = context_.Control.WorkerState(slot) == kSlotBusy;
       lit_[static_cast<size_t>(slot)] = busy;
+      shownLit_[static_cast<size_t>(slot)] = busy;
       light->setPixmap(WorkerLightPixmap(busy));
       lights_.push_back(light);
     }
@@ -305,9 +314,26 @@ void TfmMain::BuildStatusBar() {
 }
 
 QString TfmMain::PanelText(int panel) const {
-  return panel >= 0 && panel < static_cast<int>(panels_.size())
-             ? panels_[static_cast<size_t>(panel)]->text()
+  return panel >= 0 && panel < static_cast<int>(statusTexts_.size())
+             ? statusTexts_[static_cast<size_t>(panel)]
              : QString();
+}
+
+void TfmMain::ScheduleStatusRefresh() {
+  if (!statusTimer_->isActive()) statusTimer_->start();
+}
+
+void TfmMain::RefreshStatus() {
+  for (size_t panel = 0; panel < panels_.size() && panel < statusTexts_.size(); ++panel) {
+    if (panel != 1 && panels_[panel]->text() != statusTexts_[panel]) {
+      panels_[panel]->setText(statusTexts_[panel]);
+    }
+  }
+  for (size_t slot = 0; slot < lights_.size(); ++slot) {
+    if (shownLit_[slot] == lit_[slot]) continue;
+    shownLit_[slot] = lit_[slot];
+    lights_[slot]->setPixmap(WorkerLightPixmap(lit_[slot]));
+  }
 }
 
 bool TfmMain::WorkerLit(int slot) const {

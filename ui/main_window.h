@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -143,6 +145,10 @@ class TfmMain final : public QMainWindow {
   void ShowTitle();
   void ShowRate();
   void SetTrayShown(bool shown);
+  // The status bar follows the engine at most every 100 ms: repainting it
+  // for every finished entry would cost more than the download itself.
+  void ScheduleStatusRefresh();
+  void RefreshStatus();
 
   TMainWindowContext context_;
   std::string runningProject_;
@@ -162,6 +168,9 @@ class TfmMain final : public QMainWindow {
   std::vector<QLabel*> panels_;  // 0 general, 1 offline mark, 2 received, 3 queue
   std::vector<QLabel*> lights_;
   std::vector<bool> lit_;
+  std::vector<bool> shownLit_;
+  std::array<QString, 4> statusTexts_;
+  QTimer* statusTimer_;
 };
 
 }  // namespace kestrix

@@ -77,8 +77,9 @@ void TfmMain::ConnectEngine() {
     queue_->SelectRowWhenShown(row);
     if (minimized_) {
       ShowTitle();
-    } else if (!panels_.empty()) {
-      panels_[0]->setText(QString::number(row + 1));
+    } else {
+      statusTexts_[0] = QString::number(row + 1);
+      ScheduleStatusRefresh();
     }
   });
   connect(&events, &TEngineEvents::JobState, this,
@@ -90,16 +91,15 @@ void TfmMain::ConnectEngine() {
             }
           });
   connect(&events, &TEngineEvents::Status, this, [this](int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(panels_.size()) && panel != 1) {
-      panels_[static_cast<size_t>(panel)]->setText(text);
+    if (panel >= 0 && panel < static_cast<int>(statusTexts_.size()) && panel != 1) {
+      statusTexts_[static_cast<size_t>(panel)] = text;
+      ScheduleStatusRefresh();
     }
   });
   connect(&events, &TEngineEvents::Worker, this, [this](int slot, int state) {
     if (slot < 0 || slot >= static_cast<int>(lights_.size())) return;
-    const bool busy = state == kSlotBusy;
-    if (lit_[static_cast<size_t>(slot)] == busy) return;
-    lit_[static_cast<size_t>(slot)] = busy;
-    lights_[static_cast<size_t>(slot)]->setPixmap(WorkerLightPixmap(busy));
+    lit_[static_cast<size_t>(slot)] = state == kSlotBusy;
+    ScheduleStatusRefresh();
   });
   connect(&events, &TEngineEvents::Running, this, [this](bool running) {
     setWindowIcon(WindowIcon(running));
