@@ -128,6 +128,7 @@ void TfmMain::BuildActions() {
   Connect(Action(QStringLiteral("btnDownLoad")), &TfmMain::StartDownload);
   Connect(Action(QStringLiteral("btnStop")), &TfmMain::StopDownload);
   Connect(Action(QStringLiteral("btnClear")), &TfmMain::ClearData);
+  Connect(Action(QStringLiteral("btnExplore")), &TfmMain::ShowFolder);
   connect(Action(QStringLiteral("btnAddJob")), &QAction::triggered, this,
           [this] { Run([this] { NewJob(); }); });
 }

@@ -85,6 +85,7 @@ class TfmMain final : public QMainWindow {
   void ClearData();
   void ShowOptions();
   void ShowHelp();
+  void ShowFolder();
   void ShowFind();
   void ContinueFrom(int row);
   void GoToParent(int row);

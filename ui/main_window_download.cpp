@@ -223,6 +223,14 @@ void TfmMain::ShowOptions() {
   }
 }
 
+void TfmMain::ShowFolder() {
+  // The project's folder, or the download folder while nothing was loaded.
+  QString folder = QString::fromStdString(context_.Options.DownLoadFolder);
+  const QString project = folder + QString::fromStdString(runningProject_);
+  if (!runningProject_.empty() && QFileInfo(project).isDir()) folder = project;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
 void TfmMain::ShowHelp() {
   const QString path = QString::fromStdString(context_.HelpFile);
   if (path.isEmpty() || !QFileInfo(path).isFile()) {

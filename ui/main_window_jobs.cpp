@@ -43,6 +43,10 @@ void TfmMain::UpdateCommandStates() {
                            "itmEditJob", "itmDeleteJob", "itmStartAll", "itmStartLink"}) {
     Action(QString::fromLatin1(name))->setEnabled(jobs);
   }
+  // The page preview and the exploration test are not part of this program
+  // yet; their buttons stay off rather than do nothing.
+  Action(QStringLiteral("btnPreview"))->setEnabled(false);
+  Action(QStringLiteral("btnTest"))->setEnabled(false);
   const QString clip = QGuiApplication::clipboard()->text();
   Action(QStringLiteral("itmPasteJob"))->setEnabled(project && !clip.isEmpty());
 }
@@ -111,7 +115,6 @@ void TfmMain::ChangeProject(const QString& name) {
 }
 
 void TfmMain::NewProject() {
-  jobs_->setCurrentIndex(jobs_->currentIndex());  // leaves in-place editing
   if (RefuseWhileBusy()) return;
   std::string name;
   if (!context_.Dialogs.AskProjectName(this, context_.Store.ProjectNames(), name)) return;
