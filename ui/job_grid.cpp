@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "core/job_record.h"
+#include "ui/template_delegate.h"
 
 namespace kestrix {
 
@@ -23,6 +24,7 @@ TJobGrid::TJobGrid(QWidget* parent) : QTableWidget(parent) {
   // dragged by, so the empty mark column is not shown.
   verticalHeader()->setSectionsMovable(true);
   setColumnHidden(kMark, true);
+  setItemDelegateForColumn(kUrl, new TTemplateDelegate(this));
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
