@@ -142,7 +142,7 @@ void TfmMain::BuildMenus() {
   itmOptions->setObjectName(QStringLiteral("itmOptions"));
   Connect(itmOptions, &TfmMain::ShowOptions);
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-  QAction* itmHelp = help->addAction(QStringLiteral("Kestrix Help"));
+  QAction* itmHelp = help->addAction(QStringLiteral("Kestrix Help (rus)"));
   itmHelp->setObjectName(QStringLiteral("itmHelp"));
   Connect(itmHelp, &TfmMain::ShowHelp);
   help->addSeparator();

@@ -90,7 +90,10 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     Run([this] { close(); });
     return;
   }
-  if (RefuseWhileBusy()) {
+  // Leaving while the queue is in use first offers to stop; it goes on only
+  // when the stop has freed the queue.
+  if (context_.Control.IsBusy()) RefuseWhileBusy();
+  if (context_.Control.IsBusy()) {
     event->ignore();
     return;
   }

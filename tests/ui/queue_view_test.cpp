@@ -2,8 +2,13 @@
 // from a history file.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <filesystem>
 
 #include "engine/history_file.h"
@@ -11,6 +16,7 @@
 #include "tests/ui/window_harness.h"
 #include "ui/queue_view.h"
 #include "ui/summary_view.h"
+#include "ui/template_delegate.h"
 
 namespace kestrix::test {
 namespace {
@@ -91,6 +97,41 @@ TEST(QueueModel, HintsNameDepthFileParentAndPostData) {
   EXPECT_EQ(model.Hint(1, 0).toStdString(),
             "LOCATION  : http://a.test/f\nDEPTH        : 2\nFILE NAME  : f.html\n"
             "PARENT URL : http://a.test/\nPOST DATA : q=1");
+}
+
+TEST(QueueView, EndFollowsTheTailAndAClickStopsIt) {
+  UrlList queue;
+  TQueueModel model(queue);
+  TQueueView view(model);
+  view.show();
+  QTest::keyClick(&view, Qt::Key_End);
+  EXPECT_TRUE(view.FollowTail());
+  QTest::mouseClick(view.viewport(), Qt::LeftButton);
+  EXPECT_FALSE(view.FollowTail());
+  QTest::keyClick(&view, Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_TRUE(view.FollowTail());
+  QTest::keyClick(&view, Qt::Key_Up);
+  EXPECT_FALSE(view.FollowTail());
+
+  // The engine's selection of a row not shown yet waits for the flush.
+  model.SetGridRows(6);
+  view.SelectRowWhenShown(4);
+  EXPECT_NE(view.SelectedRow(), 4);
+  model.Flush();
+  EXPECT_EQ(view.SelectedRow(), 4);
+
+  // On an empty queue the menu offers nothing.
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+  QCoreApplication::sendEvent(view.viewport(), &menu);
+  for (const QAction* action : view.ContextMenu()->actions()) EXPECT_FALSE(action->isEnabled());
+  view.ContextMenu()->close();
+}
+
+TEST(TemplateDelegate, PicksOutEachBracketGroup) {
+  using TGroups = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("http://a/p<1-3>.html")), (TGroups{{10, 5}}));
+  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("<a,b>/<1-2>")), (TGroups{{0, 5}, {6, 5}}));
+  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("http://a/<open")), TGroups{});
 }
 
 struct TSummaryCase {
