@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ui_screenshots: %s\n", server.Error().c_str());
     return 1;
   }
-  TWindowHarness h({server.BaseUrl() + "/index.html", server.BaseUrl() + "/about.html"}, 4);
+  TWindowHarness h(
+      {server.BaseUrl() + "/index.html", server.BaseUrl() + "/birds/<raptors,waders>/"}, 4);
   TJobRecord job;
   h.Store->GetJob(kProject, 1, job);
   job.checkLoadImg = true;
