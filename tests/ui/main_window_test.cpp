@@ -9,8 +9,10 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
@@ -167,6 +169,21 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   h.Window->EditJobUrl(0, QStringLiteral(" http://b.test/ok "));
   h.Store->GetJob(kProject, 1, job);
   EXPECT_EQ(job.editUrl, "http://b.test/ok");
+
+  // The same through the grid's own editor: double click, type, Enter.
+  TJobGrid& grid = *h.Window->JobGrid();
+  const QRect cell = grid.visualItemRect(grid.item(0, TJobGrid::kUrl));
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_TRUE(grid.Editing());
+  auto* editor = grid.viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, QStringLiteral("http://c.test/typed"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  RunFor(50);
+  EXPECT_FALSE(grid.Editing());
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, "http://c.test/typed");
 
   // The manual missing from beside the program is said, not ignored.
   h.Window->ShowHelp();
