@@ -88,7 +88,7 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
   for (const std::string& target : urls) append(target, nullptr);
   if (urls.empty()) append(record.editUrl, body ? &*body : nullptr);
 
-  context_.Observer.JobStateChanged(record.editUrl, "Started");
+  context_.Observer.JobStateChanged(jobNumber, "Started");
   downloadRunning_ = true;
   stopRequested_ = false;
   Dispatch();

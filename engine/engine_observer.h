@@ -8,7 +8,7 @@
 namespace kestrix {
 
 class EngineObserver {
-public:
+ public:
   virtual ~EngineObserver() = default;
 
   // The queue grid: row 0 is the header, entry i is row i + 1; columns are
@@ -20,9 +20,11 @@ public:
   // Whether the front end wants the newest row selected as entries are handed out.
   virtual bool FollowTail() const { return false; }
 
-  // The job list: the job whose URL is `url` is "Started"; every job state
-  // `from` becomes `to` ("Started" into "Completed" or "Stoped").
-  virtual void JobStateChanged(const std::string& /*url*/, const std::string& /*state*/) {}
+  // The job list: job `jobNumber` (1-based, of the running project) is
+  // "Started"; every job state `from` becomes `to` ("Started" into
+  // "Completed" or "Stoped"). Jobs are named by number, not by URL: two jobs
+  // may share a URL, and the engine normalises the URL it starts.
+  virtual void JobStateChanged(int /*jobNumber*/, const std::string& /*state*/) {}
   virtual void JobStatesReplaced(const std::string& /*from*/, const std::string& /*to*/) {}
 
   // Status panels: 0 general ("Ok !"), 2 "Recieved: N", 3 "Queue: N".

@@ -24,8 +24,8 @@ class TRecordingObserver : public EngineObserver {
     Cells[{row, column}] = text;
     if (column == 4) StateTexts[row].push_back(text);
   }
-  void JobStateChanged(const std::string& url, const std::string& state) override {
-    JobStates.push_back(url + " " + state);
+  void JobStateChanged(int jobNumber, const std::string& state) override {
+    JobStates.push_back(std::to_string(jobNumber) + " " + state);
   }
   void JobStatesReplaced(const std::string& from, const std::string& to) override {
     JobStates.push_back(from + " -> " + to);

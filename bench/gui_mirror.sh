@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The desktop program's mirror against kestrix-cli's, in one run: generates
+# the bench site (gen-site.py), serves it with nginx on 127.0.0.1, mirrors it
+# with the main window (offscreen, ui_mirror_timing) and with kestrix-cli,
+# each with the same job options, and prints both wall times.
+#
+#   bench/gui_mirror.sh [BUILD_DIR] [PAGES]
+# GEN_SITE and SERVE name gen-site.py and serve.sh (default: /work/shared/bench).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+pages=${2:-2000}
+tools=${BENCH_TOOLS_DIR:-/work/shared/bench}
+gen=${GEN_SITE:-$tools/gen-site.py}
+serve=${SERVE:-$tools/serve.sh}
+threads=8
+scratch=$(mktemp -d)
+pid=""
+cleanup() { [[ -n $pid ]] && "$serve" stop "$pid" >/dev/null 2>&1; rm -rf "$scratch"; }
+trap cleanup EXIT
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+port=$(free_port); port2=$(free_port)
+python3 "$gen" "$scratch/site" --pages "$pages" --port "$port" --port2 "$port2" >/dev/null
+pid=$("$serve" start "$scratch/site/www" "$port" "$port2" "$scratch/site/other")
+url="http://127.0.0.1:$port/"
+job=(--depth 1000 --this-server --images --styles --embed --offline --replicate --no-htm-ext)
+export XDG_RUNTIME_DIR=$scratch/run; mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+
+# The GUI's project and job, made by the command line in a settings file of
+# its own.
+KESTRIX_SETTINGS=$scratch/gui.ini "$build/cli/kestrix-cli" add-project site >/dev/null
+KESTRIX_SETTINGS=$scratch/gui.ini "$build/cli/kestrix-cli" add-job site "$url" "${job[@]}" >/dev/null
+mkdir -p "$scratch/gui" "$scratch/cli"
+# Whole processes, start-up included, timed alike by GNU time: wall and CPU.
+timed() { /usr/bin/time -f "%e %U %S" -o "$scratch/time" "$@" >"$scratch/out" 2>/dev/null;
+          read -r wall user sys <"$scratch/time"; echo "$wall $(python3 -c "print(round($user + $sys, 2))")"; }
+read -r gwall gcpu < <(timed "$build/tests/ui/ui_mirror_timing" "$scratch/gui.ini" "$scratch/gui" "$threads")
+echo "gui: $(cat "$scratch/out")"
+read -r cwall ccpu < <(KESTRIX_SETTINGS=$scratch/cli.ini timed "$build/cli/kestrix-cli" mirror "$url" \
+  --project site --folder "$scratch/cli" --threads "$threads" "${job[@]}")
+echo "gui wall $gwall s, cpu $gcpu s; cli wall $cwall s, cpu $ccpu s"
+python3 -c "print(f'gui/cli wall {$gwall / $cwall:.2f}, cpu {$gcpu / $ccpu:.2f}')"

@@ -1,0 +1,281 @@
+// The main window against a real engine and nginx on 127.0.0.1: job rows,
+// refusals while the queue is in use, unsafe names, drops and geometry.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+
+#include "tests/support/event_wait.h"
+#include "tests/support/fault_server.h"
+#include "tests/support/nginx_server.h"
+#include "tests/ui/window_harness.h"
+#include "ui/job_grid.h"
+
+namespace kestrix::test {
+namespace {
+
+std::vector<std::string> StateColumn(const TfmMain& window) {
+  std::vector<std::string> states;
+  for (int row = 0; row < window.JobGrid()->rowCount(); ++row) {
+    states.push_back(window.JobGrid()->StateText(row).toStdString());
+  }
+  return states;
+}
+
+class SiteFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_.WriteFile("index.html", "<a href=\"one.html\">one</a> <img src=\"p.gif\">");
+    site_.WriteFile("one.html", "<a href=\"index.html\">back</a>");
+    site_.WriteFile("a b.html", "<a href=\"one.html\">one</a>");
+    site_.WriteFile("p.gif", "GIF89a");
+    ASSERT_TRUE(server_.Start()) << server_.Error();
+  }
+  std::string Url(const std::string& path) const { return server_.BaseUrl() + "/" + path; }
+
+  TScratchDir site_;
+  TNginxServer server_{site_.Path()};
+};
+
+// Three jobs, the second with a blank in its URL and the third with the
+// first one's URL: each row is marked by its own job number.
+TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
+  TWindowHarness h({Url("index.html"), Url("a b.html"), Url("index.html")});
+  TfmMain& window = *h.Window;
+  window.JobGrid()->SelectRow(1);
+  window.StartSelectedJob();
+  EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"", "Started", ""}));
+  ASSERT_TRUE(h.WaitIdle());
+  EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"", "Completed", ""}));
+
+  int modelSignals = 0;
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+    QObject::connect(h.Model.get(), signal, [&] { ++modelSignals; });
+  }
+  QObject::connect(h.Model.get(), &QAbstractItemModel::dataChanged, [&] { ++modelSignals; });
+  QElapsedTimer clock;
+  clock.start();
+  h.Prompts.Answer = true;  // "Update queue ?"
+  window.StartAllJobs();
+  EXPECT_EQ(window.Pages()->currentIndex(), TfmMain::kQueuePage);
+  EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"Started", "Started", "Started"}));
+  ASSERT_TRUE(h.WaitIdle());
+  h.Model->Flush();
+  EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"Completed", "Completed", "Completed"}));
+  // Batched: a few model signals per 100 ms, not several per entry.
+  EXPECT_LE(modelSignals, 3 * (clock.elapsed() / TQueueModel::kFlushMs + 2));
+  EXPECT_EQ(h.Model->rowCount(), h.State.Queue.Count());
+  EXPECT_EQ(h.Model->CellText(0, 0), Url("a%20b.html"));
+
+  // Moving job 1 to the end: the store, the states and the queued entries
+  // all follow.
+  window.JobGrid()->SetStateText(0, QStringLiteral("Stoped"));
+  window.MoveJob(0, 2);
+  TJobRecord job;
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, Url("a b.html"));
+  EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"Completed", "Completed", "Stoped"}));
+  EXPECT_EQ(h.State.Queue.Entry(0).JobNumber, 1);  // "a b.html" was job 2
+
+  window.JobGrid()->SelectRow(2);
+  window.DeleteJob(false);
+  EXPECT_EQ(h.Store->JobCount(kProject), 2);
+  EXPECT_EQ(window.JobGrid()->rowCount(), 2);
+  window.JobGrid()->SelectRow(0);
+  h.Prompts.Answer = false;
+  window.DeleteJob(true);  // Del asks first
+  EXPECT_EQ(h.Prompts.Texts.back(), "Delete curren job ?");
+  EXPECT_EQ(h.Store->JobCount(kProject), 2);
+}
+
+TEST_F(SiteFixture, StatusBarShowsOneLightPerWorkerAndTheQueueFigures) {
+  TWindowHarness h({Url("index.html")}, 3);
+  EXPECT_EQ(h.Window->WorkerLights(), 3);
+  h.Window->StartSelectedJob();
+  ASSERT_TRUE(h.WaitIdle());
+  EXPECT_EQ(h.Window->PanelText(2).toStdString(), "Recieved: 2");
+  EXPECT_EQ(h.Window->PanelText(3).toStdString(), "Queue: 2");
+  for (int slot = 0; slot < 3; ++slot) EXPECT_FALSE(h.Window->WorkerLit(slot));
+}
+
+// A server that never answers keeps the queue in use until Stop.
+TEST(MainWindowBusy, ProjectChangeClearAndExitAreRefusedUntilStopped) {
+  TFaultServer server(R"({"routes": {"*": [{"hold": 30}]}})");
+  ASSERT_TRUE(server.Start()) << server.Error();
+  TWindowHarness h({server.BaseUrl() + "/slow.html"});
+  h.Store->AddProject("other");
+  h.Window->ChangeProject(QString::fromLatin1(kProject));
+  std::filesystem::create_directories(h.DownloadFolder + kProject);
+  h.Window->StartSelectedJob();
+  ASSERT_TRUE(RunUntil([&] { return h.Control->BusyWorkers() > 0; }, 5000));
+
+  h.Prompts.Answer = false;  // do not stop
+  h.Window->ChangeProject(QStringLiteral("other"));
+  EXPECT_EQ(h.Window->RunningProject(), kProject);
+  EXPECT_EQ(h.Window->Projects()->currentText().toStdString(), kProject);
+  h.Window->ClearData();
+  EXPECT_TRUE(std::filesystem::exists(h.DownloadFolder + kProject));
+  EXPECT_FALSE(h.Window->close());
+  EXPECT_EQ(h.Prompts.Texts, std::vector<std::string>(3, "Stop download project  site  ?"));
+
+  // A click that arrives while the stop waits for its workers runs after it.
+  bool stopReturned = false;
+  bool askedInsideStop = false;
+  h.Prompts.OnPrompt = [&](const std::string&) { askedInsideStop |= !stopReturned; };
+  QTimer::singleShot(0, h.Window.get(),
+                     [&] { h.Window->Action(QStringLiteral("btnClear"))->trigger(); });
+  h.Window->StopDownload();
+  stopReturned = true;
+  EXPECT_FALSE(h.Control->IsBusy());
+  RunFor(100);
+  EXPECT_FALSE(askedInsideStop);
+  EXPECT_EQ(h.Prompts.Texts.back(), "Delete downloaded data ?");
+  EXPECT_EQ(StateColumn(*h.Window), std::vector<std::string>{"Stoped"});
+}
+
+TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
+  TWindowHarness h({});
+  for (const char* name : {"", "  ", "..", "../x", "a/b", "a`b", "Options"}) {
+    SCOPED_TRACE(name);
+    h.Dialogs.ProjectAnswers = {name};
+    const size_t said = h.Prompts.Texts.size();
+    h.Window->NewProject();
+    EXPECT_EQ(h.Store->ProjectCount(), 1);
+    EXPECT_EQ(h.Prompts.Texts.size(), said + 1);
+  }
+  // A URL typed into the grid or pasted from the clipboard is checked too.
+  h.Window->ChangeProject(QString::fromLatin1(kProject));
+  h.Dialogs.JobUrls.clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("http://a.test/`x"));
+  h.Window->PasteJob();
+  EXPECT_TRUE(h.Dialogs.JobUrls.empty());
+  h.Window->NewJob(QStringLiteral("http://a.test/"));
+  h.Window->EditJobUrl(0, QStringLiteral("http://b.test/`y"));
+  TJobRecord job;
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, "http://a.test/");
+  h.Window->EditJobUrl(0, QStringLiteral(" http://b.test/ok "));
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, "http://b.test/ok");
+
+  // The same through the grid's own editor: double click, type, Enter.
+  TJobGrid& grid = *h.Window->JobGrid();
+  const QRect cell = grid.visualItemRect(grid.item(0, TJobGrid::kUrl));
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_TRUE(grid.Editing());
+  auto* editor = grid.viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, QStringLiteral("http://c.test/typed"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  RunFor(50);
+  EXPECT_FALSE(grid.Editing());
+  h.Store->GetJob(kProject, 1, job);
+  EXPECT_EQ(job.editUrl, "http://c.test/typed");
+
+  // The manual missing from beside the program is said, not ignored.
+  h.Window->ShowHelp();
+  EXPECT_NE(h.Prompts.Texts.back().find("'   not Found !"), std::string::npos);
+
+  h.Dialogs.ProjectAnswers = {"  fresh  "};
+  h.Window->NewProject();
+  EXPECT_EQ(h.Window->RunningProject(), "fresh");
+
+  // Clearing removes the project's folder and nothing beside it.
+  h.Window->ChangeProject(QString::fromLatin1(kProject));
+  TScratchDir& dir = h.Dir;
+  dir.WriteFile("downloads/keep.txt", "x");
+  dir.WriteFile(std::string("downloads/") + kProject + "/old.html", "x");
+  h.Prompts.Answer = true;
+  h.Window->ClearData();
+  EXPECT_FALSE(std::filesystem::exists(h.DownloadFolder + kProject));
+  EXPECT_TRUE(std::filesystem::exists(h.DownloadFolder + "keep.txt"));
+}
+
+TEST(MainWindowEntries, DroppedUrlsBecomeJobsOneByOne) {
+  TWindowHarness h({});
+  h.Window->ChangeProject(QString::fromLatin1(kProject));
+  struct TCase {
+    const char* what;
+    std::function<void(QMimeData&)> fill;
+    std::vector<std::string> jobs;
+  };
+  const std::vector<TCase> cases = {
+      {"uri-list",
+       [](QMimeData& data) {
+         data.setUrls(
+             {QUrl(QStringLiteral("http://a.test/x")), QUrl(QStringLiteral("http://b.test/y z"))});
+       },
+       {"http://a.test/x", "http://b.test/y%20z"}},
+      {"plain text",
+       [](QMimeData& data) {
+         data.setText(QStringLiteral(" http://c.test/\n\nhttp://d.test/`bad\nhttp://e.test/ "));
+       },
+       {"http://c.test/", "http://e.test/"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    h.Dialogs.JobUrls.clear();
+    QMimeData data;
+    c.fill(data);
+    QWidget* target = h.Window->JobGrid()->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    RunFor(50);
+    EXPECT_EQ(h.Dialogs.JobUrls, c.jobs);
+  }
+  EXPECT_EQ(h.Store->JobCount(kProject), 4);
+  ASSERT_FALSE(h.Prompts.Texts.empty());
+  EXPECT_NE(h.Prompts.Texts.back().find("\"`\""), std::string::npos);
+}
+
+TEST(MainWindowGeometry, PlacesAreFittedToAVisibleScreen) {
+  const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+  struct TCase {
+    QRect wanted, fitted;
+  };
+  const TCase cases[] = {
+      {QRect(55, 108, 700, 375), QRect(55, 108, 700, 375)},
+      {QRect(2000, 100, 700, 375), QRect(2000, 100, 700, 375)},
+      {QRect(-32000, -32000, 160, 28), QRect(50, 50, 200, 150)},  // a minimised place
+      {QRect(5000, 5000, 700, 375), QRect(50, 50, 700, 375)},
+      {QRect(100, 100, 4000, 3000), QRect(0, 0, 1920, 1080)},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(TfmMain::FitToScreens(c.wanted, screens), c.fitted) << c.wanted.x();
+  }
+}
+
+TEST(MainWindowGeometry, ThePlaceWrittenAtExitIsReadBack) {
+  TWindowHarness h({});
+  h.Options.ToTray = true;
+  h.Window->move(120, 90);
+  h.Window->resize(640, 520);
+  h.Window->showMinimized();
+  RunFor(50);
+  // The offscreen platform has no tray: the window must stay reachable.
+  EXPECT_TRUE(h.Window->Minimized());
+  EXPECT_FALSE(h.Window->isHidden());
+  EXPECT_TRUE(h.Window->close());
+  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Width", 0), 640);
+  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Height", 0), 520);
+}
+
+}  // namespace
+}  // namespace kestrix::test

@@ -1,0 +1,190 @@
+// The queue model and the summary page on queues built in memory or read
+// from a history file.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "engine/history_file.h"
+#include "tests/support/event_wait.h"
+#include "tests/ui/window_harness.h"
+#include "ui/queue_view.h"
+#include "ui/summary_view.h"
+#include "ui/template_delegate.h"
+
+namespace kestrix::test {
+namespace {
+
+TRetriveRec Entry(int kind, int parent, int error, int size) {
+  TRetriveRec entry;
+  InitRetriveRec(entry);
+  entry.LinkKind = kind;
+  entry.ParentIndex = parent;
+  entry.ErrorCode = error;
+  entry.ReceivedSize = size;
+  entry.LocalFileName = "f.html";
+  return entry;
+}
+
+TEST(QueueModel, AHundredThousandEntryHistoryArrivesInAFewSignals) {
+  TWindowHarness h({"http://127.0.0.1:9/"});
+  TEngineState stored;
+  for (int i = 0; i < 100000; ++i) {
+    const std::string url = "http://h" + std::to_string(i % 7) + ".test/p" + std::to_string(i);
+    TRetriveRec entry = Entry(i == 0 ? 0 : 1, i == 0 ? -1 : 0, 0, 10);
+    entry.JobNumber = 1;
+    entry.Job.editUrl = url;
+    stored.Queue.Append(url, entry);
+  }
+  stored.ProcessedCount = stored.Queue.Count();
+  std::filesystem::create_directories(h.DownloadFolder + kProject);
+  ASSERT_TRUE(SaveHistory(h.DownloadFolder, kProject, stored));
+
+  int emitted = 0;
+  const auto count = [&] { ++emitted; };
+  QObject::connect(h.Model.get(), &QAbstractItemModel::modelReset, count);
+  QObject::connect(h.Model.get(), &QAbstractItemModel::rowsInserted, count);
+  QObject::connect(h.Model.get(), &QAbstractItemModel::rowsRemoved, count);
+  QObject::connect(h.Model.get(), &QAbstractItemModel::dataChanged, count);
+  h.Window->ChangeProject(QString::fromLatin1(kProject));
+  RunFor(2 * TQueueModel::kFlushMs);
+  EXPECT_EQ(h.Model->rowCount(), 100000);
+  EXPECT_LE(emitted, 3);
+  EXPECT_EQ(h.Model->CellText(99999, 0), "http://h4.test/p99999");
+  EXPECT_EQ(h.Window->PanelText(3).toStdString(), "Queue: 100000");
+}
+
+TEST(QueueModel, RowsShrinkAndGrowWithoutStaleTexts) {
+  UrlList queue;
+  TQueueModel model(queue);
+  model.SetGridRows(4);
+  model.SetCell(3, 0, "third");
+  model.Flush();
+  ASSERT_EQ(model.rowCount(), 3);
+  model.SetGridRows(2);  // the engine re-walks the queue from the start
+  model.SetGridRows(4);
+  model.Flush();
+  EXPECT_EQ(model.rowCount(), 3);
+  EXPECT_EQ(model.CellText(2, 0), "");
+  model.SetCell(0, 0, "header rows are not data");
+  model.SetCell(9, 0, "beyond the grid");
+  model.Flush();
+  EXPECT_EQ(model.CellText(0, 0), "");
+}
+
+TEST(QueueModel, HintsNameDepthFileParentAndPostData) {
+  UrlList queue;
+  TRetriveRec start = Entry(0, -1, 0, 0);
+  queue.Append("http://a.test/", start);
+  TRetriveRec form = Entry(5, 0, 0, 0);
+  form.Depth = 1;
+  form.PostData = "q=1";
+  queue.Append("http://a.test/f", form);
+  TQueueModel model(queue);
+  model.SetGridRows(3);
+  model.SetCell(1, 0, "http://a.test/");
+  model.SetCell(2, 0, "http://a.test/f");
+  model.Flush();
+  EXPECT_EQ(model.Hint(0, 0).toStdString(),
+            "LOCATION  : http://a.test/\nDEPTH        : 1\nFILE NAME  : f.html\n"
+            "PARENT URL : no parent");
+  EXPECT_EQ(model.Hint(1, 0).toStdString(),
+            "LOCATION  : http://a.test/f\nDEPTH        : 2\nFILE NAME  : f.html\n"
+            "PARENT URL : http://a.test/\nPOST DATA : q=1");
+}
+
+TEST(QueueView, EndFollowsTheTailAndAClickStopsIt) {
+  UrlList queue;
+  TQueueModel model(queue);
+  TQueueView view(model);
+  view.show();
+  QTest::keyClick(&view, Qt::Key_End);
+  EXPECT_TRUE(view.FollowTail());
+  QTest::mouseClick(view.viewport(), Qt::LeftButton);
+  EXPECT_FALSE(view.FollowTail());
+  QTest::keyClick(&view, Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_TRUE(view.FollowTail());
+  QTest::keyClick(&view, Qt::Key_Up);
+  EXPECT_FALSE(view.FollowTail());
+
+  // The engine's selection of a row not shown yet waits for the flush.
+  model.SetGridRows(6);
+  view.SelectRowWhenShown(4);
+  EXPECT_NE(view.SelectedRow(), 4);
+  model.Flush();
+  EXPECT_EQ(view.SelectedRow(), 4);
+
+  // On an empty queue the menu offers nothing.
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
+  QCoreApplication::sendEvent(view.viewport(), &menu);
+  for (const QAction* action : view.ContextMenu()->actions()) EXPECT_FALSE(action->isEnabled());
+  view.ContextMenu()->close();
+}
+
+TEST(TemplateDelegate, PicksOutEachBracketGroup) {
+  using TGroups = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("http://a/p<1-3>.html")), (TGroups{{10, 5}}));
+  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("<a,b>/<1-2>")), (TGroups{{0, 5}, {6, 5}}));
+  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("http://a/<open")), TGroups{});
+}
+
+struct TSummaryCase {
+  const char* what;
+  std::vector<std::pair<std::string, TRetriveRec>> entries;
+  std::vector<std::string> hosts;  // "host pages"
+  std::string htmlCount, totalCount, totalErrors;
+  int errorRows;
+};
+
+TEST(SummaryView, CountsKindsHostsAndErrors) {
+  const std::vector<TSummaryCase> cases = {
+      {"empty queue", {}, {}, "", "", "", 1},
+      {"two hosts, a base link and a failure",
+       {{"http://a.test/", Entry(0, -1, 0, 100)},
+        {"http://a.test/b.gif", Entry(2, 0, 0, 50)},
+        {"http://a.test/base", Entry(6, 0, 0, 5)},
+        {"http://b.test/x", Entry(1, 0, 10061, 0)}},
+       {"a.test 3", "b.test 1"},
+       "2",
+       "3",
+       "1",
+       1},
+  };
+  for (const TSummaryCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    UrlList queue;
+    for (auto [url, entry] : c.entries) {
+      entry.Job.editUrl = url;
+      queue.Append(url, entry);
+    }
+    TSummaryView view(queue);
+    view.UpdateButton()->click();
+    auto text = [](QTableWidget* grid, int row, int column) {
+      const QTableWidgetItem* item = grid->item(row, column);
+      return item != nullptr ? item->text().toStdString() : std::string();
+    };
+    std::vector<std::string> hosts;
+    for (int row = 0; row < view.HostsGrid()->rowCount(); ++row) {
+      if (!text(view.HostsGrid(), row, 0).empty()) {
+        hosts.push_back(text(view.HostsGrid(), row, 0) + " " + text(view.HostsGrid(), row, 1));
+      }
+    }
+    EXPECT_EQ(hosts, c.hosts);
+    EXPECT_EQ(view.HostsCounter().toStdString(), std::to_string(c.hosts.size()));
+    EXPECT_EQ(view.StatGrid()->rowCount(), 9);
+    EXPECT_EQ(text(view.StatGrid(), 0, 1), c.htmlCount);
+    EXPECT_EQ(text(view.StatGrid(), 8, 1), c.totalCount);
+    EXPECT_EQ(text(view.StatGrid(), 8, 3), c.totalErrors);
+    EXPECT_EQ(view.ErrorsGrid()->rowCount(), c.errorRows);
+    EXPECT_EQ(view.HostsGrid()->rowCount(), std::max<int>(1, static_cast<int>(c.hosts.size())));
+  }
+}
+
+}  // namespace
+}  // namespace kestrix::test

@@ -1,0 +1,20 @@
+// The window's images, drawn at run time: the link-kind marks of the queue
+// and summary grids, the worker lights, the offline mark and the window
+// icon (idle and downloading).
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace kestrix {
+
+// 16x16 mark for a link kind 1..12 (the queue grid's column-0 icon).
+QPixmap LinkKindPixmap(int linkKind);
+// The mark of a summary row 0..7 ("Html" .. "StyleSheets").
+QPixmap SummaryRowPixmap(int row);
+// A worker's light: lit while it fetches.
+QPixmap WorkerLightPixmap(bool busy);
+QPixmap OfflinePixmap();
+QIcon WindowIcon(bool downloading);
+
+}  // namespace kestrix

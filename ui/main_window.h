@@ -1,0 +1,177 @@
+// The main window: the project selector, the job grid, the queue and summary
+// pages, the toolbar and menus, the status bar with its worker lights, and
+// the tray icon. It owns no engine object: the program hands it everything
+// it works with, and it opens dialogs and message boxes only through the
+// interfaces it is given.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+
+namespace kestrix {
+
+class DialogProvider;
+class IniFile;
+class OfflineState;
+class TDownloadControl;
+class TEngineEvents;
+class TJobGrid;
+class TJobList;
+class TQueueModel;
+class TQueueView;
+class TSummaryView;
+class UserPrompts;
+struct TEngineState;
+struct TGlobalOptions;
+
+struct TMainWindowContext {
+  IniFile& Ini;
+  TJobList& Store;
+  TGlobalOptions& Options;
+  OfflineState& Offline;
+  TEngineState& State;
+  TDownloadControl& Control;
+  TEngineEvents& Events;
+  TQueueModel& QueueModel;
+  DialogProvider& Dialogs;
+  UserPrompts& Prompts;
+  std::string HelpFile;  // the bundled manual
+};
+
+class TfmMain final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  enum Page { kJobsPage = 0, kQueuePage = 1, kViewPage = 2, kSummaryPage = 3 };
+
+  explicit TfmMain(TMainWindowContext context, QWidget* parent = nullptr);
+  ~TfmMain() override;
+
+  const std::string& RunningProject() const { return runningProject_; }
+  bool Minimized() const { return minimized_; }
+  // True while the window is inside a call to the engine (a stop waits in a
+  // nested event loop); commands that arrive then run after it.
+  bool InsideEngine() const;
+
+  // Commands, as the toolbar, menus and keys give them.
+  void ChangeProject(const QString& name);
+  void NewProject();
+  void EditProjectList();
+  void DeleteProject();
+  void NewJob(const QString& url = QString());
+  void EditJob();
+  void DeleteJob(bool ask);
+  void PasteJob();
+  void MoveJob(int from, int to);
+  // The starting URL of job row `row` edited in place.
+  void EditJobUrl(int row, const QString& url);
+  void DropUrls(const QStringList& urls);
+  void StartDownload();
+  void StartSelectedJob();
+  void StartAllJobs();
+  void StopDownload();
+  void ClearData();
+  void ShowOptions();
+  void ShowHelp();
+  void ShowFolder();
+  void ShowFind();
+  void ContinueFrom(int row);
+  void GoToParent(int row);
+
+  TJobGrid* JobGrid() const { return jobs_; }
+  TQueueView* QueueView() const { return queue_; }
+  TSummaryView* SummaryView() const { return summary_; }
+  QTabWidget* Pages() const { return pages_; }
+  QComboBox* Projects() const { return combo_; }
+  QAction* Action(const QString& name) const;
+  QString PanelText(int panel) const;
+  int WorkerLights() const { return static_cast<int>(lights_.size()); }
+  bool WorkerLit(int slot) const;
+
+  // The geometry kept in section "MainWnd", fitted to the screens' free
+  // areas (any part of the title bar must stay reachable).
+  static QRect FitToScreens(const QRect& wanted, const QList<QRect>& screens);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // Marks the window as inside a call to the engine for its lifetime.
+  class EngineCall {
+   public:
+    explicit EngineCall(TfmMain& window);
+    ~EngineCall();
+    EngineCall(const EngineCall&) = delete;
+    EngineCall& operator=(const EngineCall&) = delete;
+
+   private:
+    TfmMain& window_;
+  };
+
+  void BuildActions();
+  void BuildMenus();
+  void BuildPages();
+  void BuildStatusBar();
+  void ConnectEngine();
+  void ReadGeometry();
+  bool SaveOnExit();
+  void FillProjects(const QString& select);
+  void FillJobGrid();
+  void UpdateCommandStates();
+  bool HasProject() const;
+  int JobCount() const;
+  // Refuses while anything uses the queue: puts the selector back and
+  // offers to stop. True when refused.
+  bool RefuseWhileBusy();
+  // Runs `command` now, or once the window is out of the engine's call.
+  void Run(std::function<void()> command);
+  void Connect(QAction* action, void (TfmMain::*command)());
+  void RunLater();
+  void RenumberQueuedJobs(const std::function<int(int)>& newNumber);
+  void SetStateTexts(const std::vector<QString>& states);
+  std::vector<QString> StateTexts() const;
+  void ShowTitle();
+  void ShowRate();
+  void SetTrayShown(bool shown);
+  // The status bar follows the engine at most every 100 ms: repainting it
+  // for every finished entry would cost more than the download itself.
+  void ScheduleStatusRefresh();
+  void RefreshStatus();
+
+  TMainWindowContext context_;
+  std::string runningProject_;
+  bool minimized_ = false;
+  int engineDepth_ = 0;
+  std::vector<std::function<void()>> later_;
+  QTimer* laterTimer_;
+  QTimer* rateTimer_;
+  QComboBox* combo_ = nullptr;
+  TJobGrid* jobs_ = nullptr;
+  TQueueView* queue_ = nullptr;
+  TSummaryView* summary_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  QMenu* jobMenu_ = nullptr;
+  QMenu* trayMenu_ = nullptr;
+  QSystemTrayIcon* tray_ = nullptr;
+  std::vector<QLabel*> panels_;  // 0 general, 1 offline mark, 2 received, 3 queue
+  std::vector<QLabel*> lights_;
+  std::vector<bool> lit_;
+  std::vector<bool> shownLit_;
+  std::array<QString, 4> statusTexts_;
+  QTimer* statusTimer_;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,244 @@
+// The main window's download commands and what it shows of the engine's
+// work. Commands the user gives while the window is inside a call to the
+// engine (a stop waits for its workers in a nested event loop; a link's
+// script runs in one) are held back and run after that call: run inside
+// it, they would enter the engine again from within itself.
+#include <QAction>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+
+#include "core/global_options.h"
+#include "core/job_list.h"
+#include "core/offline_state.h"
+#include "core/url_list.h"
+#include "engine/download_control.h"
+#include "ui/artwork.h"
+#include "ui/dialog_provider.h"
+#include "ui/engine_events.h"
+#include "ui/entry_checks.h"
+#include "ui/find_dialog.h"
+#include "ui/job_grid.h"
+#include "ui/main_window.h"
+#include "ui/queue_model.h"
+#include "ui/queue_view.h"
+#include "ui/user_prompts.h"
+
+namespace kestrix {
+
+namespace {
+
+// How often held-back commands look again whether the engine has returned
+// when the call is not the window's own (a script link being resolved).
+constexpr int kRetryMs = 20;
+
+}  // namespace
+
+TfmMain::EngineCall::EngineCall(TfmMain& window) : window_(window) {
+  ++window_.engineDepth_;
+}
+
+TfmMain::EngineCall::~EngineCall() {
+  if (--window_.engineDepth_ == 0 && !window_.later_.empty()) window_.laterTimer_->start(0);
+}
+
+bool TfmMain::InsideEngine() const {
+  return engineDepth_ > 0 || context_.Control.AnalysisRunning();
+}
+
+void TfmMain::Run(std::function<void()> command) {
+  if (!InsideEngine()) {
+    command();
+    return;
+  }
+  later_.push_back(std::move(command));
+  if (engineDepth_ == 0 && !laterTimer_->isActive()) laterTimer_->start(kRetryMs);
+}
+
+void TfmMain::RunLater() {
+  if (InsideEngine()) {
+    if (engineDepth_ == 0) laterTimer_->start(kRetryMs);
+    return;
+  }
+  std::vector<std::function<void()>> commands;
+  commands.swap(later_);
+  for (std::function<void()>& command : commands) Run(std::move(command));
+}
+
+void TfmMain::ConnectEngine() {
+  TEngineEvents& events = context_.Events;
+  connect(&events, &TEngineEvents::RowSelected, this, [this](int row) {
+    queue_->SelectRowWhenShown(row);
+    if (minimized_) {
+      ShowTitle();
+    } else {
+      statusTexts_[0] = QString::number(row + 1);
+      ScheduleStatusRefresh();
+    }
+  });
+  connect(&events, &TEngineEvents::JobState, this,
+          [this](int job, const QString& state) { jobs_->SetStateText(job - 1, state); });
+  connect(&events, &TEngineEvents::JobStatesSwapped, this,
+          [this](const QString& from, const QString& to) {
+            for (int row = 0; row < jobs_->rowCount(); ++row) {
+              if (jobs_->StateText(row) == from) jobs_->SetStateText(row, to);
+            }
+          });
+  connect(&events, &TEngineEvents::Status, this, [this](int panel, const QString& text) {
+    if (panel >= 0 && panel < static_cast<int>(statusTexts_.size()) && panel != 1) {
+      statusTexts_[static_cast<size_t>(panel)] = text;
+      ScheduleStatusRefresh();
+    }
+  });
+  connect(&events, &TEngineEvents::Worker, this, [this](int slot, int state) {
+    if (slot < 0 || slot >= static_cast<int>(lights_.size())) return;
+    lit_[static_cast<size_t>(slot)] = state == kSlotBusy;
+    ScheduleStatusRefresh();
+  });
+  connect(&events, &TEngineEvents::Running, this, [this](bool running) {
+    setWindowIcon(WindowIcon(running));
+    if (tray_ != nullptr) tray_->setIcon(windowIcon());
+  });
+  // A message box opens a nested event loop; from inside the engine's call
+  // that loop would run the engine again, so it waits for the event loop.
+  connect(
+      &events, &TEngineEvents::Error, this,
+      [this](const QString& text) { context_.Prompts.Tell(this, text, TPromptIcon::Error); },
+      Qt::QueuedConnection);
+  connect(queue_, &TQueueView::FollowTailChanged, this,
+          [this](bool follow) { context_.Events.SetFollowTail(follow); });
+  connect(queue_, &TQueueView::CopyLinkRequested, this, [this](int row) {
+    if (row >= 0 && row < context_.State.Queue.Count()) {
+      QGuiApplication::clipboard()->setText(
+          QString::fromStdString(context_.QueueModel.CellText(row, 0)));
+    }
+  });
+  connect(queue_, &TQueueView::ReloadRequested, this, [this](int row) {
+    Run([this, row] {
+      const EngineCall call(*this);
+      context_.Control.ReloadEntry(row);
+    });
+  });
+  connect(queue_, &TQueueView::ContinueRequested, this,
+          [this](int row) { Run([this, row] { ContinueFrom(row); }); });
+  connect(queue_, &TQueueView::ContinueAbortedRequested, this, [this] {
+    Run([this] {
+      const EngineCall call(*this);
+      context_.Control.ContinueAborted();
+    });
+  });
+  connect(queue_, &TQueueView::ParentRequested, this, &TfmMain::GoToParent);
+  connect(queue_, &TQueueView::FindRequested, this, [this] { Run([this] { ShowFind(); }); });
+}
+
+void TfmMain::StartDownload() {
+  const int row = jobs_->SelectedRow();
+  if (row < 0 || row >= JobCount()) return;
+  if (context_.State.Queue.Count() > 0 &&
+      !context_.Prompts.Ask(this, QStringLiteral("Queue is not empty !\n\nUpdate queue ?"),
+                            TPromptIcon::Confirmation)) {
+    return;
+  }
+  {
+    const EngineCall call(*this);
+    context_.Control.StartJob(runningProject_, row + 1, true);
+  }
+  pages_->setCurrentIndex(kQueuePage);
+  queue_->setFocus();
+}
+
+void TfmMain::StartSelectedJob() {
+  const int row = jobs_->SelectedRow();
+  if (row < 0 || row >= JobCount()) return;
+  const EngineCall call(*this);
+  context_.Control.StartJob(runningProject_, row + 1, true);
+}
+
+void TfmMain::StartAllJobs() {
+  {
+    const EngineCall call(*this);
+    for (int job = 1; job <= JobCount(); ++job) context_.Control.StartJob(runningProject_, job);
+  }
+  pages_->setCurrentIndex(kQueuePage);
+  queue_->setFocus();
+}
+
+void TfmMain::StopDownload() {
+  if (!context_.Control.IsBusy()) return;
+  const EngineCall call(*this);
+  context_.Control.StopDownload();
+}
+
+void TfmMain::ClearData() {
+  if (RefuseWhileBusy()) return;
+  if (!context_.Prompts.Ask(this, QStringLiteral("Delete downloaded data ?"),
+                            TPromptIcon::Confirmation)) {
+    return;
+  }
+  // The project's folder is removed, never the download folder itself: a
+  // name that could point there or above is refused.
+  if (std::string error = ProjectNameProblem(runningProject_); !error.empty()) {
+    context_.Prompts.Tell(this, QString::fromStdString(error), TPromptIcon::Warning);
+    return;
+  }
+  const EngineCall call(*this);
+  if (!context_.Control.ClearProjectData(runningProject_)) {
+    context_.Prompts.Tell(this, QStringLiteral("The downloaded data could not be deleted."),
+                          TPromptIcon::Warning);
+  }
+}
+
+void TfmMain::ContinueFrom(int row) {
+  if (row < 0 || row >= context_.State.Queue.Count()) return;
+  const EngineCall call(*this);
+  context_.Control.ContinueDownload(row + 1);
+}
+
+void TfmMain::GoToParent(int row) {
+  const UrlList& queue = context_.State.Queue;
+  if (row < 0 || row >= queue.Count()) return;
+  const int parent = queue.Entry(row).ParentIndex;
+  if (parent >= 0 && parent < queue.Count()) queue_->SelectRow(parent);
+}
+
+void TfmMain::ShowFind() {
+  TfmFind dialog(*queue_, context_.Prompts, this);
+  dialog.exec();
+}
+
+void TfmMain::ShowOptions() {
+  const int before = context_.Options.ThreadCount;
+  if (!context_.Dialogs.EditOptions(this, context_.Options)) return;
+  context_.Offline.SetGlobalOffline(context_.Options.GlobalOfflineFlag);
+  BuildStatusBar();
+  if (context_.Control.DownloadRunning() && context_.Options.ThreadCount > before) {
+    const EngineCall call(*this);
+    context_.Control.Dispatch();
+  }
+}
+
+void TfmMain::ShowFolder() {
+  // The project's folder, or the download folder while nothing was loaded.
+  QString folder = QString::fromStdString(context_.Options.DownLoadFolder);
+  const QString project = folder + QString::fromStdString(runningProject_);
+  if (!runningProject_.empty() && QFileInfo(project).isDir()) folder = project;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void TfmMain::ShowHelp() {
+  const QString path = QString::fromStdString(context_.HelpFile);
+  if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    context_.Prompts.Tell(this, QStringLiteral("'") + path + QStringLiteral("'   not Found !"),
+                          TPromptIcon::Warning);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+}  // namespace kestrix
