@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "http/url_split.h"
+#include "core/url_split.h"
 #include "links/css_links.h"
 #include "links/html_parser.h"
 #include "links/link_rewriting.h"

@@ -1,8 +1,8 @@
 #include "links/local_naming.h"
 
 #include "core/file_util.h"
+#include "core/url_split.h"
 #include "core/used_names.h"
-#include "http/url_split.h"
 #include "links/percent_decode.h"
 #include "links/text_util.h"
 #include "links/url_paths.h"

@@ -11,8 +11,8 @@
 #include <map>
 #include <set>
 
+#include "core/url_split.h"
 #include "engine/job_thread.h"
-#include "http/url_split.h"
 #include "links/css_links.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/event_wait.h"
