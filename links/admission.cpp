@@ -1,10 +1,11 @@
 #include "links/admission.h"
 
+#include "core/ascii.h"
 #include "links/html_items.h"
 #include "links/link_extraction.h"
 #include "links/link_filters.h"
 #include "links/local_naming.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {

@@ -4,12 +4,13 @@
 #include <exception>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "links/html_items.h"
 #include "links/link_extraction.h"
 #include "links/link_rewriting.h"
 #include "links/local_naming.h"
 #include "links/style_blocks.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {

@@ -5,13 +5,14 @@
 #include <chrono>
 #include <exception>
 
+#include "core/ascii.h"
 #include "core/url_split.h"
 #include "links/css_links.h"
 #include "links/html_parser.h"
 #include "links/link_rewriting.h"
 #include "links/link_text.h"
 #include "links/script_resolver.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {

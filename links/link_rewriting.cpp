@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "core/ascii.h"
 #include "core/retrive_rec.h"
 #include "links/html_items.h"
 #include "links/link_extraction.h"
 #include "links/link_text.h"
 #include "links/local_naming.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {

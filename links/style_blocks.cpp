@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "links/text_fold.h"
+#include "core/ascii.h"
+#include "links/text_util.h"
 
 namespace kestrix {
 namespace {
