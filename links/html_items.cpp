@@ -69,7 +69,8 @@ int32_t TagKindOf(std::string_view upperName) {
   for (std::size_t i = 0; i < kKinds.size(); ++i) {
     if (kKinds[i] == upperName) return static_cast<int32_t>(i + 1);
   }
-  return kKindNone;
+  // A picture's SOURCE names images as an IMG does.
+  return upperName == "SOURCE" ? kKindImg : kKindNone;
 }
 
 void THTMLParam::Parse(std::string_view text) {

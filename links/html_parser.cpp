@@ -9,9 +9,10 @@ namespace kestrix {
 namespace {
 
 // The only tag names the parser keeps; any other tag is dropped entirely.
-constexpr std::array<std::string_view, 16> kRecognised = {
-    "BASE", "A",     "/A",     "IMG",  "AREA",   "FRAME",   "FORM",   "/FORM",
-    "META", "EMBED", "/EMBED", "LINK", "SCRIPT", "/SCRIPT", "IFRAME", "/IFRAME"};
+// SOURCE gives a picture its images (srcset) and is read as an IMG.
+constexpr std::array<std::string_view, 17> kRecognised = {
+    "BASE",  "A",      "/A",   "IMG",    "AREA",    "FRAME",  "FORM",    "/FORM", "META",
+    "EMBED", "/EMBED", "LINK", "SCRIPT", "/SCRIPT", "IFRAME", "/IFRAME", "SOURCE"};
 
 int RecognisedIndex(std::string_view tagText) {
   const std::string_view name = tagText.substr(0, tagText.find(' '));

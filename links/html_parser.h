@@ -1,5 +1,5 @@
 // A flat scanner for downloaded pages. It is not a general HTML parser: it
-// keeps only the sixteen tag names that can carry links, only the attributes
+// keeps only the tag names that can carry links, only the attributes
 // whose text mentions a link word, and follows comments and scripts only as
 // far as needed to skip them. One parser serves every page in turn.
 #pragma once
@@ -91,7 +91,7 @@ class THTMLParser {
   // script; they are parsed here and dropped.
   THTMLTag scratch_;
   std::deque<THTMLText> scratchTexts_;
-  int32_t sameName_[16] = {};
+  int32_t sameName_[17] = {};
   int32_t textCount_ = 0;
 };
 

@@ -302,6 +302,8 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   try {
     if (tag.Params.empty()) return false;
     if (tag.Kind == kKindLink && LinkRole(tag) == TLinkRole::NotFetched) return false;
+    // A picture's SOURCE has only its srcset, taken apart on its own.
+    if (tag.Name == "SOURCE" && tag.FindParam("src") == nullptr) return false;
     out.Written = LinkValue(tag);
     out.Link = DecodeLinkEntities(out.Written);
     ResolveScript(tag, out);

@@ -110,6 +110,23 @@ TEST(RealWebTest, SrcsetCandidatesAreQueuedAndRewrittenInPlace) {
   EXPECT_EQ(lines[2], "   https://o/f.png 2x\">");
 }
 
+TEST(RealWebTest, PictureSourcesGiveTheirImages) {
+  AnalysisRun run;
+  run.Start(FullCopy(), kStart);
+  const auto lines = run.Analyse(0,
+                                 "<picture><source srcset=\"p/a.webp 1x, p/b.webp 2x\" "
+                                 "type=\"image/webp\"><img src=\"p/a.png\"></picture>"
+                                 "<video><source src=\"m/v.mp4\" type=\"video/mp4\"></video>");
+  for (const char* url :
+       {"http://h/a/p/a.webp", "http://h/a/p/b.webp", "http://h/a/p/a.png", "http://h/a/m/v.mp4"}) {
+    EXPECT_GE(run.Find(url), 0) << url;
+  }
+  EXPECT_EQ(run.State.Queue.Count(), 5);
+  EXPECT_EQ(lines[0],
+            "<picture><source srcset=\"a.webp 1x, b.webp 2x\" type=\"image/webp\"><img "
+            "src=\"a.png\"></picture><video><source src=\"v.mp4\" type=\"video/mp4\"></video>");
+}
+
 TEST(RealWebTest, LinkRelSaysWhatIsFetched) {
   AnalysisRun run;
   TJobRecord job = FullCopy();
