@@ -12,6 +12,7 @@
 
 #include "core/retrive_rec.h"
 #include "links/admission.h"
+#include "links/link_attributes.h"
 #include "links/page_context.h"
 
 namespace kestrix {
@@ -25,17 +26,6 @@ class ScriptResolver;
 // every other scheme (mailto:, javascript:, data:, https: ...). Only the
 // scheme counts, so "p?next=mailto:x" is an ordinary link.
 bool IsSupportedProtocol(std::string_view url);
-
-// The tag's link value as written: the attribute that carries the link for
-// its kind (href, src, action or content); when the tag has none, its first
-// parameter's value, or the second's when the first is an onclick handler.
-std::string LinkValue(const THTMLTag& tag);
-
-// What a LINK tag names, from its rel and rev: a part of the page (style
-// sheets, icons, preloads), another document (next, prev, alternate ...),
-// or something not to fetch (made, canonical, preconnect ...).
-enum class TLinkRole { PagePart, Document, NotFetched };
-TLinkRole LinkRole(const THTMLTag& tag);
 
 // Whether any parameter's value holds "javascript:".
 bool HasScriptParam(const THTMLTag& tag);
