@@ -44,6 +44,13 @@ bool OnServer(std::string_view startUrl, const std::string& origin) {
   return next == '/' || next == ':' || next == '?' || next == '#';
 }
 
+// The last segment of a URL path, before any query.
+std::string PathFileName(std::string_view path) {
+  path = path.substr(0, path.find_first_of("?#"));
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 uint16_t KeptKindsFor(const TJobRecord& job) {
   uint16_t kinds = kKeepFrame | kKeepIFrame | kKeepA;
   if (job.checkLoadImg || job.checkRmtLoadImg) kinds |= kKeepImg;
@@ -77,6 +84,7 @@ TPageContext MakePageContext(const TRetriveRec& page, int32_t pageIndex,
                       HostWithPort(parts),
                       GetUrlDir(parts.Path),
                       GetUrlDir(page.StartUrl),
+                      PathFileName(parts.Path),
                       {}};
 }
 
@@ -143,6 +151,7 @@ bool TPageAnalysis::RunLinkScript(const std::string& script) {
 
 void TPageAnalysis::ApplyBase(const THTMLTag& tag, const std::string& link) {
   context_.PageDir = UrlDirWithSlash(link);
+  context_.PageFile = PathFileName(SplitUrl(link).Path);
   // A base on another server moves the host too, or rooted links would
   // resolve against the page's own server.
   if (IsAbsolute(link)) {
@@ -161,7 +170,9 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   TEntryJob& job = rec.Job;
   const std::string& link = out.Link;
   if (!IsAbsolute(link)) {
-    job.editUrl = ResolveUrl(link, context_.PageProto, context_.PageHost, context_.PageDir);
+    // "?page=2" asks the page's own document again, not its folder's index.
+    const std::string relative = link.starts_with('?') ? context_.PageFile + link : link;
+    job.editUrl = ResolveUrl(relative, context_.PageProto, context_.PageHost, context_.PageDir);
     return true;
   }
   const TUrlParts parts = SplitUrl(link);

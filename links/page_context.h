@@ -28,6 +28,7 @@ struct TPageContext {
   std::string PageHost;             // host, with ":" and the port when the URL names one
   std::string PageDir;              // directory of the page's path, ending in "/"
   std::string StartDir;             // the page's StartUrl up to its last "/"
+  std::string PageFile;             // last segment of the page's path, what "?q" links name
   std::vector<TLineEdit> Edits;     // made by ApplyEdits
 };
 

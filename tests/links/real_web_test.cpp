@@ -127,6 +127,16 @@ TEST(RealWebTest, PictureSourcesGiveTheirImages) {
             "src=\"a.png\"></picture><video><source src=\"v.mp4\" type=\"video/mp4\"></video>");
 }
 
+TEST(RealWebTest, AQueryAloneNamesThePageItself) {
+  AnalysisRun run;
+  run.Start(FullCopy(), "http://h/a/list.php?page=1");
+  const auto lines = run.Analyse(0, "<a href=\"?page=2\">2</a><a href=\"./?page=3\">3</a>");
+  EXPECT_GE(run.Find("http://h/a/list.php?page=2"), 0);
+  EXPECT_GE(run.Find("http://h/a/?page=3"), 0);
+  EXPECT_EQ(run.Find("http://h/a/?page=2"), -1);
+  EXPECT_EQ(lines[0], "<a href=\"list.php@page=2.htm\">2</a><a href=\"@page=3.htm\">3</a>");
+}
+
 TEST(RealWebTest, LinkRelSaysWhatIsFetched) {
   AnalysisRun run;
   TJobRecord job = FullCopy();
