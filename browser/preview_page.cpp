@@ -9,9 +9,6 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
-#include <filesystem>
-#include <system_error>
-
 namespace kestrix {
 namespace {
 
@@ -49,22 +46,7 @@ constexpr char kCaptureScript[] = R"((function () {
 constexpr char kTakeScript[] =
     "typeof __kestrixTakeForm === 'function' ? __kestrixTakeForm() : null";
 
-std::string Canonical(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? std::string() : canonical.string();
-}
-
 }  // namespace
-
-bool IsInsideFolder(const std::string& folder, const std::string& path) {
-  if (folder.empty() || path.empty()) return false;
-  std::string root = Canonical(folder);
-  if (root.empty()) return false;
-  if (root.back() != '/') root += '/';
-  const std::string canonical = Canonical(path);
-  return canonical.size() > root.size() && canonical.compare(0, root.size(), root) == 0;
-}
 
 PreviewPage::PreviewPage(QWebEngineProfile* profile, SubmitHook submitted, OfflineCheck offline,
                          QObject* parent)
@@ -79,9 +61,10 @@ PreviewPage::PreviewPage(QWebEngineProfile* profile, SubmitHook submitted, Offli
   capture.setRunsOnSubFrames(false);
   scripts().insert(capture);
 
-  // A saved page may read nothing of the disk, and reach nothing beyond it.
+  // A saved page needs its own files (the owner's request filter keeps it to
+  // them); it may reach nothing beyond the disk.
   QWebEngineSettings* page_settings = settings();
-  page_settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+  page_settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
   page_settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
   page_settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   page_settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);

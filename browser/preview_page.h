@@ -18,10 +18,6 @@ struct TFormSubmission {
   bool Posted = false;
 };
 
-// Whether `path` lies inside `folder` (below it, not the folder itself),
-// with links and ".." resolved on both sides. False when either is empty.
-bool IsInsideFolder(const std::string& folder, const std::string& path);
-
 class PreviewPage final : public QWebEnginePage {
  public:
   using SubmitHook = std::function<void(const TFormSubmission& form)>;

@@ -5,6 +5,7 @@
 
 #include <QWebEngineUrlRequestInterceptor>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,9 +21,16 @@ struct TRequestRules {
   // When set, only the page document of this scheme passes: the hidden page
   // of the script executor lives in such a sealed world.
   std::string sealed_scheme;
+  // When set, file URLs load only from inside this folder; an empty folder
+  // lets no file through.
+  std::optional<std::string> file_root;
 };
 
 enum class TRequestKind { MainFrame, SubFrame, Other };
+
+// Whether `path` lies inside `folder` (below it, not the folder itself),
+// with links and ".." resolved on both sides. False when either is empty.
+bool IsInsideFolder(const std::string& folder, const std::string& path);
 
 // Schemes whose content never leaves the machine.
 bool IsLocalScheme(std::string_view scheme);

@@ -59,6 +59,7 @@ TPreviewPane::TPreviewPane(TPreviewContext context, PreviewHost& host, QWidget* 
       this);
   BuildControls();
   HTML->setPage(page_);
+  SetLocalRoot(std::string());
   ApplyOptions();
 
   connect(page_, &QWebEnginePage::linkHovered, this,
@@ -182,6 +183,15 @@ void TPreviewPane::Navigate(const QUrl& url) {
   page_->load(url);
 }
 
+void TPreviewPane::SetLocalRoot(const std::string& folder) {
+  // Both the navigations and every request a page makes keep to it: a
+  // saved page may show its own files and nothing else of the disk.
+  page_->SetLocalRoot(folder);
+  TRequestRules rules = filter_->Rules();
+  rules.file_root = folder;
+  filter_->SetRules(rules);
+}
+
 std::string TPreviewPane::ProjectFolder() const {
   std::string project = context_.Control.RunningProject();
   if (project.empty()) project = host_.SelectedProject();
@@ -209,7 +219,7 @@ void TPreviewPane::ViewQueueRow(int row) {
   host_.ShowViewPage();
   const std::string file = QueueFile(row);
   PreviewMode = false;
-  page_->SetLocalRoot(ProjectFolder());
+  SetLocalRoot(ProjectFolder());
   std::error_code error;
   // A history file names its own paths; one that leads out of the project
   // is not shown, nor its name.
@@ -226,7 +236,7 @@ bool TPreviewPane::PreviewStartingPage(const std::string& project, int job) {
   TDownloadControl& control = context_.Control;
   if (job < 1 || job > control.Context().Store.JobCount(project)) return false;
   PreviewMode = true;
-  page_->SetLocalRoot(std::string());
+  SetLocalRoot(std::string());
   control.StartJob(project, job, false);
   TJobRecord record;
   control.Context().Store.GetJob(project, job, record);

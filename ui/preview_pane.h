@@ -89,6 +89,7 @@ class TPreviewPane : public QWidget {
   void Submitted(const TFormSubmission& form);
   void DownloadForm(const std::string& url, const std::optional<std::string>& body);
   void ViewForm(const std::string& url, const std::optional<std::string>& body);
+  void SetLocalRoot(const std::string& folder);
   std::string ProjectFolder() const;
   std::string QueueFile(int row) const;
 
