@@ -78,17 +78,16 @@ bool PreviewPage::MayShowFile(const std::string& path) const {
 bool PreviewPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool main_frame) {
   const std::string scheme = url.scheme().toLower().toStdString();
   if (scheme == "file") return MayShowFile(url.toLocalFile().toStdString());
-  if (!IsLocalScheme(scheme) && offline_ && offline_()) return false;
-  if (letNextPass_ && main_frame) {
-    letNextPass_ = false;
-    return true;
+  // History steps and reloads repeat what was decided before; forms sent
+  // to anything but an HTTP server are the page's own business.
+  if (type == NavigationTypeFormSubmitted && main_frame && scheme == "http") {
+    // The body of the submission does not reach this hook; the capture
+    // script kept it. It is read, and the owner told, once this decision
+    // is over.
+    QTimer::singleShot(0, this, [this, url] { TakeSubmission(url); });
+    return false;
   }
-  if (type == NavigationTypeBackForward || type == NavigationTypeReload) return true;
-  if (type != NavigationTypeFormSubmitted || !main_frame || scheme != "http") return true;
-  // The body of the submission does not reach this hook; the capture script
-  // kept it. It is read, and the owner told, once this decision is over.
-  QTimer::singleShot(0, this, [this, url] { TakeSubmission(url); });
-  return false;
+  return IsLocalScheme(scheme) || !offline_ || !offline_();
 }
 
 void PreviewPage::TakeSubmission(const QUrl& url) {

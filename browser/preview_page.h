@@ -34,10 +34,6 @@ class PreviewPage final : public QWebEnginePage {
   // Whether `path` names something inside the local root, links resolved.
   bool MayShowFile(const std::string& path) const;
 
-  // The next navigation is a step in the history or a request the owner
-  // made itself: it goes ahead without being taken for a submission.
-  void LetNextNavigationPass() { letNextPass_ = true; }
-
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool main_frame) override;
   QWebEnginePage* createWindow(WebWindowType type) override;
@@ -50,7 +46,6 @@ class PreviewPage final : public QWebEnginePage {
   SubmitHook submitted_;
   OfflineCheck offline_;
   std::string localRoot_;
-  bool letNextPass_ = false;
 };
 
 }  // namespace kestrix

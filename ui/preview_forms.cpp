@@ -50,7 +50,6 @@ void TPreviewPane::DownloadForm(const std::string& url, const std::optional<std:
 
 void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::string>& body) {
   const QUrl target = QUrl::fromEncoded(QByteArray::fromStdString(url));
-  page_->LetNextNavigationPass();
   if (!body) {
     page_->load(target);
     return;

@@ -134,14 +134,10 @@ void TPreviewPane::BuildControls() {
 
   connect(btnUp, &QToolButton::clicked, this, [this] { StepQueue(-1); });
   connect(btnDown, &QToolButton::clicked, this, [this] { StepQueue(1); });
-  connect(btnBack, &QToolButton::clicked, this, [this] {
-    page_->LetNextNavigationPass();
-    HTML->back();
-  });
-  connect(btnForward, &QToolButton::clicked, this, [this] {
-    page_->LetNextNavigationPass();
-    HTML->forward();
-  });
+  // A step in the history repeats what was decided before: the page lets
+  // it go without taking it for a submission.
+  connect(btnBack, &QToolButton::clicked, HTML, &QWebEngineView::back);
+  connect(btnForward, &QToolButton::clicked, HTML, &QWebEngineView::forward);
   connect(btnWebStop, &QToolButton::clicked, HTML, &QWebEngineView::stop);
   connect(btnRefresh, &QToolButton::clicked, this, [this] {
     if (!page_->url().isEmpty()) HTML->reload();

@@ -139,14 +139,22 @@ TEST_F(PreviewFormTest, OfflinePreviewReachesNoServer) {
 
   // A saved page is shown offline even while the program is online.
   f_.Offline.SetGlobalOffline(false);
-  f_.Dir.WriteFile("downloads/site/p.htm", "<html><body><img src='" + Url("/img.png") +
-                                               "'><iframe src='" + Url("/other.htm") +
-                                               "'></iframe><script>fetch('" + Url("/f") +
-                                               "');</script></body></html>");
+  f_.Dir.WriteFile("downloads/site/p.htm",
+                   "<html><body><img src='" + Url("/img.png") + "'><iframe src='" +
+                       Url("/other.htm") + "'></iframe><script>fetch('" + Url("/f") +
+                       "');</script><form method='post' action='" + Url("/post") +
+                       "'><input name='s' value='1'><input type='submit' id='send'></form>"
+                       "</body></html>");
   f_.Host.row = f_.AddSavedEntry(Url("/p.htm"), f_.ProjectFolder(), "p.htm");
   f_.Pane->ViewQueueRow(f_.Host.row);
   ASSERT_TRUE(f_.WaitForLoad("p.htm"));
   test::RunFor(800);
+  EXPECT_TRUE(server_.Requests().empty());
+  // Its form still opens the editor, and reaches no server either.
+  f_.Answer = [](TfmPostData& e) { return e.btnCancel; };
+  ASSERT_TRUE(SubmitForm());
+  EXPECT_EQ(f_.Editors.back().Params, "s=1");
+  test::RunFor(300);
   EXPECT_TRUE(server_.Requests().empty());
 }
 
