@@ -17,6 +17,9 @@ TRequestKind KindOf(QWebEngineUrlRequestInfo::ResourceType type) {
       return TRequestKind::MainFrame;
     case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
       return TRequestKind::SubFrame;
+    case QWebEngineUrlRequestInfo::ResourceTypeImage:
+    case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+      return TRequestKind::Image;
     default:
       return TRequestKind::Other;
   }
@@ -55,6 +58,7 @@ bool MayLoad(const TRequestRules& rules, bool global_offline, std::string_view s
   }
   if (rules.download_only && kind != TRequestKind::MainFrame) return false;
   if (rules.block_frames && kind == TRequestKind::SubFrame) return false;
+  if (rules.no_images && kind == TRequestKind::Image) return false;
   if ((rules.offline || global_offline) && !IsLocalScheme(scheme)) return false;
   return true;
 }

@@ -18,6 +18,7 @@ struct TRequestRules {
   bool block_frames = false;   // no frame or inline frame documents
   bool download_only = false;  // the page itself and nothing it refers to
   bool no_cache = false;       // ask servers and caches for fresh copies
+  bool no_images = false;      // no images
   // When set, only the page document of this scheme passes: the hidden page
   // of the script executor lives in such a sealed world.
   std::string sealed_scheme;
@@ -26,7 +27,7 @@ struct TRequestRules {
   std::optional<std::string> file_root;
 };
 
-enum class TRequestKind { MainFrame, SubFrame, Other };
+enum class TRequestKind { MainFrame, SubFrame, Image, Other };
 
 // Whether `path` lies inside `folder` (below it, not the folder itself),
 // with links and ".." resolved on both sides. False when either is empty.

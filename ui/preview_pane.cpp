@@ -171,7 +171,8 @@ void TPreviewPane::OptionSwitched(TDownloadOption option, bool add) {
     site_.Remove(option);
   }
   ApplyDownloadControl(site_, *page_, *filter_);
-  if (!page_->url().isEmpty()) HTML->reload();
+  // Past the caches, which would show again what the page held.
+  if (!page_->url().isEmpty()) page_->triggerAction(QWebEnginePage::ReloadAndBypassCache);
 }
 
 void TPreviewPane::Navigate(const QUrl& url) {

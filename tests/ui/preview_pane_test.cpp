@@ -1,7 +1,8 @@
 // What a previewed saved page may reach, which files the preview shows or
-// hands to the desktop, and stepping through the queue.
+// hands to the desktop, stepping through the queue, and the page switches.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QToolButton>
@@ -121,6 +122,30 @@ TEST(PreviewSafety, UpAndDownStopAtTheEndsOfTheQueue) {
   f.Pane->btnUp->click();
   ASSERT_TRUE(f.WaitForLoad("a.htm"));
   EXPECT_EQ(f.RunInPage(QStringLiteral("document.title")), QStringLiteral("a"));
+}
+
+TEST(PreviewPane, ShowImagesOffReloadsWithoutImages) {
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/img.htm", "<img id='pic' src='pic.png'>");
+  QImage pixel(1, 1, QImage::Format_RGB32);
+  pixel.fill(Qt::red);
+  ASSERT_TRUE(pixel.save(QString::fromStdString(f.ProjectFolder() + "pic.png"), "PNG"));
+  f.Host.row = f.AddSavedEntry("http://h/img.htm", f.ProjectFolder(), "img.htm");
+  f.Pane->ViewQueueRow(f.Host.row);
+  ASSERT_TRUE(f.WaitForLoad("img.htm"));
+  const QString width = QStringLiteral("String(document.getElementById('pic').naturalWidth)");
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
+  f.Pane->chkImages->setChecked(false);
+  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::Images));
+  ASSERT_TRUE(f.WaitForLoad("img.htm"));
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("0"));
+  f.Pane->chkImages->setChecked(true);
+  ASSERT_TRUE(f.WaitForLoad("img.htm"));
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
+  // A saved copy is shown strictly offline, a live page only when the
+  // program is.
+  EXPECT_TRUE(f.Pane->Site().Has(TDownloadOption::ForceOffline));
+  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::OfflineIfNotConnected));
 }
 
 }  // namespace
