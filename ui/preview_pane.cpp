@@ -8,9 +8,9 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWebEngineHttpRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <cctype>
 #include <filesystem>
 
 #include "browser/download_control.h"
