@@ -100,7 +100,11 @@ void PreviewPage::TakeSubmission(const QUrl& url) {
                     form.Posted = true;
                     form.Body = record.value(QStringLiteral("body")).toString().toStdString();
                   }
-                  if (submitted_) submitted_(form);
+                  // The owner may open a modal editor: not from inside the
+                  // engine's answer.
+                  QTimer::singleShot(0, this, [this, form] {
+                    if (submitted_) submitted_(form);
+                  });
                 });
 }
 
