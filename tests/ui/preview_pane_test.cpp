@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
+#include <QWebEngineScript>
 #include <filesystem>
 
 #include "browser/preview_page.h"
@@ -146,6 +148,26 @@ TEST(PreviewPane, ShowImagesOffReloadsWithoutImages) {
   // program is.
   EXPECT_TRUE(f.Pane->Site().Has(TDownloadOption::ForceOffline));
   EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::OfflineIfNotConnected));
+}
+
+TEST(PreviewPane, FormsAreCapturedWithScriptsOff) {
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/form.htm",
+                  "<form method='post' action='http://127.0.0.1:9/x'><input name='q' value='1'>"
+                  "<input type='submit' id='send'></form>");
+  f.Host.row = f.AddSavedEntry("http://h/form.htm", f.ProjectFolder(), "form.htm");
+  f.Pane->chkScripts->setChecked(false);
+  f.Pane->ViewQueueRow(f.Host.row);
+  ASSERT_TRUE(f.WaitForLoad("form.htm"));
+  // Page scripts are off, so the click comes from the program's own world,
+  // as a user's click would.
+  f.Answer = [](TfmPostData& e) { return e.btnCancel; };
+  f.Pane->Page().runJavaScript(QStringLiteral("document.getElementById('send').click()"),
+                               QWebEngineScript::ApplicationWorld);
+  ASSERT_TRUE(test::RunUntil([&] { return !f.Editors.empty(); }, 5000));
+  EXPECT_EQ(f.Editors[0].Url, "http://127.0.0.1:9/x");
+  EXPECT_EQ(f.Editors[0].Params, "q=1");
+  EXPECT_FALSE(f.Editors[0].Get);
 }
 
 }  // namespace
