@@ -23,6 +23,9 @@ void ApplyDownloadControl(const TEventObject& site, QWebEnginePage& page,
   rules.offline = site.Has(TDownloadOption::ForceOffline);
   rules.block_frames = site.Has(TDownloadOption::NoFrameDownload);
   rules.download_only = download_only;
+  // The engine still shows images it holds when told not to load them; a
+  // page reloaded with images off must show none.
+  rules.no_images = !site.Has(TDownloadOption::Images);
   rules.no_cache = site.Has(TDownloadOption::PragmaNoCache);
   filter.SetRules(rules);
   page.setUrlRequestInterceptor(&filter);

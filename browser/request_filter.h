@@ -5,6 +5,7 @@
 
 #include <QWebEngineUrlRequestInterceptor>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,12 +18,20 @@ struct TRequestRules {
   bool block_frames = false;   // no frame or inline frame documents
   bool download_only = false;  // the page itself and nothing it refers to
   bool no_cache = false;       // ask servers and caches for fresh copies
+  bool no_images = false;      // no images
   // When set, only the page document of this scheme passes: the hidden page
   // of the script executor lives in such a sealed world.
   std::string sealed_scheme;
+  // When set, file URLs load only from inside this folder; an empty folder
+  // lets no file through.
+  std::optional<std::string> file_root;
 };
 
-enum class TRequestKind { MainFrame, SubFrame, Other };
+enum class TRequestKind { MainFrame, SubFrame, Image, Other };
+
+// Whether `path` lies inside `folder` (below it, not the folder itself),
+// with links and ".." resolved on both sides. False when either is empty.
+bool IsInsideFolder(const std::string& folder, const std::string& path);
 
 // Schemes whose content never leaves the machine.
 bool IsLocalScheme(std::string_view scheme);

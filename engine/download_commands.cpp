@@ -55,6 +55,10 @@ bool IsRestartable(int errorCode) {
 
 }  // namespace
 
+std::string StartingUrl(const std::string& jobUrl) {
+  return BlanksEscaped(NormalisedUrl(jobUrl));
+}
+
 bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool download,
                                 const std::optional<std::string>& body,
                                 const std::optional<std::string>& url) {
@@ -66,7 +70,7 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
   }
   TJobRecord record;
   context_.Store.GetJob(project, jobNumber, record);
-  record.editUrl = BlanksEscaped(url ? *url : NormalisedUrl(record.editUrl));
+  record.editUrl = url ? BlanksEscaped(*url) : StartingUrl(record.editUrl);
   if (!download) return true;
   if (state.Queue.Count() <= state.ProcessedCount) {
     state.NextIndex = 0;

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "core/global_options.h"
@@ -51,6 +52,7 @@ TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
   BuildMenus();
   BuildPages();
   ConnectEngine();
+  ConnectPreview();
   // The store is loaded; the first project is selected and its history
   // loaded into the queue.
   const std::vector<std::string> names = context_.Store.ProjectNames();
@@ -206,11 +208,12 @@ void TfmMain::BuildPages() {
   jobs_ = new TJobGrid(pages_);
   queue_ = new TQueueView(context_.QueueModel, pages_);
   summary_ = new TSummaryView(context_.State.Queue, pages_);
-  auto* view = new QLabel(QStringLiteral("The page preview is not part of this build."), pages_);
-  view->setAlignment(Qt::AlignCenter);
+  viewPage_ = new QWidget(pages_);
+  auto* viewLayout = new QVBoxLayout(viewPage_);
+  viewLayout->setContentsMargins(0, 0, 0, 0);
   pages_->addTab(jobs_, QStringLiteral("Jobs"));
   pages_->addTab(queue_, QStringLiteral("Queue"));
-  pages_->addTab(view, QStringLiteral("View"));
+  pages_->addTab(viewPage_, QStringLiteral("View"));
   pages_->addTab(summary_, QStringLiteral("Summary"));
   setCentralWidget(pages_);
   connect(pages_, &QTabWidget::currentChanged, this, [this] {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/preview_host.h"
+
 class QAction;
 class QComboBox;
 class QLabel;
@@ -28,6 +30,7 @@ class OfflineState;
 class TDownloadControl;
 class TEngineEvents;
 class TJobGrid;
+class TPreviewPane;
 class TJobList;
 class TQueueModel;
 class TQueueView;
@@ -50,7 +53,7 @@ struct TMainWindowContext {
   std::string HelpFile;  // the bundled manual
 };
 
-class TfmMain final : public QMainWindow {
+class TfmMain final : public QMainWindow, public PreviewHost {
   Q_OBJECT
 
  public:
@@ -100,6 +103,20 @@ class TfmMain final : public QMainWindow {
   int WorkerLights() const { return static_cast<int>(lights_.size()); }
   bool WorkerLit(int slot) const;
 
+  // The "View" page's preview pane, made on first use.
+  TPreviewPane& Preview();
+  bool HasPreview() const { return preview_ != nullptr; }
+
+  // What the preview asks of the window.
+  std::string SelectedProject() const override;
+  int SelectedJob() const override;
+  int SelectedQueueRow() const override;
+  void SelectQueueRow(int row) override;
+  void ShowViewPage() override;
+  void ShowQueuePage() override;
+  void ShowPreviewStatus(const QString& text) override;
+  void EditSelectedJob() override;
+
   // The geometry kept in section "MainWnd", fitted to the screens' free
   // areas (any part of the title bar must stay reachable).
   static QRect FitToScreens(const QRect& wanted, const QList<QRect>& screens);
@@ -126,6 +143,7 @@ class TfmMain final : public QMainWindow {
   void BuildPages();
   void BuildStatusBar();
   void ConnectEngine();
+  void ConnectPreview();
   void ReadGeometry();
   bool SaveOnExit();
   void FillProjects(const QString& select);
@@ -162,6 +180,8 @@ class TfmMain final : public QMainWindow {
   TJobGrid* jobs_ = nullptr;
   TQueueView* queue_ = nullptr;
   TSummaryView* summary_ = nullptr;
+  QWidget* viewPage_ = nullptr;
+  TPreviewPane* preview_ = nullptr;
   QTabWidget* pages_ = nullptr;
   QMenu* jobMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;

@@ -27,6 +27,7 @@
 #include "ui/job_grid.h"
 #include "ui/main_window.h"
 #include "ui/queue_model.h"
+#include "ui/preview_pane.h"
 #include "ui/queue_view.h"
 #include "ui/user_prompts.h"
 
@@ -187,6 +188,7 @@ void TfmMain::ClearData() {
     context_.Prompts.Tell(this, QString::fromStdString(error), TPromptIcon::Warning);
     return;
   }
+  if (preview_ != nullptr) preview_->Clear();
   const EngineCall call(*this);
   if (!context_.Control.ClearProjectData(runningProject_)) {
     context_.Prompts.Tell(this, QStringLiteral("The downloaded data could not be deleted."),

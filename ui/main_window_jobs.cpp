@@ -43,9 +43,8 @@ void TfmMain::UpdateCommandStates() {
                            "itmEditJob", "itmDeleteJob", "itmStartAll", "itmStartLink"}) {
     Action(QString::fromLatin1(name))->setEnabled(jobs);
   }
-  // The page preview and the exploration test are not part of this program
-  // yet; their buttons stay off rather than do nothing.
-  Action(QStringLiteral("btnPreview"))->setEnabled(false);
+  // The exploration test is not part of this program yet; its button stays
+  // off rather than do nothing.
   Action(QStringLiteral("btnTest"))->setEnabled(false);
   const QString clip = QGuiApplication::clipboard()->text();
   Action(QStringLiteral("itmPasteJob"))->setEnabled(project && !clip.isEmpty());

@@ -36,7 +36,8 @@ TEST(StripPageBase, GivesTargetsBackAsWritten) {
 
 TEST(MayLoad, FollowsTheRules) {
   using K = TRequestKind;
-  TRequestRules online, offline, noFrames, downloadOnly, sealed;
+  TRequestRules online, offline, noFrames, noImages, downloadOnly, sealed;
+  noImages.no_images = true;
   offline.offline = true;
   noFrames.block_frames = true;
   downloadOnly.download_only = true;
@@ -58,7 +59,9 @@ TEST(MayLoad, FollowsTheRules) {
       {"forced offline, data", offline, false, "data", K::Other, true},
       {"no frames, frame", noFrames, false, "http", K::SubFrame, false},
       {"no frames, page", noFrames, false, "http", K::MainFrame, true},
-      {"download only, image", downloadOnly, false, "http", K::Other, false},
+      {"no images, image", noImages, false, "http", K::Image, false},
+      {"no images, page", noImages, false, "http", K::MainFrame, true},
+      {"download only, image", downloadOnly, false, "http", K::Image, false},
       {"download only, page", downloadOnly, false, "http", K::MainFrame, true},
       {"sealed, own page", sealed, false, kPageScheme, K::MainFrame, true},
       {"sealed, own scheme subresource", sealed, false, kPageScheme, K::Other, false},

@@ -1,0 +1,174 @@
+// What a previewed saved page may reach, which files the preview shows or
+// hands to the desktop, stepping through the queue, and the page switches.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QWebEngineScript>
+#include <filesystem>
+
+#include "browser/preview_page.h"
+#include "tests/support/event_wait.h"
+#include "tests/ui/preview_fixture.h"
+
+namespace kestrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kGreedySavedPage[] = R"(<html><head><title>saved</title></head><body>
+<img id="pic" src="pic.png">
+<iframe id="outside" src="file:///etc/hostname"></iframe>
+<script>
+var x = new XMLHttpRequest();
+try {
+  x.open('GET', 'file:///etc/hostname', false); x.send();
+  window.xhr = 'read:' + x.responseText;
+} catch (e) { window.xhr = 'blocked'; }
+window.fetched = 'pending';
+fetch('file:///etc/hostname').then(function (r) { return r.text(); })
+  .then(function (t) { window.fetched = 'read:' + t; }, function () { window.fetched = 'blocked'; });
+</script></body></html>)";
+
+TEST(PreviewSafety, SavedPageReadsNothingOutsideTheProject) {
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/page.htm", kGreedySavedPage);
+  QImage pixel(1, 1, QImage::Format_RGB32);
+  pixel.fill(Qt::red);
+  ASSERT_TRUE(pixel.save(QString::fromStdString(f.ProjectFolder() + "pic.png"), "PNG"));
+  f.Host.row = f.AddSavedEntry("http://h/page.htm", f.ProjectFolder(), "page.htm");
+  f.Pane->ViewQueueRow(f.Host.row);
+  ASSERT_TRUE(f.WaitForLoad("page.htm"));
+  EXPECT_EQ(f.Host.pages, std::vector<std::string>{"View"});
+  EXPECT_EQ(f.Pane->edNavigate->text(), QStringLiteral("http://h/page.htm"));
+  EXPECT_EQ(f.Pane->edFileName->text().toStdString(), f.ProjectFolder() + "page.htm");
+  ASSERT_TRUE(test::RunUntil(
+      [&] { return f.RunInPage(QStringLiteral("window.fetched")) != QLatin1String("pending"); },
+      3000));
+  EXPECT_EQ(f.RunInPage(QStringLiteral("window.xhr")), QStringLiteral("blocked"));
+  EXPECT_EQ(f.RunInPage(QStringLiteral("window.fetched")), QStringLiteral("blocked"));
+  // The frame was never let go to the file: it still holds its empty
+  // document, which the page may read.
+  EXPECT_EQ(f.RunInPage(QStringLiteral("document.getElementById('outside').contentDocument."
+                                       "documentElement.innerText")),
+            QString());
+  // The page's own files still show.
+  EXPECT_EQ(f.RunInPage(QStringLiteral("String(document.getElementById('pic').naturalWidth)")),
+            QStringLiteral("1"));
+  // Links to files elsewhere are not followed either.
+  f.RunInPage(QStringLiteral("location.href = 'file:///etc/hostname'; 1"));
+  test::RunFor(300);
+  EXPECT_EQ(f.Pane->Page().url(),
+            QUrl::fromLocalFile(QString::fromStdString(f.ProjectFolder() + "page.htm")));
+}
+
+TEST(PreviewSafety, HistoryPathsOutsideTheProjectAreNeverShown) {
+  test::TPreviewFixture f;
+  const std::string secret = f.Dir.WriteFile("secret.htm", "<title>secret</title>");
+  f.Dir.WriteFile("downloads/site/ok.htm", "<title>ok</title>");
+  fs::create_directories(f.ProjectFolder() + "sub");
+  fs::create_symlink(secret, f.ProjectFolder() + "sub/link.htm");
+  const struct {
+    std::string folder;
+    std::string name;
+  } outside[] = {
+      {f.Dir.Path(), "secret.htm"},
+      {f.ProjectFolder() + "../", "../secret.htm"},
+      {f.ProjectFolder() + "sub/", "link.htm"},
+      {"/etc/", "hostname"},
+  };
+  for (const auto& o : outside) {
+    SCOPED_TRACE(o.folder + o.name);
+    f.Host.row = f.AddSavedEntry("http://h/" + o.name + o.folder, o.folder, o.name);
+    f.Pane->ViewQueueRow(f.Host.row);
+    test::RunFor(200);
+    EXPECT_TRUE(f.Pane->edFileName->text().isEmpty());
+    EXPECT_TRUE(f.Pane->edNavigate->text().isEmpty());
+    EXPECT_NE(f.Pane->Page().url().scheme(), QStringLiteral("file"));
+    f.Pane->OpenInExternalBrowser();
+  }
+  EXPECT_TRUE(f.Opened.empty());
+  EXPECT_EQ(f.Messages.size(), 4u);
+
+  // A saved page of the project goes to the desktop's browser; another
+  // saved file of the project does not.
+  f.Dir.WriteFile("downloads/site/tool.sh", "#!/bin/sh\n");
+  f.Host.row = f.AddSavedEntry("http://h/tool.sh", f.ProjectFolder(), "tool.sh");
+  f.Pane->OpenInExternalBrowser();
+  EXPECT_TRUE(f.Opened.empty());
+  f.Host.row = f.AddSavedEntry("http://h/ok.htm", f.ProjectFolder(), "ok.htm");
+  f.Pane->OpenInExternalBrowser();
+  ASSERT_EQ(f.Opened.size(), 1u);
+  EXPECT_EQ(f.Opened[0], QUrl::fromLocalFile(QString::fromStdString(f.ProjectFolder() + "ok.htm")));
+}
+
+TEST(PreviewSafety, UpAndDownStopAtTheEndsOfTheQueue) {
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/a.htm", "<title>a</title>");
+  f.Dir.WriteFile("downloads/site/b.htm", "<title>b</title>");
+  f.AddSavedEntry("http://h/a.htm", f.ProjectFolder(), "a.htm");
+  f.AddSavedEntry("http://h/b.htm", f.ProjectFolder(), "b.htm");
+  f.Host.row = 1;
+  f.Pane->btnUp->click();
+  EXPECT_EQ(f.Host.row, 1);
+  EXPECT_TRUE(f.Pane->edNavigate->text().isEmpty());
+  f.Pane->btnDown->click();
+  EXPECT_EQ(f.Host.row, 2);
+  ASSERT_TRUE(f.WaitForLoad("b.htm"));
+  EXPECT_EQ(f.Pane->edNavigate->text(), QStringLiteral("http://h/b.htm"));
+  f.Pane->btnDown->click();
+  EXPECT_EQ(f.Host.row, 2);
+  f.Pane->btnUp->click();
+  ASSERT_TRUE(f.WaitForLoad("a.htm"));
+  EXPECT_EQ(f.RunInPage(QStringLiteral("document.title")), QStringLiteral("a"));
+}
+
+TEST(PreviewPane, ShowImagesOffReloadsWithoutImages) {
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/img.htm", "<img id='pic' src='pic.png'>");
+  QImage pixel(1, 1, QImage::Format_RGB32);
+  pixel.fill(Qt::red);
+  ASSERT_TRUE(pixel.save(QString::fromStdString(f.ProjectFolder() + "pic.png"), "PNG"));
+  f.Host.row = f.AddSavedEntry("http://h/img.htm", f.ProjectFolder(), "img.htm");
+  f.Pane->ViewQueueRow(f.Host.row);
+  ASSERT_TRUE(f.WaitForLoad("img.htm"));
+  const QString width = QStringLiteral("String(document.getElementById('pic').naturalWidth)");
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
+  f.Pane->chkImages->setChecked(false);
+  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::Images));
+  ASSERT_TRUE(f.WaitForLoad("img.htm"));
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("0"));
+  f.Pane->chkImages->setChecked(true);
+  ASSERT_TRUE(f.WaitForLoad("img.htm"));
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
+  // A saved copy is shown strictly offline, a live page only when the
+  // program is.
+  EXPECT_TRUE(f.Pane->Site().Has(TDownloadOption::ForceOffline));
+  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::OfflineIfNotConnected));
+}
+
+TEST(PreviewPane, FormsAreCapturedWithScriptsOff) {
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/form.htm",
+                  "<form method='post' action='http://127.0.0.1:9/x'><input name='q' value='1'>"
+                  "<input type='submit' id='send'></form>");
+  f.Host.row = f.AddSavedEntry("http://h/form.htm", f.ProjectFolder(), "form.htm");
+  f.Pane->chkScripts->setChecked(false);
+  f.Pane->ViewQueueRow(f.Host.row);
+  ASSERT_TRUE(f.WaitForLoad("form.htm"));
+  // Page scripts are off, so the click comes from the program's own world,
+  // as a user's click would.
+  f.Answer = [](TfmPostData& e) { return e.btnCancel; };
+  f.Pane->Page().runJavaScript(QStringLiteral("document.getElementById('send').click()"),
+                               QWebEngineScript::ApplicationWorld);
+  ASSERT_TRUE(test::RunUntil([&] { return !f.Editors.empty(); }, 5000));
+  EXPECT_EQ(f.Editors[0].Url, "http://127.0.0.1:9/x");
+  EXPECT_EQ(f.Editors[0].Params, "q=1");
+  EXPECT_FALSE(f.Editors[0].Get);
+}
+
+}  // namespace
+}  // namespace kestrix

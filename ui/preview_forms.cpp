@@ -1,0 +1,65 @@
+// What the preview does with a form submitted inside its page: the post data
+// editor decides between downloading it, viewing it, and nothing.
+#include <QUrl>
+#include <QWebEngineHttpRequest>
+#include <QWebEngineView>
+
+#include "browser/preview_page.h"
+#include "core/url_list.h"
+#include "engine/download_control.h"
+#include "ui/post_data_dialog.h"
+#include "ui/preview_host.h"
+#include "ui/preview_pane.h"
+
+namespace kestrix {
+
+void TPreviewPane::Submitted(const TFormSubmission& form) {
+  // A page that submits while the editor is open waits for no second one.
+  if (editorOpen_) return;
+  editorOpen_ = true;
+  TfmPostData editor([this] { host_.EditSelectedJob(); }, this);
+  editor.Setup(form.Url, form.Body, form.Posted);
+  if (context_.EditorShown) context_.EditorShown(editor);
+  const int result = editor.exec();
+  editorOpen_ = false;
+  const bool get = editor.Data().IsGet();
+  const std::optional<std::string> body =
+      get ? std::nullopt : std::optional<std::string>(editor.ResultPostData());
+  if (result == QDialog::Accepted) {
+    DownloadForm(editor.ResultUrl(), body);
+  } else if (result == TfmPostData::kViewResult) {
+    ViewForm(editor.ResultUrl(), body);
+  }
+  // Cancel: the submission was never let through, the page stays as it was.
+}
+
+void TPreviewPane::DownloadForm(const std::string& url, const std::optional<std::string>& body) {
+  TDownloadControl& control = context_.Control;
+  if (control.Queue().Find(url) >= 0) {
+    context_.ShowMessage(this, TMessageKind::Information,
+                         QString::fromStdString(url) + QStringLiteral(" is already in the queue"));
+    return;
+  }
+  if (!control.StartJob(host_.SelectedProject(), host_.SelectedJob(), true, body, url)) {
+    context_.ShowMessage(this, TMessageKind::Information,
+                         QStringLiteral("Select the job to download the form for."));
+    return;
+  }
+  host_.ShowQueuePage();
+}
+
+void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::string>& body) {
+  const QUrl target = QUrl::fromEncoded(QByteArray::fromStdString(url));
+  if (!body) {
+    page_->load(target);
+    return;
+  }
+  // The same bytes the page would have sent, as a form sends them.
+  QWebEngineHttpRequest request(target, QWebEngineHttpRequest::Post);
+  request.setHeader(QByteArrayLiteral("Content-Type"),
+                    QByteArrayLiteral("application/x-www-form-urlencoded"));
+  request.setPostData(QByteArray::fromStdString(*body));
+  page_->load(request);
+}
+
+}  // namespace kestrix
