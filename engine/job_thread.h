@@ -34,6 +34,9 @@ inline constexpr int kRelocationLoopError = WSAELOOP;
 std::string ProgressCellText(int64_t receivedSize, int64_t contentSize, int64_t receivedCount,
                              int64_t contentLength);
 
+// The size of the file at `path`, or -1 when there is none.
+int64_t LocalFileSize(const std::string& path);
+
 class TJobThread : public THttpCli {
  public:
   explicit TJobThread(TDownloadControl& control);
