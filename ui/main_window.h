@@ -64,8 +64,9 @@ class TfmMain final : public QMainWindow, public PreviewHost {
 
   const std::string& RunningProject() const { return runningProject_; }
   bool Minimized() const { return minimized_; }
-  // True while the window is inside a call to the engine (a stop waits in a
-  // nested event loop); commands that arrive then run after it.
+  // True while the window is inside a call to the engine, a page analysis
+  // or a stop that waits for its workers; commands that arrive then run
+  // after it.
   bool InsideEngine() const;
 
   // Commands, as the toolbar, menus and keys give them.

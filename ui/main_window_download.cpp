@@ -26,8 +26,8 @@
 #include "ui/find_dialog.h"
 #include "ui/job_grid.h"
 #include "ui/main_window.h"
-#include "ui/queue_model.h"
 #include "ui/preview_pane.h"
+#include "ui/queue_model.h"
 #include "ui/queue_view.h"
 #include "ui/user_prompts.h"
 
@@ -50,7 +50,10 @@ TfmMain::EngineCall::~EngineCall() {
 }
 
 bool TfmMain::InsideEngine() const {
-  return engineDepth_ > 0 || context_.Control.AnalysisRunning();
+  // A stop completes once its workers have reported; a command that frees
+  // or swaps the queue must wait for that too.
+  return engineDepth_ > 0 || context_.Control.AnalysisRunning() ||
+         context_.Control.RunState() == TRunState::Stopping;
 }
 
 void TfmMain::Run(std::function<void()> command) {

@@ -40,6 +40,7 @@ TEST(QueueModel, AHundredThousandEntryHistoryArrivesInAFewSignals) {
     TRetriveRec entry = Entry(i == 0 ? 0 : 1, i == 0 ? -1 : 0, 0, 10);
     entry.JobNumber = 1;
     entry.Job.editUrl = url;
+    entry.LocalFolder = h.DownloadFolder + kProject + "/";
     stored.Queue.Append(url, entry);
   }
   stored.ProcessedCount = stored.Queue.Count();
