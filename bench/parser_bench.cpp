@@ -130,5 +130,49 @@ void BM_ParseAllKindsAndTexts(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseAllKindsAndTexts)->Unit(benchmark::kMillisecond);
 
+// Hostile one-line pages, each made of one short piece repeated to the size
+// asked. Parsing time must grow with the size, not with its square: the
+// complexity fit printed after each family says which it is.
+void ParseRepeated(benchmark::State& state, const std::string& piece,
+                   const std::string& start = "") {
+  std::vector<std::string> page(1, start);
+  while (page[0].size() < static_cast<std::size_t>(state.range(0))) page[0] += piece;
+  THTMLParser parser;
+  for (auto _ : state) {
+    parser.Clear();
+    parser.KeptKinds = kKeepAll | kKeepTexts;
+    parser.Lines = &page;
+    parser.Parse();
+    benchmark::DoNotOptimize(parser.Items.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page[0].size()));
+  state.SetComplexityN(state.range(0));
+}
+
+// A blank run between dropped tags waits to be joined with what follows;
+// it must not be looked through again at every "<".
+void BM_HostileBlankRuns(benchmark::State& state) {
+  ParseRepeated(state, " <b> <i>\t");
+}
+BENCHMARK(BM_HostileBlankRuns)->RangeMultiplier(4)->Range(1 << 14, 1 << 20)->Complexity();
+
+// One text run full of references, each replaced as the text is decoded.
+void BM_HostileReferences(benchmark::State& state) {
+  ParseRepeated(state, "x&amp;y&#65;&lt");
+}
+BENCHMARK(BM_HostileReferences)->RangeMultiplier(4)->Range(1 << 14, 1 << 20)->Complexity();
+
+// "&" with no ";" or blank to end it anywhere after.
+void BM_HostileUnendedReferences(benchmark::State& state) {
+  ParseRepeated(state, "&a&#1");
+}
+BENCHMARK(BM_HostileUnendedReferences)->RangeMultiplier(4)->Range(1 << 14, 1 << 20)->Complexity();
+
+// A tag that never ends, with attributes all the way.
+void BM_HostileEndlessTag(benchmark::State& state) {
+  ParseRepeated(state, " href=\"a.html\" data-src=x", "<a");
+}
+BENCHMARK(BM_HostileEndlessTag)->RangeMultiplier(4)->Range(1 << 14, 1 << 20)->Complexity();
+
 }  // namespace
 }  // namespace kestrix

@@ -8,8 +8,8 @@
 #include "cli/instance_guard.h"
 #include "cli/job_options.h"
 #include "core/url_list.h"
+#include "core/url_split.h"
 #include "engine/download_control.h"
-#include "http/url_split.h"
 
 namespace kestrix {
 

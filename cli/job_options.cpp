@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "core/file_util.h"
-#include "http/url_split.h"
+#include "core/url_split.h"
 
 namespace kestrix {
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "core/ascii.h"
+
 namespace kestrix {
 
 namespace {
@@ -16,14 +18,10 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i])) return false;
   }
   return true;
 }

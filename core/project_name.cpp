@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "core/ascii.h"
+
 namespace kestrix {
 
 namespace {
@@ -32,10 +34,6 @@ const char* Problem(const std::string& name) {
   return nullptr;
 }
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 std::string ProjectNameError(const std::string& name) {
@@ -47,7 +45,7 @@ std::string ProjectNameError(const std::string& name) {
 bool SameProjectName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i])) return false;
   }
   return true;
 }

@@ -385,9 +385,13 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
   if (!LoadPageLines(path, page)) return;
   const TGlobalOptions& options = control_.Context().Options;
   TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc};
+  std::vector<std::string> notes;
   const std::optional<std::string> failure =
       ParsePage(page.Lines, entry, QueueIndex, target,
-                control_.Resolver(entry.Job->checkLoadScript), control_.Context().Parser);
+                control_.Resolver(entry.Job->checkLoadScript), control_.Context().Parser, &notes);
+  for (const std::string& note : notes) {
+    control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + note);
+  }
   if (failure) {
     // The page's analysis ended there; its saved copy stays as received.
     control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + *failure);

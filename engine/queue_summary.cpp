@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "core/url_list.h"
-#include "http/url_split.h"
+#include "core/url_split.h"
 
 namespace kestrix {
 

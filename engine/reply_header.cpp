@@ -3,8 +3,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "core/url_split.h"
 #include "engine/http_date.h"
-#include "http/url_split.h"
 #include "links/url_paths.h"
 
 namespace kestrix {

@@ -2,8 +2,8 @@
 
 #include <strings.h>
 
+#include "core/url_split.h"
 #include "http/socket_errors.h"
-#include "http/url_split.h"
 
 namespace kestrix {
 namespace {

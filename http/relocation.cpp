@@ -1,6 +1,6 @@
 #include "http/relocation.h"
 
-#include "http/url_split.h"
+#include "core/url_split.h"
 
 namespace kestrix {
 namespace {

@@ -1,10 +1,11 @@
 #include "links/admission.h"
 
+#include "core/ascii.h"
 #include "links/html_items.h"
 #include "links/link_extraction.h"
 #include "links/link_filters.h"
 #include "links/local_naming.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {
@@ -35,9 +36,10 @@ bool IsAnchorOrFtp(int32_t kind) {
   return IsAnchor(kind) || kind == kKindFtp;
 }
 
-// Kinds whose saved file gets ".htm" when the job asks for it.
+// Kinds that name documents, whose saved file gets ".htm" when the job asks
+// for it. A script saved as "x.js.htm" would not be found by its page.
 bool TakesHtmExtension(int32_t kind) {
-  return kind == kKindA || kind == kKindIFrame || kind == kKindArea || kind == kKindScript;
+  return kind == kKindA || kind == kKindFrame || kind == kKindIFrame || kind == kKindArea;
 }
 
 // The remote "server name and path" limit: the URL must lie below the
@@ -169,7 +171,9 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
     if (!HasScriptParam(tag)) return reason(0);
     return reason(job.checkLoadScript ? 13 : 12);
   }
-  if (LinkValue(tag).empty() && tag.FindParam("onclick") != nullptr) {
+  const std::string link = LinkValue(tag);
+  const std::string_view value = TrimControls(link);
+  if ((value.empty() || value.front() == '#') && tag.FindParam("onclick") != nullptr) {
     if (!job.checkLoadScript) return reason(12);
     if (!scriptResolved) return reason(13);
   }

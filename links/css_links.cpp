@@ -4,10 +4,13 @@
 #include <exception>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "links/html_items.h"
 #include "links/link_extraction.h"
+#include "links/link_rewriting.h"
 #include "links/local_naming.h"
-#include "links/text_fold.h"
+#include "links/style_blocks.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {
@@ -30,13 +33,24 @@ class TCssScanner {
   explicit TCssScanner(const std::vector<std::string>& lines) : lines_(lines) {}
 
   std::vector<TCssRef> Scan() {
-    for (size_t n = 0; n < lines_.size(); ++n) ScanLine(static_cast<int32_t>(n), lines_[n]);
+    for (size_t n = 0; n < lines_.size(); ++n) ScanLine(static_cast<int32_t>(n), lines_[n], 0);
+    return std::move(refs_);
+  }
+
+  // Only the text of `region`; positions stay those of the whole lines.
+  std::vector<TCssRef> Scan(const TStyleRegion& region) {
+    const int32_t last = std::min(region.EndLine, static_cast<int32_t>(lines_.size()) - 1);
+    for (int32_t n = std::max(region.StartLine, 0); n <= last; ++n) {
+      std::string_view line = lines_[static_cast<size_t>(n)];
+      if (n == region.EndLine) line = line.substr(0, std::min(region.EndPos, line.size()));
+      const size_t from = n == region.StartLine ? region.StartPos : 0;
+      if (from < line.size()) ScanLine(n, line, from);
+    }
     return std::move(refs_);
   }
 
  private:
-  void ScanLine(int32_t n, std::string_view line) {
-    size_t p = 0;
+  void ScanLine(int32_t n, std::string_view line, size_t p) {
     while (p < line.size()) {
       if (inComment_) {
         const size_t end = line.find("*/", p);
@@ -114,10 +128,6 @@ bool HasCssPath(std::string_view url) {
   return url.size() >= 4 && AsciiLower(url.substr(url.size() - 4)) == ".css";
 }
 
-bool IsAbsolute(std::string_view link) {
-  return StartsNoCase(link, "http://") || StartsNoCase(link, "ftp://");
-}
-
 // A bare url(...) ends at a blank, quote or parenthesis: a local name that
 // holds one is written quoted.
 std::string ForBareUrl(const std::string& text) {
@@ -132,25 +142,65 @@ struct TCssEdit {
 
 // The text that replaces `ref` in the saved sheet, or "" to leave it.
 std::string Replacement(const TPageContext& sheet, const TLinkCandidate& candidate) {
-  const TJobRecord& job = sheet.Page.Job.Settings();
-  if (!job.checkLocalize) return {};
   const TRetriveRec& rec = candidate.Rec;
   if (!rec.LocalFileName.empty()) {
-    const std::string local = job.checkReplicate
-                                  ? RelativeLocalPath(sheet.Page.LocalFolder, job.ProjectName,
-                                                      rec.LocalFolder, rec.LocalFileName)
-                                  : rec.LocalFileName;
-    return local + candidate.Fragment;
+    const std::string local = LocalLinkText(sheet, rec.LocalFolder, rec.LocalFileName);
+    return local.empty() ? local : local + candidate.Fragment;
   }
-  if (!job.checkLinkToUrl || IsAbsolute(candidate.Link)) return {};
-  return ResolveUrl(candidate.Link, sheet.PageProto, sheet.PageHost, sheet.PageDir) +
-         candidate.Fragment;
+  const std::string web = WebLinkText(sheet, candidate.Link);
+  return web.empty() ? web : web + candidate.Fragment;
 }
 
 }  // namespace
 
+std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnalysisTarget& target,
+                        const TCssRef& ref) {
+  // Unsupported links are dropped before they could reach the resolver.
+  if (!IsSupportedProtocol(ref.Link)) return {};
+  THTMLTag tag;
+  tag.Kind = ref.Import ? kKindLink : kKindImg;
+  tag.StartLine = tag.EndLine = ref.Line;
+  THTMLParam param;
+  param.Name = ref.Import ? "href" : "src";
+  param.Value = ref.Link;
+  tag.Params.push_back(std::move(param));
+  TLinkCandidate candidate;
+  if (!analysis.BuildCandidate(tag, candidate)) return {};
+  AdmitCandidate(candidate.Rec, pageRef, target);
+  std::string text = Replacement(analysis.Context(), candidate);
+  if (text.empty()) return text;
+  return ref.Quote == 0 ? ForBareUrl(text) : text;
+}
+
+void AnalyseInlineStyles(TPageAnalysis& analysis, TAnalysisTarget& target) {
+  const TPageContext& page = analysis.Context();
+  const TPageRef pageRef{page.Page, page.PageIndex, page.StartDir};
+  for (const TStyleRegion& region : FindStyleRegions(page.Lines)) {
+    for (TCssRef ref : FindCssRefs(page.Lines, region)) {
+      // Quotes inside an attribute are written as references.
+      constexpr std::string_view kQuot = "&quot;";
+      if (region.Attribute && ref.Link.size() > 2 * kQuot.size() && ref.Link.starts_with(kQuot) &&
+          ref.Link.ends_with(kQuot)) {
+        ref.Link = ref.Link.substr(kQuot.size(), ref.Link.size() - 2 * kQuot.size());
+        ref.Pos += kQuot.size();
+        ref.Length = ref.Link.size();
+        ref.Quote = '"';
+      }
+      std::string text = AdmitCssRef(analysis, pageRef, target, ref);
+      // Inside an attribute the value's own quotes must survive.
+      if (region.Attribute) text = ForHtmlAttribute(text);
+      if (!text.empty()) analysis.AddEdit(ref.Line, ref.Pos, ref.Length, std::move(text));
+    }
+  }
+}
+
 std::vector<TCssRef> FindCssRefs(const std::vector<std::string>& lines) {
   return TCssScanner(lines).Scan();
+}
+
+std::vector<TCssRef> FindCssRefs(const std::vector<std::string>& lines,
+                                 const TStyleRegion& region) {
+  return TCssScanner(lines).Scan(region);
 }
 
 bool IsStyleSheet(const TRetriveRec& entry, const std::vector<std::string>& lines) {
@@ -179,21 +229,8 @@ std::optional<std::string> ParseStyleSheet(std::vector<std::string>& lines,
   std::optional<std::string> error;
   try {
     for (const TCssRef& ref : refs) {
-      // Unsupported links are dropped before they could reach the resolver.
-      if (!IsSupportedProtocol(ref.Link)) continue;
-      THTMLTag tag;
-      tag.Kind = ref.Import ? kKindLink : kKindImg;
-      tag.StartLine = tag.EndLine = ref.Line;
-      THTMLParam param;
-      param.Name = ref.Import ? "href" : "src";
-      param.Value = ref.Link;
-      tag.Params.push_back(std::move(param));
-      TLinkCandidate candidate;
-      if (!analysis.BuildCandidate(tag, candidate)) continue;
-      AdmitCandidate(candidate.Rec, pageRef, target);
-      std::string text = Replacement(analysis.Context(), candidate);
-      if (text.empty()) continue;
-      edits.push_back(TCssEdit{&ref, ref.Quote == 0 ? ForBareUrl(text) : std::move(text)});
+      std::string text = AdmitCssRef(analysis, pageRef, target, ref);
+      if (!text.empty()) edits.push_back(TCssEdit{&ref, std::move(text)});
     }
   } catch (const std::exception& e) {
     error = e.what();

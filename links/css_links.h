@@ -32,6 +32,21 @@ struct TCssRef {
 // SVG filters) name no file and are left out.
 std::vector<TCssRef> FindCssRefs(const std::vector<std::string>& lines);
 
+struct TStyleRegion;
+// The same within one style region of a page.
+std::vector<TCssRef> FindCssRefs(const std::vector<std::string>& lines, const TStyleRegion& region);
+
+class TPageAnalysis;
+struct TPageRef;
+// Builds and admits one reference of a sheet or style region; returns the
+// text that replaces it in the saved copy, or "" to leave it.
+std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnalysisTarget& target,
+                        const TCssRef& ref);
+
+// Queues and rewrites what the page's <style> elements and style attributes
+// name, like the links of a linked sheet.
+void AnalyseInlineStyles(TPageAnalysis& analysis, TAnalysisTarget& target);
+
 // Whether the saved entry is a style sheet: reached through a LINK tag or
 // named "*.css", and not in fact an HTML document (a LINK tag may also name
 // an alternate page, and a server may answer a missing sheet with an HTML

@@ -69,7 +69,8 @@ int32_t TagKindOf(std::string_view upperName) {
   for (std::size_t i = 0; i < kKinds.size(); ++i) {
     if (kKinds[i] == upperName) return static_cast<int32_t>(i + 1);
   }
-  return kKindNone;
+  // A picture's SOURCE names images as an IMG does.
+  return upperName == "SOURCE" ? kKindImg : kKindNone;
 }
 
 void THTMLParam::Parse(std::string_view text) {
@@ -92,9 +93,13 @@ void THTMLTag::Parse(std::string_view text, bool& hasScript, std::deque<THTMLTex
   std::string_view rest =
       space == std::string_view::npos ? std::string_view() : TrimControls(text.substr(space));
 
+  Rel.clear();
+  Rev.clear();
   while (!rest.empty()) {
     const std::string attr = CutAttribute(rest);
     const std::string upper = AsciiUpperString(attr);
+    if (upper.starts_with("REL=")) Rel = Unquote(std::string_view(attr).substr(4));
+    if (upper.starts_with("REV=")) Rev = Unquote(std::string_view(attr).substr(4));
     if (HasLinkWord(upper)) {
       if (!hasScript && (upper.find("JAVASCRIPT:") != std::string::npos ||
                          upper.find("ONCLICK") != std::string::npos)) {

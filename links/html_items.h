@@ -3,6 +3,7 @@
 // it started and ended, because link rewriting edits the page line by line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -57,12 +58,16 @@ class THTMLTag {
   std::string Name;     // upper case, with a leading "/" for closing tags
   std::string RawText;  // everything between "<" and ">" as collected
   int32_t Kind = kKindNone;
-  THTMLTag* Parent = nullptr;      // the element open when this tag was read
-  int32_t SameNameIndex = 0;       // how many listed tags with the same name precede it
-  int32_t StartLine = 0;           // 0-based line of its "<"
-  int32_t EndLine = 0;             // 0-based line of its ">"
-  std::vector<THTMLParam> Params;  // only attributes mentioning a link word
-  THTMLText* Text = nullptr;       // the element's linked text, or none
+  THTMLTag* Parent = nullptr;              // the element open when this tag was read
+  int32_t SameNameIndex = 0;               // how many listed tags with the same name precede it
+  int32_t StartLine = 0;                   // 0-based line of its "<"
+  int32_t EndLine = 0;                     // 0-based line of its ">"
+  std::size_t StartPos = 0;                // byte offset of its "<" in StartLine
+  std::size_t EndPos = std::string::npos;  // byte offset of its ">" in EndLine; npos: line end
+  std::vector<THTMLParam> Params;          // only attributes mentioning a link word
+  THTMLText* Text = nullptr;               // the element's linked text, or none
+  std::string Rel;  // the "rel" and "rev" values, which say what a LINK names
+  std::string Rev;
 
   // Fills Name, RawText, Params, Kind and, from an "alt"-bearing attribute,
   // Text (allocated from `texts`). Sets `hasScript` when a kept attribute

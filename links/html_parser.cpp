@@ -9,9 +9,10 @@ namespace kestrix {
 namespace {
 
 // The only tag names the parser keeps; any other tag is dropped entirely.
-constexpr std::array<std::string_view, 16> kRecognised = {
-    "BASE", "A",     "/A",     "IMG",  "AREA",   "FRAME",   "FORM",   "/FORM",
-    "META", "EMBED", "/EMBED", "LINK", "SCRIPT", "/SCRIPT", "IFRAME", "/IFRAME"};
+// SOURCE gives a picture its images (srcset) and is read as an IMG.
+constexpr std::array<std::string_view, 17> kRecognised = {
+    "BASE",  "A",      "/A",   "IMG",    "AREA",    "FRAME",  "FORM",    "/FORM", "META",
+    "EMBED", "/EMBED", "LINK", "SCRIPT", "/SCRIPT", "IFRAME", "/IFRAME", "SOURCE"};
 
 int RecognisedIndex(std::string_view tagText) {
   const std::string_view name = tagText.substr(0, tagText.find(' '));
@@ -55,6 +56,7 @@ void THTMLParser::Clear() {
   std::deque<THTMLText>().swap(texts_);
   std::deque<THTMLText>().swap(scratchTexts_);
   std::string().swap(textBuffer_);
+  blankPrefix_ = 0;
   std::string().swap(tagBuffer_);
   scratch_ = THTMLTag();
   currentTag_ = nullptr;
@@ -69,7 +71,7 @@ int32_t THTMLParser::TagCount(std::string_view upperName) const {
 }
 
 void THTMLParser::Parse() {
-  textBuffer_.clear();
+  ClearText();
   tagBuffer_.clear();
   inTag_ = false;
   commentDepth_ = 0;
@@ -89,7 +91,7 @@ void THTMLParser::Parse() {
   // A tag cut off by the end of the page is still built, as what its own
   // text says it is.
   if (inTag_ && !tagBuffer_.empty()) {
-    TagStep(tagStart_, last, tagBuffer_.front() == '/');
+    TagStep(tagStart_, last, tagBuffer_.front() == '/', std::string::npos);
   } else if (!textBuffer_.empty()) {
     FlushText(last, last);
   }
@@ -118,9 +120,11 @@ void THTMLParser::ScanLine(std::string_view line, int32_t lineIndex) {
     if (c == '<') {
       inTag_ = true;
       tagStart_ = lineIndex;
+      tagStartPos_ = stop;
       FlushText(lineIndex, lineIndex);
     } else if (c == '>') {
-      TagStep(tagStart_, lineIndex, inTag_ && !tagBuffer_.empty() && tagBuffer_.front() == '/');
+      TagStep(tagStart_, lineIndex, inTag_ && !tagBuffer_.empty() && tagBuffer_.front() == '/',
+              stop);
     }
   }
 }
@@ -128,17 +132,23 @@ void THTMLParser::ScanLine(std::string_view line, int32_t lineIndex) {
 void THTMLParser::FlushText(int32_t startLine, int32_t endLine) {
   if (scriptDepth_ >= 1) {
     // A "<" inside a script never starts a tag.
-    textBuffer_.clear();
+    ClearText();
     inTag_ = false;
     return;
   }
-  // Blank runs wait to be joined with what follows.
-  if (TrimControls(textBuffer_).empty()) return;
+  // Blank runs wait to be joined with what follows; only what came since the
+  // last look is looked at.
+  while (blankPrefix_ < textBuffer_.size() &&
+         static_cast<unsigned char>(textBuffer_[blankPrefix_]) <= ' ') {
+    ++blankPrefix_;
+  }
+  if (blankPrefix_ == textBuffer_.size()) return;
+  blankPrefix_ = 0;
   const bool listed = (KeptKinds & (kKeepAll | kKeepTexts)) != 0 ||
                       ((KeptKinds & kKeepA) != 0 && currentTag_ && currentTag_->Name == "A");
   if (!listed && !currentTag_) {
     // Nothing could ever reach this text.
-    textBuffer_.clear();
+    ClearText();
     return;
   }
   // An unlisted text is reachable only through its element, so the run it
@@ -149,7 +159,7 @@ void THTMLParser::FlushText(int32_t startLine, int32_t endLine) {
   text->EndLine = endLine;
   text->Parent = currentTag_;
   text->Index = textCount_;
-  textBuffer_.clear();
+  ClearText();
   if (currentTag_) currentTag_->Text = text;
   if (listed) {
     Items.emplace_back(text);
@@ -157,7 +167,7 @@ void THTMLParser::FlushText(int32_t startLine, int32_t endLine) {
   }
 }
 
-void THTMLParser::TagStep(int32_t startLine, int32_t endLine, bool closing) {
+void THTMLParser::TagStep(int32_t startLine, int32_t endLine, bool closing, std::size_t endPos) {
   if (commentDepth_ == 0 && tagBuffer_.starts_with("!--")) commentDepth_ = 1;
   if (commentDepth_ > 0) {
     // Everything up to the ">" that follows a "--" is thrown away.
@@ -171,12 +181,12 @@ void THTMLParser::TagStep(int32_t startLine, int32_t endLine, bool closing) {
   } else if (scriptDepth_ >= 1) {
     // The body is skipped; its end does not close the SCRIPT element.
     if (EndsWithLower(textBuffer_, "/script")) --scriptDepth_;
-    textBuffer_.clear();
+    ClearText();
     tagBuffer_.clear();
     inTag_ = false;
     return;
   }
-  BuildTag(startLine, endLine, closing);
+  BuildTag(startLine, endLine, closing, endPos);
 }
 
 void THTMLParser::NoteScript(std::string_view tagText) {
@@ -188,7 +198,7 @@ void THTMLParser::NoteScript(std::string_view tagText) {
   scratchTexts_.clear();
 }
 
-void THTMLParser::BuildTag(int32_t startLine, int32_t endLine, bool closing) {
+void THTMLParser::BuildTag(int32_t startLine, int32_t endLine, bool closing, std::size_t endPos) {
   inTag_ = false;
   const int index = RecognisedIndex(tagBuffer_);
   if (index < 0 || closing) {
@@ -204,6 +214,8 @@ void THTMLParser::BuildTag(int32_t startLine, int32_t endLine, bool closing) {
   tag.SameNameIndex = sameName_[index];
   tag.StartLine = startLine;
   tag.EndLine = endLine;
+  tag.StartPos = tagStartPos_;
+  tag.EndPos = endPos;
   tag.Parent = currentTag_;
   if (tag.Kind != kKindImg) currentTag_ = &tag;
   if (IsListed(tag.Kind)) {

@@ -1,5 +1,5 @@
 // A flat scanner for downloaded pages. It is not a general HTML parser: it
-// keeps only the sixteen tag names that can carry links, only the attributes
+// keeps only the tag names that can carry links, only the attributes
 // whose text mentions a link word, and follows comments and scripts only as
 // far as needed to skip them. One parser serves every page in turn.
 #pragma once
@@ -62,15 +62,23 @@ class THTMLParser {
  private:
   void ScanLine(std::string_view line, int32_t lineIndex);
   void FlushText(int32_t startLine, int32_t endLine);
-  void TagStep(int32_t startLine, int32_t endLine, bool closing);
-  void BuildTag(int32_t startLine, int32_t endLine, bool closing);
+  void TagStep(int32_t startLine, int32_t endLine, bool closing, std::size_t endPos);
+  void BuildTag(int32_t startLine, int32_t endLine, bool closing, std::size_t endPos);
   bool IsListed(int32_t kind) const;
+  void ClearText() {
+    textBuffer_.clear();
+    blankPrefix_ = 0;
+  }
   void NoteScript(std::string_view tagText);
 
   std::string textBuffer_;  // characters outside tags since the last flush
   std::string tagBuffer_;   // characters of the current tag
   bool inTag_ = false;
-  int32_t tagStart_ = 0;  // line of the last "<"
+  int32_t tagStart_ = 0;         // line of the last "<"
+  std::size_t tagStartPos_ = 0;  // its byte offset in that line
+  // How much of textBuffer_ is known to be blank, so that a long blank run
+  // is not looked through again at every "<".
+  std::size_t blankPrefix_ = 0;
   int32_t commentDepth_ = 0;
   int32_t scriptDepth_ = 0;
   THTMLTag* currentTag_ = nullptr;  // the innermost open element
@@ -83,7 +91,7 @@ class THTMLParser {
   // script; they are parsed here and dropped.
   THTMLTag scratch_;
   std::deque<THTMLText> scratchTexts_;
-  int32_t sameName_[16] = {};
+  int32_t sameName_[17] = {};
   int32_t textCount_ = 0;
 };
 

@@ -65,36 +65,45 @@ int NumericCode(std::string_view body) {
   return value;
 }
 
+// Built into a new text rather than replaced in place, and with the next
+// terminator remembered, so that a page full of "&" costs one pass.
 void DecodeReferences(std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  std::size_t term = 0;  // the first ";" or " " at or after the current "&"
   std::size_t i = 0;
   while (i < s.size()) {
     if (s[i] != '&') {
-      ++i;
+      const std::size_t amp = s.find('&', i);
+      const std::size_t stop = amp == std::string::npos ? s.size() : amp;
+      out.append(s, i, stop - i);
+      i = stop;
       continue;
     }
-    std::size_t end = i + 1;
-    bool terminated = false;
-    while (end < s.size() && !terminated) {
-      const char c = s[end++];
-      terminated = c == ';' || c == ' ';
+    if (term <= i) {
+      term = s.find_first_of("; ", i + 1);
+      if (term == std::string::npos) term = s.size();
     }
+    const bool terminated = term < s.size();
+    const std::size_t end = terminated ? term + 1 : s.size();
     const std::string_view ref(s.data() + i, end - i);
     if (ref.size() > 2 && ref[1] == '#') {
       std::string_view body = ref.substr(2);
       if (terminated) body.remove_suffix(1);
       const int code = NumericCode(body);
       if (code >= 0 && code <= 255) {
-        s.replace(i, end - i, 1, CharForCode(code));
-        ++i;
+        out.push_back(CharForCode(code));
       } else {
-        i = end;  // left as written, a value above 255 included
+        out.append(ref);  // left as written, a value above 255 included
       }
+      i = end;
       continue;
     }
     // A name cut off by the end of the text may match a longer one; a bare
     // "&" at the end matches none, or it would turn into a double quote.
+    // Names are short, so a longer reference is no name.
     const Entity* match = nullptr;
-    if (ref.size() > 1) {
+    if (ref.size() > 1 && ref.size() <= 10) {
       for (const Entity& e : kEntities) {
         if (e.name.starts_with(ref)) {
           match = &e;
@@ -103,11 +112,15 @@ void DecodeReferences(std::string& s) {
       }
     }
     if (match) {
-      s.replace(i, end - i, "&#" + std::to_string(match->code) + ";");
+      // The numeric form a name stands for decodes to the code's character.
+      out.push_back(CharForCode(match->code));
+      i = end;
     } else {
+      out.push_back('&');
       ++i;
     }
   }
+  s = std::move(out);
 }
 
 // False positives only cost the slow path; a text that needs work is never

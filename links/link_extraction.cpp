@@ -1,14 +1,18 @@
 #include "links/link_extraction.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <exception>
 
-#include "http/url_split.h"
+#include "core/ascii.h"
+#include "core/url_split.h"
 #include "links/css_links.h"
 #include "links/html_parser.h"
 #include "links/link_rewriting.h"
+#include "links/link_text.h"
 #include "links/script_resolver.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {
@@ -40,6 +44,13 @@ bool OnServer(std::string_view startUrl, const std::string& origin) {
   return next == '/' || next == ':' || next == '?' || next == '#';
 }
 
+// The last segment of a URL path, before any query.
+std::string PathFileName(std::string_view path) {
+  path = path.substr(0, path.find_first_of("?#"));
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 uint16_t KeptKindsFor(const TJobRecord& job) {
   uint16_t kinds = kKeepFrame | kKeepIFrame | kKeepA;
   if (job.checkLoadImg || job.checkRmtLoadImg) kinds |= kKeepImg;
@@ -52,19 +63,8 @@ uint16_t KeptKindsFor(const TJobRecord& job) {
 }  // namespace
 
 bool IsSupportedProtocol(std::string_view url) {
-  static constexpr std::string_view kUnsupported[] = {
-      "mailto:", "news:", "gopher:", "wais:", "file:", "javascript:", "ed2k:"};
-  const std::string lower = AsciiLower(url);
-  for (std::string_view scheme : kUnsupported) {
-    if (lower.find(scheme) != std::string::npos) return false;
-  }
-  return true;
-}
-
-std::string LinkValue(const THTMLTag& tag) {
-  if (tag.Params.empty()) return {};
-  if (AsciiLower(tag.Params.front().Name) != "onclick") return tag.Params.front().Value;
-  return tag.Params.size() > 1 ? tag.Params[1].Value : std::string();
+  const std::string_view scheme = LinkScheme(url);
+  return scheme.empty() || IsFetchableScheme(scheme);
 }
 
 bool HasScriptParam(const THTMLTag& tag) {
@@ -83,7 +83,9 @@ TPageContext MakePageContext(const TRetriveRec& page, int32_t pageIndex,
                       parts.Proto,
                       HostWithPort(parts),
                       GetUrlDir(parts.Path),
-                      GetUrlDir(page.StartUrl)};
+                      GetUrlDir(page.StartUrl),
+                      PathFileName(parts.Path),
+                      {}};
 }
 
 TPageAnalysis::TPageAnalysis(std::vector<std::string>& lines, const TRetriveRec& page,
@@ -109,12 +111,13 @@ bool TPageAnalysis::ResolveScript(const THTMLTag& tag, TLinkCandidate& out) {
       if (!script.empty() && !script.ends_with(";")) script += "; ";
       script += WithoutReturn(onClick->Value);
     }
-  } else if (out.Link.empty() && onClick != nullptr) {
+  } else if (IsSelfLink(out.Link) && onClick != nullptr) {
+    // "#" and "" with a handler are how most pages write a script link.
     script = std::string(WithoutReturn(onClick->Value));
   } else {
     return false;
   }
-  if (script.empty() || !resolver_.RunScript(script)) return false;
+  if (script.empty() || !RunLinkScript(script)) return false;
   const TExecResultRec& result = resolver_.Result();
   if (TrimControls(result.Url).empty()) return false;
   out.Link = result.Url;
@@ -134,8 +137,21 @@ bool TPageAnalysis::ResolveScript(const THTMLTag& tag, TLinkCandidate& out) {
   return true;
 }
 
+bool TPageAnalysis::RunLinkScript(const std::string& script) {
+  if (scriptRuns_ >= kMaxScriptRunsPerPage || scriptSeconds_ >= kMaxScriptSecondsPerPage) {
+    ++skippedScripts_;
+    return false;
+  }
+  ++scriptRuns_;
+  const auto start = std::chrono::steady_clock::now();
+  const bool captured = resolver_.RunScript(script);
+  scriptSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return captured;
+}
+
 void TPageAnalysis::ApplyBase(const THTMLTag& tag, const std::string& link) {
   context_.PageDir = UrlDirWithSlash(link);
+  context_.PageFile = PathFileName(SplitUrl(link).Path);
   // A base on another server moves the host too, or rooted links would
   // resolve against the page's own server.
   if (IsAbsolute(link)) {
@@ -143,9 +159,9 @@ void TPageAnalysis::ApplyBase(const THTMLTag& tag, const std::string& link) {
     context_.PageProto = parts.Proto;
     context_.PageHost = HostWithPort(parts);
   }
-  UrlList& queue = target_.State.Queue;
-  const int32_t index = queue.Find(context_.Page.Job.editUrl);
-  if (index >= 0) queue.Rename(index, link);
+  // The page keeps its own queue entry: renaming it to the base would queue
+  // the page again under its own URL, a duplicate whenever the base is the
+  // site's root.
   BlankBaseTag(context_, tag);
 }
 
@@ -154,7 +170,9 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   TEntryJob& job = rec.Job;
   const std::string& link = out.Link;
   if (!IsAbsolute(link)) {
-    job.editUrl = ResolveUrl(link, context_.PageProto, context_.PageHost, context_.PageDir);
+    // "?page=2" asks the page's own document again, not its folder's index.
+    const std::string relative = link.starts_with('?') ? context_.PageFile + link : link;
+    job.editUrl = ResolveUrl(relative, context_.PageProto, context_.PageHost, context_.PageDir);
     return true;
   }
   const TUrlParts parts = SplitUrl(link);
@@ -187,16 +205,22 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
 
 bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   out = TLinkCandidate{};
-  const TRetriveRec& page = context_.Page;
   const bool exploring = rules_ == TExtractionRules::Exploration;
   bool supported = true;
   try {
     if (tag.Params.empty()) return false;
-    out.Link = LinkValue(tag);
+    if (tag.Kind == kKindLink && LinkRole(tag) == TLinkRole::NotFetched) return false;
+    // A picture's SOURCE has only its srcset, taken apart on its own.
+    if (tag.Name == "SOURCE" && tag.FindParam("src") == nullptr) return false;
+    out.Written = LinkValue(tag);
+    out.Link = DecodeLinkEntities(out.Written);
     ResolveScript(tag, out);
     supported = IsSupportedProtocol(out.Link);
     // The exploration test lists unsupported links too, taken as written.
     if (!supported && !exploring) return false;
+    if (supported && TrimControls(out.Link).starts_with("//")) {
+      out.Link = context_.PageProto + ":" + std::string(TrimControls(out.Link));
+    }
     if (supported && tag.Kind == kKindBase) {
       ApplyBase(tag, out.Link);
       return false;
@@ -205,15 +229,28 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
       const size_t eq = out.Link.find('=');
       if (eq == std::string::npos) return false;
       out.Link = std::string(TrimControls(std::string_view(out.Link).substr(eq + 1)));
+      // The URL inside the content is what is written and rewritten.
+      const size_t at = out.Written.find(out.Link);
+      out.Written = at == std::string::npos ? out.Link : out.Written.substr(at);
     }
   } catch (const std::exception&) {
     // A tag whose script cannot be run is skipped; the page goes on.
     return false;
   }
   if (tag.Kind == kKindForm) {
-    RewriteFormAction(context_, tag, out.Link);
+    RewriteFormAction(context_, tag, out.Written, out.Link);
     return false;
   }
+  if (!supported) {
+    if (!CompleteCandidate(tag, out)) return false;
+    out.Rec.Job.editUrl = out.Link;
+    return true;
+  }
+  return CompleteCandidate(tag, out) && MakeAbsolute(out);
+}
+
+bool TPageAnalysis::CompleteCandidate(const THTMLTag& tag, TLinkCandidate& out) {
+  const TRetriveRec& page = context_.Page;
   const size_t hash = out.Link.find('#');
   if (hash != std::string::npos) {
     out.Fragment = out.Link.substr(hash);
@@ -222,7 +259,7 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   // A link to the page itself ("#top", "") would otherwise resolve to the
   // page's directory and fetch an unrelated document. The exploration test
   // still lists a bare onclick handler, to tell why its script was not run.
-  const bool handlerOnly = exploring && tag.FindParam("onclick");
+  const bool handlerOnly = rules_ == TExtractionRules::Exploration && tag.FindParam("onclick");
   if (out.Link.empty() && !handlerOnly) return false;
   TRetriveRec& rec = out.Rec;
   const std::string postData = std::move(rec.PostData);
@@ -239,30 +276,92 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   rec.Depth = page.Depth;
   rec.ParentIndex = page.ParentIndex;
   rec.LinkKind = tag.Kind;
+  // Next, previous and alternate versions are documents, followed as anchors.
+  if (tag.Kind == kKindLink && LinkRole(tag) == TLinkRole::Document) rec.LinkKind = kKindA;
   if (tag.Text != nullptr) rec.LinkedText = tag.Text->Text;
-  if (!supported) {
-    rec.Job.editUrl = out.Link;
-    return true;
+  return true;
+}
+
+void TPageAnalysis::AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate,
+                                    std::string_view attr) {
+  TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDir};
+  AdmitCandidate(candidate.Rec, pageRef, target_);
+  if (!candidate.Rec.LocalFileName.empty()) {
+    RewriteQueuedLink(context_, tag, candidate.Written, attr, candidate.Fragment,
+                      candidate.ScriptResolved, candidate.Rec.LocalFolder,
+                      candidate.Rec.LocalFileName);
+  } else {
+    RewriteUnqueuedLink(context_, tag, candidate.Written, candidate.Link, attr);
   }
-  return MakeAbsolute(out);
+}
+
+void TPageAnalysis::ProcessSrcset(const THTMLTag& tag) {
+  const THTMLParam* srcset = tag.FindParam("srcset");
+  if (srcset == nullptr) return;
+  const std::vector<TSrcsetItem> items = SrcsetItems(srcset->Value);
+  // Each candidate is looked for after the previous one, from the
+  // attribute's name on, so that a srcset spread over lines is edited too.
+  int32_t line = tag.StartLine;
+  size_t pos = tag.StartPos;
+  for (int32_t i = std::max(tag.StartLine, 0); i <= tag.EndLine && i < LinesCount(); ++i) {
+    const std::string lower = AsciiLower(context_.Lines[static_cast<size_t>(i)]);
+    const size_t at = lower.find("srcset", i == tag.StartLine ? tag.StartPos : 0);
+    if (at != std::string::npos) {
+      line = i;
+      pos = at;
+      break;
+    }
+  }
+  for (const TSrcsetItem& item : items) {
+    TLinkCandidate candidate;
+    candidate.Written = std::string(item.Text);
+    candidate.Link = DecodeLinkEntities(item.Text);
+    if (!IsSupportedProtocol(candidate.Link)) continue;
+    if (TrimControls(candidate.Link).starts_with("//")) {
+      candidate.Link = context_.PageProto + ":" + candidate.Link;
+    }
+    if (!CompleteCandidate(tag, candidate) || !MakeAbsolute(candidate)) continue;
+    TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDir};
+    AdmitCandidate(candidate.Rec, pageRef, target_);
+    // Found where it stands, after the previous candidate.
+    std::optional<TTextPlace> place;
+    for (int32_t i = line; i <= tag.EndLine && i < LinesCount() && !place; ++i) {
+      const size_t found =
+          context_.Lines[static_cast<size_t>(i)].find(item.Text, i == line ? pos : 0);
+      if (found != std::string::npos) place = TTextPlace{i, found};
+    }
+    if (!place) break;
+    line = place->Line;
+    pos = place->Pos + item.Text.size();
+    std::string text =
+        candidate.Rec.LocalFileName.empty()
+            ? ForHtmlAttribute(WebLinkText(context_, candidate.Link))
+            : LocalLinkText(context_, candidate.Rec.LocalFolder, candidate.Rec.LocalFileName);
+    if (text.empty()) continue;
+    const size_t hash = item.Text.find('#');
+    AddEdit(place->Line, place->Pos, hash == std::string_view::npos ? item.Text.size() : hash,
+            std::move(text));
+  }
 }
 
 void TPageAnalysis::ProcessTag(const THTMLTag& tag) {
   TLinkCandidate candidate;
-  if (!BuildCandidate(tag, candidate)) return;
-  TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDir};
-  AdmitCandidate(candidate.Rec, pageRef, target_);
-  if (!candidate.Rec.LocalFileName.empty()) {
-    RewriteQueuedLink(context_, tag, candidate.Link, candidate.Fragment, candidate.ScriptResolved,
-                      candidate.Rec.LocalFolder, candidate.Rec.LocalFileName);
-  } else {
-    RewriteUnqueuedLink(context_, tag, candidate.Link, candidate.Fragment);
-  }
+  if (BuildCandidate(tag, candidate)) AdmitAndRewrite(tag, candidate, LinkAttributeName(tag));
+  if (tag.Kind == kKindImg) ProcessSrcset(tag);
+}
+
+void TPageAnalysis::AddEdit(int32_t line, size_t pos, size_t length, std::string text) {
+  kestrix::AddEdit(context_, line, pos, length, std::move(text));
+}
+
+void TPageAnalysis::Finish() {
+  ApplyEdits(context_);
 }
 
 std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRetriveRec& page,
                                      int32_t pageIndex, TAnalysisTarget& target,
-                                     ScriptResolver& resolver, THTMLParser& parser) {
+                                     ScriptResolver& resolver, THTMLParser& parser,
+                                     std::vector<std::string>* notes) {
   if (lines.empty()) return std::nullopt;
   const TJobRecord& job = page.Job.Settings();
   if (job.checkLoadStyle && IsStyleSheet(page, lines)) {
@@ -284,8 +383,14 @@ std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRet
     for (const THTMLItem& item : parser.Items) {
       if (const THTMLTag* tag = AsTag(item)) analysis.ProcessTag(*tag);
     }
+    AnalyseInlineStyles(analysis, target);
   } catch (const std::exception& e) {
     error = e.what();
+  }
+  analysis.Finish();
+  if (analysis.SkippedScripts() > 0 && notes != nullptr) {
+    notes->push_back(std::to_string(analysis.SkippedScripts()) +
+                     " script links left as written: the page ran its most scripts");
   }
   if (!resolver.PageText().empty()) resolver.ClearPage();
   return error;

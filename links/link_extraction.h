@@ -12,6 +12,7 @@
 
 #include "core/retrive_rec.h"
 #include "links/admission.h"
+#include "links/link_attributes.h"
 #include "links/page_context.h"
 
 namespace kestrix {
@@ -20,13 +21,11 @@ class THTMLParser;
 class THTMLTag;
 class ScriptResolver;
 
-// False for mailto:, news:, gopher:, wais:, file:, javascript: and ed2k:
-// links, wherever in the URL they appear; true otherwise, also for "".
+// Whether the program can fetch the link: true for a link without a scheme
+// (relative, "//host/..." or ""), and for http: and ftp: links; false for
+// every other scheme (mailto:, javascript:, data:, https: ...). Only the
+// scheme counts, so "p?next=mailto:x" is an ordinary link.
 bool IsSupportedProtocol(std::string_view url);
-
-// The tag's link value: its first parameter's value, or the second's when the
-// first is an onclick handler.
-std::string LinkValue(const THTMLTag& tag);
 
 // Whether any parameter's value holds "javascript:".
 bool HasScriptParam(const THTMLTag& tag);
@@ -34,7 +33,8 @@ bool HasScriptParam(const THTMLTag& tag);
 // A link found on the page, before admission.
 struct TLinkCandidate {
   TRetriveRec Rec;
-  std::string Link;      // the link as written (or as its script gave it), without fragment
+  std::string Written;   // the attribute value as written in the page, fragment included
+  std::string Link;      // the URL it stands for (or its script gave), without fragment
   std::string Fragment;  // "#" and what follows, or empty
   bool ScriptResolved = false;
 };
@@ -63,27 +63,51 @@ class TPageAnalysis {
   // filter pattern, which ends the page.
   void ProcessTag(const THTMLTag& tag);
 
+  // Records an edit of the page; Finish makes the edits.
+  void AddEdit(int32_t line, size_t pos, size_t length, std::string text);
+  // Applies the page edits gathered so far to its lines.
+  void Finish();
+
   const TPageContext& Context() const { return context_; }
+
+  // Candidates whose scripts were not run because the page reached its
+  // bound on script runs or script time.
+  int32_t SkippedScripts() const { return skippedScripts_; }
 
  private:
   bool ResolveScript(const THTMLTag& tag, TLinkCandidate& out);
+  bool RunLinkScript(const std::string& script);
   void ApplyBase(const THTMLTag& tag, const std::string& link);
+  bool CompleteCandidate(const THTMLTag& tag, TLinkCandidate& out);
   bool MakeAbsolute(TLinkCandidate& out);
+  void AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate, std::string_view attr);
+  void ProcessSrcset(const THTMLTag& tag);
+  int32_t LinesCount() const { return static_cast<int32_t>(context_.Lines.size()); }
 
   TPageContext context_;
   TAnalysisTarget& target_;
   ScriptResolver& resolver_;
   TExtractionRules rules_;
+  int32_t scriptRuns_ = 0;
+  double scriptSeconds_ = 0;
+  int32_t skippedScripts_ = 0;
 };
+
+// A page runs at most this many link scripts, for at most this long in all;
+// past that its remaining script links are left as written.
+inline constexpr int32_t kMaxScriptRunsPerPage = 200;
+inline constexpr double kMaxScriptSecondsPerPage = 60;
 
 // Analyses one saved page of the queue entry at `pageIndex`: queues what the
 // job admits and edits `lines` for offline browsing. `parser` is the shared
 // parser, cleared first. Returns the error that ended the analysis early (an
 // invalid filter pattern), once per page, or nullopt. When the job loads style
 // sheets and the entry is one, its url() and @import links are analysed
-// instead of tags.
+// instead of tags. Notes for the log (script links left unresolved) are
+// appended to `notes` when given.
 std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRetriveRec& page,
                                      int32_t pageIndex, TAnalysisTarget& target,
-                                     ScriptResolver& resolver, THTMLParser& parser);
+                                     ScriptResolver& resolver, THTMLParser& parser,
+                                     std::vector<std::string>* notes = nullptr);
 
 }  // namespace kestrix

@@ -2,10 +2,11 @@
 
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/retrive_rec.h"
 #include "links/file_mask.h"
 #include "links/html_items.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {

@@ -1,10 +1,14 @@
 #include "links/link_rewriting.h"
 
+#include <algorithm>
+
+#include "core/ascii.h"
 #include "core/retrive_rec.h"
 #include "links/html_items.h"
 #include "links/link_extraction.h"
+#include "links/link_text.h"
 #include "links/local_naming.h"
-#include "links/text_fold.h"
+#include "links/text_util.h"
 #include "links/url_paths.h"
 
 namespace kestrix {
@@ -19,90 +23,197 @@ int32_t LineCount(const TPageContext& page) {
   return static_cast<int32_t>(page.Lines.size());
 }
 
-// Replaces the link text at `place` (all of `text` but a trailing
-// `fragment`) by `replacement`.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == ':';
+}
+
+// The bytes of line `i` that belong to the tag.
+std::pair<size_t, size_t> SpanOn(const std::vector<std::string>& lines, const THTMLTag& tag,
+                                 int32_t i) {
+  const std::string& line = lines[static_cast<size_t>(i)];
+  const size_t from = i == tag.StartLine ? std::min(tag.StartPos, line.size()) : 0;
+  const size_t to = i == tag.EndLine ? std::min(tag.EndPos, line.size()) : line.size();
+  return {from, std::max(from, to)};
+}
+
+// Whether the quote or "=" at `at` opens the value of the attribute `attr`.
+bool OpensValueOf(std::string_view line, size_t at, std::string_view attr) {
+  size_t k = at;
+  if (line[at] != '=') {
+    while (k > 0 && IsBlank(line[k - 1])) --k;
+    if (k == 0 || line[k - 1] != '=') return false;
+    --k;
+  }
+  while (k > 0 && IsBlank(line[k - 1])) --k;
+  if (k < attr.size()) return false;
+  const size_t start = k - attr.size();
+  if (start > 0 && IsNameChar(line[start - 1])) return false;
+  return StartsNoCase(line.substr(start, attr.size()), attr);
+}
+
+// Replaces the text at `place` (all of `text` but `kept` at its end) by
+// `replacement`.
 void Splice(TPageContext& page, const TTextPlace& place, std::string_view text,
-            std::string_view fragment, std::string_view replacement) {
-  const bool keepsFragment = !fragment.empty() && text.ends_with(fragment);
-  const size_t removed = keepsFragment ? text.size() - fragment.size() : text.size();
-  std::string& line = page.Lines[static_cast<size_t>(place.Line)];
-  line.replace(place.Pos, removed, replacement);
+            std::string_view kept, std::string replacement) {
+  const bool keeps = !kept.empty() && text.ends_with(kept);
+  const size_t removed = keeps ? text.size() - kept.size() : text.size();
+  AddEdit(page, place.Line, place.Pos, removed, std::move(replacement));
 }
 
 bool TagWithinPage(const TPageContext& page, const THTMLTag& tag) {
   return tag.StartLine >= 0 && LineCount(page) > tag.StartLine && LineCount(page) > tag.EndLine;
 }
 
+std::string_view WrittenFragment(std::string_view written) {
+  const size_t hash = written.find('#');
+  return hash == std::string_view::npos ? std::string_view() : written.substr(hash);
+}
+
 }  // namespace
 
 std::optional<TTextPlace> FindLinkText(const std::vector<std::string>& lines, const THTMLTag& tag,
-                                       std::string_view text) {
+                                       std::string_view text, std::string_view attr) {
   const std::string forms[] = {"\"" + std::string(text) + "\"", "'" + std::string(text) + "'",
                                "=" + std::string(text)};
   const int32_t last = std::min<int32_t>(tag.EndLine, static_cast<int32_t>(lines.size()) - 1);
+  std::optional<TTextPlace> first;
   for (const std::string& needle : forms) {
     for (int32_t i = std::max<int32_t>(tag.StartLine, 0); i <= last; ++i) {
-      const size_t pos = lines[static_cast<size_t>(i)].find(needle);
-      if (pos != std::string::npos) return TTextPlace{i, pos + 1};
+      const std::string& line = lines[static_cast<size_t>(i)];
+      const auto [from, to] = SpanOn(lines, tag, i);
+      for (size_t pos = line.find(needle, from);
+           pos != std::string::npos && pos + needle.size() <= to;
+           pos = line.find(needle, pos + 1)) {
+        if (attr.empty() || OpensValueOf(line, pos, attr)) return TTextPlace{i, pos + 1};
+        if (!first) first = TTextPlace{i, pos + 1};
+      }
     }
+    if (first) return first;
   }
   return std::nullopt;
 }
 
+void AddEdit(TPageContext& page, int32_t line, size_t pos, size_t length, std::string text) {
+  page.Edits.push_back(TLineEdit{line, pos, length, std::move(text)});
+}
+
+void ApplyEdits(TPageContext& page) {
+  std::vector<TLineEdit>& edits = page.Edits;
+  std::stable_sort(edits.begin(), edits.end(), [](const TLineEdit& a, const TLineEdit& b) {
+    return a.Line != b.Line ? a.Line < b.Line : a.Pos < b.Pos;
+  });
+  // Walk backwards so that earlier positions stay valid; `limit` is where
+  // the edit after this one (on the same line) starts.
+  int32_t line = -1;
+  size_t limit = 0;
+  for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
+    if (it->Line < 0 || it->Line >= LineCount(page)) continue;
+    std::string& text = page.Lines[static_cast<size_t>(it->Line)];
+    if (it->Line != line) {
+      line = it->Line;
+      limit = text.size();
+    }
+    if (it->Pos > text.size() || it->Pos + it->Length > limit) continue;
+    text.replace(it->Pos, it->Length, it->Text);
+    limit = it->Pos;
+  }
+  edits.clear();
+}
+
 void BlankBaseTag(TPageContext& page, const THTMLTag& tag) {
   if (!Localize(page) || tag.StartLine < 0 || LineCount(page) <= tag.StartLine) return;
-  page.Lines[static_cast<size_t>(tag.StartLine)].clear();
-}
-
-void RewriteFormAction(TPageContext& page, const THTMLTag& tag, std::string_view action) {
-  if (!Localize(page) || ContainsNoCase(action, "http://")) return;
-  if (tag.StartLine < 0 || LineCount(page) <= tag.StartLine) return;
-  const auto place = FindLinkText(page.Lines, tag, action);
-  if (!place) return;
-  Splice(page, *place, action, "", ResolveUrl(action, page.PageProto, page.PageHost, page.PageDir));
-}
-
-void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view link,
-                       std::string_view fragment, bool scriptResolved,
-                       const std::string& targetFolder, const std::string& targetFileName) {
-  if (!Localize(page) || !TagWithinPage(page, tag)) return;
-  std::string text;
-  if (scriptResolved && !tag.Params.empty()) {
-    text = tag.Params.front().Value;
-  } else {
-    text = std::string(link) + std::string(fragment);
+  const int32_t last = std::min(tag.EndLine, LineCount(page) - 1);
+  for (int32_t i = tag.StartLine; i <= last; ++i) {
+    const size_t size = page.Lines[static_cast<size_t>(i)].size();
+    const size_t from = i == tag.StartLine ? std::min(tag.StartPos, size) : 0;
+    // The ">" goes with the tag.
+    const size_t to = i == tag.EndLine && tag.EndPos < size ? tag.EndPos + 1 : size;
+    if (to > from) AddEdit(page, i, from, to - from, "");
   }
-  const auto place = FindLinkText(page.Lines, tag, text);
+}
+
+void RewriteFormAction(TPageContext& page, const THTMLTag& tag, std::string_view written,
+                       std::string_view action) {
+  if (!Localize(page) || IsAbsoluteLink(action)) return;
+  if (tag.StartLine < 0 || LineCount(page) <= tag.StartLine) return;
+  const auto place = FindLinkText(page.Lines, tag, written, "action");
   if (!place) return;
+  Splice(page, *place, written, "",
+         ForHtmlAttribute(ResolveUrl(action, page.PageProto, page.PageHost, page.PageDir)));
+}
+
+std::string LocalLinkText(const TPageContext& page, const std::string& targetFolder,
+                          const std::string& targetFileName) {
+  if (!Localize(page)) return {};
   const TJobRecord& job = page.Page.Job.Settings();
-  const std::string target =
+  return EncodeLocalLink(
       job.checkReplicate
           ? RelativeLocalPath(page.Page.LocalFolder, job.ProjectName, targetFolder, targetFileName)
-          : targetFileName;
-  Splice(page, *place, text, fragment, target);
+          : targetFileName);
+}
+
+std::string WebLinkText(const TPageContext& page, std::string_view link) {
+  if (!Localize(page) || !page.Page.Job->checkLinkToUrl) return {};
+  if (!IsSupportedProtocol(link) || IsAbsoluteLink(link)) return {};
+  return ResolveUrl(link, page.PageProto, page.PageHost, page.PageDir);
+}
+
+void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
+                       std::string_view attr, std::string_view fragment, bool scriptResolved,
+                       const std::string& targetFolder, const std::string& targetFileName) {
+  if (!Localize(page) || !TagWithinPage(page, tag)) return;
+  std::string text(written);
+  if (scriptResolved && text.empty() && !tag.Params.empty()) {
+    text = tag.Params.front().Value;
+    attr = tag.Params.front().Name;
+  }
+  const auto place = FindLinkText(page.Lines, tag, text, attr);
+  if (!place) return;
+  std::string target = LocalLinkText(page, targetFolder, targetFileName);
+  // A script's text keeps no fragment of its own; the one it led to follows.
+  if (scriptResolved) target += fragment;
+  Splice(page, *place, text, scriptResolved ? "" : WrittenFragment(text), std::move(target));
 
   const THTMLParam* onClick = tag.FindParam("onclick");
   if (!scriptResolved || onClick == nullptr || onClick->Name.empty()) return;
   for (int32_t i = tag.StartLine; i <= tag.EndLine; ++i) {
-    std::string& line = page.Lines[static_cast<size_t>(i)];
-    const size_t pos = line.find(onClick->Name);
-    if (pos == std::string::npos) continue;
-    line.replace(pos, onClick->Name.size(), "alt");
+    const std::string& line = page.Lines[static_cast<size_t>(i)];
+    const auto [from, to] = SpanOn(page.Lines, tag, i);
+    const size_t pos = line.find(onClick->Name, from);
+    if (pos == std::string::npos || pos >= to) continue;
+    AddEdit(page, i, pos, onClick->Name.size(), "alt");
     return;
   }
 }
 
-void RewriteUnqueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view link,
-                         std::string_view fragment) {
-  if (!Localize(page) || !page.Page.Job->checkLinkToUrl || !TagWithinPage(page, tag)) return;
-  if (!IsSupportedProtocol(link) || StartsNoCase(link, "http://") || StartsNoCase(link, "ftp://")) {
-    return;
-  }
-  const std::string text = std::string(link) + std::string(fragment);
-  const auto place = FindLinkText(page.Lines, tag, text);
+void RewriteUnqueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
+                         std::string_view link, std::string_view attr) {
+  if (!TagWithinPage(page, tag)) return;
+  const std::string url = WebLinkText(page, link);
+  if (url.empty()) return;
+  const auto place = FindLinkText(page.Lines, tag, written, attr);
   if (!place) return;
-  Splice(page, *place, text, fragment,
-         ResolveUrl(link, page.PageProto, page.PageHost, page.PageDir));
+  Splice(page, *place, written, WrittenFragment(written), ForHtmlAttribute(url));
+}
+
+std::string ForHtmlAttribute(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '"') {
+      out += "&quot;";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace kestrix

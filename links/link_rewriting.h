@@ -1,6 +1,7 @@
-// Editing a saved page so that it can be browsed from disk. The edits are
-// textual: the parser says which lines a tag spans, and the link text is
-// searched for in those lines, so the rest of the page stays byte for byte.
+// Editing a saved page so that it can be browsed from disk. The parser says
+// where each tag starts and ends; the link text is searched for only there,
+// in the attribute that carries it, so that every link of a one-line page is
+// edited where it stands and the rest of the page stays byte for byte.
 // Every edit here is made only when the page's job has "Offline Browse:" set.
 #pragma once
 
@@ -22,28 +23,48 @@ struct TTextPlace {
   size_t Pos = 0;  // 0-based offset of the link text in the line
 };
 
-// Where `text` is written within the tag's lines: quoted with double quotes,
-// else with single quotes, else right after "=". The first line that holds it
-// wins.
+// Where `text` is written within the tag: quoted with double quotes, else
+// with single quotes, else right after "=". An occurrence that is the value
+// of the attribute `attr` wins; otherwise the first one in the tag.
 std::optional<TTextPlace> FindLinkText(const std::vector<std::string>& lines, const THTMLTag& tag,
-                                       std::string_view text);
+                                       std::string_view text, std::string_view attr = {});
 
-// The BASE tag disappears from the saved copy.
+// Records an edit of the page; ApplyEdits makes them.
+void AddEdit(TPageContext& page, int32_t line, size_t pos, size_t length, std::string text);
+
+// Makes the recorded edits, from the last to the first, and forgets them.
+// An edit that overlaps one before it is dropped.
+void ApplyEdits(TPageContext& page);
+
+// The BASE tag's own characters disappear from the saved copy.
 void BlankBaseTag(TPageContext& page, const THTMLTag& tag);
 
 // A relative form action becomes absolute, so the form still reaches the site.
-void RewriteFormAction(TPageContext& page, const THTMLTag& tag, std::string_view action);
+void RewriteFormAction(TPageContext& page, const THTMLTag& tag, std::string_view written,
+                       std::string_view action);
 
-// A link to a queued document points to its local file; the fragment stays.
-// For a link made by a script, the script text is replaced and the onClick
-// handler made inert.
-void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view link,
-                       std::string_view fragment, bool scriptResolved,
+// How a page links to a queued file in `targetFolder`: the path from the
+// page's folder, percent-encoded for a browser; empty without offline browsing.
+std::string LocalLinkText(const TPageContext& page, const std::string& targetFolder,
+                          const std::string& targetFileName);
+
+// How a page names a relative link on the web with "Replace unretrieved
+// links to a URL"; empty when the link stays as written.
+std::string WebLinkText(const TPageContext& page, std::string_view link);
+
+// A link to a queued document points to its local file; the fragment as
+// written stays. For a link made by a script, the link text (or, without
+// one, the script text) is replaced and the onClick handler made inert.
+void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
+                       std::string_view attr, std::string_view fragment, bool scriptResolved,
                        const std::string& targetFolder, const std::string& targetFileName);
 
 // With "Replace unretrieved  links to a URL", a relative link that was not
 // queued names the document on the web instead.
-void RewriteUnqueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view link,
-                         std::string_view fragment);
+void RewriteUnqueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
+                         std::string_view link, std::string_view attr);
+
+// Text for an HTML attribute value: "&" and double quotes escaped.
+std::string ForHtmlAttribute(std::string_view text);
 
 }  // namespace kestrix

@@ -1,8 +1,8 @@
 #include "links/local_naming.h"
 
 #include "core/file_util.h"
+#include "core/url_split.h"
 #include "core/used_names.h"
-#include "http/url_split.h"
 #include "links/percent_decode.h"
 #include "links/text_util.h"
 #include "links/url_paths.h"
@@ -94,9 +94,43 @@ std::string InsertCounter(const std::string& name, std::size_t counter) {
   return out;
 }
 
+// Extensions of files that are not pages: they never get ".htm", which
+// would hide them from the programs that open them.
+bool IsKnownNonHtmlExtension(std::string_view ext) {
+  static constexpr std::string_view kKnown[] = {
+      ".7z",   ".atom",  ".avi",  ".bmp",  ".bz2",  ".css", ".csv",  ".doc", ".docx", ".eot",
+      ".epub", ".exe",   ".flac", ".gif",  ".gz",   ".ico", ".jpeg", ".jpg", ".js",   ".json",
+      ".m4a",  ".map",   ".mjs",  ".mov",  ".mp3",  ".mp4", ".mpeg", ".mpg", ".odt",  ".ogg",
+      ".otf",  ".pdf",   ".png",  ".ppt",  ".pptx", ".ps",  ".rar",  ".rss", ".rtf",  ".svg",
+      ".tar",  ".tgz",   ".tif",  ".tiff", ".ttf",  ".txt", ".wasm", ".wav", ".webm", ".webp",
+      ".woff", ".woff2", ".xls",  ".xlsx", ".xml",  ".xz",  ".zip"};
+  const std::string lower = AsciiLower(ext);
+  for (std::string_view known : kKnown) {
+    if (lower == known) return true;
+  }
+  return false;
+}
+
+// The extension of a name's path part (before any "?"), with its dot; empty
+// when it has none.
+std::string PathExtension(std::string_view name) {
+  name = name.substr(0, name.find('?'));
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot + 1 == name.size()) return {};
+  const std::string_view ext = name.substr(dot);
+  if (ext.size() > 12 || ext.find_first_of("/\\#%&=;:@ ") != std::string_view::npos) return {};
+  return std::string(ext);
+}
+
 // What a stored name becomes on disk: query mark, entity remnants, percent
 // escapes and characters a file name cannot hold are all dealt with here.
-std::string FinalName(const std::string& raw, bool addHtm) {
+// A name made from a query ("theme.css?v=2") repeats its path's extension at
+// the end ("theme.css@v=2.css"), so that a browser opening the copy from disk
+// still knows the file for what it is.
+// A stored mask has chosen the ending already.
+std::string FinalName(const std::string& raw, bool addHtm, bool masked = false) {
+  const bool query = !masked && raw.find('?') != std::string::npos;
+  const std::string pathExt = query ? PathExtension(raw) : std::string();
   std::string r = raw;
   for (char& c : r) {
     if (c == '?') c = '@';
@@ -109,10 +143,16 @@ std::string FinalName(const std::string& raw, bool addHtm) {
       c = '_';
     }
   }
-  if (addHtm) {
-    const std::size_t dot = r.rfind('.');
-    const std::string ext = dot == std::string::npos ? std::string() : AsciiLower(r.substr(dot));
-    if (ext != ".html" && ext != ".htm") r += ".htm";
+  std::string ext;
+  if (query) {
+    ext = AsciiLower(pathExt);
+  } else if (const std::size_t dot = r.rfind('.'); dot != std::string::npos) {
+    ext = AsciiLower(r.substr(dot));
+  }
+  if (addHtm && ext != ".html" && ext != ".htm" && !IsKnownNonHtmlExtension(ext)) {
+    r += ".htm";
+  } else if (query && !pathExt.empty() && !AsciiLower(r).ends_with(AsciiLower(pathExt))) {
+    r += pathExt;
   }
   if (r.find_first_not_of('.') == std::string::npos) r.assign(r.size(), '!');
   return r;
@@ -167,9 +207,10 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
   if (url.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
     base = ApplyMask(GetUrlFileName(url), storedMask);
   }
+  const bool masked = !storedMask.empty();
   // A name that cleans away to nothing ("amp;") would name the folder itself.
-  if (base.empty() || FinalName(base, addHtm).empty()) base = defaultDoc;
-  if (FinalName(base, addHtm).empty()) base = "index.html";  // a blank default document
+  if (base.empty() || FinalName(base, addHtm, masked).empty()) base = defaultDoc;
+  if (FinalName(base, addHtm, masked).empty()) base = "index.html";  // a blank default document
 
   // Uniqueness is judged on the name as written to disk, so that two URLs
   // differing only in characters the clean-up changes never share a file.
@@ -179,8 +220,10 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
   std::string name;
   std::size_t counter = used.CounterHint(hintKey);
   for (;; ++counter) {
-    name = FinalName(counter ? InsertCounter(base, counter) : base, addHtm);
-    if (name.size() > kMaxNameComponent) name = ShortenName(FinalName(base, addHtm), counter);
+    name = FinalName(counter ? InsertCounter(base, counter) : base, addHtm, masked);
+    if (name.size() > kMaxNameComponent) {
+      name = ShortenName(FinalName(base, addHtm, masked), counter);
+    }
     if (!used.Contains(prefix + name)) break;
   }
   if (counter > 0) used.SetCounterHint(hintKey, counter);

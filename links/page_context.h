@@ -1,6 +1,7 @@
 // What link analysis knows about the page it is working on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +9,16 @@
 namespace kestrix {
 
 struct TRetriveRec;
+
+// One replacement in the saved page, placed in the lines as they were read.
+// Edits are gathered while the page is analysed and applied together at the
+// end, so that every position found refers to the page as parsed.
+struct TLineEdit {
+  int32_t Line = 0;
+  std::size_t Pos = 0;
+  std::size_t Length = 0;
+  std::string Text;
+};
 
 struct TPageContext {
   const TRetriveRec& Page;          // the entry whose file was just saved
@@ -17,6 +28,8 @@ struct TPageContext {
   std::string PageHost;             // host, with ":" and the port when the URL names one
   std::string PageDir;              // directory of the page's path, ending in "/"
   std::string StartDir;             // the page's StartUrl up to its last "/"
+  std::string PageFile;             // last segment of the page's path, what "?q" links name
+  std::vector<TLineEdit> Edits;     // made by ApplyEdits
 };
 
 // The context of `page` before any BASE tag changes it.

@@ -2,18 +2,6 @@
 
 namespace kestrix {
 
-std::string AsciiLower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiLowerChar(c);
-  return out;
-}
-
-std::string AsciiUpperString(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiUpper(c);
-  return out;
-}
-
 std::string_view TrimControls(std::string_view s) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
   while (!s.empty() && blank(s.front())) s.remove_prefix(1);

@@ -5,17 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/ascii.h"
+
 namespace kestrix {
-
-inline char AsciiUpper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-inline char AsciiLowerChar(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-std::string AsciiLower(std::string_view s);
-std::string AsciiUpperString(std::string_view s);
 
 // Trims bytes up to and including the space from both ends: spaces and
 // control characters.

@@ -1,6 +1,6 @@
 #include "links/url_paths.h"
 
-#include "http/url_split.h"
+#include "core/url_split.h"
 #include "links/text_util.h"
 
 namespace kestrix {

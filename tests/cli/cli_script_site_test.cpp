@@ -90,8 +90,8 @@ TEST_F(CliScriptSite, LinksMadeOnlyByScriptsAreFollowedWithScriptsOn) {
   ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
   EXPECT_THAT(r.Out, HasSubstr("Finished: 7 of 7 entries"));
   EXPECT_THAT(r.Out, HasSubstr("OK\t" + nginx.BaseUrl() + "/d.html?q=x+y\t"));
-  const std::set<std::string> want{"index.html", "a.html",       "b.html", "c.html",
-                                   "e.html",     "d.html@q=x_y", "f.html"};
+  const std::set<std::string> want{"index.html",        "a.html", "b.html", "c.html", "e.html",
+                                   "d.html@q=x_y.html", "f.html"};
   EXPECT_EQ(SavedFiles(cli_.DownloadFolder() + "On"), want);
   for (const std::string& line : nginx.AccessLog()) {
     EXPECT_THAT(line, HasSubstr(" GET ")) << "a GET form is not posted";

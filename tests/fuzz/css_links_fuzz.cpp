@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ascii.h"
 #include "links/css_links.h"
-#include "links/text_fold.h"
 
 namespace {
 

@@ -74,8 +74,8 @@ TEST(QueueingRulesTest, FirstCrossingSetsTheRemoteBudget) {
   const TRetriveRec& r = run.At(remote);
   EXPECT_EQ(r.RemoteFlag, 1);
   EXPECT_EQ(r.LocalScopeFlag, 0);
-  EXPECT_EQ(r.StartUrl, "http://o/x/p.html?a=1&amp;b=2");
-  EXPECT_EQ(r.Job.editDepth, 2);  // EditRmtDepth + 1, one spent on the anchor
+  EXPECT_EQ(r.StartUrl, "http://o/x/p.html?a=1&b=2");  // the reference decoded
+  EXPECT_EQ(r.Job.editDepth, 2);                       // EditRmtDepth + 1, one spent on the anchor
   EXPECT_EQ(r.Depth, 1);
 
   // On the other server: relative pages follow its budget, absolute anchors

@@ -170,15 +170,15 @@ TEST(StyleSheetAnalysisTest, RewritesForOfflineBrowsing) {
   }
 }
 
-TEST(StyleSheetAnalysisTest, BareLocalNameThatNeedsQuotesIsQuoted) {
+TEST(StyleSheetAnalysisTest, BareLocalNameKeepsItsParenthesesEscaped) {
   TJobRecord job = Images();
   job.checkLocalize = true;
   SheetRun sheet(job);
-  // The escapes are decoded in the local name, whose parentheses would end a
-  // bare url(...).
+  // The escapes are decoded in the local name; written back, its
+  // parentheses are escaped again, or they would end a bare url(...).
   const auto lines = sheet.Analyse("a{b:url(w%281%29.png)}");
   ASSERT_GE(sheet.Run.Find("http://h/a/css/w%281%29.png"), 0);
-  EXPECT_EQ(lines[0], "a{b:url(\"w(1).png\")}");
+  EXPECT_EQ(lines[0], "a{b:url(w%281%29.png)}");
 }
 
 TEST(StyleSheetAnalysisTest, UnqueuedLinksNameTheWebWhenAsked) {

@@ -85,7 +85,16 @@ TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
     std::string want;
   };
   const Case cases[] = {
-      {"http://h/page.asp?id=1&amp;n=2", false, "", "page.asp@id=1&n=2"},
+      // A query name repeats its path's extension, unless ".htm" is added.
+      {"http://h/page.asp?id=1&amp;n=2", false, "", "page.asp@id=1&n=2.asp"},
+      {"http://h/_static/theme.css?2022.1", true, "", "theme.css@2022.1.css"},
+      {"http://h/img.PNG?v=3", false, "", "img.PNG@v=3.PNG"},
+      {"http://h/a.html?x=1", true, "", "a.html@x=1.html"},
+      {"http://h/search?q=a.b", false, "", "search@q=a.b"},
+      {"http://h/doc.pdf", true, "", "doc.pdf"},  // never ".htm" on a known non-page
+      {"http://h/s.JS", true, "", "s.JS"},
+      {"http://h/notes.txt?v=2", true, "", "notes.txt@v=2.txt"},
+      {"http://h/page.php", true, "", "page.php.htm"},
       {"http://h/page.asp?id=1&amp;n=2", true, "", "page.asp@id=1&n=2.htm"},
       {"http://h/a%20b.html", false, "", "a_b.html"},
       {"http://h/a+b.html", false, "", "a_b.html"},
@@ -101,7 +110,8 @@ TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
       {"http://h/a%2F..%2F..%2Fx", false, "", "a!..!..!x"},  // no separator survives
       {"http://h/%2e%2e", false, "", "!!"},
       {"http://h/a%00b%0Ac%09d", false, "", "a!b!c!d"},  // no control characters
-      {"ftp://h/pub/file.tar.gz", true, "", "file.tar.gz.htm"},
+      {"ftp://h/pub/file.tar.gz", true, "", "file.tar.gz"},
+      {"ftp://h/pub/file.tar.bz", true, "", "file.tar.bz.htm"},
       {"amp;", false, "", "index.html"},  // nothing left after cleaning
   };
   for (const Case& c : cases) {

@@ -1,19 +1,8 @@
-#include "http/url_split.h"
+#include "core/url_split.h"
 
-#include <cctype>
+#include "core/ascii.h"
 
 namespace kestrix {
-namespace {
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::size_t LastPosOf(std::string_view sub, std::string_view s) {
   if (sub.empty() || sub.size() > s.size()) return 0;
@@ -36,14 +25,14 @@ TUrlParts SplitUrl(std::string_view url) {
       return parts;
     }
     rest = url.substr(1);
-  } else if (StartsWithNoCase(url, "http:")) {
+  } else if (StartsNoCase(url, "http:")) {
     parts.Proto = "http";
     if (url.size() > 6 && url[6] != '/') {
       parts.Path = url.substr(5);
       return parts;
     }
     rest = url.size() > 6 ? url.substr(6) : std::string_view{};
-  } else if (StartsWithNoCase(url, "mailto:")) {
+  } else if (StartsNoCase(url, "mailto:")) {
     parts.Proto = "mailto";
     rest = url.substr(url.find(':') + 1);
   } else {

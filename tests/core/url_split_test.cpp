@@ -1,4 +1,4 @@
-#include "http/url_split.h"
+#include "core/url_split.h"
 
 #include <gtest/gtest.h>
 
