@@ -1,5 +1,5 @@
 // Link analysis of a whole site, as a mirror runs it, without the network:
-// the pages of a site that ../shared/bench/gen-site.py wrote with
+// the pages of a site that bench/gen-site.py wrote with
 // `--port 47001 --port2 47002` into the folder KESTRIX_BENCH_SITE are
 // analysed in queue order with the bench's mirror rules (this server,
 // images, styles, offline links, replicated folders), every queued entry

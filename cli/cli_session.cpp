@@ -10,7 +10,7 @@ void ReportError(const std::string& text) {
   std::cerr << "kestrix-cli: " << text << "\n";
 }
 
-CliSession::CliSession() : ini_(SettingsFilePath(ExecutablePath(), ProcessEnv)) {
+CliSession::CliSession() : ini_(SharedSettingsFile()) {
   store_ = std::make_unique<TJobList>(ini_);
   for (const std::string& problem : store_->LoadErrors()) ReportError("warning: " + problem);
   options_ = ReadOptions(ini_, DefaultDownloadFolder(ProcessEnv));

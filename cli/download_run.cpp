@@ -90,10 +90,11 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
                               control.BusyWorkers(), options.ThreadCount};
     };
     // The engine reports "idle" between two entries of one worker too; the
-    // run is over only when it is still idle once the pending events ran.
+    // run is over only when it is still idle once the pending events ran
+    // (a stop ends once its aborted workers have reported).
     auto checkEnd = [&] {
       QTimer::singleShot(0, app.get(), [&] {
-        if (!control.DownloadRunning()) app->quit();
+        if (!control.IsBusy()) app->quit();
       });
     };
     display.SetOnRunningChanged([&](bool running) {
@@ -103,7 +104,7 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       display.Finish();
       std::cerr << "kestrix-cli: stopping the download ...\n";
       control.StopDownload();
-      app->quit();
+      checkEnd();
     });
     QTimer rateTimer;
     QObject::connect(&rateTimer, &QTimer::timeout, [&] {
@@ -125,6 +126,7 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       // A run that ended short of the queue's end (connection resets) is
       // stopped like one the user stopped, which saves its history.
       if (!control.QueueFinished() && !interrupt.Interrupted()) control.StopDownload();
+      if (control.IsBusy()) app->exec();  // until the stop has completed
       bytes += control.TakeBytesReceived();
       display.Show(figures());
       display.Finish();

@@ -49,19 +49,21 @@ std::string ExecutablePath() {
   return std::string(buffer.data(), static_cast<size_t>(length));
 }
 
+std::string SharedSettingsFile() {
+  return SettingsFilePath(ExecutablePath(), ProcessEnv);
+}
+
 std::string SettingsFilePath(const std::string& executablePath, const EnvLookup& env,
                              const std::function<bool(const std::string&)>& folderWritable) {
   if (auto chosen = NonEmpty(env, "KESTRIX_SETTINGS")) return *chosen;
 
+  // One name for every program of the suite: the desktop program and the
+  // command line beside it share their settings, whatever each is called.
   const size_t slash = executablePath.rfind('/');
   const std::string folder =
       slash == std::string::npos ? std::string("./") : executablePath.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? executablePath : executablePath.substr(slash + 1);
-  // Only the program's own name loses its extension: dots in folder names
-  // stay where they are.
-  if (const size_t dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.resize(dot);
-  if (!base.empty() && (folderWritable ? folderWritable(folder) : FolderWritable(folder))) {
-    return folder + base + ".ini";
+  if (folderWritable ? folderWritable(folder) : FolderWritable(folder)) {
+    return folder + kSettingsFileName;
   }
 
   std::string config;
@@ -72,7 +74,7 @@ std::string SettingsFilePath(const std::string& executablePath, const EnvLookup&
   } else {
     config = TempFolder(env);
   }
-  return config + "kestrix/kestrix.ini";
+  return config + "kestrix/" + kSettingsFileName;
 }
 
 std::string TempFolder(const EnvLookup& env) {

@@ -18,14 +18,21 @@ std::optional<std::string> ProcessEnv(const std::string& name);
 // The running program's full path, from /proc/self/exe.
 std::string ExecutablePath();
 
-// The settings file: $KESTRIX_SETTINGS when set and not empty; else beside
-// the program, named after it with ".ini" (kestrix gives kestrix.ini) when
-// that folder is writable; else $XDG_CONFIG_HOME/kestrix/kestrix.ini, with
+inline constexpr char kSettingsFileName[] = "kestrix.ini";
+
+// The settings file: $KESTRIX_SETTINGS when set and not empty; else
+// kestrix.ini beside the program (whatever the program is called: the
+// desktop program and the command line share it) when that folder is
+// writable; else $XDG_CONFIG_HOME/kestrix/kestrix.ini, with
 // ~/.config for an unset XDG_CONFIG_HOME. `folderWritable` answers for a
 // folder; the default asks the file system. The file's folder is created on
 // the first write.
 std::string SettingsFilePath(const std::string& executablePath, const EnvLookup& env,
                              const std::function<bool(const std::string&)>& folderWritable = {});
+
+// The settings file of this process: SettingsFilePath for the running
+// program and the process environment. Every front end opens this one.
+std::string SharedSettingsFile();
 
 // The default download folder, ending in "/": $XDG_DOWNLOAD_DIR when set,
 // else ~/Downloads/ when the home folder exists, else the temporary folder

@@ -43,8 +43,12 @@ class TEntryJob {
   std::shared_ptr<TJobRecord> settings_;  // null: the default record
 };
 
+// How an entry is fetched.
+inline constexpr uint8_t kMethodGet = 1;
+inline constexpr uint8_t kMethodPost = 2;  // PostData is the body
+
 struct TRetriveRec {
-  uint8_t RequestMethod = 1;   // 1 GET, 2 POST with PostData as body
+  uint8_t RequestMethod = kMethodGet;
   uint8_t RemoteFlag = 0;      // 1 when the entry lies on another server than the job's start
   uint8_t LocalScopeFlag = 1;  // cleared once exploration has left the starting server
   uint8_t IsHtml = 0;
@@ -55,9 +59,9 @@ struct TRetriveRec {
   std::string LocalFolder;    // ends in "/"
   std::string LocalFileName;  // empty until known
   double LastModified = 0;    // days since 1899-12-30, 0 when unknown
-  int32_t ContentSize = 0;    // -1 when the reply gave no length
-  int32_t ReceivedSize = 0;
-  int32_t JobNumber = 0;  // 1-based within the project
+  int64_t ContentSize = 0;    // -1 when the reply gave no length
+  int64_t ReceivedSize = 0;   // bytes of the local file that belong to this document
+  int32_t JobNumber = 0;      // 1-based within the project
   TEntryJob Job;
   int32_t WorkerIndex = 0;
   int32_t Depth = 0;  // link hops from the starting page

@@ -150,7 +150,7 @@ int32_t AppendStartUrl(UrlList& queue, const TEntryJob& job, int32_t jobNumber,
   entry.Job.editUrl = url;
   entry.StartUrl = url;
   if (postData) {
-    entry.RequestMethod = 2;
+    entry.RequestMethod = kMethodPost;
     entry.PostData = *postData;
   }
   entry.LocalFolder = localFolder;

@@ -1,8 +1,5 @@
 // The user's download commands: start, stop, continue, continue the aborted
 // entries, reload, open and clear a project.
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <filesystem>
 
 #include "core/file_util.h"
@@ -22,9 +19,6 @@
 
 namespace kestrix {
 namespace {
-
-// Stopping waits this long at most for the aborted workers to report back.
-constexpr int kStopWaitMs = 5000;
 
 // Protocol, host with its port, and the path or "/"; blanks become "%20".
 std::string NormalisedUrl(const std::string& url) {
@@ -47,10 +41,28 @@ std::string BlanksEscaped(const std::string& url) {
   return out;
 }
 
+// What is wrong with the angle brackets of a URL template, in the words the
+// user is shown; empty when they pair up. Expansion itself gives a bad
+// template no URLs, which would start the template text as one URL.
+std::string TemplateQuoteError(const std::string& templ) {
+  bool open = false;
+  for (std::size_t i = 0; i < templ.size(); ++i) {
+    if (templ[i] == '<' && !open) {
+      if (templ.find('>', i + 1) == std::string::npos) return "Quote > not found !";
+      open = true;
+    } else if (templ[i] == '>') {
+      if (!open) return "Quote < not found !";
+      open = false;
+    }
+  }
+  return {};
+}
+
 // Entries that "Continue aborted" fetches again.
 bool IsRestartable(int errorCode) {
   return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET ||
-         errorCode == WSAECONNREFUSED || errorCode == 10065 || errorCode == WSAENOTSOCK;
+         errorCode == WSAECONNREFUSED || errorCode == WSAEHOSTUNREACH || errorCode == WSAENOTSOCK ||
+         errorCode == kErrShortBody;
 }
 
 }  // namespace
@@ -59,18 +71,21 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
                                 const std::optional<std::string>& body,
                                 const std::optional<std::string>& url) {
   if (jobNumber < 1 || jobNumber > context_.Store.JobCount(project)) return false;
-  TEngineState& state = context_.State;
-  if (!downloadRunning_) {
-    state.ProcessedCount = 0;
-    state.NextIndex = 0;
+  if (stopping_) {
+    context_.Observer.ErrorReported(
+        "The download is still stopping; start it again once it has stopped.");
+    return false;
   }
+  TEngineState& state = context_.State;
+  if (!downloadRunning_) RestartWalk(0, 0);
   TJobRecord record;
   context_.Store.GetJob(project, jobNumber, record);
   record.editUrl = BlanksEscaped(url ? *url : NormalisedUrl(record.editUrl));
   if (!download) return true;
-  if (state.Queue.Count() <= state.ProcessedCount) {
-    state.NextIndex = 0;
-    state.ProcessedCount = 0;
+  if (state.Queue.Count() <= state.ProcessedCount) RestartWalk(0, 0);
+  if (const std::string quote = TemplateQuoteError(record.editUrl); !quote.empty()) {
+    context_.Observer.ErrorReported(quote);
+    return false;
   }
   if (runningProject_.empty()) runningProject_ = project;
 
@@ -108,32 +123,21 @@ void TDownloadControl::StopDownload() {
   stopRequested_ = true;
   pendingAborted_.clear();
   downloadRunning_ = false;
+  if (stopping_) return;
   stopping_ = true;
+  // The aborted requests report back through the event loop, each settling
+  // the stop; waiting for them here would run the user's input meanwhile.
   for (const std::unique_ptr<TJobThread>& worker : workers_) {
     if (worker && worker->State() != httpAborting) worker->Abort();
   }
-  // The aborted requests report back through the event loop. A stop given
-  // while a page is analysed cannot wait for that worker, nor for the
-  // completions held back until the analysis ends.
-  QDeadlineTimer deadline(kStopWaitMs);
-  const auto waiting = [this] {
-    return BusyWorkers() - static_cast<int>(deferred_.size()) - analysisDepth_ > 0;
-  };
-  while (waiting() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  stopping_ = false;
-  SaveRunningHistory();
-  context_.Observer.JobStatesReplaced("Started", "Stoped");
-  reportedRunning_ = true;  // a stop is always reported
-  SetRunning(false);
+  FinishStopWhenSettled();
 }
 
 void TDownloadControl::ContinueDownload(int selectedRow) {
   TEngineState& state = context_.State;
   if (state.Queue.Count() == 0 || selectedRow < 1 || selectedRow > state.Queue.Count()) return;
-  state.NextIndex = selectedRow - 1;
-  state.ProcessedCount = selectedRow - 1;
+  if (stopping_) return;
+  RestartWalk(selectedRow - 1, selectedRow - 1);
   stopRequested_ = false;
   downloadRunning_ = true;
   TRetriveRec& entry = state.Queue.Entry(selectedRow - 1);
@@ -147,6 +151,7 @@ void TDownloadControl::ContinueDownload(int selectedRow) {
 }
 
 void TDownloadControl::ContinueAborted() {
+  if (stopping_) return;
   TEngineState& state = context_.State;
   pendingAborted_.clear();
   CreateMissingWorkers();
@@ -180,6 +185,7 @@ void TDownloadControl::ContinueAborted() {
 }
 
 void TDownloadControl::ReloadEntry(int index) {
+  if (stopping_) return;
   stopRequested_ = false;
   TEngineState& state = context_.State;
   if (index < 0 || index >= state.Queue.Count()) return;
@@ -199,14 +205,17 @@ void TDownloadControl::ReloadEntry(int index) {
 }
 
 bool TDownloadControl::OpenProject(const std::string& project) {
-  if (downloadRunning_) return false;
+  if (RefusedWhileBusy("Project " + project + " not opened")) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
   pendingAborted_.clear();
+  aheadOfWalk_.clear();
   state.NextIndex = 0;
   state.ProcessedCount = 0;
   runningProject_ = project;
-  LoadHistory(context_.Options.DownLoadFolder, project, &context_.Store, state);
+  const THistoryLoad load =
+      LoadHistory(context_.Options.DownLoadFolder, project, &context_.Store, state);
+  for (const std::string& refused : load.Refused) context_.Observer.ErrorReported(refused);
   // The names of the loaded entries are taken: a link found later must not
   // be saved over one of their files.
   for (int32_t index = 0; index < state.Queue.Count(); ++index) {
@@ -222,7 +231,8 @@ bool TDownloadControl::OpenProject(const std::string& project) {
 bool TDownloadControl::ClearProjectData(const std::string& project) {
   // An empty or climbing name would make the project folder the download
   // folder itself, or something outside it.
-  if (downloadRunning_ || !ProjectNameError(project).empty()) return false;
+  if (!ProjectNameError(project).empty() || RefusedWhileBusy("Data of " + project + " not cleared"))
+    return false;
   DeleteDirectory(AddBackslash(context_.Options.DownLoadFolder) + project + "/", true);
   context_.Observer.QueueCleared();
   SetGridRows(2);
@@ -234,6 +244,7 @@ bool TDownloadControl::ClearProjectData(const std::string& project) {
   TEngineState& state = context_.State;
   state.ClearQueue();
   pendingAborted_.clear();
+  aheadOfWalk_.clear();
   state.NextIndex = 0;
   state.ProcessedCount = 0;
   ShowQueueStatus();

@@ -44,6 +44,20 @@ UrlList& TDownloadControl::Queue() const {
   return context_.State.Queue;
 }
 
+TRunState TDownloadControl::RunState() const {
+  if (stopping_) return TRunState::Stopping;
+  if (downloadRunning_ || BusyWorkers() > 0) return TRunState::Running;
+  if (analysisDepth_ > 0 || !deferred_.empty()) return TRunState::Analysing;
+  return TRunState::Idle;
+}
+
+bool TDownloadControl::RefusedWhileBusy(const std::string& what) {
+  if (!IsBusy()) return false;
+  context_.Observer.ErrorReported(
+      what + ": the download is still busy; stop it and wait until it has stopped.");
+  return true;
+}
+
 bool TDownloadControl::QueueFinished() const {
   return Queue().Count() <= context_.State.ProcessedCount;
 }
@@ -85,9 +99,9 @@ void TDownloadControl::SetRunning(bool running) {
 
 void TDownloadControl::ShowQueueStatus() {
   const TEngineState& state = context_.State;
-  context_.Observer.StatusText(2, "Recieved: " + std::to_string(state.ProcessedCount));
-  context_.Observer.StatusText(3, "Queue: " + std::to_string(state.Queue.Count()));
-  if (QueueFinished()) context_.Observer.StatusText(0, "Ok !");
+  context_.Observer.StatusText(kPanelReceived, "Recieved: " + std::to_string(state.ProcessedCount));
+  context_.Observer.StatusText(kPanelQueue, "Queue: " + std::to_string(state.Queue.Count()));
+  if (QueueFinished()) context_.Observer.StatusText(kPanelGeneral, "Ok !");
 }
 
 void TDownloadControl::SetWorkerState(int slot, uint8_t state) {
@@ -116,6 +130,18 @@ void TDownloadControl::Dispatch() {
   const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   for (int slot = 0; slot < count; ++slot) {
     if (slotStates_[static_cast<size_t>(slot)] != kSlotIdle) continue;
+    // Entries another worker has are passed by: their own fetch counts
+    // them. Those handed out ahead of the walk were uncounted once for it.
+    while (state.NextIndex < state.Queue.Count()) {
+      const auto ahead = aheadOfWalk_.find(state.NextIndex);
+      if (ahead != aheadOfWalk_.end()) {
+        if (ahead->second) ++state.ProcessedCount;
+        aheadOfWalk_.erase(ahead);
+      } else if (!IsBusyWith(state.Queue.Entry(state.NextIndex))) {
+        break;
+      }
+      ++state.NextIndex;
+    }
     if (state.NextIndex >= state.Queue.Count()) break;
     TJobThread& worker = *workers_[static_cast<size_t>(slot)];
     worker.CurrentEntry = &state.Queue.Entry(state.NextIndex);
@@ -172,8 +198,24 @@ void TDownloadControl::DispatchOne(int index) {
     // twice: once already (it finished before with any code but an abort or
     // a reset), or once more later when the walk of the queue reaches it.
     if (!IsUncounted(entry.ErrorCode) || index >= state.NextIndex) --state.ProcessedCount;
+    if (index >= state.NextIndex) aheadOfWalk_[index] = true;
     worker.StartEntry();
     return;
+  }
+}
+
+void TDownloadControl::RestartWalk(int32_t index, int32_t processed) {
+  TEngineState& state = context_.State;
+  state.NextIndex = index;
+  state.ProcessedCount = processed;
+  aheadOfWalk_.clear();
+  // A fetch still running counts when it ends; the walk must not fetch
+  // the same entry beside it or after it.
+  for (int slot = 0; slot < kWorkerSlots; ++slot) {
+    const TJobThread* worker = workers_[static_cast<size_t>(slot)].get();
+    if (worker && slotStates_[static_cast<size_t>(slot)] == kSlotBusy &&
+        worker->QueueIndex >= index)
+      aheadOfWalk_[worker->QueueIndex] = false;
   }
 }
 
@@ -181,7 +223,9 @@ void TDownloadControl::EntryDone() {
   TEngineState& state = context_.State;
   ++state.ProcessedCount;
   ShowQueueStatus();
-  if (QueueFinished()) {
+  // Finished only once no worker is left: one still busy would change its
+  // entry after the history was saved.
+  if (QueueFinished() && BusyWorkers() == 0) {
     FinishQueue();
   } else {
     Dispatch();
@@ -198,11 +242,21 @@ void TDownloadControl::FinishQueue() {
 }
 
 void TDownloadControl::WorkerSettled() {
-  if (stopping_ || BusyWorkers() > 0 || !reportedRunning_) return;
+  if (stopping_) return FinishStopWhenSettled();
+  if (BusyWorkers() > 0 || !reportedRunning_) return;
   // Nothing is running any more, yet the queue is not finished: resets or
   // an abort ended every worker's chain. The history is saved all the same,
   // so that "Continue aborted" can pick the entries up.
   SaveRunningHistory();
+  SetRunning(false);
+}
+
+void TDownloadControl::FinishStopWhenSettled() {
+  if (!stopping_ || BusyWorkers() > 0 || analysisDepth_ > 0 || !deferred_.empty()) return;
+  stopping_ = false;
+  SaveRunningHistory();
+  context_.Observer.JobStatesReplaced("Started", "Stoped");
+  reportedRunning_ = true;  // a stop is always reported
   SetRunning(false);
 }
 
@@ -232,6 +286,7 @@ void TDownloadControl::RunDeferred() {
     deferred_.erase(deferred_.begin());
     completion();
   }
+  FinishStopWhenSettled();
 }
 
 }  // namespace kestrix

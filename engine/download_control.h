@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,11 +28,20 @@ struct TRetriveRec;
 struct TEngineState;
 struct TGlobalOptions;
 
+// The status bar panels the engine writes to (EngineObserver::StatusText).
+inline constexpr int kPanelGeneral = 0;   // "Ok !" once the queue is finished
+inline constexpr int kPanelReceived = 2;  // "Recieved: N"
+inline constexpr int kPanelQueue = 3;     // "Queue: N"
+
 // Slots 0..10; only 0..ThreadCount-1 are ever filled.
 inline constexpr int kWorkerSlots = 11;
 inline constexpr uint8_t kSlotEmpty = 0;
 inline constexpr uint8_t kSlotIdle = 1;
 inline constexpr uint8_t kSlotBusy = 2;
+
+// What the download control is doing. Anything but Idle means that workers,
+// a page analysis or a stop still use the queue, so nothing may free it.
+enum class TRunState { Idle, Running, Stopping, Analysing };
 
 // Makes the resolver that runs link scripts. Called at most once, the first
 // time the code of a script link of a job with checkLoadScript must run
@@ -64,7 +74,10 @@ class TDownloadControl {
   const std::string& RunningProject() const { return runningProject_; }
 
   // Empties the queue and the used names, loads the project's history file
-  // and makes the project the running one. Refused (false) while running.
+  // and makes the project the running one. Refused (false, with a message to
+  // the observer) until the control is idle. Entries of the history file
+  // whose files lie outside the project folder are refused, each with a
+  // message.
   bool OpenProject(const std::string& project);
 
   // Starts job `jobNumber` (1-based) of `project`. Without `download` nothing
@@ -76,13 +89,17 @@ class TDownloadControl {
   // Every job of the project in turn. False when the project has no jobs.
   bool StartAllJobs(const std::string& project);
 
+  // Aborts every worker and returns at once; the stop completes when the
+  // last aborted worker has reported (RunState() is Stopping until then):
+  // then the history is saved, the job states become "Stoped" and
+  // RunningChanged(false) is reported. Nothing runs user input meanwhile.
   void StopDownload();
   // Re-walks the queue from grid row `selectedRow` (entries start at row 1).
   void ContinueDownload(int selectedRow);
   void ContinueAborted();
   void ReloadEntry(int index);
   // Deletes the project's folder (history included) and empties the queue.
-  // Refused (false) while a download runs.
+  // Refused (false, with a message) until the control is idle.
   bool ClearProjectData(const std::string& project);
 
   void Dispatch();
@@ -97,6 +114,10 @@ class TDownloadControl {
   // for a moment inside a completion before the worker is given its next
   // entry. Front ends learn that a run has ended from RunningChanged(false).
   bool DownloadRunning() const { return downloadRunning_; }
+  TRunState RunState() const;
+  // True while anything still uses the queue: workers, a page analysis, a
+  // script link being resolved, completions held back, a stop in progress.
+  bool IsBusy() const { return RunState() != TRunState::Idle; }
   bool StopRequested() const { return stopRequested_; }
   // True while anything still uses the queue: a run, a stop waiting for its
   // workers, a page analysis (a script link being resolved in a nested
@@ -149,6 +170,8 @@ class TDownloadControl {
   bool HasIdleWorker() const;
   void DispatchPendingAborted();
   void RunDeferred();
+  void FinishStopWhenSettled();
+  bool RefusedWhileBusy(const std::string& what);
 
   TEngineContext context_;
   std::array<std::unique_ptr<TJobThread>, kWorkerSlots> workers_;
@@ -161,10 +184,16 @@ class TDownloadControl {
   // Aborted entries that "Continue aborted" found no idle worker for; they
   // go before the rest of the queue as workers come free.
   std::deque<int32_t> pendingAborted_;
+  // Entries at or past NextIndex that a worker already has or had since the
+  // walk last began (Reload and "Continue aborted" hand them out ahead of
+  // it): the walk passes them by, so that no entry is fetched by two
+  // workers. True when the hand-out held back a count for the walk.
+  std::map<int32_t, bool> aheadOfWalk_;
+  void RestartWalk(int32_t index, int32_t processed);
   std::unique_ptr<ScriptResolver> resolver_;
   std::unique_ptr<ScriptResolver> nullResolver_;
   int gridRows_ = 2;       // rows of the queue grid, the header row included
-  bool stopping_ = false;  // inside StopDownload: it settles the run itself
+  bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };

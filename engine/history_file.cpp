@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -37,8 +41,26 @@ void PutDate(std::string& out, double date) {
   for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<char>((u >> shift) & 0xff));
 }
 
-void PutEntry(std::string& out, const TRetriveRec& e) {
-  PutString(out, e.Job.editUrl);
+void PutInt64(std::string& out, int64_t value) {
+  const auto u = static_cast<uint64_t>(value);
+  for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<char>((u >> shift) & 0xff));
+}
+
+bool Fits32(int64_t value) {
+  return value >= INT32_MIN && value <= INT32_MAX;
+}
+
+// The 32-bit size fields of a size that does not fit: an unknown length, so
+// that a reader that knows nothing of the size block never resumes it.
+int32_t Size32(int64_t value) {
+  return Fits32(value) ? static_cast<int32_t>(value) : -1;
+}
+
+// The item's own URL, not the entry's: after a relocation the entry holds
+// the URL it was moved to, and keyed by that the next start or the next
+// page linking to the first URL would queue it, and save it, a second time.
+void PutEntry(std::string& out, std::string_view url, const TRetriveRec& e) {
+  PutString(out, std::string(url));
   PutByte(out, e.RequestMethod);
   PutByte(out, e.RemoteFlag);
   PutByte(out, e.LocalScopeFlag);
@@ -50,8 +72,8 @@ void PutEntry(std::string& out, const TRetriveRec& e) {
   PutString(out, e.LocalFolder);
   PutString(out, e.LocalFileName);
   PutDate(out, e.LastModified);
-  PutInt(out, e.ContentSize);
-  PutInt(out, e.ReceivedSize);
+  PutInt(out, Size32(e.ContentSize));
+  PutInt(out, Size32(e.ReceivedSize));
   PutInt(out, e.JobNumber);
   PutInt(out, e.Depth);
   PutInt(out, e.ParentIndex);
@@ -88,6 +110,21 @@ class Reader {
     rest_.remove_prefix(static_cast<size_t>(n));
     return true;
   }
+  bool Int64(int64_t& value) {
+    if (rest_.size() < 8) return false;
+    uint64_t u = 0;
+    for (int i = 7; i >= 0; --i)
+      u = (u << 8) | static_cast<unsigned char>(rest_[static_cast<size_t>(i)]);
+    value = static_cast<int64_t>(u);
+    rest_.remove_prefix(8);
+    return true;
+  }
+  bool Magic(std::string_view magic) {
+    if (!rest_.starts_with(magic)) return false;
+    rest_.remove_prefix(magic.size());
+    return true;
+  }
+  size_t Left() const { return rest_.size(); }
   bool Date(double& value) {
     if (rest_.size() < 8) return false;
     uint64_t u = 0;
@@ -104,14 +141,46 @@ class Reader {
 
 // One record; the URL and the stored remaining depth come back separately
 // because the entry's job settings are replaced from the store.
-bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url) {
-  int32_t storedDepth = 0;
-  return in.String(url) && in.Byte(e.RequestMethod) && in.Byte(e.RemoteFlag) &&
-         in.Byte(e.LocalScopeFlag) && in.Byte(e.IsHtml) && in.Int(e.LinkKind) &&
-         in.String(e.LinkedText) && in.String(e.PostData) && in.String(e.StartUrl) &&
-         in.String(e.LocalFolder) && in.String(e.LocalFileName) && in.Date(e.LastModified) &&
-         in.Int(e.ContentSize) && in.Int(e.ReceivedSize) && in.Int(e.JobNumber) &&
-         in.Int(e.Depth) && in.Int(e.ParentIndex) && in.Int(storedDepth) && in.Int(e.ErrorCode);
+bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDepth) {
+  int32_t contentSize = 0;
+  int32_t receivedSize = 0;
+  const bool read = in.String(url) && in.Byte(e.RequestMethod) && in.Byte(e.RemoteFlag) &&
+                    in.Byte(e.LocalScopeFlag) && in.Byte(e.IsHtml) && in.Int(e.LinkKind) &&
+                    in.String(e.LinkedText) && in.String(e.PostData) && in.String(e.StartUrl) &&
+                    in.String(e.LocalFolder) && in.String(e.LocalFileName) &&
+                    in.Date(e.LastModified) && in.Int(contentSize) && in.Int(receivedSize) &&
+                    in.Int(e.JobNumber) && in.Int(e.Depth) && in.Int(e.ParentIndex) &&
+                    in.Int(storedDepth) && in.Int(e.ErrorCode);
+  e.ContentSize = contentSize;
+  e.ReceivedSize = receivedSize;
+  return read;
+}
+
+// Whether the entry's file lies inside the project folder. Every name in a
+// history file is taken as hostile: a crafted file must not make a download
+// write anywhere else.
+bool InsideProjectFolder(const std::string& projectFolder, const TRetriveRec& e) {
+  if (e.LocalFolder.empty()) return e.LocalFileName.empty();
+  const std::string& name = e.LocalFileName;
+  if (name.find('/') != std::string::npos || name == "." || name == ".." ||
+      name.find('\0') != std::string::npos)
+    return false;
+  namespace fs = std::filesystem;
+  const fs::path base = fs::path(projectFolder).lexically_normal();
+  const fs::path folder = fs::path(e.LocalFolder).lexically_normal();
+  if (!folder.is_absolute() || e.LocalFolder.find('\0') != std::string::npos) return false;
+  const fs::path relative = folder.lexically_relative(base);
+  if (relative.empty()) return false;
+  for (const fs::path& part : relative) {
+    if (part == "..") return false;
+  }
+  return true;
+}
+
+// Dates before 1899-12-30 or after 9999 (or not numbers at all) cannot be sent as an
+// HTTP date; they are dropped, as an unknown date.
+double SaneDate(double date) {
+  return std::isfinite(date) && date > 0 && date < kHistoryDateEnd ? date : 0;
 }
 
 int32_t Clamp(int32_t value, int32_t high) {
@@ -136,10 +205,26 @@ std::string HistoryFilePath(const std::string& downloadFolder, const std::string
 
 std::string EncodeHistory(const TEngineState& state) {
   std::string out;
-  PutInt(out, state.Queue.Count());
+  const UrlList& queue = state.Queue;
+  PutInt(out, queue.Count());
   PutInt(out, state.ProcessedCount);
   PutInt(out, state.NextIndex);
-  for (int32_t i = 0; i < state.Queue.Count(); ++i) PutEntry(out, state.Queue.Entry(i));
+  bool large = false;
+  for (int32_t i = 0; i < queue.Count(); ++i) {
+    const TRetriveRec& e = queue.Entry(i);
+    PutEntry(out, queue.Url(i), e);
+    large = large || !Fits32(e.ContentSize) || !Fits32(e.ReceivedSize);
+  }
+  // Sizes of 2 GiB and more follow the records, where a reader of the plain
+  // format never looks; a file without such sizes is the plain format.
+  if (large) {
+    out += kLargeSizesMagic;
+    PutInt(out, queue.Count());
+    for (int32_t i = 0; i < queue.Count(); ++i) {
+      PutInt64(out, queue.Entry(i).ContentSize);
+      PutInt64(out, queue.Entry(i).ReceivedSize);
+    }
+  }
   return out;
 }
 
@@ -162,7 +247,8 @@ bool SaveHistory(const std::string& downloadFolder, const std::string& project,
 }
 
 THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
-                           const TJobList& store, TEngineState& state) {
+                           const std::string& projectFolder, const TJobList& store,
+                           TEngineState& state) {
   THistoryLoad result;
   result.Found = true;
   Reader in(bytes);
@@ -173,11 +259,23 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
 
   // Entries of one job share its settings instead of each holding a copy.
   std::map<int32_t, TEntryJob> jobs;
+  const int32_t before = state.Queue.Count();
+  std::vector<int32_t> queued;  // queue index of each record read, -1 when refused
   int32_t read = 0;
   for (; read < count; ++read) {
     TRetriveRec entry;
     std::string url;
-    if (!ReadEntry(in, entry, url)) break;
+    int32_t storedDepth = 0;
+    if (!ReadEntry(in, entry, url, storedDepth)) break;
+    if (!InsideProjectFolder(projectFolder, entry)) {
+      result.Refused.push_back("History entry " + std::to_string(read + 1) + " (" +
+                               url.substr(0, 200) + ") refused: its file " +
+                               (entry.LocalFolder + entry.LocalFileName).substr(0, 300) +
+                               " lies outside the project folder " + projectFolder);
+      queued.push_back(-1);
+      continue;
+    }
+    entry.LastModified = SaneDate(entry.LastModified);
     auto job = jobs.find(entry.JobNumber);
     if (job == jobs.end()) {
       TJobRecord record;
@@ -186,10 +284,27 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
     }
     entry.Job = job->second;
     entry.Job.editUrl = url;
-    state.Queue.Append(url, entry);
+    // The depth still allowed below the entry is the one it was queued with:
+    // the job's full depth would take every later run one level deeper. A
+    // job whose depth was lowered since caps it.
+    const int32_t cap = std::max(entry.Job->editDepth, entry.Job->EditRmtDepth + 1);
+    entry.Job.editDepth = std::min(storedDepth, cap);
+    queued.push_back(state.Queue.Append(url, entry));
   }
-  result.Entries = read;
+  result.Entries = state.Queue.Count() - before;
   result.Complete = read == count || (count < 0 && read == 0);
+  int32_t sizes = 0;
+  if (result.Complete && in.Magic(kLargeSizesMagic) && in.Int(sizes)) {
+    for (int32_t i = 0; i < sizes && i < read; ++i) {
+      int64_t contentSize = 0;
+      int64_t receivedSize = 0;
+      if (!in.Int64(contentSize) || !in.Int64(receivedSize)) break;
+      const int32_t index = queued[static_cast<size_t>(i)];
+      if (index < 0) continue;
+      state.Queue.Entry(index).ContentSize = std::max<int64_t>(contentSize, -1);
+      state.Queue.Entry(index).ReceivedSize = std::max<int64_t>(receivedSize, 0);
+    }
+  }
   state.ProcessedCount = Clamp(processed, state.Queue.Count());
   state.NextIndex = Clamp(next, state.Queue.Count());
   return result;
@@ -203,7 +318,7 @@ THistoryLoad LoadHistory(const std::string& downloadFolder, const std::string& p
   if (!file) return {};
   std::ostringstream bytes;
   bytes << file.rdbuf();
-  return DecodeHistory(bytes.view(), project, *store, state);
+  return DecodeHistory(bytes.view(), project, downloadFolder + project + "/", *store, state);
 }
 
 }  // namespace kestrix

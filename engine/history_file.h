@@ -8,12 +8,20 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/url_list.h"
 
 namespace kestrix {
 
 class TJobList;
+
+// Marks the block of 64-bit sizes that follows the records when some size
+// does not fit the records' 32-bit fields.
+inline constexpr std::string_view kLargeSizesMagic = "KXSIZE64";
+// Dates a history file may hold end before 10000-01-01; none lies before
+// 1899-12-30, which is 0, no date.
+inline constexpr double kHistoryDateEnd = 2958466.0;
 
 // DownLoadFolder + project + "/" + project + ".his".
 std::string HistoryFilePath(const std::string& downloadFolder, const std::string& project);
@@ -32,6 +40,9 @@ struct THistoryLoad {
   bool Found = false;     // a file was read
   int32_t Entries = 0;    // entries appended to the queue
   bool Complete = false;  // every record the header announced was read
+  // One message per entry left out because its file lies outside the
+  // project folder.
+  std::vector<std::string> Refused;
 };
 
 // Appends the entries held in `bytes` to `state`'s queue and sets the
@@ -39,9 +50,11 @@ struct THistoryLoad {
 // that no longer exists), never from the file. Nothing in the bytes is
 // trusted: a count or length that is negative or longer than what is left
 // ends loading at that record, keeping the entries before it, and the
-// counters are kept within the queue.
+// counters are kept within the queue. An entry whose file would lie outside
+// `projectFolder` is refused; dates that no HTTP date can hold are dropped.
 THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
-                           const TJobList& store, TEngineState& state);
+                           const std::string& projectFolder, const TJobList& store,
+                           TEngineState& state);
 
 // Loads the history of `project` into `state`, whose queue the caller has
 // emptied. ProcessedCount becomes 0 first; a missing file or store loads

@@ -1,5 +1,6 @@
 #include "engine/job_thread.h"
 
+#include <climits>
 #include <exception>
 #include <filesystem>
 #include <utility>
@@ -23,16 +24,34 @@ namespace {
 
 constexpr int kAbortedByRequest = 3;
 
+constexpr int kPartialContent = 206;
+constexpr int kNotModified = 304;
+constexpr int kRangeNotSatisfiable = 416;
+constexpr int kFirstErrorStatus = 400;
+
 bool IsInterruption(int errorCode) {
-  return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET || errorCode == WSAETIMEDOUT;
+  return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET || errorCode == WSAETIMEDOUT ||
+         errorCode == kErrShortBody;
+}
+
+// The size of the file at `path`, or -1 when there is none.
+int64_t FileSize(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? -1 : static_cast<int64_t>(size);
 }
 
 }  // namespace
 
 std::string ProgressCellText(int64_t receivedSize, int64_t contentSize, int64_t receivedCount,
                              int64_t contentLength) {
-  if (contentLength >= 1 && contentLength >= receivedCount) {
-    const int64_t percent = (receivedSize + receivedCount) * 100 / (contentSize + 1);
+  // A size kept from an earlier fetch may be -1 (unknown): the divisor
+  // must stay positive, and the product must not overflow.
+  if (contentLength >= 1 && contentLength >= receivedCount && contentSize >= 0 &&
+      contentSize < INT64_MAX) {
+    const auto percent =
+        static_cast<int64_t>(static_cast<long double>(receivedSize + receivedCount) * 100 /
+                             static_cast<long double>(contentSize + 1));
     return "(" + std::to_string(percent) + "%)  " + std::to_string(contentSize);
   }
   return "> " + std::to_string(receivedCount);
@@ -85,6 +104,7 @@ void TJobThread::SetQueueCell(int column, const std::string& text) {
 
 void TJobThread::StartEntry() {
   retries_ = 0;
+  restartedWhole_ = false;
   Execute();
 }
 
@@ -116,8 +136,8 @@ void TJobThread::Execute() {
   SetQueueCell(0, entry.Job.editUrl);
   SetQueueCell(1, entry.LinkedText);
   SetQueueCell(2, "");
-  if (entry.RequestMethod == 1) SetQueueCell(4, "Connecting ...");
-  if (entry.RequestMethod == 2) SetQueueCell(4, "Posting ...");
+  if (entry.RequestMethod == kMethodGet) SetQueueCell(4, "Connecting ...");
+  if (entry.RequestMethod == kMethodPost) SetQueueCell(4, "Posting ...");
 
   URL = entry.Job.editUrl;
   ModifiedSince = MayAskWithDate() ? entry.LastModified : 0;
@@ -125,11 +145,25 @@ void TJobThread::Execute() {
   // there, it would ask the next document for that part only.
   ContentRangeBegin.clear();
   ContentRangeEnd.clear();
+  // Only a local file that holds exactly the part received so far may be
+  // resumed; anything else is fetched whole again.
+  resuming_ = false;
   if (entry.ReceivedSize < entry.ContentSize) {
     ModifiedSince = 0;
-    ContentRangeBegin = std::to_string(entry.ReceivedSize);
-    ContentRangeEnd = std::to_string(entry.ContentSize);
+    if (entry.ReceivedSize > 0 &&
+        FileSize(entry.LocalFolder + entry.LocalFileName) == entry.ReceivedSize) {
+      resuming_ = true;
+      ContentRangeBegin = std::to_string(entry.ReceivedSize);
+      ContentRangeEnd = std::to_string(entry.ContentSize - 1);  // the last byte, not the size
+    } else {
+      entry.ReceivedSize = 0;
+      entry.ContentSize = 0;
+    }
   }
+  keptFolder_ = entry.LocalFolder;
+  keptName_ = entry.LocalFileName;
+  discarding_ = false;
+  decodeFailure_.clear();
   AnalyseAllowed = true;
   control_.SetWorkerState(SlotIndex, kSlotBusy);
 
@@ -140,7 +174,7 @@ void TJobThread::Execute() {
   requestRunning_ = true;
   NoteActivity();
   try {
-    if (entry.RequestMethod == 2) {
+    if (entry.RequestMethod == kMethodPost) {
       if (entry.PostData.empty()) throw std::runtime_error("Nothing to post");
       post_ = std::make_unique<TMemoryInStream>(entry.PostData);
       SendStream = post_.get();
@@ -208,8 +242,14 @@ void TJobThread::HandleHeaderEnd() {
   NoteActivity();
   TRetriveRec& entry = *CurrentEntry;
   // A "not modified" answer names no type; the saved copy stays what it was.
-  if (StatusCode() != 304) {
+  if (StatusCode() != kNotModified) {
     entry.IsHtml = IsHtmlType(ContentType());
+  }
+  if (entry.ParentIndex < 0 && entry.LocalFileName.empty() && !keptName_.empty() &&
+      entry.LocalFolder == keptFolder_) {
+    // Relocated to the folder it had before (a start that always
+    // redirects): it is still the same document, saved under its own name.
+    entry.LocalFileName = keptName_;
   }
   if (entry.ParentIndex < 0 && entry.LocalFileName.empty()) {
     const TGlobalOptions& options = control_.Context().Options;
@@ -231,19 +271,65 @@ void TJobThread::HandleDocBegin() {
       entry.LocalFolder = AddBackslash(options.DownLoadFolder) + entry.Job->ProjectName + "/";
     }
     const std::string path = entry.LocalFolder + entry.LocalFileName;
-    if (entry.ContentSize > entry.ReceivedSize &&
-        entry.ContentSize - entry.ReceivedSize == ContentLength()) {
-      file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Append);
-    } else {
-      file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
-      entry.ContentSize = ContentLength() >= 0 ? ContentLength() : -1;
-      entry.ReceivedSize = 0;
+    if (StatusCode() == kPartialContent && !PartFits(path)) {
+      // Appended, or saved as the whole document, this part would corrupt
+      // the copy: it is dropped and the document fetched whole.
+      discarding_ = true;
+      AnalyseAllowed = false;
+      return;
     }
-    ReceiveStream = file_.get();
+    OpenReceiveStream(path);
     ReadLastModified();
   } catch (const std::exception&) {
     AnalyseAllowed = false;
     CloseReceiveStream();
+  }
+}
+
+// A partial reply is used only when it is the one asked for: it starts
+// exactly at the end of the local file, which holds ReceivedSize bytes, and
+// runs to the end of the document. Unasked, only a part from byte 0 is the
+// whole document.
+bool TJobThread::PartFits(const std::string& path) const {
+  const TRetriveRec& entry = *CurrentEntry;
+  if (!resuming_) return ContentRangeBegin.empty() || ContentRangeBegin == "0";
+  return ContentRangeBegin == std::to_string(entry.ReceivedSize) &&
+         ContentLength() == entry.ContentSize - entry.ReceivedSize &&
+         FileSize(path) == entry.ReceivedSize;
+}
+
+void TJobThread::OpenReceiveStream(const std::string& path) {
+  TRetriveRec& entry = *CurrentEntry;
+  const std::vector<std::string>& header = ReceivedHeader();
+  const std::string coding = HeaderValue(header, "content-encoding");
+  const std::string transfer = HeaderValue(header, "transfer-encoding");
+  const bool chunked = IsChunkedTransfer(transfer);
+  const TContentCoding kind = ContentCodingOf(coding);
+  if (!chunked && ContentCodingOf(transfer) != TContentCoding::Identity) {
+    decodeFailure_ = "Unsupported Transfer-Encoding: " + transfer.substr(0, 100);
+  } else if (kind == TContentCoding::Unsupported) {
+    decodeFailure_ = "Unsupported Content-Encoding: " + coding.substr(0, 100);
+  }
+  if (!decodeFailure_.empty()) {
+    AnalyseAllowed = false;
+    return;
+  }
+  const bool coded = chunked || kind != TContentCoding::Identity;
+  if (resuming_ && !coded && StatusCode() == kPartialContent) {
+    file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Append);
+    ReceiveStream = file_.get();
+    return;
+  }
+  file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
+  entry.ReceivedSize = 0;
+  // The length of a coded body says nothing about the document's size,
+  // which is known only once it has been decoded whole.
+  entry.ContentSize = !coded && ContentLength() >= 0 ? ContentLength() : -1;
+  if (coded) {
+    decoder_ = std::make_unique<TBodyDecoder>(*file_, chunked, kind);
+    ReceiveStream = decoder_.get();
+  } else {
+    ReceiveStream = file_.get();
   }
 }
 
@@ -264,6 +350,7 @@ void TJobThread::HandleDocData(int length) {
 
 void TJobThread::CloseReceiveStream() {
   ReceiveStream = nullptr;
+  decoder_.reset();
   file_.reset();
 }
 
@@ -290,7 +377,11 @@ void TJobThread::CompleteRequest(int error) {
     code = error;
   }
   entry.ErrorCode = code;
-  entry.ReceivedSize += ReceivedCount();
+  if (decoder_) {
+    entry.ReceivedSize = decoder_->Written();
+  } else if (!discarding_ && decodeFailure_.empty()) {
+    entry.ReceivedSize += ReceivedCount();
+  }
 
   if (code == WSAECONNABORTED) {
     CloseReceiveStream();
@@ -307,11 +398,32 @@ void TJobThread::CompleteRequest(int error) {
     return;
   }
 
+  // A part that does not fit, or a server that cannot give the part asked
+  // for: the document is fetched whole, once.
+  if (code == 0 && (discarding_ || (resuming_ && StatusCode() == kRangeNotSatisfiable)) &&
+      !restartedWhole_) {
+    restartedWhole_ = true;
+    CloseReceiveStream();
+    entry.ReceivedSize = 0;
+    entry.ContentSize = 0;
+    entry.LastModified = 0;
+    Execute();
+    return;
+  }
+
   // An error reply's body is never read, so its length says nothing about
   // what arrived: fetching it again would only bring the same error.
-  const bool bodyExpected = StatusCode() < 400 && StatusCode() != 304;
+  const bool bodyExpected = StatusCode() < kFirstErrorStatus && StatusCode() != kNotModified;
+  std::string decoding;
+  bool decodedShort = false;  // the coded body was sound as far as it went
+  if (decoder_ && code == 0) {
+    decodedShort = decoder_->Error().empty();
+    decoding = decoder_->Finish();
+    decodedShort = decodedShort && !decoding.empty();
+  }
   const bool shortBody =
-      code == 0 && bodyExpected && ContentLength() >= 1 && ReceivedCount() < ContentLength();
+      code == 0 && bodyExpected &&
+      ((ContentLength() >= 1 && ReceivedCount() < ContentLength()) || decodedShort);
   const bool retryable = code == WSAETIMEDOUT || shortBody;
   if (control_.Context().Options.RetryFlag && retryable && retries_ < kMaxRetries) {
     ++retries_;
@@ -320,10 +432,30 @@ void TJobThread::CompleteRequest(int error) {
     Execute();
     return;
   }
-  FinishEntry(code);
+  // A body shorter than announced, or one that could not be decoded, is
+  // never a good copy.
+  std::string failure;
+  if (code == 0 && discarding_) {
+    code = kErrUndecodableBody;
+    failure = "Partial reply does not fit the saved copy";
+  } else if (code == 0 && !decodeFailure_.empty()) {
+    code = kErrUndecodableBody;
+    failure = decodeFailure_;
+  } else if (shortBody) {
+    code = kErrShortBody;
+    failure = decodedShort ? WSocketErrorText(kErrShortBody) + ": " + decoding : std::string();
+  } else if (code == 0 && !decoding.empty()) {
+    code = kErrUndecodableBody;
+    failure = WSocketErrorText(kErrUndecodableBody) + ": " + decoding;
+  } else if (code == 0 && decoder_) {
+    entry.ContentSize = entry.ReceivedSize;  // decoded whole: now its size is known
+  }
+  entry.ErrorCode = code;
+  if (code == kErrUndecodableBody) AnalyseAllowed = false;
+  FinishEntry(code, failure);
 }
 
-void TJobThread::FinishEntry(int code) {
+void TJobThread::FinishEntry(int code, const std::string& failure) {
   TRetriveRec& entry = *CurrentEntry;
   SendStream = nullptr;
   post_.reset();
@@ -334,8 +466,15 @@ void TJobThread::FinishEntry(int code) {
   if (code == kRelocationLoopError) {
     reason = "Too many relocations (more than " + std::to_string(kMaxRelocations) + ")";
   }
+  if (code == kErrShortBody) {
+    reason = !failure.empty() ? failure
+                              : WSocketErrorText(code) + " (" + std::to_string(entry.ReceivedSize) +
+                                    " of " + std::to_string(entry.ContentSize) + " bytes)";
+  } else if (!failure.empty()) {
+    reason = failure;
+  }
   if (retries_ >= kMaxRetries && control_.Context().Options.RetryFlag &&
-      (code == WSAETIMEDOUT || (code == 0 && entry.ReceivedSize < entry.ContentSize))) {
+      (code == WSAETIMEDOUT || code == kErrShortBody)) {
     reason = "Gave up after " + std::to_string(kMaxRetries) +
              " retries: " + (code == WSAETIMEDOUT ? reason : std::string("the body ended early"));
   }
@@ -343,7 +482,7 @@ void TJobThread::FinishEntry(int code) {
 
   // The worker counts as busy until its page is analysed: a command given
   // while a link script waits must not hand it another entry meanwhile.
-  if (AnalyseAllowed && ReceivedCount() > 0) ProcessPage();
+  if (AnalyseAllowed && entry.ReceivedSize > 0 && ReceivedCount() > 0) ProcessPage();
   control_.SetWorkerState(SlotIndex, kSlotIdle);
 
   if (code == WSAECONNRESET) {
@@ -397,7 +536,12 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
     control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + *failure);
     return;
   }
-  if (entry.Job->checkLocalize && complete) SavePageLines(path, page);
+  if (entry.Job->checkLocalize && complete && !SavePageLines(path, page)) {
+    // The copy on disk still links to the site; saying OK would hide that.
+    const std::string failure = "Links not rewritten: the page could not be saved again";
+    SetQueueCell(4, failure);
+    control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + failure);
+  }
 }
 
 }  // namespace kestrix

@@ -11,7 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "http/body_decoder.h"
 #include "http/http_client.h"
+#include "http/socket_errors.h"
 
 namespace kestrix {
 
@@ -25,7 +27,7 @@ inline constexpr int kMaxRetries = 5;
 inline constexpr int kMaxRelocations = 20;
 // Recorded for an entry whose relocations ran in a circle or too long: the
 // loop error of the socket layer, whose text names a loop.
-inline constexpr int kRelocationLoopError = 10062;
+inline constexpr int kRelocationLoopError = WSAELOOP;
 
 // The size column while a body arrives: the share of the whole document
 // received so far when the reply gave its length, else the bytes so far.
@@ -63,18 +65,29 @@ class TJobThread : public THttpCli {
   void HandleDocData(int length);
   void HandleRequestDone(int error);
   void CompleteRequest(int error);
-  void FinishEntry(int errorCode);
+  // `failure`, when given, is the state shown instead of the reply's reason.
+  void FinishEntry(int errorCode, const std::string& failure = {});
   void ProcessPage();
   void AnalysePage(const std::string& path, bool complete);
   void ReadLastModified();
   void NoteActivity();
   void TimedOut();
   void CloseReceiveStream();
+  void OpenReceiveStream(const std::string& path);
+  bool PartFits(const std::string& path) const;
   bool MayAskWithDate() const;
   bool PageComplete() const;
 
   TDownloadControl& control_;
   std::unique_ptr<TFileOutStream> file_;
+  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
+  std::string decodeFailure_;              // a coding the worker cannot undo
+  // The local folder and name the entry had when the request started: a
+  // start that relocates to where it went before keeps its file.
+  std::string keptFolder_, keptName_;
+  bool resuming_ = false;        // the request asks for the missing part only
+  bool discarding_ = false;      // a partial reply that does not fit the saved part
+  bool restartedWhole_ = false;  // the entry was already fetched anew for that
   std::unique_ptr<TMemoryInStream> post_;
   QTimer idleTimer_;
   int retries_ = 0;

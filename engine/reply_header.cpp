@@ -66,6 +66,16 @@ std::optional<double> LastModifiedOf(const std::vector<std::string>& header) {
   return std::nullopt;
 }
 
+std::string HeaderValue(const std::vector<std::string>& header, std::string_view name) {
+  const std::string prefix = Lower(name) + ":";
+  for (std::size_t i = LastReplyStart(header); i < header.size(); ++i) {
+    if (StartsWithNoCase(header[i], prefix)) {
+      return Trim(std::string_view(header[i]).substr(prefix.size()));
+    }
+  }
+  return {};
+}
+
 bool IsHtmlType(const std::string& contentType) {
   const std::string type = Lower(contentType);
   return type.find("htm") != std::string::npos || type.find("text") != std::string::npos;

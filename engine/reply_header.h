@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrix {
@@ -23,6 +24,10 @@ std::string RelocationTarget(const std::vector<std::string>& header,
 // The last reply's Last-Modified date (0 when it cannot be read), or nullopt
 // when the reply has no such line.
 std::optional<double> LastModifiedOf(const std::vector<std::string>& header);
+
+// The trimmed value of the last reply's first line named `name` (any case);
+// empty when there is none.
+std::string HeaderValue(const std::vector<std::string>& header, std::string_view name);
 
 // Whether a reply of this content type is a page to analyse.
 bool IsHtmlType(const std::string& contentType);

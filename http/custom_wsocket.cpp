@@ -25,7 +25,8 @@ bool IsLateConnectError(int err) {
 }
 
 bool PeerGone(int code) {
-  return code == 10054 || code == 10038 || code == 10057 || code == 10022 || code == 10053;
+  return code == WSAECONNRESET || code == WSAENOTSOCK || code == WSAENOTCONN || code == WSAEINVAL ||
+         code == WSAECONNABORTED;
 }
 
 }  // namespace

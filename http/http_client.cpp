@@ -207,7 +207,7 @@ void THttpCli::SendRequest(const char* method, const char* version) {
   if (!Reference.empty()) SendCommand("Referer: " + Reference);
   if (post && !ContentTypePost.empty()) SendCommand("Content-Type: " + ContentTypePost);
   if (!Agent.empty()) SendCommand("User-Agent: " + Agent);
-  SendCommand("Host: " + target_.TargetHost);
+  SendCommand("Host: " + HostHeaderValue());
   if (NoCache) SendCommand("Pragma: no-cache");
   if (post) SendCommand("Content-Length: " + std::to_string(SendStream->Size()));
   if (ModifiedSince != 0) {
@@ -231,6 +231,15 @@ void THttpCli::SendRequest(const char* method, const char* version) {
   std::string text;
   text.swap(requestText_);
   socket_.Send(text.data(), static_cast<int>(text.size()));
+}
+
+// The host with its port when that is not the default: a server that
+// builds absolute relocations from this header would otherwise send the
+// client to port 80.
+std::string THttpCli::HostHeaderValue() const {
+  const std::string port = Proxy.empty() ? target_.Port : SplitUrl(target_.RequestPath).Port;
+  if (port.empty() || port == kDefaultHttpPort) return target_.TargetHost;
+  return target_.TargetHost + ":" + port;
 }
 
 void THttpCli::SendCommand(const std::string& cmd) {

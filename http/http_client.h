@@ -30,6 +30,8 @@ enum THttpState : std::uint8_t {
   httpAborting
 };
 
+inline constexpr char kDefaultHttpPort[] = "80";
+
 enum THttpRequest : std::uint8_t { httpAbort, httpGET, httpPOST, httpHEAD };
 
 class THttpCli {
@@ -121,6 +123,7 @@ class THttpCli {
   void FailRequest(int error, const std::string& reason);
   void SendRequest(const char* method, const char* version);
   bool AuthorizationAllowed() const;
+  std::string HostHeaderValue() const;
   void SendNextPiece();
   void SocketDnsLookupDone(int error);
   void SocketSessionConnected(int error);

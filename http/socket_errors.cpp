@@ -111,6 +111,10 @@ std::string WSocketErrorText(int code) {
       return "Non-recoverable error";
     case 11004:
       return "No Data";
+    case kErrShortBody:
+      return "Connection closed before the body ended";
+    case kErrUndecodableBody:
+      return "Body cannot be decoded";
     default:
       return "Not a WinSock error";
   }
@@ -140,7 +144,7 @@ int WinsockErrorFromErrno(int err) {
     if (from == err) return to;
   }
   // Unknown system errors still have to read as failures, never as success.
-  return 10022;
+  return WSAEINVAL;
 }
 
 int WinsockErrorFromLookup(int gaiResult) {

@@ -21,11 +21,22 @@ enum : int {
   WSAENOTCONN = 10057,
   WSAETIMEDOUT = 10060,
   WSAECONNREFUSED = 10061,
+  WSAELOOP = 10062,
+  WSAEHOSTUNREACH = 10065,
   WSANOTINITIALISED = 10093,
   WSAHOST_NOT_FOUND = 11001,
   WSATRY_AGAIN = 11002,
   WSANO_RECOVERY = 11003,
   WSANO_DATA = 11004,
+};
+
+// The program's own outcomes of a fetch, recorded like socket errors but
+// outside the Winsock range: the connection closed before the body had the
+// length its header announced, and a body whose framing or compression
+// could not be undone.
+enum : int {
+  kErrShortBody = 12001,
+  kErrUndecodableBody = 12002,
 };
 
 // The text of a socket error code; "Not a WinSock error" for unknown codes.

@@ -12,15 +12,15 @@ using testing::FakeEnv;
 const auto kWritable = [](const std::string&) { return true; };
 const auto kReadOnly = [](const std::string&) { return false; };
 
-TEST(SettingsFilePath, BesideTheProgramWithItsOwnBaseName) {
+// Every program of the suite opens the same kestrix.ini beside it, so the
+// command line and the desktop program share their projects and options.
+TEST(SettingsFilePath, OneSharedFileBesideThePrograms) {
   const auto env = FakeEnv({{"HOME", "/home/u"}});
-  EXPECT_EQ(SettingsFilePath("/opt/kestrix/bin/kestrix", env, kWritable),
-            "/opt/kestrix/bin/kestrix.ini");
-  // Dots in folder names stay; only the program's extension goes.
-  EXPECT_EQ(SettingsFilePath("/opt/v1.2/tools.d/kestrix", env, kWritable),
-            "/opt/v1.2/tools.d/kestrix.ini");
-  EXPECT_EQ(SettingsFilePath("/opt/v1.2/kestrix-gui.bin", env, kWritable),
-            "/opt/v1.2/kestrix-gui.ini");
+  for (const char* program : {"kestrix", "kestrix-cli", "kestrix-gui.bin"}) {
+    EXPECT_EQ(SettingsFilePath(std::string("/opt/v1.2/bin/") + program, env, kWritable),
+              "/opt/v1.2/bin/kestrix.ini")
+        << program;
+  }
 }
 
 TEST(SettingsFilePath, FallsBackToTheConfigFolderWhenTheProgramsFolderIsReadOnly) {

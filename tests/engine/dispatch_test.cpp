@@ -8,6 +8,7 @@
 
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
+#include "http/socket_errors.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/nginx_server.h"
 
@@ -87,7 +88,7 @@ TEST_F(DispatchTest, ContinueAbortedFetchesEveryAbortedEntryWithFewWorkers) {
   // Five entries ended aborted, as a stop leaves them: not counted.
   for (int i = 1; i < 10; i += 2) {
     TRetriveRec& entry = engine.Entry(i);
-    entry.ErrorCode = 10053;
+    entry.ErrorCode = WSAECONNABORTED;
     entry.ContentSize = entry.ReceivedSize = 0;
   }
   engine.State->ProcessedCount = 5;

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "core/ini_file.h"
 #include "core/job_list.h"
+#include "http/socket_errors.h"
 #include "tests/core/scratch_folder.h"
 
 namespace kestrix {
@@ -69,7 +72,7 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   e.ReceivedSize = 400;
   e.Depth = 3;
   e.ParentIndex = 0;
-  e.ErrorCode = 10053;
+  e.ErrorCode = WSAECONNABORTED;
   state.Queue.Append(e.Job.editUrl, e);
   e.JobNumber = 7;  // a job that no longer exists
   e.Job.editUrl = "http://h/b.html";
@@ -86,14 +89,11 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   EXPECT_EQ(loaded.ProcessedCount, 1);
   EXPECT_EQ(loaded.NextIndex, 2);
   const TRetriveRec& a = loaded.Queue.Entry(0);
-  EXPECT_EQ(a.Job.editDepth, 4);  // the job's, not the stored 2
+  EXPECT_EQ(a.Job.editDepth, 2);  // the stored depth still allowed, not the job's 4
   EXPECT_EQ(a.Job->lcleditRetriveFile, "*.html");
   EXPECT_EQ(loaded.Queue.Entry(1).Job->lcleditRetriveFile, "");  // defaults for a missing job
   EXPECT_EQ(loaded.Queue.Find("HTTP://H/B.HTML"), 1);
   // All else comes back as it was saved.
-  for (int32_t i = 0; i < 2; ++i) {
-    state.Queue.Entry(i).Job.editDepth = loaded.Queue.Entry(i).Job.editDepth;
-  }
   EXPECT_EQ(EncodeHistory(loaded), EncodeHistory(state));
 }
 
@@ -141,12 +141,90 @@ TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
   };
   for (const Case& c : cases) {
     TEngineState state;
-    const THistoryLoad result = DecodeHistory(c.bytes, "Docs", store_, state);
+    const THistoryLoad result =
+        DecodeHistory(c.bytes, "Docs", dir_.Path() + "Docs/", store_, state);
     EXPECT_EQ(result.Entries, c.entries);
     EXPECT_EQ(state.Queue.Count(), c.entries);
     EXPECT_LE(state.NextIndex, state.Queue.Count());
     EXPECT_LE(state.ProcessedCount, state.Queue.Count());
   }
+}
+
+// Sizes of 2 GiB and more survive a save; a file of the plain format (no
+// size block) still loads, and its readers see an unknown length instead.
+TEST_F(HistoryFileTest, LargeSizesRoundTripAndPlainFilesStillLoad) {
+  TEngineState state;
+  TRetriveRec e;
+  e.Job.editUrl = "http://h/big.iso";
+  e.LocalFolder = dir_.Path() + "Docs/h/";
+  e.LocalFileName = "big.iso";
+  e.ContentSize = 3000000000;
+  e.ReceivedSize = 2500000000;
+  state.Queue.Append(e.Job.editUrl, e);
+  const std::string bytes = EncodeHistory(state);
+  EXPECT_NE(bytes.find(kLargeSizesMagic), std::string::npos);
+  TEngineState loaded;
+  ASSERT_EQ(DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 1);
+  EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, 3000000000);
+  EXPECT_EQ(loaded.Queue.Entry(0).ReceivedSize, 2500000000);
+
+  const std::string plain = bytes.substr(0, bytes.find(kLargeSizesMagic));
+  TEngineState old;
+  ASSERT_EQ(DecodeHistory(plain, "Docs", dir_.Path() + "Docs/", store_, old).Entries, 1);
+  EXPECT_EQ(old.Queue.Entry(0).ContentSize, -1);
+  EXPECT_EQ(EncodeHistory(old).find(kLargeSizesMagic), std::string::npos);
+}
+
+// Every file named by a history file must lie inside the project folder; a
+// date no HTTP date can carry is dropped.
+TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropped) {
+  const std::string project = dir_.Path() + "Docs/";
+  struct Case {
+    std::string folder, name;
+    bool kept;
+  };
+  const Case cases[] = {
+      {project, "a.html", true},
+      {project + "h/sub/", "b.html", true},
+      {"", "", true},  // never named yet
+      {project + "../", "evil.html", false},
+      {project + "h/../../", "evil.html", false},
+      {"/etc/", "passwd", false},
+      {project, "../evil.html", false},
+      {project, "..", false},
+      {"relative/", "x.html", false},
+      {dir_.Path() + "Docsx/", "x.html", false},
+      {"", "x.html", false},
+  };
+  const double dates[] = {45000.5, std::nan(""), 1e300, -3,
+                          std::numeric_limits<double>::infinity()};
+  TEngineState state;
+  int i = 0;
+  for (const Case& c : cases) {
+    TRetriveRec e;
+    e.Job.editUrl = "http://h/" + std::to_string(i);
+    e.LocalFolder = c.folder;
+    e.LocalFileName = c.name;
+    e.LastModified = dates[static_cast<size_t>(i) % std::size(dates)];
+    state.Queue.Append(e.Job.editUrl, e);
+    ++i;
+  }
+  TEngineState loaded;
+  const THistoryLoad result = DecodeHistory(EncodeHistory(state), "Docs", project, store_, loaded);
+  EXPECT_TRUE(result.Complete);
+  std::vector<std::string> kept;
+  for (int32_t k = 0; k < loaded.Queue.Count(); ++k) {
+    kept.emplace_back(loaded.Queue.Url(k));
+    const double date = loaded.Queue.Entry(k).LastModified;
+    EXPECT_TRUE(date == 0 || date == 45000.5) << date;
+  }
+  std::vector<std::string> expected;
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    if (cases[k].kept) expected.push_back("http://h/" + std::to_string(k));
+  }
+  EXPECT_EQ(kept, expected);
+  EXPECT_EQ(result.Refused.size(), std::size(cases) - expected.size());
+  EXPECT_NE(result.Refused[0].find("lies outside the project folder"), std::string::npos);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "core/url_split.h"
 #include "engine/job_thread.h"
+#include "http/socket_errors.h"
 #include "links/css_links.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/event_wait.h"
@@ -24,8 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The bench's site generator, which lives beside the checkout.
-constexpr const char* kGenerator = KESTRIX_SOURCE_DIR "/../shared/bench/gen-site.py";
+// The bench's site generator, kept in the checkout so that a fresh clone
+// runs these tests too.
+constexpr const char* kGenerator = KESTRIX_SOURCE_DIR "/bench/gen-site.py";
 
 struct TManifestFile {
   std::string Kind;
@@ -274,13 +276,17 @@ TEST_F(SlowMirrorTest, AStoppedDownloadContinuesWithTheAbortedEntriesResumed) {
   ASSERT_TRUE(RunUntil(slowPageHalfReceived, 20000));
   const int busy = engine->Control->BusyWorkers();
   engine->Control->StopDownload();
+  EXPECT_EQ(engine->Control->RunState(), TRunState::Stopping);
+  EXPECT_TRUE(engine->Control->IsBusy());
+  EXPECT_FALSE(engine->Control->OpenProject(kProject)) << "refused until the stop has completed";
+  ASSERT_TRUE(RunUntil([&] { return !engine->Control->IsBusy(); }, 10000));
   EXPECT_FALSE(engine->Observer.Running);
   EXPECT_EQ(engine->Observer.JobStates.back(), "Started -> Stoped");
   EXPECT_LT(engine->State->ProcessedCount, engine->Queue().Count());
   int aborted = 0, partial = 0;
   for (int i = 0; i < engine->Queue().Count(); ++i) {
     const TRetriveRec& entry = engine->Entry(i);
-    if (entry.ErrorCode != 10053) continue;
+    if (entry.ErrorCode != WSAECONNABORTED) continue;
     ++aborted;
     if (entry.ReceivedSize > 0 && entry.ReceivedSize < entry.ContentSize) ++partial;
   }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "engine/job_thread.h"
 
 namespace kestrix {
@@ -63,6 +65,11 @@ TEST(ProgressText, ShowsTheShareOfTheWholeDocumentOrTheBytesSoFar) {
       {0, 0, 5, 0, "> 5"},
       {0, 10, 11, 10, "> 11"},  // more than announced
       {0, 3'000'000'000, 2'000'000'000, 3'000'000'000, "(66%)  3000000000"},
+      // Sizes that used to divide by zero: -1 kept from an earlier fetch, and
+      // 4294967295, which 32 bits took for -1.
+      {0, -1, 10, 100, "> 10"},
+      {0, 4'294'967'295, 10, 4'294'967'295, "(0%)  4294967295"},
+      {0, INT64_MAX, 5, INT64_MAX, "> 5"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ProgressCellText(c.receivedSize, c.contentSize, c.receivedCount, c.contentLength),

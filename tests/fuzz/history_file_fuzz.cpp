@@ -29,15 +29,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
   TEngineState state;
-  const THistoryLoad loaded = DecodeHistory(bytes, "P", store, state);
+  const THistoryLoad loaded = DecodeHistory(bytes, "P", "/dl/P/", store, state);
   Check(loaded.Entries == state.Queue.Count());
+  // Nothing kept may name a file outside the project folder.
+  for (int32_t i = 0; i < state.Queue.Count(); ++i) {
+    const std::string& folder = state.Queue.Entry(i).LocalFolder;
+    Check(folder.empty() ||
+          (folder.starts_with("/dl/P/") && folder.find("/../") == std::string::npos));
+  }
   Check(static_cast<std::size_t>(loaded.Entries) * kSmallestEntry <= size);
   Check(state.NextIndex >= 0 && state.NextIndex <= state.Queue.Count());
   Check(state.ProcessedCount >= 0 && state.ProcessedCount <= state.Queue.Count());
 
   const std::string saved = EncodeHistory(state);
   TEngineState again;
-  const THistoryLoad reloaded = DecodeHistory(saved, "P", store, again);
+  const THistoryLoad reloaded = DecodeHistory(saved, "P", "/dl/P/", store, again);
   Check(reloaded.Complete && reloaded.Entries == loaded.Entries);
   Check(EncodeHistory(again) == saved);
   return 0;

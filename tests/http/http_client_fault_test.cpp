@@ -151,7 +151,10 @@ TEST_F(HttpFault, CredentialsStayWithTheirHost) {
   auto r = NewRequests();
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(r[0].Header("Authorization"), "Basic am9lOnNlY3JldA==");
-  EXPECT_EQ(r[1].Header("Host"), "localhost");
+  // A port other than 80 goes into the Host header, so that relocations a
+  // server builds from it keep the port.
+  EXPECT_EQ(r[1].Header("Host"), "localhost:" + port);
+  EXPECT_EQ(r[0].Header("Host"), "127.0.0.1:" + port);
   EXPECT_FALSE(r[1].HasHeader("Authorization"));
   // Later requests to the URL's own host keep them, also after a relocation.
   EXPECT_EQ(r[2].Header("Authorization"), "Basic am9lOnNlY3JldA==");
@@ -199,7 +202,8 @@ TEST_F(HttpFault, ProxyGetsAbsoluteTargetsAndItsOwnCredentials) {
   auto r = NewRequests();
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(r[0].RequestLine, "GET http://target.example:81/x HTTP/1.0");
-  EXPECT_EQ(r[0].Header("Host"), "target.example");
+  EXPECT_EQ(r[0].Header("Host"), "target.example:81");
+  EXPECT_EQ(r[2].Header("Host"), "target.example");
   EXPECT_EQ(r[0].Header("Proxy-Authorization"), "Basic cHg6cHc=");
   EXPECT_FALSE(r[0].HasHeader("Authorization"));
   EXPECT_EQ(r[2].RequestLine, "GET http://target.example/x2 HTTP/1.0");

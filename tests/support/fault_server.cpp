@@ -87,6 +87,7 @@ std::vector<TRecordedRequest> TFaultServer::Requests() const {
     TRecordedRequest r;
     r.RequestLine = Latin1(o.value(QStringLiteral("request_line")));
     r.Body = Latin1(o.value(QStringLiteral("body")));
+    r.Overlap = o.value(QStringLiteral("overlap")).toInt();
     for (const QJsonValue& h : o.value(QStringLiteral("headers")).toArray()) {
       QJsonArray pair = h.toArray();
       r.Headers.emplace_back(Latin1(pair.at(0)), Latin1(pair.at(1)));

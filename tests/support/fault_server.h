@@ -16,6 +16,7 @@ struct TRecordedRequest {
   std::string RequestLine;
   std::vector<std::pair<std::string, std::string>> Headers;
   std::string Body;
+  int Overlap = 0;  // requests for the same target still being answered at its arrival
   // The value of the first header named `name` (any case); empty if none.
   std::string Header(const std::string& name) const;
   bool HasHeader(const std::string& name) const;

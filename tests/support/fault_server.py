@@ -15,18 +15,26 @@ list run in order on the connection:
                                      "{port}" stands for the server's port
     {"send_hex": "00ff"}             send raw bytes
     {"repeat": "text", "count": N}   send the text N times
-    {"sleep": S}                     wait S seconds
+    {"sleep": S}                     wait S seconds; a client that closes the
+                                     connection meanwhile ends the steps
     {"hold": S}                      keep the connection open S seconds, or
                                      until the client closes it
     {"reset": true}                  close with a reset (RST) instead of FIN
 Without a reset step the connection is closed normally after the last step.
 A target without a route is answered "HTTP/1.0 404 Not Found".
 
+Instead of STEPS a route may be {"sequence": [STEPS, STEPS, ...]}: the n-th
+request matched by it runs the n-th list; the last list serves every later
+request.
+
 Every request is appended to the --log file as one JSON line:
-{"request_line": ..., "headers": [[name, value], ...], "body": ...}.
+{"request_line": ..., "headers": [[name, value], ...], "body": ...,
+ "overlap": N}, where N counts the requests for the same target that were
+still being answered when this one arrived.
 """
 import argparse
 import json
+import select
 import socket
 import socketserver
 import struct
@@ -37,6 +45,7 @@ from urllib.parse import urlsplit
 
 MAX_HEAD = 65536
 LOG_LOCK = threading.Lock()
+STATE_LOCK = threading.Lock()
 
 
 def read_request(conn):
@@ -68,14 +77,43 @@ def read_request(conn):
     return {"request_line": lines[0], "headers": headers, "body": body.decode("latin-1")}
 
 
-def find_route(routes, request_line):
+def request_target(request_line):
     parts = request_line.split(" ")
-    target = parts[1] if len(parts) > 1 else ""
+    return parts[1] if len(parts) > 1 else ""
+
+
+def find_route(routes, request_line, served):
+    """The steps for the request; `served` counts the requests per route."""
+    target = request_target(request_line)
     path = urlsplit(target).path if "://" in target else target.split("?")[0]
     for key in (target, path, "*"):
         if key in routes:
-            return routes[key]
+            route = routes[key]
+            if isinstance(route, dict) and "sequence" in route:
+                with STATE_LOCK:
+                    n = served.get(key, 0)
+                    served[key] = n + 1
+                lists = route["sequence"]
+                return lists[min(n, len(lists) - 1)]
+            return route
     return [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\nnot found"}]
+
+
+def client_left(conn, seconds):
+    """Waits `seconds`; True as soon as the client has closed the connection."""
+    end = time.monotonic() + seconds
+    while True:
+        left = end - time.monotonic()
+        if left <= 0:
+            return False
+        readable, _, _ = select.select([conn], [], [], left)
+        if readable:
+            try:
+                if not conn.recv(4096, socket.MSG_PEEK):
+                    return True
+            except OSError:
+                return True
+            time.sleep(min(left, 0.01))  # unread bytes: no close to see yet
 
 
 def run_steps(conn, steps, port):
@@ -89,7 +127,8 @@ def run_steps(conn, steps, port):
             for _ in range(int(step["count"])):
                 conn.sendall(piece)
         elif "sleep" in step:
-            time.sleep(float(step["sleep"]))
+            if client_left(conn, float(step["sleep"])):
+                return
         elif "hold" in step:
             conn.settimeout(float(step["hold"]))
             try:
@@ -111,11 +150,20 @@ class Handler(socketserver.BaseRequestHandler):
             request = read_request(conn)
             if request is None:
                 return
-            if self.server.log_path:
-                with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
-                    log.write(json.dumps(request) + "\n")
-            routes = self.server.routes
-            run_steps(conn, find_route(routes, request["request_line"]), self.server.server_address[1])
+            target = request_target(request["request_line"])
+            active = self.server.active
+            with STATE_LOCK:
+                request["overlap"] = active.get(target, 0)
+                active[target] = request["overlap"] + 1
+            try:
+                if self.server.log_path:
+                    with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
+                        log.write(json.dumps(request) + "\n")
+                steps = find_route(self.server.routes, request["request_line"], self.server.served)
+                run_steps(conn, steps, self.server.server_address[1])
+            finally:
+                with STATE_LOCK:
+                    active[target] -= 1
         except OSError:
             pass
 
@@ -137,6 +185,8 @@ def main():
     server = Server(("127.0.0.1", args.port), Handler)
     server.routes = scenario.get("routes", {})
     server.log_path = args.log
+    server.served = {}
+    server.active = {}
     print(server.server_address[1], flush=True)
     timer = threading.Timer(args.lifetime, server.shutdown)
     timer.daemon = True

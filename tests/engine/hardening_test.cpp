@@ -1,0 +1,453 @@
+// Stops, resumes and reopened projects against a server that misbehaves on
+// purpose: whatever happens, no data is lost, corrupted or written outside
+// the project folder, and no entry is fetched by two workers at once.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "core/file_util.h"
+#include "engine/history_file.h"
+#include "engine/job_thread.h"
+#include "http/socket_errors.h"
+#include "links/script_resolver.h"
+#include "tests/engine/engine_harness.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/fault_server.h"
+
+namespace kestrix::test {
+namespace {
+
+// 1000 bytes in which every position reads differently.
+std::string Original() {
+  std::string text;
+  char piece[8];
+  for (int i = 0; i < 250; ++i) {
+    std::snprintf(piece, sizeof piece, "%03d|", i);
+    text += piece;
+  }
+  return text;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char* const kDigits = "0123456789abcdef";
+  std::string out;
+  for (const char c : bytes) {
+    out += kDigits[(static_cast<unsigned char>(c) >> 4) & 15];
+    out += kDigits[static_cast<unsigned char>(c) & 15];
+  }
+  return out;
+}
+
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, text.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+std::string Send(const std::string& text) {
+  return R"({"send": ")" + text + R"("})";
+}
+
+const std::string kOctets = "Content-Type: application/octet-stream\\r\\n";
+const std::string kHtml = "HTTP/1.0 200 OK\\r\\nContent-Type: text/html\\r\\n\\r\\n";
+
+std::string Whole() {
+  return "[" +
+         Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "Content-Length: 1000\\r\\n\\r\\n" + Original()) +
+         "]";
+}
+
+// The first 400 bytes of the document, then a reset.
+std::string CutAt400() {
+  return "[" +
+         Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "Content-Length: 1000\\r\\n\\r\\n" +
+              Original().substr(0, 400)) +
+         R"(, {"sleep": 0.2}, {"reset": true}])";
+}
+
+std::string Part(int first, int last) {
+  return "[" +
+         Send(
+             "HTTP/1.0 206 Partial Content\\r\\n" + kOctets + "Content-Range: bytes " +
+             std::to_string(first) + "-" + std::to_string(last) +
+             "/1000\\r\\nContent-Length: " + std::to_string(last - first + 1) + "\\r\\n\\r\\n" +
+             Original().substr(static_cast<size_t>(first), static_cast<size_t>(last - first + 1))) +
+         "]";
+}
+
+std::string Sequence(std::initializer_list<std::string> lists) {
+  std::string out = R"({"sequence": [)";
+  for (const std::string& list : lists) out += list + (&list == lists.end() - 1 ? "" : ", ");
+  return out + "]}";
+}
+
+std::string Scenario() {
+  std::string page = "<p>decoded</p>\n";
+  for (int i = 0; i < 200; ++i) page += "line " + std::to_string(i) + "\n";
+  const std::string gzip = Gzip(Original());
+  std::string routes;
+  const auto route = [&](const std::string& path, const std::string& steps) {
+    routes += (routes.empty() ? "" : ",\n") + ("\"" + path + "\": " + steps);
+  };
+  route("/resume/exact", Sequence({CutAt400(), Part(400, 999)}));
+  route("/resume/zero", Sequence({CutAt400(), Part(0, 599), Whole()}));
+  route("/resume/earlier", Sequence({CutAt400(), Part(200, 999), Whole()}));
+  route("/resume/ignored", Sequence({CutAt400(), Whole()}));
+  route("/resume/tampered", Sequence({CutAt400(), Whole()}));
+  route("/big",
+        "[" + Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "Content-Length: 3000000000\\r\\n\\r\\n") +
+            R"(, {"repeat": "b", "count": 8192}])");
+  route("/huge", "[" +
+                     Send("HTTP/1.0 200 OK\\r\\n" + kOctets +
+                          "Content-Length: 4294967295\\r\\n\\r\\n0123456789") +
+                     "]");
+  route("/chunked",
+        "[" +
+            Send("HTTP/1.0 200 OK\\r\\n" + kOctets +
+                 "Transfer-Encoding: chunked\\r\\n\\r\\n190\\r\\n" + Original().substr(0, 400) +
+                 "\\r\\n258\\r\\n" + Original().substr(400) + "\\r\\n0\\r\\n\\r\\n") +
+            "]");
+  route("/gzip", R"([{"send_hex": ")" +
+                     Hex("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                         "Content-Encoding: gzip\r\nContent-Length: " +
+                         std::to_string(gzip.size()) + "\r\n\r\n" + gzip) +
+                     R"("}])");
+  route("/gzip-cut", R"([{"send_hex": ")" +
+                         Hex("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                             "Content-Encoding: gzip\r\n\r\n" +
+                             gzip.substr(0, gzip.size() / 2)) +
+                         R"("}])");
+  route(
+      "/br",
+      "[" + Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "Content-Encoding: br\\r\\n\\r\\nxxxx") + "]");
+  for (int i = 1; i <= 5; ++i) {
+    route(
+        "/deep/" + std::to_string(i) + ".html",
+        "[" + Send(kHtml + "<a href=\\\"" + std::to_string(i + 1) + ".html\\\">next</a>\\n") + "]");
+  }
+  route("/start",
+        "[" + Send("HTTP/1.0 302 Found\\r\\nLocation: /real/main.html\\r\\n\\r\\n") + "]");
+  route("/real/main.html", "[" + Send(kHtml + "<a href=\\\"other.html\\\">other</a>\\n") + "]");
+  route("/real/other.html", "[" + Send(kHtml + "other\\n") + "]");
+  route("/plain", "[" + Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "\\r\\nplain") + "]");
+  for (const char* evil : {"/evil1", "/evil2", "/evil3"}) {
+    route(evil, "[" + Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "\\r\\nescaped") + "]");
+  }
+  route("/w/index.html",
+        "[" +
+            Send(kHtml + "<a href=\\\"s1.html\\\">1</a><a href=\\\"s2.html\\\">2</a>"
+                         "<a href=\\\"s3.html\\\">3</a><a href=\\\"s4.html\\\">4</a>\\n") +
+            "]");
+  route("/w/s1.html", R"([{"sleep": 0.2}, )" + Send(kHtml + "s1\\n") + "]");
+  route("/w/s2.html", R"([{"sleep": 1.5}, )" + Send(kHtml + "s2\\n") + "]");
+  route("/w/s3.html", "[" + Send(kHtml + "s3\\n") + "]");
+  route("/w/s4.html", "[" + Send(kHtml + "s4\\n") + "]");
+  route("/js/page.html", "[" + Send(kHtml + "<a href=\\\"javascript:go(1)\\\">s</a>\\n") + "]");
+  route("/js/found.html", "[" + Send(kHtml + "found\\n") + "]");
+  return "{\"routes\": {\n" + routes + "\n}}";
+}
+
+// Calls `during` from inside every script it runs, in the nested event loop
+// the hidden browser would run.
+class TCallbackResolver : public ScriptResolver {
+ public:
+  explicit TCallbackResolver(std::function<void()> during) : during_(std::move(during)) {
+    result_.Url = "found.html";
+  }
+  void LoadPage(const std::string& text) override { page_ = text; }
+  bool RunScript(const std::string&) override {
+    if (during_) during_();
+    RunFor(100);
+    return true;
+  }
+  void ClearPage() override {}
+  const std::string& PageText() const override { return page_; }
+  TCaptureKind Kind() const override { return TCaptureKind::Url; }
+  const TExecResultRec& Result() const override { return result_; }
+
+ private:
+  std::function<void()> during_;
+  std::string page_;
+  TExecResultRec result_;
+};
+
+class HardeningTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<TFaultServer>(Scenario());
+    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1,
+                                         const std::function<void(TJobRecord&)>& edit = {}) {
+    auto engine = std::make_unique<TEngineHarness>(threads);
+    TJobRecord job;
+    job.editUrl = server_->BaseUrl() + path;
+    job.editDepth = 5;
+    job.checkLocalize = true;
+    if (edit) edit(job);
+    engine->AddJob(job);
+    return engine;
+  }
+
+  static std::vector<TRecordedRequest> RequestsFor(const std::string& path) {
+    std::vector<TRecordedRequest> found;
+    for (const TRecordedRequest& r : server_->Requests()) {
+      if (r.RequestLine == "GET " + path + " HTTP/1.0") found.push_back(r);
+    }
+    return found;
+  }
+
+  inline static std::unique_ptr<TFaultServer> server_;
+};
+
+// A cut-off copy is resumed only by a part that starts exactly at its end;
+// any other answer fetches it whole. The file always ends equal to the
+// server's document.
+TEST_F(HardeningTest, AResumedFileEndsEqualToTheOriginal) {
+  struct Case {
+    const char* path;
+    size_t requests;
+    bool tamper;  // the local file lost bytes between the runs
+  };
+  const Case cases[] = {
+      {"/resume/exact", 2, false},   {"/resume/zero", 3, false},    {"/resume/earlier", 3, false},
+      {"/resume/ignored", 2, false}, {"/resume/tampered", 2, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto engine = Engine(c.path);
+    ASSERT_TRUE(engine->Mirror());
+    ASSERT_EQ(engine->Entry(0).ReceivedSize, 400);
+    engine->Restart();  // the partial entry comes back from the history file
+    const std::string file = engine->Entry(0).LocalFolder + engine->Entry(0).LocalFileName;
+    if (c.tamper) std::filesystem::resize_file(file, 100);
+    engine->Control->ContinueAborted();
+    ASSERT_TRUE(engine->RunToEnd());
+    const TRetriveRec& entry = engine->Entry(0);
+    EXPECT_EQ(ReadWholeFile(file), Original());
+    EXPECT_EQ(entry.ErrorCode, 0);
+    EXPECT_EQ(entry.ContentSize, 1000);
+    EXPECT_EQ(entry.ReceivedSize, 1000);
+    engine->Restart();
+    EXPECT_EQ(engine->Observer.Cell(1, 4), "OK");
+    const std::vector<TRecordedRequest> requests = RequestsFor(c.path);
+    ASSERT_EQ(requests.size(), c.requests);
+    EXPECT_EQ(requests[1].Header("Range"), c.tamper ? "" : "bytes=400-999");
+    if (c.requests > 2) {
+      EXPECT_EQ(requests[2].Header("Range"), "");
+    }
+  }
+}
+
+// Lengths beyond 32 bits, and bodies shorter than their length, which are
+// never a good copy; the sizes survive the history file.
+TEST_F(HardeningTest, LargeLengthsAndShortBodies) {
+  struct Case {
+    const char* path;
+    int64_t size, received;
+  };
+  const Case cases[] = {{"/big", 3000000000, 8192}, {"/huge", 4294967295, 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto engine = Engine(c.path);
+    ASSERT_TRUE(engine->Mirror());
+    EXPECT_EQ(engine->Entry(0).ErrorCode, kErrShortBody);
+    EXPECT_EQ(engine->Entry(0).ContentSize, c.size);
+    EXPECT_EQ(engine->Entry(0).ReceivedSize, c.received);
+    EXPECT_EQ(engine->Observer.Cell(1, 4), "Connection closed before the body ended (" +
+                                               std::to_string(c.received) + " of " +
+                                               std::to_string(c.size) + " bytes)");
+    engine->Restart();
+    EXPECT_EQ(engine->Entry(0).ContentSize, c.size);
+    EXPECT_EQ(engine->Entry(0).ReceivedSize, c.received);
+    EXPECT_EQ(engine->Observer.Cell(1, 4), "Connection closed before the body ended (#12001)");
+  }
+}
+
+TEST_F(HardeningTest, CodedBodiesAreDecodedOrFail) {
+  struct Case {
+    const char* path;
+    int code;
+    const char* state;
+  };
+  const Case cases[] = {
+      {"/chunked", 0, "OK"},
+      {"/gzip", 0, "OK"},
+      {"/gzip-cut", kErrShortBody,
+       "Connection closed before the body ended: the compressed body ended early"},
+      {"/br", kErrUndecodableBody, "Unsupported Content-Encoding: br"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto engine = Engine(c.path);
+    ASSERT_TRUE(engine->Mirror());
+    const TRetriveRec& entry = engine->Entry(0);
+    EXPECT_EQ(entry.ErrorCode, c.code);
+    EXPECT_EQ(engine->Observer.Cell(1, 4), c.state);
+    if (c.code != 0) continue;
+    EXPECT_EQ(ReadWholeFile(entry.LocalFolder + entry.LocalFileName), Original());
+    EXPECT_EQ(entry.ReceivedSize, 1000);
+    EXPECT_EQ(entry.ContentSize, 1000);
+  }
+}
+
+// Every later run of a reopened project keeps to the job's depth and to the
+// files it made the first time, also when its start relocates.
+TEST_F(HardeningTest, ReopenedProjectsNeitherGoDeeperNorCopyAgain) {
+  for (const char* path : {"/deep/1.html", "/start"}) {
+    SCOPED_TRACE(path);
+    auto engine = Engine(path, 2, [](TJobRecord& job) { job.editDepth = 2; });
+    ASSERT_TRUE(engine->Mirror());
+    const int32_t count = engine->Queue().Count();
+    const std::vector<std::string> files = FilesBelow(engine->Options.DownLoadFolder);
+    for (int run = 0; run < 2; ++run) {
+      engine->Restart();
+      ASSERT_TRUE(engine->Mirror());
+      EXPECT_EQ(engine->Queue().Count(), count) << "run " << run;
+      EXPECT_EQ(FilesBelow(engine->Options.DownLoadFolder), files) << "run " << run;
+    }
+  }
+  EXPECT_TRUE(RequestsFor("/deep/4.html").empty());
+}
+
+// A crafted history file names files outside the project folder and dates
+// that are no dates: the entries are refused and the dates dropped.
+TEST_F(HardeningTest, AHistoryFileCannotWriteOutsideTheProject) {
+  auto engine = Engine("/plain");
+  ASSERT_TRUE(engine->Mirror());
+  const std::string base = server_->BaseUrl();
+  const std::string project = engine->ProjectFolder();
+  TEngineState crafted;
+  struct Crafted {
+    std::string path, folder, name;
+  };
+  const Crafted entries[] = {
+      {"/plain", project, engine->Entry(0).LocalFileName},
+      {"/evil1", project + "../../", "evil1.txt"},
+      {"/evil2", engine->Dir.Path() + "outside/", "evil2.txt"},
+      {"/evil3", project, "../evil3.txt"},
+  };
+  for (const Crafted& c : entries) {
+    TRetriveRec e;
+    e.JobNumber = 1;
+    e.Job.editUrl = base + c.path;
+    e.LocalFolder = c.folder;
+    e.LocalFileName = c.name;
+    e.ErrorCode = c.path == "/plain" ? 0 : WSAECONNABORTED;
+    e.ReceivedSize = e.ContentSize = 5;
+    e.LastModified = std::nan("");
+    crafted.Queue.Append(e.Job.editUrl, e);
+  }
+  crafted.ProcessedCount = crafted.NextIndex = 4;
+  ASSERT_TRUE(SaveHistory(engine->Options.DownLoadFolder, kProject, crafted));
+  engine->Observer.Errors.clear();
+  engine->Restart();
+  EXPECT_EQ(engine->Observer.Errors.size(), 3u);
+  ASSERT_EQ(engine->Queue().Count(), 1);
+  EXPECT_EQ(engine->Entry(0).LastModified, 0);
+  const size_t before = RequestsFor("/plain").size();
+  engine->Control->ContinueAborted();
+  ASSERT_TRUE(engine->RunToEnd());
+  ASSERT_TRUE(engine->Mirror());
+  const std::vector<TRecordedRequest> again = RequestsFor("/plain");
+  ASSERT_EQ(again.size(), before + 1);
+  EXPECT_FALSE(again.back().HasHeader("If-Modified-Since"));
+  for (const std::string& file : FilesBelow(engine->Dir.Path())) {
+    EXPECT_TRUE(file == "kestrix.ini" || file.starts_with("download/site/")) << file;
+  }
+  for (const char* evil : {"/evil1", "/evil2", "/evil3"}) EXPECT_TRUE(RequestsFor(evil).empty());
+}
+
+// Aborted entries restarted ahead of the walk of the queue are passed by
+// when the walk reaches them: the server never sees one document asked for
+// twice at once.
+TEST_F(HardeningTest, AnEntryIsNeverFetchedByTwoWorkersAtOnce) {
+  auto engine = Engine("/w/index.html", 2);
+  ASSERT_TRUE(engine->Control->StartJob(kProject, 1));
+  ASSERT_TRUE(RunUntil(
+      [&] { return engine->Queue().Count() == 5 && engine->Control->BusyWorkers() == 2; }, 10000));
+  RunFor(50);
+  engine->Control->StopDownload();
+  ASSERT_TRUE(RunUntil([&] { return !engine->Control->IsBusy(); }, 10000));
+  int aborted = 0;
+  for (int i = 0; i < 5; ++i) aborted += engine->Entry(i).ErrorCode == WSAECONNABORTED;
+  ASSERT_GE(aborted, 1);
+  RunFor(100);  // the server notices the closed connections
+  engine->Control->ContinueAborted();
+  engine->Control->ContinueDownload(1);
+  ASSERT_TRUE(engine->RunToEnd());
+  EXPECT_EQ(engine->Observer.Finished.size(), 1u);
+  EXPECT_EQ(engine->State->ProcessedCount, 5);
+  for (const char* page : {"/w/index.html", "/w/s1.html", "/w/s2.html", "/w/s3.html"}) {
+    for (const TRecordedRequest& r : RequestsFor(page)) EXPECT_EQ(r.Overlap, 0) << page;
+  }
+}
+
+// While a stop waits for a page analysis (a link script runs), nothing may
+// free the queue under it; a page whose rewrite cannot be saved says so.
+TEST_F(HardeningTest, AStopInsideAnAnalysisKeepsTheQueueAndFailuresAreReported) {
+  auto engine = Engine("/js/page.html", 1, [](TJobRecord& job) { job.checkLoadScript = true; });
+  std::vector<TRunState> states;
+  std::vector<bool> opened, cleared;
+  engine->Scripts = [&] {
+    return std::make_unique<TCallbackResolver>([&] {
+      engine->Control->StopDownload();
+      states.push_back(engine->Control->RunState());
+      opened.push_back(engine->Control->OpenProject(kProject));
+      cleared.push_back(engine->Control->ClearProjectData(kProject));
+      // The saved page turns into a folder: its rewrite cannot be saved.
+      const std::string file = engine->Entry(0).LocalFolder + engine->Entry(0).LocalFileName;
+      std::filesystem::remove(file);
+      std::filesystem::create_directory(file);
+    });
+  };
+  engine->Restart();
+  ASSERT_TRUE(engine->Control->StartJob(kProject, 1));
+  ASSERT_TRUE(RunUntil([&] { return !engine->Control->IsBusy(); }, 20000));
+  ASSERT_EQ(states.size(), 1u);
+  EXPECT_EQ(states[0], TRunState::Stopping);
+  EXPECT_FALSE(opened[0]);
+  EXPECT_FALSE(cleared[0]);
+  EXPECT_EQ(engine->Observer.JobStates.back(), "Started -> Stoped");
+  EXPECT_EQ(engine->Observer.Cell(1, 4), "Links not rewritten: the page could not be saved again");
+  bool reported = false;
+  for (const std::string& e : engine->Observer.Errors) {
+    reported = reported || e.find("Links not rewritten") != std::string::npos;
+  }
+  EXPECT_TRUE(reported);
+  EXPECT_TRUE(engine->Control->OpenProject(kProject));
+}
+
+TEST_F(HardeningTest, UnbalancedTemplatesAreReportedInTheirOwnWords) {
+  struct Case {
+    const char* url;
+    const char* message;
+  };
+  const Case cases[] = {{"/img<1-3.html", "Quote > not found !"},
+                        {"/img1-3>.html", "Quote < not found !"}};
+  for (const Case& c : cases) {
+    auto engine = Engine(c.url);
+    EXPECT_FALSE(engine->Control->StartJob(kProject, 1));
+    ASSERT_EQ(engine->Observer.Errors.size(), 1u);
+    EXPECT_EQ(engine->Observer.Errors[0], c.message);
+    EXPECT_EQ(engine->Queue().Count(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace kestrix::test

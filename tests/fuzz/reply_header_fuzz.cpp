@@ -1,0 +1,59 @@
+// Any bytes as the header lines of a reply chain, and as a coded body:
+// reading the header must never crash, and decoding must never write more
+// than it reports or go on after its first fault.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/reply_header.h"
+#include "http/body_decoder.h"
+
+namespace {
+
+constexpr std::size_t kMaxInput = 1 << 16;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size > kMaxInput) return 0;
+  using namespace kestrix;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  std::vector<std::string> header;
+  std::size_t from = 0;
+  while (from <= bytes.size()) {
+    const std::size_t end = bytes.find('\n', from);
+    header.emplace_back(bytes.substr(from, end == std::string_view::npos ? end : end - from));
+    if (end == std::string_view::npos) break;
+    from = end + 1;
+  }
+  Check(LastReplyStart(header) <= header.size());
+  RelocationTarget(header, "http://h/x", "http://h:8080/a/b.html");
+  const std::optional<double> date = LastModifiedOf(header);
+  Check(!date || *date >= 0);
+  const std::string coding = HeaderValue(header, "content-encoding");
+  Check(coding.size() <= bytes.size());
+  IsHtmlType(header.front());
+
+  // The same bytes as a body in each framing and coding.
+  for (const bool chunked : {false, true}) {
+    for (const TContentCoding kind :
+         {TContentCoding::Identity, TContentCoding::Gzip, TContentCoding::Deflate}) {
+      TStringOutStream out;
+      TBodyDecoder decoder(out, chunked, kind);
+      const std::size_t half = size / 2;
+      decoder.Write(bytes.data(), half);
+      decoder.Write(bytes.data() + half, size - half);
+      decoder.Finish();
+      Check(static_cast<std::int64_t>(out.Data.size()) == decoder.Written());
+      if (!chunked && kind == TContentCoding::Identity) Check(out.Data == bytes);
+    }
+  }
+  return 0;
+}
