@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "core/ini_document.h"
-#include "http/url_split.h"
+#include "core/url_split.h"
 #include "ui/job_property_dialog.h"
 #include "ui/pattern_editor.h"
 
