@@ -32,6 +32,7 @@ class TJobList;
 class TQueueModel;
 class TQueueView;
 class TSummaryView;
+class TfmTest;
 class UserPrompts;
 struct TEngineState;
 struct TGlobalOptions;
@@ -87,6 +88,9 @@ class TfmMain final : public QMainWindow {
   void ShowHelp();
   void ShowFolder();
   void ShowFind();
+  // The links exploration test on the selected job.
+  void ShowTest();
+  TfmTest* TestWindow() const { return test_; }
   void ContinueFrom(int row);
   void GoToParent(int row);
 
@@ -163,6 +167,7 @@ class TfmMain final : public QMainWindow {
   TQueueView* queue_ = nullptr;
   TSummaryView* summary_ = nullptr;
   QTabWidget* pages_ = nullptr;
+  TfmTest* test_ = nullptr;  // made when first asked for
   QMenu* jobMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;

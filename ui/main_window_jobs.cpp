@@ -39,14 +39,14 @@ void TfmMain::UpdateCommandStates() {
   for (const char* name : {"btnDeleteProject", "btnAddJob", "itmNewJob"}) {
     Action(QString::fromLatin1(name))->setEnabled(project);
   }
-  for (const char* name : {"btnJobProp", "btnPreview", "btnDownLoad", "btnStop", "btnClear",
-                           "itmEditJob", "itmDeleteJob", "itmStartAll", "itmStartLink"}) {
+  for (const char* name :
+       {"btnJobProp", "btnPreview", "btnTest", "btnDownLoad", "btnStop", "btnClear", "itmEditJob",
+        "itmDeleteJob", "itmStartAll", "itmStartLink"}) {
     Action(QString::fromLatin1(name))->setEnabled(jobs);
   }
-  // The page preview and the exploration test are not part of this program
-  // yet; their buttons stay off rather than do nothing.
+  // The page preview is not part of this program yet; its button stays off
+  // rather than do nothing.
   Action(QStringLiteral("btnPreview"))->setEnabled(false);
-  Action(QStringLiteral("btnTest"))->setEnabled(false);
   const QString clip = QGuiApplication::clipboard()->text();
   Action(QStringLiteral("itmPasteJob"))->setEnabled(project && !clip.isEmpty());
 }
