@@ -130,7 +130,7 @@ int RunTest(const ParsedArguments& args) {
     test.OnFetchDone = [&] { app->quit(); };
     test.CreateNewThread(job, jobNumber);
     if (!test.GetUrl()) {
-      ReportError(job.editUrl + ": " + failure);
+      ReportError(failure.empty() ? job.editUrl + ": the request could not be started" : failure);
       return kExitFailure;
     }
     QTimer limit;
