@@ -16,6 +16,10 @@ constexpr std::array kFolderOption = {
     OptionSpec{"folder", "DIR", "download folder the project's history lies in"},
 };
 
+constexpr std::array kFormatOption = {
+    OptionSpec{"format", "tsv|json", "one link a line: tab-separated (default) or JSON"},
+};
+
 constexpr size_t kAny = static_cast<size_t>(-1);
 
 const std::vector<Command>& Table() {
@@ -66,6 +70,16 @@ const std::vector<Command>& Table() {
        2,
        2,
        RunReload},
+      {"test",
+       "PROJECT [JOB] [URL] [--format tsv|json] [run options]",
+       "list the links of a job's page with the verdict a download gives each",
+       "Fetches the starting page of job JOB of PROJECT (1 when not given), or URL with that\n"
+       "job's settings, into the project's LinkCheck folder, and prints each of its links:\n"
+       "kind, enabled or disabled, URL and the reason a disabled link is not followed.",
+       {kFormatOption, RunOptionSpecs()},
+       1,
+       3,
+       RunTest},
       {"projects",
        "",
        "list the projects",

@@ -39,5 +39,6 @@ int RunDownload(const ParsedArguments& args);
 int RunContinue(const ParsedArguments& args);
 int RunAborted(const ParsedArguments& args);
 int RunReload(const ParsedArguments& args);
+int RunTest(const ParsedArguments& args);
 
 }  // namespace kestrix

@@ -182,7 +182,13 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
   }
   if (kind == kKindScript) return reason(job.checkLoadScript ? kAdmitted : 11);
   if (kind == kKindLink) return reason(job.checkLoadStyle ? kAdmitted : 10);
+  // A next or previous page named by a LINK tag is followed as an anchor,
+  // but only when the job reads LINK tags at all.
+  if (tag.Kind == kKindLink && !job.checkLoadStyle) return reason(10);
   if (kind == kKindIFrame || kind == kKindEmbed) return reason(job.checkLoadEmbed ? kAdmitted : 1);
+  // Frames and refreshes are queued whatever server they name, so the test
+  // must not call them disabled.
+  if (kind == kKindFrame || kind == kKindMeta) return reason(kAdmitted);
 
   const bool remoteLimited = job.radioRmtThisPath || job.radioRmtThisServer;
   const bool depthSpent = candidate.Job.editDepth - 1 < 1;
@@ -216,6 +222,9 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
   if (!IsAnchorOrFtp(kind)) return reason(kAdmitted);
   if (!remoteLimited) return reason(9);
   if (job.radioRmtThisPath && !InsideRemotePath(candidate)) return reason(6);
+  // The other server's budget is spent like any other: with no depth left
+  // for it the downloader does not queue the anchor.
+  if (depthSpent) return reason(3);
   if (filtersFail()) return reason(7);
   return reason(kAdmitted);
 }

@@ -166,7 +166,11 @@ std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnaly
   tag.Params.push_back(std::move(param));
   TLinkCandidate candidate;
   if (!analysis.BuildCandidate(tag, candidate)) return {};
-  AdmitCandidate(candidate.Rec, pageRef, target);
+  if (analysis.OnExplore) {
+    analysis.Admit(tag, candidate);
+  } else {
+    AdmitCandidate(candidate.Rec, pageRef, target);
+  }
   std::string text = Replacement(analysis.Context(), candidate);
   if (text.empty()) return text;
   return ref.Quote == 0 ? ForBareUrl(text) : text;

@@ -282,10 +282,18 @@ bool TPageAnalysis::CompleteCandidate(const THTMLTag& tag, TLinkCandidate& out) 
   return true;
 }
 
-void TPageAnalysis::AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate,
-                                    std::string_view attr) {
+void TPageAnalysis::Admit(const THTMLTag& tag, TLinkCandidate& candidate) {
+  if (OnExplore) {
+    OnExplore(tag, candidate);
+    return;
+  }
   TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDir};
   AdmitCandidate(candidate.Rec, pageRef, target_);
+}
+
+void TPageAnalysis::AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate,
+                                    std::string_view attr) {
+  Admit(tag, candidate);
   if (!candidate.Rec.LocalFileName.empty()) {
     RewriteQueuedLink(context_, tag, candidate.Written, attr, candidate.Fragment,
                       candidate.ScriptResolved, candidate.Rec.LocalFolder,
@@ -321,8 +329,7 @@ void TPageAnalysis::ProcessSrcset(const THTMLTag& tag) {
       candidate.Link = context_.PageProto + ":" + candidate.Link;
     }
     if (!CompleteCandidate(tag, candidate) || !MakeAbsolute(candidate)) continue;
-    TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDir};
-    AdmitCandidate(candidate.Rec, pageRef, target_);
+    Admit(tag, candidate);
     // Found where it stands, after the previous candidate.
     std::optional<TTextPlace> place;
     for (int32_t i = line; i <= tag.EndLine && i < LinesCount() && !place; ++i) {
@@ -351,10 +358,13 @@ void TPageAnalysis::ProcessTag(const THTMLTag& tag) {
 }
 
 void TPageAnalysis::AddEdit(int32_t line, size_t pos, size_t length, std::string text) {
+  if (rules_ == TExtractionRules::Exploration) return;
   kestrix::AddEdit(context_, line, pos, length, std::move(text));
 }
 
 void TPageAnalysis::Finish() {
+  // The exploration test shows the page as the server sent it.
+  if (rules_ == TExtractionRules::Exploration) return;
   ApplyEdits(context_);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +59,13 @@ class TPageAnalysis {
   // exploration rules an unsupported link still gives one, taken as written,
   // so that its verdict can be shown.
   bool BuildCandidate(const THTMLTag& tag, TLinkCandidate& out);
+
+  // Admits a built candidate, or, when OnExplore is set, hands it there
+  // instead and queues nothing.
+  void Admit(const THTMLTag& tag, TLinkCandidate& candidate);
+  // Set by the exploration test to see every candidate the downloader would
+  // admit or drop, srcset and style links included.
+  std::function<void(const THTMLTag& tag, TLinkCandidate& candidate)> OnExplore;
 
   // Builds, admits and rewrites one tag. Throws TMaskError for an invalid
   // filter pattern, which ends the page.

@@ -121,6 +121,7 @@ void TfmMain::BuildActions() {
   Connect(Action(QStringLiteral("btnEditProject")), &TfmMain::EditProjectList);
   Connect(Action(QStringLiteral("btnDeleteProject")), &TfmMain::DeleteProject);
   Connect(Action(QStringLiteral("btnJobProp")), &TfmMain::EditJob);
+  Connect(Action(QStringLiteral("btnTest")), &TfmMain::ShowTest);
   Connect(Action(QStringLiteral("btnDownLoad")), &TfmMain::StartDownload);
   Connect(Action(QStringLiteral("btnStop")), &TfmMain::StopDownload);
   Connect(Action(QStringLiteral("btnClear")), &TfmMain::ClearData);

@@ -35,6 +35,7 @@ class TJobList;
 class TQueueModel;
 class TQueueView;
 class TSummaryView;
+class TfmTest;
 class UserPrompts;
 struct TEngineState;
 struct TGlobalOptions;
@@ -91,6 +92,9 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void ShowHelp();
   void ShowFolder();
   void ShowFind();
+  // The links exploration test on the selected job.
+  void ShowTest();
+  TfmTest* TestWindow() const { return test_; }
   void ContinueFrom(int row);
   void GoToParent(int row);
 
@@ -184,6 +188,7 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   QWidget* viewPage_ = nullptr;
   TPreviewPane* preview_ = nullptr;
   QTabWidget* pages_ = nullptr;
+  TfmTest* test_ = nullptr;  // made when first asked for
   QMenu* jobMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;

@@ -39,13 +39,11 @@ void TfmMain::UpdateCommandStates() {
   for (const char* name : {"btnDeleteProject", "btnAddJob", "itmNewJob"}) {
     Action(QString::fromLatin1(name))->setEnabled(project);
   }
-  for (const char* name : {"btnJobProp", "btnPreview", "btnDownLoad", "btnStop", "btnClear",
-                           "itmEditJob", "itmDeleteJob", "itmStartAll", "itmStartLink"}) {
+  for (const char* name :
+       {"btnJobProp", "btnPreview", "btnTest", "btnDownLoad", "btnStop", "btnClear", "itmEditJob",
+        "itmDeleteJob", "itmStartAll", "itmStartLink"}) {
     Action(QString::fromLatin1(name))->setEnabled(jobs);
   }
-  // The exploration test is not part of this program yet; its button stays
-  // off rather than do nothing.
-  Action(QStringLiteral("btnTest"))->setEnabled(false);
   const QString clip = QGuiApplication::clipboard()->text();
   Action(QStringLiteral("itmPasteJob"))->setEnabled(project && !clip.isEmpty());
 }

@@ -45,8 +45,9 @@ TEST(CliUsage, HelpForTheProgramAndEveryCommand) {
   EXPECT_THAT(r.Out, HasSubstr("Exit status:"));
   EXPECT_THAT(r.Out, HasSubstr("3  the download stopped"));
   EXPECT_THAT(r.Out, HasSubstr("KESTRIX_SETTINGS"));
-  for (const char* command : {"mirror", "download", "continue", "aborted", "reload", "projects",
-                              "jobs", "add-project", "add-job", "remove-job", "summary", "queue"}) {
+  for (const char* command :
+       {"mirror", "download", "continue", "aborted", "reload", "projects", "jobs", "add-project",
+        "add-job", "remove-job", "summary", "queue", "test"}) {
     EXPECT_THAT(r.Out, HasSubstr(std::string("  ") + command + " ")) << command;
     TCliResult own = cli.Run({command, "--help"});
     EXPECT_EQ(own.ExitCode, 0) << command;

@@ -1,0 +1,335 @@
+#include "exploration/link_test.h"
+
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/file_util.h"
+#include "core/url_split.h"
+#include "links/admission.h"
+#include "links/css_links.h"
+#include "links/html_parser.h"
+#include "links/koi8.h"
+#include "links/link_extraction.h"
+#include "links/local_naming.h"
+#include "links/script_resolver.h"
+
+namespace kestrix {
+namespace {
+
+constexpr const char* kTypeNames[kLinkTypeCount] = {
+    "Html Reference", "Image", "Embedded, iFrame",  "Style Sheets", "JavaScript",
+    "Frame",          "Form",  "URL script result", "FTP link",
+};
+
+TLinkType TypeOf(int32_t kind, bool scriptResolved) {
+  if (scriptResolved) return TLinkType::ScriptResult;
+  switch (kind) {
+    case kKindImg:
+      return TLinkType::Image;
+    case kKindLink:
+      return TLinkType::StyleSheet;
+    case kKindEmbed:
+      return TLinkType::Embedded;
+    case kKindFrame:
+    case kKindIFrame:
+      return TLinkType::Frame;
+    case kKindScript:
+      return TLinkType::JavaScript;
+    case kKindFtp:
+      return TLinkType::Ftp;
+    default:
+      return TLinkType::HtmlReference;
+  }
+}
+
+// The job's URL as the test fetches it: protocol "http" when missing, the
+// host with its port, the path or "/", spaces as "%20".
+std::string NormalisedUrl(const std::string& url) {
+  const TUrlParts parts = SplitUrl(url);
+  std::string result = (parts.Proto.empty() ? std::string("http") : parts.Proto) + "://" +
+                       parts.Host + (parts.Port.empty() ? "" : ":" + parts.Port) +
+                       (parts.Path.empty() ? std::string("/") : parts.Path);
+  std::string spaced;
+  for (char c : result) spaced += c == ' ' ? std::string("%20") : std::string(1, c);
+  return spaced;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+const char* LinkTypeName(TLinkType type) {
+  return kTypeNames[static_cast<int>(type)];
+}
+
+std::string TestCacheFolder(const std::string& downloadFolder, const std::string& project) {
+  return AddBackslash(downloadFolder) + project + "/LinkCheck/";
+}
+
+TLinkTest::TLinkTest(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver)
+    : options_(options), parser_(parser), resolver_(resolver), fetcher_(options) {
+  fetcher_.OnStatus = [this](const std::string& text) { Status(text); };
+  fetcher_.OnLog = [this](const std::string& text) {
+    if (OnLog) OnLog(text);
+  };
+  fetcher_.OnHtmlPiece = [this](const std::string& piece) { htmlText_ += piece; };
+  fetcher_.OnFinished = [this] { FetchDone(); };
+}
+
+TLinkTest::~TLinkTest() {
+  // Leaving aborts a fetch that still runs; nothing is reported after.
+  fetcher_.Detach();
+}
+
+void TLinkTest::Status(const std::string& text) {
+  if (OnStatus) OnStatus(text);
+}
+
+std::string TLinkTest::CacheFolder() const {
+  return TestCacheFolder(options_.DownLoadFolder, job_.ProjectName);
+}
+
+std::string TLinkTest::CurrentPath() const {
+  if (current_ < 0) return {};
+  return Current().LocalFolder + Current().LocalFileName;
+}
+
+int TLinkTest::EnabledCount() const {
+  int count = 0;
+  for (const TTestLink& link : links_) count += link.Enabled ? 1 : 0;
+  return count;
+}
+
+bool TLinkTest::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
+  if (Running()) return false;
+  job_ = job;
+  job_.editUrl = NormalisedUrl(job.editUrl);
+  jobNumber_ = jobNumber;
+  MakeFirstJob();
+  return true;
+}
+
+void TLinkTest::SetJob(const TJobRecord& job) {
+  const std::string url = job_.editUrl;
+  job_ = job;
+  job_.editUrl = url;
+}
+
+void TLinkTest::MakeFirstJob() {
+  links_.clear();
+  state_.ClearQueue();
+  page_ = TPageLines{};
+  htmlText_.clear();
+  canParse_ = false;
+  // Every file of the test lies below the project's own test folder, so
+  // that a test never overwrites the project's downloaded pages.
+  const std::string project = job_.ProjectName + "/LinkCheck";
+  const std::string folder =
+      LocalDir(job_.editUrl, options_.DownLoadFolder, project, job_.checkReplicate);
+  current_ = AppendStartUrl(state_.Queue, job_, jobNumber_, job_.editUrl, folder);
+  TRetriveRec& first = state_.Queue.Entry(current_);
+  first.LocalFileName =
+      MakeLocalFileName(job_.editUrl, folder, "", state_.Names, false, options_.DefaultDoc);
+  if (OnChanged) OnChanged();
+}
+
+bool TLinkTest::GetUrl() {
+  if (current_ < 0 || Running()) return false;
+  htmlText_.clear();
+  page_ = TPageLines{};
+  links_.clear();
+  canParse_ = false;
+  TRetriveRec& entry = state_.Queue.Entry(current_);
+  entry.ReceivedSize = 0;
+  entry.ContentSize = 0;
+  if (!fetcher_.Fetch(entry)) {
+    if (OnChanged) OnChanged();
+    return false;
+  }
+  if (OnChanged) OnChanged();
+  return true;
+}
+
+void TLinkTest::Stop() {
+  fetcher_.Stop();
+}
+
+bool TLinkTest::InCache(int32_t index) const {
+  if (index < 0 || index >= state_.Queue.Count()) return false;
+  const TRetriveRec& entry = state_.Queue.Entry(index);
+  std::error_code error;
+  return entry.ContentSize >= 1 && entry.ContentSize == entry.ReceivedSize &&
+         std::filesystem::is_regular_file(entry.LocalFolder + entry.LocalFileName, error);
+}
+
+bool TLinkTest::GetFileUrl() {
+  if (!InCache(current_)) return false;
+  ShowPage();
+  return true;
+}
+
+void TLinkTest::FetchDone() {
+  TRetriveRec& entry = state_.Queue.Entry(current_);
+  if (entry.ReceivedSize > 0 && entry.ErrorCode == 0) {
+    const bool koi8 = (entry.RemoteFlag == 0 && job_.lclcheckKoi8) ||
+                      (entry.RemoteFlag == 1 && job_.rmtcheckKoi8);
+    if (entry.IsHtml && koi8) DecodeKoi8File(CurrentPath());
+    ShowPage();
+  } else if (OnChanged) {
+    OnChanged();
+  }
+  if (OnFetchDone) OnFetchDone();
+}
+
+void TLinkTest::ShowPage() {
+  links_.clear();
+  page_ = TPageLines{};
+  const std::string path = CurrentPath();
+  if (!Current().IsHtml) {
+    htmlText_ = "Can't view as html :\n" + path;
+    canParse_ = false;
+    if (OnChanged) OnChanged();
+    return;
+  }
+  canParse_ = true;
+  htmlText_ = ReadAll(path);
+  LoadPageLines(path, page_);
+  ParseLinks();
+}
+
+bool TLinkTest::MakeCurrent(int32_t index) {
+  if (Running() || index < 0 || index >= state_.Queue.Count()) return false;
+  current_ = index;
+  if (InCache(index)) {
+    ShowPage();
+    return true;
+  }
+  return GetUrl();
+}
+
+bool TLinkTest::NextLevel(const std::string& url) {
+  return MakeCurrent(state_.Queue.Find(url));
+}
+
+bool TLinkTest::Back() {
+  if (current_ < 0) return false;
+  return MakeCurrent(Current().ParentIndex);
+}
+
+bool TLinkTest::DeleteAll() {
+  if (Running()) {
+    Status(kConnectionOpenText);
+    return false;
+  }
+  if (current_ < 0) return true;
+  DeleteDirectory(CacheFolder(), true);
+  MakeFirstJob();
+  return true;
+}
+
+void TLinkTest::AddLink(TTestLink link) {
+  const bool* shown = link.Enabled ? Filter.Enabled : Filter.Disabled;
+  if (!shown[static_cast<int>(link.Type)]) return;
+  links_.push_back(std::move(link));
+}
+
+void TLinkTest::ParseLinks() {
+  links_.clear();
+  if (current_ < 0 || page_.Lines.empty()) {
+    if (OnChanged) OnChanged();
+    return;
+  }
+  Status("Parsing ...");
+  const TRetriveRec& current = Current();
+  // The settings now in force, with the entry's own URL and depth budget.
+  TRetriveRec page = current;
+  page.Job = TEntryJob(job_);
+  page.Job.editUrl = current.Job.editUrl;
+  page.Job.editDepth = current_ == 0 ? job_.editDepth : current.Job.editDepth;
+
+  parser_.Clear();
+  parser_.KeptKinds =
+      kKeepFrame | kKeepIFrame | kKeepA | kKeepImg | kKeepEmbed | kKeepLink | kKeepScript;
+  parser_.Lines = &page_.Lines;
+  parser_.Parse();
+  parser_.Lines = nullptr;
+  if (job_.checkLoadScript && parser_.HasScript) {
+    std::string text;
+    for (const std::string& line : page_.Lines) text += line + "\n";
+    resolver_.LoadPage(text);
+  }
+  TAnalysisTarget target{state_, options_.DownLoadFolder, options_.DefaultDoc};
+  TPageAnalysis analysis(page_.Lines, page, current_, target, resolver_,
+                         TExtractionRules::Exploration);
+  const std::string project = job_.ProjectName + "/LinkCheck";
+  int index = 0;
+  analysis.OnExplore = [&](const THTMLTag& tag, TLinkCandidate& candidate) {
+    TRetriveRec& rec = candidate.Rec;
+    const std::string url = rec.Job.editUrl;
+    rec.LocalFolder = LocalDir(url, options_.DownLoadFolder, project, job_.checkReplicate);
+    const TVerdict verdict = LinkVerdict(tag, rec, candidate.ScriptResolved,
+                                         analysis.Context().StartDir, options_.DefaultDoc);
+    TTestLink link;
+    link.Enabled = verdict.Reason == kAdmitted;
+    link.Type = TypeOf(rec.LinkKind, candidate.ScriptResolved);
+    link.Kind = rec.LinkKind;
+    link.Url = url;
+    link.LinkedText = rec.LinkedText;
+    if (const THTMLParam* onClick = tag.FindParam("onclick")) link.OnClick = onClick->Value;
+    link.Remote = rec.RemoteFlag != 0;
+    link.RequestMethod = rec.RequestMethod;
+    link.PostData = rec.PostData;
+    link.Reason = verdict.Reason;
+    const bool shown =
+        (link.Enabled ? Filter.Enabled : Filter.Disabled)[static_cast<int>(link.Type)];
+    if (link.Enabled && shown) {
+      if (rec.LinkKind == kKindA || rec.LinkKind == kKindArea) {
+        --rec.Job.editDepth;
+        ++rec.Depth;
+      }
+      rec.ParentIndex = current_;
+      if (state_.Queue.Find(url) < 0) {
+        const bool addHtm = job_.checkLocalize && job_.checkAddHtmExt &&
+                            (rec.LinkKind == kKindA || rec.LinkKind == kKindIFrame ||
+                             rec.LinkKind == kKindArea || rec.LinkKind == kKindScript);
+        rec.LocalFileName = MakeLocalFileName(url, rec.LocalFolder, verdict.StoredMask,
+                                              state_.Names, addHtm, options_.DefaultDoc);
+        state_.Queue.Append(url, rec);
+      }
+    } else if (!link.Enabled) {
+      link.Message = ReasonText(verdict.Reason);
+      if (verdict.Reason == 7 && !verdict.FilterMessage.empty()) {
+        link.Message += " token(s):" + verdict.FilterMessage;
+      }
+    }
+    link.Depth = rec.Depth;
+    AddLink(std::move(link));
+  };
+  try {
+    for (const THTMLItem& item : parser_.Items) {
+      ++index;
+      if (const THTMLTag* tag = AsTag(item)) {
+        analysis.ProcessTag(*tag);
+        Status("Parsing " + std::to_string(index));
+      }
+    }
+    AnalyseInlineStyles(analysis, target);
+  } catch (const std::exception& failure) {
+    // An invalid filter pattern ends the page, as it does in the downloader.
+    if (OnLog) OnLog(failure.what());
+    Status(failure.what());
+  }
+  analysis.Finish();
+  if (!resolver_.PageText().empty()) resolver_.ClearPage();
+  Status(std::to_string(links_.size()) + " link(s) total");
+  if (OnChanged) OnChanged();
+}
+
+}  // namespace kestrix

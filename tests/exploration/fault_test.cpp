@@ -1,0 +1,106 @@
+// The exploration test's fetches against the scripted fault server: errors
+// are reported, odd replies do not crash it, and a running fetch refuses
+// what would pull the page from under it.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "exploration/link_test.h"
+#include "http/socket_errors.h"
+#include "tests/exploration/exploration_fixture.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/fault_server.h"
+
+namespace kestrix::test {
+namespace {
+
+constexpr char kScenario[] = R"({"routes": {
+  "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>"}],
+  "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href"}, {"reset": true}],
+  "/loop": [{"send": "HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n"}],
+  "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>\n<img src=\"i.gif\">\n"}],
+  "/minus": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: -1\r\n\r\n<a href=\"y.html\">y</a>\n"}],
+  "/binary": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 4\r\n\r\nPK\u0003\u0004"}],
+  "/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"z.html\">"}, {"hold": 30}]
+}})";
+
+class ExplorationFaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.Start()) << server_.Error(); }
+  std::string Url(const std::string& path) const { return server_.BaseUrl() + path; }
+
+  TFaultServer server_{kScenario};
+  TExplorationRig rig_;
+};
+
+TEST_F(ExplorationFaultTest, FailedFetchesListNothing) {
+  struct Case {
+    const char* path;
+    bool failed;  // an error code rather than an error status
+  };
+  for (const Case& c : {Case{"/missing", false}, Case{"/reset", true}, Case{"/loop", true}}) {
+    SCOPED_TRACE(c.path);
+    rig_.Start(DeepJob(), Url(c.path));
+    ASSERT_TRUE(rig_.Fetch());
+    EXPECT_EQ(rig_.Test.Current().ErrorCode != 0, c.failed);
+    if (!c.failed) {
+      EXPECT_EQ(rig_.Test.StatusCode(), 404);
+    }
+    EXPECT_FALSE(rig_.Test.CanParse() && !rig_.Test.Links().empty());
+  }
+  EXPECT_EQ(rig_.Test.Current().ErrorCode, WSAELOOP);
+  EXPECT_NE(rig_.LastStatus.find("Too many relocations"), std::string::npos);
+}
+
+TEST_F(ExplorationFaultTest, RepliesWithoutLengthAreParsed) {
+  for (const char* path : {"/nolength", "/minus"}) {
+    SCOPED_TRACE(path);
+    rig_.Start(DeepJob(), Url(path));
+    ASSERT_TRUE(rig_.Fetch());
+    EXPECT_EQ(rig_.Test.Current().ErrorCode, 0);
+    EXPECT_TRUE(rig_.Test.CanParse());
+    EXPECT_FALSE(rig_.Test.Links().empty());
+    // Known whole once received, so the page can be shown from the cache.
+    EXPECT_TRUE(rig_.Test.InCache(0));
+  }
+}
+
+TEST_F(ExplorationFaultTest, NonHtmlIsNotParsed) {
+  rig_.Start(DeepJob(), Url("/binary"));
+  ASSERT_TRUE(rig_.Fetch());
+  EXPECT_FALSE(rig_.Test.CanParse());
+  EXPECT_EQ(rig_.Test.HtmlText(), "Can't view as html :\n" + rig_.Test.CurrentPath());
+  EXPECT_TRUE(rig_.Test.Links().empty());
+  EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), std::string("PK\x03\x04", 4));
+}
+
+TEST_F(ExplorationFaultTest, DeleteAllDuringAFetchIsRefused) {
+  rig_.Start(DeepJob(), Url("/hold"));
+  ASSERT_TRUE(rig_.Test.GetUrl());
+  ASSERT_TRUE(
+      RunUntil([this] { return rig_.Test.HtmlText().find("z.html") != std::string::npos; }, 10000));
+  const std::string path = rig_.Test.CurrentPath();
+  EXPECT_FALSE(rig_.Test.DeleteAll());
+  EXPECT_EQ(rig_.LastStatus, "Connection is open now !");
+  EXPECT_TRUE(rig_.Test.Running());
+  EXPECT_EQ(rig_.Test.CurrentPath(), path);
+  EXPECT_FALSE(rig_.Test.GetUrl());
+  EXPECT_FALSE(rig_.Test.Back());
+  rig_.Test.Stop();
+  ASSERT_TRUE(rig_.WaitDone());
+  EXPECT_EQ(rig_.Test.Current().ErrorCode, WSAECONNABORTED);
+  EXPECT_TRUE(rig_.Test.DeleteAll());
+}
+
+TEST_F(ExplorationFaultTest, EndingDuringAFetchAbortsIt) {
+  auto rig = std::make_unique<TExplorationRig>();
+  rig->Start(DeepJob(), Url("/hold"));
+  ASSERT_TRUE(rig->Test.GetUrl());
+  RunFor(200);
+  rig.reset();
+  RunFor(200);  // whatever the aborted request still posts must find nothing
+  EXPECT_FALSE(server_.Requests().empty());
+}
+
+}  // namespace
+}  // namespace kestrix::test

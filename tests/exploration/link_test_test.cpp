@@ -1,0 +1,188 @@
+// The exploration test's driver against nginx: the verdicts it lists, its
+// steps through the tested pages, and where it keeps what it fetches.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "exploration/link_test.h"
+#include "tests/exploration/exploration_fixture.h"
+#include "tests/support/nginx_server.h"
+
+namespace kestrix::test {
+namespace {
+
+constexpr char kPage[] =
+    "<html><body>\n"
+    "<a href=\"mailto:me@example.org\">mail</a>\n"
+    "<a href=\"a.html\">a</a> <a href=\"b.html\">b</a>\n"
+    "<img src=\"pic.gif\"> <img src=\"logo.png\">\n"
+    "</body></html>\n";
+
+class LinkTestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_.WriteFile("index.html", kPage);
+    site_.WriteFile("a.html", "<a href=\"index.html\">home</a><img src=\"pic.gif\">\n");
+    site_.WriteFile("b.html", "<p>b</p>\n");
+    site_.WriteFile("pic.gif", "GIF89a");
+    ASSERT_TRUE(server_.Start()) << server_.Error();
+  }
+  std::string Url(const std::string& path) const { return server_.BaseUrl() + "/" + path; }
+  int Requests() const { return static_cast<int>(server_.AccessLog().size()); }
+
+  TScratchDir site_;
+  TNginxServer server_{site_.Path()};
+  TExplorationRig rig_;
+};
+
+TEST_F(LinkTestTest, ReasonTextsOfTheEdgeCases) {
+  struct Case {
+    const char* name;
+    std::function<void(TJobRecord&)> setup;
+    const char* path;
+    bool enabled;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"mailto", [](TJobRecord&) {}, "mailto:me@example.org", false, "Unsupported protocol"},
+      {"images off", [](TJobRecord& j) { j.checkLoadImg = false; }, "pic.gif", false,
+       "Images from local server retrieval was disabled"},
+      {"depth 1 anchor", [](TJobRecord& j) { j.editDepth = 1; }, "a.html", false,
+       "Depth value exceed"},
+      {"depth 1 image", [](TJobRecord& j) { j.editDepth = 1; }, "pic.gif", true, ""},
+      {"ignore pattern",
+       [](TJobRecord& j) {
+         j.lclCheckIgnoreFile = true;
+         j.lcleditIgnoreFile = "*.gif";
+       },
+       "pic.gif", false, "Excluded by filter token(s): \"*.gif\""},
+      {"ignore pattern spares others",
+       [](TJobRecord& j) {
+         j.lclCheckIgnoreFile = true;
+         j.lcleditIgnoreFile = "*.gif";
+       },
+       "logo.png", true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TJobRecord job = DeepJob();
+    c.setup(job);
+    rig_.Start(job, Url("index.html"));
+    ASSERT_TRUE(rig_.Fetch());
+    const std::string url = std::string(c.path).starts_with("mailto:") ? c.path : Url(c.path);
+    const TTestLink* link = rig_.Find(url);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->Enabled, c.enabled);
+    EXPECT_EQ(link->Message, c.message);
+  }
+  EXPECT_EQ(rig_.LastStatus, "5 link(s) total");
+}
+
+TEST_F(LinkTestTest, NextLevelAndBackShowCachedPagesWithoutFetching) {
+  rig_.Start(DeepJob(), Url("index.html"));
+  ASSERT_TRUE(rig_.Fetch());
+  ASSERT_EQ(Requests(), 1);
+  ASSERT_TRUE(rig_.Test.NextLevel(Url("a.html")));
+  ASSERT_TRUE(rig_.WaitDone());
+  EXPECT_EQ(Requests(), 2);
+  EXPECT_EQ(rig_.Test.Current().Job.editUrl, Url("a.html"));
+  EXPECT_EQ(rig_.Test.Current().Depth, 1);
+  EXPECT_NE(rig_.Find(Url("pic.gif")), nullptr);
+
+  ASSERT_TRUE(rig_.Test.Back());
+  EXPECT_FALSE(rig_.Test.Running());
+  EXPECT_EQ(rig_.Test.CurrentIndex(), 0);
+  EXPECT_NE(rig_.Find(Url("b.html")), nullptr);
+  ASSERT_TRUE(rig_.Test.NextLevel(Url("a.html")));
+  EXPECT_FALSE(rig_.Test.Running());
+  EXPECT_EQ(Requests(), 2);
+  EXPECT_FALSE(rig_.Test.Back() && rig_.Test.Back());  // the first page has no parent
+  EXPECT_FALSE(rig_.Test.NextLevel(Url("never-listed.html")));
+}
+
+TEST_F(LinkTestTest, KeepsItsFilesBelowTheProjectsTestFolder) {
+  // A page the project downloaded before, where the test's first page
+  // would go were it named like the download.
+  const std::string project = rig_.Options.DownLoadFolder + kTestProject + "/";
+  rig_.Dir.WriteFile("dl/proj/index.html", "downloaded copy");
+  rig_.Dir.WriteFile("dl/proj/a.html", "downloaded a");
+  TJobRecord job = DeepJob();
+  rig_.Start(job, Url("index.html"));
+  ASSERT_TRUE(rig_.Fetch());
+  ASSERT_TRUE(rig_.Test.NextLevel(Url("a.html")));
+  ASSERT_TRUE(rig_.WaitDone());
+  EXPECT_EQ(ReadWholeFile(project + "index.html"), "downloaded copy");
+  EXPECT_EQ(ReadWholeFile(project + "a.html"), "downloaded a");
+  for (const auto& file : std::filesystem::recursive_directory_iterator(project)) {
+    if (!file.is_regular_file()) continue;
+    const std::string path = file.path().string();
+    if (path == project + "index.html" || path == project + "a.html") continue;
+    EXPECT_TRUE(path.starts_with(project + "LinkCheck/")) << path;
+  }
+  EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), ReadWholeFile(site_.Path() + "a.html"));
+
+  // Deleting all empties the test folder only, and starts over.
+  ASSERT_TRUE(rig_.Test.DeleteAll());
+  EXPECT_FALSE(std::filesystem::exists(project + "LinkCheck"));
+  EXPECT_EQ(ReadWholeFile(project + "index.html"), "downloaded copy");
+  EXPECT_EQ(rig_.Test.Entries().Count(), 1);
+  EXPECT_EQ(rig_.Test.Current().ReceivedSize, 0);
+  EXPECT_TRUE(rig_.Test.Links().empty());
+}
+
+TEST_F(LinkTestTest, ReplicatedFoldersStayInsideTheTestFolder) {
+  site_.WriteFile("deep/p.html", "<a href=\"../../../../etc/x.html\">x</a>\n");
+  TJobRecord job = DeepJob();
+  job.checkReplicate = true;
+  rig_.Start(job, Url("deep/p.html"));
+  ASSERT_TRUE(rig_.Fetch());
+  const std::string folder = rig_.Test.CacheFolder();
+  EXPECT_TRUE(rig_.Test.CurrentPath().starts_with(folder)) << rig_.Test.CurrentPath();
+  for (int32_t i = 0; i < rig_.Test.Entries().Count(); ++i) {
+    EXPECT_TRUE(rig_.Test.Entries().Entry(i).LocalFolder.starts_with(folder));
+  }
+}
+
+TEST_F(LinkTestTest, BaseAndFormLeaveThePageAsSent) {
+  const std::string page =
+      "<html><head><base href=\"http://127.0.0.1/other/\"></head>\r\n"
+      "<form action=\"send.cgi\" method=\"post\"><input name=q></form>\r\n"
+      "<a href=\"x.html#part\">x</a> <img src=\"i.gif\" srcset=\"i2.gif 2x\">\r\n"
+      "<div style=\"background: url(bg.png)\"></div>\r\n";
+  site_.WriteFile("base.html", page);
+  TJobRecord job = DeepJob();
+  job.checkLocalize = true;
+  rig_.Start(job, Url("base.html"));
+  ASSERT_TRUE(rig_.Fetch());
+  std::string joined;
+  for (const std::string& line : rig_.Test.Page().Lines) joined += line + "\r\n";
+  EXPECT_EQ(joined, page);
+  EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), page);
+  EXPECT_EQ(rig_.Test.HtmlText(), page);
+  // The base applies to the links after it, the srcset and style links are listed too.
+  EXPECT_NE(rig_.Find("http://127.0.0.1/other/x.html"), nullptr);
+  EXPECT_NE(rig_.Find("http://127.0.0.1/other/i2.gif"), nullptr);
+  EXPECT_NE(rig_.Find("http://127.0.0.1/other/bg.png"), nullptr);
+  rig_.Test.ParseLinks();
+  joined.clear();
+  for (const std::string& line : rig_.Test.Page().Lines) joined += line + "\r\n";
+  EXPECT_EQ(joined, page);
+}
+
+TEST_F(LinkTestTest, FilterHidesTypesPerGrid) {
+  TJobRecord job = DeepJob();
+  job.checkLoadImg = false;
+  rig_.Start(job, Url("index.html"));
+  rig_.Test.Filter.Disabled[static_cast<int>(TLinkType::Image)] = false;
+  ASSERT_TRUE(rig_.Fetch());
+  EXPECT_EQ(rig_.Find(Url("pic.gif")), nullptr);
+  EXPECT_NE(rig_.Find(Url("a.html")), nullptr);
+  rig_.Test.Filter.Disabled[static_cast<int>(TLinkType::Image)] = true;
+  rig_.Test.ParseLinks();
+  EXPECT_NE(rig_.Find(Url("pic.gif")), nullptr);
+  EXPECT_STREQ(LinkTypeName(TLinkType::ScriptResult), "URL script result");
+}
+
+}  // namespace
+}  // namespace kestrix::test

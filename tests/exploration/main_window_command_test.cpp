@@ -1,0 +1,47 @@
+// The main window's "Exploration test" command opens the test window on the
+// selected job.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "exploration/test_window.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/nginx_server.h"
+#include "tests/ui/window_harness.h"
+#include "ui/job_grid.h"
+
+namespace kestrix::test {
+namespace {
+
+TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJob) {
+  TScratchDir site;
+  site.WriteFile("one.html", "<a href=\"two.html\">two</a>\n");
+  site.WriteFile("two.html", "<p>two</p>\n");
+  TNginxServer nginx(site.Path());
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  TWindowHarness h({nginx.BaseUrl() + "/two.html", nginx.BaseUrl() + "/one.html"});
+  QAction* command = h.Window->Action(QStringLiteral("btnTest"));
+  ASSERT_TRUE(command->isEnabled());
+  h.Window->JobGrid()->SelectRow(1);
+  command->trigger();
+  TfmTest* test = h.Window->TestWindow();
+  ASSERT_NE(test, nullptr);
+  EXPECT_TRUE(test->isVisible());
+  EXPECT_EQ(test->Test().Job().editUrl, nginx.BaseUrl() + "/one.html");
+  QTest::mouseClick(test->Button(QStringLiteral("btnGetUrl")), Qt::LeftButton);
+  ASSERT_TRUE(RunUntil([test] { return !test->Test().Running(); }, 15000));
+  ASSERT_EQ(test->Test().Links().size(), 1u);
+  EXPECT_EQ(test->Test().Links()[0].Url, nginx.BaseUrl() + "/two.html");
+  // Nothing of the test lands among the project's downloaded pages.
+  for (const auto& file : std::filesystem::recursive_directory_iterator(h.DownloadFolder)) {
+    if (file.is_regular_file() && file.path().extension() == ".html") {
+      EXPECT_NE(file.path().string().find("/LinkCheck/"), std::string::npos) << file.path();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kestrix::test
