@@ -119,15 +119,6 @@ class TDownloadControl {
   // script link being resolved, completions held back, a stop in progress.
   bool IsBusy() const { return RunState() != TRunState::Idle; }
   bool StopRequested() const { return stopRequested_; }
-  // True while anything still uses the queue: a run, a stop waiting for its
-  // workers, a page analysis (a script link being resolved in a nested
-  // loop), a held-back completion or a busy worker. Front ends refuse to
-  // swap or empty the queue while it holds; DownloadRunning() alone drops
-  // for a moment between two entries and during a stop.
-  bool IsBusy() const {
-    return downloadRunning_ || stopping_ || analysisDepth_ > 0 || !deferred_.empty() ||
-           BusyWorkers() > 0;
-  }
   bool QueueFinished() const;
   uint8_t WorkerState(int slot) const { return slotStates_.at(static_cast<size_t>(slot)); }
   int BusyWorkers() const;
