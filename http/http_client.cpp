@@ -177,6 +177,8 @@ bool THttpCli::PrepareTls() {
     socket_.SetTls(nullptr, {});
     return true;
   }
+  // Settings changed between requests take effect; the kept sessions go.
+  if (TlsContext && !(TlsContext->Settings() == TlsSettings)) TlsContext.reset();
   if (!TlsContext) {
     try {
       TlsContext = std::make_shared<TTlsContext>(TlsSettings);

@@ -16,6 +16,8 @@ namespace kestrix {
 struct TTlsSettings {
   bool AcceptUnverified = false;
   std::string ExtraCaFile;  // PEM; trusted besides the system's store
+
+  bool operator==(const TTlsSettings&) const = default;
 };
 
 class TTlsContext {
@@ -28,6 +30,7 @@ class TTlsContext {
 
   SSL_CTX* Native() const { return ctx_; }
   bool AcceptUnverified() const { return settings_.AcceptUnverified; }
+  const TTlsSettings& Settings() const { return settings_; }
 
   // The session last agreed with `key` (host:port), or null; borrowed.
   SSL_SESSION* Session(const std::string& key) const;
