@@ -44,6 +44,11 @@ void TSslWSocket::SetTls(std::shared_ptr<TTlsContext> context, const std::string
 }
 
 void TSslWSocket::FreeSsl() {
+  // A connection the server ended with its closing notice ended well; freed
+  // without saying so, the library would take its session for unusable.
+  if (ssl_ && established_ && (SSL_get_shutdown(ssl_) & SSL_RECEIVED_SHUTDOWN)) {
+    SSL_set_shutdown(ssl_, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+  }
   if (ssl_) SSL_free(ssl_);
   ssl_ = nullptr;
   handshaking_ = false;

@@ -76,6 +76,7 @@ TEST_F(HttpsClient, PagesAndLargeFilesArriveWhole) {
   EXPECT_EQ(big.DoneError, 0);
   EXPECT_EQ(big.Body.size(), big_->size());
   EXPECT_TRUE(big.Body == *big_);
+  EXPECT_TRUE(client.CtrlSocket().TlsResumed());  // the first connection's session
 }
 
 TEST_F(HttpsClient, RangeAndDateConditionWorkAsOverPlainTcp) {
