@@ -27,8 +27,7 @@ std::string_view WithoutReturn(std::string_view script) {
 }
 
 bool IsAbsolute(std::string_view link) {
-  return StartsNoCase(link, "http://") || StartsNoCase(link, "https://") ||
-         StartsNoCase(link, "ftp://");
+  return StartsNoCase(link, "http://") || StartsNoCase(link, "ftp://");
 }
 
 std::string HostWithPort(const TUrlParts& parts) {
@@ -43,18 +42,6 @@ bool OnServer(std::string_view startUrl, const std::string& origin) {
   if (startUrl.size() == origin.size()) return true;
   const char next = startUrl[origin.size()];
   return next == '/' || next == ':' || next == '?' || next == '#';
-}
-
-// Whether the absolute link `parts` lies on the start URL's server. http and
-// https of one host count as one server, so a site that moved to https, or
-// that links back to http, is still copied as its own.
-bool OnSameServer(std::string_view startUrl, const TUrlParts& parts) {
-  const std::string proto = AsciiLower(parts.Proto);
-  const std::string host = AsciiLower(parts.Host);
-  if (OnServer(startUrl, proto + "://" + host)) return true;
-  if (proto == "http") return OnServer(startUrl, "https://" + host);
-  if (proto == "https") return OnServer(startUrl, "http://" + host);
-  return false;
 }
 
 // The last segment of a URL path, before any query.
@@ -191,7 +178,7 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   const TUrlParts parts = SplitUrl(link);
   const bool exploring = rules_ == TExtractionRules::Exploration;
   if (context_.Page.RemoteFlag == 0) {
-    if (OnSameServer(rec.StartUrl, parts)) {
+    if (OnServer(rec.StartUrl, AsciiLower(parts.Proto + "://" + parts.Host))) {
       job.editUrl = link;
       return true;
     }

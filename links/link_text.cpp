@@ -58,7 +58,7 @@ bool IsAbsoluteLink(std::string_view link) {
 
 bool IsFetchableScheme(std::string_view scheme) {
   const std::string lower = AsciiLower(scheme);
-  return lower == "http" || lower == "https" || lower == "ftp";
+  return lower == "http" || lower == "ftp";
 }
 
 std::string DecodeLinkEntities(std::string_view value) {

@@ -200,10 +200,9 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
                               std::string_view storedMask, UsedNames& used, bool addHtm,
                               std::string_view defaultDoc) {
   const std::string lower = AsciiLower(url);
-  const std::string path =
-      lower.starts_with("http://") || lower.starts_with("https://") || lower.starts_with("ftp://")
-          ? SplitUrl(url).Path
-          : std::string(url);
+  const std::string path = lower.starts_with("http://") || lower.starts_with("ftp://")
+                               ? SplitUrl(url).Path
+                               : std::string(url);
   std::string base;
   if (url.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
     base = ApplyMask(GetUrlFileName(url), storedMask);

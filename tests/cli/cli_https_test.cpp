@@ -1,6 +1,6 @@
 // kestrix-cli copying a site served over TLS by nginx on 127.0.0.1, with
 // certificates made at test time: a plain start page relocated to https,
-// pages linking to themselves with absolute https URLs, the update by date,
+// relative links within the copied site, the update by date,
 // and certificate failures reported with their cause and host.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,10 +35,9 @@ TEST_F(CliHttps, PlainStartRelocatedToHttpsIsMirroredAndUpdated) {
   secure.UseTls(certs_.Valid().Cert, certs_.Valid().Key);
   ASSERT_TRUE(secure.Start()) << secure.Error();
   const std::string base = secure.BaseUrl();
-  site_.WriteFile("index.html", "<html><a href=\"" + base + "/a.html\">A</a>" +
-                                    "<a href=\"b.html\">B</a></html>\n");
-  site_.WriteFile("a.html", "<html><a href=\"" + base + "/index.html\">home</a></html>\n");
-  site_.WriteFile("b.html", "<html><a href=\"" + base + "/a.html\">A</a></html>\n");
+  site_.WriteFile("index.html", "<html><a href=\"a.html\">A</a><a href=\"b.html\">B</a></html>\n");
+  site_.WriteFile("a.html", "<html><a href=\"/index.html\">home</a></html>\n");
+  site_.WriteFile("b.html", "<html><a href=\"a.html\">A</a></html>\n");
   TNginxServer plain(site_.Path(), "location = /start { return 301 " + base + "/index.html; }");
   ASSERT_TRUE(plain.Start()) << plain.Error();
 
