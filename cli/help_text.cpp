@@ -11,8 +11,9 @@ namespace {
 constexpr const char* kFooter =
     "Settings (projects, jobs, options) are shared with the desktop program; the\n"
     "environment variable KESTRIX_SETTINGS names another settings file.\n"
-    "Run options (--threads, --folder, --proxy, --agent, --retry, --timeout) apply to\n"
-    "this run only: a run that uses one leaves the stored options untouched.\n"
+    "Run options (--threads, --folder, --proxy, --agent, --retry, --timeout,\n"
+    "--accept-unverified, --ca-file) apply to this run only: a run that uses one\n"
+    "leaves the stored options untouched.\n"
     "\n"
     "Exit status:\n"
     "  0  done; for a download, every entry of the queue was processed\n"

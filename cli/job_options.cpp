@@ -45,6 +45,8 @@ constexpr std::array kRunOptions = {
     OptionSpec{"agent", "TEXT", "user-agent text sent with every request"},
     OptionSpec{"retry", "", "fetch an entry again when it timed out or arrived short"},
     OptionSpec{"timeout", "SECONDS", "give up a request after this long without any event"},
+    OptionSpec{"accept-unverified", "", "https: take certificates that cannot be verified"},
+    OptionSpec{"ca-file", "FILE", "https: trust the authorities in this PEM file too"},
 };
 
 struct FilterOption {
@@ -204,6 +206,8 @@ std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options
     options.AnyBrowser = *agent;
   }
   if (args.Has("retry")) options.RetryFlag = true;
+  if (args.Has("accept-unverified")) options.TlsAcceptUnverified = true;
+  if (std::optional<std::string> file = args.Value("ca-file")) options.TlsCaFile = *file;
   return {};
 }
 

@@ -45,6 +45,8 @@ TGlobalOptions ReadOptions(const IniDocument& doc, const std::string& defaultDow
   o.ProxyUser = doc.ReadString(kSection, "ProxyUser", d.ProxyUser);
   o.ProxyPswd = UnscramblePassword(doc.ReadString(kSection, "ProxyPswd", ""));
   o.ProxyCach = doc.ReadBool(kSection, "ProxyCach", d.ProxyCach);
+  o.TlsAcceptUnverified = doc.ReadBool(kSection, "TlsAcceptUnverified", d.TlsAcceptUnverified);
+  o.TlsCaFile = doc.ReadString(kSection, "TlsCaFile", d.TlsCaFile);
   o.Agent = doc.ReadInteger(kSection, "Agent", d.Agent);
   o.MSIEVer = doc.ReadString(kSection, "MSIEVer", d.MSIEVer);
   o.NNAVVer = doc.ReadString(kSection, "NNAVVer", d.NNAVVer);
@@ -77,6 +79,8 @@ bool WriteOptions(IniDocument& doc, const TGlobalOptions& o) {
   ok &= doc.WriteString(kSection, "NNAVVer", o.NNAVVer);
   ok &= doc.WriteString(kSection, "OperaVer", o.OperaVer);
   ok &= doc.WriteString(kSection, "AnyBrowser", o.AnyBrowser);
+  ok &= doc.WriteBool(kSection, "TlsAcceptUnverified", o.TlsAcceptUnverified);
+  ok &= doc.WriteString(kSection, "TlsCaFile", o.TlsCaFile);
   return ok;
 }
 

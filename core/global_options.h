@@ -31,6 +31,10 @@ struct TGlobalOptions {
   std::string NNAVVer = "7.0";
   std::string OperaVer = "7.11";
   std::string AnyBrowser;
+  // https: take certificates that cannot be verified (off: they fail the
+  // request), and a PEM file of authorities trusted besides the system's.
+  bool TlsAcceptUnverified = false;
+  std::string TlsCaFile;
 
   bool operator==(const TGlobalOptions&) const = default;
 };

@@ -107,6 +107,7 @@ void TJobThread::Execute() {
     Proxy.clear();
   }
   NoCache = options.ProxyCach;
+  TlsSettings = {options.TlsAcceptUnverified, options.TlsCaFile};
   if (std::optional<std::string> agent = AgentText(options)) Agent = *agent;
 
   TRetriveRec& entry = *CurrentEntry;

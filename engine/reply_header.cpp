@@ -50,7 +50,10 @@ std::string RelocationTarget(const std::vector<std::string>& header,
   }
   if (target.empty()) return clientLocation;
   const std::string lower = Lower(target);
-  if (lower.rfind("http://", 0) == 0 || lower.rfind("ftp://", 0) == 0) return target;
+  if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0 ||
+      lower.rfind("ftp://", 0) == 0) {
+    return target;
+  }
   // The client's absolute form of a relative value leaves out the port.
   const TUrlParts from = SplitUrl(fromUrl);
   return ResolveUrl(target, from.Proto.empty() ? "http" : from.Proto,

@@ -281,9 +281,21 @@ void TCustomWSocket::HandleConnected(int error) {
   writeNotifier_.setEnabled(false);
   ChangeState(wsConnected);
   if (error == 0) readNotifier_.setEnabled(true);
+  TriggerSessionConnected(error);
+}
+
+void TCustomWSocket::TriggerSessionConnected(int error) {
   std::uint64_t generation = generation_;
   if (OnSessionConnected) OnSessionConnected(*this, static_cast<std::uint16_t>(error));
   if (error != 0 && generation == generation_ && state_ != wsClosed) Close();
+}
+
+ssize_t TCustomWSocket::ReadRaw(void* buffer, std::size_t size) {
+  return recv(fd_, buffer, size, 0);
+}
+
+ssize_t TCustomWSocket::WriteRaw(const char* data, std::size_t size, int flags) {
+  return send(fd_, data, size, flags);
 }
 
 void TCustomWSocket::OnWritable() {
@@ -296,12 +308,14 @@ void TCustomWSocket::OnWritable() {
     return;
   }
   writeNotifier_.setEnabled(false);
+  if (LayerBusy()) return LayerReady();
   std::uint64_t generation = generation_;
   TryToSend();
   if (generation == generation_ && allSent_ && OnDataSent) OnDataSent(*this, 0);
 }
 
 void TCustomWSocket::OnReadable() {
+  if (LayerBusy()) return LayerReady();
   if (const int waiting = RcvdCount(); waiting > 0) return ReceiveLoop(waiting);
   char probe;
   ssize_t n = recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -315,6 +329,7 @@ void TCustomWSocket::HandleClosed(int error) {
   std::uint64_t generation = generation_;
   if (state_ != wsConnecting) ReceiveLoop();
   if (generation != generation_) return;
+  if (!error) error = PeerCloseError();
   if (error) LastError = error;
   FireClosed(error);
   if (generation == generation_ && fd_ >= 0) Close();
@@ -373,7 +388,7 @@ void TCustomWSocket::TryToSend() {
   std::uint64_t generation = generation_;
   int flags = MSG_NOSIGNAL | (sendFlags_ == wsSendUrgent ? MSG_OOB : 0);
   for (std::string_view chunk = sendBuffer_.Front(); !chunk.empty(); chunk = sendBuffer_.Front()) {
-    ssize_t n = send(fd_, chunk.data(), chunk.size(), flags);
+    ssize_t n = WriteRaw(chunk.data(), chunk.size(), flags);
     if (n < 0) {
       if (errno == EAGAIN || errno == EINTR) {
         writeNotifier_.setEnabled(true);
@@ -406,7 +421,7 @@ int TCustomWSocket::Receive(void* buffer, int size) {
     LastError = WSAENOTCONN;
     return -1;
   }
-  ssize_t n = recv(fd_, buffer, static_cast<std::size_t>(std::max(size, 0)), 0);
+  ssize_t n = ReadRaw(buffer, static_cast<std::size_t>(std::max(size, 0)));
   if (n < 0) {
     LastError = WinsockErrorFromErrno(errno);
     return -1;
@@ -423,6 +438,7 @@ void TCustomWSocket::ReleaseHandle() {
     ::close(fd_);
     fd_ = -1;
     ++generation_;
+    if (!destroying_) HandleReleased();
   }
 }
 

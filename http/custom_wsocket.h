@@ -3,7 +3,9 @@
 // from the owning thread's event loop; no call ever waits for the network.
 #pragma once
 
+#include <sys/types.h>
 #include <QSocketNotifier>
+
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -80,7 +82,7 @@ class TCustomWSocket {
   std::string PeerAddr() const;
   std::string PeerPort() const;
   std::int64_t ReadCount() const { return readCount_; }
-  int RcvdCount() const;  // bytes waiting in the system
+  virtual int RcvdCount() const;  // bytes waiting to be read
   int LastError = 0;
   const std::string& ErrorMessage() const { return errorMessage_; }
   bool AllSent() const { return allSent_; }
@@ -96,6 +98,24 @@ class TCustomWSocket {
   virtual void Abort();
 
  protected:
+  // Hooks for a layer between the descriptor and the events (TLS). Reads
+  // and writes return -1 with errno set (EAGAIN: try again when the
+  // descriptor is ready), as recv() and send() do.
+  virtual void TriggerSessionConnected(int error);
+  virtual ssize_t ReadRaw(void* buffer, std::size_t size);
+  virtual ssize_t WriteRaw(const char* data, std::size_t size, int flags);
+  // True while the layer needs the readiness notifications for itself.
+  virtual bool LayerBusy() const { return false; }
+  virtual void LayerReady() {}
+  // The error a close by the peer is reported with.
+  virtual int PeerCloseError() const { return 0; }
+  // The descriptor was released; never called while destroying.
+  virtual void HandleReleased() {}
+  int Handle() const { return fd_; }
+  void WantWrite() { writeNotifier_.setEnabled(true); }
+  void WantRead() { readNotifier_.setEnabled(true); }
+  std::uint64_t Generation() const { return generation_; }
+
   // Reports a failure: OnError when assigned, else ESocketException.
   void RaiseException(const std::string& message);
   // Sets LastError from errno and reports "Error N in function F".

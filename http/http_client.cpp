@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 #include "core/url_split.h"
 #include "http/socket_errors.h"
 
@@ -99,10 +101,12 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
     urlCredHost_ = url.Host;
   }
   if (!url.Pass.empty()) Password = url.Pass;
+  target_.Scheme = url.Proto.empty() ? "http" : url.Proto;
+  for (char& c : target_.Scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (Proxy.empty()) {
     target_.RequestPath = url.Path;
     target_.HostName = url.Host;
-    target_.Port = url.Port.empty() ? "80" : url.Port;
+    target_.Port = url.Port.empty() ? DefaultPortOf(target_.Scheme) : url.Port;
   } else {
     target_.RequestPath = (url.Proto.empty() ? "http" : url.Proto) + "://" + url.Host +
                           (url.Port.empty() ? "" : ":" + url.Port) + url.Path;
@@ -152,6 +156,7 @@ void THttpCli::SocketDnsLookupDone(int error) {
     socket_.SetAddr(dnsResult_);
     socket_.SetPort(target_.Port);
     socket_.SetProto("tcp");
+    if (!PrepareTls()) return;
     socket_.Connect();
   } catch (const std::exception&) {
     // A bad port in a URL is no socket failure, but must not read as success.
@@ -165,7 +170,31 @@ void THttpCli::SocketDnsLookupDone(int error) {
   }
 }
 
+bool THttpCli::PrepareTls() {
+  // Through a proxy the request goes as an absolute URL on a plain
+  // connection; the proxy speaks to the origin.
+  if (target_.Scheme != "https" || !Proxy.empty()) {
+    socket_.SetTls(nullptr, {});
+    return true;
+  }
+  // Settings changed between requests take effect; the kept sessions go.
+  if (TlsContext && !(TlsContext->Settings() == TlsSettings)) TlsContext.reset();
+  if (!TlsContext) {
+    try {
+      TlsContext = std::make_shared<TTlsContext>(TlsSettings);
+    } catch (const std::exception& e) {
+      FailRequest(kErrTlsHandshake, e.what());
+      return false;
+    }
+  }
+  socket_.SetTls(TlsContext, target_.TargetHost);
+  return true;
+}
+
 void THttpCli::SocketSessionConnected(int error) {
+  if (IsTlsError(error) && !socket_.TlsError().empty()) {
+    return FailRequest(error, socket_.TlsError());
+  }
   if (error) return FailRequest(error, ErrorReason(error));
   connected_ = true;
   SetState(httpConnected);
@@ -238,7 +267,7 @@ void THttpCli::SendRequest(const char* method, const char* version) {
 // client to port 80.
 std::string THttpCli::HostHeaderValue() const {
   const std::string port = Proxy.empty() ? target_.Port : SplitUrl(target_.RequestPath).Port;
-  if (port.empty() || port == kDefaultHttpPort) return target_.TargetHost;
+  if (port.empty() || port == DefaultPortOf(target_.Scheme)) return target_.TargetHost;
   return target_.TargetHost + ":" + port;
 }
 
@@ -271,7 +300,13 @@ void THttpCli::CloseConnection() {
   connected_ = false;
 }
 
-void THttpCli::SocketSessionClosed(int) {
+void THttpCli::SocketSessionClosed(int error) {
+  // A TLS stream cut without its closing notice: a body of announced
+  // length is judged by its length; any other body cannot be known whole.
+  if (error == kErrTlsTruncated) {
+    const bool lengthKnown = state_ == httpWaitingBody && contentLength_ >= 0;
+    socket_.LastError = lengthKnown || relocating_ ? 0 : kErrShortBody;
+  }
   if (relocating_) {
     LocationSessionClosed();
   } else {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,10 @@ class THttpCli {
   std::string ContentRangeBegin, ContentRangeEnd;
   TOutStream* ReceiveStream = nullptr;  // borrowed; every body piece goes here too
   TInStream* SendStream = nullptr;      // borrowed; the POST body
+  // How "https://" URLs are checked; the context built from them is kept
+  // for the client's life, with its sessions, unless one is given to share.
+  TTlsSettings TlsSettings;
+  std::shared_ptr<TTlsContext> TlsContext;
   bool MultiThreaded() const { return socket_.MultiThreaded; }
   void SetMultiThreaded(bool value) { socket_.MultiThreaded = value; }
 
@@ -123,6 +128,8 @@ class THttpCli {
   void FailRequest(int error, const std::string& reason);
   void SendRequest(const char* method, const char* version);
   bool AuthorizationAllowed() const;
+  // Readies the socket for plain TCP or TLS; false when the request failed.
+  bool PrepareTls();
   std::string HostHeaderValue() const;
   void SendNextPiece();
   void SocketDnsLookupDone(int error);

@@ -125,7 +125,7 @@ void THttpCli::HeaderField(const std::string& line) {
       locationSeen_ = true;
       Relocate(target_, value, !Proxy.empty());
     } else {
-      // Only http:// is followed; the owner is told why the request ended.
+      // Only http:// and https:// are followed; the owner is told why the request ended.
       refusedLocation_ = value.substr(0, 200);
     }
   } else if (name == "content-length") {

@@ -104,7 +104,8 @@ bool IsFollowableLocation(std::string_view value) {
     return out;
   };
   if (std::size_t sep = value.find("://"); sep != std::string_view::npos) {
-    return lower(value.substr(0, sep)) == "http";
+    const std::string scheme = lower(value.substr(0, sep));
+    return scheme == "http" || scheme == "https";
   }
   if (lower(value.substr(0, 5)) == "http:") return true;
   std::size_t colon = value.find(':');

@@ -39,8 +39,8 @@ std::string EncodeRequestTarget(std::string_view target);
 // False for a host name holding spaces, control characters or DEL.
 bool IsSafeHostName(std::string_view host);
 
-// False for a "Location:" value naming another scheme than http ("https:",
-// "file:", "ftp:", "javascript:", "data:", "mailto:" ...).
+// False for a "Location:" value naming another scheme than http or https
+// ("file:", "ftp:", "javascript:", "data:", "mailto:" ...).
 bool IsFollowableLocation(std::string_view value);
 
 // A whole decimal integer with an optional sign, as the header fields carry

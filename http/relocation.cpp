@@ -5,19 +5,25 @@
 namespace kestrix {
 namespace {
 
+std::string LowerScheme(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return s;
+}
+
 void RelocateDirect(TRequestTarget& t, std::string_view value) {
   if (!value.empty() && value.front() == '/') {
     t.RequestPath = value;
-    t.Location = "http://" + t.HostName + std::string(value);
+    t.Location = t.Scheme + "://" + t.HostName + std::string(value);
     return;
   }
   TUrlParts v = SplitUrl(value);
-  std::string proto = v.Proto.empty() ? "http" : v.Proto;
+  std::string proto = v.Proto.empty() ? t.Scheme : v.Proto;
   if (!v.Proto.empty() && !v.Host.empty()) {
+    t.Scheme = LowerScheme(v.Proto);
     t.HostName = t.TargetHost = v.Host;
     t.RequestPath = v.Path.empty() ? "/" : v.Path;
+    t.Port = v.Port.empty() ? DefaultPortOf(t.Scheme) : v.Port;
     t.Location = v.Proto + "://" + v.Host + v.Path;
-    t.Port = v.Port.empty() ? "80" : v.Port;
   } else if (v.Path.empty()) {  // a bare name, which the splitter returns as host
     t.Location = proto + "://" + t.TargetHost + "/" + v.Host;
     t.HostName = t.TargetHost;
@@ -60,6 +66,10 @@ void RelocateThroughProxy(TRequestTarget& t, std::string_view value) {
 }
 
 }  // namespace
+
+const char* DefaultPortOf(const std::string& scheme) {
+  return scheme == "https" ? "443" : "80";
+}
 
 void Relocate(TRequestTarget& target, std::string_view value, bool proxyMode) {
   if (proxyMode) {

@@ -115,9 +115,23 @@ std::string WSocketErrorText(int code) {
       return "Connection closed before the body ended";
     case kErrUndecodableBody:
       return "Body cannot be decoded";
+    case kErrCertNotTrusted:
+      return "certificate not trusted";
+    case kErrCertExpired:
+      return "certificate expired";
+    case kErrCertHostMismatch:
+      return "certificate does not match host";
+    case kErrTlsHandshake:
+      return "TLS handshake failed";
+    case kErrTlsTruncated:
+      return "Connection closed without TLS close notify";
     default:
       return "Not a WinSock error";
   }
+}
+
+bool IsTlsError(int code) {
+  return code >= kErrCertNotTrusted && code <= kErrTlsTruncated;
 }
 
 int WinsockErrorFromErrno(int err) {

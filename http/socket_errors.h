@@ -39,6 +39,20 @@ enum : int {
   kErrUndecodableBody = 12002,
 };
 
+// Outcomes of the TLS layer: a certificate that failed its check, a
+// handshake that failed otherwise, and a stream cut without the peer's
+// closing notice (a truncation an attacker or a crash can cause).
+enum : int {
+  kErrCertNotTrusted = 12010,
+  kErrCertExpired = 12011,
+  kErrCertHostMismatch = 12012,
+  kErrTlsHandshake = 12013,
+  kErrTlsTruncated = 12014,
+};
+
+// True for the TLS codes above.
+bool IsTlsError(int code);
+
 // The text of a socket error code; "Not a WinSock error" for unknown codes.
 std::string WSocketErrorText(int code);
 

@@ -1,18 +1,18 @@
 // The socket as the program uses it: the core socket plus the settings of
 // the SOCKS and line-mode layers. The program configures neither, so those
-// layers only keep and validate their settings; a proxy or TLS layer would
-// slot in here, between the core socket and the published class.
+// layers only keep and validate their settings. The TLS layer sits between
+// the core socket and this published class.
 #pragma once
 
 #include <string>
 
-#include "http/custom_wsocket.h"
+#include "http/ssl_wsocket.h"
 
 namespace kestrix {
 
 enum TSocksAuthentication : std::uint8_t { socksNoAuthentication, socksAuthenticateUsercode };
 
-class TWSocket : public TCustomWSocket {
+class TWSocket : public TSslWSocket {
  public:
   TWSocket() = default;
 

@@ -35,10 +35,27 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
   ScratchFolder dir;
   IniFile ini(dir / "k.ini");
   WriteFile(ini.Path(), "[MainWnd]\nLeft=10\n");
-  const TGlobalOptions o{
-      "/srv/sites/",    "default.htm", true, 10,         60,   true, false, false, true,
-      "proxy.local",    "3128",        "me", "s3cret=!", true, 3,    "6.0", "4.7", "9",
-      "Robot/1.0 (x=y)"};
+  const TGlobalOptions o{"/srv/sites/",
+                         "default.htm",
+                         true,
+                         10,
+                         60,
+                         true,
+                         false,
+                         false,
+                         true,
+                         "proxy.local",
+                         "3128",
+                         "me",
+                         "s3cret=!",
+                         true,
+                         3,
+                         "6.0",
+                         "4.7",
+                         "9",
+                         "Robot/1.0 (x=y)",
+                         true,
+                         "/etc/our-ca.pem"};
   ASSERT_TRUE(WriteOptions(ini, o));
   EXPECT_EQ(ReadOptions(ini, kDefaultFolder), o);
 
@@ -48,7 +65,8 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
       "DownLoadFolder", "DefaultDoc",        "ToTray",     "ThreadCount", "TimeOut",
       "RetryFlag",      "GlobalOfflineFlag", "DirectFlag", "ProxyFlag",   "ProxyHost",
       "ProxyPort",      "ProxyUser",         "ProxyPswd",  "ProxyCach",   "Agent",
-      "MSIEVer",        "NNAVVer",           "OperaVer",   "AnyBrowser"};
+      "MSIEVer",        "NNAVVer",           "OperaVer",   "AnyBrowser",  "TlsAcceptUnverified",
+      "TlsCaFile"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = text.find(std::string("\n") + key + "=", at);

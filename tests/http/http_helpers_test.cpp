@@ -47,11 +47,11 @@ TEST(RequestGuards, ControlCharactersAndSpacesAreEncodedInTheTarget) {
     EXPECT_FALSE(IsSafeHostName(bad)) << bad;
 }
 
-TEST(RequestGuards, OnlyHttpRelocationsAreFollowed) {
-  for (const char* value : {"/rooted", "http://h/x", "HTTP://h/x", "http:x/y", "page.htm",
-                            "dir/page.htm", "localhost:8080", "?q=1"})
+TEST(RequestGuards, OnlyHttpAndHttpsRelocationsAreFollowed) {
+  for (const char* value : {"/rooted", "http://h/x", "HTTP://h/x", "https://h/x", "HTTPS://h:8443/",
+                            "http:x/y", "page.htm", "dir/page.htm", "localhost:8080", "?q=1"})
     EXPECT_TRUE(IsFollowableLocation(value)) << value;
-  for (const char* value : {"https://h/x", "ftp://h/x", "file:///etc/passwd", "javascript:alert(1)",
+  for (const char* value : {"ftp://h/x", "file:///etc/passwd", "javascript:alert(1)",
                             "data:text/html,hi", "mailto:a@b"})
     EXPECT_FALSE(IsFollowableLocation(value)) << value;
 }

@@ -33,6 +33,39 @@ TEST(Relocate, DirectModeCases) {
   }
 }
 
+TEST(Relocate, SchemeAndItsDefaultPortFollowTheValue) {
+  const TRequestTarget secure{"a.com", "8443", "a.com", "/old.htm", "https://a.com:8443/old.htm",
+                              "https"};
+  struct Case {
+    TRequestTarget start;
+    const char* value;
+    const char* scheme;
+    const char* port;
+    const char* location;
+  } cases[] = {
+      {secure, "/new.htm", "https", "8443", "https://a.com/new.htm"},
+      {secure, "page.htm", "https", "8443", "https://a.com/page.htm"},
+      {secure, "http://b.org/x", "http", "80", "http://b.org/x"},
+      {{"a.com", "80", "a.com", "/", "http://a.com/"},
+       "https://a.com/",
+       "https",
+       "443",
+       "https://a.com/"},
+      {{"a.com", "80", "a.com", "/", "http://a.com/"},
+       "HTTPS://b.org:9443/y",
+       "https",
+       "9443",
+       "HTTPS://b.org/y"},
+  };
+  for (const auto& c : cases) {
+    TRequestTarget t = c.start;
+    Relocate(t, c.value, false);
+    EXPECT_EQ(t.Scheme, c.scheme) << c.value;
+    EXPECT_EQ(t.Port, c.port) << c.value;
+    EXPECT_EQ(t.Location, c.location) << c.value;
+  }
+}
+
 TEST(Relocate, ProxyModeKeepsTheProxyAndRequestsAbsoluteUrls) {
   const TRequestTarget start{"px", "3128", "a.com", "http://a.com:81/dir/old.htm", ""};
   struct Case {

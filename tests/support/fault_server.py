@@ -23,6 +23,11 @@ list run in order on the connection:
 Without a reset step the connection is closed normally after the last step.
 A target without a route is answered "HTTP/1.0 404 Not Found".
 
+With "tls": {"cert": PEM, "key": PEM} in the scenario every connection is
+TLS; a close after the last step then sends no closing notice, as a server
+that crashes would. With "close_in_handshake": true as well, the server reads
+the client's first handshake message and closes the connection.
+
 Instead of STEPS a route may be {"sequence": [STEPS, STEPS, ...]}: the n-th
 request matched by it runs the n-th list; the last list serves every later
 request.
@@ -37,6 +42,7 @@ import json
 import select
 import socket
 import socketserver
+import ssl
 import struct
 import sys
 import threading
@@ -147,6 +153,13 @@ class Handler(socketserver.BaseRequestHandler):
         conn = self.request
         conn.settimeout(30)
         try:
+            tls = self.server.tls
+            if tls is not None:
+                if self.server.close_in_handshake:
+                    conn.recv(4096)
+                    return
+                conn = tls.wrap_socket(conn, server_side=True)
+                self.tls_conn = conn
             request = read_request(conn)
             if request is None:
                 return
@@ -166,6 +179,9 @@ class Handler(socketserver.BaseRequestHandler):
                     active[target] -= 1
         except OSError:
             pass
+        finally:
+            if getattr(self, "tls_conn", None) is not None:
+                self.tls_conn.close()
 
 
 class Server(socketserver.ThreadingTCPServer):
@@ -187,6 +203,12 @@ def main():
     server.log_path = args.log
     server.served = {}
     server.active = {}
+    server.tls = None
+    server.close_in_handshake = False
+    if "tls" in scenario:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(scenario["tls"]["cert"], scenario["tls"]["key"])
+        server.close_in_handshake = bool(scenario["tls"].get("close_in_handshake"))
     print(server.server_address[1], flush=True)
     timer = threading.Timer(args.lifetime, server.shutdown)
     timer.daemon = True

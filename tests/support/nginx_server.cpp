@@ -21,7 +21,7 @@ std::string FindNginx() {
 }
 
 std::string Config(const std::string& run, const std::string& root, int port,
-                   const std::string& extra) {
+                   const std::string& extra, bool tls) {
   std::string user;
   // A master started as root hands requests to an unprivileged user, who may
   // not read a private scratch folder: keep our own user instead.
@@ -46,7 +46,8 @@ std::string Config(const std::string& run, const std::string& root, int port,
     << "  sendfile on;\n  server_tokens off;\n"
     // Answer 304 whenever the file is not newer than If-Modified-Since.
     << "  if_modified_since before;\n"
-    << "  server {\n    listen 127.0.0.1:" << port << ";\n    server_name _;\n"
+    << "  server {\n    listen 127.0.0.1:" << port << (tls ? " ssl" : "")
+    << ";\n    server_name _;\n"
     << "    root \"" << root << "\";\n    " << extra << "\n  }\n}\n";
   return c.str();
 }
@@ -55,6 +56,12 @@ std::string Config(const std::string& run, const std::string& root, int port,
 
 TNginxServer::TNginxServer(std::string root, std::string extraConfig)
     : root_(std::move(root)), extra_(std::move(extraConfig)) {}
+
+void TNginxServer::UseTls(const std::string& certFile, const std::string& keyFile) {
+  tls_ = true;
+  extra_ +=
+      "\n    ssl_certificate \"" + certFile + "\";\n    ssl_certificate_key \"" + keyFile + "\";\n";
+}
 
 TNginxServer::~TNginxServer() {
   Stop();
@@ -69,7 +76,8 @@ bool TNginxServer::Start() {
   std::filesystem::create_directories(run_.Path() + "tmp");
   for (int attempt = 0; attempt < 3; ++attempt) {  // a port may be taken meanwhile
     port_ = FreePort();
-    std::string conf = run_.WriteFile("nginx.conf", Config(run_.Path(), root_, port_, extra_));
+    std::string conf =
+        run_.WriteFile("nginx.conf", Config(run_.Path(), root_, port_, extra_, tls_));
     pid_ = Spawn({nginx, "-p", run_.Path(), "-c", conf, "-e", run_.Path() + "error.log"});
     if (pid_ > 0 && WaitForPort(port_, 5000)) return true;
     StopChild(pid_);

@@ -25,7 +25,12 @@ class TNginxServer {
   bool Start();
   void Stop();
   int Port() const { return port_; }
-  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  std::string BaseUrl() const {
+    return (tls_ ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(port_);
+  }
+  // Serves over TLS with this certificate chain and key (PEM files); call
+  // before Start().
+  void UseTls(const std::string& certFile, const std::string& keyFile);
   // "status bytes method uri" per request, in order.
   std::vector<std::string> AccessLog() const;
   const std::string& Error() const { return error_; }
@@ -35,6 +40,7 @@ class TNginxServer {
   TScratchDir run_;
   pid_t pid_ = -1;
   int port_ = 0;
+  bool tls_ = false;
 };
 
 }  // namespace kestrix::test

@@ -1,0 +1,103 @@
+// kestrix-cli copying a site served over TLS by nginx on 127.0.0.1, with
+// certificates made at test time: a plain start page relocated to https,
+// relative links within the copied site, the update by date,
+// and certificate failures reported with their cause and host.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/test_certs.h"
+
+namespace kestrix::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+int CountWith(const std::vector<std::string>& lines, const std::string& text) {
+  int count = 0;
+  for (const std::string& line : lines) count += line.find(text) != std::string::npos;
+  return count;
+}
+
+class CliHttps : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(certs_.Make()) << certs_.Error(); }
+  TTestCerts certs_;
+  TScratchDir site_;
+};
+
+TEST_F(CliHttps, PlainStartRelocatedToHttpsIsMirroredAndUpdated) {
+  TNginxServer secure(site_.Path());
+  secure.UseTls(certs_.Valid().Cert, certs_.Valid().Key);
+  ASSERT_TRUE(secure.Start()) << secure.Error();
+  const std::string base = secure.BaseUrl();
+  site_.WriteFile("index.html", "<html><a href=\"a.html\">A</a><a href=\"b.html\">B</a></html>\n");
+  site_.WriteFile("a.html", "<html><a href=\"/index.html\">home</a></html>\n");
+  site_.WriteFile("b.html", "<html><a href=\"a.html\">A</a></html>\n");
+  TNginxServer plain(site_.Path(), "location = /start { return 301 " + base + "/index.html; }");
+  ASSERT_TRUE(plain.Start()) << plain.Error();
+
+  TCliRunner cli;
+  TCliResult r = cli.Run({"mirror", plain.BaseUrl() + "/start", "--project", "Tls", "--depth", "3",
+                          "--replicate", "--ca-file", certs_.CaFile()});
+  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  EXPECT_THAT(r.Out, HasSubstr("OK\t" + base + "/a.html\t"));
+  std::set<std::string> names;
+  for (const std::string& path : SavedFiles(cli.DownloadFolder() + "Tls")) {
+    names.insert(fs::path(path).filename());
+  }
+  for (const char* name : {"a.html", "b.html", "index.html"})
+    EXPECT_TRUE(names.count(name)) << name;
+  // The relocated start page keeps its first URL in the queue's index, so a
+  // link to its new URL is fetched once more (as over plain http).
+  const int fetched = CountWith(secure.AccessLog(), "200 ");
+  EXPECT_GE(fetched, 3) << ::testing::PrintToString(secure.AccessLog());
+  EXPECT_EQ(CountWith(secure.AccessLog(), " GET "), fetched);
+
+  const size_t before = secure.AccessLog().size();
+  r = cli.Run({"download", "Tls", "--ca-file", certs_.CaFile()});
+  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  std::vector<std::string> log = secure.AccessLog();
+  log.erase(log.begin(), log.begin() + static_cast<long>(before));
+  EXPECT_EQ(CountWith(log, "304 0 GET"), fetched) << ::testing::PrintToString(log);
+}
+
+TEST_F(CliHttps, CertificateFailuresAreReportedWithTheirHostAndSaveNothing) {
+  site_.WriteFile("index.html", "<html>never saved</html>\n");
+  struct Case {
+    TCertPair pair;
+    bool withCa;
+    const char* text;
+  } cases[] = {
+      {certs_.Expired(), true, "certificate expired: 127.0.0.1"},
+      {certs_.WrongHost(), true, "certificate does not match host: 127.0.0.1"},
+      {certs_.SelfSigned(), true, "certificate not trusted: 127.0.0.1"},
+      {certs_.Valid(), false, "certificate not trusted: 127.0.0.1"},
+  };
+  for (const Case& c : cases) {
+    TNginxServer server(site_.Path());
+    server.UseTls(c.pair.Cert, c.pair.Key);
+    ASSERT_TRUE(server.Start()) << server.Error();
+    TCliRunner cli;
+    std::vector<std::string> args = {"mirror", server.BaseUrl() + "/index.html", "--project",
+                                     "Bad"};
+    if (c.withCa) args.insert(args.end(), {"--ca-file", certs_.CaFile()});
+    TCliResult r = cli.Run(args);
+    EXPECT_THAT(r.Out + r.Err, HasSubstr(c.text)) << r.Out << r.Err;
+    EXPECT_THAT(r.Out, ::testing::Not(HasSubstr("OK\t"))) << c.text;
+    EXPECT_TRUE(SavedFiles(cli.DownloadFolder() + "Bad").empty()) << c.text;
+    EXPECT_TRUE(server.AccessLog().empty()) << c.text;
+
+    // Accepting unverified certificates lets the same server through.
+    args.push_back("--accept-unverified");
+    r = cli.Run(args);
+    EXPECT_THAT(r.Out, HasSubstr("OK\t" + server.BaseUrl() + "/index.html")) << r.Out << r.Err;
+  }
+}
+
+}  // namespace
+}  // namespace kestrix::test
