@@ -13,6 +13,7 @@
 #include "engine/page_lines.h"
 #include "engine/queue_rows.h"
 #include "engine/reply_header.h"
+#include "engine/request_options.h"
 #include "http/socket_errors.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
@@ -97,18 +98,7 @@ bool TJobThread::MayAskWithDate() const {
 
 void TJobThread::Execute() {
   const TGlobalOptions& options = control_.Context().Options;
-  if (options.ProxyFlag) {
-    Proxy = options.ProxyHost + ":" + options.ProxyPort;
-    if (!options.ProxyUser.empty() && !options.ProxyPswd.empty()) {
-      ProxyUsername = options.ProxyUser;
-      ProxyPassword = options.ProxyPswd;
-    }
-  } else {
-    Proxy.clear();
-  }
-  NoCache = options.ProxyCach;
-  TlsSettings = {options.TlsAcceptUnverified, options.TlsCaFile};
-  if (std::optional<std::string> agent = AgentText(options)) Agent = *agent;
+  ApplyRequestOptions(*this, options);
 
   TRetriveRec& entry = *CurrentEntry;
   SetQueueCell(0, entry.Job.editUrl);

@@ -8,6 +8,7 @@
 #include "core/retrive_rec.h"
 #include "engine/job_thread.h"
 #include "engine/reply_header.h"
+#include "engine/request_options.h"
 #include "http/socket_errors.h"
 
 namespace kestrix::exploration {
@@ -70,17 +71,7 @@ void TJobThread::Status(const std::string& text) {
 bool TJobThread::Fetch(TRetriveRec& entry) {
   if (running_) return false;
   entry_ = &entry;
-  if (options_.ProxyFlag) {
-    Proxy = options_.ProxyHost + ":" + options_.ProxyPort;
-    if (!options_.ProxyUser.empty() && !options_.ProxyPswd.empty()) {
-      ProxyUsername = options_.ProxyUser;
-      ProxyPassword = options_.ProxyPswd;
-    }
-  } else {
-    Proxy.clear();
-  }
-  NoCache = options_.ProxyCach;
-  if (std::optional<std::string> agent = AgentText(options_)) Agent = *agent;
+  ApplyRequestOptions(*this, options_);
   URL = entry.Job.editUrl;
   ModifiedSince = 0;
   ContentRangeBegin.clear();
