@@ -11,6 +11,7 @@ build=${KESTRIX_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-5}
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKESTRIX_FUZZ=ON -DKESTRIX_TESTS=OFF \
   -DKESTRIX_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build "$build" --target fuzz_targets

@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   zlib1g-dev libssl-dev ca-certificates openssl
   libgtest-dev libgmock-dev googletest libbenchmark-dev
@@ -33,6 +33,9 @@ if ((${#missing[@]})); then
 fi
 
 build=${KESTRIX_BUILD_DIR:-$root/build}
+# A compiler cache keyed on paths relative to the checkout, so that a fresh
+# clone in another folder reuses what an earlier build compiled.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 # shellcheck disable=SC2086
-cmake -S "$root" -B "$build" -G Ninja ${KESTRIX_CMAKE_ARGS:-}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache ${KESTRIX_CMAKE_ARGS:-}
 cmake --build "$build"
