@@ -5,13 +5,14 @@
 # each with the same job options, and prints both wall times.
 #
 #   bench/gui_mirror.sh [BUILD_DIR] [PAGES]
-# GEN_SITE and SERVE name gen-site.py and serve.sh (default: /work/shared/bench).
+# GEN_SITE and SERVE name gen-site.py (default: the one in bench/) and
+# serve.sh (default: the shared bench tools beside the checkout).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 pages=${2:-2000}
-tools=${BENCH_TOOLS_DIR:-/work/shared/bench}
-gen=${GEN_SITE:-$tools/gen-site.py}
+tools=${BENCH_TOOLS_DIR:-$root/../shared/bench}
+gen=${GEN_SITE:-$root/bench/gen-site.py}
 serve=${SERVE:-$tools/serve.sh}
 threads=8
 scratch=$(mktemp -d)
