@@ -112,13 +112,18 @@ bool IsKnownNonHtmlExtension(std::string_view ext) {
 }
 
 // The extension of a name's path part (before any "?"), with its dot; empty
-// when it has none.
+// when it has none or when it is not letters and digits only: it is copied
+// to the end of the stored name unchanged, so it must be safe on disk.
 std::string PathExtension(std::string_view name) {
   name = name.substr(0, name.find('?'));
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot + 1 == name.size()) return {};
   const std::string_view ext = name.substr(dot);
-  if (ext.size() > 12 || ext.find_first_of("/\\#%&=;:@ ") != std::string_view::npos) return {};
+  if (ext.size() > 12) return {};
+  for (const char c : ext.substr(1)) {
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alnum) return {};
+  }
   return std::string(ext);
 }
 

@@ -91,6 +91,10 @@ TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
       {"http://h/img.PNG?v=3", false, "", "img.PNG@v=3.PNG"},
       {"http://h/a.html?x=1", true, "", "a.html@x=1.html"},
       {"http://h/search?q=a.b", false, "", "search@q=a.b"},
+      // Only an extension of letters and digits is repeated (found by fuzzing).
+      {"http://h/a.\x04"
+       "b?v=1",
+       false, "", "a.!b@v=1"},
       {"http://h/doc.pdf", true, "", "doc.pdf"},  // never ".htm" on a known non-page
       {"http://h/s.JS", true, "", "s.JS"},
       {"http://h/notes.txt?v=2", true, "", "notes.txt@v=2.txt"},
