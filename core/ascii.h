@@ -15,6 +15,11 @@ inline char AsciiLowerChar(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
+// The blanks of HTML and CSS text: space, tab, line breaks and form feed.
+inline bool IsHtmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
 inline std::string AsciiLower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = AsciiLowerChar(c);

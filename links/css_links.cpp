@@ -17,10 +17,6 @@ namespace kestrix {
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_';
@@ -74,7 +70,7 @@ class TCssScanner {
         p = ReadUrl(n, line, p + 4);
         pendingImport_ = false;
       } else {
-        if (!IsBlank(c)) pendingImport_ = false;
+        if (!IsHtmlSpace(c)) pendingImport_ = false;
         ++p;
       }
     }
@@ -92,7 +88,7 @@ class TCssScanner {
 
   // `p` is just after "url("; returns the position after the ")".
   size_t ReadUrl(int32_t n, std::string_view line, size_t p) {
-    while (p < line.size() && IsBlank(line[p])) ++p;
+    while (p < line.size() && IsHtmlSpace(line[p])) ++p;
     if (p < line.size() && (line[p] == '"' || line[p] == '\'')) {
       const size_t before = refs_.size();
       const size_t after = ReadString(n, line, p, true);
@@ -110,8 +106,8 @@ class TCssScanner {
   }
 
   void Add(int32_t n, std::string_view line, size_t from, size_t to, char quote) {
-    while (from < to && IsBlank(line[from])) ++from;
-    while (to > from && IsBlank(line[to - 1])) --to;
+    while (from < to && IsHtmlSpace(line[from])) ++from;
+    while (to > from && IsHtmlSpace(line[to - 1])) --to;
     const std::string_view link = line.substr(from, to - from);
     if (link.empty() || link.front() == '#' || StartsNoCase(link, "data:")) return;
     refs_.push_back(TCssRef{n, from, to - from, std::string(link), quote, pendingImport_});
@@ -213,7 +209,7 @@ bool IsStyleSheet(const TRetriveRec& entry, const std::vector<std::string>& line
     std::string_view line = raw;
     if (&raw == &lines.front() && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
     for (char c : line) {
-      if (!IsBlank(c)) return c != '<';
+      if (!IsHtmlSpace(c)) return c != '<';
     }
   }
   return true;

@@ -9,10 +9,6 @@
 namespace kestrix {
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_' || c == ':';
@@ -51,7 +47,8 @@ class TFlatPage {
 bool OpensElement(std::string_view text, size_t at, std::string_view name) {
   if (!StartsNoCase(text.substr(at + 1), name)) return false;
   const size_t after = at + 1 + name.size();
-  return after < text.size() && (IsBlank(text[after]) || text[after] == '>' || text[after] == '/');
+  return after < text.size() &&
+         (IsHtmlSpace(text[after]) || text[after] == '>' || text[after] == '/');
 }
 
 size_t FindNoCase(std::string_view text, std::string_view lowerNeedle, size_t from) {
@@ -117,10 +114,10 @@ std::vector<TStyleRegion> FindStyleRegions(const std::vector<std::string>& lines
       while (q < text.size() && IsNameChar(text[q])) ++q;
       const std::string_view name = text.substr(nameStart, q - nameStart);
       size_t v = q;
-      while (v < text.size() && IsBlank(text[v])) ++v;
+      while (v < text.size() && IsHtmlSpace(text[v])) ++v;
       if (v >= text.size() || text[v] != '=') continue;
       ++v;
-      while (v < text.size() && IsBlank(text[v])) ++v;
+      while (v < text.size() && IsHtmlSpace(text[v])) ++v;
       if (v >= text.size() || (text[v] != '"' && text[v] != '\'')) {
         q = v;
         continue;
