@@ -18,6 +18,9 @@ const TMark kStyle{QColor(200, 120, 20), 'C'};
 const TMark kScript{QColor(180, 150, 0), 'J'};
 const TMark kFrame{QColor(90, 90, 90), 'F'};
 const TMark kForm{QColor(190, 40, 40), 'P'};
+// Only the exploration test shows these two.
+const TMark kScriptResult{QColor(120, 120, 20), 'U'};
+const TMark kFtp{QColor(20, 130, 140), 'T'};
 
 QPixmap Mark(const TMark& mark) {
   QPixmap pixmap(16, 16);
@@ -56,6 +59,12 @@ QPixmap LinkKindPixmap(int linkKind) {
     default:
       return Mark(kWeb);
   }
+}
+
+QPixmap LinkTypePixmap(int type) {
+  static const TMark* const kTypes[9] = {&kWeb,   &kImage, &kEmbed,        &kStyle, &kScript,
+                                         &kFrame, &kForm,  &kScriptResult, &kFtp};
+  return Mark(type >= 0 && type < 9 ? *kTypes[type] : kWeb);
 }
 
 QPixmap SummaryRowPixmap(int row) {

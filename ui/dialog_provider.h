@@ -34,6 +34,9 @@ class DialogProvider {
   // with `projects` holding the list to store. Renames on disk happen inside.
   virtual bool EditProjectList(QWidget* parent, const TGlobalOptions& options,
                                std::vector<TProject>& projects) = 0;
+  // The file chooser for saving, opened on `path`; true on Save, with the
+  // chosen file in `path`.
+  virtual bool AskSaveFileName(QWidget* parent, std::string& path) = 0;
 };
 
 }  // namespace kestrix

@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QFileDialog>
 #include <QLineEdit>
 
 #include "core/global_options.h"
@@ -85,6 +86,14 @@ bool TDialogs::EditProjectList(QWidget* parent, const TGlobalOptions& options,
   dialog.SetProjects(projects);
   if (dialog.exec() != QDialog::Accepted) return false;
   projects = dialog.Projects();
+  return true;
+}
+
+bool TDialogs::AskSaveFileName(QWidget* parent, std::string& path) {
+  const QString chosen =
+      QFileDialog::getSaveFileName(parent, QString(), QString::fromStdString(path));
+  if (chosen.isEmpty()) return false;
+  path = chosen.toStdString();
   return true;
 }
 

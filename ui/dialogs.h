@@ -31,6 +31,7 @@ class TDialogs : public DialogProvider {
                       std::string& name) override;
   bool EditProjectList(QWidget* parent, const TGlobalOptions& options,
                        std::vector<TProject>& projects) override;
+  bool AskSaveFileName(QWidget* parent, std::string& path) override;
 
   // The reused forms, made on first use.
   TfmProperty& Property();

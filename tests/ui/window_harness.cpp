@@ -27,6 +27,13 @@ bool TFakeDialogs::AskProjectName(QWidget*, const std::vector<std::string>&, std
   return true;
 }
 
+bool TFakeDialogs::AskSaveFileName(QWidget*, std::string& path) {
+  SaveOffers.push_back(path);
+  if (SaveAnswer.empty()) return false;
+  path = SaveAnswer;
+  return true;
+}
+
 TWindowHarness::TWindowHarness(const std::vector<std::string>& jobUrls, int threads) {
   DownloadFolder = Dir.Path() + "downloads/";
   Ini = std::make_unique<IniFile>(Dir.Path() + "kestrix.ini");

@@ -43,9 +43,12 @@ class TFakeDialogs final : public DialogProvider {
   bool EditProjectList(QWidget*, const TGlobalOptions&, std::vector<TProject>&) override {
     return false;
   }
+  bool AskSaveFileName(QWidget*, std::string& path) override;
 
   std::vector<std::string> JobUrls;        // the URL each job dialog was shown
   std::deque<std::string> ProjectAnswers;  // names typed, in order; none: Cancel
+  std::vector<std::string> SaveOffers;     // the file each save chooser was opened on
+  std::string SaveAnswer;                  // the file chosen; empty: Cancel
 };
 
 inline constexpr char kProject[] = "site";
