@@ -9,11 +9,13 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "exploration/filter_links_dialog.h"
 #include "links/html_parser.h"
 #include "links/script_resolver.h"
+#include "ui/artwork.h"
 
 namespace kestrix {
 
@@ -33,10 +35,11 @@ QTableWidget* Grid(const QStringList& headers, QWidget* parent) {
   return grid;
 }
 
-void AddRow(QTableWidget* grid, const QStringList& cells) {
+void AddRow(QTableWidget* grid, TLinkType type, const QStringList& cells) {
   const int row = grid->rowCount();
   grid->insertRow(row);
   for (int i = 0; i < cells.size(); ++i) grid->setItem(row, i, new QTableWidgetItem(cells[i]));
+  grid->item(row, 0)->setIcon(QIcon(LinkTypePixmap(static_cast<int>(type))));
 }
 
 }  // namespace
@@ -44,6 +47,7 @@ void AddRow(QTableWidget* grid, const QStringList& cells) {
 TfmTest::TfmTest(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver,
                  TTestWindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window),
+      options_(options),
       hooks_(std::move(hooks)),
       test_(std::make_unique<TLinkTest>(options, parser, resolver)) {
   Init();
@@ -55,10 +59,13 @@ void TfmTest::Init() {
   test_->OnStatus = [this](const std::string& text) { status_->setText(Text(text)); };
   test_->OnLog = [this](const std::string& text) { log_->appendPlainText(Text(text)); };
   test_->OnChanged = [this] { ShowEntry(); };
+  test_->OnFetchDone = [this] { FetchDone(); };
+  ReadPlace();
 }
 
 TfmTest::TfmTest(const TGlobalOptions& options, TTestWindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window),
+      options_(options),
       ownParser_(std::make_unique<THTMLParser>()),
       ownResolver_(std::make_unique<NullScriptResolver>()),
       hooks_(std::move(hooks)),
@@ -67,10 +74,13 @@ TfmTest::TfmTest(const TGlobalOptions& options, TTestWindowHooks hooks, QWidget*
 }
 
 TfmTest::~TfmTest() {
+  // Leaving the program with the window open keeps its place too.
+  if (isVisible()) WritePlace();
   // Exiting aborts a fetch that still runs; the test reports nothing after.
   test_->OnStatus = nullptr;
   test_->OnLog = nullptr;
   test_->OnChanged = nullptr;
+  test_->OnFetchDone = nullptr;
   test_.reset();
 }
 
@@ -139,15 +149,7 @@ void TfmTest::Build() {
   viewerLayout->addLayout(steps);
   pages_->addTab(viewer, QStringLiteral("Link viewer"));
 
-  auto* htmlPage = new QWidget(pages_);
-  auto* htmlLayout = new QVBoxLayout(htmlPage);
-  QPushButton* clearHtml =
-      AddButton(QStringLiteral("btnClearHtml"), QStringLiteral("Clear html"), htmlPage);
-  htmlLayout->addWidget(clearHtml);
-  html_ = new QPlainTextEdit(htmlPage);
-  html_->setReadOnly(true);
-  htmlLayout->addWidget(html_);
-  pages_->addTab(htmlPage, QStringLiteral("Html"));
+  pages_->addTab(BuildHtmlPage(), QStringLiteral("Html"));
 
   auto* logPage = new QWidget(pages_);
   auto* logLayout = new QVBoxLayout(logPage);
@@ -171,13 +173,14 @@ void TfmTest::Build() {
   connect(filter, &QPushButton::clicked, this, [this] { EditFilter(); });
   connect(next, &QPushButton::clicked, this, [this] { NextLevel(); });
   connect(back, &QPushButton::clicked, this, [this] { Back(); });
-  connect(clearHtml, &QPushButton::clicked, html_, &QPlainTextEdit::clear);
   connect(clearLog, &QPushButton::clicked, log_, &QPlainTextEdit::clear);
   connect(urls_, &QComboBox::activated, this, [this](int index) {
     if (index != test_->CurrentIndex() && !test_->Running()) {
       test_->NextLevel(std::string(test_->Entries().Url(index)));
+      AfterStep();
     }
   });
+  BuildGridMenu();
   resize(760, 620);
 }
 
@@ -212,10 +215,12 @@ void TfmTest::NextLevel() {
   const int row = enabledGrid_->currentRow();
   if (row < 0 || enabledGrid_->item(row, 0) == nullptr) return;
   test_->NextLevel(enabledGrid_->item(row, 0)->text().toLocal8Bit().toStdString());
+  AfterStep();
 }
 
 void TfmTest::Back() {
   test_->Back();
+  AfterStep();
 }
 
 void TfmTest::ParseHtml() {
@@ -231,6 +236,7 @@ void TfmTest::DeleteAll() {
     return;
   }
   test_->DeleteAll();
+  AfterStep();
 }
 
 void TfmTest::EditJob() {
@@ -260,6 +266,7 @@ void TfmTest::closeEvent(QCloseEvent* event) {
     if (hooks_.Tell) hooks_.Tell(this, QString::fromLatin1(kConnectionOpenText));
     return;
   }
+  WritePlace();
   QWidget::closeEvent(event);
 }
 
@@ -289,6 +296,7 @@ void TfmTest::ShowEntry() {
       QStringLiteral("State :") + (test_->Running() ? QStringLiteral("fetching") : QString()));
   if (!test_->Running()) html_->setPlainText(Text(test_->HtmlText()));
   Button(QStringLiteral("btnParse"))->setEnabled(test_->CanParse());
+  Button(QStringLiteral("btnSaveHtml"))->setEnabled(HasSavedFile());
   FillGrids();
 }
 
@@ -298,13 +306,14 @@ void TfmTest::FillGrids() {
   for (const TTestLink& link : test_->Links()) {
     const QString location = link.Remote ? QStringLiteral("Remote") : QStringLiteral("Local");
     if (link.Enabled) {
-      AddRow(enabledGrid_,
+      AddRow(enabledGrid_, link.Type,
              {Text(link.Url), Text(link.LinkedText), location,
               link.RequestMethod == kMethodPost ? QStringLiteral("Post") : QStringLiteral("Get"),
               Text(link.PostData)});
     } else {
-      AddRow(disabledGrid_, {Text(link.Url), Text(link.LinkedText), Text(link.OnClick), location,
-                             QString::number(link.Depth), Text(link.Message)});
+      AddRow(disabledGrid_, link.Type,
+             {Text(link.Url), Text(link.LinkedText), Text(link.OnClick), location,
+              QString::number(link.Depth), Text(link.Message)});
     }
   }
   enabledCount_->setText(QStringLiteral("Enabled links :  ") +

@@ -1,7 +1,8 @@
 // The exploration test window: a job's page at a time, its links in two
 // grids (would be followed / would not, with the reason), steps down into
-// a link and back up. The window asks and tells through the hooks it is
-// given, so that its tests never meet a modal box they cannot close.
+// a link and back up, the page as text or rendered. The window asks and
+// tells through the hooks it is given, so that its tests never meet a
+// modal box they cannot close.
 #pragma once
 
 #include <QWidget>
@@ -10,14 +11,24 @@
 
 #include "exploration/link_test.h"
 
+class QAbstractItemView;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
+class QPoint;
 class QPushButton;
+class QRadioButton;
+class QStackedWidget;
 class QTableWidget;
 class QTabWidget;
+class QTextEdit;
 
 namespace kestrix {
+
+class IniFile;
+class OfflineState;
+class TTestWebView;
 
 struct TTestWindowHooks {
   // A message with an OK button.
@@ -28,6 +39,17 @@ struct TTestWindowHooks {
   std::function<bool(QWidget* parent, TJobRecord& job)> EditJob;
   // The filter dialog; true on Ok. Unset: the real dialog.
   std::function<bool(QWidget* parent, TLinkFilter& filter)> EditFilter;
+  // Where to save a page, `suggested` first; empty when cancelled.
+  std::function<QString(QWidget* parent, const QString& suggested)> SaveFileName;
+  // The find dialog on a grid ("Find in grid") or on the page text ("Find
+  // text"). Unset: the command does nothing.
+  std::function<void(QWidget* parent, QAbstractItemView& grid)> FindInGrid;
+  std::function<void(QWidget* parent, QTextEdit& text)> FindText;
+  // The program's "Work Offline" switch, set from the options after each
+  // fetch and obeyed by the rendered view; null: the view stays offline.
+  OfflineState* Offline = nullptr;
+  // The settings file that keeps the window's place; null: not kept.
+  IniFile* Settings = nullptr;
 };
 
 class TfmTest final : public QWidget {
@@ -52,6 +74,15 @@ class TfmTest final : public QWidget {
   QString StatusText() const;
   QString HtmlText() const;
   QString LabelText(const QString& name) const;
+  // The "View as :" choice: the page rendered ("Web") or as text ("Html").
+  QRadioButton* ViewAsWeb() const { return viewWeb_; }
+  QRadioButton* ViewAsHtml() const { return viewHtml_; }
+  // The rendered view, made when first shown; null before.
+  TTestWebView* WebView() const { return web_; }
+  QTextEdit* HtmlView() const { return html_; }
+  // The grids' pop-up menu, acting on the grid it was last opened on.
+  QMenu* GridMenu() const { return gridMenu_; }
+  void OpenGridMenu(QTableWidget* grid, const QPoint& at);
 
   // Commands, as the buttons give them.
   void GetUrl();
@@ -61,6 +92,12 @@ class TfmTest final : public QWidget {
   void ParseHtml();
   void EditJob();
   void EditFilter();
+  void SaveHtml();
+  void FindText();
+  void SetViewAsWeb(bool web);
+  // "Copy to clipboard": the selected row's cells, tab-separated.
+  void CopyRow();
+  void FindInGrid();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -68,10 +105,22 @@ class TfmTest final : public QWidget {
  private:
   void Init();
   void Build();
+  QWidget* BuildHtmlPage();
+  void BuildGridMenu();
+  void FetchDone();
+  // Shows the current page in the rendered view, when there is one.
+  void ShowInWeb();
+  // After a step that may have shown a page without fetching it.
+  void AfterStep();
+  // The current entry's file is on disk and no fetch writes it.
+  bool HasSavedFile() const;
+  void ReadPlace();
+  void WritePlace();
   void ShowEntry();
   void FillGrids();
   QPushButton* AddButton(const QString& name, const QString& text, QWidget* parent);
 
+  const TGlobalOptions& options_;
   std::unique_ptr<THTMLParser> ownParser_;
   std::unique_ptr<ScriptResolver> ownResolver_;
   TTestWindowHooks hooks_;
@@ -83,8 +132,14 @@ class TfmTest final : public QWidget {
   QLabel* enabledCount_ = nullptr;
   QLabel* disabledCount_ = nullptr;
   QLabel* status_ = nullptr;
-  QPlainTextEdit* html_ = nullptr;
+  QTextEdit* html_ = nullptr;
   QPlainTextEdit* log_ = nullptr;
+  QRadioButton* viewHtml_ = nullptr;
+  QRadioButton* viewWeb_ = nullptr;
+  QStackedWidget* htmlStack_ = nullptr;
+  TTestWebView* web_ = nullptr;
+  QMenu* gridMenu_ = nullptr;
+  QTableWidget* menuGrid_ = nullptr;
 };
 
 }  // namespace kestrix

@@ -39,6 +39,7 @@ class TfmTest;
 class UserPrompts;
 struct TEngineState;
 struct TGlobalOptions;
+struct TJobRecord;
 
 struct TMainWindowContext {
   IniFile& Ini;
@@ -92,8 +93,10 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void ShowHelp();
   void ShowFolder();
   void ShowFind();
-  // The links exploration test on the selected job.
+  // The links exploration test on the selected job, or on queue entry
+  // `row` (from 0) with its job's settings.
   void ShowTest();
+  void ExploreEntry(int row);
   TfmTest* TestWindow() const { return test_; }
   void ContinueFrom(int row);
   void GoToParent(int row);
@@ -149,6 +152,7 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void BuildStatusBar();
   void ConnectEngine();
   void ConnectPreview();
+  void OpenTest(const TJobRecord& job, int jobNumber);
   void ReadGeometry();
   bool SaveOnExit();
   void FillProjects(const QString& select);

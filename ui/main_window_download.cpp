@@ -139,6 +139,8 @@ void TfmMain::ConnectEngine() {
   });
   connect(queue_, &TQueueView::ParentRequested, this, &TfmMain::GoToParent);
   connect(queue_, &TQueueView::FindRequested, this, [this] { Run([this] { ShowFind(); }); });
+  connect(queue_, &TQueueView::ExploreRequested, this,
+          [this](int row) { Run([this, row] { ExploreEntry(row); }); });
 }
 
 void TfmMain::StartDownload() {

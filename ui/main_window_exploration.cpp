@@ -1,9 +1,12 @@
 // The main window's side of the links exploration test.
-#include "ui/main_window.h"
 #include "core/job_list.h"
+#include "core/url_list.h"
 #include "exploration/test_window.h"
 #include "ui/dialog_provider.h"
+#include "ui/find_dialog.h"
 #include "ui/job_grid.h"
+#include "ui/main_window.h"
+#include "ui/queue_view.h"
 #include "ui/user_prompts.h"
 
 namespace kestrix {
@@ -11,6 +14,22 @@ namespace kestrix {
 void TfmMain::ShowTest() {
   const int row = jobs_->SelectedRow();
   if (row < 0 || row >= JobCount()) return;
+  TJobRecord job;
+  context_.Store.GetJob(runningProject_, row + 1, job);
+  job.ProjectName = runningProject_;
+  OpenTest(job, row + 1);
+}
+
+void TfmMain::ExploreEntry(int row) {
+  if (row < 0 || row >= context_.State.Queue.Count()) return;
+  // The entry's own URL and remaining depth, with its job's settings.
+  const TRetriveRec& entry = context_.State.Queue.Entry(row);
+  TJobRecord job = entry.Job.Record();
+  if (job.ProjectName.empty()) job.ProjectName = runningProject_;
+  OpenTest(job, entry.JobNumber);
+}
+
+void TfmMain::OpenTest(const TJobRecord& job, int jobNumber) {
   if (test_ == nullptr) {
     TTestWindowHooks hooks;
     hooks.Tell = [this](QWidget* parent, const QString& text) {
@@ -19,15 +38,27 @@ void TfmMain::ShowTest() {
     hooks.Ask = [this](QWidget* parent, const QString& text) {
       return context_.Prompts.Ask(parent, text, TPromptIcon::Confirmation);
     };
-    hooks.EditJob = [this](QWidget* parent, TJobRecord& job) {
-      return context_.Dialogs.EditJob(parent, job, false);
+    hooks.EditJob = [this](QWidget* parent, TJobRecord& edited) {
+      return context_.Dialogs.EditJob(parent, edited, false);
     };
+    hooks.SaveFileName = [this](QWidget* parent, const QString& suggested) {
+      std::string path = suggested.toStdString();
+      return context_.Dialogs.AskSaveFileName(parent, path) ? QString::fromStdString(path)
+                                                            : QString();
+    };
+    hooks.FindInGrid = [this](QWidget* parent, QAbstractItemView& grid) {
+      TfmFind dialog(grid, context_.Prompts, parent);
+      dialog.exec();
+    };
+    hooks.FindText = [this](QWidget* parent, QTextEdit& text) {
+      TfmFind dialog(text, context_.Prompts, parent);
+      dialog.exec();
+    };
+    hooks.Offline = &context_.Offline;
+    hooks.Settings = &context_.Ini;
     test_ = new TfmTest(context_.Options, std::move(hooks), this);
   }
-  TJobRecord job;
-  context_.Store.GetJob(runningProject_, row + 1, job);
-  job.ProjectName = runningProject_;
-  if (!test_->CreateNewThread(job, row + 1)) {
+  if (!test_->CreateNewThread(job, jobNumber)) {
     context_.Prompts.Tell(test_, QString::fromLatin1(kConnectionOpenText), TPromptIcon::Warning);
   }
   test_->show();

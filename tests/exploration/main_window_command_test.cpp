@@ -1,5 +1,5 @@
 // The main window's "Exploration test" command opens the test window on the
-// selected job.
+// selected job, and the queue's "Links exploration test" on an entry.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -12,6 +12,8 @@
 #include "tests/support/nginx_server.h"
 #include "tests/ui/window_harness.h"
 #include "ui/job_grid.h"
+#include "ui/queue_model.h"
+#include "ui/queue_view.h"
 
 namespace kestrix::test {
 namespace {
@@ -41,6 +43,36 @@ TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJob) {
       EXPECT_NE(file.path().string().find("/LinkCheck/"), std::string::npos) << file.path();
     }
   }
+}
+
+TEST(MainWindowTestCommand, QueueEntryOpensTheTestOnItsUrlAndSavesThroughTheDialogs) {
+  TScratchDir site;
+  site.WriteFile("one.html", "<a href=\"two.html\">two</a>\n");
+  site.WriteFile("two.html", "<p>two</p>\n");
+  TNginxServer nginx(site.Path());
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  TWindowHarness h({nginx.BaseUrl() + "/one.html"});
+  h.Window->JobGrid()->SelectRow(0);
+  h.Window->StartDownload();
+  ASSERT_TRUE(h.WaitIdle());
+  h.Model->Flush();
+  const int row = h.State.Queue.Find(nginx.BaseUrl() + "/two.html");
+  ASSERT_GE(row, 0);
+  h.Window->QueueView()->SelectRow(row);
+  QTest::keyClick(h.Window->QueueView(), Qt::Key_E, Qt::ControlModifier);
+  TfmTest* test = h.Window->TestWindow();
+  ASSERT_NE(test, nullptr);
+  EXPECT_TRUE(test->isVisible());
+  EXPECT_EQ(test->Test().Job().editUrl, nginx.BaseUrl() + "/two.html");
+  EXPECT_EQ(test->Test().Current().JobNumber, 1);
+  QTest::mouseClick(test->Button(QStringLiteral("btnGetUrl")), Qt::LeftButton);
+  ASSERT_TRUE(RunUntil([test] { return !test->Test().Running(); }, 15000));
+
+  // "Save html" asks the program's file chooser.
+  h.Dialogs.SaveAnswer = h.Dir.Path() + "kept.html";
+  QTest::mouseClick(test->Button(QStringLiteral("btnSaveHtml")), Qt::LeftButton);
+  EXPECT_EQ(h.Dialogs.SaveOffers, std::vector<std::string>{"two.html"});
+  EXPECT_EQ(ReadWholeFile(h.Dialogs.SaveAnswer), "<p>two</p>\n");
 }
 
 }  // namespace

@@ -1,20 +1,35 @@
 // The exploration test window, headless, against nginx and the fault
-// server: its grids, its steps, and what it refuses while a fetch runs.
+// server: its grids, its steps, what it refuses while a fetch runs, its
+// page tools and its rendered view.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
+#include <QWebEngineView>
 #include <memory>
 
-#include <QCheckBox>
-
+#include "browser/preview_page.h"
+#include "core/ini_file.h"
+#include "core/offline_state.h"
 #include "exploration/filter_links_dialog.h"
+#include "exploration/test_web_view.h"
 #include "exploration/test_window.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/ui/window_harness.h"
+#include "ui/artwork.h"
+#include "ui/find_dialog.h"
 
 namespace kestrix::test {
 namespace {
@@ -40,6 +55,23 @@ class TestWindowTest : public ::testing::Test {
       filter = filter_;
       return true;
     };
+    hooks.SaveFileName = [this](QWidget*, const QString& suggested) {
+      offered_.push_back(suggested.toStdString());
+      return QString::fromStdString(saveAs_);
+    };
+    // The find dialogs as a user would fill them, without showing them.
+    hooks.FindText = [this](QWidget*, QTextEdit& text) {
+      TfmFind dialog(text, prompts_);
+      dialog.FindText()->setText(QString::fromStdString(find_));
+      dialog.Search(true);
+    };
+    hooks.FindInGrid = [this](QWidget*, QAbstractItemView& grid) {
+      TfmFind dialog(grid, prompts_);
+      dialog.Fields()->setCurrentIndex(dialog.Fields()->findText(QStringLiteral("Message")));
+      dialog.FindText()->setText(QString::fromStdString(find_));
+      dialog.Search(true);
+    };
+    hooks.Offline = &offline_;
     window_ = std::make_unique<TfmTest>(options_, std::move(hooks));
     window_->show();
   }
@@ -71,9 +103,13 @@ class TestWindowTest : public ::testing::Test {
   TScratchDir site_, dir_;
   TNginxServer nginx_{site_.Path()};
   TFaultServer faults_{
-      R"({"routes": {"/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a"}, {"hold": 30}]}})"};
+      R"({"routes": {"/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a"}, {"hold": 30}],)"
+      R"( "/render.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>shown<img src=\"http://127.0.0.1:{port}/pic.gif\"></p>"}]}})"};
   TGlobalOptions options_;
-  std::vector<std::string> told_, asked_;
+  OfflineState offline_;
+  TFakePrompts prompts_;
+  std::string saveAs_, find_;
+  std::vector<std::string> told_, asked_, offered_;
   bool answer_ = true;
   TLinkFilter filter_;
   std::unique_ptr<TfmTest> window_;
@@ -142,6 +178,132 @@ TEST_F(TestWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
   // Leaving the program during the fetch ends it without a report.
   window_.reset();
   RunFor(200);
+}
+
+TEST_F(TestWindowTest, PageToolsSaveFindAndCopyWhatTheFetchShowed) {
+  Start(nginx_.BaseUrl() + "/index.html");
+  EXPECT_FALSE(window_->Button(QStringLiteral("btnSaveHtml"))->isEnabled());  // nothing fetched
+  ASSERT_TRUE(Click("btnGetUrl"));
+  ASSERT_TRUE(WaitIdle());
+  // Each row shows the picture of its link type.
+  const auto picture = [](QTableWidget* grid, int row) {
+    return grid->item(row, 0)->icon().pixmap(16, 16).toImage();
+  };
+  QTableWidget* disabled = window_->DisabledGrid();
+  EXPECT_EQ(picture(window_->EnabledGrid(), 0),
+            LinkTypePixmap(static_cast<int>(TLinkType::HtmlReference)).toImage());
+  EXPECT_EQ(picture(disabled, 0), LinkTypePixmap(static_cast<int>(TLinkType::Image)).toImage());
+  EXPECT_NE(picture(disabled, 0), picture(disabled, 1));
+
+  // "Save html" writes the page's bytes where the user chose; a place that
+  // cannot be written is told, not ignored.
+  saveAs_ = dir_.Path() + "saved.html";
+  ASSERT_TRUE(Click("btnSaveHtml"));
+  EXPECT_EQ(offered_, std::vector<std::string>{"index.html"});
+  EXPECT_EQ(ReadWholeFile(saveAs_), ReadWholeFile(site_.Path() + "index.html"));
+  saveAs_ = dir_.Path() + "missing/folder/saved.html";
+  ASSERT_TRUE(Click("btnSaveHtml"));
+  ASSERT_EQ(told_.size(), 1u);
+  EXPECT_TRUE(told_[0].starts_with("Cannot write " + saveAs_)) << told_[0];
+
+  find_ = "mailto";
+  ASSERT_TRUE(Click("btnFindText"));
+  EXPECT_EQ(window_->HtmlView()->textCursor().selectedText().toStdString(), "mailto");
+
+  // The pop-up menu acts on the grid and row it was opened on.
+  const QPoint second = disabled->visualRect(disabled->model()->index(1, 0)).center();
+  window_->OpenGridMenu(disabled, second);
+  ASSERT_TRUE(window_->GridMenu()->isVisible());
+  const QList<QAction*> items = window_->GridMenu()->actions();
+  ASSERT_EQ(items.size(), 2);
+  EXPECT_EQ(items[0]->text().toStdString(), "Copy to clipboard");
+  EXPECT_EQ(items[1]->text().toStdString(), "Find in grid");
+  EXPECT_EQ(disabled->currentRow(), 1);
+  items[0]->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+            "mailto:x@y\tm\t\tLocal\t0\tUnsupported protocol");
+  window_->GridMenu()->hide();
+  find_ = "images from";
+  items[1]->trigger();
+  EXPECT_EQ(disabled->currentIndex().row(), 0);
+  EXPECT_TRUE(prompts_.Texts.empty());
+}
+
+TEST_F(TestWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFetch) {
+  // The program works online, its options say offline: the fetch applies
+  // the options, and the rendered page then loads nothing from the network.
+  offline_.SetGlobalOffline(false);
+  options_.GlobalOfflineFlag = true;
+  Start(faults_.BaseUrl() + "/render.html");
+  EXPECT_EQ(window_->WebView(), nullptr);  // no engine until a page is rendered
+  window_->ViewAsWeb()->click();
+  ASSERT_NE(window_->WebView(), nullptr);
+  std::vector<std::string> loaded;
+  QObject::connect(window_->WebView()->Page(), &QWebEnginePage::loadFinished, [&](bool) {
+    loaded.push_back(window_->WebView()->Page()->url().toLocalFile().toStdString());
+  });
+  const auto picRequested = [this] {
+    for (const TRecordedRequest& request : faults_.Requests()) {
+      if (request.RequestLine.find("/pic.gif") != std::string::npos) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(Click("btnGetUrl"));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(offline_.IsGlobalOffline());
+  const std::string file = window_->Test().CurrentPath();
+  ASSERT_TRUE(RunUntil([&] { return !loaded.empty() && loaded.back() == file; }, 20000));
+  EXPECT_NE(file.find("/LinkCheck/"), std::string::npos);
+  RunFor(500);
+  EXPECT_FALSE(picRequested());
+
+  // Online in the options: after the next fetch the page's image is asked for.
+  options_.GlobalOfflineFlag = false;
+  ASSERT_TRUE(Click("btnGetUrl"));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_FALSE(offline_.IsGlobalOffline());
+  EXPECT_TRUE(RunUntil(picRequested, 20000));
+  window_->ViewAsHtml()->click();
+  EXPECT_EQ(
+      window_->HtmlText().toStdString(),
+      "<p>shown<img src=\"http://127.0.0.1:" + std::to_string(faults_.Port()) + "/pic.gif\"></p>");
+}
+
+// The window's place in the settings file: read when it is made, written
+// when it closes; a place no screen shows keeps only its size.
+TEST(TestWindowPlaceTest, KeptInTheSettingsFile) {
+  struct Case {
+    int left, top;
+    QPoint expected;
+  };
+  for (const Case& c : {Case{30, 40, QPoint(30, 40)}, Case{9000, 9000, QPoint(-1, -1)}}) {
+    TScratchDir dir;
+    IniFile ini(dir.Path() + "kestrix.ini");
+    ini.WriteInteger("MainWnd", "Left", 10);
+    ini.WriteInteger("MainWnd", "TestLeft", c.left);
+    ini.WriteInteger("MainWnd", "TestTop", c.top);
+    ini.WriteInteger("MainWnd", "TestWidth", 700);
+    ini.WriteInteger("MainWnd", "TestHeight", 540);
+    TGlobalOptions options;
+    TTestWindowHooks hooks;
+    hooks.Settings = &ini;
+    auto window = std::make_unique<TfmTest>(options, std::move(hooks));
+    window->show();
+    EXPECT_EQ(window->size(), QSize(700, 540));
+    if (c.expected.x() >= 0) {
+      EXPECT_EQ(window->pos(), c.expected);
+    } else {
+      EXPECT_LT(window->pos().x(), 9000);
+    }
+    window->resize(720, 550);
+    window->move(60, 70);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestLeft", 0), 60);
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestTop", 0), 70);
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestWidth", 0), 720);
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestHeight", 0), 550);
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "Left", 0), 10);
+  }
 }
 
 TEST(FilterLinksDialogTest, BoxesRoundTripTheFilter) {

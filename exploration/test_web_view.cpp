@@ -1,0 +1,69 @@
+#include "exploration/test_web_view.h"
+
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <filesystem>
+
+#include "browser/download_control.h"
+#include "browser/preview_page.h"
+#include "browser/request_filter.h"
+#include "core/offline_state.h"
+
+namespace kestrix {
+
+TTestWebView::TTestWebView(const OfflineState* offline, QWidget* parent)
+    : QWidget(parent), offline_(offline) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+}
+
+TTestWebView::~TTestWebView() {
+  // The page goes before its profile.
+  if (view_ != nullptr) view_->setPage(nullptr);
+  delete page_;
+}
+
+QWebEngineView* TTestWebView::View() {
+  if (view_ != nullptr) return view_;
+  filter_ = std::make_unique<PageRequestFilter>(offline_);
+  // A private profile: nothing of a tested site stays on disk.
+  profile_ = new QWebEngineProfile(this);
+  const OfflineState* offline = offline_;
+  page_ = new PreviewPage(
+      profile_, [](const TFormSubmission&) {},
+      [offline] { return offline == nullptr || offline->IsGlobalOffline(); }, this);
+  // Like a live preview: the program's "Work Offline" switch decides
+  // whether the page's images and styles come from the network.
+  site_.Remove(TDownloadOption::ForceOffline);
+  site_.Add(TDownloadOption::OfflineIfNotConnected);
+  if (offline_ == nullptr) site_.Add(TDownloadOption::ForceOffline);
+  ApplyDownloadControl(site_, *page_, *filter_);
+  // The fetched page lies on disk, its images and styles on the web: the
+  // request filter, not the engine's rule for local pages, decides whether
+  // they may come.
+  page_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls,
+                                  offline_ != nullptr);
+  view_ = new QWebEngineView(this);
+  view_->setPage(page_);
+  layout()->addWidget(view_);
+  return view_;
+}
+
+void TTestWebView::ShowFile(const std::string& file, const std::string& root) {
+  View();
+  page_->SetLocalRoot(root);
+  TRequestRules rules = filter_->Rules();
+  rules.file_root = root;
+  filter_->SetRules(rules);
+  ApplyDownloadControl(site_, *page_, *filter_);
+  std::error_code error;
+  if (file.empty() || !std::filesystem::is_regular_file(file, error) || !page_->MayShowFile(file)) {
+    page_->load(QUrl(QStringLiteral("about:blank")));
+    return;
+  }
+  page_->load(QUrl::fromLocalFile(QString::fromStdString(file)));
+}
+
+}  // namespace kestrix
