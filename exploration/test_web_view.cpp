@@ -1,9 +1,11 @@
 #include "exploration/test_web_view.h"
 
+#include <QFile>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <cctype>
 #include <filesystem>
 
 #include "browser/download_control.h"
@@ -12,6 +14,12 @@
 #include "core/offline_state.h"
 
 namespace kestrix {
+namespace {
+
+// Below the engine's limit on content handed over directly.
+constexpr std::uintmax_t kMaxContentBytes = 2 * 1000 * 1000;
+
+}  // namespace
 
 TTestWebView::TTestWebView(const OfflineState* offline, QWidget* parent)
     : QWidget(parent), offline_(offline) {
@@ -51,7 +59,7 @@ QWebEngineView* TTestWebView::View() {
   return view_;
 }
 
-void TTestWebView::ShowFile(const std::string& file, const std::string& root) {
+void TTestWebView::ShowFile(const std::string& file, const std::string& root, bool isHtml) {
   View();
   page_->SetLocalRoot(root);
   TRequestRules rules = filter_->Rules();
@@ -63,7 +71,24 @@ void TTestWebView::ShowFile(const std::string& file, const std::string& root) {
     page_->load(QUrl(QStringLiteral("about:blank")));
     return;
   }
-  page_->load(QUrl::fromLocalFile(QString::fromStdString(file)));
+  const QUrl url = QUrl::fromLocalFile(QString::fromStdString(file));
+  // The engine takes a file's type from its name: a page saved as
+  // "page.php" or "render" would be offered as a download or shown as
+  // text. A page the server called HTML is handed over as such, with its
+  // own file as the base of its relative links; the engine takes content
+  // so given only up to a size, beyond which the file itself is loaded.
+  std::string ext = std::filesystem::path(file).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool namedHtml = ext == ".htm" || ext == ".html";
+  const auto size = std::filesystem::file_size(file, error);
+  if (isHtml && !namedHtml && !error && size < kMaxContentBytes) {
+    QFile in(QString::fromStdString(file));
+    if (in.open(QIODevice::ReadOnly)) {
+      page_->setContent(in.readAll(), QStringLiteral("text/html"), url);
+      return;
+    }
+  }
+  page_->load(url);
 }
 
 }  // namespace kestrix

@@ -28,8 +28,9 @@ class TTestWebView final : public QWidget {
   ~TTestWebView() override;
 
   // Shows `file` (a blank page when it does not exist or lies outside
-  // `root`, the folder the view may read).
-  void ShowFile(const std::string& file, const std::string& root);
+  // `root`, the folder the view may read); `isHtml`: whatever its name,
+  // the server said it is a page.
+  void ShowFile(const std::string& file, const std::string& root, bool isHtml);
   // Makes the engine's view now if it was not made yet.
   QWebEngineView* View();
   bool HasView() const { return view_ != nullptr; }

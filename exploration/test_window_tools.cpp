@@ -86,7 +86,7 @@ void TfmTest::SetViewAsWeb(bool web) {
 
 void TfmTest::ShowInWeb() {
   if (web_ == nullptr || !test_->HasJob()) return;
-  web_->ShowFile(test_->CurrentPath(), test_->CacheFolder());
+  web_->ShowFile(test_->CurrentPath(), test_->CacheFolder(), test_->Current().IsHtml != 0);
 }
 
 void TfmTest::AfterStep() {
