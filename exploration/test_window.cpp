@@ -294,7 +294,12 @@ void TfmTest::ShowEntry() {
   set("lblFileSize", QStringLiteral("File size     :") + QString::number(entry.ReceivedSize));
   set("lblState",
       QStringLiteral("State :") + (test_->Running() ? QStringLiteral("fetching") : QString()));
-  if (!test_->Running()) html_->setPlainText(Text(test_->HtmlText()));
+  // Laying out a large page again for every parse or filter would stall
+  // the window: the text view is refilled only when the page changed.
+  if (!test_->Running() && test_->HtmlText() != shownHtml_) {
+    shownHtml_ = test_->HtmlText();
+    html_->setPlainText(Text(shownHtml_));
+  }
   Button(QStringLiteral("btnParse"))->setEnabled(test_->CanParse());
   Button(QStringLiteral("btnSaveHtml"))->setEnabled(HasSavedFile());
   FillGrids();

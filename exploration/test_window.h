@@ -133,6 +133,7 @@ class TfmTest final : public QWidget {
   QLabel* disabledCount_ = nullptr;
   QLabel* status_ = nullptr;
   QTextEdit* html_ = nullptr;
+  std::string shownHtml_;  // what the text view was last filled with
   QPlainTextEdit* log_ = nullptr;
   QRadioButton* viewHtml_ = nullptr;
   QRadioButton* viewWeb_ = nullptr;

@@ -67,7 +67,10 @@ QWidget* TfmTest::BuildHtmlPage() {
   layout->addWidget(htmlStack_);
   save->setEnabled(false);
 
-  connect(clear, &QPushButton::clicked, html_, &QTextEdit::clear);
+  connect(clear, &QPushButton::clicked, this, [this] {
+    html_->clear();
+    shownHtml_.clear();
+  });
   connect(save, &QPushButton::clicked, this, [this] { SaveHtml(); });
   connect(find, &QPushButton::clicked, this, [this] { FindText(); });
   connect(viewWeb_, &QRadioButton::toggled, this, [this](bool web) { SetViewAsWeb(web); });
