@@ -98,7 +98,10 @@ void TfmTest::AfterStep() {
 }
 
 void TfmTest::FetchDone() {
-  if (hooks_.Offline != nullptr) hooks_.Offline->SetGlobalOffline(options_.GlobalOfflineFlag);
+  if (hooks_.Offline != nullptr && test_->Current().ReceivedSize > 0) {
+    hooks_.Offline->SetGlobalOffline(options_.GlobalOfflineFlag);
+  }
+  // Also after a failure: the view must not go on showing the page before.
   ShowInWeb();
   ShowEntry();
 }
