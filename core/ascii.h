@@ -20,9 +20,13 @@ inline bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
+inline void AsciiLowerInPlace(std::string& s) {
+  for (char& c : s) c = AsciiLowerChar(c);
+}
+
 inline std::string AsciiLower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = AsciiLowerChar(c);
+  AsciiLowerInPlace(out);
   return out;
 }
 
@@ -45,7 +49,11 @@ inline bool StartsNoCase(std::string_view text, std::string_view prefix) {
 }
 
 inline bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return AsciiLower(text).find(AsciiLower(part)) != std::string::npos;
+  if (part.size() > text.size()) return false;
+  for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
+    if (EqualsNoCase(text.substr(i, part.size()), part)) return true;
+  }
+  return false;
 }
 
 }  // namespace kestrix
