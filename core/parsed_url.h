@@ -1,0 +1,43 @@
+// A URL taken apart once. Deciding whether to queue a link, filtering it and
+// naming its file read the same scheme, server, folder and file name several
+// times; cutting and case-folding the text again at each step did the same
+// work over and over for every link of every page.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/url_split.h"
+
+namespace kestrix {
+
+struct TParsedUrl {
+  std::string Text;      // the URL as given
+  std::string Lower;     // Text with its ASCII letters lower-cased
+  TUrlParts Parts;       // as SplitUrl cuts it; Parts.Path keeps query and fragment
+  std::string Scheme;    // Parts.Proto lower-cased
+  std::string HostKey;   // Parts.Host lower-cased
+  std::string PortKey;   // Parts.Port, empty when it is the scheme's default
+  std::string Path;      // Parts.Path up to its "?" or "#"
+  std::string Query;     // after the "?", up to any "#"; empty when none
+  std::string Fragment;  // after the "#"; empty when none
+  std::string Dir;       // GetUrlDir of Parts.Path: its folder, ending in "/"
+  std::string FileName;  // GetUrlFileName of Text: last segment with its query
+};
+
+TParsedUrl ParseUrl(std::string_view url);
+
+// Whether links of `scheme` (lower-case) are fetched over HTTP: http and https.
+bool IsWebScheme(std::string_view scheme);
+
+// Whether two URLs name one server: the same host and port, where http and
+// https count alike and a scheme's default port (80, 443, 21) is the same as
+// naming none. A site that moved to https is still the same site.
+bool SameServer(const TParsedUrl& a, const TParsedUrl& b);
+
+// Whether `url` lies in the folder `dir` (an absolute URL ending in "/") on
+// the same server, by the rules of SameServer; the path is compared without
+// regard to ASCII case.
+bool InsideFolder(const TParsedUrl& url, const TParsedUrl& dir);
+
+}  // namespace kestrix

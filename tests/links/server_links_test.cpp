@@ -1,0 +1,86 @@
+// Which absolute links are the site's own: http and https of one host with
+// their default ports are one server; a page part on another server is
+// fetched, and its link made local, only when the job may go there.
+#include <gtest/gtest.h>
+
+#include "tests/links/analysis_fixture.h"
+
+namespace kestrix {
+namespace {
+
+using testing::AnalysisRun;
+
+TJobRecord Copy(bool thisPath = false) {
+  TJobRecord job;
+  job.editDepth = 3;
+  job.checkLocalize = true;
+  job.checkLoadImg = true;
+  job.checkLoadStyle = true;
+  job.checkLoadScript = true;
+  job.checkLoadEmbed = true;
+  job.radioThisPath = thisPath;
+  job.radioThisServer = !thisPath;
+  return job;
+}
+
+TEST(ServerLinksTest, HttpAndHttpsOfOneHostAreOneServer) {
+  const struct {
+    const char* link;
+    bool own;
+  } cases[] = {
+      {"https://h/a/s.html", true},       {"HTTPS://H/a/u.html", true},
+      {"https://h:443/a/p.html", true},   {"http://h:80/a/q.html", true},
+      {"https://h:8443/a/r.html", false}, {"https://o/a/t.html", false},
+      {"http://h:443/a/v.html", false},
+  };
+  for (const bool thisPath : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.link) + (thisPath ? " this path" : " this server"));
+      AnalysisRun run;
+      run.Start(Copy(thisPath), "http://h/a/start.html");
+      const auto lines = run.Analyse(0, std::string("<a href=\"") + c.link + "\">x</a>");
+      EXPECT_EQ(run.Find(c.link) >= 0, c.own);
+      const std::string file = std::string(c.link).substr(std::string(c.link).rfind('/') + 1);
+      EXPECT_EQ(lines[0], std::string("<a href=\"") + (c.own ? file : c.link) + "\">x</a>");
+    }
+  }
+  // The path limit holds across schemes: another folder of the site stays out.
+  AnalysisRun run;
+  run.Start(Copy(true), "http://h/a/start.html");
+  run.Analyse(0, "<a href=\"https://h/b/x.html\">x</a><a href=\"https://h/a/d/y.html\">y</a>");
+  EXPECT_EQ(run.Find("https://h/b/x.html"), -1);
+  EXPECT_GE(run.Find("https://h/a/d/y.html"), 0);
+}
+
+TEST(ServerLinksTest, ForeignPagePartsAreFetchedOnlyWhenOtherServersAre) {
+  const std::string page =
+      "<script src=\"https://cdn.o/lib.js\"></script>"
+      "<link rel=\"stylesheet\" href=\"http://cdn.o/s.css\">"
+      "<iframe src=\"https://o/f.html\"></iframe><frame src=\"//o/g.html\">"
+      "<meta http-equiv=\"refresh\" content=\"9; URL=https://o/m.html\">"
+      "<script src=\"https://h/own.js\"></script>";
+  const char* foreign[] = {"https://cdn.o/lib.js", "http://cdn.o/s.css", "https://o/f.html",
+                           "https://o/g.html", "https://o/m.html"};
+  {
+    AnalysisRun run;
+    run.Start(Copy(), "https://h/index.html");
+    const auto lines = run.Analyse(0, page);
+    for (const char* url : foreign) EXPECT_EQ(run.Find(url), -1) << url;
+    EXPECT_GE(run.Find("https://h/own.js"), 0);
+    std::string expected = page;
+    expected.replace(expected.find("https://h/own.js"), 16, "own.js");
+    EXPECT_EQ(lines[0], expected);  // every foreign link as written
+  }
+  TJobRecord other = Copy();
+  other.checkOtherServers = true;
+  AnalysisRun run;
+  run.Start(other, "https://h/index.html");
+  const auto lines = run.Analyse(0, page);
+  for (const char* url : foreign) EXPECT_GE(run.Find(url), 0) << url;
+  for (const char* local : {"\"lib.js\"", "\"s.css\"", "\"f.html\"", "\"g.html\"", "URL=m.html"}) {
+    EXPECT_NE(lines[0].find(local), std::string::npos) << local << " in " << lines[0];
+  }
+}
+
+}  // namespace
+}  // namespace kestrix
