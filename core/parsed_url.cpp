@@ -46,12 +46,11 @@ bool IsWebScheme(std::string_view scheme) {
 }
 
 bool SameServer(const TParsedUrl& a, const TParsedUrl& b) {
-  return ServerScheme(a.Scheme) == ServerScheme(b.Scheme) && a.HostKey == b.HostKey &&
-         a.PortKey == b.PortKey;
+  return ServerScheme(a.Scheme) == ServerScheme(b.Scheme) && a.HostKey == b.HostKey;
 }
 
 bool InsideFolder(const TParsedUrl& url, const TParsedUrl& dir) {
-  return SameServer(url, dir) && StartsNoCase(url.Path, dir.Dir);
+  return SameServer(url, dir) && url.PortKey == dir.PortKey && StartsNoCase(url.Path, dir.Dir);
 }
 
 }  // namespace kestrix

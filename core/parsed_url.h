@@ -30,14 +30,16 @@ TParsedUrl ParseUrl(std::string_view url);
 // Whether links of `scheme` (lower-case) are fetched over HTTP: http and https.
 bool IsWebScheme(std::string_view scheme);
 
-// Whether two URLs name one server: the same host and port, where http and
-// https count alike and a scheme's default port (80, 443, 21) is the same as
-// naming none. A site that moved to https is still the same site.
+// Whether two URLs name one server: the same host, where http and https
+// count alike, so that a site that moved to https is still the same site.
+// Ports are not compared: a job has always taken every port of its start
+// host for its own server, and jobs rely on that.
 bool SameServer(const TParsedUrl& a, const TParsedUrl& b);
 
 // Whether `url` lies in the folder `dir` (an absolute URL ending in "/") on
-// the same server, by the rules of SameServer; the path is compared without
-// regard to ASCII case.
+// the same host and port, where http and https count alike and a scheme's
+// default port (80, 443, 21) is the same as naming none; the path is
+// compared without regard to ASCII case.
 bool InsideFolder(const TParsedUrl& url, const TParsedUrl& dir);
 
 }  // namespace kestrix

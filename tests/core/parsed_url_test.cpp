@@ -31,22 +31,29 @@ TEST(ParsedUrlTest, PartsAreTheHelpersViews) {
   EXPECT_EQ(p.Lower, "https://user:pw@host.org:8443/a/b.html?q#z");
 }
 
-TEST(ParsedUrlTest, SameServerCountsHttpAndHttpsAndDefaultPortsAlike) {
+TEST(ParsedUrlTest, HttpAndHttpsOfOneHostAreOneServer) {
   const struct {
     const char* a;
     const char* b;
-    bool same;
+    bool same;    // SameServer
+    bool folder;  // InsideFolder(b, a)
   } cases[] = {
-      {"http://h/x", "https://h/y", true},    {"http://h:80/", "https://h:443/", true},
-      {"HTTP://H/", "http://h:80/", true},    {"https://h:8443/", "http://h:8443/a", true},
-      {"https://u@h/", "http://h/", true},    {"http://h:8080/", "http://h/", false},
-      {"http://h:443/", "https://h/", false},  // 443 is https's own port, not http's
-      {"https://h:80/", "http://h/", false},  {"http://h/", "http://h2/", false},
-      {"http://h/", "ftp://h/", false},       {"ftp://h:21/", "ftp://h/", true},
+      {"http://h/", "https://h/y", true, true},
+      {"http://h:80/", "https://h:443/", true, true},
+      {"HTTP://H/", "http://h:80/", true, true},
+      {"https://h:8443/", "http://h:8443/a", true, true},
+      {"https://u@h/", "http://h/", true, true},
+      {"http://h:8080/", "http://h/", true, false},  // every port of the host, as always
+      {"http://h:443/", "https://h/", true, false},  // 443 is https's own port, not http's
+      {"http://h/", "http://h2/", false, false},
+      {"http://h/", "ftp://h/", false, false},
+      {"ftp://h:21/", "ftp://h/", true, true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(SameServer(ParseUrl(c.a), ParseUrl(c.b)), c.same) << c.a << " " << c.b;
-    EXPECT_EQ(SameServer(ParseUrl(c.b), ParseUrl(c.a)), c.same) << c.b << " " << c.a;
+    SCOPED_TRACE(std::string(c.a) + " " + c.b);
+    EXPECT_EQ(SameServer(ParseUrl(c.a), ParseUrl(c.b)), c.same);
+    EXPECT_EQ(SameServer(ParseUrl(c.b), ParseUrl(c.a)), c.same);
+    EXPECT_EQ(InsideFolder(ParseUrl(c.b), ParseUrl(c.a)), c.folder);
   }
   const TParsedUrl dir = ParseUrl("http://h/Doc/");
   EXPECT_TRUE(InsideFolder(ParseUrl("https://h/doc/a/p.html"), dir));
