@@ -22,23 +22,31 @@ std::string_view ServerScheme(std::string_view scheme) {
 TParsedUrl ParseUrl(std::string_view url) {
   TParsedUrl out;
   out.Text = url;
-  out.Lower = AsciiLower(url);
   out.Parts = SplitUrl(url);
   out.Scheme = out.Parts.Proto;
   AsciiLowerInPlace(out.Scheme);
   out.HostKey = out.Parts.Host;
   AsciiLowerInPlace(out.HostKey);
   if (out.Parts.Port != DefaultPort(out.Scheme)) out.PortKey = out.Parts.Port;
-  const std::string_view path = out.Parts.Path;
-  const std::size_t hash = path.find('#');
-  const std::string_view beforeHash = path.substr(0, hash);
-  const std::size_t mark = beforeHash.find('?');
-  out.Path = beforeHash.substr(0, mark);
-  if (mark != std::string_view::npos) out.Query = beforeHash.substr(mark + 1);
-  if (hash != std::string_view::npos) out.Fragment = path.substr(hash + 1);
-  out.Dir = GetUrlDir(path);
-  out.FileName = GetUrlFileName(url);
   return out;
+}
+
+std::string_view TParsedUrl::Path() const {
+  const std::string_view path = Parts.Path;
+  return path.substr(0, path.find_first_of("?#"));
+}
+
+std::string_view TParsedUrl::Query() const {
+  const std::string_view path = Parts.Path;
+  const std::string_view beforeHash = path.substr(0, path.find('#'));
+  const std::size_t mark = beforeHash.find('?');
+  return mark == std::string_view::npos ? std::string_view() : beforeHash.substr(mark + 1);
+}
+
+std::string_view TParsedUrl::Fragment() const {
+  const std::string_view path = Parts.Path;
+  const std::size_t hash = path.find('#');
+  return hash == std::string_view::npos ? std::string_view() : path.substr(hash + 1);
 }
 
 bool IsWebScheme(std::string_view scheme) {
@@ -50,7 +58,7 @@ bool SameServer(const TParsedUrl& a, const TParsedUrl& b) {
 }
 
 bool InsideFolder(const TParsedUrl& url, const TParsedUrl& dir) {
-  return SameServer(url, dir) && url.PortKey == dir.PortKey && StartsNoCase(url.Path, dir.Dir);
+  return SameServer(url, dir) && url.PortKey == dir.PortKey && StartsNoCase(url.Path(), dir.Dir());
 }
 
 }  // namespace kestrix

@@ -12,17 +12,19 @@
 namespace kestrix {
 
 struct TParsedUrl {
-  std::string Text;      // the URL as given
-  std::string Lower;     // Text with its ASCII letters lower-cased
-  TUrlParts Parts;       // as SplitUrl cuts it; Parts.Path keeps query and fragment
-  std::string Scheme;    // Parts.Proto lower-cased
-  std::string HostKey;   // Parts.Host lower-cased
-  std::string PortKey;   // Parts.Port, empty when it is the scheme's default
-  std::string Path;      // Parts.Path up to its "?" or "#"
-  std::string Query;     // after the "?", up to any "#"; empty when none
-  std::string Fragment;  // after the "#"; empty when none
-  std::string Dir;       // GetUrlDir of Parts.Path: its folder, ending in "/"
-  std::string FileName;  // GetUrlFileName of Text: last segment with its query
+  std::string Text;     // the URL as given
+  TUrlParts Parts;      // as SplitUrl cuts it; Parts.Path keeps query and fragment
+  std::string Scheme;   // Parts.Proto lower-cased
+  std::string HostKey;  // Parts.Host lower-cased
+  std::string PortKey;  // Parts.Port, empty when it is the scheme's default
+
+  // Views into the parts, valid while the value lives unchanged. Most links
+  // are already queued, so what only naming needs is not built for them.
+  std::string_view Path() const;      // Parts.Path up to its "?" or "#"
+  std::string_view Query() const;     // after the "?", up to any "#"
+  std::string_view Fragment() const;  // after the "#"
+  std::string_view Dir() const { return UrlDirView(Parts.Path); }      // GetUrlDir of the path
+  std::string_view FileName() const { return UrlFileNameView(Text); }  // GetUrlFileName
 };
 
 TParsedUrl ParseUrl(std::string_view url);

@@ -100,7 +100,7 @@ const char* ReasonText(int reason) {
 
 bool InsideStartDir(const TParsedUrl& url, std::string_view startDirLower,
                     const TParsedUrl& startFolder) {
-  return url.Lower.find(startDirLower) != std::string::npos || InsideFolder(url, startFolder);
+  return ContainsNoCase(url.Text, startDirLower) || InsideFolder(url, startFolder);
 }
 
 void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,

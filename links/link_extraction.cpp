@@ -148,7 +148,7 @@ bool TPageAnalysis::RunLinkScript(const std::string& script) {
 
 void TPageAnalysis::ApplyBase(const THTMLTag& tag, const std::string& link) {
   const TParsedUrl base = ParseUrl(link);
-  context_.PageDir = base.Dir;
+  context_.PageDir = base.Dir();
   context_.PageFile = PathFileName(base.Parts.Path);
   // A base on another server moves the host too, or rooted links would
   // resolve against the page's own server.

@@ -87,7 +87,7 @@ TFilterOutcome CheckFilters(const TParsedUrl& url, std::string_view linkedText, 
   if (active(retrieveFile) || active(ignoreFile)) {
     // "amp;" holds none of the characters that bound a file name, so the
     // name of the cleaned URL is the cleaned name.
-    std::string fileName = RemoveAmp(url.FileName);
+    std::string fileName = RemoveAmp(url.FileName());
     if (fileName.empty()) fileName = std::string(defaultDoc);
     keepFile = match(fileName, retrieveFile, TMatchMode::Retrieve, true);
     dropFile = match(fileName, ignoreFile, TMatchMode::Ignore, false);

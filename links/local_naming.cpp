@@ -184,8 +184,9 @@ std::string LocalDir(const TParsedUrl& url, std::string_view downloadFolder,
   const std::string root = CollapseSlashes(ProjectRoot(downloadFolder, projectName));
   if (!replicate) return root;
 
-  const std::string& dir = url.Dir;
-  std::string below = url.Parts.Host + (IsValidDirName(dir) ? dir : std::string("/"));
+  const std::string_view dir = url.Dir();
+  std::string below = url.Parts.Host;
+  below += IsValidDirName(dir) ? dir : std::string_view("/");
   // Backslashes separated folders where saved sites were first kept; they
   // still do, so that "..\" cannot hide a climb.
   for (char& c : below) {
@@ -215,13 +216,13 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
 std::string MakeLocalFileName(const TParsedUrl& url, std::string_view folder,
                               std::string_view storedMask, UsedNames& used, bool addHtm,
                               std::string_view defaultDoc) {
-  const std::string_view lower = url.Lower;
-  const bool named =
-      lower.starts_with("http://") || lower.starts_with("https://") || lower.starts_with("ftp://");
+  const std::string_view text = url.Text;
+  const bool named = StartsNoCase(text, "http://") || StartsNoCase(text, "https://") ||
+                     StartsNoCase(text, "ftp://");
   const std::string_view path = named ? std::string_view(url.Parts.Path) : url.Text;
   std::string base;
   if (url.Text.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
-    base = ApplyMask(url.FileName, storedMask);
+    base = ApplyMask(std::string(url.FileName()), storedMask);
   }
   const bool masked = !storedMask.empty();
   // A name that cleans away to nothing ("amp;") would name the folder itself.

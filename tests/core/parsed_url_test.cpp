@@ -16,11 +16,11 @@ TEST(ParsedUrlTest, PartsAreTheHelpersViews) {
     const TParsedUrl parsed = ParseUrl(url);
     const TUrlParts parts = SplitUrl(url);
     EXPECT_EQ(parsed.Parts, parts);
-    EXPECT_EQ(parsed.Dir, GetUrlDir(parts.Path));
-    EXPECT_EQ(parsed.FileName, GetUrlFileName(url));
-    std::string joined = parsed.Path;
-    if (parts.Path.find('?') < parts.Path.find('#')) joined += "?" + parsed.Query;
-    if (parts.Path.find('#') != std::string::npos) joined += "#" + parsed.Fragment;
+    EXPECT_EQ(parsed.Dir(), GetUrlDir(parts.Path));
+    EXPECT_EQ(parsed.FileName(), GetUrlFileName(url));
+    std::string joined(parsed.Path());
+    if (parts.Path.find('?') < parts.Path.find('#')) joined += "?" + std::string(parsed.Query());
+    if (parts.Path.find('#') != std::string::npos) joined += "#" + std::string(parsed.Fragment());
     EXPECT_EQ(joined, parts.Path);
   }
   const TParsedUrl p = ParseUrl("HTTPS://User:Pw@Host.Org:8443/A/B.html?Q#Z");
@@ -28,7 +28,8 @@ TEST(ParsedUrlTest, PartsAreTheHelpersViews) {
   EXPECT_EQ(p.HostKey, "host.org");
   EXPECT_EQ(p.Parts.Host, "Host.Org");  // the host folder keeps the case written
   EXPECT_EQ(p.PortKey, "8443");
-  EXPECT_EQ(p.Lower, "https://user:pw@host.org:8443/a/b.html?q#z");
+  EXPECT_EQ(p.Query(), "Q");
+  EXPECT_EQ(p.Fragment(), "Z");
 }
 
 TEST(ParsedUrlTest, HttpAndHttpsOfOneHostAreOneServer) {
