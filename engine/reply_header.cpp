@@ -54,7 +54,11 @@ std::string RelocationTarget(const std::vector<std::string>& header,
 std::optional<double> LastModifiedOf(const std::vector<std::string>& header) {
   for (std::size_t i = LastReplyStart(header); i < header.size(); ++i) {
     const std::size_t at = AsciiLower(header[i]).find("last-modified:");
-    if (at != std::string::npos) return ParseHttpDate(std::string_view(header[i]).substr(at + 14));
+    if (at == std::string::npos) continue;
+    // A date before 1899-12-30 ("Mon, 1 Jan 0001") is no file's date; kept,
+    // it would be sent back as a condition no server can read.
+    const double date = ParseHttpDate(std::string_view(header[i]).substr(at + 14));
+    return date > 0 ? date : 0;
   }
   return std::nullopt;
 }
