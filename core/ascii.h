@@ -49,9 +49,15 @@ inline bool StartsNoCase(std::string_view text, std::string_view prefix) {
 }
 
 inline bool ContainsNoCase(std::string_view text, std::string_view part) {
+  if (part.empty()) return true;
   if (part.size() > text.size()) return false;
-  for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
-    if (EqualsNoCase(text.substr(i, part.size()), part)) return true;
+  const char first = AsciiLowerChar(part.front());
+  const std::string_view rest = part.substr(1);
+  const std::size_t last = text.size() - part.size();
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (AsciiLowerChar(text[i]) == first && EqualsNoCase(text.substr(i + 1, rest.size()), rest)) {
+      return true;
+    }
   }
   return false;
 }
