@@ -92,7 +92,9 @@ TEST_F(CliHttps, AbsoluteHttpsLinksToTheSiteAreCopiedAndForeignOnesStay) {
   site_.WriteFile("docs/a.html", "<html><a href=\"" + base +
                                      "/index.html\">home</a>\n"
                                      "<img src=\"https://cdn.invalid/pic.png\">\n"
-                                     "<a href=\"b.html\">B</a></html>\n");
+                                     "<a href=\"b.html\">B</a>\n"
+                                     "<a href=\"http://127.0.0.1:" +
+                                     port + "/docs/b.html\">B by http</a></html>\n");
   site_.WriteFile("docs/b.html",
                   "<html><a href=\"" + base +
                       "/docs/a.html\">A</a>\n"
@@ -144,7 +146,7 @@ TEST_F(CliHttps, AbsoluteHttpsLinksToTheSiteAreCopiedAndForeignOnesStay) {
       ++local;
     }
   }
-  EXPECT_EQ(local, 8);
+  EXPECT_EQ(local, 9);  // the http link to a page fetched by https included
   const std::string index = ReadWholeFile(project + "127.0.0.1/index.html");
   for (const char* kept :
        {"href=\"https://fonts.invalid/f.css\"", "src=\"https://cdn.invalid/lib.js\"",

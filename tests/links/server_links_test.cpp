@@ -55,6 +55,23 @@ TEST(ServerLinksTest, HttpAndHttpsOfOneHostAreOneServer) {
   EXPECT_GE(run.Find("https://h/a/d/y.html"), 0);
 }
 
+TEST(ServerLinksTest, OneDocumentByEitherSchemeIsQueuedOnce) {
+  AnalysisRun run;
+  run.Start(Copy(), "https://h/index.html");
+  const auto lines =
+      run.Analyse(0,
+                  "<a href=\"https://h/p.html\">1</a><a href=\"http://h/p.html\">2</a>\n"
+                  "<img src=\"http://h/i.png\"><img src=\"HTTPS://h/i.png\">\n"
+                  "<a href=\"http://h:8080/p.html\">3</a>");
+  EXPECT_GE(run.Find("https://h/p.html"), 0);
+  EXPECT_EQ(run.Find("http://h/p.html"), -1);
+  EXPECT_GE(run.Find("http://h/i.png"), 0);
+  EXPECT_GE(run.Find("http://h:8080/p.html"), 0);  // another port: another document
+  EXPECT_EQ(run.State.Queue.Count(), 4);
+  EXPECT_EQ(lines[0], "<a href=\"p.html\">1</a><a href=\"p.html\">2</a>");
+  EXPECT_EQ(lines[1], "<img src=\"i.png\"><img src=\"i.png\">");
+}
+
 TEST(ServerLinksTest, ForeignPagePartsAreFetchedOnlyWhenOtherServersAre) {
   const std::string page =
       "<script src=\"https://cdn.o/lib.js\"></script>"
