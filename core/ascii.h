@@ -20,9 +20,13 @@ inline bool IsHtmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
+inline void AsciiLowerInPlace(std::string& s) {
+  for (char& c : s) c = AsciiLowerChar(c);
+}
+
 inline std::string AsciiLower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = AsciiLowerChar(c);
+  AsciiLowerInPlace(out);
   return out;
 }
 
@@ -45,7 +49,17 @@ inline bool StartsNoCase(std::string_view text, std::string_view prefix) {
 }
 
 inline bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return AsciiLower(text).find(AsciiLower(part)) != std::string::npos;
+  if (part.empty()) return true;
+  if (part.size() > text.size()) return false;
+  const char first = AsciiLowerChar(part.front());
+  const std::string_view rest = part.substr(1);
+  const std::size_t last = text.size() - part.size();
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (AsciiLowerChar(text[i]) == first && EqualsNoCase(text.substr(i + 1, rest.size()), rest)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace kestrix

@@ -10,6 +10,23 @@ std::size_t LastPosOf(std::string_view sub, std::string_view s) {
   return pos == std::string_view::npos ? 0 : pos + 1;
 }
 
+std::string_view UrlDirView(std::string_view url) {
+  if (url.empty()) return "/";
+  const std::size_t query = url.find('?');
+  const std::string_view s = query == std::string_view::npos ? url : url.substr(0, query + 1);
+  const std::size_t slash = s.rfind('/');
+  if (slash == std::string_view::npos) return "/";
+  return s.substr(0, slash + 1);
+}
+
+std::string_view UrlFileNameView(std::string_view url) {
+  if (url.empty()) return "Error!!!";
+  const std::size_t mark = url.find_first_of("#?");
+  const std::size_t end = mark == std::string_view::npos ? url.size() : mark;
+  const std::size_t slash = url.substr(0, end).rfind('/');
+  return slash == std::string_view::npos ? url : url.substr(slash + 1);
+}
+
 TUrlParts SplitUrl(std::string_view url) {
   TUrlParts parts;
   if (url.empty()) return parts;

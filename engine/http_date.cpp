@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ascii.h"
+
 namespace kestrix {
 namespace {
 
@@ -36,8 +38,7 @@ bool ToInt(std::string_view part, int& value) {
 // the other, so that its position tells the month.
 int MonthOf(std::string_view part) {
   static constexpr std::string_view kMonths = "janfebmaraprmayjunjulaugsepoctnovdec";
-  std::string lower(part);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = AsciiLower(part);
   const size_t found = kMonths.find(lower);
   if (found == std::string_view::npos) return 0;
   return static_cast<int>(found + 1 + 2) / 3;

@@ -3,23 +3,13 @@
 #include <cctype>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "core/url_split.h"
 #include "engine/http_date.h"
 #include "links/url_paths.h"
 
 namespace kestrix {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
-  return text.size() >= lowerPrefix.size() &&
-         Lower(text.substr(0, lowerPrefix.size())) == lowerPrefix;
-}
 
 std::string Trim(std::string_view text) {
   size_t begin = 0, end = text.size();
@@ -32,7 +22,7 @@ std::string Trim(std::string_view text) {
 
 std::size_t LastReplyStart(const std::vector<std::string>& header) {
   for (std::size_t i = header.size(); i > 0; --i) {
-    if (StartsWithNoCase(header[i - 1], "http/")) return i - 1;
+    if (StartsNoCase(header[i - 1], "http/")) return i - 1;
   }
   return 0;
 }
@@ -43,13 +33,13 @@ std::string RelocationTarget(const std::vector<std::string>& header,
   bool found = false;
   for (std::size_t i = LastReplyStart(header); i < header.size() && !found; ++i) {
     // "Content-Location:" names the body, not where to go.
-    if (StartsWithNoCase(header[i], "location:")) {
+    if (StartsNoCase(header[i], "location:")) {
       target = Trim(std::string_view(header[i]).substr(9));
       found = true;
     }
   }
   if (target.empty()) return clientLocation;
-  const std::string lower = Lower(target);
+  const std::string lower = AsciiLower(target);
   if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0 ||
       lower.rfind("ftp://", 0) == 0) {
     return target;
@@ -63,16 +53,20 @@ std::string RelocationTarget(const std::vector<std::string>& header,
 
 std::optional<double> LastModifiedOf(const std::vector<std::string>& header) {
   for (std::size_t i = LastReplyStart(header); i < header.size(); ++i) {
-    const std::size_t at = Lower(header[i]).find("last-modified:");
-    if (at != std::string::npos) return ParseHttpDate(std::string_view(header[i]).substr(at + 14));
+    const std::size_t at = AsciiLower(header[i]).find("last-modified:");
+    if (at == std::string::npos) continue;
+    // A date before 1899-12-30 ("Mon, 1 Jan 0001") is no file's date; kept,
+    // it would be sent back as a condition no server can read.
+    const double date = ParseHttpDate(std::string_view(header[i]).substr(at + 14));
+    return date > 0 ? date : 0;
   }
   return std::nullopt;
 }
 
 std::string HeaderValue(const std::vector<std::string>& header, std::string_view name) {
-  const std::string prefix = Lower(name) + ":";
+  const std::string prefix = AsciiLower(name) + ":";
   for (std::size_t i = LastReplyStart(header); i < header.size(); ++i) {
-    if (StartsWithNoCase(header[i], prefix)) {
+    if (StartsNoCase(header[i], prefix)) {
       return Trim(std::string_view(header[i]).substr(prefix.size()));
     }
   }
@@ -80,7 +74,7 @@ std::string HeaderValue(const std::vector<std::string>& header, std::string_view
 }
 
 bool IsHtmlType(const std::string& contentType) {
-  const std::string type = Lower(contentType);
+  const std::string type = AsciiLower(contentType);
   return type.find("htm") != std::string::npos || type.find("text") != std::string::npos;
 }
 

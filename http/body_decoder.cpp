@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/ascii.h"
+
 namespace kestrix {
 namespace {
 
@@ -22,7 +24,7 @@ std::string Trimmed(std::string_view text) {
   while (from < to && std::isspace(static_cast<unsigned char>(text[from]))) ++from;
   while (to > from && std::isspace(static_cast<unsigned char>(text[to - 1]))) --to;
   std::string out(text.substr(from, to - from));
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  AsciiLowerInPlace(out);
   return out;
 }
 

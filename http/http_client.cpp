@@ -1,9 +1,8 @@
 #include "http/http_client.h"
 
-#include <strings.h>
-
 #include <cctype>
 
+#include "core/ascii.h"
 #include "core/url_split.h"
 #include "http/socket_errors.h"
 
@@ -102,7 +101,7 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
   }
   if (!url.Pass.empty()) Password = url.Pass;
   target_.Scheme = url.Proto.empty() ? "http" : url.Proto;
-  for (char& c : target_.Scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  AsciiLowerInPlace(target_.Scheme);
   if (Proxy.empty()) {
     target_.RequestPath = url.Path;
     target_.HostName = url.Host;
@@ -222,7 +221,7 @@ bool THttpCli::AuthorizationAllowed() const {
   // host never carries them along.
   const std::string& host =
       !urlCredUser_.empty() && Username == urlCredUser_ ? urlCredHost_ : requestHost_;
-  return strcasecmp(host.c_str(), target_.TargetHost.c_str()) == 0;
+  return EqualsNoCase(host, target_.TargetHost);
 }
 
 void THttpCli::SendRequest(const char* method, const char* version) {

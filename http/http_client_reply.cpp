@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/ascii.h"
 #include "http/http_client.h"
 
 namespace kestrix {
@@ -11,11 +12,6 @@ namespace {
 constexpr int kLineLimit = 8192;
 // A reply may not grow the kept header without bound.
 constexpr int kHeaderLineLimit = 1000;
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The text from 1-based position `from`, at most `count` characters; empty
 // when out of range, as the header rules count characters that way.
@@ -82,8 +78,7 @@ void THttpCli::HeaderLine(const std::string& line) {
   if (++headerLineCount_ > kHeaderLineLimit) {
     throw EHttpException("HTTP header has too many lines", httperrTooManyLines);
   }
-  std::string upper = line.substr(0, 6);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = AsciiUpperString(std::string_view(line).substr(0, 6));
   if (upper == "<HTML>") {
     // No header at all: the page starts here. The line keeps its line end
     // and the rest of the block follows unchanged, so the body is exact.
@@ -117,7 +112,7 @@ void THttpCli::HeaderLine(const std::string& line) {
 
 void THttpCli::HeaderField(const std::string& line) {
   std::size_t colon = line.find(':');
-  std::string name = Lower(line.substr(0, colon));
+  std::string name = AsciiLower(line.substr(0, colon));
   std::size_t start = line.find_first_not_of(' ', colon + 1);
   std::string value = start == std::string::npos ? std::string() : line.substr(start);
   if (name == "location") {
@@ -138,7 +133,7 @@ void THttpCli::HeaderField(const std::string& line) {
   } else if (name == "accept-ranges") {
     acceptRanges_ = value;
   } else if (name == "content-type") {
-    contentType_ = Lower(value);
+    contentType_ = AsciiLower(value);
   } else if (name == "www-authenticate") {
     authenticateHeaders_.push_back(value);
   } else if (name == "set-cookie") {
@@ -156,7 +151,7 @@ void THttpCli::EndOfHeader() {
     CloseConnection();
     return;
   }
-  std::string ext = Lower(docName_.substr(
+  std::string ext = AsciiLower(docName_.substr(
       docName_.rfind('.') == std::string::npos ? docName_.size() : docName_.rfind('.')));
   if (ext == ".exe" && contentType_ == "text/html") {
     std::size_t dot = docName_.rfind('.');

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/ascii.h"
+
 namespace kestrix {
 namespace {
 
@@ -98,16 +100,11 @@ bool IsSafeHostName(std::string_view host) {
 
 bool IsFollowableLocation(std::string_view value) {
   if (value.empty() || value.front() == '/') return true;
-  auto lower = [](std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-  };
   if (std::size_t sep = value.find("://"); sep != std::string_view::npos) {
-    const std::string scheme = lower(value.substr(0, sep));
+    const std::string scheme = AsciiLower(value.substr(0, sep));
     return scheme == "http" || scheme == "https";
   }
-  if (lower(value.substr(0, 5)) == "http:") return true;
+  if (StartsNoCase(value, "http:")) return true;
   std::size_t colon = value.find(':');
   if (colon == std::string_view::npos || colon == 0) return true;
   std::string_view scheme = value.substr(0, colon);

@@ -44,8 +44,28 @@ bool TakesHtmExtension(int32_t kind) {
 
 // The remote "server name and path" limit: the URL must lie below the
 // directory where exploration of that server started.
-bool InsideRemotePath(const TRetriveRec& candidate) {
-  return ContainsNoCase(candidate.Job.editUrl, GetUrlDir(candidate.StartUrl));
+bool InsideRemotePath(const TRetriveRec& candidate, const TParsedUrl& url) {
+  const std::string startDir = GetUrlDir(candidate.StartUrl);
+  return InsideStartDir(url, AsciiLower(startDir), ParseUrl(startDir));
+}
+
+// Whether the candidate lies on another server than the job's start while
+// the job keeps to its own server.
+bool ForeignAndBarred(const TRetriveRec& candidate, const TJobRecord& job) {
+  return candidate.RemoteFlag != 0 && !job.checkOtherServers;
+}
+
+// The entry already queued for `url`: under its own text or, for a web URL,
+// under the other scheme of the same host. A site that moved to https still
+// links many of its pages by http; both name one document in one host
+// folder, which should be fetched and stored once.
+int32_t FindQueued(const UrlList& queue, const TParsedUrl& url) {
+  const int32_t found = queue.Find(url.Text);
+  if (found >= 0 || !IsWebScheme(url.Scheme)) return found;
+  const std::size_t sep = url.Text.find("://");
+  if (sep != url.Parts.Proto.size()) return found;
+  const std::string other = (url.Scheme == "http" ? "https" : "http") + url.Text.substr(sep);
+  return queue.Find(other);
 }
 
 // Queued without filters and without spending depth: the parts a page needs.
@@ -66,13 +86,13 @@ bool QueuedDirectly(int32_t kind, const TJobRecord& job) {
   }
 }
 
-void QueueDirectly(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                   TAnalysisTarget& target) {
   const TJobRecord& job = candidate.Job.Settings();
-  const std::string& url = candidate.Job.editUrl;
   candidate.LocalFolder = LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate);
   if (candidate.Job.editDepth <= 0) return;
   UrlList& queue = target.State.Queue;
-  const int32_t found = queue.Find(url);
+  const int32_t found = FindQueued(queue, url);
   if (found >= 0) {
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
@@ -82,7 +102,7 @@ void QueueDirectly(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget
       job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(candidate.LinkKind);
   candidate.LocalFileName = MakeLocalFileName(url, candidate.LocalFolder, "", target.State.Names,
                                               addHtm, target.DefaultDoc);
-  queue.Append(url, candidate);
+  queue.Append(url.Text, candidate);
 }
 
 }  // namespace
@@ -91,9 +111,14 @@ const char* ReasonText(int reason) {
   return reason >= 0 && reason < kReasonCount ? kReasons[reason] : "";
 }
 
-void QueueLink(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+bool InsideStartDir(const TParsedUrl& url, std::string_view startDirLower,
+                    const TParsedUrl& startFolder) {
+  return ContainsNoCase(url.Text, startDirLower) || InsideFolder(url, startFolder);
+}
+
+void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+               TAnalysisTarget& target) {
   const int32_t kind = candidate.LinkKind;
-  const std::string& url = candidate.Job.editUrl;
   const TFilterOutcome filters =
       CheckFilters(url, candidate.LinkedText, kind, candidate, target.DefaultDoc);
   if (!filters.Passed) return;
@@ -102,7 +127,7 @@ void QueueLink(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& ta
   if (IsAnchor(kind)) --candidate.Job.editDepth;
 
   UrlList& queue = target.State.Queue;
-  const int32_t found = queue.Find(url);
+  const int32_t found = FindQueued(queue, url);
   if (found >= 0) {
     // Also when the budget is spent: the link can still point at the copy.
     if (candidate.Job.editDepth > 0 || job.checkLocalize) {
@@ -116,46 +141,60 @@ void QueueLink(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& ta
   const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);
   candidate.LocalFileName = MakeLocalFileName(url, candidate.LocalFolder, filters.StoredMask,
                                               target.State.Names, addHtm, target.DefaultDoc);
-  queue.Append(url, candidate);
+  queue.Append(url.Text, candidate);
 }
 
 void AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+  AdmitCandidate(candidate, ParseUrl(candidate.Job.editUrl), page, target);
+}
+
+void AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                    TAnalysisTarget& target) {
   const TJobRecord& job = candidate.Job.Settings();
   const int32_t kind = candidate.LinkKind;
   if (QueuedDirectly(kind, job)) {
-    QueueDirectly(candidate, page, target);
+    if (!ForeignAndBarred(candidate, job)) QueueDirectly(candidate, url, page, target);
     return;
   }
   if (candidate.LocalScopeFlag == 0) {
     if (!job.checkOtherServers) return;
     const bool limited = job.radioRmtThisPath || job.radioRmtThisServer;
     if (kind == kKindImg) {
-      if (job.checkRmtLoadImg) QueueLink(candidate, page, target);
+      if (job.checkRmtLoadImg) QueueLink(candidate, url, page, target);
     } else if (limited && IsAnchorOrFtp(kind)) {
-      if (!job.radioRmtThisPath || InsideRemotePath(candidate)) QueueLink(candidate, page, target);
+      if (!job.radioRmtThisPath || InsideRemotePath(candidate, url)) {
+        QueueLink(candidate, url, page, target);
+      }
     }
     return;
   }
   if (page.Page.RemoteFlag != 0) return;
   if (kind == kKindImg) {
     if ((job.radioThisPath || job.radioThisServer) && job.checkLoadImg) {
-      QueueLink(candidate, page, target);
+      QueueLink(candidate, url, page, target);
     }
   } else if (IsAnchor(kind)) {
     if (job.radioThisPath) {
-      if (ContainsNoCase(candidate.Job.editUrl, page.StartDir)) QueueLink(candidate, page, target);
+      if (InsideStartDir(url, page.StartDirLower, page.StartFolder)) {
+        QueueLink(candidate, url, page, target);
+      }
     } else if (job.radioThisServer) {
-      QueueLink(candidate, page, target);
+      QueueLink(candidate, url, page, target);
     }
   }
 }
 
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
                      std::string_view startDir, std::string_view defaultDoc) {
+  return LinkVerdict(tag, candidate, ParseUrl(candidate.Job.editUrl), scriptResolved, startDir,
+                     defaultDoc);
+}
+
+TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc) {
   TVerdict verdict;
   const TJobRecord& job = candidate.Job.Settings();
   const int32_t kind = candidate.LinkKind;
-  const std::string& url = candidate.Job.editUrl;
   const auto reason = [&verdict](int r) {
     verdict.Reason = r;
     return verdict;
@@ -167,7 +206,7 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
     return !f.Passed;
   };
 
-  if (!IsSupportedProtocol(url)) {
+  if (!IsSupportedProtocol(url.Text)) {
     if (!HasScriptParam(tag)) return reason(0);
     return reason(job.checkLoadScript ? 13 : 12);
   }
@@ -180,18 +219,26 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
   if (candidate.RemoteFlag == 1 && candidate.LocalScopeFlag == 0 && IsAnchorOrFtp(kind)) {
     return reason(4);
   }
-  if (kind == kKindScript) return reason(job.checkLoadScript ? kAdmitted : 11);
-  if (kind == kKindLink) return reason(job.checkLoadStyle ? kAdmitted : 10);
+  // Page parts are queued directly, but on another server only when the
+  // job may fetch from other servers.
+  const auto part = [&](bool enabled, int disabled) {
+    if (!enabled) return reason(disabled);
+    return reason(ForeignAndBarred(candidate, job) ? 5 : kAdmitted);
+  };
+  if (kind == kKindScript) return part(job.checkLoadScript, 11);
+  if (kind == kKindLink) return part(job.checkLoadStyle, 10);
   // A next or previous page named by a LINK tag is followed as an anchor,
   // but only when the job reads LINK tags at all.
   if (tag.Kind == kKindLink && !job.checkLoadStyle) return reason(10);
-  if (kind == kKindIFrame || kind == kKindEmbed) return reason(job.checkLoadEmbed ? kAdmitted : 1);
-  // Frames and refreshes are queued whatever server they name, so the test
-  // must not call them disabled.
-  if (kind == kKindFrame || kind == kKindMeta) return reason(kAdmitted);
+  if (kind == kKindIFrame || kind == kKindEmbed) return part(job.checkLoadEmbed, 1);
+  // Frames and refreshes are queued whatever the job's other settings, so
+  // the test must not call them disabled.
+  if (kind == kKindFrame || kind == kKindMeta) return part(true, 0);
 
   const bool remoteLimited = job.radioRmtThisPath || job.radioRmtThisServer;
-  const bool depthSpent = candidate.Job.editDepth - 1 < 1;
+  // Only an A or AREA spends a unit of depth when it is queued; an ftp
+  // anchor is queued while any budget is left.
+  const bool depthSpent = candidate.Job.editDepth - (IsAnchor(kind) ? 1 : 0) < 1;
   if (candidate.LocalScopeFlag == 0) {
     if (!job.checkOtherServers) return reason(5);
     if (kind == kKindImg) {
@@ -209,7 +256,9 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
       if (filtersFail()) return reason(7);
     } else if (IsAnchorOrFtp(kind)) {
       if (depthSpent) return reason(3);
-      if (job.radioThisPath && !ContainsNoCase(url, startDir)) return reason(6);
+      if (job.radioThisPath && !InsideStartDir(url, AsciiLower(startDir), ParseUrl(startDir))) {
+        return reason(6);
+      }
       if (filtersFail()) return reason(7);
     }
     return reason(kAdmitted);
@@ -221,7 +270,7 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scr
   }
   if (!IsAnchorOrFtp(kind)) return reason(kAdmitted);
   if (!remoteLimited) return reason(9);
-  if (job.radioRmtThisPath && !InsideRemotePath(candidate)) return reason(6);
+  if (job.radioRmtThisPath && !InsideRemotePath(candidate, url)) return reason(6);
   // The other server's budget is spent like any other: with no depth left
   // for it the downloader does not queue the anchor.
   if (depthSpent) return reason(3);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/parsed_url.h"
 #include "core/retrive_rec.h"
 #include "core/url_list.h"
 
@@ -24,10 +25,17 @@ struct TAnalysisTarget {
 
 // The page whose links are being admitted.
 struct TPageRef {
-  const TRetriveRec& Page;  // its entry; its RemoteFlag picks the local rules
-  int32_t PageIndex = -1;   // its queue index, the parent of what it queues
-  std::string StartDir;     // directory of its StartUrl: the "this path" limit
+  const TRetriveRec& Page;         // its entry; its RemoteFlag picks the local rules
+  int32_t PageIndex = -1;          // its queue index, the parent of what it queues
+  std::string_view StartDirLower;  // directory of its StartUrl, lower-cased: the "this path" limit
+  const TParsedUrl& StartFolder;   // the same directory taken apart
 };
+
+// Whether `url` lies below the start directory: its text holds the
+// directory's, or it names the same folder on the same server by another
+// scheme or the default port.
+bool InsideStartDir(const TParsedUrl& url, std::string_view startDirLower,
+                    const TParsedUrl& startFolder);
 
 // Reason indices of LinkVerdict; -1 means admitted.
 inline constexpr int kReasonCount = 14;
@@ -36,12 +44,18 @@ inline constexpr int kAdmitted = -1;
 const char* ReasonText(int reason);
 
 // Applies the downloader's queueing rules to `candidate` (its Job.editUrl is
-// the link's absolute URL): queues it, or gives it the local name of the
-// entry already queued under its URL, or drops it. May throw TMaskError.
+// the link's absolute URL, `url` that URL taken apart): queues it, or gives
+// it the local name of the entry already queued under its URL, or drops it.
+// A page part on another server is queued only when the job may fetch from
+// other servers: otherwise its link stays as written, since a local name
+// that nothing fetches is a broken link in the copy. May throw TMaskError.
+void AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                    TAnalysisTarget& target);
 void AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target);
 
 // Filters, names and queues a candidate that the rules let through.
-void QueueLink(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target);
+void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+               TAnalysisTarget& target);
 
 struct TVerdict {
   int Reason = kAdmitted;
@@ -51,6 +65,8 @@ struct TVerdict {
 
 // The verdict the exploration test shows for a candidate built from `tag`.
 // May throw TMaskError.
+TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc);
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
                      std::string_view startDir, std::string_view defaultDoc);
 

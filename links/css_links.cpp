@@ -165,7 +165,7 @@ std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnaly
   if (analysis.OnExplore) {
     analysis.Admit(tag, candidate);
   } else {
-    AdmitCandidate(candidate.Rec, pageRef, target);
+    AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target);
   }
   std::string text = Replacement(analysis.Context(), candidate);
   if (text.empty()) return text;
@@ -174,7 +174,7 @@ std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnaly
 
 void AnalyseInlineStyles(TPageAnalysis& analysis, TAnalysisTarget& target) {
   const TPageContext& page = analysis.Context();
-  const TPageRef pageRef{page.Page, page.PageIndex, page.StartDir};
+  const TPageRef pageRef{page.Page, page.PageIndex, page.StartDirLower, page.StartFolder};
   for (const TStyleRegion& region : FindStyleRegions(page.Lines)) {
     for (TCssRef ref : FindCssRefs(page.Lines, region)) {
       // Quotes inside an attribute are written as references.
@@ -224,7 +224,8 @@ std::optional<std::string> ParseStyleSheet(std::vector<std::string>& lines,
   // page's IMG and LINK tags, so the image rules and the crossing to other
   // servers apply unchanged.
   TPageAnalysis analysis(lines, sheet, sheetIndex, target, resolver);
-  const TPageRef pageRef{sheet, sheetIndex, analysis.Context().StartDir};
+  const TPageRef pageRef{sheet, sheetIndex, analysis.Context().StartDirLower,
+                         analysis.Context().StartFolder};
   std::vector<TCssEdit> edits;
   std::optional<std::string> error;
   try {

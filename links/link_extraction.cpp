@@ -27,21 +27,12 @@ std::string_view WithoutReturn(std::string_view script) {
 }
 
 bool IsAbsolute(std::string_view link) {
-  return StartsNoCase(link, "http://") || StartsNoCase(link, "ftp://");
+  return StartsNoCase(link, "http://") || StartsNoCase(link, "https://") ||
+         StartsNoCase(link, "ftp://");
 }
 
 std::string HostWithPort(const TUrlParts& parts) {
   return parts.Port.empty() ? parts.Host : parts.Host + ":" + parts.Port;
-}
-
-// Whether `startUrl` lies on the server `origin` ("proto://host"). The next
-// character must end the host, so that "http://h" is not taken for a prefix
-// of "http://host".
-bool OnServer(std::string_view startUrl, const std::string& origin) {
-  if (!StartsNoCase(startUrl, origin)) return false;
-  if (startUrl.size() == origin.size()) return true;
-  const char next = startUrl[origin.size()];
-  return next == '/' || next == ':' || next == '?' || next == '#';
 }
 
 // The last segment of a URL path, before any query.
@@ -77,13 +68,19 @@ bool HasScriptParam(const THTMLTag& tag) {
 TPageContext MakePageContext(const TRetriveRec& page, int32_t pageIndex,
                              std::vector<std::string>& lines) {
   const TUrlParts parts = SplitUrl(page.Job.editUrl);
+  std::string startDir = GetUrlDir(page.StartUrl);
+  std::string startDirLower = AsciiLower(startDir);
+  TParsedUrl startFolder = ParseUrl(startDir);
   return TPageContext{page,
                       pageIndex,
                       lines,
                       parts.Proto,
                       HostWithPort(parts),
                       GetUrlDir(parts.Path),
-                      GetUrlDir(page.StartUrl),
+                      std::move(startDir),
+                      std::move(startDirLower),
+                      ParseUrl(page.StartUrl),
+                      std::move(startFolder),
                       PathFileName(parts.Path),
                       {}};
 }
@@ -150,14 +147,14 @@ bool TPageAnalysis::RunLinkScript(const std::string& script) {
 }
 
 void TPageAnalysis::ApplyBase(const THTMLTag& tag, const std::string& link) {
-  context_.PageDir = UrlDirWithSlash(link);
-  context_.PageFile = PathFileName(SplitUrl(link).Path);
+  const TParsedUrl base = ParseUrl(link);
+  context_.PageDir = base.Dir();
+  context_.PageFile = PathFileName(base.Parts.Path);
   // A base on another server moves the host too, or rooted links would
   // resolve against the page's own server.
   if (IsAbsolute(link)) {
-    const TUrlParts parts = SplitUrl(link);
-    context_.PageProto = parts.Proto;
-    context_.PageHost = HostWithPort(parts);
+    context_.PageProto = base.Parts.Proto;
+    context_.PageHost = HostWithPort(base.Parts);
   }
   // The page keeps its own queue entry: renaming it to the base would queue
   // the page again under its own URL, a duplicate whenever the base is the
@@ -173,12 +170,13 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
     // "?page=2" asks the page's own document again, not its folder's index.
     const std::string relative = link.starts_with('?') ? context_.PageFile + link : link;
     job.editUrl = ResolveUrl(relative, context_.PageProto, context_.PageHost, context_.PageDir);
+    out.Url = ParseUrl(job.editUrl);
     return true;
   }
-  const TUrlParts parts = SplitUrl(link);
+  out.Url = ParseUrl(link);
   const bool exploring = rules_ == TExtractionRules::Exploration;
   if (context_.Page.RemoteFlag == 0) {
-    if (OnServer(rec.StartUrl, AsciiLower(parts.Proto + "://" + parts.Host))) {
+    if (SameServer(out.Url, context_.Start)) {
       job.editUrl = link;
       return true;
     }
@@ -199,6 +197,7 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
     }
   }
   job.editUrl = RemoveAmp(link);
+  if (job.editUrl != link) out.Url = ParseUrl(job.editUrl);
   rec.StartUrl = link;
   return true;
 }
@@ -244,6 +243,7 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   if (!supported) {
     if (!CompleteCandidate(tag, out)) return false;
     out.Rec.Job.editUrl = out.Link;
+    out.Url = ParseUrl(out.Link);
     return true;
   }
   return CompleteCandidate(tag, out) && MakeAbsolute(out);
@@ -287,8 +287,9 @@ void TPageAnalysis::Admit(const THTMLTag& tag, TLinkCandidate& candidate) {
     OnExplore(tag, candidate);
     return;
   }
-  TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDir};
-  AdmitCandidate(candidate.Rec, pageRef, target_);
+  const TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDirLower,
+                         context_.StartFolder};
+  AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target_);
 }
 
 void TPageAnalysis::AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate,

@@ -23,8 +23,8 @@ class THTMLTag;
 class ScriptResolver;
 
 // Whether the program can fetch the link: true for a link without a scheme
-// (relative, "//host/..." or ""), and for http: and ftp: links; false for
-// every other scheme (mailto:, javascript:, data:, https: ...). Only the
+// (relative, "//host/..." or ""), and for http:, https: and ftp: links; false
+// for every other scheme (mailto:, javascript:, data:, tel: ...). Only the
 // scheme counts, so "p?next=mailto:x" is an ordinary link.
 bool IsSupportedProtocol(std::string_view url);
 
@@ -37,6 +37,7 @@ struct TLinkCandidate {
   std::string Written;   // the attribute value as written in the page, fragment included
   std::string Link;      // the URL it stands for (or its script gave), without fragment
   std::string Fragment;  // "#" and what follows, or empty
+  TParsedUrl Url;        // Rec.Job.editUrl taken apart, once it is absolute
   bool ScriptResolved = false;
 };
 

@@ -57,6 +57,11 @@ bool MatchPatternList(std::string_view text, std::string_view list, TMatchMode m
 
 TFilterOutcome CheckFilters(std::string_view url, std::string_view linkedText, int32_t kind,
                             const TRetriveRec& candidate, std::string_view defaultDoc) {
+  return CheckFilters(ParseUrl(url), linkedText, kind, candidate, defaultDoc);
+}
+
+TFilterOutcome CheckFilters(const TParsedUrl& url, std::string_view linkedText, int32_t kind,
+                            const TRetriveRec& candidate, std::string_view defaultDoc) {
   TFilterOutcome out;
   if (kind == kKindFrame) return out;
   const TJobRecord& job = candidate.Job.Settings();
@@ -80,7 +85,9 @@ TFilterOutcome CheckFilters(std::string_view url, std::string_view linkedText, i
   // link of every page would then be made for nothing.
   bool keepFile = true, dropFile = false, keepLink = true, dropLink = false;
   if (active(retrieveFile) || active(ignoreFile)) {
-    std::string fileName = GetUrlFileName(RemoveAmp(url));
+    // "amp;" holds none of the characters that bound a file name, so the
+    // name of the cleaned URL is the cleaned name.
+    std::string fileName = RemoveAmp(url.FileName());
     if (fileName.empty()) fileName = std::string(defaultDoc);
     keepFile = match(fileName, retrieveFile, TMatchMode::Retrieve, true);
     dropFile = match(fileName, ignoreFile, TMatchMode::Ignore, false);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/job_record.h"
+#include "core/parsed_url.h"
 
 namespace kestrix {
 
@@ -33,6 +34,8 @@ struct TFilterOutcome {
 // remote ones elsewhere) to the file name of `url` and to `linkedText`. A
 // FRAME always passes. Throws TMaskError for an invalid pattern.
 TFilterOutcome CheckFilters(std::string_view url, std::string_view linkedText, int32_t kind,
+                            const TRetriveRec& candidate, std::string_view defaultDoc);
+TFilterOutcome CheckFilters(const TParsedUrl& url, std::string_view linkedText, int32_t kind,
                             const TRetriveRec& candidate, std::string_view defaultDoc);
 
 // The error text of the first invalid pattern among the job's enabled lists,

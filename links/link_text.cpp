@@ -57,8 +57,8 @@ bool IsAbsoluteLink(std::string_view link) {
 }
 
 bool IsFetchableScheme(std::string_view scheme) {
-  const std::string lower = AsciiLower(scheme);
-  return lower == "http" || lower == "ftp";
+  return EqualsNoCase(scheme, "http") || EqualsNoCase(scheme, "https") ||
+         EqualsNoCase(scheme, "ftp");
 }
 
 std::string DecodeLinkEntities(std::string_view value) {

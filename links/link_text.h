@@ -17,8 +17,7 @@ std::string_view LinkScheme(std::string_view link);
 // with "//" and takes the page's scheme.
 bool IsAbsoluteLink(std::string_view link);
 
-// Whether the program fetches links of this scheme (http and ftp; https is
-// left as a link to the web until the client speaks TLS).
+// Whether the program fetches links of this scheme: http, https and ftp.
 bool IsFetchableScheme(std::string_view scheme);
 
 // The URL an attribute value stands for: "&amp;", "&lt;", "&gt;", "&quot;",

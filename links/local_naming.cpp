@@ -175,12 +175,18 @@ std::string ApplyMask(const std::string& name, std::string_view mask) {
 
 std::string LocalDir(std::string_view url, std::string_view downloadFolder,
                      std::string_view projectName, bool replicate) {
+  if (!replicate) return CollapseSlashes(ProjectRoot(downloadFolder, projectName));
+  return LocalDir(ParseUrl(url), downloadFolder, projectName, replicate);
+}
+
+std::string LocalDir(const TParsedUrl& url, std::string_view downloadFolder,
+                     std::string_view projectName, bool replicate) {
   const std::string root = CollapseSlashes(ProjectRoot(downloadFolder, projectName));
   if (!replicate) return root;
 
-  const TUrlParts parts = SplitUrl(url);
-  const std::string dir = GetUrlDir(parts.Path);
-  std::string below = parts.Host + (IsValidDirName(dir) ? dir : std::string("/"));
+  const std::string_view dir = url.Dir();
+  std::string below = url.Parts.Host;
+  below += IsValidDirName(dir) ? dir : std::string_view("/");
   // Backslashes separated folders where saved sites were first kept; they
   // still do, so that "..\" cannot hide a climb.
   for (char& c : below) {
@@ -204,18 +210,31 @@ std::string LocalDir(std::string_view url, std::string_view downloadFolder,
 std::string MakeLocalFileName(std::string_view url, std::string_view folder,
                               std::string_view storedMask, UsedNames& used, bool addHtm,
                               std::string_view defaultDoc) {
-  const std::string lower = AsciiLower(url);
-  const std::string path = lower.starts_with("http://") || lower.starts_with("ftp://")
-                               ? SplitUrl(url).Path
-                               : std::string(url);
+  return MakeLocalFileName(ParseUrl(url), folder, storedMask, used, addHtm, defaultDoc);
+}
+
+std::string MakeLocalFileName(const TParsedUrl& url, std::string_view folder,
+                              std::string_view storedMask, UsedNames& used, bool addHtm,
+                              std::string_view defaultDoc) {
+  const std::string_view text = url.Text;
+  const bool named = StartsNoCase(text, "http://") || StartsNoCase(text, "https://") ||
+                     StartsNoCase(text, "ftp://");
+  const std::string_view path = named ? std::string_view(url.Parts.Path) : url.Text;
   std::string base;
-  if (url.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
-    base = ApplyMask(GetUrlFileName(url), storedMask);
+  if (url.Text.size() <= kMaxNamedUrl && !path.empty() && !path.ends_with('/')) {
+    base = ApplyMask(std::string(url.FileName()), storedMask);
   }
   const bool masked = !storedMask.empty();
   // A name that cleans away to nothing ("amp;") would name the folder itself.
-  if (base.empty() || FinalName(base, addHtm, masked).empty()) base = defaultDoc;
-  if (FinalName(base, addHtm, masked).empty()) base = "index.html";  // a blank default document
+  std::string first = base.empty() ? std::string() : FinalName(base, addHtm, masked);
+  if (first.empty()) {
+    base = defaultDoc;
+    first = FinalName(base, addHtm, masked);
+  }
+  if (first.empty()) {
+    base = "index.html";  // a blank default document
+    first = FinalName(base, addHtm, masked);
+  }
 
   // Uniqueness is judged on the name as written to disk, so that two URLs
   // differing only in characters the clean-up changes never share a file.
@@ -225,10 +244,8 @@ std::string MakeLocalFileName(std::string_view url, std::string_view folder,
   std::string name;
   std::size_t counter = used.CounterHint(hintKey);
   for (;; ++counter) {
-    name = FinalName(counter ? InsertCounter(base, counter) : base, addHtm, masked);
-    if (name.size() > kMaxNameComponent) {
-      name = ShortenName(FinalName(base, addHtm, masked), counter);
-    }
+    name = counter ? FinalName(InsertCounter(base, counter), addHtm, masked) : first;
+    if (name.size() > kMaxNameComponent) name = ShortenName(first, counter);
     if (!used.Contains(prefix + name)) break;
   }
   if (counter > 0) used.SetCounterHint(hintKey, counter);

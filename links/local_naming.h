@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/parsed_url.h"
+
 namespace kestrix {
 
 class UsedNames;
@@ -20,11 +22,16 @@ inline constexpr std::size_t kMaxNameComponent = 255;
 // could climb out ("." and "..", also percent-encoded) are replaced by "!".
 std::string LocalDir(std::string_view url, std::string_view downloadFolder,
                      std::string_view projectName, bool replicate);
+std::string LocalDir(const TParsedUrl& url, std::string_view downloadFolder,
+                     std::string_view projectName, bool replicate);
 
 // A file name for `url` in `folder`, unique in `used` (compared on the final
 // name without regard to ASCII case) and added to it. `storedMask` wraps the
 // name ("*.html"); `defaultDoc` names documents whose URL ends in "/".
 std::string MakeLocalFileName(std::string_view url, std::string_view folder,
+                              std::string_view storedMask, UsedNames& used, bool addHtm,
+                              std::string_view defaultDoc);
+std::string MakeLocalFileName(const TParsedUrl& url, std::string_view folder,
                               std::string_view storedMask, UsedNames& used, bool addHtm,
                               std::string_view defaultDoc);
 

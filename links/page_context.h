@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/parsed_url.h"
+
 namespace kestrix {
 
 struct TRetriveRec;
@@ -28,6 +30,9 @@ struct TPageContext {
   std::string PageHost;             // host, with ":" and the port when the URL names one
   std::string PageDir;              // directory of the page's path, ending in "/"
   std::string StartDir;             // the page's StartUrl up to its last "/"
+  std::string StartDirLower;        // StartDir lower-cased, for the "this path" test
+  TParsedUrl Start;                 // the page's StartUrl: the server it is on
+  TParsedUrl StartFolder;           // StartDir taken apart, for the "this path" test
   std::string PageFile;             // last segment of the page's path, what "?q" links name
   std::vector<TLineEdit> Edits;     // made by ApplyEdits
 };

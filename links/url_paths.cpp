@@ -25,23 +25,6 @@ void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
 
 }  // namespace
 
-std::string GetUrlDir(std::string_view url) {
-  if (url.empty()) return "/";
-  const std::size_t query = url.find('?');
-  const std::string_view s = query == std::string_view::npos ? url : url.substr(0, query + 1);
-  const std::size_t slash = s.rfind('/');
-  if (slash == std::string_view::npos) return "/";
-  return std::string(s.substr(0, slash + 1));
-}
-
-std::string GetUrlFileName(std::string_view url) {
-  if (url.empty()) return "Error!!!";
-  const std::size_t mark = url.find_first_of("#?");
-  const std::size_t end = mark == std::string_view::npos ? url.size() : mark;
-  const std::size_t slash = url.substr(0, end).rfind('/');
-  return std::string(slash == std::string_view::npos ? url : url.substr(slash + 1));
-}
-
 std::string UrlDirWithSlash(std::string_view url) {
   return GetUrlDir(SplitUrl(url).Path);
 }
@@ -49,10 +32,10 @@ std::string UrlDirWithSlash(std::string_view url) {
 std::string ResolveUrl(std::string_view link, std::string_view proto, std::string_view host,
                        std::string_view dir) {
   const std::string_view h = TrimControls(link);
-  const std::string scheme = AsciiLower(proto) + "://";
+  const std::string scheme = std::string(proto) + "://";
   if (h == "/") {
     std::string r = std::string(host) + "/";
-    if (AsciiLower(r).find(scheme) == std::string::npos) r = std::string(proto) + "://" + r;
+    if (!ContainsNoCase(r, scheme)) r = scheme + r;
     return r;
   }
 
@@ -86,7 +69,7 @@ std::string ResolveUrl(std::string_view link, std::string_view proto, std::strin
   if (const std::size_t hash = r.find('#'); hash != std::string::npos) r.resize(hash);
   ReplaceAll(r, " ", "%20");
   ReplaceAll(r, "amp;", "");
-  if (!AsciiLower(r).starts_with(scheme)) r = std::string(proto) + "://" + r;
+  if (!StartsNoCase(r, scheme)) r = scheme + r;
   return r;
 }
 

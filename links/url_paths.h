@@ -5,15 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/url_split.h"  // GetUrlDir, GetUrlFileName
+
 namespace kestrix {
-
-// The directory part of a URL or path, up to and including its last "/"
-// (looking no further than the first "?"); "/" when there is none.
-std::string GetUrlDir(std::string_view url);
-
-// The last segment with its query or fragment: "http://h/d/p.cgi?a=1/2" gives
-// "p.cgi?a=1/2". An empty URL gives "Error!!!".
-std::string GetUrlFileName(std::string_view url);
 
 // The directory of the URL's path, ending in "/".
 std::string UrlDirWithSlash(std::string_view url);

@@ -1,11 +1,13 @@
 // kestrix-cli copying a site served over TLS by nginx on 127.0.0.1, with
 // certificates made at test time: a plain start page relocated to https,
-// relative links within the copied site, the update by date,
-// and certificate failures reported with their cause and host.
+// pages linking to themselves with absolute https URLs and to other https
+// hosts, the update by date, and certificate failures reported with their
+// cause and host.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "tests/cli/cli_runner.h"
 #include "tests/support/nginx_server.h"
@@ -64,6 +66,97 @@ TEST_F(CliHttps, PlainStartRelocatedToHttpsIsMirroredAndUpdated) {
   std::vector<std::string> log = secure.AccessLog();
   log.erase(log.begin(), log.begin() + static_cast<long>(before));
   EXPECT_EQ(CountWith(log, "304 0 GET"), fetched) << ::testing::PrintToString(log);
+}
+
+TEST_F(CliHttps, AbsoluteHttpsLinksToTheSiteAreCopiedAndForeignOnesStay) {
+  TNginxServer secure(site_.Path());
+  secure.UseTls(certs_.Valid().Cert, certs_.Valid().Key);
+  ASSERT_TRUE(secure.Start()) << secure.Error();
+  const std::string base = secure.BaseUrl();
+  const std::string port = base.substr(base.rfind(':') + 1);
+  site_.WriteFile("index.html",
+                  "<html><head><link rel=\"stylesheet\" href=\"" + base +
+                      "/css/site.css\">\n"
+                      "<link rel=\"stylesheet\" href=\"https://fonts.invalid/f.css\">\n"
+                      "<script src=\"https://cdn.invalid/lib.js\"></script></head>\n"
+                      "<body><img src=\"" +
+                      base +
+                      "/img/logo.png\">\n"
+                      "<a href=\"" +
+                      base +
+                      "/docs/a.html#top\">A</a>\n"
+                      "<a href=\"//127.0.0.1:" +
+                      port +
+                      "/docs/b.html\">B</a>\n"
+                      "<a href=\"https://other.invalid/page.html\">other</a></body></html>\n");
+  site_.WriteFile("docs/a.html", "<html><a href=\"" + base +
+                                     "/index.html\">home</a>\n"
+                                     "<img src=\"https://cdn.invalid/pic.png\">\n"
+                                     "<a href=\"b.html\">B</a>\n"
+                                     "<a href=\"http://127.0.0.1:" +
+                                     port + "/docs/b.html\">B by http</a></html>\n");
+  site_.WriteFile("docs/b.html",
+                  "<html><a href=\"" + base +
+                      "/docs/a.html\">A</a>\n"
+                      "<iframe src=\"https://other.invalid/frame.html\"></iframe></html>\n");
+  site_.WriteFile("css/site.css",
+                  "@import url(\"https://fonts.invalid/x.css\");\n"
+                  "body { background: url(" +
+                      base + "/img/bg.png) }\n");
+  site_.WriteFile("img/logo.png", "logo");
+  site_.WriteFile("img/bg.png", "bg");
+
+  TCliRunner cli;
+  const TCliResult r = cli.Run({"mirror", base + "/index.html", "--project", "Own", "--depth", "4",
+                                "--this-server", "--images", "--styles", "--scripts", "--embed",
+                                "--offline", "--replicate", "--ca-file", certs_.CaFile()});
+  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  EXPECT_THAT(r.Out, ::testing::Not(HasSubstr(".invalid"))) << "a foreign file was queued";
+
+  const std::string project = cli.DownloadFolder() + "Own/";
+  const std::set<std::string> saved = SavedFiles(project);
+  const std::set<std::string> want = {"127.0.0.1/index.html",   "127.0.0.1/docs/a.html",
+                                      "127.0.0.1/docs/b.html",  "127.0.0.1/css/site.css",
+                                      "127.0.0.1/img/logo.png", "127.0.0.1/img/bg.png"};
+  EXPECT_EQ(saved, want);
+  std::set<std::string> uris;
+  for (const std::string& line : secure.AccessLog()) {
+    EXPECT_THAT(line, ::testing::StartsWith("200 ")) << line;
+    EXPECT_TRUE(uris.insert(line.substr(line.rfind(' ') + 1)).second) << "fetched twice: " << line;
+  }
+  EXPECT_EQ(uris.size(), want.size());
+
+  // Every local link leads to a saved file; every link to another host is
+  // left as written, so the copy still reaches it on the web.
+  const std::regex linkPattern(R"re((?:href|src)="([^"]*)"|url\("?([^")]*)"?\))re");
+  int local = 0;
+  for (const std::string& file : saved) {
+    if (!file.ends_with(".html") && !file.ends_with(".css")) continue;
+    const std::string text = ReadWholeFile(project + file);
+    EXPECT_EQ(text.find(base), std::string::npos) << file << " still names the site:\n" << text;
+    for (std::sregex_iterator it(text.begin(), text.end(), linkPattern), end; it != end; ++it) {
+      std::string link = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
+      if (link.starts_with("https://")) {
+        EXPECT_THAT(link, HasSubstr(".invalid/")) << file;
+        continue;
+      }
+      link = link.substr(0, link.find('#'));
+      EXPECT_TRUE(fs::is_regular_file(fs::path(project + file).parent_path() / link))
+          << file << ": " << link;
+      ++local;
+    }
+  }
+  EXPECT_EQ(local, 9);  // the http link to a page fetched by https included
+  const std::string index = ReadWholeFile(project + "127.0.0.1/index.html");
+  for (const char* kept :
+       {"href=\"https://fonts.invalid/f.css\"", "src=\"https://cdn.invalid/lib.js\"",
+        "href=\"https://other.invalid/page.html\"", "href=\"../127.0.0.1/docs/a.html#top\""}) {
+    EXPECT_THAT(index, HasSubstr(kept));
+  }
+  EXPECT_THAT(ReadWholeFile(project + "127.0.0.1/docs/b.html"),
+              HasSubstr("src=\"https://other.invalid/frame.html\""));
+  EXPECT_THAT(ReadWholeFile(project + "127.0.0.1/css/site.css"),
+              HasSubstr("@import url(\"https://fonts.invalid/x.css\")"));
 }
 
 TEST_F(CliHttps, CertificateFailuresAreReportedWithTheirHostAndSaveNothing) {

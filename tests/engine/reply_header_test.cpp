@@ -84,6 +84,8 @@ TEST(ReplyHeader, DateComesFromTheLastReplyOnly) {
   header.push_back("Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT");
   EXPECT_DOUBLE_EQ(*LastModifiedOf(header), EncodeDateTime(1994, 11, 6, 8, 49, 37));
   EXPECT_EQ(LastModifiedOf({"HTTP/1.0 200 OK", "Last-Modified: Sat, 29 Okt 1994"}), 0.0);
+  EXPECT_EQ(LastModifiedOf({"HTTP/1.0 200 OK", "Last-Modified: Mon, 01 Jan 0001 00:00:00 GMT"}),
+            0.0);
 }
 
 TEST(ReplyHeader, PagesAreTheTypesNamingHtmlOrText) {

@@ -41,7 +41,11 @@ std::set<std::string> DownloaderQueues(const TJobRecord& job, const std::string&
 }
 
 std::string RandomPage(std::mt19937& random, const std::string& self) {
+  const std::string secureSelf = "https://" + self.substr(self.find("://") + 3);
   const std::vector<std::string> tags = {
+      "<a href=\"" + secureSelf + "sec%.html\">sec</a>",
+      "<script src=\"https://other.invalid/j%.js\"></script>",
+      "<link rel=\"stylesheet\" href=\"//other.invalid/s%.css\">",
       "<a href=\"a%.html\">a%</a>",
       "<a href=\"../up%.html\">up</a>",
       "<a href=\"sub/s%.html#frag\">s</a>",

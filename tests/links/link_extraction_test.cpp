@@ -21,15 +21,14 @@ TJobRecord Offline(int depth = 3) {
 }
 
 TEST(IsSupportedProtocolTest, OnlyTheSchemeCounts) {
-  for (const char* url :
-       {"", "http://h/x.html", "HTTP://h/", "ftp://h/x.zip", "//h/x.css", "x.html",
-        "p?next=mailto:x", "http://h/?next=mailto:x", "a/b:c.html", "#top", "?q=javascript:x"}) {
+  for (const char* url : {"", "http://h/x.html", "HTTP://h/", "ftp://h/x.zip", "//h/x.css",
+                          "x.html", "p?next=mailto:x", "http://h/?next=mailto:x", "a/b:c.html",
+                          "#top", "?q=javascript:x", "https://h/x", "HTTPS://h:8443/"}) {
     EXPECT_TRUE(IsSupportedProtocol(url)) << url;
   }
-  for (const char* url :
-       {"MAILTO:a@b", "news:x", "gopher://h", "wais://h", "file:///etc/passwd",
-        "JavaScript:void(0)", "ed2k://x", "https://h/x", "data:image/png;base64,AA", "tel:+123",
-        "about:blank", "blob:http://h/1", "svn+ssh://h/r", " mailto:x"}) {
+  for (const char* url : {"MAILTO:a@b", "news:x", "gopher://h", "wais://h", "file:///etc/passwd",
+                          "JavaScript:void(0)", "ed2k://x", "data:image/png;base64,AA", "tel:+123",
+                          "about:blank", "blob:http://h/1", "svn+ssh://h/r", " mailto:x"}) {
     EXPECT_FALSE(IsSupportedProtocol(url)) << url;
   }
 }

@@ -1,0 +1,106 @@
+// Which absolute links are the site's own: http and https of one host are
+// one server; a page part on another server is
+// fetched, and its link made local, only when the job may go there.
+#include <gtest/gtest.h>
+
+#include "tests/links/analysis_fixture.h"
+
+namespace kestrix {
+namespace {
+
+using testing::AnalysisRun;
+
+TJobRecord Copy(bool thisPath = false) {
+  TJobRecord job;
+  job.editDepth = 3;
+  job.checkLocalize = true;
+  job.checkLoadImg = true;
+  job.checkLoadStyle = true;
+  job.checkLoadScript = true;
+  job.checkLoadEmbed = true;
+  job.radioThisPath = thisPath;
+  job.radioThisServer = !thisPath;
+  return job;
+}
+
+TEST(ServerLinksTest, HttpAndHttpsOfOneHostAreOneServer) {
+  // The server is the host, whatever its port; the path limit also holds
+  // the port, with the schemes' default ports taken as none.
+  const struct {
+    const char* link;
+    bool onServer;
+    bool inPath;
+  } cases[] = {
+      {"https://h/a/s.html", true, true},       {"HTTPS://H/a/u.html", true, true},
+      {"https://h:443/a/p.html", true, true},   {"http://h:80/a/q.html", true, true},
+      {"https://h:8443/a/r.html", true, false}, {"https://o/a/t.html", false, false},
+  };
+  for (const bool thisPath : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.link) + (thisPath ? " this path" : " this server"));
+      AnalysisRun run;
+      run.Start(Copy(thisPath), "http://h/a/start.html");
+      const auto lines = run.Analyse(0, std::string("<a href=\"") + c.link + "\">x</a>");
+      const bool own = thisPath ? c.inPath : c.onServer;
+      EXPECT_EQ(run.Find(c.link) >= 0, own);
+      const std::string file = std::string(c.link).substr(std::string(c.link).rfind('/') + 1);
+      EXPECT_EQ(lines[0], std::string("<a href=\"") + (own ? file : c.link) + "\">x</a>");
+    }
+  }
+  // The path limit holds across schemes: another folder of the site stays out.
+  AnalysisRun run;
+  run.Start(Copy(true), "http://h/a/start.html");
+  run.Analyse(0, "<a href=\"https://h/b/x.html\">x</a><a href=\"https://h/a/d/y.html\">y</a>");
+  EXPECT_EQ(run.Find("https://h/b/x.html"), -1);
+  EXPECT_GE(run.Find("https://h/a/d/y.html"), 0);
+}
+
+TEST(ServerLinksTest, OneDocumentByEitherSchemeIsQueuedOnce) {
+  AnalysisRun run;
+  run.Start(Copy(), "https://h/index.html");
+  const auto lines =
+      run.Analyse(0,
+                  "<a href=\"https://h/p.html\">1</a><a href=\"http://h/p.html\">2</a>\n"
+                  "<img src=\"http://h/i.png\"><img src=\"HTTPS://h/i.png\">\n"
+                  "<a href=\"http://h:8080/p.html\">3</a>");
+  EXPECT_GE(run.Find("https://h/p.html"), 0);
+  EXPECT_EQ(run.Find("http://h/p.html"), -1);
+  EXPECT_GE(run.Find("http://h/i.png"), 0);
+  EXPECT_GE(run.Find("http://h:8080/p.html"), 0);  // another port: another document
+  EXPECT_EQ(run.State.Queue.Count(), 4);
+  EXPECT_EQ(lines[0], "<a href=\"p.html\">1</a><a href=\"p.html\">2</a>");
+  EXPECT_EQ(lines[1], "<img src=\"i.png\"><img src=\"i.png\">");
+}
+
+TEST(ServerLinksTest, ForeignPagePartsAreFetchedOnlyWhenOtherServersAre) {
+  const std::string page =
+      "<script src=\"https://cdn.o/lib.js\"></script>"
+      "<link rel=\"stylesheet\" href=\"http://cdn.o/s.css\">"
+      "<iframe src=\"https://o/f.html\"></iframe><frame src=\"//o/g.html\">"
+      "<meta http-equiv=\"refresh\" content=\"9; URL=https://o/m.html\">"
+      "<script src=\"https://h/own.js\"></script>";
+  const char* foreign[] = {"https://cdn.o/lib.js", "http://cdn.o/s.css", "https://o/f.html",
+                           "https://o/g.html", "https://o/m.html"};
+  {
+    AnalysisRun run;
+    run.Start(Copy(), "https://h/index.html");
+    const auto lines = run.Analyse(0, page);
+    for (const char* url : foreign) EXPECT_EQ(run.Find(url), -1) << url;
+    EXPECT_GE(run.Find("https://h/own.js"), 0);
+    std::string expected = page;
+    expected.replace(expected.find("https://h/own.js"), 16, "own.js");
+    EXPECT_EQ(lines[0], expected);  // every foreign link as written
+  }
+  TJobRecord other = Copy();
+  other.checkOtherServers = true;
+  AnalysisRun run;
+  run.Start(other, "https://h/index.html");
+  const auto lines = run.Analyse(0, page);
+  for (const char* url : foreign) EXPECT_GE(run.Find(url), 0) << url;
+  for (const char* local : {"\"lib.js\"", "\"s.css\"", "\"f.html\"", "\"g.html\"", "URL=m.html"}) {
+    EXPECT_NE(lines[0].find(local), std::string::npos) << local << " in " << lines[0];
+  }
+}
+
+}  // namespace
+}  // namespace kestrix
