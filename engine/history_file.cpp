@@ -151,15 +151,18 @@ bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDept
                     in.Date(e.LastModified) && in.Int(contentSize) && in.Int(receivedSize) &&
                     in.Int(e.JobNumber) && in.Int(e.Depth) && in.Int(e.ParentIndex) &&
                     in.Int(storedDepth) && in.Int(e.ErrorCode);
-  e.ContentSize = contentSize;
-  e.ReceivedSize = receivedSize;
+  // The same floors as the large-size block, so a saved file loads back equal.
+  e.ContentSize = std::max<int32_t>(contentSize, -1);
+  e.ReceivedSize = std::max<int32_t>(receivedSize, 0);
   return read;
 }
 
 // Whether the entry's file lies inside the project folder. Every name in a
 // history file is taken as hostile: a crafted file must not make a download
 // write anywhere else.
-bool InsideProjectFolder(const std::string& projectFolder, const TRetriveRec& e) {
+// A folder that passes is stored in its clean form ("/p/x/../y" becomes "/p/y/"),
+// so what is written later is exactly what was checked.
+bool InsideProjectFolder(const std::string& projectFolder, TRetriveRec& e) {
   if (e.LocalFolder.empty()) return e.LocalFileName.empty();
   const std::string& name = e.LocalFileName;
   if (name.find('/') != std::string::npos || name == "." || name == ".." ||
@@ -174,6 +177,8 @@ bool InsideProjectFolder(const std::string& projectFolder, const TRetriveRec& e)
   for (const fs::path& part : relative) {
     if (part == "..") return false;
   }
+  e.LocalFolder = folder.string();
+  if (!e.LocalFolder.ends_with('/')) e.LocalFolder += '/';
   return true;
 }
 

@@ -175,8 +175,9 @@ TEST_F(HistoryFileTest, LargeSizesRoundTripAndPlainFilesStillLoad) {
   EXPECT_EQ(EncodeHistory(old).find(kLargeSizesMagic), std::string::npos);
 }
 
-// Every file named by a history file must lie inside the project folder; a
-// date no HTTP date can carry is dropped.
+// Every file named by a history file must lie inside the project folder, and
+// is kept in the clean form that was checked; a date no HTTP date can carry is
+// dropped, and a size no file can have is floored.
 TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropped) {
   const std::string project = dir_.Path() + "Docs/";
   struct Case {
@@ -187,6 +188,8 @@ TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropp
       {project, "a.html", true},
       {project + "h/sub/", "b.html", true},
       {"", "", true},  // never named yet
+      {project + "h/x/../", "c.html", true},
+      {project + "h", "d.html", true},
       {project + "../", "evil.html", false},
       {project + "h/../../", "evil.html", false},
       {"/etc/", "passwd", false},
@@ -206,6 +209,7 @@ TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropp
     e.LocalFolder = c.folder;
     e.LocalFileName = c.name;
     e.LastModified = dates[static_cast<size_t>(i) % std::size(dates)];
+    e.ReceivedSize = -1 - i;
     state.Queue.Append(e.Job.editUrl, e);
     ++i;
   }
@@ -217,6 +221,11 @@ TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropp
     kept.emplace_back(loaded.Queue.Url(k));
     const double date = loaded.Queue.Entry(k).LastModified;
     EXPECT_TRUE(date == 0 || date == 45000.5) << date;
+    const std::string& folder = loaded.Queue.Entry(k).LocalFolder;
+    EXPECT_TRUE(folder.empty() || (folder.starts_with(project) && folder.ends_with('/') &&
+                                   folder.find("/../") == std::string::npos))
+        << folder;
+    EXPECT_EQ(loaded.Queue.Entry(k).ReceivedSize, 0);
   }
   std::vector<std::string> expected;
   for (size_t k = 0; k < std::size(cases); ++k) {
