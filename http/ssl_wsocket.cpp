@@ -41,6 +41,18 @@ TSslWSocket::~TSslWSocket() {
 void TSslWSocket::SetTls(std::shared_ptr<TTlsContext> context, const std::string& host) {
   context_ = std::move(context);
   host_ = host;
+  tunnelPort_.clear();
+}
+
+void TSslWSocket::StartTls(std::shared_ptr<TTlsContext> context, const std::string& host,
+                           const std::string& port) {
+  FreeSsl();
+  tlsError_.clear();
+  resumed_ = false;
+  context_ = std::move(context);
+  host_ = host;
+  tunnelPort_ = port;
+  BeginHandshake();
 }
 
 void TSslWSocket::FreeSsl() {
@@ -74,6 +86,10 @@ void TSslWSocket::TriggerSessionConnected(int error) {
   tlsError_.clear();
   resumed_ = false;
   if (error != 0 || !context_) return TCustomWSocket::TriggerSessionConnected(error);
+  BeginHandshake();
+}
+
+void TSslWSocket::BeginHandshake() {
   ERR_clear_error();
   SSL_CTX* ctx = context_->Native();
   SSL_CTX_sess_set_new_cb(ctx, &TSslWSocket::OnNewSession);
