@@ -167,6 +167,13 @@ void TSslWSocket::FailHandshake(int code) {
 
 ssize_t TSslWSocket::ReadRaw(void* buffer, std::size_t size) {
   if (!ssl_) return TCustomWSocket::ReadRaw(buffer, size);
+  // A handler still reading after starting TLS on a tunnel would let the
+  // library finish the handshake inside the read, unseen: the connected
+  // event would never come and the request never leave.
+  if (handshaking_) {
+    errno = EAGAIN;
+    return -1;
+  }
   if (size == 0) return 0;
   ERR_clear_error();
   std::size_t count = 0;
