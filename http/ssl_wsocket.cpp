@@ -96,8 +96,11 @@ void TSslWSocket::BeginHandshake() {
   // The handshake's last flight and the request leave as separate small
   // writes; held back until the first is acknowledged, which the peer's
   // delayed acknowledgement puts off, every connection would wait ~40 ms.
+  // Corked while handshaking, each flight leaves whole when the handshake
+  // waits for the server, and the last one together with the request.
   const int on = 1;
   setsockopt(Handle(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  SetCork(true);
   ERR_clear_error();
   SSL_CTX* ctx = context_->Native();
   SSL_CTX_sess_set_new_cb(ctx, &TSslWSocket::OnNewSession);
@@ -129,19 +132,30 @@ void TSslWSocket::Handshake() {
     established_ = true;
     resumed_ = SSL_session_reused(ssl_) == 1;
     WantRead();
-    return TCustomWSocket::TriggerSessionConnected(0);
+    const std::uint64_t generation = Generation();
+    TCustomWSocket::TriggerSessionConnected(0);
+    if (generation == Generation()) SetCork(false);
+    return;
   }
   switch (SSL_get_error(ssl_, rc)) {
     case SSL_ERROR_WANT_READ:
+      SetCork(false);
+      SetCork(true);
       return WantRead();
     case SSL_ERROR_WANT_WRITE:
       return WantWrite();
     default:
       break;
   }
+  SetCork(false);
   long verify = SSL_get_verify_result(ssl_);
   FailHandshake(verify != X509_V_OK && !context_->AcceptUnverified() ? CertificateError(verify)
                                                                      : kErrTlsHandshake);
+}
+
+void TSslWSocket::SetCork(bool on) {
+  const int value = on ? 1 : 0;
+  if (Handle() >= 0) setsockopt(Handle(), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
 }
 
 void TSslWSocket::FailHandshake(int code) {

@@ -50,6 +50,7 @@ class TSslWSocket : public TCustomWSocket {
   void BeginHandshake();
   void Handshake();
   void FailHandshake(int code);
+  void SetCork(bool on);
   void FreeSsl();
   // Sessions belong to the origin, not to a proxy in between.
   std::string SessionKey() const {
