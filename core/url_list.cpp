@@ -19,6 +19,12 @@ bool SameFolded(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string Folded(std::string_view url) {
+  std::string folded(url);
+  for (char& c : folded) c = Fold(c);
+  return folded;
+}
+
 constexpr uint64_t kFree = 0;
 
 uint32_t SlotHash(uint64_t slot) {
@@ -72,7 +78,15 @@ int32_t UrlList::Lookup(std::string_view url, uint32_t hash) const {
 }
 
 int32_t UrlList::Find(std::string_view url) const {
-  return Lookup(url, FoldedHash(url));
+  const int32_t found = Lookup(url, FoldedHash(url));
+  if (found >= 0 || aliases_.empty()) return found;
+  const auto alias = aliases_.find(Folded(url));
+  return alias == aliases_.end() ? -1 : alias->second;
+}
+
+void UrlList::AddAlias(int32_t index, std::string_view url) {
+  if (index < 0 || index >= Count() || Lookup(url, FoldedHash(url)) >= 0) return;
+  aliases_.emplace(Folded(url), index);
 }
 
 int32_t UrlList::Append(std::string_view url, const TRetriveRec& entry) {
@@ -92,6 +106,7 @@ void UrlList::Rename(int32_t index, std::string_view url) {
 }
 
 void UrlList::Clear() {
+  aliases_.clear();
   items_.clear();
   items_.shrink_to_fit();
   slots_.clear();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/retrive_rec.h"
@@ -41,6 +42,10 @@ class UrlList {
   // Gives the item another URL (a page that declares a base); the entry is
   // left as it is.
   void Rename(int32_t index, std::string_view url);
+  // Makes Find answer `index` for `url` as well, unless another item holds
+  // that URL: a document that moved is then found under its new address, so
+  // a link to that address is not fetched a second time.
+  void AddAlias(int32_t index, std::string_view url);
 
   void Clear();
 
@@ -74,6 +79,8 @@ class UrlList {
   // files are appended without a check), which keeps Find's answer the
   // front one.
   std::vector<uint64_t> slots_;
+  // Folded URL -> index; only items that moved have one, so a map will do.
+  std::unordered_map<std::string, int32_t> aliases_;
 };
 
 // What the download engine keeps beside its workers: the queue, the local

@@ -295,6 +295,10 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
     const int32_t cap = std::max(entry.Job->editDepth, entry.Job->EditRmtDepth + 1);
     entry.Job.editDepth = std::min(storedDepth, cap);
     queued.push_back(state.Queue.Append(url, entry));
+    // A start that was relocated keeps being found under where it moved.
+    if (entry.ParentIndex < 0 && !entry.StartUrl.empty() && entry.StartUrl != url) {
+      state.Queue.AddAlias(queued.back(), entry.StartUrl);
+    }
   }
   result.Entries = state.Queue.Count() - before;
   result.Complete = read == count || (count < 0 && read == 0);

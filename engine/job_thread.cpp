@@ -182,6 +182,8 @@ void TJobThread::HandleLocationChange() {
   TRetriveRec& entry = *CurrentEntry;
   const std::string target = RelocationTarget(ReceivedHeader(), Location(), entry.Job.editUrl);
   entry.Job.editUrl = target;
+  // A page that links to where this row moved finds the row.
+  control_.Context().State.Queue.AddAlias(QueueIndex, target);
   if (entry.ParentIndex < 0) {
     entry.StartUrl = target;
     entry.LocalFolder = LocalDir(target, control_.Context().Options.DownLoadFolder,

@@ -90,6 +90,7 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
   locationSeen_ = false;
   refusedLocation_.clear();
   target_.Location = URL;
+  tunnel_ = TTunnel::None;
 
   TUrlParts url = SplitUrl(URL);
   target_.TargetHost = url.Host;
@@ -170,31 +171,43 @@ void THttpCli::SocketDnsLookupDone(int error) {
 }
 
 bool THttpCli::PrepareTls() {
-  // Through a proxy the request goes as an absolute URL on a plain
-  // connection; the proxy speaks to the origin.
-  if (target_.Scheme != "https" || !Proxy.empty()) {
-    socket_.SetTls(nullptr, {});
-    return true;
+  tunnel_ = TTunnel::None;
+  socket_.SetTls(nullptr, {});
+  if (target_.Scheme != "https") return true;
+  if (!EnsureTlsContext()) return false;
+  // Through a proxy the connection first goes to the proxy in the clear;
+  // TLS to the origin starts once the proxy has opened the tunnel.
+  if (!Proxy.empty()) {
+    tunnel_ = TTunnel::Asked;
+  } else {
+    socket_.SetTls(TlsContext, target_.TargetHost);
   }
+  return true;
+}
+
+bool THttpCli::EnsureTlsContext() {
   // Settings changed between requests take effect; the kept sessions go.
   if (TlsContext && !(TlsContext->Settings() == TlsSettings)) TlsContext.reset();
-  if (!TlsContext) {
-    try {
-      TlsContext = std::make_shared<TTlsContext>(TlsSettings);
-    } catch (const std::exception& e) {
-      FailRequest(kErrTlsHandshake, e.what());
-      return false;
-    }
+  if (TlsContext) return true;
+  try {
+    TlsContext = std::make_shared<TTlsContext>(TlsSettings);
+  } catch (const std::exception& e) {
+    FailRequest(kErrTlsHandshake, e.what());
+    return false;
   }
-  socket_.SetTls(TlsContext, target_.TargetHost);
   return true;
 }
 
 void THttpCli::SocketSessionConnected(int error) {
+  // A failed connect or handshake ends the request here; the close that
+  // follows must not read as a proxy that hung up on the tunnel request.
+  if (error) tunnel_ = TTunnel::None;
   if (IsTlsError(error) && !socket_.TlsError().empty()) {
     return FailRequest(error, socket_.TlsError());
   }
   if (error) return FailRequest(error, ErrorReason(error));
+  if (tunnel_ == TTunnel::Asked) return AskForTunnel();
+  tunnel_ = TTunnel::None;
   connected_ = true;
   SetState(httpConnected);
   if (OnSessionConnected) OnSessionConnected(*this);
@@ -227,8 +240,10 @@ bool THttpCli::AuthorizationAllowed() const {
 void THttpCli::SendRequest(const char* method, const char* version) {
   requestText_.clear();
   if (OnRequestHeaderBegin) OnRequestHeaderBegin(*this);
-  SendCommand(std::string(method) + " " + EncodeRequestTarget(target_.RequestPath) + " HTTP/" +
-              version);
+  // Inside a tunnel the origin itself reads the request: it gets the path.
+  const std::string requestTarget =
+      Proxy.empty() || target_.Scheme != "https" ? target_.RequestPath : OriginPath();
+  SendCommand(std::string(method) + " " + EncodeRequestTarget(requestTarget) + " HTTP/" + version);
   bool post = requestType_ == httpPOST;
   if (!Sender.empty()) SendCommand("From: " + Sender);
   if (!Accept.empty()) SendCommand("Accept: " + Accept);
@@ -244,7 +259,8 @@ void THttpCli::SendRequest(const char* method, const char* version) {
   if (AuthorizationAllowed()) {
     SendCommand("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
   }
-  if (!Proxy.empty() && !ProxyUsername.empty()) {
+  // The proxy's credentials are for the proxy: never into a tunnel.
+  if (!Proxy.empty() && !ProxyUsername.empty() && target_.Scheme != "https") {
     SendCommand("Proxy-Authorization: Basic " + EncodeBase64(ProxyUsername + ":" + ProxyPassword));
   }
   if (!Cookie.empty()) SendCommand("Cookie: " + Cookie);
@@ -300,6 +316,11 @@ void THttpCli::CloseConnection() {
 }
 
 void THttpCli::SocketSessionClosed(int error) {
+  if (tunnel_ == TTunnel::Asked && state_ != httpAborting) {
+    connected_ = false;
+    return FailTunnel(0,
+                      "proxy closed the connection before opening the tunnel to " + TunnelTarget());
+  }
   // A TLS stream cut without its closing notice: a body of announced
   // length is judged by its length; any other body cannot be known whole.
   if (error == kErrTlsTruncated) {

@@ -121,6 +121,9 @@ class THttpCli {
 
  private:
   enum class TLineHandler : std::uint8_t { None, Header, Body };
+  // An https request through the proxy first asks it for a tunnel, then
+  // secures the tunnel, then sends the request as to the origin itself.
+  enum class TTunnel : std::uint8_t { None, Asked, Securing };
 
   void DoRequestAsync(THttpRequest rq);
   void SetState(THttpState state);
@@ -130,6 +133,12 @@ class THttpCli {
   bool AuthorizationAllowed() const;
   // Readies the socket for plain TCP or TLS; false when the request failed.
   bool PrepareTls();
+  bool EnsureTlsContext();
+  void AskForTunnel();
+  void TunnelReply();
+  void FailTunnel(int status, const std::string& reason);
+  std::string TunnelTarget() const;  // host:port of the origin
+  std::string OriginPath() const;
   std::string HostHeaderValue() const;
   void SendNextPiece();
   void SocketDnsLookupDone(int error);
@@ -180,6 +189,8 @@ class THttpCli {
   bool allowedToSend_ = false;
   bool relocating_ = false;  // the close ends a relocation, not the request
   TLineHandler lineHandler_ = TLineHandler::None;
+  TTunnel tunnel_ = TTunnel::None;
+  std::string tunnelReply_;
 };
 
 }  // namespace kestrix

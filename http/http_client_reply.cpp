@@ -29,6 +29,7 @@ std::int64_t ToInteger(const std::string& text) {
 }  // namespace
 
 void THttpCli::SocketDataAvailable() {
+  if (tunnel_ == TTunnel::Asked) return TunnelReply();
   int room = kLineLimit - receivedHeld_;
   if (room <= 0) throw EHttpException("HTTP line too long", httperrLineTooLong);
   int count = socket_.Receive(receiveBuffer_ + receivedHeld_, room);

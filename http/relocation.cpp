@@ -49,7 +49,9 @@ void RelocateThroughProxy(TRequestTarget& t, std::string_view value) {
                  (cur.Port.empty() ? "" : ":" + cur.Port) + std::string(value);
   } else {
     TUrlParts v = SplitUrl(value);
-    std::string proto = v.Proto.empty() ? "http" : v.Proto;
+    // A relative value stays on the scheme of the page that sent it: an
+    // https page must not be sent on to plain http.
+    std::string proto = v.Proto.empty() ? t.Scheme : v.Proto;
     if (!v.Proto.empty() && !v.Host.empty()) {
       t.Location = v.Proto + "://" + v.Host + (v.Port.empty() ? "" : ":" + v.Port) + v.Path;
       t.TargetHost = v.Host;
@@ -63,6 +65,8 @@ void RelocateThroughProxy(TRequestTarget& t, std::string_view value) {
     }
   }
   t.RequestPath = t.Location;
+  const std::string scheme = SplitUrl(t.Location).Proto;
+  t.Scheme = scheme.empty() ? "http" : LowerScheme(scheme);
 }
 
 }  // namespace

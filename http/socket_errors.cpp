@@ -125,6 +125,8 @@ std::string WSocketErrorText(int code) {
       return "TLS handshake failed";
     case kErrTlsTruncated:
       return "Connection closed without TLS close notify";
+    case kErrProxyTunnel:
+      return "proxy refused the tunnel";
     default:
       return "Not a WinSock error";
   }

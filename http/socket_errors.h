@@ -50,6 +50,9 @@ enum : int {
   kErrTlsTruncated = 12014,
 };
 
+// The proxy did not open the tunnel an https request through it needs.
+enum : int { kErrProxyTunnel = 12020 };
+
 // True for the TLS codes above.
 bool IsTlsError(int code);
 

@@ -23,6 +23,11 @@ class TSslWSocket : public TCustomWSocket {
   // TLS for the next connection to `host` (checked against the
   // certificate, sent as the server name); a null context means plain TCP.
   void SetTls(std::shared_ptr<TTlsContext> context, const std::string& host);
+  // Starts TLS now on a connection that is already up (a tunnel a proxy
+  // opened to `host`:`port`); OnSessionConnected fires again once the
+  // handshake ends, as after a direct connect.
+  void StartTls(std::shared_ptr<TTlsContext> context, const std::string& host,
+                const std::string& port);
   bool TlsEnabled() const { return context_ != nullptr; }
   // The last TLS failure with the host it concerns, empty when none.
   const std::string& TlsError() const { return tlsError_; }
@@ -42,13 +47,19 @@ class TSslWSocket : public TCustomWSocket {
 
  private:
   static int OnNewSession(SSL* ssl, SSL_SESSION* session);
+  void BeginHandshake();
   void Handshake();
   void FailHandshake(int code);
+  void SetCork(bool on);
   void FreeSsl();
-  std::string SessionKey() const { return host_ + ":" + Port(); }
+  // Sessions belong to the origin, not to a proxy in between.
+  std::string SessionKey() const {
+    return host_ + ":" + (tunnelPort_.empty() ? Port() : tunnelPort_);
+  }
 
   std::shared_ptr<TTlsContext> context_;
   std::string host_;
+  std::string tunnelPort_;
   SSL* ssl_ = nullptr;
   bool handshaking_ = false;
   bool established_ = false;

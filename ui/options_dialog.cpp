@@ -44,6 +44,10 @@ TfmOptions::TfmOptions(TShowMessage showMessage, TSaveOptions save, QWidget* par
   ChooseFolder = [](QWidget* owner, const QString& start) {
     return QFileDialog::getExistingDirectory(owner, QString(), start);
   };
+  ChooseCaFile = [](QWidget* owner, const QString& start) {
+    return QFileDialog::getOpenFileName(
+        owner, QString(), start, QStringLiteral("Certificates (*.pem *.crt);;All files (*)"));
+  };
   pageControl = Named(new QTabWidget(this), "pageControl");
   tabGeneral = Named(BuildGeneralPage(), "tabGeneral");
   tabNetwork = Named(BuildNetworkPage(), "tabNetwork");
@@ -65,6 +69,10 @@ TfmOptions::TfmOptions(TShowMessage showMessage, TSaveOptions save, QWidget* par
   layout->addLayout(buttons);
 
   connect(btnBrowse, &QToolButton::clicked, this, [this] { Browse(); });
+  connect(btnBrowseCaFile, &QToolButton::clicked, this, [this] {
+    const QString file = ChooseCaFile(this, editTlsCaFile->text());
+    if (!file.isEmpty()) editTlsCaFile->setText(file);
+  });
   connect(UpDown, &QScrollBar::valueChanged, this,
           [this](int value) { editThreadCount->setText(QString::number(value)); });
   connect(editThreadCount, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -138,6 +146,21 @@ QWidget* TfmOptions::BuildNetworkPage() {
   UpDown->setFixedHeight(editThreadCount->sizeHint().height());
   CheckRetry = Named(new QCheckBox(QStringLiteral("Retry if timeout exeed"), page), "CheckRetry");
   CheckOffline = Named(new QCheckBox(QStringLiteral("Work Offline"), page), "CheckOffline");
+  auto* tls = new QGroupBox(QStringLiteral("Secure sites (https) :"), page);
+  checkTlsAcceptUnverified =
+      Named(new QCheckBox(QStringLiteral("Accept certificates that cannot be verified"), tls),
+            "checkTlsAcceptUnverified");
+  editTlsCaFile = Named(new QLineEdit(tls), "editTlsCaFile");
+  editTlsCaFile->setPlaceholderText(QStringLiteral("none: the system's trusted certificates"));
+  btnBrowseCaFile = Named(new QToolButton(tls), "btnBrowseCaFile");
+  btnBrowseCaFile->setText(QStringLiteral("..."));
+  auto* caFile = new QHBoxLayout;
+  caFile->addWidget(new QLabel(QStringLiteral("Extra trusted CA file :"), tls));
+  caFile->addWidget(editTlsCaFile);
+  caFile->addWidget(btnBrowseCaFile);
+  auto* tlsLayout = new QVBoxLayout(tls);
+  tlsLayout->addLayout(caFile);
+  tlsLayout->addWidget(checkTlsAcceptUnverified);
   auto* threads = new QHBoxLayout;
   threads->addWidget(new QLabel(QStringLiteral("Threads retrieval:"), page));
   threads->addWidget(editThreadCount);
@@ -147,6 +170,7 @@ QWidget* TfmOptions::BuildNetworkPage() {
   layout->addLayout(threads);
   layout->addWidget(CheckRetry);
   layout->addWidget(CheckOffline);
+  layout->addWidget(tls);
   layout->addStretch();
   return page;
 }
@@ -198,6 +222,8 @@ void TfmOptions::GetOptionsVar(const TGlobalOptions& o, bool offline) {
   editThreadCount->setText(QString::number(o.ThreadCount));
   CheckRetry->setChecked(o.RetryFlag);
   CheckOffline->setChecked(offline);
+  checkTlsAcceptUnverified->setChecked(o.TlsAcceptUnverified);
+  editTlsCaFile->setText(Text(o.TlsCaFile));
   radioDirect->setChecked(o.DirectFlag);
   radioProxy->setChecked(o.ProxyFlag);
   editProxyHost->setText(Text(o.ProxyHost));
@@ -217,6 +243,8 @@ TGlobalOptions TfmOptions::SetOptionsVar() const {
   o.ThreadCount = UpDown->value();
   o.RetryFlag = CheckRetry->isChecked();
   o.GlobalOfflineFlag = CheckOffline->isChecked();
+  o.TlsAcceptUnverified = checkTlsAcceptUnverified->isChecked();
+  o.TlsCaFile = editTlsCaFile->text().trimmed().toStdString();
   o.DirectFlag = radioDirect->isChecked();
   o.ProxyFlag = radioProxy->isChecked();
   o.ProxyHost = editProxyHost->text().toStdString();

@@ -1,5 +1,6 @@
 // The options dialog: the download folder, default document, user agent,
-// tray behaviour, download workers, retry, offline working and the proxy.
+// tray behaviour, download workers, retry, offline working, the trust of
+// https certificates and the proxy.
 // It is filled from the options it is given each time it opens, so an edit
 // that was cancelled is never applied by a later Ok, and Ok writes the
 // settings file before the dialog closes.
@@ -41,6 +42,8 @@ class TfmOptions : public QDialog {
   const TGlobalOptions& Options() const { return options_; }
 
   TChooseFolder ChooseFolder;
+  // The file chooser behind the CA file's browse button, likewise.
+  TChooseFolder ChooseCaFile;
 
   QTabWidget* pageControl;
   QWidget* tabGeneral;
@@ -60,6 +63,9 @@ class TfmOptions : public QDialog {
   QScrollBar* UpDown;
   QCheckBox* CheckRetry;
   QCheckBox* CheckOffline;
+  QCheckBox* checkTlsAcceptUnverified;
+  QLineEdit* editTlsCaFile;
+  QToolButton* btnBrowseCaFile;
   QRadioButton* radioDirect;
   QRadioButton* radioProxy;
   QLineEdit* editProxyHost;

@@ -52,6 +52,29 @@ TEST(UrlListTest, DuplicatesFromAHistoryFileAnswerTheFrontOne) {
   EXPECT_EQ(queue.Find("http://h/Y"), 0);
 }
 
+TEST(UrlListTest, AMovedItemIsFoundUnderItsNewUrlToo) {
+  UrlList queue;
+  queue.Append("http://h/start", EntryFor("http://h/start"));
+  queue.Append("http://h/other", EntryFor("http://h/other"));
+  queue.AddAlias(0, "https://h/Index.html");
+  queue.AddAlias(0, "http://h/other");        // held by an item of its own: ignored
+  queue.AddAlias(1, "https://h/index.html");  // the first alias stays
+  queue.AddAlias(5, "http://h/nowhere");      // no such item
+  struct Case {
+    const char* url;
+    int32_t index;
+  } cases[] = {{"http://h/start", 0},
+               {"HTTPS://H/INDEX.HTML", 0},
+               {"http://h/other", 1},
+               {"http://h/nowhere", -1},
+               {"https://h/index.htm", -1}};
+  for (const Case& c : cases) EXPECT_EQ(queue.Find(c.url), c.index) << c.url;
+  EXPECT_EQ(queue.Count(), 2);
+  EXPECT_EQ(queue.Url(0), "http://h/start");
+  queue.Clear();
+  EXPECT_EQ(queue.Find("https://h/index.html"), -1);
+}
+
 TEST(UrlListTest, ClearingTheQueueAlsoFreesTheUsedNames) {
   TEngineState state;
   state.Queue.Append("http://h/", EntryFor("http://h/"));

@@ -28,7 +28,7 @@ const char* const kScenario = R"json({"routes": {
   "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\nhello world"}],
   "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\nnot found"}],
   "/start": [{"send": "HTTP/1.0 302 Found\r\nLocation: /real/page.html\r\n\r\n"}],
-  "/real/page.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"other.html\">other</a>\n"}],
+  "/real/page.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"other.html\">other</a><a href=\"page.html\">self</a>\n"}],
   "/real/other.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\ndone\n"}],
   "/links/index.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"moved.html\">m</a>\n"}],
   "/links/moved.html": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /real/other.html\r\n\r\n"}],
@@ -191,6 +191,13 @@ TEST_F(FaultTest, RelocationsOfTheStartAndOfALink) {
   EXPECT_EQ(engine->Queue().Url(1), base + "/real/other.html");
   EXPECT_EQ(engine->Entry(1).ErrorCode, 0);
   EXPECT_EQ(engine->Observer.StateTexts[1][1], "Relocating to: " + page);
+  // The page's link to itself found the start row under its new URL.
+  EXPECT_EQ(engine->Queue().Find(page), 0);
+  int pageFetches = 0;
+  for (const TRecordedRequest& r : server_->Requests()) {
+    pageFetches += r.RequestLine == "GET /real/page.html HTTP/1.0";
+  }
+  EXPECT_EQ(pageFetches, 1);
 
   engine = Engine("/links/index.html");
   ASSERT_TRUE(engine->Mirror());

@@ -97,6 +97,25 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   EXPECT_EQ(EncodeHistory(loaded), EncodeHistory(state));
 }
 
+TEST_F(HistoryFileTest, ARelocatedStartIsFoundUnderItsNewUrlAfterLoading) {
+  TEngineState state;
+  TRetriveRec start;
+  start.JobNumber = 1;
+  start.StartUrl = "https://h/index.html";  // where the start was relocated
+  start.LocalFolder = dir_.Path() + "Docs/";
+  state.Queue.Append("http://h/start", start);
+  TRetriveRec child = start;
+  child.ParentIndex = 0;
+  child.StartUrl = "http://h/";  // a child names its job's start: no alias
+  state.Queue.Append("https://h/a.html", child);
+  ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
+  TEngineState loaded;
+  ASSERT_TRUE(LoadHistory(dir_.Path(), "Docs", &store_, loaded).Complete);
+  EXPECT_EQ(loaded.Queue.Find("https://h/index.html"), 0);
+  EXPECT_EQ(loaded.Queue.Find("http://h/start"), 0);
+  EXPECT_EQ(loaded.Queue.Find("http://h/"), -1);
+}
+
 TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {
   std::filesystem::create_directory(dir_ / "Docs");
   WriteFile(dir_ / "Docs/Docs.his", "old");

@@ -91,5 +91,27 @@ TEST(Relocate, ProxyModeKeepsTheProxyAndRequestsAbsoluteUrls) {
   }
 }
 
+TEST(Relocate, ProxyModeKeepsTheSchemeForRelativeValues) {
+  TRequestTarget start{"px", "3128", "a.com", "https://a.com/dir/old.htm", ""};
+  start.Scheme = "https";
+  struct Case {
+    const char* value;
+    const char* location;
+    const char* scheme;
+  } cases[] = {
+      {"/new.htm", "https://a.com/new.htm", "https"},
+      {"page.htm", "https://a.com/page.htm", "https"},
+      {"http://a.com/x", "http://a.com/x", "http"},
+      {"HTTPS://b.org:8443/y", "HTTPS://b.org:8443/y", "https"},
+  };
+  for (const auto& c : cases) {
+    TRequestTarget t = start;
+    Relocate(t, c.value, true);
+    EXPECT_EQ(t.Location, c.location) << c.value;
+    EXPECT_EQ(t.Scheme, c.scheme) << c.value;
+    EXPECT_EQ(t.HostName, "px");
+  }
+}
+
 }  // namespace
 }  // namespace kestrix

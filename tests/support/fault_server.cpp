@@ -14,7 +14,12 @@
 namespace kestrix::test {
 namespace {
 
-// The first line the child prints, within `timeoutMs`.
+std::string Latin1(const QJsonValue& v) {
+  return v.toString().toLatin1().toStdString();
+}
+
+}  // namespace
+
 std::string ReadFirstLine(int fd, int timeoutMs) {
   std::string line;
   pollfd p{fd, POLLIN, 0};
@@ -26,12 +31,6 @@ std::string ReadFirstLine(int fd, int timeoutMs) {
   }
   return line.substr(0, line.find('\n'));
 }
-
-std::string Latin1(const QJsonValue& v) {
-  return v.toString().toLatin1().toStdString();
-}
-
-}  // namespace
 
 std::string TRecordedRequest::Header(const std::string& name) const {
   for (const auto& [n, v] : Headers) {
@@ -80,8 +79,12 @@ void TFaultServer::Stop() {
 }
 
 std::vector<TRecordedRequest> TFaultServer::Requests() const {
+  return ReadRequestLog(run_.Path() + "requests.jsonl");
+}
+
+std::vector<TRecordedRequest> ReadRequestLog(const std::string& path) {
   std::vector<TRecordedRequest> requests;
-  std::istringstream in(ReadWholeFile(run_.Path() + "requests.jsonl"));
+  std::istringstream in(ReadWholeFile(path));
   for (std::string line; std::getline(in, line);) {
     QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
     TRecordedRequest r;

@@ -22,6 +22,11 @@ struct TRecordedRequest {
   bool HasHeader(const std::string& name) const;
 };
 
+// The requests a server of ours logged to `path`, one JSON line each.
+std::vector<TRecordedRequest> ReadRequestLog(const std::string& path);
+// The first line a child printed on `fd`, within `timeoutMs`.
+std::string ReadFirstLine(int fd, int timeoutMs);
+
 class TFaultServer {
  public:
   // `scenarioJson`: see fault_server.py.

@@ -62,6 +62,10 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
     d.UpDown->setValue(4);
     d.CheckRetry->click();
     d.CheckOffline->click();
+    EXPECT_FALSE(d.checkTlsAcceptUnverified->isChecked());  // off unless asked for
+    EXPECT_TRUE(d.editTlsCaFile->text().isEmpty());
+    d.checkTlsAcceptUnverified->click();
+    d.editTlsCaFile->setText(QStringLiteral(" /etc/our-ca.pem "));
     d.radioProxy->click();
     d.editProxyHost->setText(QStringLiteral("proxy.lan"));
     d.editProxyPort->setText(QStringLiteral("3128"));
@@ -81,6 +85,8 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
   expected.ThreadCount = 4;
   expected.RetryFlag = true;
   expected.GlobalOfflineFlag = true;  // the switch was off and got clicked
+  expected.TlsAcceptUnverified = true;
+  expected.TlsCaFile = "/etc/our-ca.pem";
   expected.DirectFlag = false;
   expected.ProxyFlag = true;
   expected.ProxyHost = "proxy.lan";
@@ -92,6 +98,8 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
   EXPECT_EQ(FreshRead(), expected);
   EXPECT_EQ(offline_.IsGlobalOffline(), expected.GlobalOfflineFlag);
   EXPECT_EQ(ReadBack().find("s3cret"), std::string::npos);
+  EXPECT_NE(ReadBack().find("TlsAcceptUnverified=1"), std::string::npos);
+  EXPECT_NE(ReadBack().find("TlsCaFile=/etc/our-ca.pem"), std::string::npos);
   EXPECT_NE(ReadBack().find("[Projects]\nSite=Project\n"), std::string::npos);
   struct stat st {};
   ASSERT_EQ(stat(ini_.Path().c_str(), &st), 0);
@@ -101,11 +109,15 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
 TEST_F(OptionsDialogTest, CancelChangesNothingAndTheNextOpenShowsTheStoredValues) {
   TGlobalOptions options = FreshRead();
   options.ThreadCount = 3;
+  options.TlsAcceptUnverified = true;
+  options.TlsCaFile = "/ca/extra.pem";
   offline_.SetGlobalOffline(options.GlobalOfflineFlag);
   const TGlobalOptions before = options;
   test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
     d.editDownloadFolder->setText(QStringLiteral("/elsewhere/"));
     d.UpDown->setValue(9);
+    d.checkTlsAcceptUnverified->click();
+    d.editTlsCaFile->clear();
     d.radioProxy->click();
     d.pageControl->setCurrentWidget(d.tabProxy);
     d.btnCancel->click();
@@ -118,6 +130,8 @@ TEST_F(OptionsDialogTest, CancelChangesNothingAndTheNextOpenShowsTheStoredValues
     EXPECT_EQ(d.editDownloadFolder->text(), QString::fromLatin1(kDefaultFolder));
     EXPECT_EQ(d.editThreadCount->text(), QStringLiteral("3"));
     EXPECT_TRUE(d.radioDirect->isChecked());
+    EXPECT_TRUE(d.checkTlsAcceptUnverified->isChecked());
+    EXPECT_EQ(d.editTlsCaFile->text(), QStringLiteral("/ca/extra.pem"));
     d.btnOk->click();
   });
   EXPECT_TRUE(dialogs_.EditOptions(nullptr, options));
@@ -209,6 +223,20 @@ TEST(OptionsDialog, FolderGetsItsSlashInTheOptionsAndFromTheBrowser) {
   dialog.ChooseFolder = [](QWidget*, const QString&) { return QString(); };
   dialog.btnBrowse->click();
   EXPECT_EQ(dialog.editDownloadFolder->text(), QStringLiteral("/mnt/web/"));
+
+  // The CA file's browse button fills its box, starting from what it holds.
+  dialog.editTlsCaFile->setText(QStringLiteral("/old/ca.pem"));
+  dialog.ChooseCaFile = [&asked](QWidget*, const QString& start) {
+    asked = start;
+    return QStringLiteral("/etc/ssl/ours.pem");
+  };
+  dialog.btnBrowseCaFile->click();
+  EXPECT_EQ(asked, QStringLiteral("/old/ca.pem"));
+  EXPECT_EQ(dialog.editTlsCaFile->text(), QStringLiteral("/etc/ssl/ours.pem"));
+  dialog.ChooseCaFile = [](QWidget*, const QString&) { return QString(); };
+  dialog.btnBrowseCaFile->click();
+  dialog.btnOk->click();
+  EXPECT_EQ(dialog.Options().TlsCaFile, "/etc/ssl/ours.pem");
 }
 
 }  // namespace
