@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 extern char** environ;
@@ -88,6 +90,37 @@ bool WaitForPort(int port, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   } while (std::chrono::steady_clock::now() < deadline);
   return false;
+}
+
+std::string ReadFirstLine(int fd, int timeoutMs) {
+  std::string line;
+  pollfd p{fd, POLLIN, 0};
+  while (line.find('\n') == std::string::npos && poll(&p, 1, timeoutMs) > 0) {
+    char buf[64];
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    line.append(buf, static_cast<std::size_t>(n));
+  }
+  return line.substr(0, line.find('\n'));
+}
+
+int SpawnServer(const std::vector<std::string>& argv, const std::string& name, pid_t& pid,
+                std::string& error) {
+  int out = -1;
+  pid = Spawn(argv, &out);
+  if (pid <= 0) {
+    error = "cannot run " + argv.front();
+    return -1;
+  }
+  const int port = std::atoi(ReadFirstLine(out, 10000).c_str());
+  close(out);
+  if (port <= 0) {
+    error = name + " printed no port";
+    StopChild(pid);
+    pid = -1;
+    return -1;
+  }
+  return port;
 }
 
 }  // namespace kestrix::test

@@ -1,9 +1,5 @@
 #include "tests/support/connect_proxy.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "tests/support/child_process.h"
 
 namespace kestrix::test {
@@ -22,20 +18,8 @@ bool TConnectProxy::Start() {
     argv.push_back("--credentials");
     argv.push_back(credentials_);
   }
-  int out = -1;
-  pid_ = Spawn(argv, &out);
-  if (pid_ <= 0) {
-    error_ = "cannot run python3";
-    return false;
-  }
-  std::string first = ReadFirstLine(out, 10000);
-  close(out);
-  port_ = std::atoi(first.c_str());
-  if (port_ <= 0) {
-    error_ = "the proxy printed no port";
-    Stop();
-    return false;
-  }
+  port_ = SpawnServer(argv, "the proxy", pid_, error_);
+  if (port_ <= 0) return false;
   return true;
 }
 

@@ -1,8 +1,6 @@
 #include "tests/support/fault_server.h"
 
-#include <poll.h>
 #include <strings.h>
-#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,18 +17,6 @@ std::string Latin1(const QJsonValue& v) {
 }
 
 }  // namespace
-
-std::string ReadFirstLine(int fd, int timeoutMs) {
-  std::string line;
-  pollfd p{fd, POLLIN, 0};
-  while (line.find('\n') == std::string::npos && poll(&p, 1, timeoutMs) > 0) {
-    char buf[64];
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    line.append(buf, static_cast<std::size_t>(n));
-  }
-  return line.substr(0, line.find('\n'));
-}
 
 std::string TRecordedRequest::Header(const std::string& name) const {
   for (const auto& [n, v] : Headers) {
@@ -54,22 +40,10 @@ TFaultServer::~TFaultServer() {
 
 bool TFaultServer::Start() {
   std::string scenario = run_.WriteFile("scenario.json", scenario_);
-  int out = -1;
-  pid_ = Spawn({"python3", KESTRIX_FAULT_SERVER, "--scenario", scenario, "--log",
-                run_.Path() + "requests.jsonl", "--lifetime", "300"},
-               &out);
-  if (pid_ <= 0) {
-    error_ = "cannot run python3";
-    return false;
-  }
-  std::string first = ReadFirstLine(out, 10000);
-  close(out);
-  port_ = std::atoi(first.c_str());
-  if (port_ <= 0) {
-    error_ = "the fault server printed no port";
-    Stop();
-    return false;
-  }
+  port_ = SpawnServer({"python3", KESTRIX_FAULT_SERVER, "--scenario", scenario, "--log",
+                       run_.Path() + "requests.jsonl", "--lifetime", "300"},
+                      "the fault server", pid_, error_);
+  if (port_ <= 0) return false;
   return true;
 }
 

@@ -24,8 +24,6 @@ struct TRecordedRequest {
 
 // The requests a server of ours logged to `path`, one JSON line each.
 std::vector<TRecordedRequest> ReadRequestLog(const std::string& path);
-// The first line a child printed on `fd`, within `timeoutMs`.
-std::string ReadFirstLine(int fd, int timeoutMs);
 
 class TFaultServer {
  public:
