@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "core/ascii.h"
+
 namespace kestrix {
 
 namespace {
@@ -108,6 +110,11 @@ bool DeleteDirectory(const std::string& path, bool deleteItself) {
   if (!deleteItself || !result) return result;
   // Permissions outside the tree are not the caller's to change.
   return rmdir(path.c_str()) == 0;
+}
+
+bool NamedAsHtml(const std::string& path) {
+  const std::string name = AsciiLower(path.substr(path.find_last_of('/') + 1));
+  return name.ends_with(".htm") || name.ends_with(".html");
 }
 
 }  // namespace kestrix

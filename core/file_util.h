@@ -21,4 +21,8 @@ std::string AddBackslash(const std::string& path);
 // points to is never touched. True when everything asked for was deleted.
 bool DeleteDirectory(const std::string& path, bool deleteItself);
 
+// Whether a file's name ends in ".htm" or ".html", in any case: the names a
+// browser opens from disk as a page.
+bool NamedAsHtml(const std::string& path);
+
 }  // namespace kestrix

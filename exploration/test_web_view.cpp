@@ -5,12 +5,13 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-#include <cctype>
+
 #include <filesystem>
 
 #include "browser/download_control.h"
 #include "browser/preview_page.h"
 #include "browser/request_filter.h"
+#include "core/file_util.h"
 #include "core/offline_state.h"
 
 namespace kestrix {
@@ -77,9 +78,7 @@ void TTestWebView::ShowFile(const std::string& file, const std::string& root, bo
   // text. A page the server called HTML is handed over as such, with its
   // own file as the base of its relative links; the engine takes content
   // so given only up to a size, beyond which the file itself is loaded.
-  std::string ext = std::filesystem::path(file).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool namedHtml = ext == ".htm" || ext == ".html";
+  const bool namedHtml = NamedAsHtml(file);
   const auto size = std::filesystem::file_size(file, error);
   if (isHtml && !namedHtml && !error && size < kMaxContentBytes) {
     QFile in(QString::fromStdString(file));

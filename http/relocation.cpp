@@ -1,14 +1,10 @@
 #include "http/relocation.h"
 
+#include "core/ascii.h"
 #include "core/url_split.h"
 
 namespace kestrix {
 namespace {
-
-std::string LowerScheme(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return s;
-}
 
 void RelocateDirect(TRequestTarget& t, std::string_view value) {
   if (!value.empty() && value.front() == '/') {
@@ -19,7 +15,7 @@ void RelocateDirect(TRequestTarget& t, std::string_view value) {
   TUrlParts v = SplitUrl(value);
   std::string proto = v.Proto.empty() ? t.Scheme : v.Proto;
   if (!v.Proto.empty() && !v.Host.empty()) {
-    t.Scheme = LowerScheme(v.Proto);
+    t.Scheme = AsciiLower(v.Proto);
     t.HostName = t.TargetHost = v.Host;
     t.RequestPath = v.Path.empty() ? "/" : v.Path;
     t.Port = v.Port.empty() ? DefaultPortOf(t.Scheme) : v.Port;
@@ -66,7 +62,7 @@ void RelocateThroughProxy(TRequestTarget& t, std::string_view value) {
   }
   t.RequestPath = t.Location;
   const std::string scheme = SplitUrl(t.Location).Proto;
-  t.Scheme = scheme.empty() ? "http" : LowerScheme(scheme);
+  t.Scheme = scheme.empty() ? "http" : AsciiLower(scheme);
 }
 
 }  // namespace

@@ -4,11 +4,10 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
-#include <strings.h>
-
 #include <cctype>
 #include <cstring>
 
+#include "core/ascii.h"
 #include "http/dns_lookup.h"
 #include "http/socket_errors.h"
 
@@ -123,8 +122,8 @@ int WSocketResolveProto(const std::string& text) {
   std::string name = Trim(text);
   // The two the socket supports are known without asking the system, which
   // may lack a protocols database in small containers.
-  if (strcasecmp(name.c_str(), "tcp") == 0) return IPPROTO_TCP;
-  if (strcasecmp(name.c_str(), "udp") == 0) return IPPROTO_UDP;
+  if (EqualsNoCase(name, "tcp")) return IPPROTO_TCP;
+  if (EqualsNoCase(name, "udp")) return IPPROTO_UDP;
   protoent entry{};
   protoent* found = nullptr;
   char buf[1024];

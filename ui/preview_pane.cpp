@@ -10,12 +10,13 @@
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-#include <cctype>
+
 #include <filesystem>
 
 #include "browser/download_control.h"
 #include "browser/preview_page.h"
 #include "browser/request_filter.h"
+#include "core/file_util.h"
 #include "core/global_options.h"
 #include "core/job_list.h"
 #include "core/offline_state.h"
@@ -33,12 +34,6 @@ QString Shown(const std::string& text) {
 
 QUrl UrlOf(const std::string& url) {
   return QUrl::fromEncoded(QByteArray::fromStdString(url));
-}
-
-bool IsSavedPage(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".htm" || ext == ".html";
 }
 
 }  // namespace
@@ -265,7 +260,7 @@ void TPreviewPane::OpenInExternalBrowser() {
   std::error_code error;
   // Only a saved page of the project goes to the desktop's handler: any
   // other downloaded file could be a program that handler would run.
-  if (!IsInsideFolder(ProjectFolder(), file) || !IsSavedPage(file) ||
+  if (!IsInsideFolder(ProjectFolder(), file) || !NamedAsHtml(file) ||
       !std::filesystem::is_regular_file(file, error)) {
     context_.ShowMessage(this, TMessageKind::Information,
                          QStringLiteral("Only saved pages of the project open in the external "
