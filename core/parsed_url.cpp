@@ -1,5 +1,7 @@
 #include "core/parsed_url.h"
 
+#include <algorithm>
+
 #include "core/ascii.h"
 
 namespace kestrix {
@@ -29,6 +31,19 @@ TParsedUrl ParseUrl(std::string_view url) {
   AsciiLowerInPlace(out.HostKey);
   if (out.Parts.Port != DefaultPort(out.Scheme)) out.PortKey = out.Parts.Port;
   return out;
+}
+
+std::string WithoutDefaultPort(const TParsedUrl& url) {
+  const std::string& text = url.Text;
+  if (url.Parts.Port.empty() || !url.PortKey.empty()) return text;
+  const std::size_t start = text.find("://");
+  if (start == std::string::npos) return text;
+  const std::size_t end = std::min(text.find_first_of("/?#", start + 3), text.size());
+  const std::size_t colon = text.rfind(':', end - 1);
+  if (colon == std::string::npos || colon < start + 3 ||
+      std::string_view(text).substr(colon + 1, end - colon - 1) != url.Parts.Port)
+    return text;
+  return text.substr(0, colon) + text.substr(end);
 }
 
 std::string_view TParsedUrl::Path() const {

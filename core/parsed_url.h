@@ -29,6 +29,11 @@ struct TParsedUrl {
 
 TParsedUrl ParseUrl(std::string_view url);
 
+// The URL's text with a port equal to its scheme's default taken out
+// ("http://h:80/x" gives "http://h/x"): one document, one queue entry. Any
+// other URL comes back as it was given.
+std::string WithoutDefaultPort(const TParsedUrl& url);
+
 // Whether links of `scheme` (lower-case) are fetched over HTTP: http and https.
 bool IsWebScheme(std::string_view scheme);
 

@@ -162,6 +162,14 @@ void TPageAnalysis::ApplyBase(const THTMLTag& tag, const std::string& link) {
   BlankBaseTag(context_, tag);
 }
 
+// "http://h:80/x" and "http://h/x" name one document: it is queued, looked
+// up and named under the shorter form only.
+void TPageAnalysis::DropDefaultPort(TLinkCandidate& out) {
+  if (out.Url.Parts.Port.empty() || !out.Url.PortKey.empty()) return;
+  out.Rec.Job.editUrl = WithoutDefaultPort(out.Url);
+  out.Url = ParseUrl(out.Rec.Job.editUrl);
+}
+
 bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   TRetriveRec& rec = out.Rec;
   TEntryJob& job = rec.Job;
@@ -171,6 +179,7 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
     const std::string relative = link.starts_with('?') ? context_.PageFile + link : link;
     job.editUrl = ResolveUrl(relative, context_.PageProto, context_.PageHost, context_.PageDir);
     out.Url = ParseUrl(job.editUrl);
+    DropDefaultPort(out);
     return true;
   }
   out.Url = ParseUrl(link);
@@ -178,6 +187,7 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   if (context_.Page.RemoteFlag == 0) {
     if (SameServer(out.Url, context_.Start)) {
       job.editUrl = link;
+      DropDefaultPort(out);
       return true;
     }
     if (rec.LocalScopeFlag != 0 || exploring) {
@@ -198,6 +208,7 @@ bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   }
   job.editUrl = RemoveAmp(link);
   if (job.editUrl != link) out.Url = ParseUrl(job.editUrl);
+  DropDefaultPort(out);
   rec.StartUrl = link;
   return true;
 }

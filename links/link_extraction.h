@@ -89,6 +89,7 @@ class TPageAnalysis {
   void ApplyBase(const THTMLTag& tag, const std::string& link);
   bool CompleteCandidate(const THTMLTag& tag, TLinkCandidate& out);
   bool MakeAbsolute(TLinkCandidate& out);
+  static void DropDefaultPort(TLinkCandidate& out);
   void AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate, std::string_view attr);
   void ProcessSrcset(const THTMLTag& tag);
   int32_t LinesCount() const { return static_cast<int32_t>(context_.Lines.size()); }

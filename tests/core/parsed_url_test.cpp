@@ -30,6 +30,22 @@ TEST(ParsedUrlTest, PartsAreTheHelpersViews) {
   EXPECT_EQ(p.PortKey, "8443");
   EXPECT_EQ(p.Query(), "Q");
   EXPECT_EQ(p.Fragment(), "Z");
+
+  const struct {
+    const char* url;
+    const char* shorter;
+  } ports[] = {
+      {"http://h:80/x", "http://h/x"},
+      {"HTTPS://u:p@H:443/x?a:1", "HTTPS://u:p@H/x?a:1"},
+      {"http://h:80", "http://h"},
+
+      {"ftp://h:21/f.zip", "ftp://h/f.zip"},
+      {"https://h:80/x", "https://h:80/x"},
+      {"http://h:8080/x", "http://h:8080/x"},
+      {"http://h/x:80", "http://h/x:80"},
+      {"mailto:me@h:80", "mailto:me@h:80"},
+  };
+  for (const auto& c : ports) EXPECT_EQ(WithoutDefaultPort(ParseUrl(c.url)), c.shorter) << c.url;
 }
 
 TEST(ParsedUrlTest, HttpAndHttpsOfOneHostAreOneServer) {
