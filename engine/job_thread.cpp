@@ -142,14 +142,7 @@ void TJobThread::Execute() {
   requestRunning_ = true;
   NoteActivity();
   try {
-    if (entry.RequestMethod == kMethodPost) {
-      if (entry.PostData.empty()) throw std::runtime_error("Nothing to post");
-      post_ = std::make_unique<TMemoryInStream>(entry.PostData);
-      SendStream = post_.get();
-      PostAsync();
-    } else {
-      GetAsync();
-    }
+    StartEntryRequest(*this, entry, post_);
   } catch (const std::exception& failure) {
     // No request was started, so no completion will come: finish the entry
     // here, later, as the client would have.

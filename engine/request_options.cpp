@@ -1,10 +1,13 @@
 #include "engine/request_options.h"
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "core/global_options.h"
+#include "core/retrive_rec.h"
 #include "http/http_client.h"
+#include "http/streams.h"
 
 namespace kestrix {
 
@@ -21,6 +24,18 @@ void ApplyRequestOptions(THttpCli& client, const TGlobalOptions& options) {
   client.NoCache = options.ProxyCach;
   client.TlsSettings = {options.TlsAcceptUnverified, options.TlsCaFile};
   if (std::optional<std::string> agent = AgentText(options)) client.Agent = *agent;
+}
+
+void StartEntryRequest(THttpCli& client, const TRetriveRec& entry,
+                       std::unique_ptr<TMemoryInStream>& body) {
+  if (entry.RequestMethod != kMethodPost) {
+    client.GetAsync();
+    return;
+  }
+  if (entry.PostData.empty()) throw std::runtime_error("Nothing to post");
+  body = std::make_unique<TMemoryInStream>(entry.PostData);
+  client.SendStream = body.get();
+  client.PostAsync();
 }
 
 }  // namespace kestrix

@@ -84,14 +84,7 @@ bool TJobThread::Fetch(TRetriveRec& entry) {
   Status(entry.RequestMethod == kMethodPost ? "Posting ..." : "Connect : " + entry.Job.editUrl);
   running_ = true;
   try {
-    if (entry.RequestMethod == kMethodPost) {
-      if (entry.PostData.empty()) throw std::runtime_error("Nothing to post");
-      post_ = std::make_unique<TMemoryInStream>(entry.PostData);
-      SendStream = post_.get();
-      PostAsync();
-    } else {
-      GetAsync();
-    }
+    StartEntryRequest(*this, entry, post_);
   } catch (const std::exception& failure) {
     running_ = false;
     outcome_ = failure.what();

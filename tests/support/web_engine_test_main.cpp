@@ -1,13 +1,20 @@
-// The browser tests need an application object for the web engine; the page
-// runs offscreen, so no display is needed. Like the program, the tests
-// prepare the engine first: some of them host pages of their own.
-#include "browser/web_engine_setup.h"
-
-#include <QGuiApplication>
-
+// Tests that host web pages need an application object made after the web
+// engine is prepared, as the program does; pages run on the offscreen
+// platform, so no display is needed. Tests of widgets build this with
+// KESTRIX_TEST_WIDGETS, the others with a plain GUI application.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include "browser/web_engine_setup.h"
+
+#ifdef KESTRIX_TEST_WIDGETS
+#include <QApplication>
+using TTestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TTestApplication = QGuiApplication;
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 // The web engine's own prebuilt code frees some objects through a base type
@@ -23,6 +30,6 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
   kestrix::PrepareWebEngine();
-  QGuiApplication app(argc, argv);
+  TTestApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
