@@ -1,4 +1,5 @@
 #include "ui/job_property_dialog.h"
+#include "ui/dialog_layout.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -28,12 +29,6 @@ class TRadioButton : public QRadioButton {
     if (!isChecked()) setChecked(true);
   }
 };
-
-template <typename Control>
-Control* Named(Control* control, const char* name) {
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
-}
 
 QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
   return Named(new QCheckBox(QString::fromLatin1(caption), parent), name);
@@ -92,16 +87,7 @@ TfmProperty::TfmProperty(TShowMessage showMessage, QWidget* parent)
             "tabrmtExploration");
   pageControl->addTab(tabrmtExploration, QStringLiteral(" Remote links filters"));
 
-  btnOk = Named(new QPushButton(QStringLiteral("Ok"), this), "btnOk");
-  btnOk->setDefault(true);
-  btnCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(pageControl);
-  layout->addLayout(buttons);
+  LayOutWithOkCancel(this, pageControl, btnOk, btnCancel);
 
   ConnectRules();
   pageControl->setCurrentWidget(tabGeneral);

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "core/ini_document.h"
+#include "ui/dialog_layout.h"
 
 namespace kestrix {
 
@@ -25,12 +26,6 @@ namespace {
 
 constexpr int kMinThreads = 1;
 constexpr int kMaxThreads = 10;
-
-template <typename Control>
-Control* Named(Control* control, const char* name) {
-  control->setObjectName(QString::fromLatin1(name));
-  return control;
-}
 
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
@@ -57,16 +52,7 @@ TfmOptions::TfmOptions(TShowMessage showMessage, TSaveOptions save, QWidget* par
   pageControl->addTab(tabProxy, QStringLiteral("Proxy"));
   pageControl->setCurrentWidget(tabGeneral);
 
-  btnOk = Named(new QPushButton(QStringLiteral("Ok"), this), "btnOk");
-  btnOk->setDefault(true);
-  btnCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(pageControl);
-  layout->addLayout(buttons);
+  LayOutWithOkCancel(this, pageControl, btnOk, btnCancel);
 
   connect(btnBrowse, &QToolButton::clicked, this, [this] { Browse(); });
   connect(btnBrowseCaFile, &QToolButton::clicked, this, [this] {
