@@ -77,6 +77,7 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
   requestType_ = rq;
   requestDoneError_ = 0;
   relocating_ = false;
+  reused_ = false;
   SetState(httpNotConnected);
   docName_.clear();
   statusCode_ = 0;
@@ -124,6 +125,8 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
     std::size_t slash = LastPosOf("/", source);  // 1-based, 0 when absent
     docName_ = source.substr(slash, 255);
   }
+  if (CanReuseIdleConnection()) return StartOnIdleConnection();
+  DropIdleConnection();
   DnsLookup();
 }
 
@@ -212,6 +215,8 @@ void THttpCli::SocketSessionConnected(int error) {
   SetState(httpConnected);
   if (OnSessionConnected) OnSessionConnected(*this);
   lineHandler_ = TLineHandler::Header;
+  replyHttp11_ = replyKeepAlive_ = replyClose_ = replyFramed_ = false;
+  bodyEnd_ = -1;
   SetState(httpWaitingHeader);
   static const char* const kMethods[] = {"", "GET", "POST", "HEAD"};
   try {
@@ -251,6 +256,7 @@ void THttpCli::SendRequest(const char* method, const char* version) {
   if (post && !ContentTypePost.empty()) SendCommand("Content-Type: " + ContentTypePost);
   if (!Agent.empty()) SendCommand("User-Agent: " + Agent);
   SendCommand("Host: " + HostHeaderValue());
+  if (MayKeepConnection()) SendCommand("Connection: keep-alive");
   if (NoCache) SendCommand("Pragma: no-cache");
   if (post) SendCommand("Content-Length: " + std::to_string(SendStream->Size()));
   if (ModifiedSince != 0) {
@@ -264,6 +270,8 @@ void THttpCli::SendRequest(const char* method, const char* version) {
     SendCommand("Proxy-Authorization: Basic " + EncodeBase64(ProxyUsername + ":" + ProxyPassword));
   }
   if (!Cookie.empty()) SendCommand("Cookie: " + Cookie);
+  sentRangeBegin_ = ContentRangeBegin;
+  sentRangeEnd_ = ContentRangeEnd;
   if (!ContentRangeBegin.empty() || !ContentRangeEnd.empty()) {
     SendCommand("Range: bytes=" + ContentRangeBegin + "-" + ContentRangeEnd);
     ContentRangeBegin.clear();
@@ -316,6 +324,12 @@ void THttpCli::CloseConnection() {
 }
 
 void THttpCli::SocketSessionClosed(int error) {
+  if (idle_) {  // the server let an idle connection go: nothing was asked on it
+    idle_ = false;
+    connected_ = false;
+    return;
+  }
+  if (reused_ && state_ != httpAborting && !relocating_) return ReconnectAfterStaleConnection();
   if (tunnel_ == TTunnel::Asked && state_ != httpAborting) {
     connected_ = false;
     return FailTunnel(0,
@@ -363,6 +377,7 @@ void THttpCli::LocationSessionClosed() {
 void THttpCli::Abort() {
   if (state_ == httpReady) {
     if (socket_.State() != wsClosed) socket_.Close();
+    idle_ = false;
     return;
   }
   bool resolving = state_ == httpDnsLookup;
@@ -383,6 +398,72 @@ void THttpCli::Abort() {
     CloseConnection();
   }
   SetState(httpReady);
+}
+
+// A connection is kept only between requests made directly: a proxy's
+// connection and a POST body stay one request per connection.
+bool THttpCli::MayKeepConnection() const {
+  return KeepAlive && Proxy.empty() && requestType_ != httpPOST;
+}
+
+std::string THttpCli::ConnectionKey() const {
+  return target_.Scheme + "://" + target_.HostName + ":" + target_.Port + "/" + target_.TargetHost;
+}
+
+bool THttpCli::CanReuseIdleConnection() const {
+  if (!idle_ || !MayKeepConnection() || socket_.State() != wsConnected) return false;
+  if (ConnectionKey() != idleKey_) return false;
+  if (target_.Scheme != "https") return true;
+  // Certificates checked under other settings do not vouch for this request.
+  return TlsContext && TlsContext->Settings() == TlsSettings && TlsContext.get() == idleTls_;
+}
+
+void THttpCli::StartOnIdleConnection() {
+  idle_ = false;
+  reused_ = true;
+  socket_.LastError = 0;
+  // Connected, as after a connect: but never from inside GetAsync.
+  std::uint64_t serial = serial_;
+  deferred_.Post([this, serial] {
+    if (serial == serial_ && reused_ && state_ == httpNotConnected) SocketSessionConnected(0);
+  });
+}
+
+void THttpCli::DropIdleConnection() {
+  if (!idle_) return;
+  CloseConnection();
+  idle_ = false;
+}
+
+// The server closed a kept connection before answering the request sent on
+// it (its idle time ran out as the request left): asked again once, on a
+// new connection, as a server may do that to any kept connection.
+void THttpCli::ReconnectAfterStaleConnection() {
+  reused_ = false;
+  connected_ = false;
+  std::uint64_t serial = serial_;
+  deferred_.Post([this, serial] {
+    if (serial != serial_ || state_ == httpReady || state_ == httpAborting) return;
+    receivedHeld_ = 0;
+    ContentRangeBegin = sentRangeBegin_;
+    ContentRangeEnd = sentRangeEnd_;
+    try {
+      DnsLookup();
+    } catch (const std::exception&) {
+      FailRequest(WSAHOST_NOT_FOUND, kReasonResolve);
+    }
+  });
+}
+
+void THttpCli::FinishKeptReply(bool reusable) {
+  bodyEnd_ = -1;
+  lineHandler_ = TLineHandler::None;
+  socket_.LastError = 0;  // the reply is whole; no read before its end failed it
+  if (!reusable) return CloseConnection();
+  idle_ = true;
+  idleKey_ = ConnectionKey();
+  idleTls_ = target_.Scheme == "https" ? TlsContext.get() : nullptr;
+  NormalSessionClosed();
 }
 
 }  // namespace kestrix

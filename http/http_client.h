@@ -3,6 +3,8 @@
 // it resolves, connects, writes the request, parses the reply header, follows
 // relocations itself and hands the body over piece by piece. Everything is
 // reported through events fired from the owning thread's event loop.
+// With KeepAlive the server may keep the connection open after a reply of
+// known length, and the next request to the same place goes over it.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +69,10 @@ class THttpCli {
   // for the client's life, with its sessions, unless one is given to share.
   TTlsSettings TlsSettings;
   std::shared_ptr<TTlsContext> TlsContext;
+  // Asks for the connection to be kept open after the reply (direct GET
+  // requests only): a connection per file costs a connect, and over TLS a
+  // handshake, for every document of a site.
+  bool KeepAlive = false;
   bool MultiThreaded() const { return socket_.MultiThreaded; }
   void SetMultiThreaded(bool value) { socket_.MultiThreaded = value; }
 
@@ -147,6 +153,16 @@ class THttpCli {
   void SocketDataAvailable();
   void SocketDataSent();
   void NormalSessionClosed();
+  // Keeping connections open between requests.
+  std::string ConnectionKey() const;
+  bool MayKeepConnection() const;
+  bool CanReuseIdleConnection() const;
+  void StartOnIdleConnection();
+  void DropIdleConnection();
+  void ReconnectAfterStaleConnection();
+  std::int64_t KeptBodyEnd() const;
+  void DeliverBody(const char* data, std::size_t size);
+  void FinishKeptReply(bool reusable);
   void HandleLine(const std::string& line);
   void HeaderLine(const std::string& line);
   void HeaderField(const std::string& line);
@@ -189,6 +205,15 @@ class THttpCli {
   bool allowedToSend_ = false;
   bool relocating_ = false;  // the close ends a relocation, not the request
   TLineHandler lineHandler_ = TLineHandler::None;
+  // What the reply said of the connection, and where its body ends when the
+  // connection stays open (-1: the body ends when the server closes).
+  bool replyHttp11_ = false, replyKeepAlive_ = false, replyClose_ = false, replyFramed_ = false;
+  std::int64_t bodyEnd_ = -1;
+  bool idle_ = false;    // the socket is open between requests, for the next one
+  bool reused_ = false;  // this request went out on an idle connection, unanswered so far
+  std::string idleKey_;  // where the idle connection leads
+  const TTlsContext* idleTls_ = nullptr;
+  std::string sentRangeBegin_, sentRangeEnd_;  // asked for again if the request is resent
   TTunnel tunnel_ = TTunnel::None;
   std::string tunnelReply_;
 };

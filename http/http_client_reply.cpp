@@ -1,10 +1,12 @@
 // The reply side of THttpCli: the receive buffer, the header handler and the
 // body handler.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include "core/ascii.h"
 #include "http/http_client.h"
+#include "http/socket_errors.h"
 
 namespace kestrix {
 namespace {
@@ -30,17 +32,29 @@ std::int64_t ToInteger(const std::string& text) {
 
 void THttpCli::SocketDataAvailable() {
   if (tunnel_ == TTunnel::Asked) return TunnelReply();
+  if (idle_) {
+    // Nothing may arrive between replies: a close, or bytes that belong to
+    // no request, end the kept connection. A read that brings nothing (a
+    // TLS record of the protocol's own) leaves it be.
+    char probe[512];
+    if (socket_.Receive(probe, sizeof probe) < 0 && socket_.LastError == WSAEWOULDBLOCK) {
+      socket_.LastError = 0;
+      return;
+    }
+    return DropIdleConnection();
+  }
   int room = kLineLimit - receivedHeld_;
   if (room <= 0) throw EHttpException("HTTP line too long", httperrLineTooLong);
   int count = socket_.Receive(receiveBuffer_ + receivedHeld_, room);
   if (requestType_ == httpAbort || count <= 0) return;
+  reused_ = false;  // the server answered: a close from now on is its answer
   receivedHeld_ += count;
   receiveBuffer_[receivedHeld_] = 0;
 
   if (state_ == httpWaitingBody) {
     int held = receivedHeld_;
     receivedHeld_ = 0;
-    BodyPiece(receiveBuffer_, static_cast<std::size_t>(held));
+    DeliverBody(receiveBuffer_, static_cast<std::size_t>(held));
     return;
   }
   std::uint64_t serial = serial_;
@@ -97,6 +111,7 @@ void THttpCli::HeaderLine(const std::string& line) {
 
   receivedHeader_.push_back(line);
   if (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0) {
+    replyHttp11_ = line[7] == '1';
     statusCode_ = static_cast<int>(ToInteger(Copy(line, 10, 3)));
     reasonPhrase_ = Copy(line, 14, static_cast<std::ptrdiff_t>(line.size()));
   } else if (line.find(':') != std::string::npos) {
@@ -137,6 +152,12 @@ void THttpCli::HeaderField(const std::string& line) {
     contentType_ = AsciiLower(value);
   } else if (name == "www-authenticate") {
     authenticateHeaders_.push_back(value);
+  } else if (name == "connection") {
+    const std::string tokens = AsciiLower(value);
+    replyKeepAlive_ = tokens.find("keep-alive") != std::string::npos;
+    replyClose_ = tokens.find("close") != std::string::npos;
+  } else if (name == "transfer-encoding") {
+    replyFramed_ = true;  // its end is not the length's: read to the close
   } else if (name == "set-cookie") {
     bool accept = true;
     if (OnCookie) OnCookie(*this, value, accept);
@@ -158,14 +179,37 @@ void THttpCli::EndOfHeader() {
     std::size_t dot = docName_.rfind('.');
     docName_ = (dot == std::string::npos ? docName_ + "." : docName_.substr(0, dot + 1)) + "htm";
   }
+  bodyEnd_ = KeptBodyEnd();
   SetState(httpWaitingBody);
   lineHandler_ = TLineHandler::Body;
   if (OnHeaderEnd) OnHeaderEnd(*this);
-  if (receivedHeld_ > 0 && state_ == httpWaitingBody) {
+  if (state_ != httpWaitingBody) return;
+  if (bodyEnd_ == 0 && connected_) return FinishKeptReply(receivedHeld_ == 0);
+  if (receivedHeld_ > 0) {
     int held = receivedHeld_;
     receivedHeld_ = 0;
-    BodyPiece(receiveBuffer_, static_cast<std::size_t>(held));
+    DeliverBody(receiveBuffer_, static_cast<std::size_t>(held));
   }
+}
+
+// Where the body ends when the connection may stay open after it: known
+// only from the reply's length, or from a reply that has no body.
+std::int64_t THttpCli::KeptBodyEnd() const {
+  if (!MayKeepConnection() || replyFramed_ || replyClose_) return -1;
+  if (!replyKeepAlive_ && !replyHttp11_) return -1;
+  if (requestType_ == httpHEAD || statusCode_ == 304 || statusCode_ == 204) return 0;
+  return contentLength_;
+}
+
+void THttpCli::DeliverBody(const char* data, std::size_t size) {
+  if (bodyEnd_ < 0) return BodyPiece(data, size);
+  const auto left = static_cast<std::size_t>(std::max<std::int64_t>(bodyEnd_ - receivedCount_, 0));
+  const std::uint64_t serial = serial_;
+  if (std::min(size, left) > 0) BodyPiece(data, std::min(size, left));
+  if (serial != serial_ || state_ != httpWaitingBody || !connected_) return;
+  // Bytes beyond the announced length belong to no request: the
+  // connection cannot be trusted for the next one.
+  if (receivedCount_ >= bodyEnd_) FinishKeptReply(size <= left);
 }
 
 void THttpCli::BodyPiece(const char* data, std::size_t size) {

@@ -17,6 +17,7 @@ struct TRecordedRequest {
   std::vector<std::pair<std::string, std::string>> Headers;
   std::string Body;
   int Overlap = 0;  // requests for the same target still being answered at its arrival
+  int Connection = 0;  // which of the server's connections it came on, from 1
   // The value of the first header named `name` (any case); empty if none.
   std::string Header(const std::string& name) const;
   bool HasHeader(const std::string& name) const;

@@ -20,7 +20,10 @@ list run in order on the connection:
     {"hold": S}                      keep the connection open S seconds, or
                                      until the client closes it
     {"reset": true}                  close with a reset (RST) instead of FIN
-Without a reset step the connection is closed normally after the last step.
+    {"keep": true}                   keep the connection: read the next request
+                                     on it once the steps are done
+Without a reset or keep step the connection is closed normally after the last
+step.
 A target without a route is answered "HTTP/1.0 404 Not Found".
 
 With "tls": {"cert": PEM, "key": PEM} in the scenario every connection is
@@ -34,8 +37,9 @@ request.
 
 Every request is appended to the --log file as one JSON line:
 {"request_line": ..., "headers": [[name, value], ...], "body": ...,
- "overlap": N}, where N counts the requests for the same target that were
-still being answered when this one arrived.
+ "overlap": N, "connection": C}, where N counts the requests for the same
+target that were still being answered when this one arrived and C numbers the
+connection the request came on (1 for the server's first).
 """
 import argparse
 import json
@@ -123,6 +127,7 @@ def client_left(conn, seconds):
 
 
 def run_steps(conn, steps, port):
+    """True when the connection is kept for another request."""
     for step in steps:
         if "send" in step:
             conn.sendall(step["send"].replace("{port}", str(port)).encode("latin-1"))
@@ -134,7 +139,7 @@ def run_steps(conn, steps, port):
                 conn.sendall(piece)
         elif "sleep" in step:
             if client_left(conn, float(step["sleep"])):
-                return
+                return False
         elif "hold" in step:
             conn.settimeout(float(step["hold"]))
             try:
@@ -145,7 +150,10 @@ def run_steps(conn, steps, port):
         elif step.get("reset"):
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             conn.close()
-            return
+            return False
+        elif step.get("keep"):
+            return True
+    return False
 
 
 class Handler(socketserver.BaseRequestHandler):
@@ -160,28 +168,38 @@ class Handler(socketserver.BaseRequestHandler):
                     return
                 conn = tls.wrap_socket(conn, server_side=True)
                 self.tls_conn = conn
-            request = read_request(conn)
-            if request is None:
-                return
-            target = request_target(request["request_line"])
-            active = self.server.active
             with STATE_LOCK:
-                request["overlap"] = active.get(target, 0)
-                active[target] = request["overlap"] + 1
-            try:
-                if self.server.log_path:
-                    with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
-                        log.write(json.dumps(request) + "\n")
-                steps = find_route(self.server.routes, request["request_line"], self.server.served)
-                run_steps(conn, steps, self.server.server_address[1])
-            finally:
-                with STATE_LOCK:
-                    active[target] -= 1
+                self.server.connections += 1
+                number = self.server.connections
+            while self.serve_one(conn, number):
+                pass
         except OSError:
             pass
         finally:
             if getattr(self, "tls_conn", None) is not None:
                 self.tls_conn.close()
+
+
+    def serve_one(self, conn, number):
+        """Answers one request; True when the connection stays for another."""
+        request = read_request(conn)
+        if request is None:
+            return False
+        request["connection"] = number
+        target = request_target(request["request_line"])
+        active = self.server.active
+        with STATE_LOCK:
+            request["overlap"] = active.get(target, 0)
+            active[target] = request["overlap"] + 1
+        try:
+            if self.server.log_path:
+                with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
+                    log.write(json.dumps(request) + "\n")
+            steps = find_route(self.server.routes, request["request_line"], self.server.served)
+            return run_steps(conn, steps, self.server.server_address[1])
+        finally:
+            with STATE_LOCK:
+                active[target] -= 1
 
 
 class Server(socketserver.ThreadingTCPServer):
@@ -203,6 +221,7 @@ def main():
     server.log_path = args.log
     server.served = {}
     server.active = {}
+    server.connections = 0
     server.tls = None
     server.close_in_handshake = False
     if "tls" in scenario:

@@ -1,0 +1,218 @@
+// Connections kept open between requests, against our scripted server: which
+// replies leave the connection for the next request, what ends it, and the
+// one resend when the server dropped it as the request left.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "http/http_client.h"
+#include "http/streams.h"
+#include "tests/http/client_recorder.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/fault_server.h"
+#include "tests/support/test_certs.h"
+
+namespace kestrix {
+namespace {
+
+using test::TClientRecorder;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+const char* const kRoutes = R"json({
+  "/a": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 5\r\n\r\nfirst"},
+         {"keep": true}],
+  "/same": [{"send": "HTTP/1.0 304 Not Modified\r\nConnection: Keep-Alive\r\n\r\n"},
+            {"keep": true}],
+  "/empty": [{"send": "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}, {"keep": true}],
+  "/open": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n\r\nuntil close"}],
+  "/closing": [{"send": "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 4\r\n\r\nlast"}],
+  "/chunked": [{"send": "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n"},
+               {"send": "3\r\nabc\r\n0\r\n\r\n"}],
+  "/extra": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 3\r\n\r\nabcXYZ"},
+             {"keep": true}],
+  "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nConnection: keep-alive\r\nContent-Length: 2\r\n\r\nno"},
+               {"keep": true}],
+  "/moved": [{"send": "HTTP/1.0 302 Found\r\nConnection: keep-alive\r\nLocation: /a\r\nContent-Length: 0\r\n\r\n"},
+             {"keep": true}],
+  "/stale": {"sequence": [[], [{"send": "HTTP/1.0 206 Partial\r\nConnection: keep-alive\r\nContent-Length: 5\r\n\r\nfresh"},
+                              {"keep": true}]]},
+  "/dead": [],
+  "/gone": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 2\r\n\r\nok"},
+            {"sleep": 0.2}],
+  "/slow": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 100\r\n\r\npartial"},
+            {"hold": 10}],
+  "/plain": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nplain"}]
+})json";
+
+class KeepAlive : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<test::TFaultServer>(std::string(R"({"routes": )") + kRoutes + "}");
+    if (!server_->Start()) FAIL() << server_->Error();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+  void SetUp() override {
+    seen_ = server_->Requests().size();
+    client.KeepAlive = true;
+  }
+  std::string Url(const std::string& path) const { return server_->BaseUrl() + path; }
+  // The connection each request of this test came on, numbered from 1 in
+  // the order the server saw them first.
+  std::vector<int> Connections() const {
+    std::vector<int> numbers, seen;
+    auto all = server_->Requests();
+    for (auto it = all.begin() + static_cast<std::ptrdiff_t>(seen_); it != all.end(); ++it) {
+      auto at = std::find(seen.begin(), seen.end(), it->Connection);
+      if (at == seen.end()) at = seen.insert(seen.end(), it->Connection);
+      numbers.push_back(static_cast<int>(at - seen.begin()) + 1);
+    }
+    return numbers;
+  }
+  std::vector<test::TRecordedRequest> NewRequests() const {
+    auto all = server_->Requests();
+    return {all.begin() + static_cast<std::ptrdiff_t>(seen_), all.end()};
+  }
+  std::string Fetch(const std::string& path) {
+    TClientRecorder r(client);
+    EXPECT_TRUE(r.Get(Url(path))) << path;
+    EXPECT_EQ(r.DoneError, 0) << path;
+    return r.Body;
+  }
+
+  inline static std::unique_ptr<test::TFaultServer> server_;
+  std::size_t seen_ = 0;
+  THttpCli client;
+};
+
+TEST_F(KeepAlive, ConnectionServesRequestsUntilAReplyCannotBeEndedByItsLength) {
+  TClientRecorder rec(client);
+  ASSERT_TRUE(rec.Get(Url("/a")));
+  EXPECT_EQ(rec.Body, "first");
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+  EXPECT_EQ(rec.StateAtDone, httpReady);
+
+  client.ModifiedSince = 45000;
+  EXPECT_EQ(Fetch("/same"), "");
+  EXPECT_EQ(client.StatusCode(), 304);
+  client.ModifiedSince = 0;
+  EXPECT_EQ(Fetch("/empty"), "");
+  EXPECT_EQ(Fetch("/open"), "until close");  // no length: read to the close
+  EXPECT_EQ(Fetch("/a"), "first");
+  EXPECT_EQ(Fetch("/closing"), "last");                   // the server said it closes
+  EXPECT_EQ(Fetch("/chunked"), "3\r\nabc\r\n0\r\n\r\n");  // framed: ends at the close, raw
+  EXPECT_EQ(Fetch("/extra"), "abc");  // what follows the length belongs to no reply
+  EXPECT_EQ(Fetch("/missing"), "");   // an error reply's body is never read
+  EXPECT_EQ(Fetch("/a"), "first");
+  EXPECT_THAT(Connections(), ElementsAreArray({1, 1, 1, 1, 2, 2, 3, 4, 5, 6}));
+  for (const auto& request : NewRequests()) {
+    EXPECT_EQ(request.Header("Connection"), "keep-alive") << request.RequestLine;
+    EXPECT_THAT(request.RequestLine, ::testing::EndsWith("HTTP/1.0"));
+  }
+}
+
+TEST_F(KeepAlive, RequestOnAConnectionTheServerDroppedIsSentOnceMoreWithItsRange) {
+  EXPECT_EQ(Fetch("/a"), "first");
+  client.ContentRangeBegin = "2";
+  EXPECT_EQ(Fetch("/stale"), "fresh");
+  EXPECT_EQ(client.StatusCode(), 206);
+  // Dropped again on the new connection: that is the server's answer.
+  EXPECT_EQ(Fetch("/a"), "first");
+  TClientRecorder dead(client);
+  ASSERT_TRUE(dead.Get(Url("/dead")));
+  EXPECT_EQ(client.StatusCode(), 0);
+
+  const auto requests = NewRequests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests[1].Header("Range"), "bytes=2-");
+  EXPECT_EQ(requests[2].Header("Range"), "bytes=2-");
+  EXPECT_THAT(Connections(), ElementsAre(1, 1, 2, 2, 2, 3));
+}
+
+TEST_F(KeepAlive, ConnectionClosedWhileIdleIsNotUsedAgain) {
+  EXPECT_EQ(Fetch("/gone"), "ok");
+  test::RunFor(600);  // the server closes after 0.2 s
+  EXPECT_EQ(Fetch("/a"), "first");
+  EXPECT_EQ(NewRequests().size(), 2u);  // nothing was sent into the closed connection
+  EXPECT_THAT(Connections(), ElementsAre(1, 2));
+}
+
+TEST_F(KeepAlive, AbortEndsTheKeptConnectionWhetherIdleOrReading) {
+  EXPECT_EQ(Fetch("/a"), "first");
+  client.Abort();  // idle: closes it
+  TClientRecorder slow(client);
+  client.URL = Url("/slow");
+  client.GetAsync();
+  ASSERT_TRUE(test::RunUntil([&] { return slow.Body == "partial"; }, 10000));
+  client.Abort();
+  ASSERT_TRUE(slow.WaitDone());
+  EXPECT_EQ(slow.DoneError, 3);
+  EXPECT_EQ(Fetch("/a"), "first");
+  EXPECT_THAT(Connections(), ElementsAre(1, 2, 3));
+}
+
+TEST_F(KeepAlive, RelocationPostProxyAndTheSettingOffTakeAConnectionEach) {
+  TClientRecorder moved(client);
+  ASSERT_TRUE(moved.Get(Url("/moved")));
+  EXPECT_EQ(moved.Body, "first");
+
+  TMemoryInStream form("x=1");
+  client.SendStream = &form;
+  client.URL = Url("/plain");
+  TClientRecorder posted(client);
+  client.PostAsync();
+  ASSERT_TRUE(posted.WaitDone());
+  EXPECT_EQ(posted.Body, "plain");
+  client.SendStream = nullptr;
+
+  client.Proxy = "127.0.0.1:" + std::to_string(server_->Port());
+  EXPECT_EQ(Fetch("/plain"), "plain");
+  client.Proxy.clear();
+
+  client.KeepAlive = false;
+  EXPECT_EQ(Fetch("/plain"), "plain");
+  EXPECT_EQ(Fetch("/plain"), "plain");
+
+  const auto requests = NewRequests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests[0].Header("Connection"), "keep-alive");
+  for (std::size_t i = 2; i < requests.size(); ++i) {
+    EXPECT_FALSE(requests[i].HasHeader("Connection")) << requests[i].RequestLine;
+  }
+  EXPECT_THAT(Connections(), ElementsAre(1, 2, 3, 4, 5, 6));
+}
+
+TEST(KeepAliveTls, KeptConnectionCarriesSeveralRepliesAndEndsWithItsSettings) {
+  test::TTestCerts certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error();
+  test::TFaultServer server(R"({"tls": {"cert": ")" + certs.Valid().Cert + R"(", "key": ")" +
+                            certs.Valid().Key + R"("}, "routes": )" + kRoutes + "}");
+  ASSERT_TRUE(server.Start()) << server.Error();
+  const std::string base = "https://127.0.0.1:" + std::to_string(server.Port());
+
+  THttpCli client;
+  client.KeepAlive = true;
+  client.TlsSettings.ExtraCaFile = certs.CaFile();
+  for (const char* path : {"/a", "/empty", "/a", "/a"}) {
+    TClientRecorder rec(client);
+    ASSERT_TRUE(rec.Get(base + path)) << path;
+    EXPECT_EQ(rec.DoneError, 0) << path;
+    if (std::string(path) == "/a") {
+      EXPECT_EQ(rec.Body, "first");
+    }
+    // Certificates checked under other settings vouch for nothing now.
+    if (std::string(path) == "/empty") client.TlsSettings.AcceptUnverified = true;
+  }
+  std::vector<int> connections;
+  for (const auto& request : server.Requests()) connections.push_back(request.Connection);
+  ASSERT_EQ(connections.size(), 4u);
+  EXPECT_EQ(connections[0], connections[1]);
+  EXPECT_NE(connections[1], connections[2]);
+  EXPECT_EQ(connections[2], connections[3]);
+}
+
+}  // namespace
+}  // namespace kestrix
