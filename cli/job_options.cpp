@@ -47,6 +47,7 @@ constexpr std::array kRunOptions = {
     OptionSpec{"timeout", "SECONDS", "give up a request after this long without any event"},
     OptionSpec{"accept-unverified", "", "https: take certificates that cannot be verified"},
     OptionSpec{"ca-file", "FILE", "https: trust the authorities in this PEM file too"},
+    OptionSpec{"no-keep-alive", "", "one connection per file, closed after it"},
 };
 
 struct FilterOption {
@@ -207,6 +208,7 @@ std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options
   }
   if (args.Has("retry")) options.RetryFlag = true;
   if (args.Has("accept-unverified")) options.TlsAcceptUnverified = true;
+  if (args.Has("no-keep-alive")) options.KeepAlive = false;
   if (std::optional<std::string> file = args.Value("ca-file")) options.TlsCaFile = *file;
   return {};
 }

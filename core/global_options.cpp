@@ -47,6 +47,7 @@ TGlobalOptions ReadOptions(const IniDocument& doc, const std::string& defaultDow
   o.ProxyCach = doc.ReadBool(kSection, "ProxyCach", d.ProxyCach);
   o.TlsAcceptUnverified = doc.ReadBool(kSection, "TlsAcceptUnverified", d.TlsAcceptUnverified);
   o.TlsCaFile = doc.ReadString(kSection, "TlsCaFile", d.TlsCaFile);
+  o.KeepAlive = doc.ReadBool(kSection, "KeepAlive", d.KeepAlive);
   o.Agent = doc.ReadInteger(kSection, "Agent", d.Agent);
   o.MSIEVer = doc.ReadString(kSection, "MSIEVer", d.MSIEVer);
   o.NNAVVer = doc.ReadString(kSection, "NNAVVer", d.NNAVVer);
@@ -81,6 +82,7 @@ bool WriteOptions(IniDocument& doc, const TGlobalOptions& o) {
   ok &= doc.WriteString(kSection, "AnyBrowser", o.AnyBrowser);
   ok &= doc.WriteBool(kSection, "TlsAcceptUnverified", o.TlsAcceptUnverified);
   ok &= doc.WriteString(kSection, "TlsCaFile", o.TlsCaFile);
+  ok &= doc.WriteBool(kSection, "KeepAlive", o.KeepAlive);
   return ok;
 }
 

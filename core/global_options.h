@@ -35,6 +35,9 @@ struct TGlobalOptions {
   // request), and a PEM file of authorities trusted besides the system's.
   bool TlsAcceptUnverified = false;
   std::string TlsCaFile;
+  // Keep a worker's connection open for its next file from the same
+  // server, when the server agrees.
+  bool KeepAlive = true;
 
   bool operator==(const TGlobalOptions&) const = default;
 };

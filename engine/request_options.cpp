@@ -22,6 +22,7 @@ void ApplyRequestOptions(THttpCli& client, const TGlobalOptions& options) {
     client.Proxy.clear();
   }
   client.NoCache = options.ProxyCach;
+  client.KeepAlive = options.KeepAlive;
   client.TlsSettings = {options.TlsAcceptUnverified, options.TlsCaFile};
   if (std::optional<std::string> agent = AgentText(options)) client.Agent = *agent;
 }

@@ -132,6 +132,8 @@ QWidget* TfmOptions::BuildNetworkPage() {
   UpDown->setFixedHeight(editThreadCount->sizeHint().height());
   CheckRetry = Named(new QCheckBox(QStringLiteral("Retry if timeout exeed"), page), "CheckRetry");
   CheckOffline = Named(new QCheckBox(QStringLiteral("Work Offline"), page), "CheckOffline");
+  checkKeepAlive = Named(new QCheckBox(QStringLiteral("Keep connections open between files"), page),
+                         "checkKeepAlive");
   auto* tls = new QGroupBox(QStringLiteral("Secure sites (https) :"), page);
   checkTlsAcceptUnverified =
       Named(new QCheckBox(QStringLiteral("Accept certificates that cannot be verified"), tls),
@@ -156,6 +158,7 @@ QWidget* TfmOptions::BuildNetworkPage() {
   layout->addLayout(threads);
   layout->addWidget(CheckRetry);
   layout->addWidget(CheckOffline);
+  layout->addWidget(checkKeepAlive);
   layout->addWidget(tls);
   layout->addStretch();
   return page;
@@ -208,6 +211,7 @@ void TfmOptions::GetOptionsVar(const TGlobalOptions& o, bool offline) {
   editThreadCount->setText(QString::number(o.ThreadCount));
   CheckRetry->setChecked(o.RetryFlag);
   CheckOffline->setChecked(offline);
+  checkKeepAlive->setChecked(o.KeepAlive);
   checkTlsAcceptUnverified->setChecked(o.TlsAcceptUnverified);
   editTlsCaFile->setText(Text(o.TlsCaFile));
   radioDirect->setChecked(o.DirectFlag);
@@ -229,6 +233,7 @@ TGlobalOptions TfmOptions::SetOptionsVar() const {
   o.ThreadCount = UpDown->value();
   o.RetryFlag = CheckRetry->isChecked();
   o.GlobalOfflineFlag = CheckOffline->isChecked();
+  o.KeepAlive = checkKeepAlive->isChecked();
   o.TlsAcceptUnverified = checkTlsAcceptUnverified->isChecked();
   o.TlsCaFile = editTlsCaFile->text().trimmed().toStdString();
   o.DirectFlag = radioDirect->isChecked();

@@ -64,6 +64,7 @@ class TfmOptions : public QDialog {
   QCheckBox* CheckRetry;
   QCheckBox* CheckOffline;
   QCheckBox* checkTlsAcceptUnverified;
+  QCheckBox* checkKeepAlive;
   QLineEdit* editTlsCaFile;
   QToolButton* btnBrowseCaFile;
   QRadioButton* radioDirect;

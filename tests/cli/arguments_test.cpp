@@ -149,7 +149,7 @@ TEST(RunOptions, ChangeTheOptionsForTheRun) {
   TGlobalOptions options;
   ASSERT_EQ(ApplyRunOptions(JobArgs({"--threads", "8", "--folder", "/tmp/x/../dl", "--proxy",
                                      "u:pw@proxy.example:3128", "--agent", "Probe/1", "--retry",
-                                     "--timeout", "20"}),
+                                     "--timeout", "20", "--no-keep-alive"}),
                             options),
             "");
   EXPECT_EQ(options.ThreadCount, 8);
@@ -164,6 +164,7 @@ TEST(RunOptions, ChangeTheOptionsForTheRun) {
   EXPECT_EQ(options.AnyBrowser, "Probe/1");
   EXPECT_TRUE(options.RetryFlag);
   EXPECT_EQ(options.TimeOut, 20);
+  EXPECT_FALSE(options.KeepAlive);
 
   for (const char* threads : {"0", "11", "many"}) {
     TGlobalOptions untouched;

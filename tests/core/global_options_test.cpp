@@ -55,7 +55,8 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
                          "9",
                          "Robot/1.0 (x=y)",
                          true,
-                         "/etc/our-ca.pem"};
+                         "/etc/our-ca.pem",
+                         false};
   ASSERT_TRUE(WriteOptions(ini, o));
   EXPECT_EQ(ReadOptions(ini, kDefaultFolder), o);
 
@@ -66,7 +67,7 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
       "RetryFlag",      "GlobalOfflineFlag", "DirectFlag", "ProxyFlag",   "ProxyHost",
       "ProxyPort",      "ProxyUser",         "ProxyPswd",  "ProxyCach",   "Agent",
       "MSIEVer",        "NNAVVer",           "OperaVer",   "AnyBrowser",  "TlsAcceptUnverified",
-      "TlsCaFile"};
+      "TlsCaFile",      "KeepAlive"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = text.find(std::string("\n") + key + "=", at);

@@ -62,6 +62,8 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
     d.UpDown->setValue(4);
     d.CheckRetry->click();
     d.CheckOffline->click();
+    EXPECT_TRUE(d.checkKeepAlive->isChecked());
+    d.checkKeepAlive->click();
     EXPECT_FALSE(d.checkTlsAcceptUnverified->isChecked());  // off unless asked for
     EXPECT_TRUE(d.editTlsCaFile->text().isEmpty());
     d.checkTlsAcceptUnverified->click();
@@ -87,6 +89,7 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
   expected.GlobalOfflineFlag = true;  // the switch was off and got clicked
   expected.TlsAcceptUnverified = true;
   expected.TlsCaFile = "/etc/our-ca.pem";
+  expected.KeepAlive = false;
   expected.DirectFlag = false;
   expected.ProxyFlag = true;
   expected.ProxyHost = "proxy.lan";
@@ -100,6 +103,7 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
   EXPECT_EQ(ReadBack().find("s3cret"), std::string::npos);
   EXPECT_NE(ReadBack().find("TlsAcceptUnverified=1"), std::string::npos);
   EXPECT_NE(ReadBack().find("TlsCaFile=/etc/our-ca.pem"), std::string::npos);
+  EXPECT_NE(ReadBack().find("KeepAlive=0"), std::string::npos);
   EXPECT_NE(ReadBack().find("[Projects]\nSite=Project\n"), std::string::npos);
   struct stat st {};
   ASSERT_EQ(stat(ini_.Path().c_str(), &st), 0);
