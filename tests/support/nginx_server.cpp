@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "tests/support/child_process.h"
@@ -43,6 +44,8 @@ std::string Config(const std::string& run, const std::string& root, int port,
   }
   c << "  log_format plain '$status $body_bytes_sent $request_method $request_uri';\n"
     << "  access_log \"" << run << "access.log\" plain;\n"
+    << "  log_format connection '$connection';\n"
+    << "  access_log \"" << run << "connections.log\" connection;\n"
     << "  sendfile on;\n  server_tokens off;\n"
     // Answer 304 whenever the file is not newer than If-Modified-Since.
     << "  if_modified_since before;\n"
@@ -92,11 +95,27 @@ void TNginxServer::Stop() {
   pid_ = -1;
 }
 
-std::vector<std::string> TNginxServer::AccessLog() const {
+namespace {
+
+std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> lines;
-  std::istringstream in(ReadWholeFile(run_.Path() + "access.log"));
+  std::istringstream in(ReadWholeFile(path));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> TNginxServer::AccessLog() const {
+  return Lines(run_.Path() + "access.log");
+}
+
+std::size_t TNginxServer::ConnectionsSince(std::size_t request) const {
+  const std::vector<std::string> serials = Lines(run_.Path() + "connections.log");
+  if (request >= serials.size()) return 0;
+  return std::set<std::string>(serials.begin() + static_cast<std::ptrdiff_t>(request),
+                               serials.end())
+      .size();
 }
 
 }  // namespace kestrix::test

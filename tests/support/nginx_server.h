@@ -33,6 +33,9 @@ class TNginxServer {
   void UseTls(const std::string& certFile, const std::string& keyFile);
   // "status bytes method uri" per request, in order.
   std::vector<std::string> AccessLog() const;
+  // How many connections the requests from the `request`-th on (counted
+  // as in AccessLog) came over.
+  std::size_t ConnectionsSince(std::size_t request) const;
   const std::string& Error() const { return error_; }
 
  private:
