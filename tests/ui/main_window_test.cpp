@@ -50,15 +50,20 @@ class SiteFixture : public ::testing::Test {
 };
 
 // Three jobs, the second with a blank in its URL and the third with the
-// first one's URL: each row is marked by its own job number.
+// first one's URL: each row is marked by its own job number. The status bar
+// has a light per worker and the queue's figures.
 TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
-  TWindowHarness h({Url("index.html"), Url("a b.html"), Url("index.html")});
+  TWindowHarness h({Url("index.html"), Url("a b.html"), Url("index.html")}, 3);
   TfmMain& window = *h.Window;
+  EXPECT_EQ(window.WorkerLights(), 3);
   window.JobGrid()->SelectRow(1);
   window.StartSelectedJob();
   EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"", "Started", ""}));
   ASSERT_TRUE(h.WaitIdle());
   EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"", "Completed", ""}));
+  EXPECT_EQ(window.PanelText(2).toStdString(), "Recieved: 3");
+  EXPECT_EQ(window.PanelText(3).toStdString(), "Queue: 3");
+  for (int slot = 0; slot < 3; ++slot) EXPECT_FALSE(window.WorkerLit(slot));
 
   int modelSignals = 0;
   for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
@@ -98,16 +103,6 @@ TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   window.DeleteJob(true);  // Del asks first
   EXPECT_EQ(h.Prompts.Texts.back(), "Delete curren job ?");
   EXPECT_EQ(h.Store->JobCount(kProject), 2);
-}
-
-TEST_F(SiteFixture, StatusBarShowsOneLightPerWorkerAndTheQueueFigures) {
-  TWindowHarness h({Url("index.html")}, 3);
-  EXPECT_EQ(h.Window->WorkerLights(), 3);
-  h.Window->StartSelectedJob();
-  ASSERT_TRUE(h.WaitIdle());
-  EXPECT_EQ(h.Window->PanelText(2).toStdString(), "Recieved: 2");
-  EXPECT_EQ(h.Window->PanelText(3).toStdString(), "Queue: 2");
-  for (int slot = 0; slot < 3; ++slot) EXPECT_FALSE(h.Window->WorkerLit(slot));
 }
 
 // A server that never answers keeps the queue in use until Stop.
@@ -160,13 +155,15 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   h.Window->PasteJob();
   EXPECT_TRUE(h.Dialogs.JobUrls.empty());
   h.Window->NewJob(QStringLiteral("http://a.test/"));
+  const auto storedUrl = [&h] {
+    TJobRecord job;
+    h.Store->GetJob(kProject, 1, job);
+    return job.editUrl;
+  };
   h.Window->EditJobUrl(0, QStringLiteral("http://b.test/`y"));
-  TJobRecord job;
-  h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, "http://a.test/");
+  EXPECT_EQ(storedUrl(), "http://a.test/");
   h.Window->EditJobUrl(0, QStringLiteral(" http://b.test/ok "));
-  h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, "http://b.test/ok");
+  EXPECT_EQ(storedUrl(), "http://b.test/ok");
 
   // The same through the grid's own editor: double click, type, Enter.
   TJobGrid& grid = *h.Window->JobGrid();
@@ -180,8 +177,7 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   QTest::keyClick(editor, Qt::Key_Return);
   RunFor(50);
   EXPECT_FALSE(grid.Editing());
-  h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, "http://c.test/typed");
+  EXPECT_EQ(storedUrl(), "http://c.test/typed");
 
   // The manual missing from beside the program is said, not ignored.
   h.Window->ShowHelp();
