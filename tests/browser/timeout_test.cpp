@@ -54,14 +54,15 @@ TEST(Timeouts, EndlessScriptsAndPagesGiveUpFloodsEndAndTheNextCallWorks) {
 // Workers finish by socket or by timer while a script is waited for; none of
 // them may analyse its page until the wait is over. (Qt's default event
 // dispatcher ignores the loop's request to leave sockets alone, so the guard,
-// not the loop, is what holds them off.)
-TEST(Waiting, DefersOtherAnalysisUntilTheScriptIsDone) {
+// not the loop, is what holds them off.) Calls into the executor made during
+// the wait do nothing.
+TEST(Waiting, DefersOtherAnalysisAndRefusesCallsUntilTheScriptIsDone) {
   OfflineState offline;
   AnalysisGuard guard([](AnalysisGuard::Work work) {
     QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
   });
   TScriptExecutor executor(offline, &guard);
-  executor.LoadPage("<p>x</p>");
+  executor.LoadPage("<script>function go() { window.open('outer.htm'); }</script>");
 
   std::string log;
   auto finish = [&](const char* worker) { guard.RunOrDefer([&log, worker] { log += worker; }); };
@@ -73,30 +74,23 @@ TEST(Waiting, DefersOtherAnalysisUntilTheScriptIsDone) {
     notifier.setEnabled(false);
     finish("s");
   });
-  QTimer::singleShot(0, [&] { finish("t"); });
+  bool inner = true;
+  QTimer::singleShot(0, [&] {
+    finish("t");
+    inner = executor.RunScript("window.open('inner.htm')");
+    executor.LoadPage("<p>another page</p>");
+  });
 
-  ASSERT_TRUE(executor.RunScript("window.open('a.htm')"));
+  ASSERT_TRUE(executor.RunScript("go()"));
   EXPECT_EQ(log, "");
   EXPECT_FALSE(guard.InProgress());
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(executor.Result().Url, "outer.htm");
+  ASSERT_TRUE(executor.RunScript("go()"));
 
   EXPECT_TRUE(test::RunUntil([&] { return log.size() == 2; }, 2000)) << log;
   ::close(pair[0]);
   ::close(pair[1]);
-}
-
-TEST(Waiting, CallsMadeDuringAWaitDoNothing) {
-  OfflineState offline;
-  TScriptExecutor executor(offline, nullptr);
-  executor.LoadPage("<script>function go() { window.open('outer.htm'); }</script>");
-  bool inner = true;
-  QTimer::singleShot(0, [&] {
-    inner = executor.RunScript("window.open('inner.htm')");
-    executor.LoadPage("<p>another page</p>");
-  });
-  ASSERT_TRUE(executor.RunScript("go()"));
-  EXPECT_FALSE(inner);
-  EXPECT_EQ(executor.Result().Url, "outer.htm");
-  ASSERT_TRUE(executor.RunScript("go()"));
 }
 
 }  // namespace

@@ -33,45 +33,34 @@ class ExplorationFaultTest : public ::testing::Test {
   TExplorationRig rig_;
 };
 
-TEST_F(ExplorationFaultTest, FailedFetchesListNothing) {
+// Failures list nothing; replies without a length are parsed and, known
+// whole once received, shown from the cache; other types are not parsed.
+TEST_F(ExplorationFaultTest, EachReplyIsParsedOnlyWhenItIsAWholePage) {
   struct Case {
     const char* path;
     bool failed;  // an error code rather than an error status
+    bool parsed;
   };
-  for (const Case& c : {Case{"/missing", false}, Case{"/reset", true}, Case{"/loop", true}}) {
+  for (const Case& c :
+       {Case{"/missing", false, false}, Case{"/reset", true, false}, Case{"/nolength", false, true},
+        Case{"/minus", false, true}, Case{"/binary", false, false}, Case{"/loop", true, false}}) {
     SCOPED_TRACE(c.path);
     rig_.Start(DeepJob(), Url(c.path));
     ASSERT_TRUE(rig_.Fetch());
     EXPECT_EQ(rig_.Test.Current().ErrorCode != 0, c.failed);
-    if (!c.failed) {
+    EXPECT_EQ(rig_.Test.CanParse() && !rig_.Test.Links().empty(), c.parsed);
+    EXPECT_TRUE(!c.parsed || rig_.Test.InCache(0));
+    if (c.path == std::string("/missing")) {
       EXPECT_EQ(rig_.Test.StatusCode(), 404);
     }
-    EXPECT_FALSE(rig_.Test.CanParse() && !rig_.Test.Links().empty());
+    if (c.path == std::string("/binary")) {
+      EXPECT_FALSE(rig_.Test.CanParse() || !rig_.Test.Links().empty());
+      EXPECT_EQ(rig_.Test.HtmlText(), "Can't view as html :\n" + rig_.Test.CurrentPath());
+      EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), std::string("PK\x03\x04", 4));
+    }
   }
   EXPECT_EQ(rig_.Test.Current().ErrorCode, WSAELOOP);
   EXPECT_NE(rig_.LastStatus.find("Too many relocations"), std::string::npos);
-}
-
-TEST_F(ExplorationFaultTest, RepliesWithoutLengthAreParsed) {
-  for (const char* path : {"/nolength", "/minus"}) {
-    SCOPED_TRACE(path);
-    rig_.Start(DeepJob(), Url(path));
-    ASSERT_TRUE(rig_.Fetch());
-    EXPECT_EQ(rig_.Test.Current().ErrorCode, 0);
-    EXPECT_TRUE(rig_.Test.CanParse());
-    EXPECT_FALSE(rig_.Test.Links().empty());
-    // Known whole once received, so the page can be shown from the cache.
-    EXPECT_TRUE(rig_.Test.InCache(0));
-  }
-}
-
-TEST_F(ExplorationFaultTest, NonHtmlIsNotParsed) {
-  rig_.Start(DeepJob(), Url("/binary"));
-  ASSERT_TRUE(rig_.Fetch());
-  EXPECT_FALSE(rig_.Test.CanParse());
-  EXPECT_EQ(rig_.Test.HtmlText(), "Can't view as html :\n" + rig_.Test.CurrentPath());
-  EXPECT_TRUE(rig_.Test.Links().empty());
-  EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), std::string("PK\x03\x04", 4));
 }
 
 TEST_F(ExplorationFaultTest, DeleteAllDuringAFetchIsRefused) {

@@ -1,5 +1,3 @@
-// Every test of the program runs with a QApplication on the offscreen
-// platform, so that the real widgets work without a display.
 #include "tests/ui/dialog_test_env.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +6,6 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
-#include <memory>
 
 namespace kestrix::test {
 
@@ -31,23 +28,3 @@ void WhenModal(std::function<void(QDialog&)> act) {
 }
 
 }  // namespace kestrix::test
-
-namespace {
-
-struct TWidgetsEnvironment : ::testing::Environment {
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app.reset(); }
-
-  int argc = 1;
-  char name[16] = "dialog_tests";
-  char* argv[2] = {name, nullptr};
-  std::unique_ptr<QApplication> app;
-};
-
-[[maybe_unused]] ::testing::Environment* const kWidgetsEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TWidgetsEnvironment);
-
-}  // namespace

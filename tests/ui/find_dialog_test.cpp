@@ -25,7 +25,7 @@ struct TFindCase {
   bool told;  // "not found" was said
 };
 
-TEST(FindDialog, SearchesTheChosenColumnRowByRow) {
+TEST(FindDialog, SearchesTheChosenColumnRowByRowAndEnterStartsOver) {
   QStandardItemModel model(0, 2);
   model.setHorizontalHeaderLabels({QStringLiteral("URL"), QStringLiteral("State")});
   for (const char* url :
@@ -56,20 +56,13 @@ TEST(FindDialog, SearchesTheChosenColumnRowByRow) {
       EXPECT_EQ(prompts.Texts[0], "'" + std::string(c.text) + "'  not found !");
     }
   }
-}
 
-TEST(FindDialog, EnterRestartsFromTheFirstRowAndButtonsFollowTheText) {
-  QStandardItemModel model(0, 1);
-  model.setHorizontalHeaderLabels({QStringLiteral("URL")});
-  for (const char* url : {"x1", "x2", "x3"})
-    model.appendRow(new QStandardItem(QString::fromLatin1(url)));
-  QTableView grid;
-  grid.setModel(&model);
+  // Enter restarts from the first row; the buttons follow the text.
   TFakePrompts prompts;
   TfmFind dialog(grid, prompts);
   EXPECT_FALSE(dialog.FindButton()->isEnabled());
   grid.setCurrentIndex(model.index(2, 0));
-  QTest::keyClicks(dialog.FindText(), QStringLiteral("x"));
+  QTest::keyClicks(dialog.FindText(), QStringLiteral("a.test"));
   EXPECT_TRUE(dialog.NextButton()->isEnabled());
   QTest::keyClick(dialog.FindText(), Qt::Key_Return);
   EXPECT_EQ(grid.currentIndex().row(), 0);

@@ -189,67 +189,43 @@ TEST(JobPropertyDialog, StartsOnGeneralWithTheRemoteAndLinkageDetailsDisabled) {
   EXPECT_EQ(dialog.pageControl->currentWidget(), dialog.tabrmtExploration);
 }
 
-TEST(JobPropertyDialog, OtherServersSwitchTheRemoteGroup) {
+// Other servers switch the remote group, a remote limit the remote depth
+// (a double click switches the limit off), offline browse its details.
+TEST(JobPropertyDialog, SwitchesEnableTheirDetailsAndOkStoresWhatIsLeft) {
   TfmProperty dialog(nullptr);
   TJobRecord job = NewJob("http://h/");
-  job.checkOtherServers = true;
-  job.radioRmtThisPath = true;
+  job.checkOtherServers = job.checkLocalize = job.radioRmtThisPath = true;
   dialog.GetPropertyVar(job);
+  dialog.show();
   for (QWidget* control : std::initializer_list<QWidget*>{
            dialog.groupRemote, dialog.lblRmtExploration, dialog.radioRmtThisPath,
-           dialog.radioRmtThisServer, dialog.checkRmtLoadImg, dialog.EditRmtDepth}) {
+           dialog.radioRmtThisServer, dialog.checkRmtLoadImg, dialog.EditRmtDepth,
+           dialog.lblRmtDepth, dialog.checkAddHtmExt, dialog.checkLinkToUrl}) {
     EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
   }
   EXPECT_TRUE(dialog.radioRmtThisPath->isChecked());
-  dialog.checkOtherServers->click();
-  EXPECT_FALSE(dialog.groupRemote->isEnabled());
-  EXPECT_FALSE(dialog.lblRmtExploration->isEnabled());
+  QTest::mouseClick(dialog.radioRmtThisServer, Qt::LeftButton);
   EXPECT_FALSE(dialog.radioRmtThisPath->isChecked());
-  EXPECT_FALSE(dialog.radioRmtThisServer->isChecked());
+  QTest::mouseDClick(dialog.radioRmtThisServer, Qt::LeftButton);
+  EXPECT_FALSE(dialog.radioRmtThisServer->isChecked() || dialog.radioRmtThisPath->isChecked());
+  EXPECT_FALSE(dialog.EditRmtDepth->isEnabled() || dialog.lblRmtDepth->isEnabled());
+  QTest::mouseClick(dialog.radioRmtThisPath, Qt::LeftButton);
+  EXPECT_TRUE(dialog.EditRmtDepth->isEnabled() && dialog.lblRmtDepth->isEnabled());
+  dialog.checkOtherServers->click();
+  EXPECT_FALSE(dialog.groupRemote->isEnabled() || dialog.lblRmtExploration->isEnabled());
+  EXPECT_FALSE(dialog.radioRmtThisServer->isChecked() || dialog.radioRmtThisPath->isChecked());
   // The local pair stays exclusive, and a click never switches one off.
   dialog.radioThisServer->click();
   EXPECT_FALSE(dialog.radioThisPath->isChecked());
   dialog.radioThisServer->click();
   EXPECT_TRUE(dialog.radioThisServer->isChecked());
-}
-
-TEST(JobPropertyDialog, RemoteLimitsEnableTheDepthAndADoubleClickSwitchesThemOff) {
-  TfmProperty dialog(nullptr);
-  TJobRecord job = NewJob("http://h/");
-  job.checkOtherServers = true;
-  dialog.GetPropertyVar(job);
-  dialog.show();
-  EXPECT_FALSE(dialog.EditRmtDepth->isEnabled());
-  QTest::mouseClick(dialog.radioRmtThisPath, Qt::LeftButton);
-  EXPECT_TRUE(dialog.radioRmtThisPath->isChecked());
-  EXPECT_TRUE(dialog.EditRmtDepth->isEnabled());
-  EXPECT_TRUE(dialog.lblRmtDepth->isEnabled());
-  QTest::mouseClick(dialog.radioRmtThisServer, Qt::LeftButton);
-  EXPECT_FALSE(dialog.radioRmtThisPath->isChecked());
-  QTest::mouseDClick(dialog.radioRmtThisServer, Qt::LeftButton);
-  EXPECT_FALSE(dialog.radioRmtThisServer->isChecked());
-  EXPECT_FALSE(dialog.radioRmtThisPath->isChecked());
-  EXPECT_FALSE(dialog.EditRmtDepth->isEnabled());
-  EXPECT_FALSE(dialog.lblRmtDepth->isEnabled());
-  dialog.btnOk->click();
-  EXPECT_FALSE(dialog.Record().radioRmtThisPath);
-  EXPECT_FALSE(dialog.Record().radioRmtThisServer);
-}
-
-TEST(JobPropertyDialog, OfflineBrowseEnablesItsDetailsAndKeepsTheirMarks) {
-  TfmProperty dialog(nullptr);
-  TJobRecord job = NewJob("http://h/");
-  job.checkLocalize = true;
-  dialog.GetPropertyVar(job);
-  EXPECT_TRUE(dialog.checkAddHtmExt->isEnabled());
-  EXPECT_TRUE(dialog.checkLinkToUrl->isEnabled());
   dialog.checkLocalize->click();
-  EXPECT_FALSE(dialog.checkAddHtmExt->isEnabled());
-  EXPECT_FALSE(dialog.checkLinkToUrl->isEnabled());
+  EXPECT_FALSE(dialog.checkAddHtmExt->isEnabled() || dialog.checkLinkToUrl->isEnabled());
   EXPECT_TRUE(dialog.checkAddHtmExt->isChecked());
   dialog.btnOk->click();
-  EXPECT_TRUE(dialog.Record().checkAddHtmExt);
-  EXPECT_FALSE(dialog.Record().checkLocalize);
+  const TJobRecord stored = dialog.Record();
+  EXPECT_FALSE(stored.radioRmtThisPath || stored.radioRmtThisServer || stored.checkLocalize);
+  EXPECT_TRUE(stored.checkAddHtmExt && stored.radioThisServer);
 }
 
 TEST(JobPropertyDialog, PatternBoxesHintOneEntryPerLineAndOpenTheEditor) {

@@ -34,31 +34,29 @@ std::vector<std::string> StateColumn(const TfmMain& window) {
   return states;
 }
 
-class SiteFixture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    site_.WriteFile("index.html", "<a href=\"one.html\">one</a> <img src=\"p.gif\">");
-    site_.WriteFile("one.html", "<a href=\"index.html\">back</a>");
-    site_.WriteFile("a b.html", "<a href=\"one.html\">one</a>");
-    site_.WriteFile("p.gif", "GIF89a");
-    ASSERT_TRUE(server_.Start()) << server_.Error();
-  }
-  std::string Url(const std::string& path) const { return server_.BaseUrl() + "/" + path; }
-
-  TScratchDir site_;
-  TNginxServer server_{site_.Path()};
-};
-
 // Three jobs, the second with a blank in its URL and the third with the
-// first one's URL: each row is marked by its own job number.
-TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
-  TWindowHarness h({Url("index.html"), Url("a b.html"), Url("index.html")});
+// first one's URL: each row is marked by its own job number. The status bar
+// has a light per worker and the queue's figures.
+TEST(MainWindowJobs, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
+  TScratchDir site;
+  site.WriteFile("index.html", "<a href=\"one.html\">one</a> <img src=\"p.gif\">");
+  site.WriteFile("one.html", "<a href=\"index.html\">back</a>");
+  site.WriteFile("a b.html", "<a href=\"one.html\">one</a>");
+  site.WriteFile("p.gif", "GIF89a");
+  TNginxServer server(site.Path());
+  ASSERT_TRUE(server.Start()) << server.Error();
+  const auto url = [&server](const std::string& path) { return server.BaseUrl() + "/" + path; };
+  TWindowHarness h({url("index.html"), url("a b.html"), url("index.html")}, 3);
   TfmMain& window = *h.Window;
+  EXPECT_EQ(window.WorkerLights(), 3);
   window.JobGrid()->SelectRow(1);
   window.StartSelectedJob();
   EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"", "Started", ""}));
   ASSERT_TRUE(h.WaitIdle());
   EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"", "Completed", ""}));
+  EXPECT_EQ(window.PanelText(2).toStdString(), "Recieved: 3");
+  EXPECT_EQ(window.PanelText(3).toStdString(), "Queue: 3");
+  for (int slot = 0; slot < 3; ++slot) EXPECT_FALSE(window.WorkerLit(slot));
 
   int modelSignals = 0;
   for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
@@ -77,7 +75,7 @@ TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   // Batched: a few model signals per 100 ms, not several per entry.
   EXPECT_LE(modelSignals, 3 * (clock.elapsed() / TQueueModel::kFlushMs + 2));
   EXPECT_EQ(h.Model->rowCount(), h.State.Queue.Count());
-  EXPECT_EQ(h.Model->CellText(0, 0), Url("a%20b.html"));
+  EXPECT_EQ(h.Model->CellText(0, 0), url("a%20b.html"));
 
   // Moving job 1 to the end: the store, the states and the queued entries
   // all follow.
@@ -85,7 +83,7 @@ TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   window.MoveJob(0, 2);
   TJobRecord job;
   h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, Url("a b.html"));
+  EXPECT_EQ(job.editUrl, url("a b.html"));
   EXPECT_EQ(StateColumn(window), (std::vector<std::string>{"Completed", "Completed", "Stoped"}));
   EXPECT_EQ(h.State.Queue.Entry(0).JobNumber, 1);  // "a b.html" was job 2
 
@@ -98,16 +96,6 @@ TEST_F(SiteFixture, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   window.DeleteJob(true);  // Del asks first
   EXPECT_EQ(h.Prompts.Texts.back(), "Delete curren job ?");
   EXPECT_EQ(h.Store->JobCount(kProject), 2);
-}
-
-TEST_F(SiteFixture, StatusBarShowsOneLightPerWorkerAndTheQueueFigures) {
-  TWindowHarness h({Url("index.html")}, 3);
-  EXPECT_EQ(h.Window->WorkerLights(), 3);
-  h.Window->StartSelectedJob();
-  ASSERT_TRUE(h.WaitIdle());
-  EXPECT_EQ(h.Window->PanelText(2).toStdString(), "Recieved: 2");
-  EXPECT_EQ(h.Window->PanelText(3).toStdString(), "Queue: 2");
-  for (int slot = 0; slot < 3; ++slot) EXPECT_FALSE(h.Window->WorkerLit(slot));
 }
 
 // A server that never answers keeps the queue in use until Stop.
@@ -160,13 +148,15 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   h.Window->PasteJob();
   EXPECT_TRUE(h.Dialogs.JobUrls.empty());
   h.Window->NewJob(QStringLiteral("http://a.test/"));
+  const auto storedUrl = [&h] {
+    TJobRecord job;
+    h.Store->GetJob(kProject, 1, job);
+    return job.editUrl;
+  };
   h.Window->EditJobUrl(0, QStringLiteral("http://b.test/`y"));
-  TJobRecord job;
-  h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, "http://a.test/");
+  EXPECT_EQ(storedUrl(), "http://a.test/");
   h.Window->EditJobUrl(0, QStringLiteral(" http://b.test/ok "));
-  h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, "http://b.test/ok");
+  EXPECT_EQ(storedUrl(), "http://b.test/ok");
 
   // The same through the grid's own editor: double click, type, Enter.
   TJobGrid& grid = *h.Window->JobGrid();
@@ -180,8 +170,7 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   QTest::keyClick(editor, Qt::Key_Return);
   RunFor(50);
   EXPECT_FALSE(grid.Editing());
-  h.Store->GetJob(kProject, 1, job);
-  EXPECT_EQ(job.editUrl, "http://c.test/typed");
+  EXPECT_EQ(storedUrl(), "http://c.test/typed");
 
   // The manual missing from beside the program is said, not ignored.
   h.Window->ShowHelp();

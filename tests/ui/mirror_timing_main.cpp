@@ -9,13 +9,6 @@
 #include <cstdio>
 #include <string>
 
-#include "core/global_options.h"
-#include "core/ini_file.h"
-#include "core/job_list.h"
-#include "core/offline_state.h"
-#include "core/url_list.h"
-#include "engine/download_control.h"
-#include "links/html_parser.h"
 #include "tests/support/event_wait.h"
 #include "tests/ui/window_harness.h"
 #include "ui/job_grid.h"
@@ -29,22 +22,11 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  IniFile ini(argv[1]);
-  TJobList store(ini);
-  TGlobalOptions options = ReadOptions(ini, argv[2]);
+  TGlobalOptions options = ReadOptions(IniFile(argv[1]), argv[2]);
   options.DownLoadFolder = std::string(argv[2]) + "/";
   options.ThreadCount = std::stoi(argv[3]);
-  OfflineState offline;
-  TEngineState state;
-  THTMLParser parser;
-  TQueueModel model(state.Queue);
-  TEngineEvents events(model);
-  TDownloadControl control({options, store, state, parser, events, ScriptResolverFactory()});
-  test::TFakeDialogs dialogs;
-  test::TFakePrompts prompts;
-  TfmMain window({ini, store, options, offline, state, control, events, model, dialogs, prompts,
-                  std::string()});
-  window.show();
+  test::TWindowHarness h(argv[1], options);
+  TfmMain& window = *h.Window;
   window.ChangeProject(QStringLiteral("site"));
   window.JobGrid()->SelectRow(0);
 
@@ -61,11 +43,11 @@ int main(int argc, char** argv) {
   sinceTick.start();
   tick.start(10);
   window.StartDownload();
-  const bool done = test::RunUntil([&] { return !control.IsBusy(); }, 600000);
+  const bool done = test::RunUntil([&] { return !h.Control->IsBusy(); }, 600000);
   const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
   tick.stop();
   std::printf("gui_wall_s %.2f longest_tick_gap_ms %lld entries %d processed %d %s\n", seconds,
-              static_cast<long long>(longestGap), state.Queue.Count(), state.ProcessedCount,
+              static_cast<long long>(longestGap), h.State.Queue.Count(), h.State.ProcessedCount,
               done ? "finished" : "timed-out");
   return done ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <tuple>
 
 #include "ui/post_data.h"
 #include "ui/post_data_dialog.h"
@@ -38,12 +39,11 @@ TEST(PostData, ParameterTextsRoundTripUnchanged) {
     EXPECT_EQ(static_cast<int>(rows.size()), c.rows);
     EXPECT_EQ(JoinParams(rows), c.joined);
   }
-  const std::vector<TPostParam> bare = ParseParams("x");
-  EXPECT_EQ(bare[0].Name, "x");
-  EXPECT_EQ(bare[0].Value, "");
-  const std::vector<TPostParam> nested = ParseParams("a=b=c");
-  EXPECT_EQ(nested[0].Name, "a");
-  EXPECT_EQ(nested[0].Value, "b=c");
+  for (const auto& [text, name, value] :
+       {std::tuple{"x", "x", ""}, std::tuple{"a=b=c", "a", "b=c"}}) {
+    const TPostParam first = ParseParams(text)[0];
+    EXPECT_EQ(first.Name + "|" + first.Value, std::string(name) + "|" + value) << text;
+  }
 }
 
 TEST(PostData, RequestsComeBackAsGiven) {

@@ -35,10 +35,11 @@ class PreviewFormTest : public ::testing::Test {
     }
     return posts;
   }
-  // Submits the form with its button and waits until an editor was shown.
-  bool SubmitForm() {
+  // Submits the form (with its button unless told) and waits until an
+  // editor was shown.
+  bool SubmitForm(const char* script = "document.getElementById('send').click(); 1") {
     const std::size_t before = f_.Editors.size();
-    f_.RunInPage(QStringLiteral("document.getElementById('send').click(); 1"));
+    f_.RunInPage(QString::fromLatin1(script));
     return test::RunUntil([&] { return f_.Editors.size() > before; }, 5000);
   }
 
@@ -46,7 +47,7 @@ class PreviewFormTest : public ::testing::Test {
   test::TPreviewFixture f_;
 };
 
-TEST_F(PreviewFormTest, SubmitOpensTheEditorWithTheFieldsAndCancelKeepsThePage) {
+TEST_F(PreviewFormTest, SubmitOpensTheEditorCancelKeepsThePageAndDownloadQueuesIt) {
   ASSERT_TRUE(f_.PreviewLive(Url("/form.htm")));
   EXPECT_TRUE(f_.Pane->PreviewMode);
   EXPECT_EQ(f_.Pane->edNavigate->text().toStdString(), Url("/form.htm"));
@@ -66,11 +67,28 @@ TEST_F(PreviewFormTest, SubmitOpensTheEditorWithTheFieldsAndCancelKeepsThePage) 
   EXPECT_TRUE(f_.Pane->isVisible());
   EXPECT_EQ(f_.RunInPage(QStringLiteral("document.title")), QStringLiteral("form"));
 
+  // Download queues one POST entry, once.
+  f_.Answer = [](TfmPostData& e) { return e.btnDownLoad; };
+  ASSERT_TRUE(SubmitForm());
+  test::RunUntil([&] { return !f_.Host.pages.empty() || !f_.Messages.empty(); }, 3000);
+  ASSERT_EQ(f_.State.Queue.Count(), 1);
+  const TRetriveRec& entry = f_.State.Queue.Entry(0);
+  EXPECT_EQ(entry.Job.editUrl, Url("/post?q=1"));
+  EXPECT_EQ(entry.RequestMethod, 2);
+  EXPECT_EQ(entry.PostData, "a=1&b=x+y&go=Go");
+  EXPECT_EQ(f_.Host.pages.back(), "Queue");
+  EXPECT_TRUE(f_.Messages.empty());
+  EXPECT_EQ(f_.PageUrl(), Url("/form.htm"));
+
+  ASSERT_TRUE(SubmitForm());
+  test::RunUntil([&] { return !f_.Messages.empty(); }, 3000);
+  EXPECT_EQ(f_.State.Queue.Count(), 1);
+  ASSERT_EQ(f_.Messages.size(), 1u);
+  EXPECT_TRUE(f_.Messages[0].endsWith(QStringLiteral("already in the queue")));
+
   // A GET form opens the editor with its query as the parameters.
   ASSERT_TRUE(f_.PreviewLive(Url("/get.htm")));
-  const std::size_t before = f_.Editors.size();
-  f_.RunInPage(QStringLiteral("document.getElementById('f').submit(); 1"));
-  ASSERT_TRUE(test::RunUntil([&] { return f_.Editors.size() > before; }, 5000));
+  ASSERT_TRUE(SubmitForm("document.getElementById('f').submit(); 1"));
   EXPECT_TRUE(f_.Editors.back().Get);
   EXPECT_EQ(f_.Editors.back().Url, Url("/find?w=k"));
 }
@@ -106,27 +124,6 @@ TEST_F(PreviewFormTest, ViewPostsTheSameBytesAndHistoryStepsOpenNoEditor) {
   f_.RunInPage(QStringLiteral("document.getElementById('next').click(); 1"));
   ASSERT_TRUE(f_.WaitForLoad("/other.htm"));
   EXPECT_EQ(f_.Editors.size(), 1u);
-}
-
-TEST_F(PreviewFormTest, DownloadQueuesOnePostEntry) {
-  ASSERT_TRUE(f_.PreviewLive(Url("/form.htm")));
-  f_.Answer = [](TfmPostData& e) { return e.btnDownLoad; };
-  ASSERT_TRUE(SubmitForm());
-  test::RunUntil([&] { return !f_.Host.pages.empty() || !f_.Messages.empty(); }, 3000);
-  ASSERT_EQ(f_.State.Queue.Count(), 1);
-  const TRetriveRec& entry = f_.State.Queue.Entry(0);
-  EXPECT_EQ(entry.Job.editUrl, Url("/post?q=1"));
-  EXPECT_EQ(entry.RequestMethod, 2);
-  EXPECT_EQ(entry.PostData, "a=1&b=x+y&go=Go");
-  EXPECT_EQ(f_.Host.pages.back(), "Queue");
-  EXPECT_TRUE(f_.Messages.empty());
-  EXPECT_EQ(f_.PageUrl(), Url("/form.htm"));
-
-  ASSERT_TRUE(SubmitForm());
-  test::RunUntil([&] { return !f_.Messages.empty(); }, 3000);
-  EXPECT_EQ(f_.State.Queue.Count(), 1);
-  ASSERT_EQ(f_.Messages.size(), 1u);
-  EXPECT_TRUE(f_.Messages[0].endsWith(QStringLiteral("already in the queue")));
 }
 
 TEST_F(PreviewFormTest, OfflinePreviewReachesNoServer) {

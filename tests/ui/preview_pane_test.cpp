@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 constexpr char kGreedySavedPage[] = R"(<html><head><title>saved</title></head><body>
 <img id="pic" src="pic.png">
 <iframe id="outside" src="file:///etc/hostname"></iframe>
+<form method="post" action="http://127.0.0.1:9/x"><input name="q" value="1">
+<input type="submit" id="send"></form>
 <script>
 var x = new XMLHttpRequest();
 try {
@@ -33,7 +35,9 @@ fetch('file:///etc/hostname').then(function (r) { return r.text(); })
   .then(function (t) { window.fetched = 'read:' + t; }, function () { window.fetched = 'blocked'; });
 </script></body></html>)";
 
-TEST(PreviewSafety, SavedPageReadsNothingOutsideTheProject) {
+// The page's switches reload it: images off and on again, scripts off
+// with its form still captured.
+TEST(PreviewSafety, SavedPageReadsNothingOutsideTheProjectAndFollowsTheSwitches) {
   test::TPreviewFixture f;
   f.Dir.WriteFile("downloads/site/page.htm", kGreedySavedPage);
   QImage pixel(1, 1, QImage::Format_RGB32);
@@ -55,9 +59,33 @@ TEST(PreviewSafety, SavedPageReadsNothingOutsideTheProject) {
   EXPECT_EQ(f.RunInPage(QStringLiteral("document.getElementById('outside').contentDocument."
                                        "documentElement.innerText")),
             QString());
-  // The page's own files still show.
-  EXPECT_EQ(f.RunInPage(QStringLiteral("String(document.getElementById('pic').naturalWidth)")),
-            QStringLiteral("1"));
+  // The page's own files still show, as long as images are on.
+  const QString width = QStringLiteral("String(document.getElementById('pic').naturalWidth)");
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
+  f.Pane->chkImages->setChecked(false);
+  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::Images));
+  ASSERT_TRUE(f.WaitForLoad("page.htm"));
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("0"));
+  f.Pane->chkImages->setChecked(true);
+  ASSERT_TRUE(f.WaitForLoad("page.htm"));
+  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
+  // A saved copy is shown strictly offline, a live page only when the
+  // program is.
+  EXPECT_TRUE(f.Pane->Site().Has(TDownloadOption::ForceOffline));
+  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::OfflineIfNotConnected));
+  // Page scripts off, so the click comes from the program's own world, as
+  // a user's click would.
+  f.Pane->chkScripts->setChecked(false);
+  ASSERT_TRUE(f.WaitForLoad("page.htm"));
+  f.Answer = [](TfmPostData& e) { return e.btnCancel; };
+  f.Pane->Page().runJavaScript(QStringLiteral("document.getElementById('send').click()"),
+                               QWebEngineScript::ApplicationWorld);
+  ASSERT_TRUE(test::RunUntil([&] { return !f.Editors.empty(); }, 5000));
+  EXPECT_EQ(f.Editors[0].Url, "http://127.0.0.1:9/x");
+  EXPECT_EQ(f.Editors[0].Params, "q=1");
+  EXPECT_FALSE(f.Editors[0].Get);
+  f.Pane->chkScripts->setChecked(true);
+  ASSERT_TRUE(f.WaitForLoad("page.htm"));
   // Links to files elsewhere are not followed either.
   f.RunInPage(QStringLiteral("location.href = 'file:///etc/hostname'; 1"));
   test::RunFor(300);
@@ -124,50 +152,6 @@ TEST(PreviewSafety, UpAndDownStopAtTheEndsOfTheQueue) {
   f.Pane->btnUp->click();
   ASSERT_TRUE(f.WaitForLoad("a.htm"));
   EXPECT_EQ(f.RunInPage(QStringLiteral("document.title")), QStringLiteral("a"));
-}
-
-TEST(PreviewPane, ShowImagesOffReloadsWithoutImages) {
-  test::TPreviewFixture f;
-  f.Dir.WriteFile("downloads/site/img.htm", "<img id='pic' src='pic.png'>");
-  QImage pixel(1, 1, QImage::Format_RGB32);
-  pixel.fill(Qt::red);
-  ASSERT_TRUE(pixel.save(QString::fromStdString(f.ProjectFolder() + "pic.png"), "PNG"));
-  f.Host.row = f.AddSavedEntry("http://h/img.htm", f.ProjectFolder(), "img.htm");
-  f.Pane->ViewQueueRow(f.Host.row);
-  ASSERT_TRUE(f.WaitForLoad("img.htm"));
-  const QString width = QStringLiteral("String(document.getElementById('pic').naturalWidth)");
-  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
-  f.Pane->chkImages->setChecked(false);
-  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::Images));
-  ASSERT_TRUE(f.WaitForLoad("img.htm"));
-  EXPECT_EQ(f.RunInPage(width), QStringLiteral("0"));
-  f.Pane->chkImages->setChecked(true);
-  ASSERT_TRUE(f.WaitForLoad("img.htm"));
-  EXPECT_EQ(f.RunInPage(width), QStringLiteral("1"));
-  // A saved copy is shown strictly offline, a live page only when the
-  // program is.
-  EXPECT_TRUE(f.Pane->Site().Has(TDownloadOption::ForceOffline));
-  EXPECT_FALSE(f.Pane->Site().Has(TDownloadOption::OfflineIfNotConnected));
-}
-
-TEST(PreviewPane, FormsAreCapturedWithScriptsOff) {
-  test::TPreviewFixture f;
-  f.Dir.WriteFile("downloads/site/form.htm",
-                  "<form method='post' action='http://127.0.0.1:9/x'><input name='q' value='1'>"
-                  "<input type='submit' id='send'></form>");
-  f.Host.row = f.AddSavedEntry("http://h/form.htm", f.ProjectFolder(), "form.htm");
-  f.Pane->chkScripts->setChecked(false);
-  f.Pane->ViewQueueRow(f.Host.row);
-  ASSERT_TRUE(f.WaitForLoad("form.htm"));
-  // Page scripts are off, so the click comes from the program's own world,
-  // as a user's click would.
-  f.Answer = [](TfmPostData& e) { return e.btnCancel; };
-  f.Pane->Page().runJavaScript(QStringLiteral("document.getElementById('send').click()"),
-                               QWebEngineScript::ApplicationWorld);
-  ASSERT_TRUE(test::RunUntil([&] { return !f.Editors.empty(); }, 5000));
-  EXPECT_EQ(f.Editors[0].Url, "http://127.0.0.1:9/x");
-  EXPECT_EQ(f.Editors[0].Params, "q=1");
-  EXPECT_FALSE(f.Editors[0].Get);
 }
 
 }  // namespace

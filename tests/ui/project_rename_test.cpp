@@ -88,9 +88,9 @@ TEST_F(ProjectRenameTest, RefusedRenamesLeaveEverythingInPlace) {
     const char* name;
     const char* error;
   } cases[] = {
-      {"Taken", "already exists"}, {"file", "already exists"}, {"", "the name is empty"},
-      {"  ", "the name is empty"}, {"..", "folder reference"}, {"a/b", "\"/\""},
-      {"a`b", "grave accent"},
+      {"Taken", "already exists"},
+      {"file", "already exists"},
+      {"..", "folder reference"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -99,15 +99,6 @@ TEST_F(ProjectRenameTest, RefusedRenamesLeaveEverythingInPlace) {
     EXPECT_TRUE(Exists("Old/h/page.html"));
   }
   EXPECT_EQ(test::ReadWholeFile(dir_.Path() + "Taken/keep.txt"), "mine");
-}
-
-TEST_F(ProjectRenameTest, AFailedFolderRenameTakesTheNewHistoryBack) {
-  const auto failing = [](const std::string&, const std::string&) { return false; };
-  EXPECT_EQ(RenameProjectData(dir_.Path(), "Old", "New", failing),
-            "Cannot rename directory: " + dir_.Path() + "Old/");
-  EXPECT_EQ(test::ReadWholeFile(dir_.Path() + "Old/Old.his"), history_);
-  EXPECT_FALSE(Exists("Old/New.his"));
-  EXPECT_FALSE(Exists("New"));
 }
 
 TEST_F(ProjectRenameTest, ACaseChangeAndAProjectWithoutAFolder) {

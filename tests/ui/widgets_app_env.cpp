@@ -15,7 +15,7 @@ struct TWidgetsEnvironment : ::testing::Environment {
   void TearDown() override { app.reset(); }
 
   int argc = 1;
-  char name[16] = "ui_tests";
+  char name[16] = "kestrix_ui";
   char* argv[2] = {name, nullptr};
   std::unique_ptr<QApplication> app;
 };

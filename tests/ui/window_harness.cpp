@@ -50,6 +50,18 @@ TWindowHarness::TWindowHarness(const std::vector<std::string>& jobUrls, int thre
   Options.DownLoadFolder = DownloadFolder;
   Options.ThreadCount = threads;
   Options.TimeOut = 10;
+  Open();
+}
+
+TWindowHarness::TWindowHarness(const std::string& iniPath, const TGlobalOptions& options)
+    : DownloadFolder(options.DownLoadFolder),
+      Ini(std::make_unique<IniFile>(iniPath)),
+      Store(std::make_unique<TJobList>(*Ini)),
+      Options(options) {
+  Open();
+}
+
+void TWindowHarness::Open() {
   Model = std::make_unique<TQueueModel>(State.Queue);
   Events = std::make_unique<TEngineEvents>(*Model);
   Control = std::make_unique<TDownloadControl>(

@@ -57,6 +57,8 @@ class TWindowHarness {
  public:
   // A store with project kProject holding a job for each URL.
   explicit TWindowHarness(const std::vector<std::string>& jobUrls, int threads = 2);
+  // The store of the settings file at `iniPath`, with `options`.
+  TWindowHarness(const std::string& iniPath, const TGlobalOptions& options);
   ~TWindowHarness();
 
   // Runs the event loop until the download has ended; false on time-out.
@@ -76,6 +78,9 @@ class TWindowHarness {
   TFakeDialogs Dialogs;
   TFakePrompts Prompts;
   std::unique_ptr<TfmMain> Window;
+
+ private:
+  void Open();
 };
 
 }  // namespace kestrix::test
