@@ -94,6 +94,13 @@ struct AnalysisRun {
     return lines;
   }
 
+  // Every URL queued after the start entry, in queue order.
+  std::vector<std::string> Queued() const {
+    std::vector<std::string> urls;
+    for (int32_t i = 1; i < State.Queue.Count(); ++i) urls.emplace_back(State.Queue.Url(i));
+    return urls;
+  }
+
   // The index of the entry queued under `url`, or -1.
   int32_t Find(const std::string& url) const { return State.Queue.Find(url); }
   const TRetriveRec& At(int32_t index) const { return State.Queue.Entry(index); }
