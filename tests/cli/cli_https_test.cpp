@@ -24,20 +24,22 @@ using ::testing::HasSubstr;
 
 class CliHttps : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(certs_.Make()) << certs_.Error();
+  void SetUp() override { ASSERT_TRUE(certs_.Make()) << certs_.Error(); }
+  // Serves the site over TLS with a certificate the test authority issued.
+  bool StartSecure() {
     secure_.UseTls(certs_.Valid().Cert, certs_.Valid().Key);
-    ASSERT_TRUE(secure_.Start()) << secure_.Error();
+    if (!secure_.Start()) return false;
     base_ = secure_.BaseUrl();
+    return true;
   }
   TTestCerts certs_;
   TScratchDir site_;
-  // The site over TLS with a certificate the test authority issued.
   TNginxServer secure_{site_.Path()};
   std::string base_;
 };
 
 TEST_F(CliHttps, PlainStartRelocatedToHttpsIsMirroredAndUpdated) {
+  ASSERT_TRUE(StartSecure()) << secure_.Error();
   site_.WriteFile("index.html", "<html><a href=\"a.html\">A</a><a href=\"b.html\">B</a></html>\n");
   site_.WriteFile("a.html", "<html><a href=\"/index.html\">home</a></html>\n");
   site_.WriteFile("b.html", "<html><a href=\"a.html\">A</a></html>\n");
@@ -69,6 +71,7 @@ TEST_F(CliHttps, PlainStartRelocatedToHttpsIsMirroredAndUpdated) {
 }
 
 TEST_F(CliHttps, AbsoluteHttpsLinksToTheSiteAreCopiedAndForeignOnesStay) {
+  ASSERT_TRUE(StartSecure()) << secure_.Error();
   // SITE stands for the server's own host and port.
   const std::string site = base_.substr(std::string("https://").size());
   const auto write = [&](const std::string& name, const std::string& text) {
@@ -131,6 +134,7 @@ body { background: url(https://SITE/img/bg.png) }
 }
 
 TEST_F(CliHttps, MirroredThroughTheProxyWhichSeesOnlyTunnels) {
+  ASSERT_TRUE(StartSecure()) << secure_.Error();
   site_.WriteFile("index.html", "<html><a href=\"a.html\">A</a><img src=\"i.gif\"></html>\n");
   site_.WriteFile("a.html", "<html><a href=\"index.html\">home</a></html>\n");
   site_.WriteFile("i.gif", "GIF89a");
