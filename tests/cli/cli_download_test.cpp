@@ -27,12 +27,6 @@ std::vector<std::string> LogSince(const TNginxServer& nginx, size_t before) {
   return {log.begin() + static_cast<long>(std::min(before, log.size())), log.end()};
 }
 
-int CountWith(const std::vector<std::string>& lines, const std::string& text) {
-  int count = 0;
-  for (const std::string& line : lines) count += line.find(text) != std::string::npos;
-  return count;
-}
-
 TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
   TScratchDir site;
   site.WriteFile("index.html",

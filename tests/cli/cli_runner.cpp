@@ -7,8 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -23,6 +29,11 @@ TCliRunner::TCliRunner() {
   env_["XDG_RUNTIME_DIR"] = scratch_.Path() + "run";
   env_["XDG_DOWNLOAD_DIR"] = DownloadFolder();
   env_["XDG_CONFIG_HOME"] = scratch_.Path() + "config";
+}
+
+void TCliRunner::AllowWebEngine() {
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  SetEnv("ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":new_delete_type_mismatch=0");
 }
 
 pid_t TCliRunner::Start(const std::vector<std::string>& args) {
@@ -92,6 +103,112 @@ std::set<std::string> SavedFiles(const std::string& folder) {
     }
   }
   return files;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+int CountWith(const std::vector<std::string>& lines, const std::string& text) {
+  int count = 0;
+  for (const std::string& line : lines) count += line.find(text) != std::string::npos;
+  return count;
+}
+
+std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log) {
+  std::set<std::string> uris;
+  for (const std::string& line : log) {
+    EXPECT_THAT(line, ::testing::StartsWith("200 ")) << line;
+    EXPECT_TRUE(uris.insert(line.substr(line.rfind(' ') + 1)).second) << "fetched twice: " << line;
+  }
+  return uris;
+}
+
+namespace {
+
+// What a browser makes of a local link: fragment cut, escapes decoded.
+std::string LinkToPath(std::string link) {
+  link = link.substr(0, link.find('#'));
+  std::string path;
+  for (size_t i = 0; i < link.size(); ++i) {
+    if (link[i] == '%' && i + 2 < link.size() &&
+        std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
+      path += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      path += link[i];
+    }
+  }
+  return path;
+}
+
+// Whether a link has a scheme ("https:", "data:") or starts with "//".
+bool NamesTheWeb(const std::string& link) {
+  if (link.starts_with("//")) return true;
+  if (link.empty() || !std::isalpha(static_cast<unsigned char>(link[0]))) return false;
+  for (const char c : link) {
+    if (c == ':') return true;
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
+      return false;
+    }
+  }
+  return false;
+}
+
+// The local links of a saved page or sheet.
+std::vector<std::string> LocalLinks(const std::string& text) {
+  std::vector<std::string> links;
+  for (const std::string name : {" href=\"", " src=\"", " srcset=\""}) {
+    for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+      const size_t from = at + name.size();
+      const std::string value = text.substr(from, text.find('"', from) - from);
+      if (name != " srcset=\"") {
+        links.push_back(value);
+        continue;
+      }
+      std::istringstream candidates(value);
+      for (std::string candidate; std::getline(candidates, candidate, ',');) {
+        std::istringstream words(candidate);
+        std::string url;
+        if (words >> url) links.push_back(url);
+      }
+    }
+  }
+  for (size_t at = text.find("url("); at != std::string::npos; at = text.find("url(", at + 1)) {
+    size_t from = at + 4;
+    while (from < text.size() && text[from] == ' ') ++from;
+    if (text.compare(from, 6, "&quot;") == 0) from += 6;
+    if (from < text.size() && (text[from] == '"' || text[from] == '\'')) ++from;
+    const size_t end = text.find_first_of("\"')&", from);
+    links.push_back(text.substr(from, end - from));
+  }
+  std::vector<std::string> local;
+  for (const std::string& link : links) {
+    if (!link.empty() && link[0] != '#' && !NamesTheWeb(link)) local.push_back(link);
+  }
+  return local;
+}
+
+}  // namespace
+
+int ExpectLocalLinksWork(const std::string& project,
+                         const std::function<bool(const std::string&)>& skip) {
+  namespace fs = std::filesystem;
+  int checked = 0;
+  for (const std::string& file : SavedFiles(project)) {
+    if (!file.ends_with(".html") && !file.ends_with(".css") && !file.ends_with(".htm")) continue;
+    const fs::path folder = fs::path(project + file).parent_path();
+    for (const std::string& link : LocalLinks(ReadWholeFile(project + file))) {
+      if (skip && skip(link)) continue;
+      EXPECT_TRUE(fs::is_regular_file(folder / LinkToPath(link))) << file << ": " << link;
+      ++checked;
+    }
+  }
+  return checked;
 }
 
 }  // namespace kestrix::test

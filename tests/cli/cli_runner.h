@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -31,6 +32,10 @@ class TCliRunner {
 
   // Sets an environment variable for the runs that follow.
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+  // For runs that start the hidden browser: the web engine frees some objects
+  // with a size other than the one it allocated them with, so only that
+  // sanitizer check is relaxed.
+  void AllowWebEngine();
 
   // Runs to the end, killing the process after `timeoutMs`.
   TCliResult Run(const std::vector<std::string>& args, int timeoutMs = 30000);
@@ -48,5 +53,22 @@ class TCliRunner {
 
 // Every file under `folder` but history files, as paths relative to it.
 std::set<std::string> SavedFiles(const std::string& folder);
+
+// `text` with every `from` replaced by `to`.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+
+// How many of `lines` hold `text`.
+int CountWith(const std::vector<std::string>& lines, const std::string& text);
+
+// Checks that every request of a server's access log was answered whole and
+// asked for once; returns the paths asked for.
+std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log);
+
+// Checks that every local link (href, src, srcset candidates, url(...)) of
+// every saved page and sheet under `project` leads to a saved file, as a
+// browser would read it; links `skip` accepts are left out. Returns how many
+// links were checked.
+int ExpectLocalLinksWork(const std::string& project,
+                         const std::function<bool(const std::string&)>& skip = {});
 
 }  // namespace kestrix::test

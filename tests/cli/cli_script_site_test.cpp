@@ -3,7 +3,6 @@
 // from script. With --scripts the hidden browser finds every page; without
 // it only the start page is saved. Many workers finishing while a page's
 // scripts run must leave the same queue as a single worker does.
-#include <cstdlib>
 #include <set>
 #include <sstream>
 
@@ -43,13 +42,7 @@ std::string Page(const std::string& body) {
 
 class CliScriptSite : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // The web engine frees some objects with a size other than the one it
-    // allocated them with; only that check is relaxed, for its code.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    cli_.SetEnv("ASAN_OPTIONS",
-                std::string(asan != nullptr ? asan : "") + ":new_delete_type_mismatch=0");
-  }
+  void SetUp() override { cli_.AllowWebEngine(); }
 
   TCliResult Mirror(const std::string& url, const std::string& project,
                     std::vector<std::string> extra) {

@@ -46,7 +46,6 @@ TEST(SingleInstance, LockLivesInTheRuntimeFolderOrAPerUserTempFile) {
       "/run/user/1000/MutexToProtectRun.lock");
   EXPECT_EQ(SingleInstance::DefaultLockPath(testing::FakeEnv({{"TMPDIR", "/t"}})),
             "/t/MutexToProtectRun-" + std::to_string(getuid()) + ".lock");
-  EXPECT_EQ(kAlreadyRunningText, "Application \"Kestrix\" is running !");
 }
 
 }  // namespace

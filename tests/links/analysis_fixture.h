@@ -17,26 +17,32 @@
 
 namespace kestrix::testing {
 
-// Answers RunScript from a table of script texts; records what it ran.
+// Answers RunScript from a table of script texts; records what it ran, and
+// in Events every call in order ("load TEXT", "run CODE", "clear").
 class ScriptedResolver final : public ScriptResolver {
  public:
   std::map<std::string, TExecResultRec> Answers;
-  std::vector<std::string> Ran;
+  std::vector<std::string> Ran, Events;
   int Loads = 0;
   int Clears = 0;
 
   void LoadPage(const std::string& text) override {
     page_ = text;
     ++Loads;
+    Events.push_back("load " + text);
   }
   bool RunScript(const std::string& code) override {
     Ran.push_back(code);
+    Events.push_back("run " + code);
     auto it = Answers.find(code);
     if (it == Answers.end()) return false;
     result_ = it->second;
     return true;
   }
-  void ClearPage() override { ++Clears; }
+  void ClearPage() override {
+    ++Clears;
+    Events.push_back("clear");
+  }
   const std::string& PageText() const override { return page_; }
   TCaptureKind Kind() const override { return TCaptureKind::Url; }
   const TExecResultRec& Result() const override { return result_; }
@@ -92,6 +98,13 @@ struct AnalysisRun {
     auto result = ParsePage(lines, State.Queue.Entry(index), index, Target, Resolver, Parser);
     if (error) *error = result;
     return lines;
+  }
+
+  // Every URL queued after the start entry, in queue order.
+  std::vector<std::string> Queued() const {
+    std::vector<std::string> urls;
+    for (int32_t i = 1; i < State.Queue.Count(); ++i) urls.emplace_back(State.Queue.Url(i));
+    return urls;
   }
 
   // The index of the entry queued under `url`, or -1.

@@ -10,6 +10,7 @@ namespace {
 
 using testing::AnalysisRun;
 using testing::SplitLines;
+using Strings = std::vector<std::string>;
 
 constexpr char kStart[] = "http://h/a/start.html";
 constexpr char kSheet[] = "http://h/a/css/site.css";
@@ -103,39 +104,41 @@ TEST(StyleSheetAnalysisTest, QueuesImagesAndImportsWithoutSpendingDepth) {
       "@import \"more.css\";\n"
       "i { b: url(http://h/abs.png); c: url(mailto:x@h); d: url(data:,x) }");
   const auto& run = sheet.Run;
-  for (const char* url : {"http://h/a/img/bg.png", "http://h/top.gif", "http://h/abs.png"}) {
-    const int32_t i = run.Find(url);
-    ASSERT_GE(i, 0) << url;
-    EXPECT_EQ(run.At(i).LinkKind, kKindImg);
+  EXPECT_EQ(run.Queued(), (Strings{kSheet, "http://h/a/img/bg.png", "http://h/top.gif",
+                                   "http://h/a/css/more.css", "http://h/abs.png"}));
+  for (int32_t i = sheet.Sheet + 1; i < run.State.Queue.Count(); ++i) {
+    SCOPED_TRACE(run.At(i).Job.editUrl);
+    EXPECT_EQ(run.At(i).LinkKind, run.At(i).Job.editUrl.ends_with(".css") ? kKindLink : kKindImg);
     EXPECT_EQ(run.At(i).ParentIndex, sheet.Sheet);
     EXPECT_EQ(run.At(i).Job.editDepth, run.At(sheet.Sheet).Job.editDepth);
   }
-  const int32_t more = run.Find("http://h/a/css/more.css");
-  ASSERT_GE(more, 0);
-  EXPECT_EQ(run.At(more).LinkKind, kKindLink);
-  EXPECT_EQ(run.State.Queue.Count(), 6);
 }
 
 TEST(StyleSheetAnalysisTest, ImageRulesApply) {
-  TJobRecord job = Images();
-  job.checkLoadImg = false;
-  SheetRun local(job);
-  local.Analyse("a { b: url(i.png) } @import url(x.css);");
-  EXPECT_EQ(local.Run.Find("http://h/a/css/i.png"), -1);
-  EXPECT_GE(local.Run.Find("http://h/a/css/x.css"), 0);
-
-  // Images on other servers need the remote image rule.
-  job = Images();
-  job.checkOtherServers = true;
-  SheetRun remote(job);
-  remote.Analyse("a { b: url(http://cdn/i.png) }");
-  EXPECT_EQ(remote.Run.Find("http://cdn/i.png"), -1);
-  job.checkRmtLoadImg = true;
-  SheetRun allowed(job);
-  allowed.Analyse("a { b: url(http://cdn/i.png) }");
-  const int32_t i = allowed.Run.Find("http://cdn/i.png");
-  ASSERT_GE(i, 0);
-  EXPECT_EQ(allowed.Run.At(i).RemoteFlag, 1);
+  // Images on other servers need the remote image rule; imports are no images.
+  const struct {
+    bool images, otherServers, remoteImages;
+    const char* css;
+    Strings queued;
+  } cases[] = {
+      {false,
+       false,
+       false,
+       "a { b: url(i.png) } @import url(x.css);",
+       {kSheet, "http://h/a/css/x.css"}},
+      {true, true, false, "a { b: url(http://cdn/i.png) }", {kSheet}},
+      {true, true, true, "a { b: url(http://cdn/i.png) }", {kSheet, "http://cdn/i.png"}},
+  };
+  for (const auto& c : cases) {
+    TJobRecord job = Images();
+    job.checkLoadImg = c.images;
+    job.checkOtherServers = c.otherServers;
+    job.checkRmtLoadImg = c.remoteImages;
+    SheetRun sheet(job);
+    sheet.Analyse(c.css);
+    EXPECT_EQ(sheet.Run.Queued(), c.queued) << c.css;
+    EXPECT_EQ(sheet.Run.At(sheet.Run.State.Queue.Count() - 1).RemoteFlag, c.remoteImages ? 1 : 0);
+  }
 }
 
 TEST(StyleSheetAnalysisTest, WithoutStyleLoadingTheSheetIsNotScanned) {
@@ -147,48 +150,38 @@ TEST(StyleSheetAnalysisTest, WithoutStyleLoadingTheSheetIsNotScanned) {
 }
 
 TEST(StyleSheetAnalysisTest, RewritesForOfflineBrowsing) {
-  struct Case {
-    bool Replicate;
-    const char* Expected;
-  };
-  const Case cases[] = {
-      {false, "a{b:url(bg.png)} c{d:url('top.gif#x')} @import \"more.css\";"},
+  const struct {
+    bool replicate, images, linkToUrl;
+    const char* css;
+    const char* expected;
+    const char* queued;
+  } cases[] = {
+      {false, true, false, "a{b:url(../img/bg.png)} c{d:url('/top.gif#x')} @import \"more.css\";",
+       "a{b:url(bg.png)} c{d:url('top.gif#x')} @import \"more.css\";", "http://h/a/img/bg.png"},
       // From the sheet's folder up to the project's, then down to the file.
-      {true,
+      {true, true, false, "a{b:url(../img/bg.png)} c{d:url('/top.gif#x')} @import \"more.css\";",
        "a{b:url(../../../h/a/img/bg.png)} c{d:url('../../../h/top.gif#x')} "
-       "@import \"../../../h/a/css/more.css\";"},
+       "@import \"../../../h/a/css/more.css\";",
+       "http://h/a/img/bg.png"},
+      // The escapes are decoded in the local name; written back, its
+      // parentheses are escaped again, or they would end a bare url(...).
+      {false, true, false, "a{b:url(w%281%29.png)}", "a{b:url(w%281%29.png)}",
+       "http://h/a/css/w%281%29.png"},
+      // Links that are not queued name the web when asked.
+      {false, false, true, "a{b:url(../i.png)}", "a{b:url(http://h/a/i.png)}", nullptr},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     TJobRecord job = Images();
     job.checkLocalize = true;
-    job.checkReplicate = c.Replicate;
+    job.checkReplicate = c.replicate;
+    job.checkLoadImg = c.images;
+    job.checkLinkToUrl = c.linkToUrl;
     SheetRun sheet(job);
-    const auto lines =
-        sheet.Analyse("a{b:url(../img/bg.png)} c{d:url('/top.gif#x')} @import \"more.css\";");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], c.Expected) << c.Replicate;
+    EXPECT_EQ(sheet.Analyse(c.css), std::vector<std::string>{c.expected});
+    if (c.queued != nullptr) {
+      EXPECT_GE(sheet.Run.Find(c.queued), 0) << c.queued;
+    }
   }
-}
-
-TEST(StyleSheetAnalysisTest, BareLocalNameKeepsItsParenthesesEscaped) {
-  TJobRecord job = Images();
-  job.checkLocalize = true;
-  SheetRun sheet(job);
-  // The escapes are decoded in the local name; written back, its
-  // parentheses are escaped again, or they would end a bare url(...).
-  const auto lines = sheet.Analyse("a{b:url(w%281%29.png)}");
-  ASSERT_GE(sheet.Run.Find("http://h/a/css/w%281%29.png"), 0);
-  EXPECT_EQ(lines[0], "a{b:url(w%281%29.png)}");
-}
-
-TEST(StyleSheetAnalysisTest, UnqueuedLinksNameTheWebWhenAsked) {
-  TJobRecord job = Images();
-  job.checkLoadImg = false;
-  job.checkLocalize = true;
-  job.checkLinkToUrl = true;
-  SheetRun sheet(job);
-  const auto lines = sheet.Analyse("a{b:url(../i.png)}");
-  EXPECT_EQ(lines[0], "a{b:url(http://h/a/i.png)}");
 }
 
 }  // namespace

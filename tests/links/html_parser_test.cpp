@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "tests/links/analysis_fixture.h"
 
 namespace kestrix {
@@ -23,12 +25,30 @@ class ParserTest : public ::testing::Test {
     }
     return tags;
   }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const THTMLItem& item : parser_.Items) {
-      if (THTMLText* text = AsText(item)) texts.push_back(text->Text);
+  // The items in order, e.g. `A(href=x.html)"World" 'Hello '^0`: a tag with
+  // its kept attributes and linked text, a text run in quotes, and "^n" for
+  // the item that was open, counted from 0.
+  std::string Dump() const {
+    std::map<const THTMLTag*, size_t> at;
+    std::string out;
+    for (size_t i = 0; i < parser_.Items.size(); ++i) {
+      const THTMLTag* parent = nullptr;
+      if (!out.empty()) out += ' ';
+      if (const THTMLTag* tag = AsTag(parser_.Items[i])) {
+        at[tag] = i;
+        out += tag->Name + "(";
+        for (const THTMLParam& param : tag->Params) {
+          out += (&param == &tag->Params[0] ? "" : ",") + param.Name + "=" + param.Value;
+        }
+        out += ")" + (tag->Text != nullptr ? "\"" + tag->Text->Text + "\"" : "");
+        parent = tag->Parent;
+      } else if (const THTMLText* text = AsText(parser_.Items[i])) {
+        out += "'" + text->Text + "'";
+        parent = text->Parent;
+      }
+      if (parent != nullptr) out += "^" + std::to_string(at.at(parent));
     }
-    return texts;
+    return out;
   }
 
   std::vector<std::string> lines_;
@@ -37,92 +57,53 @@ class ParserTest : public ::testing::Test {
 
 constexpr uint16_t kDownloader = kKeepFrame | kKeepIFrame | kKeepA | kKeepImg;
 
-TEST_F(ParserTest, LaterTextRunReplacesEarlierOneAndUnknownTagsAreDropped) {
-  Parse(R"(<a href="x.html">Hello <b>World</b></a>)", kKeepA);
-  ASSERT_EQ(Tags().size(), 1u);
-  THTMLTag* a = Tags()[0];
-  EXPECT_EQ(a->Name, "A");
-  EXPECT_EQ(a->Kind, kKindA);
-  ASSERT_NE(a->Text, nullptr);
-  EXPECT_EQ(a->Text->Text, "World");
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"Hello ", "World"}));
-}
-
-TEST_F(ParserTest, ImageTextComesFromAltAndImageNeverOpensAnElement) {
-  Parse(R"(<a href="x.html"><img src="p.gif" alt="Photo"></a>)", kDownloader);
-  const auto tags = Tags();
-  ASSERT_EQ(tags.size(), 2u);
-  EXPECT_EQ(tags[0]->Text, nullptr);
-  ASSERT_NE(tags[1]->Text, nullptr);
-  EXPECT_EQ(tags[1]->Text->Text, "Photo");
-  EXPECT_EQ(tags[1]->Parent, tags[0]);
-  EXPECT_TRUE(Texts().empty());  // alt texts are never listed
-}
-
-TEST_F(ParserTest, TextOnConsecutiveLinesIsJoinedWithNothingBetween) {
-  Parse("Hello\nWorld", kKeepTexts);
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"HelloWorld"}));
-}
-
-TEST_F(ParserTest, CommentsAndScriptBodiesHideTags) {
-  Parse(R"(<!-- <a href="x.html"> --><a href="y.html">)", kKeepA);
-  ASSERT_EQ(Tags().size(), 1u);
-  EXPECT_EQ(Tags()[0]->Params[0].Value, "y.html");
-
-  Parse("<script>if (a<b) x='<a href=\"x.html\">';</script><a href=\"z.html\">",
-        kKeepA | kKeepScript);
-  const auto tags = Tags();
-  ASSERT_EQ(tags.size(), 2u);
-  EXPECT_EQ(tags[0]->Name, "SCRIPT");
-  EXPECT_EQ(tags[1]->Params[0].Value, "z.html");
-  // The end of a script does not close the SCRIPT element.
-  EXPECT_EQ(tags[1]->Parent, tags[0]);
-
-  Parse("<!-- never closed <a href=\"x.html\">\n<a href=\"y.html\">", kKeepAll);
-  EXPECT_TRUE(parser_.Items.empty());
-}
-
-TEST_F(ParserTest, AttributesAreCutAtSpacesUnlessAnEqualsSignOrQuoteFollows) {
+TEST_F(ParserTest, ItemsTextsAndTheElementsTheyBelongTo) {
+  const struct {
+    const char* why;
+    const char* page;
+    uint16_t kept;
+    const char* items;
+  } cases[] = {
+      {"a later text run replaces an earlier one; unknown tags are dropped",
+       R"(<a href="x.html">Hello <b>World</b></a>)", kKeepA,
+       R"i(A(href=x.html)"World" 'Hello '^0 'World'^0)i"},
+      // Alt texts are never listed.
+      {"an image's text comes from alt; an image never opens an element",
+       R"(<a href="x.html"><img src="p.gif" alt="Photo"></a>)", kDownloader,
+       R"i(A(href=x.html) IMG(src=p.gif)"Photo"^0)i"},
+      {"text on consecutive lines is joined with nothing between", "Hello\nWorld", kKeepTexts,
+       "'HelloWorld'"},
+      {"comments hide tags", R"(<!-- <a href="x.html"> --><a href="y.html">)", kKeepA,
+       "A(href=y.html)"},
+      // The end of a script does not close the SCRIPT element.
+      {"script bodies hide tags",
+       "<script>if (a<b) x='<a href=\"x.html\">';</script><a href=\"z.html\">",
+       kKeepA | kKeepScript, "SCRIPT() A(href=z.html)^0"},
+      {"a comment never closed hides the rest",
+       "<!-- never closed <a href=\"x.html\">\n<a href=\"y.html\">", kKeepAll, ""},
+      {"an attribute is cut at a space unless an equals sign follows", "<a href= src.html>", kKeepA,
+       "A(href=,src.html=)"},
+      {"a quote ends an attribute", R"(<a title='it"s' href="b.html"x>)", kKeepA, "A(href=b.html)"},
+      {"link words and alt are found anywhere in an attribute",
+       R"(<a title="see URL" class="salt" name="n">)", kKeepA, R"i(A(title=see URL)"salt")i"},
+      // The last ">" read was that of a closing tag; the cut-off tag opens all the same.
+      {"an unterminated tag at the end is still built", "</a><a href=\"x.html", kKeepA,
+       "A(href=x.html)"},
+      // </a> closed the LINK, the A is still open.
+      {"a closing tag closes the innermost element whatever its name",
+       R"(<a href="x"><link href="s.css"></a>tail)", kKeepA | kKeepLink | kKeepTexts,
+       R"i(A(href=x)"tail" LINK(href=s.css)^0 'tail'^0)i"},
+      {"stray closings change nothing", "</a></a>text", kKeepTexts, "'text'"},
+  };
+  for (const auto& c : cases) {
+    Parse(c.page, c.kept);
+    EXPECT_EQ(Dump(), c.items) << c.why;
+  }
   Parse(R"(<a href = "a.html">)", kKeepA);
-  ASSERT_EQ(Tags()[0]->Params.size(), 1u);
-  EXPECT_EQ(Tags()[0]->Params[0].Name, "href");
-  EXPECT_EQ(Tags()[0]->Params[0].Value, "a.html");
+  EXPECT_EQ(Dump(), "A(href=a.html)");
   EXPECT_EQ(Tags()[0]->Params[0].RawText, R"(href="a.html")");
-
-  Parse("<a href= src.html>", kKeepA);
-  const auto& params = Tags()[0]->Params;
-  ASSERT_EQ(params.size(), 2u);
-  EXPECT_EQ(params[0].Name, "href");
-  EXPECT_EQ(params[0].Value, "");
-  EXPECT_EQ(params[1].Name, "src.html");
-
-  Parse(R"(<a title='it"s' href="b.html"x>)", kKeepA);
-  ASSERT_EQ(Tags()[0]->Params.size(), 1u);
-  EXPECT_EQ(Tags()[0]->Params[0].Value, "b.html");
-}
-
-TEST_F(ParserTest, LinkWordsAndAltAreFoundAnywhereInTheAttribute) {
-  Parse(R"(<a title="see URL" class="salt" name="n">)", kKeepA);
-  THTMLTag* a = Tags()[0];
-  ASSERT_EQ(a->Params.size(), 1u);
-  EXPECT_EQ(a->Params[0].Name, "title");
-  ASSERT_NE(a->Text, nullptr);
-  EXPECT_EQ(a->Text->Text, "salt");
-  EXPECT_EQ(a->FindParam("TITLE"), &a->Params[0]);
-  EXPECT_EQ(a->FindParam("name"), nullptr);
-}
-
-TEST_F(ParserTest, ClosingTagClosesTheInnermostElementWhateverItsName) {
-  Parse(R"(<a href="x"><link href="s.css"></a>tail)", kKeepA | kKeepLink | kKeepTexts);
-  const auto tags = Tags();
-  ASSERT_EQ(tags.size(), 2u);
-  THTMLText* tail = AsText(parser_.Items.back());
-  ASSERT_NE(tail, nullptr);
-  EXPECT_EQ(tail->Parent, tags[0]);  // </a> closed the LINK, the A is still open
-
-  Parse("</a></a>text", kKeepTexts);  // stray closings change nothing
-  ASSERT_EQ(Texts().size(), 1u);
-  EXPECT_EQ(AsText(parser_.Items[0])->Parent, nullptr);
+  EXPECT_EQ(Tags()[0]->FindParam("HREF"), &Tags()[0]->Params[0]);
+  EXPECT_EQ(Tags()[0]->FindParam("src"), nullptr);
 }
 
 TEST_F(ParserTest, KeptKindsChooseTheListedTags) {
@@ -178,14 +159,6 @@ TEST_F(ParserTest, TagsAreFoundAtEveryOffsetOfALongLine) {
     ASSERT_NE(Tags()[0]->Text, nullptr);
     EXPECT_EQ(Tags()[0]->Text->Text, text);
   }
-}
-
-TEST_F(ParserTest, UnterminatedTagAtTheEndIsStillBuilt) {
-  // The last ">" read was that of a closing tag; the cut-off tag opens all
-  // the same.
-  Parse("</a><a href=\"x.html", kKeepA);
-  ASSERT_EQ(Tags().size(), 1u);
-  EXPECT_EQ(Tags()[0]->Params[0].Value, "x.html");
 }
 
 TEST_F(ParserTest, HasScriptIsSetByScriptAttributesAndResetOnlyByClear) {

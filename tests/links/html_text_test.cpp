@@ -44,12 +44,5 @@ INSTANTIATE_TEST_SUITE_P(
                       DecodeCase{"123456781234567\t", "123456781234567"},
                       DecodeCase{"1234567812345678&lt;", "1234567812345678<"}));
 
-TEST(HtmlText, SetTextKeepsTheRawCharacters) {
-  THTMLText text;
-  text.SetText("x&amp;y");
-  EXPECT_EQ(text.RawText, "x&amp;y");
-  EXPECT_EQ(text.Text, "x&y");
-}
-
 }  // namespace
 }  // namespace kestrix

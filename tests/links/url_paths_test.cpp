@@ -40,34 +40,27 @@ TEST(UrlPaths, UrlDirWithSlashAndValidDirNames) {
   EXPECT_EQ(RemoveAmp("a=1&amp;b=2&amp;c"), "a=1&b=2&c");
 }
 
-struct ResolveCase {
-  const char* link;
-  const char* want;
-};
-
-class ResolveTable : public ::testing::TestWithParam<ResolveCase> {};
-
-TEST_P(ResolveTable, AgainstPageInA_B) {
-  EXPECT_EQ(ResolveUrl(GetParam().link, "http", "h", "/a/b/"), GetParam().want);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Links, ResolveTable,
-    ::testing::Values(
-        ResolveCase{"c.html", "http://h/a/b/c.html"},
-        ResolveCase{"./c.html", "http://h/a/b/c.html"},
-        ResolveCase{"././c.html", "http://h/a/b/c.html"},
-        ResolveCase{"../c/p.html", "http://h/a/c/p.html"},
-        ResolveCase{"../p.html", "http://h/a/p.html"},
-        ResolveCase{"../../../p.html", "http://h/p.html"}, ResolveCase{"./../", "http://h/a/"},
-        ResolveCase{"./../x/", "http://h/a/x/"}, ResolveCase{"./../p.html#s1", "http://h/a/p.html"},
-        ResolveCase{"/x/y.html", "http://h/x/y.html"}, ResolveCase{"/y.html", "http://h/y.html"},
-        ResolveCase{"p q.html#top", "http://h/a/b/p%20q.html"}, ResolveCase{"/", "http://h/"},
-        ResolveCase{"  c.html\t", "http://h/a/b/c.html"},
-        ResolveCase{"sub/p.asp?id=1&amp;n=2", "http://h/a/b/sub/p.asp?id=1&n=2"},
-        ResolveCase{"?q=1", "http://h/a/b/?q=1"}));
-
-TEST(UrlPaths, ResolveKeepsThePortAndAnExistingProtocol) {
+TEST(UrlPaths, ResolveAgainstAPageInAB) {
+  const OneArgCase cases[] = {
+      {"c.html", "http://h/a/b/c.html"},
+      {"./c.html", "http://h/a/b/c.html"},
+      {"././c.html", "http://h/a/b/c.html"},
+      {"../c/p.html", "http://h/a/c/p.html"},
+      {"../p.html", "http://h/a/p.html"},
+      {"../../../p.html", "http://h/p.html"},
+      {"./../", "http://h/a/"},
+      {"./../x/", "http://h/a/x/"},
+      {"./../p.html#s1", "http://h/a/p.html"},
+      {"/x/y.html", "http://h/x/y.html"},
+      {"/y.html", "http://h/y.html"},
+      {"p q.html#top", "http://h/a/b/p%20q.html"},
+      {"/", "http://h/"},
+      {"  c.html\t", "http://h/a/b/c.html"},
+      {"sub/p.asp?id=1&amp;n=2", "http://h/a/b/sub/p.asp?id=1&n=2"},
+      {"?q=1", "http://h/a/b/?q=1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ResolveUrl(c.in, "http", "h", "/a/b/"), c.want) << c.in;
+  // The port and a protocol already in the host stay.
   EXPECT_EQ(ResolveUrl("x.html", "http", "h:8080", "/"), "http://h:8080/x.html");
   EXPECT_EQ(ResolveUrl("/", "HTTP", "http://h", "/d/"), "http://h/");
   EXPECT_EQ(ResolveUrl("x.html", "ftp", "h", "/pub/"), "ftp://h/pub/x.html");
