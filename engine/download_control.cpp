@@ -10,6 +10,7 @@
 #include "engine/job_thread.h"
 #include "http/deferred.h"
 #include "http/socket_errors.h"
+#include "http/tls_context.h"
 #include "links/deferred_script_resolver.h"
 #include "links/script_resolver.h"
 
@@ -287,6 +288,16 @@ void TDownloadControl::RunDeferred() {
     completion();
   }
   FinishStopWhenSettled();
+}
+
+std::shared_ptr<TTlsContext> TDownloadControl::SharedTlsContext(const TTlsSettings& settings) {
+  if (tlsContext_ && tlsContext_->Settings() == settings) return tlsContext_;
+  try {
+    tlsContext_ = std::make_shared<TTlsContext>(settings);
+  } catch (const std::exception&) {
+    tlsContext_.reset();
+  }
+  return tlsContext_;
 }
 
 }  // namespace kestrix

@@ -23,7 +23,9 @@ class THTMLParser;
 class TJobList;
 class TDeferred;
 class TJobThread;
+class TTlsContext;
 class UrlList;
+struct TTlsSettings;
 struct TRetriveRec;
 struct TEngineState;
 struct TGlobalOptions;
@@ -148,6 +150,12 @@ class TDownloadControl {
   // The resolver for a page; `scripts` when its job resolves link scripts.
   ScriptResolver& Resolver(bool scripts);
 
+  // The TLS context every worker's https requests share, made for
+  // `settings` on first use: loading the trusted certificates is the
+  // dearest part of making one, and the sessions it keeps serve every
+  // worker. Null when it cannot be made; the request then says why.
+  std::shared_ptr<TTlsContext> SharedTlsContext(const TTlsSettings& settings);
+
   // A cell of the queue grid, written only when the grid has that row.
   void SetQueueCell(int row, int column, const std::string& text);
   void AddBytesReceived(int64_t count);
@@ -187,6 +195,7 @@ class TDownloadControl {
   void RestartWalk(int32_t index, int32_t processed);
   std::unique_ptr<ScriptResolver> resolver_;
   std::unique_ptr<ScriptResolver> nullResolver_;
+  std::shared_ptr<TTlsContext> tlsContext_;
   int gridRows_ = 2;       // rows of the queue grid, the header row included
   bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;

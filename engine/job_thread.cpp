@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "core/ascii.h"
 #include "core/file_util.h"
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
@@ -108,6 +109,9 @@ void TJobThread::Execute() {
   if (entry.RequestMethod == kMethodPost) SetQueueCell(4, "Posting ...");
 
   URL = entry.Job.editUrl;
+  if (StartsNoCase(URL, "https:")) {
+    if (auto shared = control_.SharedTlsContext(TlsSettings)) TlsContext = std::move(shared);
+  }
   ModifiedSince = MayAskWithDate() ? entry.LastModified : 0;
   // The client keeps the range of the last reply's Content-Range; left
   // there, it would ask the next document for that part only.

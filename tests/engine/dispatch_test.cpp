@@ -11,6 +11,7 @@
 #include "http/socket_errors.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/test_certs.h"
 
 namespace kestrix::test {
 namespace {
@@ -24,18 +25,18 @@ class DispatchTest : public ::testing::Test {
     ASSERT_TRUE(nginx_.Start()) << nginx_.Error();
   }
 
-  std::string Url(int i) const { return nginx_.BaseUrl() + "/f" + std::to_string(i) + ".dat"; }
-
-  // A queue of ten entries, as a history file would leave it; job 1 starts
-  // at the first of them.
-  void FillQueue(TEngineHarness& engine) {
+  // A queue of ten entries on `server` (default: the plain one), as a
+  // history file would leave it; job 1 starts at the first of them.
+  void FillQueue(TEngineHarness& engine, const TNginxServer* server = nullptr) {
+    const std::string base = (server ? server : &nginx_)->BaseUrl();
+    auto url = [&](int i) { return base + "/f" + std::to_string(i) + ".dat"; };
     TJobRecord job;
-    job.editUrl = Url(0);
+    job.editUrl = url(0);
     engine.AddJob(job);
     TJobRecord record;
     engine.Store.GetJob(kProject, 1, record);
     for (int i = 0; i < 10; ++i) {
-      AppendStartUrl(engine.State->Queue, record, 1, Url(i), engine.ProjectFolder());
+      AppendStartUrl(engine.State->Queue, record, 1, url(i), engine.ProjectFolder());
     }
   }
 
@@ -79,6 +80,26 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesInQueueOrder) {
   }
   EXPECT_EQ(nginx_.AccessLog().size(), 10u);
   EXPECT_TRUE(std::filesystem::exists(HistoryFilePath(engine.Options.DownLoadFolder, kProject)));
+}
+
+TEST_F(DispatchTest, WorkersOverTlsShareOneContextAndKeepTheirConnections) {
+  TTestCerts certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error();
+  TNginxServer tls(site_.Path());
+  tls.UseTls(certs.Valid().Cert, certs.Valid().Key);
+  ASSERT_TRUE(tls.Start()) << tls.Error();
+  TEngineHarness engine(3);
+  engine.Options.TlsCaFile = certs.CaFile();
+  FillQueue(engine, &tls);
+  ASSERT_TRUE(engine.Mirror());
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(engine.Observer.Cell(i + 1, 4), "OK") << i;
+  // The trusted certificates are loaded once, and a session one worker
+  // agreed serves the others.
+  const std::shared_ptr<TTlsContext>& context = engine.Control->Worker(0)->TlsContext;
+  ASSERT_NE(context, nullptr);
+  EXPECT_EQ(engine.Control->Worker(1)->TlsContext, context);
+  EXPECT_EQ(engine.Control->Worker(2)->TlsContext, context);
+  EXPECT_LE(tls.ConnectionsSince(0), 3u);
 }
 
 TEST_F(DispatchTest, ContinueAbortedFetchesEveryAbortedEntryWithFewWorkers) {
