@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/local_link.h"
+
 extern char** environ;
 
 namespace kestrix::test {
@@ -128,23 +130,6 @@ std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log)
 }
 
 namespace {
-
-// What a browser makes of a local link: fragment cut, escapes decoded.
-std::string LinkToPath(std::string link) {
-  link = link.substr(0, link.find('#'));
-  std::string path;
-  for (size_t i = 0; i < link.size(); ++i) {
-    if (link[i] == '%' && i + 2 < link.size() &&
-        std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
-      path += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      path += link[i];
-    }
-  }
-  return path;
-}
 
 // Whether a link has a scheme ("https:", "data:") or starts with "//".
 bool NamesTheWeb(const std::string& link) {

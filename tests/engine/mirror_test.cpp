@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <array>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -18,6 +17,7 @@
 #include "links/css_links.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/event_wait.h"
+#include "tests/support/local_link.h"
 #include "tests/support/nginx_server.h"
 
 namespace kestrix::test {
@@ -189,24 +189,11 @@ class MirrorTest : public ::testing::Test {
       for (const TCssRef& ref : FindCssRefs({text})) links.push_back(ref.Link);
     }
     int checked = 0;
-    for (std::string link : links) {
+    for (const std::string& link : links) {
       const size_t colon = link.find(':');
       if (link.empty() || link[0] == '#' || (colon != std::string::npos && link.find('/') > colon))
         continue;  // a URL of its own, not a local file
-      link = link.substr(0, link.find('#'));
-      // As a browser reads it: percent escapes stand for the bytes on disk.
-      std::string file;
-      for (size_t i = 0; i < link.size(); ++i) {
-        if (link[i] == '%' && i + 2 < link.size() &&
-            std::isxdigit(static_cast<unsigned char>(link[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(link[i + 2]))) {
-          file += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
-          i += 2;
-        } else {
-          file += link[i];
-        }
-      }
-      EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + file)) << link;
+      EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + LinkToPath(link))) << link;
       ++checked;
     }
     return checked;
