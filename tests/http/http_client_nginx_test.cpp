@@ -26,7 +26,8 @@ const char* const kRedirects = R"(
     location = /old { absolute_redirect off; return 301 /new.html; }
     location = /abs { return 301 http://127.0.0.1:$server_port/new.html; }
     location = /form { absolute_redirect off; return 302 /thanks; }
-    location = /thanks { return 200 "thanks\n"; })";
+    location = /thanks { return 200 "thanks\n"; }
+    keepalive_requests 2;)";
 
 class HttpNginx : public ::testing::Test {
  protected:
@@ -159,6 +160,36 @@ TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   EXPECT_EQ(rec.Body,
             "<html><body>index</body></html>\n|<html>new</html>\n|"
             "<html><body>index</body></html>\n|");
+}
+
+TEST_F(HttpNginx, KeptConnectionsEndWhereTheServerSaysWithEveryBodyWhole) {
+  // The server ends each connection after two requests, saying so in the
+  // second reply; a relocation ends one on our side.
+  client.KeepAlive = true;
+  const std::size_t before = server_->AccessLog().size();
+  const struct {
+    const char* path;
+    double modifiedSince;
+    int status;
+    const std::string* body;
+  } steps[] = {{"/index.html", 0, 200, nullptr},
+               {"/big.bin", 0, 200, big_.get()},
+               {"/new.html", 73051, 304, nullptr},
+               {"/old", 0, 200, nullptr},
+               {"/index.html", 0, 200, nullptr}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.path);
+    client.ModifiedSince = step.modifiedSince;
+    TClientRecorder r(client);
+    ASSERT_TRUE(r.Get(Url(step.path), 20000));
+    EXPECT_EQ(r.DoneError, 0);
+    EXPECT_EQ(client.StatusCode(), step.status);
+    const std::string expected = step.body ? *step.body : step.status == 200 ? "<html>" : "";
+    EXPECT_TRUE(r.Body.starts_with(expected) && (!step.body || r.Body.size() == expected.size()))
+        << r.Body.size();
+  }
+  EXPECT_EQ(server_->AccessLog().size() - before, 6u);
+  EXPECT_EQ(server_->ConnectionsSince(before), 3u);
 }
 
 }  // namespace
