@@ -16,6 +16,10 @@ packages=(
   nginx httrack wget curl time python3 xvfb xauth
   clang libclang-rt-14-dev clang-format
 )
+# The tests read our web archives back with the standard reader, which runs
+# under node. A node installed otherwise (with its own npm) is used as it is.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -30,6 +34,15 @@ if ((${#missing[@]})); then
   $sudo chmod +x /usr/sbin/policy-rc.d
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
   $sudo rm -f /usr/sbin/policy-rc.d
+fi
+
+# The reader itself, at the version pinned in tests/tools, into the
+# (git-ignored) tests/tools/node_modules; again only when the pin changed.
+tools="$root/tests/tools"
+if ! cmp -s "$tools/package-lock.json" "$tools/node_modules/.kestrix-installed-lock" 2>/dev/null; then
+  echo "setup: installing the test tools of tests/tools"
+  (cd "$tools" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$tools/package-lock.json" "$tools/node_modules/.kestrix-installed-lock"
 fi
 
 build=${KESTRIX_BUILD_DIR:-$root/build}

@@ -1,0 +1,65 @@
+// Any bytes as an archive file (plain, and gzip-compressed in two members)
+// and as an HTTP message on the wire: reading must never crash nor hand out
+// a record out of order or past the end of the file.
+#include <sys/mman.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "warc/http_message_scan.h"
+#include "warc/warc_reader.h"
+
+namespace {
+
+constexpr std::size_t kMaxInput = 1 << 16;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+std::string GzipMember(std::string_view bytes) {
+  std::string out(compressBound(static_cast<uLong>(bytes.size())) + 64, '\0');
+  z_stream z{};
+  deflateInit2(&z, 1, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+void ReadAll(std::string_view file) {
+  const int fd = memfd_create("warc", 0);
+  Check(fd >= 0);
+  Check(write(fd, file.data(), file.size()) == static_cast<ssize_t>(file.size()));
+  kestrix::TWarcReader reader("/proc/self/fd/" + std::to_string(fd));
+  std::uint64_t end = 0;
+  while (const auto record = reader.Next()) {
+    Check(record->offset >= end && record->offset + record->length <= file.size());
+    end = record->offset;
+  }
+  Check(reader.WholeEnd() <= file.size());
+  close(fd);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size > kMaxInput) return 0;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  ReadAll(bytes);
+  const std::size_t half = size / 2;
+  ReadAll(GzipMember(bytes.substr(0, half)) + GzipMember(bytes.substr(half)));
+
+  kestrix::THttpMessageScan scan;
+  for (std::size_t at = 0; at < size; at += 3) scan.Feed(bytes.substr(at, 3));
+  if (!scan.HeaderComplete()) Check(scan.Status() == 0 && !scan.PayloadDigest());
+  return 0;
+}

@@ -1,0 +1,337 @@
+// Archives written from synthetic exchanges, judged by the standard reader:
+// every record must read back with its digests right and the payload a
+// replay tool would serve, whatever the framing, a stop or a rollover.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+
+#include "standard_reader.h"
+#include "tests/core/scratch_folder.h"
+#include "warc/warc_index.h"
+#include "warc/warc_reader.h"
+#include "warc/warc_recorder.h"
+
+namespace kestrix {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchFolder;
+
+struct TExchangeSpec {
+  std::string url;
+  std::string reply;
+  TExchangeEnd end = TExchangeEnd::Complete;
+  std::optional<TEarlierCapture> earlier = std::nullopt;
+  std::string requestExtra = {};  // further request header lines
+};
+
+void Record(TWarcRecorder& recorder, const TExchangeSpec& spec) {
+  const auto id = recorder.BeginExchange(spec.url, std::chrono::system_clock::now(), spec.earlier);
+  recorder.PeerAddress(id, "127.0.0.1");
+  recorder.RequestBytes(id, "GET " + spec.url.substr(spec.url.find('/', 8)) +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + spec.requestExtra + "\r\n");
+  // Odd-sized pieces, as a socket hands them over.
+  for (std::size_t at = 0; at < spec.reply.size(); at += 7) {
+    recorder.ReplyBytes(id, std::string_view(spec.reply).substr(at, 7));
+  }
+  recorder.EndExchange(id, spec.end);
+}
+
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, text.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+std::string Chunked(const std::string& body, std::size_t size) {
+  std::string out;
+  char line[32];
+  for (std::size_t at = 0; at < body.size(); at += size) {
+    const std::string piece = body.substr(at, size);
+    std::snprintf(line, sizeof line, "%zx\r\n", piece.size());
+    out += line + piece + "\r\n";
+  }
+  return out + "0\r\n\r\n";
+}
+
+// The archive's records as text, every member decompressed.
+std::string ArchiveText(const std::string& path) {
+  gzFile file = gzopen(path.c_str(), "rb");
+  std::string text;
+  char buffer[65536];
+  int got;
+  while ((got = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, got);
+  gzclose(file);
+  return text;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TWarcSettings SettingsFor(const ScratchFolder& folder) {
+  TWarcSettings settings;
+  settings.folder = folder.Path();
+  settings.baseName = "site-20261206120000";
+  settings.software = "Kestrix 0.1.0";
+  settings.info = {{"startUrl", "http://127.0.0.1/"}};
+  return settings;
+}
+
+class WarcRecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string missing = test::StandardReaderMissing(); !missing.empty()) {
+      GTEST_SKIP() << missing;
+    }
+  }
+};
+
+TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
+  ScratchFolder folder;
+  std::string page = "<html><body>";
+  for (int i = 0; i < 300; ++i) page += "<p>line " + std::to_string(i) + "</p>\n";
+  const std::string zipped = Gzip(page);
+  const std::string earlierId = "<urn:uuid:12345678-1234-4234-8234-123456789abc>";
+  const struct {
+    TExchangeSpec spec;
+    const char* type;
+    const char* status;
+    const char* payload;
+    std::string content;
+  } cases[] = {
+      {{"http://127.0.0.1:8080/plain.html",
+        "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+            std::to_string(page.size()) + "\r\n\r\n" + page},
+       "response",
+       "200",
+       "ok",
+       page},
+      {{"http://127.0.0.1:8080/chunked.html",
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Encoding: gzip\r\n"
+        "Transfer-Encoding: chunked\r\n\r\n" +
+            Chunked(zipped, 100)},
+       "response",
+       "200",
+       "ok",
+       page},
+      {{"http://127.0.0.1:8080/same.html", "HTTP/1.1 304 Not Modified\r\nServer: t\r\n\r\n",
+        TExchangeEnd::Complete,
+        TEarlierCapture{earlierId, "http://127.0.0.1:8080/same.html", "2026-12-01T10:00:00Z",
+                        "sha1:3I42H3S6NNFQ2MSVX7XZKYAYSCX5QBYJ"}},
+       "revisit",
+       "304",
+       "-",
+       ""},
+      {{"http://127.0.0.1:8080/cut.bin",
+        "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + page.substr(0, 300),
+        TExchangeEnd::CutDisconnect},
+       "response",
+       "200",
+       "ok",
+       page.substr(0, 300)},
+      {{"http://127.0.0.1:8080/part.bin",
+        "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 400-999/1000\r\n"
+        "Content-Length: 600\r\n\r\n" +
+            page.substr(400, 600),
+        TExchangeEnd::Complete, std::nullopt, "Range: bytes=400-999\r\n"},
+       "response",
+       "206",
+       "ok",
+       page.substr(400, 600)},
+      // The client leaves an error's body unread: the record says it is cut.
+      {{"http://127.0.0.1:8080/missing",
+        "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 50\r\n\r\n"},
+       "response",
+       "404",
+       "ok",
+       ""},
+  };
+  TWarcRecorder recorder(SettingsFor(folder));
+  ASSERT_TRUE(recorder.Open());
+  for (const auto& c : cases) Record(recorder, c.spec);
+  ASSERT_TRUE(recorder.Close()) << recorder.Error().path;
+  ASSERT_EQ(recorder.Files().size(), 1u);
+  const std::string warc = recorder.Files()[0];
+  EXPECT_EQ(warc, folder / "site-20261206120000.warc.gz");
+
+  std::string error;
+  const auto records = test::ReadWithStandardReader(warc, error);
+  ASSERT_EQ(records.size(), 1 + 2 * std::size(cases)) << error;
+  EXPECT_EQ(records[0].type, "warcinfo");
+  EXPECT_EQ(records[0].block, "ok");
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    const test::TReadRecord& request = records[1 + 2 * i];
+    const test::TReadRecord& reply = records[2 + 2 * i];
+    SCOPED_TRACE(c.spec.url);
+    EXPECT_EQ(request.type, "request");
+    EXPECT_EQ(request.block, "ok");
+    EXPECT_EQ(reply.type, c.type);
+    EXPECT_EQ(reply.uri, c.spec.url);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.block, "ok");
+    EXPECT_EQ(reply.payload, c.payload);
+    EXPECT_EQ(reply.content, test::Sha1Hex(c.content));
+  }
+  const std::string text = ArchiveText(warc);
+  EXPECT_EQ(Count(text, "WARC-Truncated: disconnect\r\n"), 1u);
+  EXPECT_EQ(Count(text, "WARC-Truncated: unspecified\r\n"), 1u);
+  EXPECT_EQ(Count(text, "WARC-Concurrent-To: "), 2 * std::size(cases));
+  EXPECT_EQ(Count(text, "WARC-IP-Address: 127.0.0.1\r\n"), 2 * std::size(cases));
+  EXPECT_EQ(Count(text,
+                  "WARC-Profile: http://netpreserve.org/warc/1.1/revisit/server-not-modified"
+                  "\r\nWARC-Refers-To: " +
+                      earlierId +
+                      "\r\nWARC-Refers-To-Target-URI: http://127.0.0.1:8080/same.html"
+                      "\r\nWARC-Refers-To-Date: 2026-12-01T10:00:00Z\r\n"),
+            1u);
+
+  // Our index is the one the standard reader makes, and our reader finds
+  // the records where it does.
+  EXPECT_EQ(ReadFile(IndexPathFor(warc)), test::StandardReaderIndex(warc, error)) << error;
+  TWarcReader reader(warc);
+  for (const test::TReadRecord& expected : records) {
+    const auto record = reader.Next();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->type, expected.type);
+    EXPECT_EQ(record->offset, expected.offset);
+    EXPECT_EQ(record->length, expected.length);
+    if (expected.type == "response" || expected.type == "revisit") {
+      EXPECT_EQ(std::to_string(record->httpStatus), expected.status);
+    }
+  }
+  EXPECT_FALSE(reader.Next());
+  EXPECT_EQ(reader.End(), TWarcEnd::Clean);
+}
+
+TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackToItsWholeRecords) {
+  ScratchFolder before, folder;
+  const std::string page(5000, 'x');
+  const std::string reply =
+      "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5000"
+      "\r\n\r\n" +
+      page;
+  std::string warcName, partName;
+  {
+    TWarcRecorder recorder(SettingsFor(before));
+    ASSERT_TRUE(recorder.Open());
+    Record(recorder, {"http://127.0.0.1/a.txt", reply});
+    Record(recorder, {"http://127.0.0.1/b.txt", reply});
+    // What a stop leaves: the archive as far as it was written, cut inside
+    // its last record, and the unsorted index part.
+    const std::string warc = recorder.Files()[0];
+    warcName = std::filesystem::path(warc).filename();
+    partName = std::filesystem::path(IndexPartPathFor(warc)).filename();
+    std::filesystem::copy_file(warc, folder / warcName);
+    std::filesystem::copy_file(IndexPartPathFor(warc), folder / partName);
+  }
+  const auto fullSize = std::filesystem::file_size(folder / warcName);
+  std::filesystem::resize_file(folder / warcName, fullSize - 40);
+  {
+    TWarcReader cut(folder / warcName);
+    while (cut.Next()) {
+    }
+    EXPECT_EQ(cut.End(), TWarcEnd::CutShort);
+  }
+
+  TWarcSettings settings = SettingsFor(folder);
+  settings.baseName = "site-20261207120000";  // the next run
+  TWarcRecorder recorder(settings);
+  ASSERT_TRUE(recorder.Open());
+  Record(recorder, {"http://127.0.0.1/c.txt", reply});
+  ASSERT_TRUE(recorder.Close());
+  EXPECT_EQ(recorder.Repaired(), std::vector<std::string>{folder / warcName});
+  EXPECT_FALSE(std::filesystem::exists(folder / partName));
+
+  std::string error;
+  const auto repaired = test::ReadWithStandardReader(folder / warcName, error);
+  ASSERT_EQ(repaired.size(), 4u) << error;  // warcinfo, a's two records, b's request
+  EXPECT_EQ(repaired[2].uri, "http://127.0.0.1/a.txt");
+  EXPECT_EQ(repaired[2].payload, "ok");
+  EXPECT_EQ(ReadFile(IndexPathFor(folder / warcName)),
+            test::StandardReaderIndex(folder / warcName, error));
+  EXPECT_EQ(test::ReadWithStandardReader(recorder.Files()[0], error).size(), 3u) << error;
+}
+
+TEST_F(WarcRecorderTest, RollsOverAtTheSizeLimitAndNeverWritesAnExistingFile) {
+  ScratchFolder folder;
+  testing::WriteFile(folder / "site-20261206120000.warc.gz", "not ours");
+  TWarcSettings settings = SettingsFor(folder);
+  settings.maxFileSize = 600;
+  TWarcRecorder recorder(settings);
+  ASSERT_TRUE(recorder.Open());
+  const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  for (const char* url : {"http://127.0.0.1/1", "http://127.0.0.1/2", "http://127.0.0.1/3"}) {
+    Record(recorder, {url, reply});
+  }
+  ASSERT_TRUE(recorder.Close());
+  EXPECT_EQ(ReadFile(folder / "site-20261206120000.warc.gz"), "not ours");
+  ASSERT_EQ(recorder.Files(),
+            (std::vector<std::string>{folder / "site-20261206120000-00001.warc.gz",
+                                      folder / "site-20261206120000-00002.warc.gz",
+                                      folder / "site-20261206120000-00003.warc.gz"}));
+  for (const std::string& warc : recorder.Files()) {
+    std::string error;
+    const auto records = test::ReadWithStandardReader(warc, error);
+    ASSERT_EQ(records.size(), 3u) << warc << error;
+    EXPECT_EQ(records[0].type, "warcinfo");
+    EXPECT_EQ(records[2].payload, "ok");
+    EXPECT_EQ(ReadFile(IndexPathFor(warc)), test::StandardReaderIndex(warc, error));
+  }
+}
+
+TEST(WarcRecorder, AFailedWriteLeavesTheFileEndingAfterAWholeRecord) {
+  ScratchFolder folder;
+  TWarcRecorder recorder(SettingsFor(folder));
+  ASSERT_TRUE(recorder.Open());
+  Record(recorder, {"http://127.0.0.1/small", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"});
+  const std::string warc = recorder.Files()[0];
+  const auto whole = std::filesystem::file_size(warc);
+
+  std::mt19937 random(1);
+  std::string noise(200000, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  const auto id = recorder.BeginExchange("http://127.0.0.1/big", std::chrono::system_clock::now());
+  recorder.RequestBytes(id, "GET /big HTTP/1.0\r\n\r\n");
+  recorder.ReplyBytes(id, "HTTP/1.0 200 OK\r\n\r\n" + noise);
+  // A full disk, as far as this process can tell, by the time the
+  // exchange is written.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limit = saved;
+  limit.rlim_cur = whole + 2000;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  recorder.EndExchange(id, TExchangeEnd::Complete);
+  setrlimit(RLIMIT_FSIZE, &saved);
+
+  EXPECT_EQ(recorder.Error().failure, TWarcFailure::Write);
+  EXPECT_GT(std::filesystem::file_size(warc), whole) << "the big exchange's request";
+  EXPECT_LT(std::filesystem::file_size(warc), whole + 2000) << "cut back to a whole record";
+  recorder.Close();
+  TWarcReader reader(warc);
+  int count = 0;
+  while (reader.Next()) ++count;
+  EXPECT_EQ(count, 4);  // warcinfo, the small exchange, the big one's request
+  EXPECT_EQ(reader.End(), TWarcEnd::Clean);
+}
+
+}  // namespace
+}  // namespace kestrix
