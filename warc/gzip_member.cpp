@@ -19,7 +19,8 @@ struct TGzipMemberWriter::Stream {
   std::vector<unsigned char> out = std::vector<unsigned char>(kOutSize);
 };
 
-TGzipMemberWriter::TGzipMemberWriter(int fd, int level) : stream_(new Stream), fd_(fd) {
+TGzipMemberWriter::TGzipMemberWriter(int fd, int level)
+    : stream_(new Stream), fd_(fd), level_(level) {
   if (deflateInit2(&stream_->z, level, Z_DEFLATED, kGzipWindow, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     throw std::bad_alloc();
   }
@@ -29,8 +30,13 @@ TGzipMemberWriter::~TGzipMemberWriter() {
   deflateEnd(&stream_->z);
 }
 
-void TGzipMemberWriter::Begin() {
+void TGzipMemberWriter::Begin(bool store) {
   deflateReset(&stream_->z);
+  if (store != storing_) {
+    // Allowed here: nothing has been fed since the reset.
+    deflateParams(&stream_->z, store ? Z_NO_COMPRESSION : level_, Z_DEFAULT_STRATEGY);
+    storing_ = store;
+  }
   memberSize_ = 0;
 }
 

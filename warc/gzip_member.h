@@ -18,7 +18,9 @@ class TGzipMemberWriter {
   TGzipMemberWriter(const TGzipMemberWriter&) = delete;
   TGzipMemberWriter& operator=(const TGzipMemberWriter&) = delete;
 
-  void Begin();
+  // Starts a member; `store` leaves its bytes uncompressed (for bodies that
+  // are compressed already, where deflate costs much time and saves nothing).
+  void Begin(bool store = false);
   // False on a failed write; errno tells why.
   bool Write(const char* data, std::size_t size);
   bool Write(std::string_view data) { return Write(data.data(), data.size()); }
@@ -32,6 +34,8 @@ class TGzipMemberWriter {
   struct Stream;
   std::unique_ptr<Stream> stream_;
   int fd_;
+  int level_;
+  bool storing_ = false;
   std::uint64_t memberSize_ = 0;
 };
 

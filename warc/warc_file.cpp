@@ -90,8 +90,9 @@ bool TWarcFile::Copy(int spoolFd, std::uint64_t size, bool& readFailed) {
 }
 
 bool TWarcFile::Append(std::string_view head, std::string_view inlineBlock, int spoolFd,
-                       std::uint64_t spoolSize, TWarcRecordInfo& record, TWarcError& error) {
-  gzip_.Begin();
+                       std::uint64_t spoolSize, TWarcRecordInfo& record, TWarcError& error,
+                       bool store) {
+  gzip_.Begin(store);
   bool ok = gzip_.Write(head) && gzip_.Write(inlineBlock);
   bool spoolFailed = false;
   if (ok && spoolFd >= 0) ok = Copy(spoolFd, spoolSize, spoolFailed);

@@ -32,10 +32,12 @@ class TWarcFile {
   // Appends a record: `head` (its fields), a block made of `inlineBlock`
   // followed by the first `spoolSize` bytes of the file `spoolFd` (-1: none),
   // and the closing line ends. `record` gets the offset and length the
-  // record took and, when it is a capture, gives the index line. False with
-  // `error` set when the file could not be written; the file is cut back.
+  // record took and, when it is a capture, gives the index line. `store`
+  // leaves the record uncompressed. False with `error` set when the file
+  // could not be written; the file is cut back.
   bool Append(std::string_view head, std::string_view inlineBlock, int spoolFd,
-              std::uint64_t spoolSize, TWarcRecordInfo& record, TWarcError& error);
+              std::uint64_t spoolSize, TWarcRecordInfo& record, TWarcError& error,
+              bool store = false);
 
   // Sorts the index, closes the file; false with `error` when the index
   // could not be written (the archive itself is whole either way).

@@ -36,6 +36,24 @@ bool BodylessStatus(int status) {
   return (status >= 100 && status < 200) || status == 204 || status == 304;
 }
 
+// Whether a reply's body is compressed already, so that deflating it again
+// would be wasted work.
+bool CompressedAlready(const THttpMessageScan& reply, const std::string& mime) {
+  const auto coding = reply.Field("Content-Encoding");
+  if (coding && !coding->empty() && !EqualsNoCase(*coding, "identity")) return true;
+  const std::string type = AsciiLower(mime);
+  if (type.starts_with("image/")) return type != "image/svg+xml" && type != "image/bmp";
+  if (type.starts_with("audio/") || type.starts_with("video/") || type.starts_with("font/woff")) {
+    return true;
+  }
+  for (const char* packed : {"application/zip", "application/gzip", "application/x-gzip",
+                             "application/x-bzip2", "application/x-xz", "application/zstd",
+                             "application/x-7z-compressed", "application/vnd.rar"}) {
+    if (type == packed) return true;
+  }
+  return false;
+}
+
 std::string MimeOf(const THttpMessageScan& scan) {
   const auto type = scan.Field("Content-Type");
   if (!type) return {};
@@ -136,9 +154,9 @@ bool TWarcRecorder::WriteInfo() {
 }
 
 bool TWarcRecorder::Append(const std::string& head, std::string_view block, int spoolFd,
-                           std::uint64_t spoolSize, TWarcRecordInfo& record) {
+                           std::uint64_t spoolSize, TWarcRecordInfo& record, bool store) {
   if (error_ || !file_) return false;
-  return file_->Append(head, block, spoolFd, spoolSize, record, error_);
+  return file_->Append(head, block, spoolFd, spoolSize, record, error_, store);
 }
 
 TWarcRecorder::TExchangeId TWarcRecorder::BeginExchange(std::string_view url,
@@ -255,7 +273,8 @@ void TWarcRecorder::WriteExchange(TExchange& exchange, TExchangeEnd end) {
   if (!record.payloadDigest.empty()) fields.Add("WARC-Payload-Digest", record.payloadDigest);
   if (!truncated.empty()) fields.Add("WARC-Truncated", truncated);
   fields.Add("Content-Type", "application/http;msgtype=response");
-  Append(fields.Text(spool.ReplySize()), {}, spool.ReplyFd(), spool.ReplySize(), record);
+  Append(fields.Text(spool.ReplySize()), {}, spool.ReplyFd(), spool.ReplySize(), record,
+         CompressedAlready(reply, record.httpMime));
 }
 
 bool TWarcRecorder::Close() {

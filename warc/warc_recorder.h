@@ -30,8 +30,12 @@ struct TWarcSettings {
   std::string folder;    // where the archives go: the project folder by default
   std::string baseName;  // file name without ".warc.gz"; see DefaultWarcBaseName
   std::uint64_t maxFileSize = std::uint64_t{1} << 30;
-  int compressionLevel = 6;  // zlib's 1 (fast) to 9 (small)
-  std::string software;      // program name and version, for warcinfo
+  // zlib's 1 (fast) to 9 (small). Replies whose body is compressed already
+  // (a content coding, images, audio, video, zip files) are stored as they
+  // are: deflate would cost several times the rest of the work for them
+  // and gain nothing.
+  int compressionLevel = 6;
+  std::string software;  // program name and version, for warcinfo
   // Further warcinfo fields: the job's settings, for one.
   std::vector<std::pair<std::string, std::string>> info;
 };
@@ -98,7 +102,7 @@ class TWarcRecorder {
   bool WriteInfo();
   void WriteExchange(TExchange& exchange, TExchangeEnd end);
   bool Append(const std::string& head, std::string_view block, int spoolFd, std::uint64_t spoolSize,
-              TWarcRecordInfo& record);
+              TWarcRecordInfo& record, bool store = false);
 
   TWarcSettings settings_;
   std::unique_ptr<TWarcFile> file_;

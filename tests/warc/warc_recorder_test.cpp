@@ -155,6 +155,13 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
        "206",
        "ok",
        page.substr(400, 600)},
+      // Compressed media are stored rather than deflated again.
+      {{"http://127.0.0.1:8080/photo.jpg",
+        "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n" + zipped},
+       "response",
+       "200",
+       "ok",
+       zipped},
       // The client leaves an error's body unread: the record says it is cut.
       {{"http://127.0.0.1:8080/missing",
         "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 50\r\n\r\n"},
