@@ -219,12 +219,15 @@ struct TWarcReader::TInput {
   std::uint64_t Consumed() const { return fileOffset - z.avail_in; }
 };
 
-TWarcReader::TWarcReader(const std::string& path) : parser_(new TParser), input_(new TInput) {
+TWarcReader::TWarcReader(const std::string& path, std::uint64_t offset)
+    : parser_(new TParser), input_(new TInput) {
   input_->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (input_->fd < 0) {
+  if (input_->fd < 0 || lseek(input_->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
     Finish(TWarcEnd::Unreadable);
     return;
   }
+  input_->fileOffset = input_->memberStart = offset;
+  parser_->pos = wholeEnd_ = offset;
   bool failed = false;
   if (!input_->Fill(failed)) {
     Finish(failed ? TWarcEnd::Unreadable : TWarcEnd::Clean);
@@ -237,7 +240,7 @@ TWarcReader::TWarcReader(const std::string& path) : parser_(new TParser), input_
       return;
     }
     input_->zInit = true;
-    parser_->memberStart = 0;
+    parser_->memberStart = offset;
   }
 }
 

@@ -37,7 +37,8 @@ enum class TWarcEnd : std::uint8_t {
 
 class TWarcReader {
  public:
-  explicit TWarcReader(const std::string& path);
+  // Reads from `offset` on: the start of a record (of its gzip member).
+  explicit TWarcReader(const std::string& path, std::uint64_t offset = 0);
   ~TWarcReader();
   TWarcReader(const TWarcReader&) = delete;
   TWarcReader& operator=(const TWarcReader&) = delete;

@@ -259,6 +259,10 @@ void TWarcRecorder::WriteExchange(TExchange& exchange, TExchangeEnd end) {
   fields.Add("WARC-Block-Digest", spool.ReplyDigest());
   if (record.type == "revisit") {
     // The payload of a not-modified revisit is the earlier capture's.
+    if (!exchange.earlier) {
+      if (!captures_) captures_.emplace().Load(settings_.folder);
+      exchange.earlier = captures_->Find(exchange.url);
+    }
     const TEarlierCapture earlier = exchange.earlier.value_or(TEarlierCapture());
     record.payloadDigest = earlier.payloadDigest;
     fields.Add("WARC-Profile", kRevisitNotModified);

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "warc/capture_lookup.h"
 #include "warc/exchange_spool.h"
 #include "warc/warc_error.h"
 #include "warc/warc_file.h"
@@ -44,15 +45,6 @@ struct TWarcSettings {
 std::string DefaultWarcBaseName(std::string_view project,
                                 std::chrono::system_clock::time_point when);
 
-// What an earlier run captured of a URL, for the revisit record of a 304
-// reply to a conditional request. Every field is optional.
-struct TEarlierCapture {
-  std::string recordId;  // "<urn:uuid:...>"
-  std::string targetUri;
-  std::string date;           // its WARC-Date
-  std::string payloadDigest;  // "sha1:..."
-};
-
 // How an exchange ended: whole, or cut and why.
 enum class TExchangeEnd : std::uint8_t {
   Complete,
@@ -75,6 +67,9 @@ class TWarcRecorder {
   // first file. False with Error() set when it cannot be created.
   bool Open();
 
+  // `earlier` is what the revisit record of a 304 reply refers to; when it
+  // is not given, the latest 200 capture of the URL in the folder's
+  // indexed archives is looked up.
   TExchangeId BeginExchange(std::string_view url, std::chrono::system_clock::time_point when,
                             std::optional<TEarlierCapture> earlier = std::nullopt);
   void RequestBytes(TExchangeId id, std::string_view bytes);
@@ -113,6 +108,7 @@ class TWarcRecorder {
   TWarcError error_;
   std::vector<std::string> files_;
   std::vector<std::string> repaired_;
+  std::optional<TCaptureLookup> captures_;  // loaded at the first 304
 };
 
 }  // namespace kestrix

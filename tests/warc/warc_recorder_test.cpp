@@ -228,7 +228,7 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
   EXPECT_EQ(reader.End(), TWarcEnd::Clean);
 }
 
-TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackToItsWholeRecords) {
+TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackAndTheNextRunRefersToIt) {
   ScratchFolder before, folder;
   const std::string page(5000, 'x');
   const std::string reply =
@@ -263,6 +263,8 @@ TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackToItsWholeRecords) {
   TWarcRecorder recorder(settings);
   ASSERT_TRUE(recorder.Open());
   Record(recorder, {"http://127.0.0.1/c.txt", reply});
+  // The next run's 304 refers to the capture the stopped run kept.
+  Record(recorder, {"http://127.0.0.1/a.txt", "HTTP/1.0 304 Not Modified\r\n\r\n"});
   ASSERT_TRUE(recorder.Close());
   EXPECT_EQ(recorder.Repaired(), std::vector<std::string>{folder / warcName});
   EXPECT_FALSE(std::filesystem::exists(folder / partName));
@@ -274,7 +276,17 @@ TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackToItsWholeRecords) {
   EXPECT_EQ(repaired[2].payload, "ok");
   EXPECT_EQ(ReadFile(IndexPathFor(folder / warcName)),
             test::StandardReaderIndex(folder / warcName, error));
-  EXPECT_EQ(test::ReadWithStandardReader(recorder.Files()[0], error).size(), 3u) << error;
+  const auto next = test::ReadWithStandardReader(recorder.Files()[0], error);
+  ASSERT_EQ(next.size(), 5u) << error;
+  EXPECT_EQ(next[4].type, "revisit");
+  TWarcReader reader(folder / warcName, repaired[2].offset);
+  const auto capture = reader.Next();
+  ASSERT_TRUE(capture);
+  const std::string text = ArchiveText(recorder.Files()[0]);
+  EXPECT_NE(text.find("WARC-Refers-To: " + capture->recordId + "\r\n"), std::string::npos);
+  EXPECT_NE(text.find("WARC-Refers-To-Date: " + capture->date + "\r\n"), std::string::npos);
+  EXPECT_NE(text.find("WARC-Payload-Digest: " + capture->payloadDigest + "\r\n"),
+            std::string::npos);
 }
 
 TEST_F(WarcRecorderTest, RollsOverAtTheSizeLimitAndNeverWritesAnExistingFile) {
