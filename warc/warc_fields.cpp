@@ -8,12 +8,21 @@
 namespace kestrix {
 
 void TWarcFields::Add(std::string_view name, std::string_view value) {
+  // A name is a token: a settings key with a blank or a colon would break
+  // the line.
+  std::string token(name);
+  for (char& c : token) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool separator =
+        std::string_view("()<>@,;:\\\"/[]?={} \t").find(c) != std::string_view::npos;
+    if (byte <= 0x20 || byte >= 0x7F || separator) c = '-';
+  }
   std::string clean(value);
   for (char& c : clean) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) c = ' ';
   }
-  fields_.emplace_back(std::string(name), std::move(clean));
+  fields_.emplace_back(std::move(token), std::move(clean));
 }
 
 std::string TWarcFields::Lines() const {

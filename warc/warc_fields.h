@@ -13,8 +13,9 @@ namespace kestrix {
 
 class TWarcFields {
  public:
-  // A value may not break the header: line ends and other control
-  // characters become blanks.
+  // Neither may break the header: in a value, line ends and other control
+  // characters become blanks; in a name, anything but token characters
+  // becomes "-".
   void Add(std::string_view name, std::string_view value);
   // The header block ("WARC/1.1", the fields, Content-Length, blank line).
   std::string Text(std::uint64_t contentLength) const;

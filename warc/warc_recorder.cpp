@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "core/ascii.h"
 #include "warc/warc_fields.h"
@@ -94,6 +95,9 @@ TWarcRecorder::~TWarcRecorder() {
 }
 
 bool TWarcRecorder::Open() {
+  // A first run may start before anything has made the project folder.
+  std::error_code failed;
+  std::filesystem::create_directories(settings_.folder, failed);
   repaired_ = RepairUnfinishedArchives(settings_.folder, kIndexSortBudget);
   return NextFile();
 }

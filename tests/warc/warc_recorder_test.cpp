@@ -90,7 +90,8 @@ TWarcSettings SettingsFor(const ScratchFolder& folder) {
   settings.folder = folder.Path();
   settings.baseName = "site-20261206120000";
   settings.software = "Kestrix 0.1.0";
-  settings.info = {{"startUrl", "http://127.0.0.1/"}};
+  // Settings that would break the warcinfo header if written as they are.
+  settings.info = {{"start url:", "http://127.0.0.1/\r\nWARC-Type: response"}};
   return settings;
 }
 
@@ -318,7 +319,9 @@ TEST_F(WarcRecorderTest, RollsOverAtTheSizeLimitAndNeverWritesAnExistingFile) {
 
 TEST(WarcRecorder, AFailedWriteLeavesTheFileEndingAfterAWholeRecord) {
   ScratchFolder folder;
-  TWarcRecorder recorder(SettingsFor(folder));
+  TWarcSettings settings = SettingsFor(folder);
+  settings.folder = folder / "not/made/yet";
+  TWarcRecorder recorder(settings);
   ASSERT_TRUE(recorder.Open());
   Record(recorder, {"http://127.0.0.1/small", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"});
   const std::string warc = recorder.Files()[0];
