@@ -134,8 +134,6 @@ bool TWarcRecorder::WriteInfo() {
   TWarcFields body;
   if (!settings_.software.empty()) body.Add("software", settings_.software);
   body.Add("format", "WARC File Format 1.1");
-  body.Add("conformsTo",
-           "http://iipc.github.io/warc-specifications/specifications/warc-format/warc-1.1/");
   for (const auto& [name, value] : settings_.info) body.Add(name, value);
   const std::string block = body.Lines();
 

@@ -21,7 +21,7 @@ namespace {
 using testing::ReadFile;
 using testing::ScratchFolder;
 
-struct TExchangeSpec {
+struct TExchangeCase {
   std::string url;
   std::string reply;
   TExchangeEnd end = TExchangeEnd::Complete;
@@ -29,16 +29,18 @@ struct TExchangeSpec {
   std::string requestExtra = {};  // further request header lines
 };
 
-void Record(TWarcRecorder& recorder, const TExchangeSpec& spec) {
-  const auto id = recorder.BeginExchange(spec.url, std::chrono::system_clock::now(), spec.earlier);
+void Record(TWarcRecorder& recorder, const TExchangeCase& exchange) {
+  const auto id =
+      recorder.BeginExchange(exchange.url, std::chrono::system_clock::now(), exchange.earlier);
   recorder.PeerAddress(id, "127.0.0.1");
-  recorder.RequestBytes(id, "GET " + spec.url.substr(spec.url.find('/', 8)) +
-                                " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + spec.requestExtra + "\r\n");
+  recorder.RequestBytes(id, "GET " + exchange.url.substr(exchange.url.find('/', 8)) +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + exchange.requestExtra +
+                                "\r\n");
   // Odd-sized pieces, as a socket hands them over.
-  for (std::size_t at = 0; at < spec.reply.size(); at += 7) {
-    recorder.ReplyBytes(id, std::string_view(spec.reply).substr(at, 7));
+  for (std::size_t at = 0; at < exchange.reply.size(); at += 7) {
+    recorder.ReplyBytes(id, std::string_view(exchange.reply).substr(at, 7));
   }
-  recorder.EndExchange(id, spec.end);
+  recorder.EndExchange(id, exchange.end);
 }
 
 std::string Gzip(const std::string& text) {
@@ -111,7 +113,7 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
   const std::string zipped = Gzip(page);
   const std::string earlierId = "<urn:uuid:12345678-1234-4234-8234-123456789abc>";
   const struct {
-    TExchangeSpec spec;
+    TExchangeCase exchange;
     const char* type;
     const char* status;
     const char* payload;
@@ -173,7 +175,7 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
   };
   TWarcRecorder recorder(SettingsFor(folder));
   ASSERT_TRUE(recorder.Open());
-  for (const auto& c : cases) Record(recorder, c.spec);
+  for (const auto& c : cases) Record(recorder, c.exchange);
   ASSERT_TRUE(recorder.Close()) << recorder.Error().path;
   ASSERT_EQ(recorder.Files().size(), 1u);
   const std::string warc = recorder.Files()[0];
@@ -188,11 +190,11 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
     const auto& c = cases[i];
     const test::TReadRecord& request = records[1 + 2 * i];
     const test::TReadRecord& reply = records[2 + 2 * i];
-    SCOPED_TRACE(c.spec.url);
+    SCOPED_TRACE(c.exchange.url);
     EXPECT_EQ(request.type, "request");
     EXPECT_EQ(request.block, "ok");
     EXPECT_EQ(reply.type, c.type);
-    EXPECT_EQ(reply.uri, c.spec.url);
+    EXPECT_EQ(reply.uri, c.exchange.url);
     EXPECT_EQ(reply.status, c.status);
     EXPECT_EQ(reply.block, "ok");
     EXPECT_EQ(reply.payload, c.payload);
