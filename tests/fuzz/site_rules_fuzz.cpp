@@ -1,0 +1,62 @@
+// Any bytes as what sites and users hand the politeness rules: Set-Cookie
+// values, cookies files, robots.txt, cached robots answers, Retry-After and
+// sizes. Nothing may crash, and what the jar writes must read back the same.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/byte_size.h"
+#include "engine/cookie_file.h"
+#include "engine/cookie_jar.h"
+#include "engine/host_pacing.h"
+#include "engine/robots_cache.h"
+#include "engine/robots_rules.h"
+
+namespace {
+
+constexpr std::size_t kMaxInput = 1 << 16;
+constexpr int64_t kNow = 1'700'000'000;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size > kMaxInput) return 0;
+  using namespace kestrix;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  // One jar for the whole run: loading the public suffix list per input
+  // would leave no time for fuzzing.
+  static TCookieJar jar;
+  jar.Clear();
+
+  // Each line a Set-Cookie value of a reply, then the whole text as a file.
+  std::size_t from = 0;
+  while (from < bytes.size()) {
+    const std::size_t end = std::min(bytes.find('\n', from), bytes.size());
+    jar.SetCookie("https://www.example.com/a/b", bytes.substr(from, end - from), kNow);
+    from = end + 1;
+  }
+  DecodeCookieFile(bytes, jar, kNow);
+  const std::string header = jar.CookieHeader("https://sub.www.example.com/a/b/c", kNow);
+  Check(header.find_first_of("\r\n") == std::string::npos);
+  const std::string file = EncodeCookieFile(jar, kNow);
+  static TCookieJar again;
+  again.Clear();
+  DecodeCookieFile(file, again, kNow);
+  Check(EncodeCookieFile(again, kNow) == file);
+
+  const TRobotsRules rules = TRobotsRules::Parse(bytes);
+  rules.Allowed(bytes.substr(0, 256));
+  Check(rules.Allowed("/robots.txt"));
+  if (const auto entry = DecodeRobotsCache(bytes)) {
+    Check(DecodeRobotsCache(EncodeRobotsCache(*entry)) == entry);
+    IsFreshRobotsCache(*entry, kNow);
+  }
+  ParseRetryAfter(bytes.substr(0, 64), kNow);
+  if (const auto n = ParseByteSize(bytes.substr(0, 32))) Check(*n >= 0);
+  return 0;
+}
