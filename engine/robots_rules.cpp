@@ -1,7 +1,10 @@
 #include "engine/robots_rules.h"
 
+#include <algorithm>
+#include <bitset>
 #include <charconv>
 #include <cmath>
+#include <memory>
 
 #include "core/ascii.h"
 
@@ -89,6 +92,31 @@ bool Matches(std::string_view path, std::string_view pattern) {
   }
 }
 
+// The pairs of adjacent bytes a text holds, one bit each.
+using TBytePairs = std::bitset<1 << 16>;
+
+size_t PairIndex(char a, char b) {
+  return static_cast<size_t>(static_cast<unsigned char>(a)) << 8 | static_cast<unsigned char>(b);
+}
+
+void CollectPairs(std::string_view text, TBytePairs& pairs) {
+  for (size_t i = 1; i < text.size(); ++i) pairs.set(PairIndex(text[i - 1], text[i]));
+}
+
+// Whether every pair of adjacent bytes in the pattern's pieces occurs in the
+// path: a pattern that fails this cannot match, and is passed over without
+// scanning the path for each of its pieces. A file of the size bound in
+// rules that start with "*" would otherwise cost every decision a scan of
+// the path per rule.
+bool MayMatch(std::string_view pattern, const TBytePairs& pathPairs) {
+  for (size_t i = 1; i < pattern.size(); ++i) {
+    const char a = pattern[i - 1], b = pattern[i];
+    if (a == '*' || b == '*' || b == '$') continue;
+    if (!pathPairs.test(PairIndex(a, b))) return false;
+  }
+  return true;
+}
+
 // The product token of a User-agent value: its leading letters, "_" and
 // "-" ("Kestrix/1.0" names "Kestrix").
 std::string_view ProductToken(std::string_view value) {
@@ -174,6 +202,21 @@ TRobotsRules TRobotsRules::Parse(std::string_view text, std::string_view agent) 
       rules.crawlDelay_ = group->CrawlDelay;
     }
   }
+  // In the order a decision weighs them (longest first, Allow first at equal
+  // length), so the first match decides; repeated rules are kept once, as a
+  // file of one rule repeated to the size bound would otherwise cost each
+  // decision that many scans of the path.
+  auto& all = rules.rules_;
+  std::sort(all.begin(), all.end(), [](const TRule& a, const TRule& b) {
+    if (a.Pattern.size() != b.Pattern.size()) return a.Pattern.size() > b.Pattern.size();
+    if (a.Allow != b.Allow) return a.Allow;
+    return a.Pattern < b.Pattern;
+  });
+  all.erase(std::unique(all.begin(), all.end(),
+                        [](const TRule& a, const TRule& b) {
+                          return a.Allow == b.Allow && a.Pattern == b.Pattern;
+                        }),
+            all.end());
   return rules;
 }
 
@@ -186,15 +229,14 @@ TRobotsRules TRobotsRules::DisallowAll() {
 bool TRobotsRules::Allowed(std::string_view pathAndQuery) const {
   const std::string path = Normalise(pathAndQuery.empty() ? "/" : pathAndQuery);
   if (path == "/robots.txt") return true;
-  const TRule* best = nullptr;
+  // 8 KiB, on the heap only when there are rules to weigh.
+  if (rules_.empty()) return true;
+  const auto pairs = std::make_unique<TBytePairs>();
+  CollectPairs(path, *pairs);
   for (const TRule& rule : rules_) {
-    if (!Matches(path, rule.Pattern)) continue;
-    if (best == nullptr || rule.Pattern.size() > best->Pattern.size() ||
-        (rule.Pattern.size() == best->Pattern.size() && rule.Allow)) {
-      best = &rule;
-    }
+    if (MayMatch(rule.Pattern, *pairs) && Matches(path, rule.Pattern)) return rule.Allow;
   }
-  return best == nullptr || best->Allow;
+  return true;
 }
 
 }  // namespace kestrix

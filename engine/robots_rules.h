@@ -48,7 +48,7 @@ class TRobotsRules {
     std::string Pattern;  // normalised; "$" at its end anchors it
     bool Allow = false;
   };
-  std::vector<TRule> rules_;
+  std::vector<TRule> rules_;  // longest first, Allow first at equal length
   std::optional<double> crawlDelay_;
 };
 
