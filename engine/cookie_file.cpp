@@ -76,7 +76,7 @@ std::string CookieJarPath(const std::string& downloadFolder, const std::string& 
 
 std::string EncodeCookieFile(const TCookieJar& jar, int64_t now, bool withSession) {
   std::string text =
-      "# Netscape HTTP Cookie File\n"
+      "# HTTP Cookie File\n"
       "# Cookies of a Kestrix project. Every value here can open a session: keep it private.\n\n";
   for (const TCookie& c : jar.Cookies(now)) {
     if (c.Session && !withSession) continue;

@@ -205,7 +205,7 @@ TEST(CookieFile, KeepsEveryFieldAcrossASaveAndALoad) {
 
 TEST(CookieFile, ImportsWhatOtherProgramsWriteAndRefusesWhatNoSiteMayHold) {
   const std::string text =
-      "# Netscape HTTP Cookie File\r\n"
+      "# HTTP Cookie File\r\n"
       "\r\n"
       ".example.com\tTRUE\t/\tFALSE\t0\tok\t1\r\n"
       "host.test\tFALSE\t/p\tFALSE\t99999999999999999999\tnovalue\r\n"
