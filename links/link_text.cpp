@@ -88,6 +88,13 @@ std::string DecodeLinkEntities(std::string_view value) {
   return out;
 }
 
+std::string CleanLinkValue(std::string value) {
+  const std::string_view kept = TrimControls(value);
+  if (kept.size() != value.size()) value = std::string(kept);
+  std::erase_if(value, [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
+  return value;
+}
+
 std::string EncodeLocalLink(std::string_view path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

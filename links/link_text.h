@@ -25,6 +25,10 @@ bool IsFetchableScheme(std::string_view scheme);
 // else stays as written.
 std::string DecodeLinkEntities(std::string_view value);
 
+// A link value as a browser reads it: blanks and control characters
+// around it are stripped, and tabs and line breaks inside it removed.
+std::string CleanLinkValue(std::string value);
+
 // A local path as written into a saved page: what a browser would decode or
 // cut ("%", "#", "?", blanks, quotes, "<", ">", "&", parentheses, "\" and
 // bytes outside ASCII)

@@ -1,17 +1,15 @@
 #include "links/url_paths.h"
 
+#include "core/dot_segments.h"
 #include "core/url_split.h"
+#include "links/link_text.h"
 #include "links/text_util.h"
 
 namespace kestrix {
 namespace {
 
-std::string_view StripLeadingDotSlash(std::string_view s) {
-  while (s.starts_with("./")) s.remove_prefix(2);
-  return s;
-}
-
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
+  if (s.find(from) == std::string::npos) return;
   std::string out;
   out.reserve(s.size());
   std::size_t start = 0;
@@ -39,38 +37,34 @@ std::string ResolveUrl(std::string_view link, std::string_view proto, std::strin
     return r;
   }
 
-  std::string_view d = dir;
-  if (d.ends_with('/')) d.remove_suffix(1);
-  const std::string hdFull = GetUrlDir(h);
-  std::string_view hd = StripLeadingDotSlash(hdFull);
-
+  std::string path;
+  if (!h.starts_with('/')) path.append(dir);
+  path.append(h.substr(0, h.find('#')));
   std::string r(host);
-  if ((hd == "/" || !hd.starts_with('/')) && hd.find("../") == std::string_view::npos) {
-    const std::string_view rel = StripLeadingDotSlash(h);
-    if (!rel.starts_with('/')) r.append(dir);
-    r.append(rel);
-  } else if (hd.find("../") != std::string_view::npos) {
-    // Each "../" drops one folder of the page's directory. Cutting the link's
-    // directory just before the "/" of every "./" keeps the separator that
-    // joins what is left of both.
-    for (std::size_t pos; (pos = hd.find("./")) != std::string_view::npos;) {
-      const std::size_t last = d.rfind('/');
-      if (last != std::string_view::npos) d = d.substr(0, last);
-      hd.remove_prefix(pos + 1);
-    }
-    // The file part is what follows the link's own directory. Searching for
-    // the shortened directory inside the link instead would find the wrong
-    // "/" in a link such as "./../" and keep the "../" in the URL.
-    r.append(d).append(hd).append(h.substr(hdFull.size()));
-  } else {
-    r.append(h);
+  for (std::string* part : {&r, &path}) {
+    ReplaceAll(*part, " ", "%20");
+    ReplaceAll(*part, "amp;", "");
   }
-
-  if (const std::size_t hash = r.find('#'); hash != std::string::npos) r.resize(hash);
-  ReplaceAll(r, " ", "%20");
-  ReplaceAll(r, "amp;", "");
+  // Last, so that what the clean-up joins ("/.amp;./") cannot form a
+  // dot segment behind it.
+  r += WithoutDotSegments(path);
   if (!StartsNoCase(r, scheme)) r = scheme + r;
   return r;
+}
+
+std::string AbsoluteUrl(std::string_view link, const TLinkBase& base) {
+  link = TrimControls(link);
+  link = link.substr(0, link.find('#'));
+  if (link.starts_with("//"))
+    return WithoutDotSegments(std::string(base.Proto) + ":" + std::string(link));
+  if (const std::string_view scheme = LinkScheme(link); !scheme.empty()) {
+    return IsFetchableScheme(scheme) ? WithoutDotSegments(link) : std::string(link);
+  }
+  // "?page=2" asks the page's own document again, not its folder's index.
+  if (link.starts_with('?')) {
+    return ResolveUrl(std::string(base.File) + std::string(link), base.Proto, base.Host, base.Dir);
+  }
+  return ResolveUrl(link, base.Proto, base.Host, base.Dir);
 }
 
 bool IsValidDirName(std::string_view name) {

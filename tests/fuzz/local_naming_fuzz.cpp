@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/dot_segments.h"
 #include "core/used_names.h"
 #include "links/local_naming.h"
 #include "links/url_paths.h"
@@ -54,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   kestrix::UsedNames used;
   CheckStored(text, mask, replicate, addHtm, used);
-  CheckStored(kestrix::ResolveUrl(text, "http", "h", "/a/b/"), mask, replicate, addHtm, used);
+  const std::string resolved = kestrix::ResolveUrl(text, "http", "h", "/a/b/");
+  // A resolved URL has no dot segment left.
+  Check(kestrix::WithoutDotSegments(resolved) == resolved);
+  CheckStored(resolved, mask, replicate, addHtm, used);
   return 0;
 }

@@ -66,5 +66,56 @@ TEST(UrlPaths, ResolveAgainstAPageInAB) {
   EXPECT_EQ(ResolveUrl("x.html", "ftp", "h", "/pub/"), "ftp://h/pub/x.html");
 }
 
+// RFC 3986's examples (5.4.1 and 5.4.2) against "http://a/b/c/d;p?q",
+// fragments left out: candidates keep theirs aside. The self links ("",
+// "#s") are no candidates, and "http:g" is taken as a relative path.
+TEST(UrlPaths, AbsoluteUrlsOfTheStandardsExamples) {
+  const TLinkBase base{"http", "a", "/b/c/", "d;p"};
+  const OneArgCase cases[] = {
+      {"g:h", "g:h"},
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"g#s", "http://a/b/c/g"},
+      {"g?y#s", "http://a/b/c/g?y"},
+      {";x", "http://a/b/c/;x"},
+      {"g;x", "http://a/b/c/g;x"},
+      {"g;x?y#s", "http://a/b/c/g;x?y"},
+      {".", "http://a/b/c/"},
+      {"./", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../..", "http://a/"},
+      {"../../", "http://a/"},
+      {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"},
+      {"../../../../g", "http://a/g"},
+      {"/./g", "http://a/g"},
+      {"/../g", "http://a/g"},
+      {"g.", "http://a/b/c/g."},
+      {".g", "http://a/b/c/.g"},
+      {"g..", "http://a/b/c/g.."},
+      {"..g", "http://a/b/c/..g"},
+      {"./../g", "http://a/b/g"},
+      {"./g/.", "http://a/b/c/g/"},
+      {"g/./h", "http://a/b/c/g/h"},
+      {"g/../h", "http://a/b/c/h"},
+      {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"g?y/./x", "http://a/b/c/g?y/./x"},
+      {"g?y/../x", "http://a/b/c/g?y/../x"},
+      {"g#s/./x", "http://a/b/c/g"},
+      // Absolute links lose their dot segments too.
+      {"http://a/b/c/./../g", "http://a/b/g"},
+      {"HTTPS://a/b/..", "HTTPS://a/"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AbsoluteUrl(c.in, base), c.want) << c.in;
+}
+
 }  // namespace
 }  // namespace kestrix
