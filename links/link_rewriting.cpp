@@ -152,9 +152,8 @@ std::string LocalLinkText(const TPageContext& page, const std::string& targetFol
   if (!Localize(page)) return {};
   const TJobRecord& job = page.Page.Job.Settings();
   return EncodeLocalLink(
-      job.checkReplicate
-          ? RelativeLocalPath(page.Page.LocalFolder, job.ProjectName, targetFolder, targetFileName)
-          : targetFileName);
+      job.checkReplicate ? RelativeLocalPath(page.Page.LocalFolder, targetFolder, targetFileName)
+                         : targetFileName);
 }
 
 std::string WebLinkText(const TPageContext& page, std::string_view link) {

@@ -3,6 +3,7 @@
 #include "core/file_util.h"
 #include "core/url_split.h"
 #include "core/used_names.h"
+#include "links/content_names.h"
 #include "links/percent_decode.h"
 #include "links/text_util.h"
 #include "links/url_paths.h"
@@ -87,30 +88,6 @@ bool IsInsideRoot(std::string_view path, std::string_view root) {
   return true;
 }
 
-std::string InsertCounter(const std::string& name, std::size_t counter) {
-  const std::size_t dot = name.find('.');
-  std::string out = name;
-  out.insert(dot == std::string::npos ? 0 : dot, std::to_string(counter));
-  return out;
-}
-
-// Extensions of files that are not pages: they never get ".htm", which
-// would hide them from the programs that open them.
-bool IsKnownNonHtmlExtension(std::string_view ext) {
-  static constexpr std::string_view kKnown[] = {
-      ".7z",   ".atom",  ".avi",  ".bmp",  ".bz2",  ".css", ".csv",  ".doc", ".docx", ".eot",
-      ".epub", ".exe",   ".flac", ".gif",  ".gz",   ".ico", ".jpeg", ".jpg", ".js",   ".json",
-      ".m4a",  ".map",   ".mjs",  ".mov",  ".mp3",  ".mp4", ".mpeg", ".mpg", ".odt",  ".ogg",
-      ".otf",  ".pdf",   ".png",  ".ppt",  ".pptx", ".ps",  ".rar",  ".rss", ".rtf",  ".svg",
-      ".tar",  ".tgz",   ".tif",  ".tiff", ".ttf",  ".txt", ".wasm", ".wav", ".webm", ".webp",
-      ".woff", ".woff2", ".xls",  ".xlsx", ".xml",  ".xz",  ".zip"};
-  const std::string lower = AsciiLower(ext);
-  for (std::string_view known : kKnown) {
-    if (lower == known) return true;
-  }
-  return false;
-}
-
 // The extension of a name's path part (before any "?"), with its dot; empty
 // when it has none or when it is not letters and digits only: it is copied
 // to the end of the stored name unchanged, so it must be safe on disk.
@@ -154,7 +131,7 @@ std::string FinalName(const std::string& raw, bool addHtm, bool masked = false) 
   } else if (const std::size_t dot = r.rfind('.'); dot != std::string::npos) {
     ext = AsciiLower(r.substr(dot));
   }
-  if (addHtm && ext != ".html" && ext != ".htm" && !IsKnownNonHtmlExtension(ext)) {
+  if (addHtm && ext != ".html" && ext != ".htm" && IsExpectedPageName(raw)) {
     r += ".htm";
   } else if (query && !pathExt.empty() && !AsciiLower(r).ends_with(AsciiLower(pathExt))) {
     r += pathExt;
@@ -244,7 +221,7 @@ std::string MakeLocalFileName(const TParsedUrl& url, std::string_view folder,
   std::string name;
   std::size_t counter = used.CounterHint(hintKey);
   for (;; ++counter) {
-    name = counter ? FinalName(InsertCounter(base, counter), addHtm, masked) : first;
+    name = counter ? FinalName(NameWithCounter(base, counter), addHtm, masked) : first;
     if (name.size() > kMaxNameComponent) name = ShortenName(first, counter);
     if (!used.Contains(prefix + name)) break;
   }
@@ -253,20 +230,27 @@ std::string MakeLocalFileName(const TParsedUrl& url, std::string_view folder,
   return name;
 }
 
-std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view projectName,
-                              std::string_view targetFolder, std::string_view fileName) {
-  std::string marker = "/";
-  marker.append(projectName).append("/");
-  auto below = [&marker](std::string_view folder) {
-    const std::size_t at = folder.find(marker);
-    return at == std::string_view::npos ? folder : folder.substr(at + marker.size());
-  };
-  const std::string_view from = below(pageLocalFolder);
+std::string NameWithCounter(std::string_view name, std::size_t counter) {
+  const std::size_t dot = name.find('.');
+  std::string out(name);
+  out.insert(dot == std::string::npos ? 0 : dot, std::to_string(counter));
+  return out;
+}
+
+std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view targetFolder,
+                              std::string_view fileName) {
+  // Up from the page's folder only to the deepest folder both share: a
+  // copy whose host folder is renamed or moved keeps working.
+  std::size_t common = 0;
+  const std::size_t shorter = std::min(pageLocalFolder.size(), targetFolder.size());
+  for (std::size_t i = 0; i < shorter && pageLocalFolder[i] == targetFolder[i]; ++i) {
+    if (pageLocalFolder[i] == '/') common = i + 1;
+  }
   std::string result;
-  for (char c : from) {
+  for (const char c : pageLocalFolder.substr(common)) {
     if (c == '/') result += "../";
   }
-  result.append(below(targetFolder)).append(fileName);
+  result.append(targetFolder.substr(common)).append(fileName);
   return result;
 }
 

@@ -27,7 +27,9 @@ std::string LocalDir(const TParsedUrl& url, std::string_view downloadFolder,
 
 // A file name for `url` in `folder`, unique in `used` (compared on the final
 // name without regard to ASCII case) and added to it. `storedMask` wraps the
-// name ("*.html"); `defaultDoc` names documents whose URL ends in "/".
+// name ("*.html"); `defaultDoc` names documents whose URL ends in "/". With
+// `addHtm`, ".htm" is added when the name is expected to be a page
+// (IsExpectedPageName); the reply may later say otherwise (NameForContent).
 std::string MakeLocalFileName(std::string_view url, std::string_view folder,
                               std::string_view storedMask, UsedNames& used, bool addHtm,
                               std::string_view defaultDoc);
@@ -35,10 +37,15 @@ std::string MakeLocalFileName(const TParsedUrl& url, std::string_view folder,
                               std::string_view storedMask, UsedNames& used, bool addHtm,
                               std::string_view defaultDoc);
 
-// The path of a target file relative to a page's folder, with "../" steps and
-// "/" separators, as written into the saved page.
-std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view projectName,
-                              std::string_view targetFolder, std::string_view fileName);
+// `name` with the decimal `counter` put before its first ".", or in front
+// of it when it has none: how a name already given out is made unique.
+std::string NameWithCounter(std::string_view name, std::size_t counter);
+
+// The shortest path from a page's folder to a target file, with "../" steps
+// and "/" separators, as written into the saved page: it climbs no higher
+// than the deepest folder the two share.
+std::string RelativeLocalPath(std::string_view pageLocalFolder, std::string_view targetFolder,
+                              std::string_view fileName);
 
 // True when `path` lies inside DownLoadFolder + project + "/" and climbs out
 // through no "." or ".." component.

@@ -120,16 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "<frame src=\"menu.html\"></html>",
                 "<a href=\"about.html\">About</a><img src=\"logo.gif\">\n"
                 "<a href=\"http://h/site/docs/deep.html\">Deep</a>"},
-        Variant{
-            true, true, false,
-            "<html><a href=\"../../h/site/about.html\">About</a> "
-            "<a href=\"../../h/site/docs/guide.html#intro\">Guide</a>\n"
-            "<img src=\"../../h/site/img/logo.gif\" alt=\"Logo\">\n"
-            "<a href=\"http://other/x/page.html\">Other</a> <a href=\"../outside.html\">Out</a>\n"
-            "<frame src=\"../../h/site/menu.html\"></html>",
-            "<a href=\"../../../h/site/about.html\">About</a>"
-            "<img src=\"../../../h/site/img/logo.gif\">\n"
-            "<a href=\"deep.html\">Deep</a>"}));
+        // Replicated, each link is rewritten to the shortest path between
+        // the copies: here the very link the site wrote.
+        Variant{true, true, false, kIndex, kGuide}));
 
 }  // namespace
 }  // namespace kestrix

@@ -158,10 +158,10 @@ TEST(StyleSheetAnalysisTest, RewritesForOfflineBrowsing) {
   } cases[] = {
       {false, true, false, "a{b:url(../img/bg.png)} c{d:url('/top.gif#x')} @import \"more.css\";",
        "a{b:url(bg.png)} c{d:url('top.gif#x')} @import \"more.css\";", "http://h/a/img/bg.png"},
-      // From the sheet's folder up to the project's, then down to the file.
-      {true, true, false, "a{b:url(../img/bg.png)} c{d:url('/top.gif#x')} @import \"more.css\";",
-       "a{b:url(../../../h/a/img/bg.png)} c{d:url('../../../h/top.gif#x')} "
-       "@import \"../../../h/a/css/more.css\";",
+      // From the sheet's folder up to the folder it shares with the file.
+      {true, true, false,
+       "a{b:url(../img/bg.png)} c{d:url('../../top.gif#x')} @import \"more.css\";",
+       "a{b:url(../img/bg.png)} c{d:url('../../top.gif#x')} @import \"more.css\";",
        "http://h/a/img/bg.png"},
       // The escapes are decoded in the local name; written back, its
       // parentheses are escaped again, or they would end a bare url(...).

@@ -106,7 +106,11 @@ TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
       {"http://h/%2e%2e", false, "", "!!"},
       {"http://h/a%00b%0Ac%09d", false, "", "a!b!c!d"},  // no control characters
       {"ftp://h/pub/file.tar.gz", true, "", "file.tar.gz"},
-      {"ftp://h/pub/file.tar.bz", true, "", "file.tar.bz.htm"},
+      {"ftp://h/pub/file.tar.bz", true, "", "file.tar.bz"},
+      // Only names that look like pages get ".htm" before the reply says.
+      {"http://h/ex/plot_parse.py", true, "", "plot_parse.py"},
+      {"http://h/docs/3.12", true, "", "3.12.htm"},
+      {"http://h/x.foo?a=1", true, "", "x.foo@a=1.htm"},
       {"amp;", false, "", "index.html"},  // nothing left after cleaning
   };
   for (const Case& c : cases) {
@@ -172,12 +176,22 @@ TEST_F(FileNameTest, OverlongNamesAreShortenedKeepingExtensionAndUniqueness) {
   EXPECT_EQ(first, std::string(250, 'm') + ".html");
 }
 
-TEST(RelativeLocalPath, ClimbsToTheProjectFolderAndDownAgain) {
-  EXPECT_EQ(RelativeLocalPath("/dl/P/h/a/", "P", "/dl/P/h/b/", "f.html"), "../../h/b/f.html");
-  EXPECT_EQ(RelativeLocalPath("/dl/P/h/", "P", "/dl/P/h/b/c/", "f.html"), "../h/b/c/f.html");
-  EXPECT_EQ(RelativeLocalPath("/dl/P/", "P", "/dl/P/", "f.html"), "f.html");
-  // A download folder that itself holds "/P/" cuts both paths at the same place.
-  EXPECT_EQ(RelativeLocalPath("/x/P/dl/P/h/", "P", "/x/P/dl/P/g/", "f"), "../../../dl/P/g/f");
+// The path climbs only to the deepest folder both share, so a copy whose
+// host folder is renamed or moved still works.
+TEST(RelativeLocalPath, ClimbsNoHigherThanTheSharedFolder) {
+  const struct {
+    const char* from;
+    const char* to;
+    const char* want;
+  } cases[] = {
+      {"/dl/P/127.0.0.1/", "/dl/P/127.0.0.1/_static/", "_static/f"},
+      {"/dl/P/h/a/", "/dl/P/h/b/", "../b/f"},
+      {"/dl/P/h/a/b/", "/dl/P/h/", "../../f"},
+      {"/dl/P/h/", "/dl/P/g/x/", "../g/x/f"},
+      {"/dl/P/", "/dl/P/", "f"},
+      {"/dl/P/h/ab/", "/dl/P/h/a/", "../a/f"},  // "a" is not a folder of "ab"
+  };
+  for (const auto& c : cases) EXPECT_EQ(RelativeLocalPath(c.from, c.to, "f"), c.want) << c.from;
 }
 
 TEST(UsedNames, ComparesWithoutAsciiCase) {
