@@ -55,19 +55,6 @@ bool ForeignAndBarred(const TRetriveRec& candidate, const TJobRecord& job) {
   return candidate.RemoteFlag != 0 && !job.checkOtherServers;
 }
 
-// The entry already queued for `url`: under its own text or, for a web URL,
-// under the other scheme of the same host. A site that moved to https still
-// links many of its pages by http; both name one document in one host
-// folder, which should be fetched and stored once.
-int32_t FindQueued(const UrlList& queue, const TParsedUrl& url) {
-  const int32_t found = queue.Find(url.Text);
-  if (found >= 0 || !IsWebScheme(url.Scheme)) return found;
-  const std::size_t sep = url.Text.find("://");
-  if (sep != url.Parts.Proto.size()) return found;
-  const std::string other = (url.Scheme == "http" ? "https" : "http") + url.Text.substr(sep);
-  return queue.Find(other);
-}
-
 // Queued without filters and without spending depth: the parts a page needs.
 bool QueuedDirectly(int32_t kind, const TJobRecord& job) {
   switch (kind) {
@@ -92,7 +79,7 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
   candidate.LocalFolder = LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate);
   if (candidate.Job.editDepth <= 0) return;
   UrlList& queue = target.State.Queue;
-  const int32_t found = FindQueued(queue, url);
+  const int32_t found = FindQueuedEntry(queue, url);
   if (found >= 0) {
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
@@ -106,6 +93,18 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
 }
 
 }  // namespace
+
+// A site that moved to https still links many of its pages by http; both
+// name one document in one host folder, which should be fetched and stored
+// once.
+int32_t FindQueuedEntry(const UrlList& queue, const TParsedUrl& url) {
+  const int32_t found = queue.Find(url.Text);
+  if (found >= 0 || !IsWebScheme(url.Scheme)) return found;
+  const std::size_t sep = url.Text.find("://");
+  if (sep != url.Parts.Proto.size()) return found;
+  const std::string other = (url.Scheme == "http" ? "https" : "http") + url.Text.substr(sep);
+  return queue.Find(other);
+}
 
 const char* ReasonText(int reason) {
   return reason >= 0 && reason < kReasonCount ? kReasons[reason] : "";
@@ -127,7 +126,7 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
   if (IsAnchor(kind)) --candidate.Job.editDepth;
 
   UrlList& queue = target.State.Queue;
-  const int32_t found = FindQueued(queue, url);
+  const int32_t found = FindQueuedEntry(queue, url);
   if (found >= 0) {
     // Also when the budget is spent: the link can still point at the copy.
     if (candidate.Job.editDepth > 0 || job.checkLocalize) {

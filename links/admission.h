@@ -43,6 +43,10 @@ inline constexpr int kAdmitted = -1;
 // The reason text for 0..13, as the exploration test shows it.
 const char* ReasonText(int reason);
 
+// The entry already queued for `url`, under its own text or, for a web URL,
+// under the other scheme of the same host; -1 when there is none.
+int32_t FindQueuedEntry(const UrlList& queue, const TParsedUrl& url);
+
 // Applies the downloader's queueing rules to `candidate` (its Job.editUrl is
 // the link's absolute URL, `url` that URL taken apart): queues it, or gives
 // it the local name of the entry already queued under its URL, or drops it.

@@ -124,13 +124,6 @@ bool HasCssPath(std::string_view url) {
   return url.size() >= 4 && AsciiLower(url.substr(url.size() - 4)) == ".css";
 }
 
-// A bare url(...) ends at a blank, quote or parenthesis: a local name that
-// holds one is written quoted.
-std::string ForBareUrl(const std::string& text) {
-  if (text.find_first_of(" \t()'\"\\") == std::string::npos) return text;
-  return text.find('"') == std::string::npos ? "\"" + text + "\"" : "'" + text + "'";
-}
-
 struct TCssEdit {
   const TCssRef* Ref;
   std::string Text;
@@ -143,7 +136,7 @@ std::string Replacement(const TPageContext& sheet, const TLinkCandidate& candida
     const std::string local = LocalLinkText(sheet, rec.LocalFolder, rec.LocalFileName);
     return local.empty() ? local : local + candidate.Fragment;
   }
-  const std::string web = WebLinkText(sheet, candidate.Link);
+  const std::string web = WebLinkText(sheet, candidate.Written, candidate.Url.Text);
   return web.empty() ? web : web + candidate.Fragment;
 }
 
@@ -169,6 +162,7 @@ std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnaly
   }
   std::string text = Replacement(analysis.Context(), candidate);
   if (text.empty()) return text;
+  if (!candidate.Rec.LocalFileName.empty()) analysis.NoteLinked(candidate);
   return ref.Quote == 0 ? ForBareUrl(text) : text;
 }
 
@@ -177,20 +171,28 @@ void AnalyseInlineStyles(TPageAnalysis& analysis, TAnalysisTarget& target) {
   const TPageRef pageRef{page.Page, page.PageIndex, page.StartDirLower, page.StartFolder};
   for (const TStyleRegion& region : FindStyleRegions(page.Lines)) {
     for (TCssRef ref : FindCssRefs(page.Lines, region)) {
-      // Quotes inside an attribute are written as references.
-      constexpr std::string_view kQuot = "&quot;";
-      if (region.Attribute && ref.Link.size() > 2 * kQuot.size() && ref.Link.starts_with(kQuot) &&
-          ref.Link.ends_with(kQuot)) {
-        ref.Link = ref.Link.substr(kQuot.size(), ref.Link.size() - 2 * kQuot.size());
-        ref.Pos += kQuot.size();
-        ref.Length = ref.Link.size();
-        ref.Quote = '"';
-      }
+      if (region.Attribute) UnquoteAttributeRef(ref);
       std::string text = AdmitCssRef(analysis, pageRef, target, ref);
       // Inside an attribute the value's own quotes must survive.
       if (region.Attribute) text = ForHtmlAttribute(text);
       if (!text.empty()) analysis.AddEdit(ref.Line, ref.Pos, ref.Length, std::move(text));
     }
+  }
+}
+
+std::string ForBareUrl(const std::string& text) {
+  if (text.find_first_of(" \t()'\"\\") == std::string::npos) return text;
+  return text.find('"') == std::string::npos ? "\"" + text + "\"" : "'" + text + "'";
+}
+
+void UnquoteAttributeRef(TCssRef& ref) {
+  constexpr std::string_view kQuot = "&quot;";
+  if (ref.Link.size() > 2 * kQuot.size() && ref.Link.starts_with(kQuot) &&
+      ref.Link.ends_with(kQuot)) {
+    ref.Link = ref.Link.substr(kQuot.size(), ref.Link.size() - 2 * kQuot.size());
+    ref.Pos += kQuot.size();
+    ref.Length = ref.Link.size();
+    ref.Quote = '"';
   }
 }
 
@@ -217,13 +219,15 @@ bool IsStyleSheet(const TRetriveRec& entry, const std::vector<std::string>& line
 
 std::optional<std::string> ParseStyleSheet(std::vector<std::string>& lines,
                                            const TRetriveRec& sheet, int32_t sheetIndex,
-                                           TAnalysisTarget& target, ScriptResolver& resolver) {
+                                           TAnalysisTarget& target, ScriptResolver& resolver,
+                                           std::vector<int32_t>* linked) {
   const std::vector<TCssRef> refs = FindCssRefs(lines);
   if (refs.empty()) return std::nullopt;
   // The sheet's references go through the same building and admission as a
   // page's IMG and LINK tags, so the image rules and the crossing to other
   // servers apply unchanged.
   TPageAnalysis analysis(lines, sheet, sheetIndex, target, resolver);
+  if (linked != nullptr) analysis.KeepLinkedEntries();
   const TPageRef pageRef{sheet, sheetIndex, analysis.Context().StartDirLower,
                          analysis.Context().StartFolder};
   std::vector<TCssEdit> edits;
@@ -241,6 +245,7 @@ std::optional<std::string> ParseStyleSheet(std::vector<std::string>& lines,
     std::string& line = lines[static_cast<size_t>(it->Ref->Line)];
     line.replace(it->Ref->Pos, it->Ref->Length, it->Text);
   }
+  if (linked != nullptr) *linked = analysis.LinkedEntries();
   return error;
 }
 

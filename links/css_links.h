@@ -36,6 +36,14 @@ struct TStyleRegion;
 // The same within one style region of a page.
 std::vector<TCssRef> FindCssRefs(const std::vector<std::string>& lines, const TStyleRegion& region);
 
+// Inside a style attribute quotes are written as "&quot;": a reference
+// found between two of them is narrowed to the link they enclose.
+void UnquoteAttributeRef(TCssRef& ref);
+
+// A bare url(...) ends at a blank, quote or parenthesis: a link that holds
+// one is written quoted.
+std::string ForBareUrl(const std::string& text);
+
 class TPageAnalysis;
 struct TPageRef;
 // Builds and admits one reference of a sheet or style region; returns the
@@ -56,9 +64,11 @@ bool IsStyleSheet(const TRetriveRec& entry, const std::vector<std::string>& line
 // Queues the images (as IMG links, under the image rules) and imported sheets
 // (as LINK links) of the style sheet held by the entry at `sheetIndex`, and
 // edits `lines` for offline browsing. Returns the error that ended the
-// analysis early (an invalid filter pattern), or nullopt.
+// analysis early (an invalid filter pattern), or nullopt. The entries the
+// saved sheet now links to are put in `linked` when given.
 std::optional<std::string> ParseStyleSheet(std::vector<std::string>& lines,
                                            const TRetriveRec& sheet, int32_t sheetIndex,
-                                           TAnalysisTarget& target, ScriptResolver& resolver);
+                                           TAnalysisTarget& target, ScriptResolver& resolver,
+                                           std::vector<int32_t>* linked = nullptr);
 
 }  // namespace kestrix

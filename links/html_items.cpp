@@ -61,6 +61,12 @@ bool HasLinkWord(std::string_view upper) {
   return false;
 }
 
+// Link attributes whose names hold no link word, kept for their tag only.
+bool IsOwnLinkAttribute(std::string_view upperTagName, std::string_view upperAttr) {
+  return (upperTagName == "OBJECT" && upperAttr.starts_with("DATA=")) ||
+         (upperTagName == "VIDEO" && upperAttr.starts_with("POSTER="));
+}
+
 }  // namespace
 
 int32_t TagKindOf(std::string_view upperName) {
@@ -69,8 +75,13 @@ int32_t TagKindOf(std::string_view upperName) {
   for (std::size_t i = 0; i < kKinds.size(); ++i) {
     if (kKinds[i] == upperName) return static_cast<int32_t>(i + 1);
   }
-  // A picture's SOURCE names images as an IMG does.
-  return upperName == "SOURCE" ? kKindImg : kKindNone;
+  // A picture's SOURCE names images as an IMG does; the files a page
+  // plays or embeds are its embedded objects.
+  if (upperName == "SOURCE") return kKindImg;
+  for (std::string_view name : {"OBJECT", "VIDEO", "AUDIO", "TRACK"}) {
+    if (upperName == name) return kKindEmbed;
+  }
+  return kKindNone;
 }
 
 void THTMLParam::Parse(std::string_view text) {
@@ -100,7 +111,7 @@ void THTMLTag::Parse(std::string_view text, bool& hasScript, std::deque<THTMLTex
     const std::string upper = AsciiUpperString(attr);
     if (upper.starts_with("REL=")) Rel = Unquote(std::string_view(attr).substr(4));
     if (upper.starts_with("REV=")) Rev = Unquote(std::string_view(attr).substr(4));
-    if (HasLinkWord(upper)) {
+    if (HasLinkWord(upper) || IsOwnLinkAttribute(Name, upper)) {
       if (!hasScript && (upper.find("JAVASCRIPT:") != std::string::npos ||
                          upper.find("ONCLICK") != std::string::npos)) {
         hasScript = true;
@@ -118,6 +129,8 @@ void THTMLTag::Parse(std::string_view text, bool& hasScript, std::deque<THTMLTex
   }
 
   Kind = TagKindOf(Name);
+  // A SOURCE with a src is a video's or a sound's, not a picture's.
+  if (Kind == kKindImg && Name == "SOURCE" && FindParam("src")) Kind = kKindEmbed;
   if (Kind == kKindA) {
     const THTMLParam* href = FindParam("HREF");
     if (href && AsciiLower(TrimControls(href->Value)).starts_with("ftp://")) Kind = kKindFtp;

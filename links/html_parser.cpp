@@ -9,10 +9,23 @@ namespace kestrix {
 namespace {
 
 // The only tag names the parser keeps; any other tag is dropped entirely.
-// SOURCE gives a picture its images (srcset) and is read as an IMG.
-constexpr std::array<std::string_view, 17> kRecognised = {
-    "BASE",  "A",      "/A",   "IMG",    "AREA",    "FRAME",  "FORM",    "/FORM", "META",
-    "EMBED", "/EMBED", "LINK", "SCRIPT", "/SCRIPT", "IFRAME", "/IFRAME", "SOURCE"};
+// SOURCE gives a picture its images (srcset) or a video its file; OBJECT,
+// VIDEO, AUDIO and TRACK name the other files a page shows.
+constexpr std::array<std::string_view, kRecognisedNames> kRecognised = {
+    "BASE",   "A",       "/A",     "IMG",    "AREA",  "FRAME",  "FORM",
+    "/FORM",  "META",    "EMBED",  "/EMBED", "LINK",  "SCRIPT", "/SCRIPT",
+    "IFRAME", "/IFRAME", "SOURCE", "OBJECT", "VIDEO", "AUDIO",  "TRACK"};
+
+// From SOURCE on, the names are of tags whose closing tag is not read, or
+// that have none: like IMG, they never become the element that later text
+// belongs to.
+constexpr int kFirstMediaName = 16;
+constexpr int kVideoName = 18;
+static_assert(kRecognised[kFirstMediaName] == "SOURCE" && kRecognised[kVideoName] == "VIDEO");
+
+bool HoldsText(const THTMLTag& tag, int index) {
+  return tag.Kind != kKindImg && index < kFirstMediaName;
+}
 
 int RecognisedIndex(std::string_view tagText) {
   const std::string_view name = tagText.substr(0, tagText.find(' '));
@@ -217,14 +230,16 @@ void THTMLParser::BuildTag(int32_t startLine, int32_t endLine, bool closing, std
   tag.StartPos = tagStartPos_;
   tag.EndPos = endPos;
   tag.Parent = currentTag_;
-  if (tag.Kind != kKindImg) currentTag_ = &tag;
-  if (IsListed(tag.Kind)) {
+  if (HoldsText(tag, index)) currentTag_ = &tag;
+  if (IsListed(tag.Kind, index == kVideoName)) {
     Items.emplace_back(&tag);
     ++sameName_[index];
   }
 }
 
-bool THTMLParser::IsListed(int32_t kind) const {
+bool THTMLParser::IsListed(int32_t kind, bool video) const {
+  // A video names its file and the picture shown before it plays.
+  if (video && (KeptKinds & kKeepImg)) return true;
   switch (kind) {
     case kKindBase:
     case kKindForm:

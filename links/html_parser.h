@@ -27,6 +27,9 @@ inline constexpr uint16_t kKeepEmbed = 1u << 6;
 inline constexpr uint16_t kKeepLink = 1u << 7;
 inline constexpr uint16_t kKeepScript = 1u << 8;
 
+// How many tag names the parser recognises, closing ones included.
+inline constexpr std::size_t kRecognisedNames = 21;
+
 // One listed item: a tag or a text, owned by the parser until its next Clear.
 using THTMLItem = std::variant<THTMLTag*, THTMLText*>;
 
@@ -44,7 +47,7 @@ class THTMLParser {
   uint16_t KeptKinds = 0;
   bool HasScript = false;  // an attribute mentioned a script; reset only by Clear
   std::vector<THTMLItem> Items;
-  std::vector<std::string>* Lines = nullptr;  // the page, one string per line; not owned
+  const std::vector<std::string>* Lines = nullptr;  // the page, one string per line; not owned
 
   THTMLParser() = default;
   THTMLParser(const THTMLParser&) = delete;
@@ -64,7 +67,7 @@ class THTMLParser {
   void FlushText(int32_t startLine, int32_t endLine);
   void TagStep(int32_t startLine, int32_t endLine, bool closing, std::size_t endPos);
   void BuildTag(int32_t startLine, int32_t endLine, bool closing, std::size_t endPos);
-  bool IsListed(int32_t kind) const;
+  bool IsListed(int32_t kind, bool video) const;
   void ClearText() {
     textBuffer_.clear();
     blankPrefix_ = 0;
@@ -91,7 +94,7 @@ class THTMLParser {
   // script; they are parsed here and dropped.
   THTMLTag scratch_;
   std::deque<THTMLText> scratchTexts_;
-  int32_t sameName_[17] = {};
+  int32_t sameName_[kRecognisedNames] = {};
   int32_t textCount_ = 0;
 };
 

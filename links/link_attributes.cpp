@@ -37,12 +37,43 @@ std::string_view LinkAttribute(int32_t kind) {
   }
 }
 
+namespace {
+
+// The attribute that carries a tag's link: OBJECT names its file by "data".
+std::string_view TagLinkAttribute(const THTMLTag& tag) {
+  return tag.Name == "OBJECT" ? std::string_view("data") : LinkAttribute(tag.Kind);
+}
+
+// Tags that name their files by one attribute only: without it they have
+// no link, whatever else they carry (a video's poster, a picture's srcset).
+bool HasOnlyItsOwnAttribute(const THTMLTag& tag) {
+  for (std::string_view name : {"SOURCE", "TRACK", "OBJECT", "VIDEO", "AUDIO"}) {
+    if (tag.Name == name) return true;
+  }
+  return false;
+}
+
+// The parameter that carries the tag's link: its own attribute, or else
+// the first one that is not a handler (the second parameter when the first
+// is an onclick). A srcset is a list of candidates, taken apart on its own,
+// never one link.
+const THTMLParam* LinkParam(const THTMLTag& tag) {
+  const std::string_view named = TagLinkAttribute(tag);
+  if (!named.empty()) {
+    if (const THTMLParam* param = tag.FindParam(named)) return param;
+  }
+  if (tag.Params.empty() || HasOnlyItsOwnAttribute(tag)) return nullptr;
+  const bool handler = AsciiLower(tag.Params.front().Name) == "onclick";
+  if (handler && tag.Params.size() < 2) return nullptr;
+  const THTMLParam& param = tag.Params[handler ? 1 : 0];
+  return AsciiLower(param.Name) == "srcset" ? nullptr : &param;
+}
+
+}  // namespace
+
 std::string LinkAttributeName(const THTMLTag& tag) {
-  const std::string_view named = LinkAttribute(tag.Kind);
-  if (!named.empty() && tag.FindParam(named) != nullptr) return std::string(named);
-  if (tag.Params.empty()) return {};
-  if (AsciiLower(tag.Params.front().Name) != "onclick") return tag.Params.front().Name;
-  return tag.Params.size() > 1 ? tag.Params[1].Name : std::string();
+  const THTMLParam* param = LinkParam(tag);
+  return param == nullptr ? std::string() : param->Name;
 }
 
 std::vector<TSrcsetItem> SrcsetItems(std::string_view value) {
@@ -64,13 +95,8 @@ std::vector<TSrcsetItem> SrcsetItems(std::string_view value) {
 }
 
 std::string LinkValue(const THTMLTag& tag) {
-  const std::string_view named = LinkAttribute(tag.Kind);
-  if (!named.empty()) {
-    if (const THTMLParam* param = tag.FindParam(named)) return param->Value;
-  }
-  if (tag.Params.empty()) return {};
-  if (AsciiLower(tag.Params.front().Name) != "onclick") return tag.Params.front().Value;
-  return tag.Params.size() > 1 ? tag.Params[1].Value : std::string();
+  const THTMLParam* param = LinkParam(tag);
+  return param == nullptr ? std::string() : param->Value;
 }
 
 TLinkRole LinkRole(const THTMLTag& tag) {

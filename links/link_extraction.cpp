@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "core/ascii.h"
+#include "core/dot_segments.h"
 #include "core/url_split.h"
 #include "links/css_links.h"
 #include "links/html_parser.h"
@@ -44,6 +45,11 @@ std::string PathFileName(std::string_view path) {
 
 uint16_t KeptKindsFor(const TJobRecord& job) {
   uint16_t kinds = kKeepFrame | kKeepIFrame | kKeepA;
+  // Every link that leads to no saved file is made absolute: those of the
+  // parts the job does not load are read for that alone.
+  if (job.checkLocalize && job.checkLinkToUrl) {
+    return kinds | kKeepImg | kKeepEmbed | kKeepLink | kKeepScript;
+  }
   if (job.checkLoadImg || job.checkRmtLoadImg) kinds |= kKeepImg;
   if (job.checkLoadEmbed) kinds |= kKeepEmbed;
   if (job.checkLoadStyle) kinds |= kKeepLink;
@@ -117,7 +123,7 @@ bool TPageAnalysis::ResolveScript(const THTMLTag& tag, TLinkCandidate& out) {
   if (script.empty() || !RunLinkScript(script)) return false;
   const TExecResultRec& result = resolver_.Result();
   if (TrimControls(result.Url).empty()) return false;
-  out.Link = result.Url;
+  out.Link = CleanLinkValue(result.Url);
   if (resolver_.Kind() == TCaptureKind::FormSubmit && AsciiLower(result.Method) != "post") {
     // A form sent by GET (its method unset or anything but POST) carries its
     // fields in the address, in place of the action's own query; posting
@@ -170,18 +176,20 @@ void TPageAnalysis::DropDefaultPort(TLinkCandidate& out) {
   out.Url = ParseUrl(out.Rec.Job.editUrl);
 }
 
+TLinkBase TPageAnalysis::Base() const {
+  return TLinkBase{context_.PageProto, context_.PageHost, context_.PageDir, context_.PageFile};
+}
+
 bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
   TRetriveRec& rec = out.Rec;
   TEntryJob& job = rec.Job;
-  const std::string& link = out.Link;
-  if (!IsAbsolute(link)) {
-    // "?page=2" asks the page's own document again, not its folder's index.
-    const std::string relative = link.starts_with('?') ? context_.PageFile + link : link;
-    job.editUrl = ResolveUrl(relative, context_.PageProto, context_.PageHost, context_.PageDir);
+  if (!IsAbsolute(out.Link)) {
+    job.editUrl = AbsoluteUrl(out.Link, Base());
     out.Url = ParseUrl(job.editUrl);
     DropDefaultPort(out);
     return true;
   }
+  const std::string link = WithoutDotSegments(out.Link);
   out.Url = ParseUrl(link);
   const bool exploring = rules_ == TExtractionRules::Exploration;
   if (context_.Page.RemoteFlag == 0) {
@@ -219,18 +227,21 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
   bool supported = true;
   try {
     if (tag.Params.empty()) return false;
-    if (tag.Kind == kKindLink && LinkRole(tag) == TLinkRole::NotFetched) return false;
-    // A picture's SOURCE has only its srcset, taken apart on its own.
-    if (tag.Name == "SOURCE" && tag.FindParam("src") == nullptr) return false;
+    if (tag.Kind == kKindLink) {
+      const TJobRecord& job = context_.Page.Job.Settings();
+      const bool notFetched = LinkRole(tag) == TLinkRole::NotFetched;
+      // The exploration test lists only the LINK tags a job could fetch;
+      // the downloader reads the others only to name them on the web.
+      if (notFetched && (exploring || !job.checkLocalize || !job.checkLinkToUrl)) return false;
+      out.RewriteOnly = !exploring && (notFetched || !job.checkLoadStyle);
+    }
     out.Written = LinkValue(tag);
-    out.Link = DecodeLinkEntities(out.Written);
+    out.Link = CleanLinkValue(DecodeLinkEntities(out.Written));
     ResolveScript(tag, out);
     supported = IsSupportedProtocol(out.Link);
     // The exploration test lists unsupported links too, taken as written.
     if (!supported && !exploring) return false;
-    if (supported && TrimControls(out.Link).starts_with("//")) {
-      out.Link = context_.PageProto + ":" + std::string(TrimControls(out.Link));
-    }
+    if (supported && out.Link.starts_with("//")) out.Link = context_.PageProto + ":" + out.Link;
     if (supported && tag.Kind == kKindBase) {
       ApplyBase(tag, out.Link);
       return false;
@@ -298,6 +309,7 @@ void TPageAnalysis::Admit(const THTMLTag& tag, TLinkCandidate& candidate) {
     OnExplore(tag, candidate);
     return;
   }
+  if (candidate.RewriteOnly) return;
   const TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDirLower,
                          context_.StartFolder};
   AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target_);
@@ -310,9 +322,19 @@ void TPageAnalysis::AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candida
     RewriteQueuedLink(context_, tag, candidate.Written, attr, candidate.Fragment,
                       candidate.ScriptResolved, candidate.Rec.LocalFolder,
                       candidate.Rec.LocalFileName);
+    NoteLinked(candidate);
   } else {
-    RewriteUnqueuedLink(context_, tag, candidate.Written, candidate.Link, attr);
+    RewriteUnqueuedLink(context_, tag, candidate.Written, candidate.Url.Text, attr);
   }
+}
+
+void TPageAnalysis::NoteLinked(const TLinkCandidate& candidate) {
+  if (!keepLinked_ || rules_ == TExtractionRules::Exploration ||
+      !context_.Page.Job->checkLocalize) {
+    return;
+  }
+  const int32_t index = FindQueuedEntry(target_.State.Queue, candidate.Url);
+  if (index >= 0 && linkedSet_.insert(index).second) linked_.push_back(index);
 }
 
 void TPageAnalysis::ProcessSrcset(const THTMLTag& tag) {
@@ -335,11 +357,10 @@ void TPageAnalysis::ProcessSrcset(const THTMLTag& tag) {
   for (const TSrcsetItem& item : items) {
     TLinkCandidate candidate;
     candidate.Written = std::string(item.Text);
-    candidate.Link = DecodeLinkEntities(item.Text);
+    candidate.Link = CleanLinkValue(DecodeLinkEntities(item.Text));
     if (!IsSupportedProtocol(candidate.Link)) continue;
-    if (TrimControls(candidate.Link).starts_with("//")) {
+    if (candidate.Link.starts_with("//"))
       candidate.Link = context_.PageProto + ":" + candidate.Link;
-    }
     if (!CompleteCandidate(tag, candidate) || !MakeAbsolute(candidate)) continue;
     Admit(tag, candidate);
     // Found where it stands, after the previous candidate.
@@ -352,21 +373,39 @@ void TPageAnalysis::ProcessSrcset(const THTMLTag& tag) {
     if (!place) break;
     line = place->Line;
     pos = place->Pos + item.Text.size();
+    const bool local = !candidate.Rec.LocalFileName.empty();
     std::string text =
-        candidate.Rec.LocalFileName.empty()
-            ? ForHtmlAttribute(WebLinkText(context_, candidate.Link))
-            : LocalLinkText(context_, candidate.Rec.LocalFolder, candidate.Rec.LocalFileName);
+        local ? LocalLinkText(context_, candidate.Rec.LocalFolder, candidate.Rec.LocalFileName)
+              : ForHtmlAttribute(WebLinkText(context_, item.Text, candidate.Url.Text));
     if (text.empty()) continue;
+    if (local) NoteLinked(candidate);
     const size_t hash = item.Text.find('#');
     AddEdit(place->Line, place->Pos, hash == std::string_view::npos ? item.Text.size() : hash,
             std::move(text));
   }
 }
 
+void TPageAnalysis::ProcessPoster(const THTMLTag& tag) {
+  const THTMLParam* poster = tag.FindParam("poster");
+  if (poster == nullptr) return;
+  // The picture shown before a video plays is an image of the page.
+  THTMLTag image;
+  image.Name = "IMG";
+  image.Kind = kKindImg;
+  image.StartLine = tag.StartLine;
+  image.EndLine = tag.EndLine;
+  image.StartPos = tag.StartPos;
+  image.EndPos = tag.EndPos;
+  image.Params.push_back(*poster);
+  TLinkCandidate candidate;
+  if (BuildCandidate(image, candidate)) AdmitAndRewrite(image, candidate, poster->Name);
+}
+
 void TPageAnalysis::ProcessTag(const THTMLTag& tag) {
   TLinkCandidate candidate;
   if (BuildCandidate(tag, candidate)) AdmitAndRewrite(tag, candidate, LinkAttributeName(tag));
   if (tag.Kind == kKindImg) ProcessSrcset(tag);
+  if (tag.Name == "VIDEO") ProcessPoster(tag);
 }
 
 void TPageAnalysis::AddEdit(int32_t line, size_t pos, size_t length, std::string text) {
@@ -383,11 +422,12 @@ void TPageAnalysis::Finish() {
 std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRetriveRec& page,
                                      int32_t pageIndex, TAnalysisTarget& target,
                                      ScriptResolver& resolver, THTMLParser& parser,
-                                     std::vector<std::string>* notes) {
+                                     std::vector<std::string>* notes,
+                                     std::vector<int32_t>* linked) {
   if (lines.empty()) return std::nullopt;
   const TJobRecord& job = page.Job.Settings();
   if (job.checkLoadStyle && IsStyleSheet(page, lines)) {
-    return ParseStyleSheet(lines, page, pageIndex, target, resolver);
+    return ParseStyleSheet(lines, page, pageIndex, target, resolver, linked);
   }
   parser.Clear();
   parser.KeptKinds = KeptKindsFor(job);
@@ -401,6 +441,7 @@ std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRet
   }
   std::optional<std::string> error;
   TPageAnalysis analysis(lines, page, pageIndex, target, resolver);
+  if (linked != nullptr) analysis.KeepLinkedEntries();
   try {
     for (const THTMLItem& item : parser.Items) {
       if (const THTMLTag* tag = AsTag(item)) analysis.ProcessTag(*tag);
@@ -410,6 +451,7 @@ std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRet
     error = e.what();
   }
   analysis.Finish();
+  if (linked != nullptr) *linked = analysis.LinkedEntries();
   if (analysis.SkippedScripts() > 0 && notes != nullptr) {
     notes->push_back(std::to_string(analysis.SkippedScripts()) +
                      " script links left as written: the page ran its most scripts");

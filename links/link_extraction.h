@@ -9,12 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/retrive_rec.h"
 #include "links/admission.h"
 #include "links/link_attributes.h"
 #include "links/page_context.h"
+#include "links/url_paths.h"
 
 namespace kestrix {
 
@@ -39,6 +41,9 @@ struct TLinkCandidate {
   std::string Fragment;  // "#" and what follows, or empty
   TParsedUrl Url;        // Rec.Job.editUrl taken apart, once it is absolute
   bool ScriptResolved = false;
+  // Read only so that its link can be rewritten: a LINK whose rel names
+  // nothing to fetch, or any LINK when the job loads no style sheets.
+  bool RewriteOnly = false;
 };
 
 // The downloader drops absolute anchors on other servers and stops counting
@@ -78,6 +83,18 @@ class TPageAnalysis {
   void Finish();
 
   const TPageContext& Context() const { return context_; }
+  // What links of the page are resolved against; a BASE tag moves it.
+  TLinkBase Base() const;
+
+  // The queue entries whose local names were written into the page, in the
+  // order they were written, each once: what the page must be edited for
+  // when one of them fails or is renamed. Kept only once asked for, as it
+  // costs a queue lookup per link.
+  void KeepLinkedEntries() { keepLinked_ = true; }
+  const std::vector<int32_t>& LinkedEntries() const { return linked_; }
+
+  // Notes that the candidate's local name was written into the page.
+  void NoteLinked(const TLinkCandidate& candidate);
 
   // Candidates whose scripts were not run because the page reached its
   // bound on script runs or script time.
@@ -92,6 +109,7 @@ class TPageAnalysis {
   static void DropDefaultPort(TLinkCandidate& out);
   void AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate, std::string_view attr);
   void ProcessSrcset(const THTMLTag& tag);
+  void ProcessPoster(const THTMLTag& tag);
   int32_t LinesCount() const { return static_cast<int32_t>(context_.Lines.size()); }
 
   TPageContext context_;
@@ -101,6 +119,9 @@ class TPageAnalysis {
   int32_t scriptRuns_ = 0;
   double scriptSeconds_ = 0;
   int32_t skippedScripts_ = 0;
+  bool keepLinked_ = false;
+  std::vector<int32_t> linked_;
+  std::unordered_set<int32_t> linkedSet_;
 };
 
 // A page runs at most this many link scripts, for at most this long in all;
@@ -114,10 +135,12 @@ inline constexpr double kMaxScriptSecondsPerPage = 60;
 // invalid filter pattern), once per page, or nullopt. When the job loads style
 // sheets and the entry is one, its url() and @import links are analysed
 // instead of tags. Notes for the log (script links left unresolved) are
-// appended to `notes` when given.
+// appended to `notes` when given; the queue indices of the entries the
+// saved page now links to (TPageAnalysis::LinkedEntries) to `linked`.
 std::optional<std::string> ParsePage(std::vector<std::string>& lines, const TRetriveRec& page,
                                      int32_t pageIndex, TAnalysisTarget& target,
                                      ScriptResolver& resolver, THTMLParser& parser,
-                                     std::vector<std::string>* notes = nullptr);
+                                     std::vector<std::string>* notes = nullptr,
+                                     std::vector<int32_t>* linked = nullptr);
 
 }  // namespace kestrix

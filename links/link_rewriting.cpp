@@ -103,7 +103,11 @@ void AddEdit(TPageContext& page, int32_t line, size_t pos, size_t length, std::s
 }
 
 void ApplyEdits(TPageContext& page) {
-  std::vector<TLineEdit>& edits = page.Edits;
+  ApplyLineEdits(page.Lines, page.Edits);
+}
+
+void ApplyLineEdits(std::vector<std::string>& lines, std::vector<TLineEdit>& edits) {
+  const auto count = static_cast<int32_t>(lines.size());
   std::stable_sort(edits.begin(), edits.end(), [](const TLineEdit& a, const TLineEdit& b) {
     return a.Line != b.Line ? a.Line < b.Line : a.Pos < b.Pos;
   });
@@ -112,8 +116,8 @@ void ApplyEdits(TPageContext& page) {
   int32_t line = -1;
   size_t limit = 0;
   for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
-    if (it->Line < 0 || it->Line >= LineCount(page)) continue;
-    std::string& text = page.Lines[static_cast<size_t>(it->Line)];
+    if (it->Line < 0 || it->Line >= count) continue;
+    std::string& text = lines[static_cast<size_t>(it->Line)];
     if (it->Line != line) {
       line = it->Line;
       limit = text.size();
@@ -156,10 +160,13 @@ std::string LocalLinkText(const TPageContext& page, const std::string& targetFol
                          : targetFileName);
 }
 
-std::string WebLinkText(const TPageContext& page, std::string_view link) {
+std::string WebLinkText(const TPageContext& page, std::string_view written, std::string_view url) {
   if (!Localize(page) || !page.Page.Job->checkLinkToUrl) return {};
-  if (!IsSupportedProtocol(link) || IsAbsoluteLink(link)) return {};
-  return ResolveUrl(link, page.PageProto, page.PageHost, page.PageDir);
+  // A link that names its scheme reaches the web from the copy as it is;
+  // "//host/x" would name a file on the disk.
+  if (!LinkScheme(written).empty()) return {};
+  if (!IsFetchableScheme(LinkScheme(url))) return {};
+  return std::string(url);
 }
 
 void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
@@ -191,13 +198,13 @@ void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view
 }
 
 void RewriteUnqueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
-                         std::string_view link, std::string_view attr) {
+                         std::string_view url, std::string_view attr) {
   if (!TagWithinPage(page, tag)) return;
-  const std::string url = WebLinkText(page, link);
-  if (url.empty()) return;
+  const std::string web = WebLinkText(page, written, url);
+  if (web.empty()) return;
   const auto place = FindLinkText(page.Lines, tag, written, attr);
   if (!place) return;
-  Splice(page, *place, written, WrittenFragment(written), ForHtmlAttribute(url));
+  Splice(page, *place, written, WrittenFragment(written), ForHtmlAttribute(web));
 }
 
 std::string ForHtmlAttribute(std::string_view text) {

@@ -35,6 +35,7 @@ void AddEdit(TPageContext& page, int32_t line, size_t pos, size_t length, std::s
 // Makes the recorded edits, from the last to the first, and forgets them.
 // An edit that overlaps one before it is dropped.
 void ApplyEdits(TPageContext& page);
+void ApplyLineEdits(std::vector<std::string>& lines, std::vector<TLineEdit>& edits);
 
 // The BASE tag's own characters disappear from the saved copy.
 void BlankBaseTag(TPageContext& page, const THTMLTag& tag);
@@ -48,9 +49,10 @@ void RewriteFormAction(TPageContext& page, const THTMLTag& tag, std::string_view
 std::string LocalLinkText(const TPageContext& page, const std::string& targetFolder,
                           const std::string& targetFileName);
 
-// How a page names a relative link on the web with "Replace unretrieved
-// links to a URL"; empty when the link stays as written.
-std::string WebLinkText(const TPageContext& page, std::string_view link);
+// How a page names a link that leads to no saved file, with
+// "Replace unretrieved  links to a URL": its absolute URL `url`, unless the
+// link as `written` names its scheme; empty when the link stays as written.
+std::string WebLinkText(const TPageContext& page, std::string_view written, std::string_view url);
 
 // A link to a queued document points to its local file; the fragment as
 // written stays. For a link made by a script, the link text (or, without
@@ -59,10 +61,11 @@ void RewriteQueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view
                        std::string_view attr, std::string_view fragment, bool scriptResolved,
                        const std::string& targetFolder, const std::string& targetFileName);
 
-// With "Replace unretrieved  links to a URL", a relative link that was not
-// queued names the document on the web instead.
+// With "Replace unretrieved  links to a URL", a link without a scheme that
+// leads to no saved file names the document on the web, `url`, instead;
+// the fragment as written stays.
 void RewriteUnqueuedLink(TPageContext& page, const THTMLTag& tag, std::string_view written,
-                         std::string_view link, std::string_view attr);
+                         std::string_view url, std::string_view attr);
 
 // Text for an HTML attribute value: "&" and double quotes escaped.
 std::string ForHtmlAttribute(std::string_view text);

@@ -32,22 +32,49 @@ TEST(FindLinkTextTest, DoubleQuotesThenSingleThenEquals) {
   EXPECT_FALSE(FindLinkText({"<a href=\"p.html\">"}, TagOn(1, 1), "p.html"));
 }
 
-TEST(LinkRewritingTest, UnqueuedRelativeLinksBecomeUrlsOnlyWhenAsked) {
+// Whatever stopped a link (admission, depth, a LINK that names nothing to
+// fetch, a part the job does not load), the copy names it on the web.
+TEST(LinkRewritingTest, UnqueuedLinksBecomeUrlsOnlyWhenAsked) {
+  const std::string page =
+      "<a href=\"x.html#top\">x</a><a href=\"http://o/y.html\">y</a>\n"
+      "<a\nhref=\"z.html\">z</a>\n"
+      "<link rel=\"search\" href=\"_s/os.xml\"><link rev=\"made\" href=\"list@h\">"
+      "<link rel=\"stylesheet\" href=\"s.css\"><img src=\"i.png\"><script src=\"j.js\"></script>"
+      "<a href=\"?p=2&amp;q=3\">2</a><a href=\"//o/p.html\">p</a><a href=\"mailto:m@h\">m</a>";
   for (bool linkToUrl : {false, true}) {
     AnalysisRun run;
     TJobRecord job;
     job.checkLocalize = true;
     job.checkLinkToUrl = linkToUrl;
     run.Start(job, "http://h/a/start.html");
-    const auto lines = run.Analyse(0,
-                                   "<a href=\"x.html#top\">x</a><a href=\"http://o/y.html\">y</a>\n"
-                                   "<a\nhref=\"z.html\">z</a>");
-    EXPECT_EQ(lines[0], linkToUrl
-                            ? "<a href=\"http://h/a/x.html#top\">x</a>"
-                              "<a href=\"http://o/y.html\">y</a>"
-                            : "<a href=\"x.html#top\">x</a><a href=\"http://o/y.html\">y</a>");
-    EXPECT_EQ(lines[2], linkToUrl ? "href=\"http://h/a/z.html\">z</a>" : "href=\"z.html\">z</a>");
+    const auto lines = run.Analyse(0, page);
+    EXPECT_EQ(run.State.Queue.Count(), 1);
+    if (!linkToUrl) {
+      EXPECT_EQ(lines, testing::SplitLines(page));
+      continue;
+    }
+    EXPECT_EQ(lines[0], "<a href=\"http://h/a/x.html#top\">x</a><a href=\"http://o/y.html\">y</a>");
+    EXPECT_EQ(lines[2], "href=\"http://h/a/z.html\">z</a>");
+    EXPECT_EQ(lines[3],
+              "<link rel=\"search\" href=\"http://h/a/_s/os.xml\">"
+              "<link rev=\"made\" href=\"http://h/a/list@h\">"
+              "<link rel=\"stylesheet\" href=\"http://h/a/s.css\"><img src=\"http://h/a/i.png\">"
+              "<script src=\"http://h/a/j.js\"></script>"
+              "<a href=\"http://h/a/start.html?p=2&amp;q=3\">2</a><a href=\"http://o/p.html\">p</a>"
+              "<a href=\"mailto:m@h\">m</a>");
   }
+  // A next page named by a LINK is followed only when the job reads LINK
+  // tags; read for its link alone, it is not queued.
+  AnalysisRun run;
+  TJobRecord job;
+  job.editDepth = 2;
+  job.checkLocalize = true;
+  job.checkLinkToUrl = true;
+  job.checkAddHtmExt = false;
+  run.Start(job, "http://h/a/start.html");
+  const auto lines = run.Analyse(0, "<link rel=\"next\" href=\"n.html\"><a href=\"b.html\">b</a>");
+  EXPECT_EQ(run.Queued(), std::vector<std::string>{"http://h/a/b.html"});
+  EXPECT_EQ(lines[0], "<link rel=\"next\" href=\"http://h/a/n.html\"><a href=\"b.html\">b</a>");
 }
 
 TEST(LinkRewritingTest, TheFirstOccurrenceInATagIsEdited) {

@@ -79,7 +79,8 @@ TEST(RealWebTest, PagesAsSitesWriteThem) {
              "<img src=\"data:image/png;base64,iVBORw0KGgo=\"><a href=\"tel:+123\">t</a>"
              "<a href=\"about:blank\">b</a><a href=\"blob:http://h/1\">l</a>"
              "<a href=\"mailto:me@h\">m</a><a href=\"HTTPS://h/a/z.html\">z</a>",
-             {"HTTPS://h/a/z.html"}, {{"HTTPS://h/a/z.html", "z.html"}});
+             {"HTTPS://h/a/z.html"},
+             {{"//o/y.html", "http://o/y.html"}, {"HTTPS://h/a/z.html", "z.html"}});
   // Another server's page is not followed by this job.
   ExpectPage("protocol-relative links", FullCopy(),
              "<a href=\"//h/a/p.html\">p</a><a href=\"//o/q.html\">q</a>", {"http://h/a/p.html"},
@@ -102,13 +103,39 @@ TEST(RealWebTest, PagesAsSitesWriteThem) {
        {"i/b%20c.png", "b_c.png"},
        {"i/d.png", "d.png"},
        {"i/a.png", "a.png"}});
+  TJobRecord embedded = FullCopy();
+  embedded.checkLoadEmbed = true;
+  // A picture's sources are images; what a page plays or embeds is an
+  // embedded object, and a video's poster an image.
   ExpectPage(
-      "picture and video sources", FullCopy(),
+      "pictures, videos, sounds and objects", embedded,
       "<picture><source srcset=\"p/a.webp 1x, p/b.webp 2x\" type=\"image/webp\">"
       "<img src=\"p/a.png\"></picture>"
-      "<video><source src=\"m/v.mp4\" type=\"video/mp4\"></video>",
-      {"http://h/a/p/a.webp", "http://h/a/p/b.webp", "http://h/a/p/a.png", "http://h/a/m/v.mp4"},
-      {{"p/a.webp", "a.webp"}, {"p/b.webp", "b.webp"}, {"p/a.png", "a.png"}, {"m/v.mp4", "v.mp4"}});
+      "<a href=\"f.html\"><video poster=\"m/p.jpg\" src=\"m/v.webm\">"
+      "<source src=\"m/v.mp4\" type=\"video/mp4\"><track src=\"m/en.vtt\"></video>"
+      "<audio src=\"m/s.ogg\"></audio><object data=\"fig/f.svg\">Figure</object></a>",
+      {"http://h/a/p/a.webp", "http://h/a/p/b.webp", "http://h/a/p/a.png", "http://h/a/f.html",
+       "http://h/a/m/v.webm", "http://h/a/m/p.jpg", "http://h/a/m/v.mp4", "http://h/a/m/en.vtt",
+       "http://h/a/m/s.ogg", "http://h/a/fig/f.svg"},
+      {{"p/a.webp", "a.webp"},
+       {"p/b.webp", "b.webp"},
+       {"p/a.png", "a.png"},
+       {"f.html", "f.html"},
+       {"m/p.jpg", "p.jpg"},
+       {"m/v.webm", "v.webm"},
+       {"m/v.mp4", "v.mp4"},
+       {"m/en.vtt", "en.vtt"},
+       {"m/s.ogg", "s.ogg"},
+       {"fig/f.svg", "f.svg"}});
+  // Browsers strip blanks around a link and take "." and ".." as folders.
+  ExpectPage("blanks and dot segments", FullCopy(),
+             "<a href=\" https://o/x.html\">o</a><a href=\"  sub/b.html \">b</a>"
+             "<a href=\"..\">up</a><a href=\".\">here</a><a href=\"http://h/a/x/../y.html\">y</a>",
+             {"http://h/a/sub/b.html", "http://h/", "http://h/a/", "http://h/a/y.html"},
+             {{"  sub/b.html ", "b.html"},
+              {"..", "index.html"},
+              {".", "index1.html"},
+              {"http://h/a/x/../y.html", "y.html"}});
   ExpectPage("a query alone names the page itself", FullCopy(),
              "<a href=\"?page=2\">2</a><a href=\"./?page=3\">3</a>",
              {"http://h/a/list.php?page=2", "http://h/a/?page=3"},
