@@ -12,6 +12,7 @@
 #include "links/html_parser.h"
 #include "links/link_rewriting.h"
 #include "links/link_text.h"
+#include "links/script_files.h"
 #include "links/script_resolver.h"
 #include "links/text_util.h"
 #include "links/url_paths.h"
@@ -178,6 +179,12 @@ void TPageAnalysis::DropDefaultPort(TLinkCandidate& out) {
 
 TLinkBase TPageAnalysis::Base() const {
   return TLinkBase{context_.PageProto, context_.PageHost, context_.PageDir, context_.PageFile};
+}
+
+bool TPageAnalysis::TakeScriptFile() {
+  if (scriptFiles_ >= kMaxScriptFilesPerPage) return false;
+  ++scriptFiles_;
+  return true;
 }
 
 bool TPageAnalysis::MakeAbsolute(TLinkCandidate& out) {
@@ -406,6 +413,7 @@ void TPageAnalysis::ProcessTag(const THTMLTag& tag) {
   if (BuildCandidate(tag, candidate)) AdmitAndRewrite(tag, candidate, LinkAttributeName(tag));
   if (tag.Kind == kKindImg) ProcessSrcset(tag);
   if (tag.Name == "VIDEO") ProcessPoster(tag);
+  if (tag.Kind == kKindScript) AdmitInlineScriptFiles(*this, tag);
 }
 
 void TPageAnalysis::AddEdit(int32_t line, size_t pos, size_t length, std::string text) {

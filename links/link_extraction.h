@@ -96,6 +96,10 @@ class TPageAnalysis {
   // Notes that the candidate's local name was written into the page.
   void NoteLinked(const TLinkCandidate& candidate);
 
+  // Takes one file named in the page's scripts from the page's allowance;
+  // false once it is used up.
+  bool TakeScriptFile();
+
   // Candidates whose scripts were not run because the page reached its
   // bound on script runs or script time.
   int32_t SkippedScripts() const { return skippedScripts_; }
@@ -119,6 +123,7 @@ class TPageAnalysis {
   int32_t scriptRuns_ = 0;
   double scriptSeconds_ = 0;
   int32_t skippedScripts_ = 0;
+  int32_t scriptFiles_ = 0;
   bool keepLinked_ = false;
   std::vector<int32_t> linked_;
   std::unordered_set<int32_t> linkedSet_;
