@@ -1,7 +1,7 @@
 // Undoes the framing and the compression of a reply body on its way to the
-// owner's stream. Servers are not supposed to send either to an HTTP/1.0
-// client, but some do; saved raw, such a body would be kept as garbage and
-// counted as a good copy.
+// owner's stream, for an owner that reads the raw body itself. Servers are
+// not supposed to send either to an HTTP/1.0 client, but some do; saved
+// raw, such a body would be kept as garbage and counted as a good copy.
 #pragma once
 
 #include <cstdint>
@@ -9,15 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "http/chunked_decoder.h"
+#include "http/content_decoder.h"
 #include "http/streams.h"
 
 namespace kestrix {
 
-enum class TContentCoding : std::uint8_t { Identity, Gzip, Deflate, Unsupported };
-
 // The coding named by a Content-Encoding value ("gzip", "x-gzip",
-// "deflate", "identity" or empty); anything else, a list of several
-// codings included, is Unsupported.
+// "deflate", "identity" or empty), as a server may send it unasked;
+// anything else, a list of several codings included, is Unsupported.
 TContentCoding ContentCodingOf(std::string_view value);
 
 // Whether a Transfer-Encoding value is the chunked framing alone.
@@ -39,28 +39,23 @@ class TBodyDecoder : public TOutStream {
   // Once the body has ended: empty when it decoded whole, else why not.
   std::string Finish();
   const std::string& Error() const { return error_; }
-  std::int64_t Written() const { return written_; }
+  std::int64_t Written() const { return counter_.Written; }
 
  private:
-  void Chunked(const char* data, std::size_t size);
-  void Payload(const char* data, std::size_t size);
-  bool StartInflate(int windowBits);
-  void Fail(const std::string& why);
+  struct TCounter : TOutStream {
+    explicit TCounter(TOutStream& target) : Target(target) {}
+    void Write(const char* data, std::size_t size) override {
+      Target.Write(data, size);
+      Written += static_cast<std::int64_t>(size);
+    }
+    TOutStream& Target;
+    std::int64_t Written = 0;
+  };
+  void NoteError();
 
-  enum class TChunkState : std::uint8_t { Size, Data, DataEnd, Trailer, Done };
-
-  TOutStream& target_;
-  bool chunked_;
-  TContentCoding coding_;
-  TChunkState chunkState_ = TChunkState::Size;
-  std::string line_;
-  std::uint64_t chunkLeft_ = 0;
-  struct Inflater;
-  std::unique_ptr<Inflater> inflater_;
-  bool streamEnded_ = false;  // the compressed stream reached its end
-  bool rawTried_ = false;
-  std::string firstBytes_;  // kept until the compressed stream proves its kind
-  std::int64_t written_ = 0;
+  TCounter counter_;
+  std::unique_ptr<TChunkedDecoder> chunked_;
+  std::unique_ptr<TContentDecoder> content_;
   std::string error_;
 };
 

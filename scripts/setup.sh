@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  zlib1g-dev libssl-dev libpsl-dev publicsuffix ca-certificates openssl
+  zlib1g-dev libbrotli-dev libssl-dev libpsl-dev publicsuffix ca-certificates openssl
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nginx httrack wget curl time python3 xvfb xauth
   clang libclang-rt-14-dev clang-format

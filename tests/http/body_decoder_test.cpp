@@ -1,43 +1,23 @@
 #include "http/body_decoder.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
+
+#include "http/chunked_decoder.h"
+#include "tests/http/coded_bodies.h"
 
 namespace kestrix {
 namespace {
 
-// `text` compressed with the given window bits: 31 gzip, 15 zlib, -15 raw.
-std::string Compressed(const std::string& text, int windowBits) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
-std::string Chunked(const std::string& body, size_t piece) {
-  std::string out;
-  char size[32];
-  for (size_t at = 0; at < body.size(); at += piece) {
-    const std::string part = body.substr(at, piece);
-    std::snprintf(size, sizeof size, "%zx;ext=1\r\n", part.size());
-    out += size + part + "\r\n";
-  }
-  return out + "0\r\nX-Trailer: 1\r\n\r\n";
-}
+using test::Brotli;
+using test::Chunked;
+using test::Deflated;
 
 TEST(BodyDecoder, UndoesFramingAndCompressionOrSaysWhyNot) {
-  std::string page;
-  for (int i = 0; i < 2000; ++i) page += "line " + std::to_string(i) + "\n";
-  const std::string gzip = Compressed(page, 31);
+  const std::string page = test::SampleText(2000);
+  const std::string gzip = Deflated(page, 31);
+  const std::string br = Brotli(page);
   struct Case {
     const char* name;
     bool chunked;
@@ -50,8 +30,15 @@ TEST(BodyDecoder, UndoesFramingAndCompressionOrSaysWhyNot) {
       {"chunked without trailer", true, TContentCoding::Identity,
        Chunked(page, 4096).substr(0, Chunked(page, 4096).size() - 16) + "\r\n", ""},
       {"gzip", false, TContentCoding::Gzip, gzip, ""},
-      {"zlib deflate", false, TContentCoding::Deflate, Compressed(page, 15), ""},
-      {"raw deflate", false, TContentCoding::Deflate, Compressed(page, -15), ""},
+      {"zlib deflate", false, TContentCoding::Deflate, Deflated(page, 15), ""},
+      {"raw deflate", false, TContentCoding::Deflate, Deflated(page, -15), ""},
+      {"chunked br", true, TContentCoding::Brotli, Chunked(br, 100), ""},
+      {"br cut short", false, TContentCoding::Brotli, br.substr(0, br.size() - 3),
+       "the compressed body ended early"},
+      {"br corrupt", false, TContentCoding::Brotli, "\xff" + br.substr(1),
+       "the compressed body is corrupt"},
+      {"data after br", false, TContentCoding::Brotli, br + "x",
+       "data follows the end of the compressed body"},
       {"chunked gzip", true, TContentCoding::Gzip, Chunked(gzip, 333), ""},
       {"chunked cut short", true, TContentCoding::Identity, Chunked(page, 1000).substr(0, 5000),
        "the chunked body ended before its last chunk"},
@@ -64,6 +51,9 @@ TEST(BodyDecoder, UndoesFramingAndCompressionOrSaysWhyNot) {
        "a chunk size is not a hexadecimal number"},
       {"chunk too long", true, TContentCoding::Identity, "2\r\nabc\r\n0\r\n\r\n",
        "a chunk is longer than its size says"},
+      {"endless trailer", true, TContentCoding::Identity,
+       Chunked(page, 1000).substr(0, Chunked(page, 1000).size() - 2) + std::string(9000, 't'),
+       "the trailer of the chunked body is too long"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -81,6 +71,18 @@ TEST(BodyDecoder, UndoesFramingAndCompressionOrSaysWhyNot) {
   }
 }
 
+TEST(ChunkedDecoder, TellsWhereTheBodyEnds) {
+  const std::string body = Chunked("hello", 2);
+  const std::string wire = body + "HTTP/1.1 200 OK";  // the next reply on the connection
+  TChunkedDecoder decoder;
+  TStringOutStream out;
+  std::size_t used = 0;
+  for (char c : wire) used += decoder.Feed(&c, 1, out);
+  EXPECT_EQ(used, body.size());
+  EXPECT_TRUE(decoder.Done());
+  EXPECT_EQ(out.Data, "hello");
+}
+
 TEST(BodyDecoder, HeaderValues) {
   EXPECT_EQ(ContentCodingOf(""), TContentCoding::Identity);
   EXPECT_EQ(ContentCodingOf(" GZip "), TContentCoding::Gzip);
@@ -88,6 +90,10 @@ TEST(BodyDecoder, HeaderValues) {
   EXPECT_EQ(ContentCodingOf("deflate"), TContentCoding::Deflate);
   EXPECT_EQ(ContentCodingOf("br"), TContentCoding::Unsupported);
   EXPECT_EQ(ContentCodingOf("gzip, br"), TContentCoding::Unsupported);
+  using TList = std::vector<TContentCoding>;
+  EXPECT_EQ(ParseCodingList("gzip, identity,BR").Codings,
+            (TList{TContentCoding::Gzip, TContentCoding::Brotli}));
+  EXPECT_EQ(ParseCodingList("deflate, zstd").Unknown, "zstd");
   EXPECT_TRUE(IsChunkedTransfer("Chunked"));
   EXPECT_FALSE(IsChunkedTransfer("gzip, chunked"));
   EXPECT_FALSE(IsChunkedTransfer("identity"));
