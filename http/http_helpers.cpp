@@ -1,51 +1,11 @@
 #include "http/http_helpers.h"
 
 #include <cctype>
-#include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "core/ascii.h"
 
 namespace kestrix {
-namespace {
-
-// Civil date of a count of days since 1970-01-01.
-void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
-  z += 719468;
-  std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  std::int64_t doe = z - era * 146097;
-  std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  std::int64_t mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-}
-
-}  // namespace
-
-std::string FormatHttpDate(double dateTime) {
-  constexpr std::int64_t kMsPerDay = 86400000;
-  std::int64_t days = static_cast<std::int64_t>(std::trunc(dateTime));
-  std::int64_t ms = std::llround(std::fabs(dateTime - static_cast<double>(days)) * kMsPerDay);
-  if (ms >= kMsPerDay) {  // rounding reached midnight: it is the next day
-    ++days;
-    ms -= kMsPerDay;
-  }
-  int year = 0, month = 0, day = 0;
-  CivilFromDays(days - 25569, year, month, day);
-  // Day value 2 is Monday, 1900-01-01.
-  std::int64_t weekday = ((days - 2) % 7 + 7) % 7;
-  static const char kDays[] = "MonTueWedThuFriSatSun";
-  static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  std::int64_t seconds = ms / 1000;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3s, %2.2d %.3s %4.4d %2.2d:%2.2d:%2.2d", kDays + weekday * 3,
-                day, kMonths + (month - 1) * 3, year, static_cast<int>(seconds / 3600),
-                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-  return text;
-}
 
 std::string EncodeBase64(std::string_view data) {
   static const char kAlphabet[] =
@@ -94,6 +54,14 @@ bool IsSafeHostName(std::string_view host) {
   for (char c : host) {
     auto b = static_cast<unsigned char>(c);
     if (b <= 0x20 || b == 0x7F) return false;
+  }
+  return true;
+}
+
+bool IsSafeHeaderValue(std::string_view value) {
+  for (char c : value) {
+    auto b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) return false;
   }
   return true;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "http/http_dates.h"
+
 namespace kestrix {
 
 class EHttpException : public std::runtime_error {
@@ -25,10 +27,6 @@ enum : std::uint16_t {
   httperrTooManyLines = 5  // "HTTP header has too many lines"
 };
 
-// A date-time counted in days since 1899-12-30 (fraction = time of day) as
-// "Mon, 05 Dec 2005 13:22:03"; milliseconds are dropped.
-std::string FormatHttpDate(double dateTime);
-
 // Standard Base64 with "=" padding and no line breaks.
 std::string EncodeBase64(std::string_view data);
 
@@ -38,6 +36,10 @@ std::string EncodeRequestTarget(std::string_view target);
 
 // False for a host name holding spaces, control characters or DEL.
 bool IsSafeHostName(std::string_view host);
+
+// False for a header value holding control characters (other than tab) or
+// DEL, which could end its line early.
+bool IsSafeHeaderValue(std::string_view value);
 
 // False for a "Location:" value naming another scheme than http or https
 // ("file:", "ftp:", "javascript:", "data:", "mailto:" ...).

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 
 #include "http/socket_errors.h"
@@ -26,6 +27,40 @@ TEST(FormatHttpDate, Table) {
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatHttpDate(value), text) << value;
 }
 
+TEST(HttpDates, TheThreeFormsAndRetryAfter) {
+  const double nov6 = At(34644, 8, 49, 37);  // Sun, 06 Nov 1994 08:49:37
+  const std::pair<const char*, std::optional<double>> dates[] = {
+      {"Sun, 06 Nov 1994 08:49:37 GMT", nov6},
+      {"Sunday, 06-Nov-94 08:49:37 GMT", nov6},
+      {"Sun Nov  6 08:49:37 1994", nov6},
+      {"Thu, 01 Jan 1970 00:00:00 GMT", 25569},
+      {"Mon, 29 Feb 2021 00:00:00 GMT", std::nullopt},  // no such day
+      {"Sun, 06 Nov 1994 25:49:37 GMT", std::nullopt},
+      {"Sun, 06 Nov 1994 08:49:37 CET", std::nullopt},
+      {"yesterday", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [text, value] : dates) {
+    const std::optional<double> parsed = HttpDateValue(text);
+    ASSERT_EQ(parsed.has_value(), value.has_value()) << text;
+    if (value) {
+      EXPECT_NEAR(*parsed, *value, 1e-9) << text;
+    }
+  }
+  const std::pair<const char*, std::optional<std::int64_t>> waits[] = {
+      {"120", 120},
+      {" 0 ", 0},
+      {"Sun, 06 Nov 1994 08:51:37 GMT", 120},  // a date, against the reply's own clock
+      {"Sun, 06 Nov 1994 08:00:00 GMT", 0},    // already past
+      {"99999999999999999999999", 366 * 86400},
+      {"-5", std::nullopt},
+      {"1.5", std::nullopt},
+      {"soon", std::nullopt},
+  };
+  for (const auto& [text, seconds] : waits)
+    EXPECT_EQ(RetryAfterSeconds(text, nov6), seconds) << text;
+}
+
 TEST(EncodeBase64, Table) {
   const std::pair<std::string, const char*> cases[] = {
       {"", ""},
@@ -45,6 +80,8 @@ TEST(RequestGuards, ControlCharactersAndSpacesAreEncodedInTheTarget) {
   EXPECT_TRUE(IsSafeHostName("www.example.com"));
   for (const std::string& bad : {std::string("a\r\nb"), std::string("a b"), std::string("a\0b", 3)})
     EXPECT_FALSE(IsSafeHostName(bad)) << bad;
+  EXPECT_TRUE(IsSafeHeaderValue("W/\"a1\"\t"));
+  EXPECT_FALSE(IsSafeHeaderValue("\"a1\"\rX-Injected: 1"));
 }
 
 TEST(RequestGuards, OnlyHttpAndHttpsRelocationsAreFollowed) {
