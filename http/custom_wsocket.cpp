@@ -247,6 +247,7 @@ void TCustomWSocket::Connect() {
     }
   }
 
+  readPaused_ = false;
   int rc = connect(fd_, reinterpret_cast<sockaddr*>(&host.Address), host.Length);
   int err = rc == 0 ? 0 : errno;
   readNotifier_.setSocket(fd_);
@@ -429,6 +430,24 @@ int TCustomWSocket::Receive(void* buffer, int size) {
   if (n == 0 && size > 0) peerClosed_ = true;
   readCount_ += n;
   return static_cast<int>(n);
+}
+
+void TCustomWSocket::PauseReading() {
+  readPaused_ = true;
+  readNotifier_.setEnabled(false);
+}
+
+void TCustomWSocket::ResumeReading() {
+  if (!readPaused_) return;
+  readPaused_ = false;
+  if (fd_ < 0 || state_ != wsConnected) return;
+  readNotifier_.setEnabled(true);
+  // Bytes a layer above the descriptor already holds (decrypted TLS
+  // records) would never make the descriptor readable again.
+  std::uint64_t generation = generation_;
+  deferred_.Post([this, generation] {
+    if (generation == generation_ && !readPaused_ && fd_ >= 0) Guarded([this] { OnReadable(); });
+  });
 }
 
 void TCustomWSocket::ReleaseHandle() {

@@ -96,6 +96,12 @@ class TCustomWSocket {
   int Receive(void* buffer, int size);
   virtual void Close();
   virtual void Abort();
+  // Stops watching for incoming data until ResumeReading (a bandwidth cap):
+  // what arrives meanwhile waits in the system, and so does a close.
+  void PauseReading();
+  // Watches again, and looks at once for what arrived meanwhile.
+  void ResumeReading();
+  bool ReadingPaused() const { return readPaused_; }
 
  protected:
   // Hooks for a layer between the descriptor and the events (TLS). Reads
@@ -160,6 +166,7 @@ class TCustomWSocket {
   // The peer ended the stream; shutting down our side would only send it a
   // FIN it no longer reads, one more round through the network per request.
   bool peerClosed_ = false;
+  bool readPaused_ = false;
   bool destroying_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "http/deferred.h"
 
+#include <QTimer>
 #include <utility>
 
 namespace kestrix {
@@ -13,6 +14,11 @@ void TDeferred::Post(std::function<void()> work) {
   // Qt discards them when the receiver is destroyed first.
   QMetaObject::invokeMethod(
       context_.get(), [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+}
+
+void TDeferred::PostAfter(int ms, std::function<void()> work) {
+  // A timer with a context object is dropped with that object, as above.
+  QTimer::singleShot(ms, context_.get(), [work = std::move(work)] { work(); });
 }
 
 }  // namespace kestrix

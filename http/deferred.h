@@ -19,6 +19,8 @@ class TDeferred {
 
   // Safe to call from the owning thread only.
   void Post(std::function<void()> work);
+  // The same, no sooner than `ms` milliseconds from now.
+  void PostAfter(int ms, std::function<void()> work);
 
   // The object whose thread and lifetime the notifications follow; other
   // threads post to it with QMetaObject::invokeMethod(Context(), ...).
