@@ -47,6 +47,10 @@ void THttpCli::PostAsync() {
   DoRequestAsync(httpPOST);
 }
 
+void THttpCli::HeadAsync() {
+  DoRequestAsync(httpHEAD);
+}
+
 void THttpCli::SetState(THttpState state) {
   if (state == state_) return;
   state_ = state;
@@ -87,6 +91,10 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
   receivedHeld_ = 0;
   contentLength_ = -1;
   contentType_.clear();
+  ownFraming_ = DecodeBody || AcceptCompression || HttpVersion == http11;
+  decodeContent_ = DecodeBody || AcceptCompression;
+  decodedCount_ = 0;
+  ResetReplyFields();
   allowedToSend_ = false;
   locationSeen_ = false;
   refusedLocation_.clear();
@@ -215,12 +223,11 @@ void THttpCli::SocketSessionConnected(int error) {
   SetState(httpConnected);
   if (OnSessionConnected) OnSessionConnected(*this);
   lineHandler_ = TLineHandler::Header;
-  replyHttp11_ = replyKeepAlive_ = replyClose_ = replyFramed_ = false;
-  bodyEnd_ = -1;
+  ResetReplyFields();
   SetState(httpWaitingHeader);
   static const char* const kMethods[] = {"", "GET", "POST", "HEAD"};
   try {
-    SendRequest(kMethods[requestType_], "1.0");
+    SendRequest(kMethods[requestType_], HttpVersion == http11 ? "1.1" : "1.0");
     if (requestType_ == httpPOST) {
       if (OnSendBegin) OnSendBegin(*this);
       allowedToSend_ = true;
@@ -252,13 +259,24 @@ void THttpCli::SendRequest(const char* method, const char* version) {
   bool post = requestType_ == httpPOST;
   if (!Sender.empty()) SendCommand("From: " + Sender);
   if (!Accept.empty()) SendCommand("Accept: " + Accept);
+  if (AcceptCompression && ContentRangeBegin.empty() && ContentRangeEnd.empty()) {
+    SendCommand("Accept-Encoding: gzip, deflate, br");
+  }
   if (!Reference.empty()) SendCommand("Referer: " + Reference);
   if (post && !ContentTypePost.empty()) SendCommand("Content-Type: " + ContentTypePost);
   if (!Agent.empty()) SendCommand("User-Agent: " + Agent);
   SendCommand("Host: " + HostHeaderValue());
-  if (MayKeepConnection()) SendCommand("Connection: keep-alive");
+  if (HttpVersion == http11) {
+    if (!MayKeepConnection()) SendCommand("Connection: close");
+  } else if (MayKeepConnection()) {
+    SendCommand("Connection: keep-alive");
+  }
   if (NoCache) SendCommand("Pragma: no-cache");
   if (post) SendCommand("Content-Length: " + std::to_string(SendStream->Size()));
+  // A value that could end the header line early is not sent at all.
+  if (!IfNoneMatch.empty() && IsSafeHeaderValue(IfNoneMatch)) {
+    SendCommand("If-None-Match: " + IfNoneMatch);
+  }
   if (ModifiedSince != 0) {
     SendCommand("If-Modified-Since: " + FormatHttpDate(ModifiedSince) + " GMT");
   }
@@ -282,6 +300,10 @@ void THttpCli::SendRequest(const char* method, const char* version) {
   SendCommand("");
   std::string text;
   text.swap(requestText_);
+  if (Tap) {
+    BeginExchange();
+    Tap->RequestData(text.data(), text.size());
+  }
   socket_.Send(text.data(), static_cast<int>(text.size()));
 }
 
@@ -315,6 +337,7 @@ void THttpCli::SendNextPiece() {
   }
   sentCount_ += static_cast<std::int64_t>(count);
   if (OnSendData) OnSendData(*this, sendBuffer_, static_cast<int>(count));
+  if (exchangeOpen_) Tap->RequestData(sendBuffer_, count);
   socket_.Send(sendBuffer_, static_cast<int>(count));
 }
 
@@ -341,21 +364,25 @@ void THttpCli::SocketSessionClosed(int error) {
     const bool lengthKnown = state_ == httpWaitingBody && contentLength_ >= 0;
     socket_.LastError = lengthKnown || relocating_ ? 0 : kErrShortBody;
   }
-  if (relocating_) {
-    LocationSessionClosed();
-  } else {
-    NormalSessionClosed();
+  if (relocating_) return LocationSessionClosed();
+  if (ownFraming_ && state_ == httpWaitingBody && !bodyComplete_ && requestDoneError_ == 0) {
+    JudgeClosedBody(error);
   }
+  NormalSessionClosed();
 }
 
 void THttpCli::NormalSessionClosed() {
   connected_ = false;
+  if (exchangeOpen_) EndExchangeAtClose();
   if (bodyLineCount_ > 0 && OnDocEnd) OnDocEnd(*this);
   PostSetReady();
 }
 
 void THttpCli::LocationSessionClosed() {
   connected_ = false;
+  // The body of a relocation is never read.
+  EndExchange(contentLength_ == 0 ? TExchangeEnd::Complete : TExchangeEnd::Cut,
+              contentLength_ == 0 ? "" : "relocated; the body is not read");
   locationSeen_ = false;
   relocating_ = false;
   if (OnLocationChange) OnLocationChange(*this);
@@ -439,6 +466,7 @@ void THttpCli::DropIdleConnection() {
 // it (its idle time ran out as the request left): asked again once, on a
 // new connection, as a server may do that to any kept connection.
 void THttpCli::ReconnectAfterStaleConnection() {
+  EndExchange(TExchangeEnd::Cut, "the kept connection closed before the reply began");
   reused_ = false;
   connected_ = false;
   std::uint64_t serial = serial_;

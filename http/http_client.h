@@ -1,10 +1,12 @@
-// The asynchronous HTTP/1.0 client. One instance performs one request at a
-// time over one connection that the server closes at the end of the reply;
-// it resolves, connects, writes the request, parses the reply header, follows
+// The asynchronous HTTP client. One instance performs one request at a time
+// over one connection that the server closes at the end of the reply; it
+// resolves, connects, writes the request, parses the reply header, follows
 // relocations itself and hands the body over piece by piece. Everything is
 // reported through events fired from the owning thread's event loop.
 // With KeepAlive the server may keep the connection open after a reply of
 // known length, and the next request to the same place goes over it.
+// Requests are HTTP/1.0 and bodies are handed over as they came unless the
+// owner asks for HTTP/1.1, decoding or compression (see HttpVersion).
 #pragma once
 
 #include <cstdint>
@@ -15,8 +17,11 @@
 #include <vector>
 
 #include "http/deferred.h"
+#include "http/exchange_tap.h"
 #include "http/http_helpers.h"
+#include "http/read_throttle.h"
 #include "http/relocation.h"
+#include "http/reply_framing.h"
 #include "http/streams.h"
 #include "http/wsocket.h"
 
@@ -36,6 +41,8 @@ enum THttpState : std::uint8_t {
 inline constexpr char kDefaultHttpPort[] = "80";
 
 enum THttpRequest : std::uint8_t { httpAbort, httpGET, httpPOST, httpHEAD };
+
+enum THttpVersion : std::uint8_t { http10, http11 };
 
 class THttpCli {
  public:
@@ -73,6 +80,30 @@ class THttpCli {
   // requests only): a connection per file costs a connect, and over TLS a
   // handshake, for every document of a site.
   bool KeepAlive = false;
+  // The version of the requests. An HTTP/1.1 server keeps the connection
+  // unless told otherwise, so "Connection: close" goes with every request
+  // whose connection is not to be kept; its replies may come in chunks,
+  // which the client then always takes off itself.
+  THttpVersion HttpVersion = http10;
+  // The client reads the framing of every reply itself and undoes its
+  // transfer and content codings: ReceiveStream and OnDocData get the
+  // document, and a reply that cannot be framed or decoded ends the request
+  // with kErrUnframedReply, kErrUndecodableBody or kErrShortBody and the
+  // reason in ReasonPhrase. The whole header of an error reply is read
+  // (its Retry-After), and a short body of one is read past on a kept
+  // connection. Off: the body as it came.
+  bool DecodeBody = false;
+  // Asks for compressed replies and decodes them (DecodeBody with it). A
+  // request with a Range never asks: the bytes of a partial file are the
+  // document's own, and a part of a compressed body cannot be decoded.
+  bool AcceptCompression = false;
+  // Sent as "If-None-Match:" when set: the ETag of the copy kept, so that a
+  // server without Last-Modified can answer 304 too.
+  std::string IfNoneMatch;
+  // Borrowed observers; null costs nothing. The tap sees every exchange as
+  // it went over the wire; the throttle is asked before every read.
+  TExchangeTap* Tap = nullptr;
+  TReadThrottle* ReadThrottle = nullptr;
   bool MultiThreaded() const { return socket_.MultiThreaded; }
   void SetMultiThreaded(bool value) { socket_.MultiThreaded = value; }
 
@@ -92,6 +123,7 @@ class THttpCli {
   // Raise EHttpException when busy or, for a POST, without SendStream.
   void GetAsync();
   void PostAsync();
+  void HeadAsync();
   void Abort();
 
   // What the reply and the client's progress left behind.
@@ -107,7 +139,24 @@ class THttpCli {
   const std::vector<std::string>& AuthenticateHeaders() const { return authenticateHeaders_; }
   const std::string& Location() const { return target_.Location; }
   const std::string& DocName() const { return docName_; }
+  // Body bytes as they came over the connection (chunk framing and
+  // compression included), and as handed to ReceiveStream and OnDocData;
+  // the same unless the client decodes.
   std::int64_t ReceivedCount() const { return receivedCount_; }
+  std::int64_t DecodedCount() const { return decodedCount_; }
+  // Fields of the last reply, read whatever the settings. Codings are
+  // lower-cased, several fields joined by ", ".
+  const std::string& ContentEncoding() const { return contentEncoding_; }
+  const std::string& TransferEncoding() const { return transferEncoding_; }
+  double LastModified() const { return lastModified_; }  // 0: none, or unreadable
+  const std::string& ETag() const { return etag_; }
+  // Seconds to wait before asking again; -1 when the reply gives no
+  // readable "Retry-After:".
+  std::int64_t RetryAfter() const;
+  // The absolute URL now requested, with its port when it is not the
+  // scheme's default (Location leaves the port out): URL at the start, then
+  // each relocation's target.
+  std::string TargetUrl() const;
   std::int64_t SentCount() const { return sentCount_; }
   bool Connected() const { return connected_; }
   const std::string& HostName() const { return target_.HostName; }
@@ -166,8 +215,27 @@ class THttpCli {
   void HandleLine(const std::string& line);
   void HeaderLine(const std::string& line);
   void HeaderField(const std::string& line);
+  void ReplyField(const std::string& name, const std::string& value);
   void EndOfHeader();
+  void StartRelocation();
+  void RawBodyPiece(const char* data, std::size_t size);
   void BodyPiece(const char* data, std::size_t size);
+  void ResetReplyFields();
+  // The body when the client reads the framing itself.
+  struct TBodyPipeline;
+  struct TDocSink;
+  void EndOfFramedHeader();
+  bool BuildPipeline(const TReplyFraming& framing);
+  void DeliverFramed(const char* data, std::size_t size);
+  void FinishFramedReply(bool nothingBeyond);
+  bool FinishDecoders(int& code, std::string& why);
+  void JudgeClosedBody(int error);
+  void FailReply(int code, const std::string& why);
+  // Exchanges as the tap sees them, and reading under the throttle.
+  void BeginExchange();
+  void EndExchange(TExchangeEnd end, const std::string& why);
+  void EndExchangeAtClose();
+  void PauseReading(int ms);
 
   TWSocket socket_;
   TDeferred deferred_;
@@ -216,6 +284,23 @@ class THttpCli {
   std::string sentRangeBegin_, sentRangeEnd_;  // asked for again if the request is resent
   TTunnel tunnel_ = TTunnel::None;
   std::string tunnelReply_;
+
+  // Fixed for a request when it starts, relocations included.
+  bool ownFraming_ = false, decodeContent_ = false;
+  std::int64_t decodedCount_ = 0;
+  std::string contentEncoding_, transferEncoding_, etag_, retryAfter_;
+  double lastModified_ = 0, replyDate_ = 0;
+  std::vector<std::string> contentLengths_;  // each value as received
+  std::string pendingLocation_;              // followed once the whole header is known
+  TBodyFraming framing_ = TBodyFraming::Close;
+  bool keep_ = false;          // the connection serves the next request
+  bool discarding_ = false;    // an error reply's body, read past unseen
+  bool bodyComplete_ = false;  // the framing has reached its end
+  std::uint64_t bodySerial_ = 0;
+  // Shared so that a body piece being written keeps it alive even if a
+  // handler of that piece starts the next request.
+  std::shared_ptr<TBodyPipeline> pipeline_;
+  bool exchangeOpen_ = false;
 };
 
 }  // namespace kestrix

@@ -1,5 +1,6 @@
-// The reply side of THttpCli: the receive buffer, the header handler and the
-// body handler.
+// The reply side of THttpCli: the receive buffer, the header handler with
+// the fields it reads, and the body handler for bodies handed over as they
+// came.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -45,7 +46,13 @@ void THttpCli::SocketDataAvailable() {
   }
   int room = kLineLimit - receivedHeld_;
   if (room <= 0) throw EHttpException("HTTP line too long", httperrLineTooLong);
+  if (ReadThrottle) {
+    const TReadAllowance allowed = ReadThrottle->Allow(static_cast<std::size_t>(room));
+    if (allowed.Bytes == 0) return PauseReading(allowed.RetryMs);
+    room = static_cast<int>(std::min<std::size_t>(allowed.Bytes, static_cast<std::size_t>(room)));
+  }
   int count = socket_.Receive(receiveBuffer_ + receivedHeld_, room);
+  if (ReadThrottle && count > 0) ReadThrottle->Consumed(static_cast<std::size_t>(count));
   if (requestType_ == httpAbort || count <= 0) return;
   reused_ = false;  // the server answered: a close from now on is its answer
   receivedHeld_ += count;
@@ -100,12 +107,20 @@ void THttpCli::HeaderLine(const std::string& line) {
     if (contentType_.empty()) contentType_ = "text/html";
     SetState(httpWaitingBody);
     lineHandler_ = TLineHandler::Body;
+    framing_ = TBodyFraming::Close;
+    bodySerial_ = serial_;
+    if (ownFraming_ && !BuildPipeline({})) return;
     if (OnHeaderEnd) OnHeaderEnd(*this);
+    if (state_ != httpWaitingBody) return;
     std::string piece = line + lineEnd_;
     piece.append(receiveBuffer_, static_cast<std::size_t>(receivedHeld_));
     receivedHeld_ = 0;
-    BodyPiece(piece.data(), piece.size());
+    DeliverBody(piece.data(), piece.size());
     return;
+  }
+  if (exchangeOpen_) {
+    Tap->ReplyData(line.data(), line.size());
+    Tap->ReplyData(lineEnd_.data(), lineEnd_.size());
   }
   if (line.empty()) return EndOfHeader();
 
@@ -118,6 +133,8 @@ void THttpCli::HeaderLine(const std::string& line) {
     HeaderField(line);
   }
   if (OnHeaderData) OnHeaderData(*this);
+  // Reading the framing itself, the client reads the whole header first.
+  if (ownFraming_) return;
   if (!refusedLocation_.empty() && connected_) {
     reasonPhrase_ = "Relocation not followed: " + refusedLocation_;
     CloseConnection();
@@ -131,7 +148,13 @@ void THttpCli::HeaderField(const std::string& line) {
   std::string name = AsciiLower(line.substr(0, colon));
   std::size_t start = line.find_first_not_of(' ', colon + 1);
   std::string value = start == std::string::npos ? std::string() : line.substr(start);
-  if (name == "location") {
+  if (name == "location" && ownFraming_) {
+    pendingLocation_ = value;
+  } else if (name == "content-length" && ownFraming_) {
+    // Judged with the whole header: a bad value fails the request cleanly.
+    contentLengths_.push_back(value);
+    if (auto length = ParseDecimal(value); length && *length >= 0) contentLength_ = *length;
+  } else if (name == "location") {
     if (IsFollowableLocation(value)) {
       locationSeen_ = true;
       Relocate(target_, value, !Proxy.empty());
@@ -158,21 +181,45 @@ void THttpCli::HeaderField(const std::string& line) {
     replyClose_ = tokens.find("close") != std::string::npos;
   } else if (name == "transfer-encoding") {
     replyFramed_ = true;  // its end is not the length's: read to the close
+    transferEncoding_ += (transferEncoding_.empty() ? "" : ", ") + AsciiLower(value);
   } else if (name == "set-cookie") {
     bool accept = true;
     if (OnCookie) OnCookie(*this, value, accept);
+  } else {
+    ReplyField(name, value);
   }
 }
 
-void THttpCli::EndOfHeader() {
-  if (locationSeen_) {
-    if (OnHeaderEnd) OnHeaderEnd(*this);
-    receivedHeld_ = 0;
-    headerLineCount_ = bodyLineCount_ = 0;
-    relocating_ = true;
-    CloseConnection();
-    return;
+void THttpCli::ReplyField(const std::string& name, const std::string& value) {
+  if (name == "content-encoding") {
+    contentEncoding_ += (contentEncoding_.empty() ? "" : ", ") + AsciiLower(value);
+  } else if (name == "last-modified") {
+    lastModified_ = HttpDateValue(value).value_or(0);
+  } else if (name == "etag") {
+    etag_ = value;
+  } else if (name == "retry-after") {
+    retryAfter_ = value;
+  } else if (name == "date") {
+    replyDate_ = HttpDateValue(value).value_or(0);
   }
+}
+
+std::string THttpCli::TargetUrl() const {
+  if (!Proxy.empty()) return target_.RequestPath;  // already absolute, with its port
+  const std::string& port = target_.Port;
+  const bool shown = !port.empty() && port != DefaultPortOf(target_.Scheme);
+  return target_.Scheme + "://" + target_.TargetHost + (shown ? ":" + port : "") +
+         target_.RequestPath;
+}
+
+std::int64_t THttpCli::RetryAfter() const {
+  if (retryAfter_.empty()) return -1;
+  return RetryAfterSeconds(retryAfter_, replyDate_ > 0 ? replyDate_ : DateTimeNow()).value_or(-1);
+}
+
+void THttpCli::EndOfHeader() {
+  if (ownFraming_) return EndOfFramedHeader();
+  if (locationSeen_) return StartRelocation();
   std::string ext = AsciiLower(docName_.substr(
       docName_.rfind('.') == std::string::npos ? docName_.size() : docName_.rfind('.')));
   if (ext == ".exe" && contentType_ == "text/html") {
@@ -180,6 +227,7 @@ void THttpCli::EndOfHeader() {
     docName_ = (dot == std::string::npos ? docName_ + "." : docName_.substr(0, dot + 1)) + "htm";
   }
   bodyEnd_ = KeptBodyEnd();
+  bodySerial_ = serial_;
   SetState(httpWaitingBody);
   lineHandler_ = TLineHandler::Body;
   if (OnHeaderEnd) OnHeaderEnd(*this);
@@ -192,6 +240,14 @@ void THttpCli::EndOfHeader() {
   }
 }
 
+void THttpCli::StartRelocation() {
+  if (OnHeaderEnd) OnHeaderEnd(*this);
+  receivedHeld_ = 0;
+  headerLineCount_ = bodyLineCount_ = 0;
+  relocating_ = true;
+  CloseConnection();
+}
+
 // Where the body ends when the connection may stay open after it: known
 // only from the reply's length, or from a reply that has no body.
 std::int64_t THttpCli::KeptBodyEnd() const {
@@ -202,20 +258,28 @@ std::int64_t THttpCli::KeptBodyEnd() const {
 }
 
 void THttpCli::DeliverBody(const char* data, std::size_t size) {
-  if (bodyEnd_ < 0) return BodyPiece(data, size);
+  if (ownFraming_) return DeliverFramed(data, size);
+  if (bodyEnd_ < 0) return RawBodyPiece(data, size);
   const auto left = static_cast<std::size_t>(std::max<std::int64_t>(bodyEnd_ - receivedCount_, 0));
   const std::uint64_t serial = serial_;
-  if (std::min(size, left) > 0) BodyPiece(data, std::min(size, left));
+  if (std::min(size, left) > 0) RawBodyPiece(data, std::min(size, left));
   if (serial != serial_ || state_ != httpWaitingBody || !connected_) return;
   // Bytes beyond the announced length belong to no request: the
   // connection cannot be trusted for the next one.
   if (receivedCount_ >= bodyEnd_) FinishKeptReply(size <= left);
 }
 
+// A piece of a body handed over as it came.
+void THttpCli::RawBodyPiece(const char* data, std::size_t size) {
+  receivedCount_ += static_cast<std::int64_t>(size);
+  if (exchangeOpen_) Tap->ReplyData(data, size);
+  BodyPiece(data, size);
+}
+
 void THttpCli::BodyPiece(const char* data, std::size_t size) {
   if (bodyLineCount_ == 0 && OnDocBegin) OnDocBegin(*this);
   ++bodyLineCount_;
-  receivedCount_ += static_cast<std::int64_t>(size);
+  decodedCount_ += static_cast<std::int64_t>(size);
   if (ReceiveStream) ReceiveStream->Write(data, size);
   if (OnDocData) OnDocData(*this, data, static_cast<int>(size));
 }

@@ -115,6 +115,8 @@ std::string WSocketErrorText(int code) {
       return "Connection closed before the body ended";
     case kErrUndecodableBody:
       return "Body cannot be decoded";
+    case kErrUnframedReply:
+      return "Reply cannot be framed";
     case kErrCertNotTrusted:
       return "certificate not trusted";
     case kErrCertExpired:

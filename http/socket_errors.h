@@ -32,11 +32,14 @@ enum : int {
 
 // The program's own outcomes of a fetch, recorded like socket errors but
 // outside the Winsock range: the connection closed before the body had the
-// length its header announced, and a body whose framing or compression
-// could not be undone.
+// length its header announced, a body whose framing or compression could
+// not be undone, and a reply whose end cannot be told from its header
+// (conflicting lengths, both a length and a transfer coding, an unknown
+// transfer coding) or its chunks.
 enum : int {
   kErrShortBody = 12001,
   kErrUndecodableBody = 12002,
+  kErrUnframedReply = 12003,
 };
 
 // Outcomes of the TLS layer: a certificate that failed its check, a

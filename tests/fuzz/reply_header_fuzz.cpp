@@ -1,6 +1,7 @@
-// Any bytes as the header lines of a reply chain, and as a coded body:
-// reading the header must never crash, and decoding must never write more
-// than it reports or go on after its first fault.
+// Any bytes as the header lines of a reply chain, as the header values that
+// frame a reply, and as a coded body: reading the header must never crash,
+// framing must give one answer or a reason, and decoding must never write
+// more than it reports or go on after its first fault.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -9,6 +10,8 @@
 
 #include "engine/reply_header.h"
 #include "http/body_decoder.h"
+#include "http/http_dates.h"
+#include "http/reply_framing.h"
 
 namespace {
 
@@ -41,10 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Check(coding.size() <= bytes.size());
   IsHtmlType(header.front());
 
+  const std::string first(header.front());
+  const TReplyFraming framing = FramingOf(200, false, {first}, bytes.substr(first.size()));
+  Check(framing.Error.empty() || framing.Kind == TBodyFraming::Close);
+  Check(framing.Kind != TBodyFraming::Length || framing.Length > 0);
+  const std::optional<std::int64_t> wait = RetryAfterSeconds(first, 40000);
+  Check(!wait || (*wait >= 0 && *wait <= 366 * 86400));
+  HttpDateValue(bytes);
+
   // The same bytes as a body in each framing and coding.
   for (const bool chunked : {false, true}) {
-    for (const TContentCoding kind :
-         {TContentCoding::Identity, TContentCoding::Gzip, TContentCoding::Deflate}) {
+    for (const TContentCoding kind : {TContentCoding::Identity, TContentCoding::Gzip,
+                                      TContentCoding::Deflate, TContentCoding::Brotli}) {
       TStringOutStream out;
       TBodyDecoder decoder(out, chunked, kind);
       const std::size_t half = size / 2;

@@ -1,5 +1,6 @@
 // The client against nginx serving a folder on 127.0.0.1: pages and large
-// files byte for byte, ranges, date conditions, errors and relocations.
+// files byte for byte, ranges, date and ETag conditions, errors,
+// relocations, and compressed HTTP/1.1 replies.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include "http/http_client.h"
 #include "tests/http/client_recorder.h"
+#include "tests/http/coded_bodies.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/scratch_dir.h"
@@ -27,7 +29,8 @@ const char* const kRedirects = R"(
     location = /abs { return 301 http://127.0.0.1:$server_port/new.html; }
     location = /form { absolute_redirect off; return 302 /thanks; }
     location = /thanks { return 200 "thanks\n"; }
-    keepalive_requests 2;)";
+    keepalive_requests 2;
+    gzip on; gzip_min_length 1; gzip_types text/plain;)";
 
 class HttpNginx : public ::testing::Test {
  protected:
@@ -35,6 +38,7 @@ class HttpNginx : public ::testing::Test {
     site_ = std::make_unique<test::TScratchDir>();
     site_->WriteFile("index.html", "<html><body>index</body></html>\n");
     site_->WriteFile("new.html", "<html>new</html>\n");
+    site_->WriteFile("text.txt", test::SampleText(5000));
     std::mt19937 random(7);
     big_ = std::make_unique<std::string>(3 * 1024 * 1024 + 123, '\0');
     for (char& c : *big_) c = static_cast<char>(random());
@@ -129,6 +133,26 @@ TEST_F(HttpNginx, RelocationToARootedPathAndToAnAbsoluteUrl) {
   }
 }
 
+TEST_F(HttpNginx, CompressedReplyIsDecodedAndItsEtagAnswered) {
+  client.HttpVersion = http11;
+  client.AcceptCompression = true;
+  ASSERT_TRUE(rec.Get(Url("/text.txt")));
+  EXPECT_EQ(rec.DoneError, 0) << client.ReasonPhrase();
+  EXPECT_TRUE(rec.Body == test::SampleText(5000));
+  EXPECT_EQ(client.ContentEncoding(), "gzip");
+  EXPECT_EQ(client.TransferEncoding(), "chunked");
+  EXPECT_EQ(client.DecodedCount(), static_cast<std::int64_t>(rec.Body.size()));
+  EXPECT_LT(client.ReceivedCount() * 4, client.DecodedCount());
+  EXPECT_GT(client.LastModified(), 45000);  // after 2023
+  ASSERT_FALSE(client.ETag().empty());
+
+  client.IfNoneMatch = client.ETag();  // a server without dates answers this too
+  TClientRecorder again(client);
+  ASSERT_TRUE(again.Get(Url("/text.txt")));
+  EXPECT_EQ(client.StatusCode(), 304);
+  EXPECT_THAT(again.Events, ElementsAre("HeaderEnd", "RequestDone"));
+}
+
 TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
   TMemoryInStream form("a=1&b=2");
   client.SendStream = &form;
@@ -164,32 +188,38 @@ TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
 
 TEST_F(HttpNginx, KeptConnectionsEndWhereTheServerSaysWithEveryBodyWhole) {
   // The server ends each connection after two requests, saying so in the
-  // second reply; a relocation ends one on our side.
+  // second reply; a relocation ends one on our side. HTTP/1.1 keeps them
+  // without being asked, and its compressed pages end by their chunks.
   client.KeepAlive = true;
-  const std::size_t before = server_->AccessLog().size();
-  const struct {
-    const char* path;
-    double modifiedSince;
-    int status;
-    const std::string* body;
-  } steps[] = {{"/index.html", 0, 200, nullptr},
-               {"/big.bin", 0, 200, big_.get()},
-               {"/new.html", 73051, 304, nullptr},
-               {"/old", 0, 200, nullptr},
-               {"/index.html", 0, 200, nullptr}};
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.path);
-    client.ModifiedSince = step.modifiedSince;
-    TClientRecorder r(client);
-    ASSERT_TRUE(r.Get(Url(step.path), 20000));
-    EXPECT_EQ(r.DoneError, 0);
-    EXPECT_EQ(client.StatusCode(), step.status);
-    const std::string expected = step.body ? *step.body : step.status == 200 ? "<html>" : "";
-    EXPECT_TRUE(r.Body.starts_with(expected) && (!step.body || r.Body.size() == expected.size()))
-        << r.Body.size();
+  for (const THttpVersion version : {http10, http11}) {
+    SCOPED_TRACE(version);
+    client.HttpVersion = version;
+    client.AcceptCompression = version == http11;
+    const std::size_t before = server_->AccessLog().size();
+    const struct {
+      const char* path;
+      double modifiedSince;
+      int status;
+      const std::string* body;
+    } steps[] = {{"/index.html", 0, 200, nullptr},
+                 {"/big.bin", 0, 200, big_.get()},
+                 {"/new.html", 73051, 304, nullptr},
+                 {"/old", 0, 200, nullptr},
+                 {"/index.html", 0, 200, nullptr}};
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.path);
+      client.ModifiedSince = step.modifiedSince;
+      TClientRecorder r(client);
+      ASSERT_TRUE(r.Get(Url(step.path), 20000));
+      EXPECT_EQ(r.DoneError, 0);
+      EXPECT_EQ(client.StatusCode(), step.status);
+      const std::string expected = step.body ? *step.body : step.status == 200 ? "<html>" : "";
+      EXPECT_TRUE(r.Body.starts_with(expected) && (!step.body || r.Body.size() == expected.size()))
+          << r.Body.size();
+    }
+    EXPECT_EQ(server_->AccessLog().size() - before, 6u);
+    EXPECT_EQ(server_->ConnectionsSince(before), 3u);
   }
-  EXPECT_EQ(server_->AccessLog().size() - before, 6u);
-  EXPECT_EQ(server_->ConnectionsSince(before), 3u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdio>
 #include <sstream>
 
 #include "tests/support/child_process.h"
@@ -30,6 +31,21 @@ bool TRecordedRequest::HasHeader(const std::string& name) const {
     if (strcasecmp(h.first.c_str(), name.c_str()) == 0) return true;
   }
   return false;
+}
+
+std::string SendStep(const std::string& bytes) {
+  std::string json = R"({"send": ")";
+  char escaped[8];
+  for (unsigned char c : bytes) {
+    // The server sends each character of the text as one Latin-1 byte.
+    if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      json += escaped;
+    } else {
+      json += static_cast<char>(c);
+    }
+  }
+  return json + R"("})";
 }
 
 TFaultServer::TFaultServer(std::string scenarioJson) : scenario_(std::move(scenarioJson)) {}

@@ -16,12 +16,16 @@ struct TRecordedRequest {
   std::string RequestLine;
   std::vector<std::pair<std::string, std::string>> Headers;
   std::string Body;
-  int Overlap = 0;  // requests for the same target still being answered at its arrival
+  int Overlap = 0;     // requests for the same target still being answered at its arrival
   int Connection = 0;  // which of the server's connections it came on, from 1
   // The value of the first header named `name` (any case); empty if none.
   std::string Header(const std::string& name) const;
   bool HasHeader(const std::string& name) const;
 };
+
+// A scenario step that sends `bytes` exactly as given (binary included):
+// {"send": "..."} with every byte the JSON text cannot hold as it is escaped.
+std::string SendStep(const std::string& bytes);
 
 // The requests a server of ours logged to `path`, one JSON line each.
 std::vector<TRecordedRequest> ReadRequestLog(const std::string& path);
