@@ -7,12 +7,9 @@
 #include <cstdint>
 #include <string>
 
-namespace kestrix {
+#include "core/exchange_end.h"
 
-enum class TExchangeEnd : std::uint8_t {
-  Complete,  // the reply arrived whole, as far as its framing tells
-  Cut        // the reply stopped short, or was not read to its end; see why
-};
+namespace kestrix {
 
 class TExchangeTap {
  public:
@@ -27,7 +24,8 @@ class TExchangeTap {
   virtual void RequestData(const char* data, std::size_t size) = 0;
   // The reply's header, then its body, as read from the connection.
   virtual void ReplyData(const char* data, std::size_t size) = 0;
-  // Every exchange that began ends exactly once.
+  // Every exchange that began ends exactly once, also when the client is
+  // destroyed in the middle of one (the tap must outlive the client).
   virtual void ExchangeEnd(TExchangeEnd end, const std::string& why) = 0;
 };
 

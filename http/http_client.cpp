@@ -31,6 +31,7 @@ THttpCli::THttpCli() {
 }
 
 THttpCli::~THttpCli() {
+  EndExchange(TExchangeEnd::CutOther, "the client was destroyed");
   // The socket is destroyed silently; drop its events before our members go.
   socket_.OnDnsLookupDone = nullptr;
   socket_.OnSessionConnected = nullptr;
@@ -381,7 +382,7 @@ void THttpCli::NormalSessionClosed() {
 void THttpCli::LocationSessionClosed() {
   connected_ = false;
   // The body of a relocation is never read.
-  EndExchange(contentLength_ == 0 ? TExchangeEnd::Complete : TExchangeEnd::Cut,
+  EndExchange(contentLength_ == 0 ? TExchangeEnd::Complete : TExchangeEnd::CutOther,
               contentLength_ == 0 ? "" : "relocated; the body is not read");
   locationSeen_ = false;
   relocating_ = false;
@@ -417,7 +418,7 @@ void THttpCli::Abort() {
   }
   statusCode_ = 404;
   reasonPhrase_ = "Connection aborted on request";
-  requestDoneError_ = 3;
+  requestDoneError_ = kRequestAborted;
   relocating_ = false;
   if (resolving) {
     NormalSessionClosed();
@@ -466,7 +467,7 @@ void THttpCli::DropIdleConnection() {
 // it (its idle time ran out as the request left): asked again once, on a
 // new connection, as a server may do that to any kept connection.
 void THttpCli::ReconnectAfterStaleConnection() {
-  EndExchange(TExchangeEnd::Cut, "the kept connection closed before the reply began");
+  EndExchange(TExchangeEnd::CutDisconnect, "the kept connection closed before the reply began");
   reused_ = false;
   connected_ = false;
   std::uint64_t serial = serial_;

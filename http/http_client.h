@@ -42,6 +42,9 @@ inline constexpr char kDefaultHttpPort[] = "80";
 
 enum THttpRequest : std::uint8_t { httpAbort, httpGET, httpPOST, httpHEAD };
 
+// RequestDoneError of a request ended by Abort.
+inline constexpr int kRequestAborted = 3;
+
 enum THttpVersion : std::uint8_t { http10, http11 };
 
 class THttpCli {

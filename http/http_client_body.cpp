@@ -74,7 +74,7 @@ void THttpCli::EndOfFramedHeader() {
   if (!pendingLocation_.empty() && statusCode_ < 400) {
     if (!IsFollowableLocation(pendingLocation_)) {
       reasonPhrase_ = "Relocation not followed: " + pendingLocation_.substr(0, 200);
-      EndExchange(TExchangeEnd::Cut, reasonPhrase_);
+      EndExchange(TExchangeEnd::CutOther, reasonPhrase_);
       return CloseConnection();
     }
     locationSeen_ = true;
@@ -91,7 +91,7 @@ void THttpCli::EndOfFramedHeader() {
           framing.Kind != TBodyFraming::Close;
   discarding_ = statusCode_ >= 400;
   if (discarding_ && (framing_ == TBodyFraming::Close || !keep_ || bodyEnd_ > kDiscardLimit)) {
-    EndExchange(TExchangeEnd::Cut, "the body of an error reply is not read");
+    EndExchange(TExchangeEnd::CutOther, "the body of an error reply is not read");
     return CloseConnection();
   }
   if (!BuildPipeline(framing)) return;
@@ -166,7 +166,7 @@ void THttpCli::DeliverFramed(const char* data, std::size_t size) {
     if (!decoder->Error().empty()) return FailReply(kErrUndecodableBody, decoder->Error());
   }
   if (discarding_ && receivedCount_ > kDiscardLimit) {
-    EndExchange(TExchangeEnd::Cut, "the body of an error reply is not read");
+    EndExchange(TExchangeEnd::CutOther, "the body of an error reply is not read");
     return CloseConnection();
   }
   const bool ended = framing_ == TBodyFraming::Length ? receivedCount_ >= bodyEnd_
@@ -224,14 +224,14 @@ void THttpCli::JudgeClosedBody(int error) {
 void THttpCli::FailReply(int code, const std::string& why) {
   requestDoneError_ = code;
   reasonPhrase_ = WSocketErrorText(code) + ": " + why;
-  EndExchange(TExchangeEnd::Cut, reasonPhrase_);
+  EndExchange(TExchangeEnd::CutOther, reasonPhrase_);
   lineHandler_ = TLineHandler::None;
   if (connected_) return CloseConnection();  // its close ends the request
   NormalSessionClosed();
 }
 
 void THttpCli::BeginExchange() {
-  EndExchange(TExchangeEnd::Cut, "a new request began");
+  EndExchange(TExchangeEnd::CutOther, "a new request began");
   exchangeOpen_ = true;
   Tap->ExchangeBegin(TargetUrl(), socket_.PeerAddr());
 }
@@ -242,22 +242,29 @@ void THttpCli::EndExchange(TExchangeEnd end, const std::string& why) {
   if (Tap) Tap->ExchangeEnd(end, why);
 }
 
-// How the exchange ended, told from the state the close found it in.
+// How the exchange ended, told from the state the close found it in: a
+// connection that failed or closed early, or the client's own choice (an
+// abort, a reply it could not use, a body it does not read).
 void THttpCli::EndExchangeAtClose() {
-  if (requestDoneError_ != 0) return EndExchange(TExchangeEnd::Cut, reasonPhrase_);
-  if (socket_.LastError != 0) {
-    return EndExchange(TExchangeEnd::Cut, WSocketErrorText(socket_.LastError));
+  constexpr TExchangeEnd kDisconnect = TExchangeEnd::CutDisconnect;
+  if (requestDoneError_ != 0) {
+    const bool ours = requestDoneError_ == kRequestAborted ||
+                      requestDoneError_ == kErrUnframedReply ||
+                      requestDoneError_ == kErrUndecodableBody;
+    return EndExchange(ours ? TExchangeEnd::CutOther : kDisconnect, reasonPhrase_);
   }
+  if (socket_.LastError != 0) return EndExchange(kDisconnect, WSocketErrorText(socket_.LastError));
   if (state_ != httpWaitingBody) {
-    return EndExchange(TExchangeEnd::Cut, statusCode_ >= 400
-                                              ? "the body of an error reply is not read"
-                                              : "the connection closed before the header ended");
+    if (statusCode_ >= 400) {
+      return EndExchange(TExchangeEnd::CutOther, "the body of an error reply is not read");
+    }
+    return EndExchange(kDisconnect, "the connection closed before the header ended");
   }
   const bool bodyless =
       requestType_ == httpHEAD || statusCode_ == 304 || statusCode_ == 204 || contentLength_ < 0;
   const bool whole = ownFraming_ ? bodyComplete_ : bodyless || receivedCount_ >= contentLength_;
-  EndExchange(whole ? TExchangeEnd::Complete : TExchangeEnd::Cut,
-              whole ? "" : "the connection closed before the body ended");
+  if (whole) return EndExchange(TExchangeEnd::Complete, "");
+  EndExchange(kDisconnect, "the connection closed before the body ended");
 }
 
 // Nothing may be read now: the connection is left unwatched, so its bytes

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/exchange_end.h"
 #include "warc/capture_lookup.h"
 #include "warc/exchange_spool.h"
 #include "warc/warc_error.h"
@@ -44,15 +45,6 @@ struct TWarcSettings {
 // "PROJECT-YYYYMMDDhhmmss", the time in UTC like every archive date.
 std::string DefaultWarcBaseName(std::string_view project,
                                 std::chrono::system_clock::time_point when);
-
-// How an exchange ended: whole, or cut and why.
-enum class TExchangeEnd : std::uint8_t {
-  Complete,
-  CutLength,      // a size limit was reached
-  CutTime,        // a time limit was reached
-  CutDisconnect,  // the connection failed or was closed early
-  CutOther,       // stopped by the user, or anything else
-};
 
 class TWarcRecorder {
  public:

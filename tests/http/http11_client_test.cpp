@@ -242,7 +242,7 @@ TEST_F(Http11, RequestsAskForWhatTheSettingsSay) {
 struct TTapRecorder : TExchangeTap {
   struct TExchange {
     std::string Url, Peer, Request, Reply, Why;
-    TExchangeEnd End = TExchangeEnd::Cut;
+    TExchangeEnd End = TExchangeEnd::CutOther;
     int Ends = 0;
   };
   void ExchangeBegin(const std::string& url, const std::string& peer) override {
@@ -286,7 +286,8 @@ TEST_F(Http11, TapSeesEveryExchangeAsItWentOverTheWire) {
       {"/deflate", TExchangeEnd::Complete, ""},
       {"/moved", TExchangeEnd::Complete, ""},
       {"/gzip", TExchangeEnd::Complete, ""},
-      {"/cutlength", TExchangeEnd::Cut, "Connection closed before the body ended: 7 of 100 bytes"},
+      {"/cutlength", TExchangeEnd::CutDisconnect,
+       "Connection closed before the body ended: 7 of 100 bytes"},
       {"/gzip", TExchangeEnd::Complete, ""},
   };
   const auto requests = NewRequests();
