@@ -310,21 +310,8 @@ TEST_F(Http11, TapSeesEveryExchangeAsItWentOverTheWire) {
   EXPECT_EQ(requests.back().Body, "a=1");
 }
 
-// Grants one read of up to 4096 bytes, then refuses the next, in turn.
-struct TTakeTurns : TReadThrottle {
-  TReadAllowance Allow(std::size_t wanted) override {
-    if ((grant = !grant)) return {std::min<std::size_t>(wanted, 4096), 0};
-    ++Pauses;
-    return {0, 5};
-  }
-  void Consumed(std::size_t count) override { Total += count; }
-  bool grant = false;
-  int Pauses = 0;
-  std::size_t Total = 0;
-};
-
 TEST_F(Http11, ThrottlePausesReadingAndResumes) {
-  TTakeTurns throttle;
+  test::TTakeTurns throttle(5);
   client.ReadThrottle = &throttle;
   client.HttpVersion = http11;
   TClientRecorder r(client);

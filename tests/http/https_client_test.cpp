@@ -31,7 +31,7 @@ class HttpsClient : public ::testing::Test {
     site_ = std::make_unique<test::TScratchDir>();
     site_->WriteFile("index.html", "<html>secure</html>\n");
     std::mt19937 random(11);
-    big_ = std::make_unique<std::string>(1024 * 1024 + 77, '\0');
+    big_ = std::make_unique<std::string>(1024 * 1024 + 16000, '\0');
     for (char& c : *big_) c = static_cast<char>(random());
     site_->WriteFile("big.bin", *big_);
     for (auto [server, pair] : {std::pair{&valid_, certs_->Valid()},
@@ -77,6 +77,29 @@ TEST_F(HttpsClient, PagesAndLargeFilesArriveWhole) {
   EXPECT_EQ(big.Body.size(), big_->size());
   EXPECT_TRUE(big.Body == *big_);
   EXPECT_TRUE(client.CtrlSocket().TlsResumed());  // the first connection's session
+}
+
+// Decrypted bytes the TLS layer holds after a read never make the
+// connection readable again: on a kept connection, whether reading goes on
+// at once or after a pause, the client must look for them itself. The last
+// record of big.bin is larger than one read.
+TEST_F(HttpsClient, Http11BodiesOnAKeptConnectionArriveWholeWithAndWithoutAThrottle) {
+  test::TTakeTurns throttle(1);
+  client.HttpVersion = http11;
+  client.KeepAlive = true;
+  for (TReadThrottle* brake : std::initializer_list<TReadThrottle*>{nullptr, &throttle}) {
+    client.ReadThrottle = brake;
+    for (const char* path : {"/big.bin", "/index.html"}) {
+      SCOPED_TRACE(path);
+      TClientRecorder r(client);
+      ASSERT_TRUE(r.Get(valid_->BaseUrl() + path, 20000));
+      EXPECT_EQ(r.DoneError, 0) << client.ReasonPhrase();
+      EXPECT_TRUE(r.Body == (path[1] == 'b' ? *big_ : "<html>secure</html>\n")) << r.Body.size();
+    }
+  }
+  EXPECT_GT(throttle.Pauses, 200);
+  const auto log = valid_->AccessLog();
+  EXPECT_EQ(valid_->ConnectionsSince(log.size() - 4), 1u);
 }
 
 TEST_F(HttpsClient, RangeAndDateConditionWorkAsOverPlainTcp) {
