@@ -1,7 +1,7 @@
 // HTTP/1.1 against our scripted server: replies framed by length, chunks
 // and interim replies, coded with gzip, deflate or br, over one kept
 // connection; replies that cannot be framed or decoded; what the requests
-// ask for; the exchanges a tap sees; reading under a throttle.
+// ask for; the exchanges a tap sees.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -308,18 +308,6 @@ TEST_F(Http11, TapSeesEveryExchangeAsItWentOverTheWire) {
     EXPECT_EQ(x.Request, sent + "\r\n" + requests[i].Body);
   }
   EXPECT_EQ(requests.back().Body, "a=1");
-}
-
-TEST_F(Http11, ThrottlePausesReadingAndResumes) {
-  test::TTakeTurns throttle(5);
-  client.ReadThrottle = &throttle;
-  client.HttpVersion = http11;
-  TClientRecorder r(client);
-  ASSERT_TRUE(r.Get(Url("/chunked")));
-  EXPECT_TRUE(r.Body == Page());
-  const std::string& wire = Replies().at("/chunked").first;
-  EXPECT_EQ(throttle.Total, wire.size());
-  EXPECT_GE(throttle.Pauses, static_cast<int>(wire.size() / 4096));
 }
 
 }  // namespace
