@@ -15,11 +15,12 @@
 #   -j N                tests run in parallel (default: the number of cores)
 #   --build-dir DIR     build folder (default build-mutants/ in the checkout)
 #
-# Tests of the mutated file's own folder run first and the run stops at the
-# first failure. Every kill is confirmed by running the killing test again,
-# alone, on the mutated build: a test that then passes failed by chance (a
-# loaded machine) and the suite is run again without it. The mutated file
-# is restored after each mutant, and on any exit.
+# Tests of the mutated file's own folder run first (only their programs are
+# built for that) and the run stops at the first failure. A failure is
+# confirmed by running that test again alone, three times: one that passes
+# once failed by chance (a loaded machine), and the run goes on without it.
+# The unmutated suite runs first in the same way and must pass. The mutated
+# file is restored after each mutant, and on any exit.
 set -euo pipefail
 # Bash reads a script while it runs it: the braces make it read all of this
 # first, so that the script may be edited (or checked out anew) during a run.
@@ -149,6 +150,12 @@ elif cmd == "failed":
         m = re.match(r"^\s*(\d+) - (.*) \(([^()]*)\)\s*$", line) if listing else None
         if m:
             print(f"{m.group(1)}\t{m.group(3)}\t{m.group(2)}")
+elif cmd == "passed":
+    # passed < ctest output: the numbers of the tests that passed
+    for line in sys.stdin:
+        m = re.search(r"Test +#(\d+): .* +Passed +[0-9.]+ sec", line)
+        if m:
+            print(m.group(1))
 PY
 
 py() { python3 -c "$helper" "$@"; }
@@ -241,33 +248,73 @@ numbers() {
 
 # Runs the tests of folder $1 first, then the rest, stopping at the first
 # failure; prints "NUMBER<tab>STATUS<tab>NAME" of the failed test, or nothing.
-# $2 names the log; $3 lists flaky test numbers to leave out. Only the test
+# $2 names the log; $3 lists test numbers to leave out. Only the test
 # programs of the folder are built before the first phase (most mutants are
 # caught there); the rest is built when the run gets that far.
 run_suite() {
-  local folder=$1 log=$2 flaky=$3 phase list failed
-  : >"$log"
+  local folder=$1 log=$2 skip=$3 phase list failed status
   for phase in first rest; do
     if [[ $phase = first ]]; then
       [[ -n $folder ]] || continue
-      list=$(numbers "$folder" "" "$flaky")
+      list=$(numbers "$folder" "" "$skip")
     else
       if ! build_tree "${log%.test.log}.build.log"; then
         echo $'0\tbuild\t(the build failed)'
         return 0
       fi
-      list=$(numbers "" "$folder" "$flaky")
+      list=$(numbers "" "$folder" "$skip")
     fi
     [[ -n $list ]] || continue
     echo "0,0,0,$list" >"$scratch/include"
-    if ! ctest_run --stop-on-failure -j "$jobs" -I "$scratch/include" \
-      >>"$log" 2>&1; then
-      failed=$(py failed <"$log" | head -n 1)
+    status=0
+    ctest_run --stop-on-failure -j "$jobs" -I "$scratch/include" >"$scratch/last.log" 2>&1 || status=$?
+    cat "$scratch/last.log" >>"$log"
+    if ((status != 0)); then
+      failed=$(py failed <"$scratch/last.log" | head -n 1)
       [[ -n $failed ]] || failed=$'0\terror\t(ctest failed; see the log)'
       echo "$failed"
       return 0
     fi
   done
+}
+
+# Runs the suite as run_suite does, and confirms a failure by running that
+# test again alone, up to three times. A test that passes once failed by
+# chance (a loaded machine: some tests race with a server's log, say): the
+# run goes on without it and without the tests that passed already. Prints "passed", "failed<tab>TEST", "build" or "unconfirmed";
+# the names of the chance failures go to $scratch/chance.
+fails_alone() {
+  local _
+  for _ in 1 2 3; do
+    ! ctest_run -I "0,0,0,$1" >>"$2" 2>&1 || return 1
+  done
+}
+run_confirmed() {
+  local folder=$1 log=$2 skip="" failed number status name
+  : >"$log"
+  : >"$scratch/chance"
+  for _ in 1 2 3 4 5; do
+    failed=$(run_suite "$folder" "$log" "$skip")
+    if [[ -z $failed ]]; then
+      echo passed
+      return 0
+    fi
+    IFS=$'\t' read -r number status name <<<"$failed"
+    if [[ $status = build ]]; then
+      echo build
+      return 0
+    fi
+    ((number > 0)) || break
+    if fails_alone "$number" "$log"; then
+      [[ $status = Failed ]] || name="$name ($status)"
+      printf 'failed\t%s\n' "$name"
+      return 0
+    fi
+    echo "mutants: $name failed only under load; the run goes on without it" >>"$log"
+    echo "$name" >>"$scratch/chance"
+    skip="$skip $number $(py passed <"$log" | tr '\n' ' ')"
+  done
+  echo unconfirmed
 }
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
@@ -281,17 +328,15 @@ ctest --test-dir "$build" --show-only=json-v1 | py tests "$build/tests" "$patter
   die "cannot list the tests (is -R a valid regular expression?)"
 [[ -s $scratch/tests ]] || die "no test matches${pattern:+ $pattern}"
 
+chance_unmutated=""
 if ((baseline)); then
   echo "mutants: running the unmutated suite ..."
-  failed=$(run_suite "" "$logs/unmutated.test.log" "")
-  if [[ -n $failed ]]; then
-    IFS=$'\t' read -r number status name <<<"$failed"
-    echo "mutants: $name failed on the unmutated tree ($status); trying it alone ..."
-    if ((number == 0)) || ! ctest_run -I "0,0,0,$number" >>"$logs/unmutated.test.log" 2>&1; then
-      die "the unmutated suite fails; see $logs/unmutated.test.log"
-    fi
-    die "$name failed under load but passes alone; run again when the machine is quieter"
-  fi
+  outcome=$(run_confirmed "" "$logs/unmutated.test.log")
+  [[ $outcome = passed ]] ||
+    die "the unmutated suite fails (${outcome/$'\t'/: }); see $logs/unmutated.test.log"
+  chance_unmutated=$(paste -sd, - <"$scratch/chance" | sed 's/,/, /g')
+  [[ -z $chance_unmutated ]] ||
+    echo "mutants: failed under load but passed alone: $chance_unmutated"
 fi
 
 summary() {
@@ -312,6 +357,8 @@ write_markdown() {
     # shellcheck disable=SC2016
     echo "- command: \`scripts/mutants.sh${pattern:+ -R '$pattern'} -j $jobs${ids[*]:+ ${ids[*]}}\`"
     echo "- machine: $(nproc) cores; load average (1, 5, 15 min) $start_load at the start, $(load) at the end"
+    [[ -z $chance_unmutated ]] ||
+      echo "- failed under load on the unmutated tree, passed alone: $chance_unmutated"
     if (($1)); then
       echo "- unfinished: ${#results[@]} of $total mutants so far, in $(took); $(summary)"
     else
@@ -350,32 +397,13 @@ while IFS=$'\t' read -r -u 3 id file folder state fault; do
     if ! build_tree "$logs/$id.build.log" $(programs "$folder"); then
       result="build failed"
     else
-      flaky=""
-      result=unconfirmed
-      for _ in 1 2 3; do
-        failed=$(run_suite "$folder" "$logs/$id.test.log" "$flaky")
-        if [[ -z $failed ]]; then
-          result=survived
-          test_name=""
-          break
-        fi
-        IFS=$'\t' read -r number status name <<<"$failed"
-        if [[ $status = build ]]; then
-          result="build failed"
-          break
-        fi
-        if ((number > 0)) && ! ctest_run -I "0,0,0,$number" >>"$logs/$id.test.log" 2>&1; then
-          result=killed
-          test_name=$name
-          [[ $status = Failed ]] || test_name="$name ($status)"
-          break
-        fi
-        # Passed alone: it failed by chance, not because of the mutant.
-        echo "mutants: $name failed only under load; the suite runs again without it" \
-          >>"$logs/$id.test.log"
-        flaky="$flaky $number"
-        test_name="$name failed only under load"
-      done
+      outcome=$(run_confirmed "$folder" "$logs/$id.test.log")
+      case $outcome in
+        passed) result=survived ;;
+        build) result="build failed" ;;
+        failed*) result=killed test_name=${outcome#failed$'\t'} ;;
+        *) result=unconfirmed ;;
+      esac
     fi
     restore
   fi
