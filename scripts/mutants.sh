@@ -141,7 +141,7 @@ elif cmd == "tests":
         folder = program[len(base):].split("/")[0] if program.startswith(base) else ""
         print(f"{number}\t{folder}\t{t['name']}\t{program.rsplit('/', 1)[-1]}")
 elif cmd == "failed":
-    # failed < ctest output: number, status and name of each failed test
+    # failed < ctest output: number, status and name of the first failed test
     listing = False
     for line in sys.stdin:
         if line.startswith("The following tests FAILED:"):
@@ -150,6 +150,7 @@ elif cmd == "failed":
         m = re.match(r"^\s*(\d+) - (.*) \(([^()]*)\)\s*$", line) if listing else None
         if m:
             print(f"{m.group(1)}\t{m.group(3)}\t{m.group(2)}")
+            break
 elif cmd == "passed":
     # passed < ctest output: the numbers of the tests that passed
     for line in sys.stdin:
@@ -270,7 +271,7 @@ run_suite() {
     ctest_run --stop-on-failure -j "$jobs" -I "$scratch/include" >"$scratch/last.log" 2>&1 || status=$?
     cat "$scratch/last.log" >>"$log"
     if ((status != 0)); then
-      failed=$(py failed <"$scratch/last.log" | head -n 1)
+      failed=$(py failed <"$scratch/last.log")
       [[ -n $failed ]] || failed=$'0\terror\t(ctest failed; see the log)'
       echo "$failed"
       return 0
