@@ -356,7 +356,7 @@ write_markdown() {
   {
     echo "- date: $start_date, commit $(git -C "$root" rev-parse --short HEAD)"
     # shellcheck disable=SC2016
-    echo "- command: \`scripts/mutants.sh${pattern:+ -R '$pattern'} -j $jobs${ids[*]:+ ${ids[*]}}\`"
+    echo "- command: \`scripts/mutants.sh${pattern:+ -R '$pattern'}$( ((baseline)) || echo " --no-baseline") -j $jobs${ids[*]:+ ${ids[*]}}\`"
     echo "- machine: $(nproc) cores; load average (1, 5, 15 min) $start_load at the start, $(load) at the end"
     [[ -z $chance_unmutated ]] ||
       echo "- failed under load on the unmutated tree, passed alone: $chance_unmutated"
