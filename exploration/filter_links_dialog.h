@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <array>
 
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 
 class QCheckBox;
 

@@ -1,7 +1,7 @@
 // The main window's side of the links exploration test.
 #include "core/job_list.h"
 #include "core/url_list.h"
-#include "exploration/test_window.h"
+#include "exploration/explorer_window.h"
 #include "ui/dialog_provider.h"
 #include "ui/find_dialog.h"
 #include "ui/job_grid.h"
@@ -31,7 +31,7 @@ void TfmMain::ExploreEntry(int row) {
 
 void TfmMain::OpenTest(const TJobRecord& job, int jobNumber) {
   if (test_ == nullptr) {
-    TTestWindowHooks hooks;
+    TExplorerWindowHooks hooks;
     hooks.Tell = [this](QWidget* parent, const QString& text) {
       context_.Prompts.Tell(parent, text, TPromptIcon::Warning);
     };

@@ -7,7 +7,7 @@
 
 #include "core/global_options.h"
 #include "core/job_record.h"
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 #include "links/html_parser.h"
 #include "links/script_resolver.h"
 #include "tests/support/scratch_dir.h"
@@ -32,7 +32,7 @@ struct TExplorationRig {
   TGlobalOptions Options;
   THTMLParser Parser;
   NullScriptResolver Resolver;
-  TLinkTest Test;
+  TExplorer Test;
   std::string LastStatus;
   int Fetches = 0;
 };

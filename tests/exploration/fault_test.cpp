@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 #include "http/socket_errors.h"
 #include "tests/exploration/exploration_fixture.h"
 #include "tests/support/event_wait.h"

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "exploration/test_window.h"
+#include "exploration/explorer_window.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/nginx_server.h"
 #include "tests/ui/window_harness.h"

@@ -9,7 +9,7 @@
 
 #include "core/url_list.h"
 #include "engine/page_lines.h"
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 #include "links/admission.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"

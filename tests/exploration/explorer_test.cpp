@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 #include "tests/exploration/exploration_fixture.h"
 #include "tests/support/nginx_server.h"
 
@@ -19,7 +19,7 @@ constexpr char kPage[] =
     "<img src=\"pic.gif\"> <img src=\"logo.png\">\n"
     "</body></html>\n";
 
-class LinkTestTest : public ::testing::Test {
+class ExplorerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     site_.WriteFile("index.html", kPage);
@@ -36,7 +36,7 @@ class LinkTestTest : public ::testing::Test {
   TExplorationRig rig_;
 };
 
-TEST_F(LinkTestTest, ReasonTextsOfTheEdgeCases) {
+TEST_F(ExplorerTest, ReasonTextsOfTheEdgeCases) {
   struct Case {
     const char* name;
     std::function<void(TJobRecord&)> setup;
@@ -73,7 +73,7 @@ TEST_F(LinkTestTest, ReasonTextsOfTheEdgeCases) {
   EXPECT_EQ(rig_.LastStatus, "5 link(s) total");
 }
 
-TEST_F(LinkTestTest, NextLevelAndBackShowCachedPagesWithoutFetching) {
+TEST_F(ExplorerTest, NextLevelAndBackShowCachedPagesWithoutFetching) {
   rig_.Start(DeepJob(), Url("index.html"));
   ASSERT_TRUE(rig_.Fetch());
   ASSERT_EQ(Requests(), 1);
@@ -95,7 +95,7 @@ TEST_F(LinkTestTest, NextLevelAndBackShowCachedPagesWithoutFetching) {
   EXPECT_FALSE(rig_.Test.NextLevel(Url("never-listed.html")));
 }
 
-TEST_F(LinkTestTest, KeepsItsFilesBelowTheProjectsTestFolder) {
+TEST_F(ExplorerTest, KeepsItsFilesBelowTheProjectsTestFolder) {
   // A page the project downloaded before, where the test's first page
   // would go were it named like the download.
   const std::string project = rig_.Options.DownLoadFolder + kTestProject + "/";
@@ -125,7 +125,7 @@ TEST_F(LinkTestTest, KeepsItsFilesBelowTheProjectsTestFolder) {
   EXPECT_TRUE(rig_.Test.Links().empty());
 }
 
-TEST_F(LinkTestTest, ReplicatedFoldersStayInsideTheTestFolder) {
+TEST_F(ExplorerTest, ReplicatedFoldersStayInsideTheTestFolder) {
   site_.WriteFile("deep/p.html", "<a href=\"../../../../etc/x.html\">x</a>\n");
   TJobRecord job = DeepJob();
   job.checkReplicate = true;
@@ -138,7 +138,7 @@ TEST_F(LinkTestTest, ReplicatedFoldersStayInsideTheTestFolder) {
   }
 }
 
-TEST_F(LinkTestTest, BaseAndFormLeaveThePageAsSent) {
+TEST_F(ExplorerTest, BaseAndFormLeaveThePageAsSent) {
   const std::string page =
       "<html><head><base href=\"http://127.0.0.1/other/\"></head>\r\n"
       "<form action=\"send.cgi\" method=\"post\"><input name=q></form>\r\n"
@@ -165,7 +165,7 @@ TEST_F(LinkTestTest, BaseAndFormLeaveThePageAsSent) {
   EXPECT_EQ(joined(), page);
 }
 
-TEST_F(LinkTestTest, FilterHidesTypesPerGrid) {
+TEST_F(ExplorerTest, FilterHidesTypesPerGrid) {
   TJobRecord job = DeepJob();
   job.checkLoadImg = false;
   rig_.Start(job, Url("index.html"));

@@ -20,9 +20,9 @@
 #include "browser/preview_page.h"
 #include "core/ini_file.h"
 #include "core/offline_state.h"
+#include "exploration/explorer_web_view.h"
+#include "exploration/explorer_window.h"
 #include "exploration/filter_links_dialog.h"
-#include "exploration/test_web_view.h"
-#include "exploration/test_window.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
 #include "tests/support/nginx_server.h"
@@ -34,7 +34,7 @@
 namespace kestrix::test {
 namespace {
 
-class TestWindowTest : public ::testing::Test {
+class ExplorerWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     site_.WriteFile(
@@ -45,7 +45,7 @@ class TestWindowTest : public ::testing::Test {
     ASSERT_TRUE(faults_.Start()) << faults_.Error();
     options_.DownLoadFolder = dir_.Path();
     options_.TimeOut = 10;
-    TTestWindowHooks hooks;
+    TExplorerWindowHooks hooks;
     hooks.Tell = [this](QWidget*, const QString& text) { told_.push_back(text.toStdString()); };
     hooks.Ask = [this](QWidget*, const QString& text) {
       asked_.push_back(text.toStdString());
@@ -120,7 +120,7 @@ class TestWindowTest : public ::testing::Test {
   std::unique_ptr<TfmTest> window_;
 };
 
-TEST_F(TestWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
+TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   Start(nginx_.BaseUrl() + "/index.html");
   EXPECT_FALSE(window_->Button(QStringLiteral("btnSaveHtml"))->isEnabled());  // nothing fetched
   ASSERT_TRUE(Click("btnGetUrl"));
@@ -203,7 +203,7 @@ TEST_F(TestWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   EXPECT_EQ(window_->Test().Entries().Count(), 1);
 }
 
-TEST_F(TestWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
+TEST_F(ExplorerWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
   Start(faults_.BaseUrl() + "/hold");
   ASSERT_TRUE(Click("btnGetUrl"));
   ASSERT_TRUE(RunUntil([this] { return !faults_.Requests().empty(); }, 10000));
@@ -218,7 +218,7 @@ TEST_F(TestWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
   RunFor(200);
 }
 
-TEST_F(TestWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFetch) {
+TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFetch) {
   // The program works online, its options say offline: the fetch applies
   // the options, and the rendered page then loads nothing from the network.
   offline_.SetGlobalOffline(false);
@@ -281,7 +281,7 @@ TEST(TestWindowPlaceTest, KeptInTheSettingsFile) {
     ini.WriteInteger("MainWnd", "TestWidth", 700);
     ini.WriteInteger("MainWnd", "TestHeight", 540);
     TGlobalOptions options;
-    TTestWindowHooks hooks;
+    TExplorerWindowHooks hooks;
     hooks.Settings = &ini;
     auto window = std::make_unique<TfmTest>(options, std::move(hooks));
     window->show();

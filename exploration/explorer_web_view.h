@@ -20,12 +20,12 @@ class OfflineState;
 class PageRequestFilter;
 class PreviewPage;
 
-class TTestWebView final : public QWidget {
+class TExplorerWebView final : public QWidget {
  public:
   // `offline` may be null (no program-wide switch: the view stays offline);
   // it must outlive the view.
-  explicit TTestWebView(const OfflineState* offline, QWidget* parent = nullptr);
-  ~TTestWebView() override;
+  explicit TExplorerWebView(const OfflineState* offline, QWidget* parent = nullptr);
+  ~TExplorerWebView() override;
 
   // Shows `file` (a blank page when it does not exist or lies outside
   // `root`, the folder the view may read); `isHtml`: whatever its name,

@@ -1,4 +1,4 @@
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 
 #include <exception>
 #include <filesystem>
@@ -73,7 +73,7 @@ std::string TestCacheFolder(const std::string& downloadFolder, const std::string
   return AddBackslash(downloadFolder) + project + "/LinkCheck/";
 }
 
-TLinkTest::TLinkTest(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver)
+TExplorer::TExplorer(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver)
     : options_(options), parser_(parser), resolver_(resolver), fetcher_(options) {
   fetcher_.OnStatus = [this](const std::string& text) { Status(text); };
   fetcher_.OnLog = [this](const std::string& text) {
@@ -83,31 +83,31 @@ TLinkTest::TLinkTest(const TGlobalOptions& options, THTMLParser& parser, ScriptR
   fetcher_.OnFinished = [this] { FetchDone(); };
 }
 
-TLinkTest::~TLinkTest() {
+TExplorer::~TExplorer() {
   // Leaving aborts a fetch that still runs; nothing is reported after.
   fetcher_.Detach();
 }
 
-void TLinkTest::Status(const std::string& text) {
+void TExplorer::Status(const std::string& text) {
   if (OnStatus) OnStatus(text);
 }
 
-std::string TLinkTest::CacheFolder() const {
+std::string TExplorer::CacheFolder() const {
   return TestCacheFolder(options_.DownLoadFolder, job_.ProjectName);
 }
 
-std::string TLinkTest::CurrentPath() const {
+std::string TExplorer::CurrentPath() const {
   if (current_ < 0) return {};
   return Current().LocalFolder + Current().LocalFileName;
 }
 
-int TLinkTest::EnabledCount() const {
+int TExplorer::EnabledCount() const {
   int count = 0;
   for (const TTestLink& link : links_) count += link.Enabled ? 1 : 0;
   return count;
 }
 
-bool TLinkTest::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
+bool TExplorer::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
   if (Running()) return false;
   job_ = job;
   job_.editUrl = NormalisedUrl(job.editUrl);
@@ -116,13 +116,13 @@ bool TLinkTest::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
   return true;
 }
 
-void TLinkTest::SetJob(const TJobRecord& job) {
+void TExplorer::SetJob(const TJobRecord& job) {
   const std::string url = job_.editUrl;
   job_ = job;
   job_.editUrl = url;
 }
 
-void TLinkTest::MakeFirstJob() {
+void TExplorer::MakeFirstJob() {
   links_.clear();
   state_.ClearQueue();
   page_ = TPageLines{};
@@ -140,7 +140,7 @@ void TLinkTest::MakeFirstJob() {
   if (OnChanged) OnChanged();
 }
 
-bool TLinkTest::GetUrl() {
+bool TExplorer::GetUrl() {
   if (current_ < 0 || Running()) return false;
   htmlText_.clear();
   page_ = TPageLines{};
@@ -157,11 +157,11 @@ bool TLinkTest::GetUrl() {
   return true;
 }
 
-void TLinkTest::Stop() {
+void TExplorer::Stop() {
   fetcher_.Stop();
 }
 
-bool TLinkTest::InCache(int32_t index) const {
+bool TExplorer::InCache(int32_t index) const {
   if (index < 0 || index >= state_.Queue.Count()) return false;
   const TRetriveRec& entry = state_.Queue.Entry(index);
   std::error_code error;
@@ -169,13 +169,13 @@ bool TLinkTest::InCache(int32_t index) const {
          std::filesystem::is_regular_file(entry.LocalFolder + entry.LocalFileName, error);
 }
 
-bool TLinkTest::GetFileUrl() {
+bool TExplorer::GetFileUrl() {
   if (!InCache(current_)) return false;
   ShowPage();
   return true;
 }
 
-void TLinkTest::FetchDone() {
+void TExplorer::FetchDone() {
   TRetriveRec& entry = state_.Queue.Entry(current_);
   if (entry.ReceivedSize > 0 && entry.ErrorCode == 0) {
     const bool koi8 = (entry.RemoteFlag == 0 && job_.lclcheckKoi8) ||
@@ -188,7 +188,7 @@ void TLinkTest::FetchDone() {
   if (OnFetchDone) OnFetchDone();
 }
 
-void TLinkTest::ShowPage() {
+void TExplorer::ShowPage() {
   links_.clear();
   page_ = TPageLines{};
   const std::string path = CurrentPath();
@@ -204,7 +204,7 @@ void TLinkTest::ShowPage() {
   ParseLinks();
 }
 
-bool TLinkTest::MakeCurrent(int32_t index) {
+bool TExplorer::MakeCurrent(int32_t index) {
   if (Running() || index < 0 || index >= state_.Queue.Count()) return false;
   current_ = index;
   if (InCache(index)) {
@@ -214,16 +214,16 @@ bool TLinkTest::MakeCurrent(int32_t index) {
   return GetUrl();
 }
 
-bool TLinkTest::NextLevel(const std::string& url) {
+bool TExplorer::NextLevel(const std::string& url) {
   return MakeCurrent(state_.Queue.Find(url));
 }
 
-bool TLinkTest::Back() {
+bool TExplorer::Back() {
   if (current_ < 0) return false;
   return MakeCurrent(Current().ParentIndex);
 }
 
-bool TLinkTest::DeleteAll() {
+bool TExplorer::DeleteAll() {
   if (Running()) {
     Status(kConnectionOpenText);
     return false;
@@ -234,13 +234,13 @@ bool TLinkTest::DeleteAll() {
   return true;
 }
 
-void TLinkTest::AddLink(TTestLink link) {
+void TExplorer::AddLink(TTestLink link) {
   const bool* shown = link.Enabled ? Filter.Enabled : Filter.Disabled;
   if (!shown[static_cast<int>(link.Type)]) return;
   links_.push_back(std::move(link));
 }
 
-void TLinkTest::ParseLinks() {
+void TExplorer::ParseLinks() {
   links_.clear();
   if (current_ < 0 || page_.Lines.empty()) {
     if (OnChanged) OnChanged();

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 
 class QAbstractItemView;
 class QComboBox;
@@ -28,9 +28,9 @@ namespace kestrix {
 
 class IniFile;
 class OfflineState;
-class TTestWebView;
+class TExplorerWebView;
 
-struct TTestWindowHooks {
+struct TExplorerWindowHooks {
   // A message with an OK button.
   std::function<void(QWidget* parent, const QString& text)> Tell;
   // A Yes/No question; true on Yes.
@@ -57,17 +57,17 @@ class TfmTest final : public QWidget {
 
  public:
   TfmTest(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver,
-          TTestWindowHooks hooks, QWidget* parent = nullptr);
+          TExplorerWindowHooks hooks, QWidget* parent = nullptr);
   // With a parser and a script resolver of its own (script links are then
   // left unresolved).
-  TfmTest(const TGlobalOptions& options, TTestWindowHooks hooks, QWidget* parent = nullptr);
+  TfmTest(const TGlobalOptions& options, TExplorerWindowHooks hooks, QWidget* parent = nullptr);
   ~TfmTest() override;
 
   // Clears the window and starts over with job `jobNumber` of its project.
   // False while a fetch runs.
   bool CreateNewThread(const TJobRecord& job, int32_t jobNumber);
 
-  TLinkTest& Test() { return *test_; }
+  TExplorer& Test() { return *test_; }
   QTableWidget* EnabledGrid() const { return enabledGrid_; }
   QTableWidget* DisabledGrid() const { return disabledGrid_; }
   QPushButton* Button(const QString& name) const;
@@ -78,7 +78,7 @@ class TfmTest final : public QWidget {
   QRadioButton* ViewAsWeb() const { return viewWeb_; }
   QRadioButton* ViewAsHtml() const { return viewHtml_; }
   // The rendered view, made when first shown; null before.
-  TTestWebView* WebView() const { return web_; }
+  TExplorerWebView* WebView() const { return web_; }
   QTextEdit* HtmlView() const { return html_; }
   // The grids' pop-up menu, acting on the grid it was last opened on.
   QMenu* GridMenu() const { return gridMenu_; }
@@ -123,8 +123,8 @@ class TfmTest final : public QWidget {
   const TGlobalOptions& options_;
   std::unique_ptr<THTMLParser> ownParser_;
   std::unique_ptr<ScriptResolver> ownResolver_;
-  TTestWindowHooks hooks_;
-  std::unique_ptr<TLinkTest> test_;
+  TExplorerWindowHooks hooks_;
+  std::unique_ptr<TExplorer> test_;
   QComboBox* urls_ = nullptr;
   QTabWidget* pages_ = nullptr;
   QTableWidget* enabledGrid_ = nullptr;
@@ -138,7 +138,7 @@ class TfmTest final : public QWidget {
   QRadioButton* viewHtml_ = nullptr;
   QRadioButton* viewWeb_ = nullptr;
   QStackedWidget* htmlStack_ = nullptr;
-  TTestWebView* web_ = nullptr;
+  TExplorerWebView* web_ = nullptr;
   QMenu* gridMenu_ = nullptr;
   QTableWidget* menuGrid_ = nullptr;
 };

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 const std::string kSampleSite = std::string(KESTRIX_SOURCE_DIR) + "/samples/site/";
 
-class CliTestCommand : public ::testing::Test {
+class CliExploreCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(nginx_.Start()) << nginx_.Error();
@@ -32,7 +32,7 @@ class CliTestCommand : public ::testing::Test {
   TCliRunner cli_;
 };
 
-TEST_F(CliTestCommand, ListsEveryLinkWithItsVerdict) {
+TEST_F(CliExploreCommand, ListsEveryLinkWithItsVerdict) {
   const TCliResult r = cli_.Run({"test", "field"});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_THAT(r.Out, HasSubstr("A\tenabled\t" + Url("birds/index.html") + "\t\n"));
@@ -56,7 +56,7 @@ TEST_F(CliTestCommand, ListsEveryLinkWithItsVerdict) {
   EXPECT_TRUE(fs::exists(project + "LinkCheck/index.html"));
 }
 
-TEST_F(CliTestCommand, JsonAndAnotherUrlWithTheJobsSettings) {
+TEST_F(CliExploreCommand, JsonAndAnotherUrlWithTheJobsSettings) {
   const TCliResult r =
       cli_.Run({"test", "field", "1", Url("birds/index.html"), "--format", "json"});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
@@ -69,7 +69,7 @@ TEST_F(CliTestCommand, JsonAndAnotherUrlWithTheJobsSettings) {
   }
 }
 
-TEST_F(CliTestCommand, FailuresAndWrongCommandLines) {
+TEST_F(CliExploreCommand, FailuresAndWrongCommandLines) {
   struct Case {
     std::vector<std::string> args;
     int exitCode;

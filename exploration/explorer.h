@@ -16,7 +16,7 @@
 #include "core/job_record.h"
 #include "core/url_list.h"
 #include "engine/page_lines.h"
-#include "exploration/test_thread.h"
+#include "exploration/explorer_fetcher.h"
 
 namespace kestrix {
 
@@ -68,12 +68,12 @@ inline constexpr char kConnectionOpenText[] = "Connection is open now !";
 // file it fetches.
 std::string TestCacheFolder(const std::string& downloadFolder, const std::string& project);
 
-class TLinkTest {
+class TExplorer {
  public:
-  TLinkTest(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver);
-  ~TLinkTest();
-  TLinkTest(const TLinkTest&) = delete;
-  TLinkTest& operator=(const TLinkTest&) = delete;
+  TExplorer(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver);
+  ~TExplorer();
+  TExplorer(const TExplorer&) = delete;
+  TExplorer& operator=(const TExplorer&) = delete;
 
   std::function<void(const std::string&)> OnStatus;
   std::function<void(const std::string&)> OnLog;
@@ -149,7 +149,7 @@ class TLinkTest {
   std::string htmlText_;
   bool canParse_ = false;
   std::vector<TTestLink> links_;
-  exploration::TJobThread fetcher_;
+  TExplorerFetcher fetcher_;
 };
 
 }  // namespace kestrix

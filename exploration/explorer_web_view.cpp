@@ -1,4 +1,4 @@
-#include "exploration/test_web_view.h"
+#include "exploration/explorer_web_view.h"
 
 #include <QFile>
 #include <QVBoxLayout>
@@ -22,19 +22,19 @@ constexpr std::uintmax_t kMaxContentBytes = 2 * 1000 * 1000;
 
 }  // namespace
 
-TTestWebView::TTestWebView(const OfflineState* offline, QWidget* parent)
+TExplorerWebView::TExplorerWebView(const OfflineState* offline, QWidget* parent)
     : QWidget(parent), offline_(offline) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
 }
 
-TTestWebView::~TTestWebView() {
+TExplorerWebView::~TExplorerWebView() {
   // The page goes before its profile.
   if (view_ != nullptr) view_->setPage(nullptr);
   delete page_;
 }
 
-QWebEngineView* TTestWebView::View() {
+QWebEngineView* TExplorerWebView::View() {
   if (view_ != nullptr) return view_;
   filter_ = std::make_unique<PageRequestFilter>(offline_);
   // A private profile: nothing of a tested site stays on disk.
@@ -60,7 +60,7 @@ QWebEngineView* TTestWebView::View() {
   return view_;
 }
 
-void TTestWebView::ShowFile(const std::string& file, const std::string& root, bool isHtml) {
+void TExplorerWebView::ShowFile(const std::string& file, const std::string& root, bool isHtml) {
   View();
   page_->SetLocalRoot(root);
   TRequestRules rules = filter_->Rules();

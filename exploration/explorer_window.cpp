@@ -1,4 +1,4 @@
-#include "exploration/test_window.h"
+#include "exploration/explorer_window.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -45,11 +45,11 @@ void AddRow(QTableWidget* grid, TLinkType type, const QStringList& cells) {
 }  // namespace
 
 TfmTest::TfmTest(const TGlobalOptions& options, THTMLParser& parser, ScriptResolver& resolver,
-                 TTestWindowHooks hooks, QWidget* parent)
+                 TExplorerWindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window),
       options_(options),
       hooks_(std::move(hooks)),
-      test_(std::make_unique<TLinkTest>(options, parser, resolver)) {
+      test_(std::make_unique<TExplorer>(options, parser, resolver)) {
   Init();
 }
 
@@ -63,13 +63,13 @@ void TfmTest::Init() {
   ReadPlace();
 }
 
-TfmTest::TfmTest(const TGlobalOptions& options, TTestWindowHooks hooks, QWidget* parent)
+TfmTest::TfmTest(const TGlobalOptions& options, TExplorerWindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window),
       options_(options),
       ownParser_(std::make_unique<THTMLParser>()),
       ownResolver_(std::make_unique<NullScriptResolver>()),
       hooks_(std::move(hooks)),
-      test_(std::make_unique<TLinkTest>(options, *ownParser_, *ownResolver_)) {
+      test_(std::make_unique<TExplorer>(options, *ownParser_, *ownResolver_)) {
   Init();
 }
 

@@ -19,13 +19,10 @@ namespace kestrix {
 struct TGlobalOptions;
 struct TRetriveRec;
 
-namespace exploration {
-
-// Named like the download worker, whose fetching it mirrors.
-class TJobThread : public THttpCli {
+class TExplorerFetcher : public THttpCli {
  public:
-  explicit TJobThread(const TGlobalOptions& options);
-  ~TJobThread() override;
+  explicit TExplorerFetcher(const TGlobalOptions& options);
+  ~TExplorerFetcher() override;
 
   // Status lines ("Connect : ...", progress, the final size and reason).
   std::function<void(const std::string&)> OnStatus;
@@ -71,5 +68,4 @@ class TJobThread : public THttpCli {
   bool undecodable_ = false;
 };
 
-}  // namespace exploration
 }  // namespace kestrix

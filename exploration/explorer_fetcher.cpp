@@ -1,4 +1,4 @@
-#include "exploration/test_thread.h"
+#include "exploration/explorer_fetcher.h"
 
 #include <chrono>
 #include <exception>
@@ -11,7 +11,7 @@
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
 
-namespace kestrix::exploration {
+namespace kestrix {
 namespace {
 
 constexpr int kAbortedByRequest = 3;
@@ -19,7 +19,7 @@ constexpr int kFirstErrorStatus = 400;
 
 }  // namespace
 
-TJobThread::TJobThread(const TGlobalOptions& options) : options_(options) {
+TExplorerFetcher::TExplorerFetcher(const TGlobalOptions& options) : options_(options) {
   ReceiveStream = nullptr;
   ModifiedSince = 0;
   OnLocationChange = [this](auto&&...) { HandleLocationChange(); };
@@ -34,11 +34,11 @@ TJobThread::TJobThread(const TGlobalOptions& options) : options_(options) {
   QObject::connect(&idleTimer_, &QTimer::timeout, [this] { TimedOut(); });
 }
 
-TJobThread::~TJobThread() {
+TExplorerFetcher::~TExplorerFetcher() {
   Detach();
 }
 
-void TJobThread::Detach() {
+void TExplorerFetcher::Detach() {
   OnStatus = nullptr;
   OnLog = nullptr;
   OnHtmlPiece = nullptr;
@@ -64,11 +64,11 @@ void TJobThread::Detach() {
   file_.reset();
 }
 
-void TJobThread::Status(const std::string& text) {
+void TExplorerFetcher::Status(const std::string& text) {
   if (OnStatus) OnStatus(text);
 }
 
-bool TJobThread::Fetch(TRetriveRec& entry) {
+bool TExplorerFetcher::Fetch(TRetriveRec& entry) {
   if (running_) return false;
   entry_ = &entry;
   ApplyRequestOptions(*this, options_);
@@ -97,17 +97,17 @@ bool TJobThread::Fetch(TRetriveRec& entry) {
   return true;
 }
 
-void TJobThread::Stop() {
+void TExplorerFetcher::Stop() {
   if (running_ && State() != httpReady && State() != httpAborting) Abort();
 }
 
-void TJobThread::TimedOut() {
+void TExplorerFetcher::TimedOut() {
   if (!running_ || State() == httpReady || State() == httpAborting) return;
   timedOut_ = true;
   Abort();
 }
 
-void TJobThread::HandleLocationChange() {
+void TExplorerFetcher::HandleLocationChange() {
   TRetriveRec& entry = *entry_;
   entry.Job.editUrl = RelocationTarget(ReceivedHeader(), Location(), entry.Job.editUrl);
   if (OnLog) OnLog("Relocating to: " + entry.Job.editUrl);
@@ -120,7 +120,7 @@ void TJobThread::HandleLocationChange() {
   }
 }
 
-void TJobThread::HandleHeaderEnd() {
+void TExplorerFetcher::HandleHeaderEnd() {
   entry_->IsHtml = IsHtmlType(ContentType());
   if (OnLog) {
     for (const std::string& line : ReceivedHeader()) OnLog(line);
@@ -130,7 +130,7 @@ void TJobThread::HandleHeaderEnd() {
   }
 }
 
-void TJobThread::HandleDocBegin() {
+void TExplorerFetcher::HandleDocBegin() {
   TRetriveRec& entry = *entry_;
   decoder_.reset();
   file_.reset();
@@ -166,7 +166,7 @@ void TJobThread::HandleDocBegin() {
   }
 }
 
-void TJobThread::HandleDocData(const char* data, int length) {
+void TExplorerFetcher::HandleDocData(const char* data, int length) {
   const TRetriveRec& entry = *entry_;
   // A coded body is shown once decoded, from the saved file.
   if (entry.IsHtml && !decoder_ && OnHtmlPiece && length > 0) {
@@ -175,7 +175,7 @@ void TJobThread::HandleDocData(const char* data, int length) {
   Status(ProgressCellText(0, entry.ContentSize, ReceivedCount(), ContentLength()) + " byte");
 }
 
-void TJobThread::HandleRequestDone(int error) {
+void TExplorerFetcher::HandleRequestDone(int error) {
   idleTimer_.stop();
   if (!running_) return;
   TRetriveRec& entry = *entry_;
@@ -225,4 +225,4 @@ void TJobThread::HandleRequestDone(int error) {
   if (OnFinished) OnFinished();
 }
 
-}  // namespace kestrix::exploration
+}  // namespace kestrix

@@ -21,8 +21,8 @@
 #include "core/global_options.h"
 #include "core/ini_file.h"
 #include "core/offline_state.h"
-#include "exploration/test_web_view.h"
-#include "exploration/test_window.h"
+#include "exploration/explorer_web_view.h"
+#include "exploration/explorer_window.h"
 
 namespace kestrix {
 namespace {
@@ -80,7 +80,7 @@ QWidget* TfmTest::BuildHtmlPage() {
 void TfmTest::SetViewAsWeb(bool web) {
   if (web != viewWeb_->isChecked()) (web ? viewWeb_ : viewHtml_)->setChecked(true);
   if (web && web_ == nullptr) {
-    web_ = new TTestWebView(hooks_.Offline, htmlStack_);
+    web_ = new TExplorerWebView(hooks_.Offline, htmlStack_);
     htmlStack_->addWidget(web_);
     ShowInWeb();
   }

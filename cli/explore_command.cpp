@@ -11,7 +11,7 @@
 #include "cli/job_options.h"
 #include "cli/script_support.h"
 #include "core/offline_state.h"
-#include "exploration/link_test.h"
+#include "exploration/explorer.h"
 #include "links/html_items.h"
 #include "links/html_parser.h"
 #include "links/script_resolver.h"
@@ -125,7 +125,7 @@ int RunTest(const ParsedArguments& args) {
   std::string failure;
   int exitCode = kExitOk;
   {
-    TLinkTest test(options, parser, *resolver);
+    TExplorer test(options, parser, *resolver);
     test.OnLog = [&](const std::string& line) { failure = line; };
     test.OnFetchDone = [&] { app->quit(); };
     test.CreateNewThread(job, jobNumber);
