@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/instance_guard.h"
 #include "cli/job_options.h"
+#include "core/job_url.h"
 #include "core/url_list.h"
 #include "core/url_split.h"
 #include "engine/download_control.h"

@@ -10,6 +10,7 @@
 #include "cli/instance_guard.h"
 #include "cli/job_options.h"
 #include "cli/script_support.h"
+#include "core/job_url.h"
 #include "core/offline_state.h"
 #include "exploration/explorer.h"
 #include "links/html_items.h"

@@ -213,14 +213,4 @@ std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options
   return {};
 }
 
-std::string NormaliseJobUrl(const std::string& url) {
-  TUrlParts parts = SplitUrl(url);
-  if (parts.Host.empty()) return {};
-  std::string result =
-      (parts.Proto.empty() ? std::string("http") : parts.Proto) + "://" + parts.Host;
-  if (!parts.Port.empty()) result += ":" + parts.Port;
-  result += parts.Path.empty() ? std::string("/") : parts.Path;
-  return result;
-}
-
 }  // namespace kestrix

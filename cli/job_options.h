@@ -26,9 +26,4 @@ std::string JobOptionsText(const TJobRecord& job);
 // Applies the run-only options to `options`; returns an error text or "".
 std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options);
 
-// The starting URL as the job store keeps it: protocol (default "http"),
-// "://", host, ":" and the port when given, then the path or "/". User and
-// password are dropped. Empty when the URL names no host.
-std::string NormaliseJobUrl(const std::string& url);
-
 }  // namespace kestrix

@@ -6,6 +6,7 @@
 #include "cli/exit_codes.h"
 #include "cli/instance_guard.h"
 #include "cli/job_options.h"
+#include "core/job_url.h"
 #include "links/link_filters.h"
 
 namespace kestrix {

@@ -5,9 +5,9 @@
 #include "core/file_util.h"
 #include "core/global_options.h"
 #include "core/job_list.h"
+#include "core/job_url.h"
 #include "core/project_name.h"
 #include "core/url_list.h"
-#include "core/url_split.h"
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
 #include "engine/history_file.h"
@@ -19,27 +19,6 @@
 
 namespace kestrix {
 namespace {
-
-// Protocol, host with its port, and the path or "/"; blanks become "%20".
-std::string NormalisedUrl(const std::string& url) {
-  const TUrlParts parts = SplitUrl(url);
-  std::string host = parts.Host;
-  if (!parts.Port.empty()) host += ":" + parts.Port;
-  return (parts.Proto.empty() ? std::string("http") : parts.Proto) + "://" + host +
-         (parts.Path.empty() ? std::string("/") : parts.Path);
-}
-
-std::string BlanksEscaped(const std::string& url) {
-  std::string out;
-  for (char c : url) {
-    if (c == ' ') {
-      out += "%20";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // What is wrong with the angle brackets of a URL template, in the words the
 // user is shown; empty when they pair up. Expansion itself gives a bad
@@ -66,10 +45,6 @@ bool IsRestartable(int errorCode) {
 }
 
 }  // namespace
-
-std::string StartingUrl(const std::string& jobUrl) {
-  return BlanksEscaped(NormalisedUrl(jobUrl));
-}
 
 bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool download,
                                 const std::optional<std::string>& body,

@@ -62,10 +62,6 @@ struct TEngineContext {
   ScriptResolverFactory MakeScriptResolver;
 };
 
-// The URL a job starts from, and what a preview of it shows: protocol ("http"
-// when missing), host with its port, the path or "/", blanks as "%20".
-std::string StartingUrl(const std::string& jobUrl);
-
 class TDownloadControl {
  public:
   explicit TDownloadControl(TEngineContext context);

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "core/file_util.h"
-#include "core/url_split.h"
+#include "core/job_url.h"
 #include "links/admission.h"
 #include "links/css_links.h"
 #include "links/html_parser.h"
@@ -42,18 +42,6 @@ TLinkType TypeOf(int32_t kind, bool scriptResolved) {
     default:
       return TLinkType::HtmlReference;
   }
-}
-
-// The job's URL as the test fetches it: protocol "http" when missing, the
-// host with its port, the path or "/", spaces as "%20".
-std::string NormalisedUrl(const std::string& url) {
-  const TUrlParts parts = SplitUrl(url);
-  std::string result = (parts.Proto.empty() ? std::string("http") : parts.Proto) + "://" +
-                       parts.Host + (parts.Port.empty() ? "" : ":" + parts.Port) +
-                       (parts.Path.empty() ? std::string("/") : parts.Path);
-  std::string spaced;
-  for (char c : result) spaced += c == ' ' ? std::string("%20") : std::string(1, c);
-  return spaced;
 }
 
 std::string ReadAll(const std::string& path) {
@@ -110,7 +98,7 @@ int TExplorer::EnabledCount() const {
 bool TExplorer::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
   if (Running()) return false;
   job_ = job;
-  job_.editUrl = NormalisedUrl(job.editUrl);
+  job_.editUrl = StartingUrl(job.editUrl);
   jobNumber_ = jobNumber;
   MakeFirstJob();
   return true;
@@ -277,7 +265,7 @@ void TExplorer::ParseLinks() {
     const TVerdict verdict = LinkVerdict(tag, rec, candidate.ScriptResolved,
                                          analysis.Context().StartDir, options_.DefaultDoc);
     TTestLink link;
-    link.Enabled = verdict.Reason == kAdmitted;
+    link.Enabled = verdict.Reason == TReason::Admitted;
     link.Type = TypeOf(rec.LinkKind, candidate.ScriptResolved);
     link.Kind = rec.LinkKind;
     link.Url = url;
@@ -305,7 +293,7 @@ void TExplorer::ParseLinks() {
       }
     } else if (!link.Enabled) {
       link.Message = ReasonText(verdict.Reason);
-      if (verdict.Reason == 7 && !verdict.FilterMessage.empty()) {
+      if (verdict.Reason == TReason::Filtered && !verdict.FilterMessage.empty()) {
         link.Message += " token(s):" + verdict.FilterMessage;
       }
     }

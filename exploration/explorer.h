@@ -17,6 +17,7 @@
 #include "core/url_list.h"
 #include "engine/page_lines.h"
 #include "exploration/explorer_fetcher.h"
+#include "links/admission.h"
 
 namespace kestrix {
 
@@ -51,7 +52,7 @@ struct TTestLink {
   int RequestMethod = kMethodGet;
   std::string PostData;
   int32_t Depth = 0;
-  int Reason = -1;      // -1 when enabled
+  TReason Reason = TReason::Admitted;
   std::string Message;  // the reason text shown, with the filter's tokens
 };
 

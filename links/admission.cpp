@@ -12,6 +12,7 @@ namespace kestrix {
 
 namespace {
 
+// Indexed by TReason.
 constexpr const char* kReasons[kReasonCount] = {
     "Unsupported protocol",
     "Embedded object, iFrame retrieval was disabled",
@@ -34,12 +35,6 @@ bool IsAnchor(int32_t kind) {
 }
 bool IsAnchorOrFtp(int32_t kind) {
   return IsAnchor(kind) || kind == kKindFtp;
-}
-
-// Kinds that name documents, whose saved file gets ".htm" when the job asks
-// for it. A script saved as "x.js.htm" would not be found by its page.
-bool TakesHtmExtension(int32_t kind) {
-  return kind == kKindA || kind == kKindFrame || kind == kKindIFrame || kind == kKindArea;
 }
 
 // The remote "server name and path" limit: the URL must lie below the
@@ -106,8 +101,14 @@ int32_t FindQueuedEntry(const UrlList& queue, const TParsedUrl& url) {
   return queue.Find(other);
 }
 
-const char* ReasonText(int reason) {
-  return reason >= 0 && reason < kReasonCount ? kReasons[reason] : "";
+const char* ReasonText(TReason reason) {
+  const int index = static_cast<int>(reason);
+  return index >= 0 && index < kReasonCount ? kReasons[index] : "";
+}
+
+// A script saved as "x.js.htm" would not be found by its page.
+bool TakesHtmExtension(int32_t kind) {
+  return kind == kKindA || kind == kKindFrame || kind == kKindIFrame || kind == kKindArea;
 }
 
 bool InsideStartDir(const TParsedUrl& url, std::string_view startDirLower,
@@ -194,7 +195,7 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TP
   TVerdict verdict;
   const TJobRecord& job = candidate.Job.Settings();
   const int32_t kind = candidate.LinkKind;
-  const auto reason = [&verdict](int r) {
+  const auto reason = [&verdict](TReason r) {
     verdict.Reason = r;
     return verdict;
   };
@@ -206,75 +207,77 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TP
   };
 
   if (!IsSupportedProtocol(url.Text)) {
-    if (!HasScriptParam(tag)) return reason(0);
-    return reason(job.checkLoadScript ? 13 : 12);
+    if (!HasScriptParam(tag)) return reason(TReason::UnsupportedProtocol);
+    return reason(job.checkLoadScript ? TReason::ScriptUnresolved : TReason::ScriptLinksDisabled);
   }
   const std::string link = LinkValue(tag);
   const std::string_view value = TrimControls(link);
   if ((value.empty() || value.front() == '#') && tag.FindParam("onclick") != nullptr) {
-    if (!job.checkLoadScript) return reason(12);
-    if (!scriptResolved) return reason(13);
+    if (!job.checkLoadScript) return reason(TReason::ScriptLinksDisabled);
+    if (!scriptResolved) return reason(TReason::ScriptUnresolved);
   }
   if (candidate.RemoteFlag == 1 && candidate.LocalScopeFlag == 0 && IsAnchorOrFtp(kind)) {
-    return reason(4);
+    return reason(TReason::RemoteToRemote);
   }
   // Page parts are queued directly, but on another server only when the
   // job may fetch from other servers.
-  const auto part = [&](bool enabled, int disabled) {
+  const auto part = [&](bool enabled, TReason disabled) {
     if (!enabled) return reason(disabled);
-    return reason(ForeignAndBarred(candidate, job) ? 5 : kAdmitted);
+    return reason(ForeignAndBarred(candidate, job) ? TReason::RemoteDisabled : TReason::Admitted);
   };
-  if (kind == kKindScript) return part(job.checkLoadScript, 11);
-  if (kind == kKindLink) return part(job.checkLoadStyle, 10);
+  if (kind == kKindScript) return part(job.checkLoadScript, TReason::ScriptSourcesDisabled);
+  if (kind == kKindLink) return part(job.checkLoadStyle, TReason::StyleSheetsDisabled);
   // A next or previous page named by a LINK tag is followed as an anchor,
   // but only when the job reads LINK tags at all.
-  if (tag.Kind == kKindLink && !job.checkLoadStyle) return reason(10);
-  if (kind == kKindIFrame || kind == kKindEmbed) return part(job.checkLoadEmbed, 1);
+  if (tag.Kind == kKindLink && !job.checkLoadStyle) return reason(TReason::StyleSheetsDisabled);
+  if (kind == kKindIFrame || kind == kKindEmbed)
+    return part(job.checkLoadEmbed, TReason::EmbeddedDisabled);
   // Frames and refreshes are queued whatever the job's other settings, so
   // the test must not call them disabled.
-  if (kind == kKindFrame || kind == kKindMeta) return part(true, 0);
+  if (kind == kKindFrame || kind == kKindMeta) return part(true, TReason::Admitted);
 
   const bool remoteLimited = job.radioRmtThisPath || job.radioRmtThisServer;
   // Only an A or AREA spends a unit of depth when it is queued; an ftp
   // anchor is queued while any budget is left.
   const bool depthSpent = candidate.Job.editDepth - (IsAnchor(kind) ? 1 : 0) < 1;
   if (candidate.LocalScopeFlag == 0) {
-    if (!job.checkOtherServers) return reason(5);
+    if (!job.checkOtherServers) return reason(TReason::RemoteDisabled);
     if (kind == kKindImg) {
-      if (!job.checkRmtLoadImg) return reason(8);
-      if (filtersFail()) return reason(7);
+      if (!job.checkRmtLoadImg) return reason(TReason::RemoteImagesDisabled);
+      if (filtersFail()) return reason(TReason::Filtered);
     } else if (IsAnchorOrFtp(kind)) {
-      if (!remoteLimited) return reason(5);
-      if (depthSpent) return reason(3);
+      if (!remoteLimited) return reason(TReason::RemoteDisabled);
+      if (depthSpent) return reason(TReason::DepthExceeded);
     }
-    return reason(kAdmitted);
+    return reason(TReason::Admitted);
   }
   if (candidate.RemoteFlag == 0) {
     if (kind == kKindImg) {
-      if (!job.checkLoadImg) return reason(2);
-      if (filtersFail()) return reason(7);
+      if (!job.checkLoadImg) return reason(TReason::LocalImagesDisabled);
+      if (filtersFail()) return reason(TReason::Filtered);
     } else if (IsAnchorOrFtp(kind)) {
-      if (depthSpent) return reason(3);
+      if (depthSpent) return reason(TReason::DepthExceeded);
       if (job.radioThisPath && !InsideStartDir(url, AsciiLower(startDir), ParseUrl(startDir))) {
-        return reason(6);
+        return reason(TReason::OutsideStartUrl);
       }
-      if (filtersFail()) return reason(7);
+      if (filtersFail()) return reason(TReason::Filtered);
     }
-    return reason(kAdmitted);
+    return reason(TReason::Admitted);
   }
-  if (!job.checkOtherServers) return reason(5);
+  if (!job.checkOtherServers) return reason(TReason::RemoteDisabled);
   if (kind == kKindImg) {
-    if (!job.checkRmtLoadImg) return reason(8);
-    if (filtersFail()) return reason(7);
+    if (!job.checkRmtLoadImg) return reason(TReason::RemoteImagesDisabled);
+    if (filtersFail()) return reason(TReason::Filtered);
   }
-  if (!IsAnchorOrFtp(kind)) return reason(kAdmitted);
-  if (!remoteLimited) return reason(9);
-  if (job.radioRmtThisPath && !InsideRemotePath(candidate, url)) return reason(6);
+  if (!IsAnchorOrFtp(kind)) return reason(TReason::Admitted);
+  if (!remoteLimited) return reason(TReason::RemotePagesDisabled);
+  if (job.radioRmtThisPath && !InsideRemotePath(candidate, url))
+    return reason(TReason::OutsideStartUrl);
   // The other server's budget is spent like any other: with no depth left
   // for it the downloader does not queue the anchor.
-  if (depthSpent) return reason(3);
-  if (filtersFail()) return reason(7);
-  return reason(kAdmitted);
+  if (depthSpent) return reason(TReason::DepthExceeded);
+  if (filtersFail()) return reason(TReason::Filtered);
+  return reason(TReason::Admitted);
 }
 
 }  // namespace kestrix

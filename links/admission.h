@@ -37,11 +37,31 @@ struct TPageRef {
 bool InsideStartDir(const TParsedUrl& url, std::string_view startDirLower,
                     const TParsedUrl& startFolder);
 
-// Reason indices of LinkVerdict; -1 means admitted.
+// Why LinkVerdict would not follow a link; each reason indexes its text.
+enum class TReason : int8_t {
+  Admitted = -1,
+  UnsupportedProtocol,
+  EmbeddedDisabled,
+  LocalImagesDisabled,
+  DepthExceeded,
+  RemoteToRemote,
+  RemoteDisabled,
+  OutsideStartUrl,
+  Filtered,
+  RemoteImagesDisabled,
+  RemotePagesDisabled,
+  StyleSheetsDisabled,
+  ScriptSourcesDisabled,
+  ScriptLinksDisabled,
+  ScriptUnresolved,
+};
 inline constexpr int kReasonCount = 14;
-inline constexpr int kAdmitted = -1;
-// The reason text for 0..13, as the exploration test shows it.
-const char* ReasonText(int reason);
+// The reason's text as the exploration test shows it; empty for Admitted.
+const char* ReasonText(TReason reason);
+
+// Whether a link of this kind names a document, whose saved file gets
+// ".htm" when the job asks for it.
+bool TakesHtmExtension(int32_t kind);
 
 // The entry already queued for `url`, under its own text or, for a web URL,
 // under the other scheme of the same host; -1 when there is none.
@@ -62,7 +82,7 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
                TAnalysisTarget& target);
 
 struct TVerdict {
-  int Reason = kAdmitted;
+  TReason Reason = TReason::Admitted;
   std::string StoredMask;
   std::string FilterMessage;
 };

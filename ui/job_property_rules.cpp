@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "core/ini_document.h"
+#include "core/job_url.h"
 #include "core/url_split.h"
 #include "ui/job_property_dialog.h"
 #include "ui/pattern_editor.h"
@@ -218,11 +219,7 @@ void TfmProperty::TryAccept() {
 void TfmProperty::SetPropertyVar() {
   TJobRecord& r = record_;
   // Stored without user name and password, and always with a path.
-  const TUrlParts url = SplitUrl(editUrl->text().trimmed().toStdString());
-  std::string host = url.Host;
-  if (!url.Port.empty()) host += ":" + url.Port;
-  r.editUrl = (url.Proto.empty() ? std::string("http") : url.Proto) + "://" + host +
-              (url.Path.empty() ? std::string("/") : url.Path);
+  r.editUrl = NormaliseJobUrl(editUrl->text().trimmed().toStdString());
   r.checkLocalize = checkLocalize->isChecked();
   r.checkAddHtmExt = checkAddHtmExt->isChecked();
   r.checkLinkToUrl = checkLinkToUrl->isChecked();

@@ -19,6 +19,7 @@
 #include "core/file_util.h"
 #include "core/global_options.h"
 #include "core/job_list.h"
+#include "core/job_url.h"
 #include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"

@@ -176,21 +176,6 @@ TEST(RunOptions, ChangeTheOptionsForTheRun) {
   EXPECT_EQ(proxyDefaultPort.ProxyPort, "8080");
 }
 
-TEST(NormaliseJobUrl, GivesTheStoredForm) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"example.org", "http://example.org/"},
-      {"http://example.org", "http://example.org/"},
-      {"http://user:pw@example.org:8080/a/b.html?x=1", "http://example.org:8080/a/b.html?x=1"},
-      {"ftp://files.example.org/pub/", "ftp://files.example.org/pub/"},
-      {"", ""},
-      {"http:///nohost", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(NormaliseJobUrl(c.in), c.out) << c.in;
-}
-
 TEST(Progress, LineAndByteTexts) {
   EXPECT_EQ(ProgressLine({12, 40, 1'300'000, 250'400, 3, 8}),
             "12 done, 28 queued, 1.3 MB, 250.4 KB/s, 3/8 workers busy");

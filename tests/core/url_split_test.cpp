@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/job_url.h"
+
 namespace kestrix {
 namespace {
 
@@ -35,6 +37,27 @@ TEST(LastPosOf, FindsRightmostOneBased) {
   EXPECT_EQ(LastPosOf("@", "abc"), 0u);
   EXPECT_EQ(LastPosOf("", "abc"), 0u);
   EXPECT_EQ(LastPosOf("abcd", "abc"), 0u);
+}
+
+// The stored form (empty without a host) and the form a job starts from.
+TEST(JobUrl, StoredAndStartingForms) {
+  const struct {
+    const char* in;
+    const char* stored;
+    const char* starting;
+  } cases[] = {
+      {"example.org", "http://example.org/", "http://example.org/"},
+      {"http://user:pw@example.org:8080/a b.html?x=1", "http://example.org:8080/a b.html?x=1",
+       "http://example.org:8080/a%20b.html?x=1"},
+      {"ftp://files.example.org/pub/", "ftp://files.example.org/pub/",
+       "ftp://files.example.org/pub/"},
+      {"", "", "http:///"},
+      {"http:///nohost", "", "http:///nohost"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(NormaliseJobUrl(c.in), c.stored) << c.in;
+    EXPECT_EQ(StartingUrl(c.in), c.starting) << c.in;
+  }
 }
 
 }  // namespace

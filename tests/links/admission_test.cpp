@@ -125,8 +125,8 @@ TEST(QueueingRulesTest, StoredMaskNamesTheFileAndKnownUrlsGiveTheirName) {
 }
 
 // The exploration test's verdicts: candidates built with its rules.
-std::vector<int> Verdicts(const TJobRecord& job, const std::string& html, bool remotePage,
-                          bool scriptAnswers = false) {
+std::vector<TReason> Verdicts(const TJobRecord& job, const std::string& html, bool remotePage,
+                              bool scriptAnswers = false) {
   AnalysisRun run;
   const int32_t start = run.Start(job, kStart);
   TRetriveRec& page = run.State.Queue.Entry(start);
@@ -144,7 +144,7 @@ std::vector<int> Verdicts(const TJobRecord& job, const std::string& html, bool r
   run.Parser.Parse();
   TPageAnalysis analysis(lines, page, start, run.Target, run.Resolver,
                          TExtractionRules::Exploration);
-  std::vector<int> reasons;
+  std::vector<TReason> reasons;
   for (const THTMLItem& item : run.Parser.Items) {
     const THTMLTag* tag = AsTag(item);
     if (tag == nullptr || tag->Params.empty()) continue;
@@ -158,16 +158,24 @@ std::vector<int> Verdicts(const TJobRecord& job, const std::string& html, bool r
 }
 
 TEST(LinkVerdictTest, EveryReason) {
+  using R = TReason;
   TJobRecord plain;
-  EXPECT_EQ(Verdicts(plain, "<a href=\"mailto:x@h\">m</a>", false), std::vector<int>{0});
-  EXPECT_EQ(Verdicts(plain, "<iframe src=\"f.html\"></iframe>", false), std::vector<int>{1});
-  EXPECT_EQ(Verdicts(plain, "<img src=\"i.gif\">", false), std::vector<int>{2});
-  EXPECT_EQ(Verdicts(plain, "<a href=\"a.html\">a</a>", false), std::vector<int>{3});
-  EXPECT_EQ(Verdicts(plain, "<link href=\"s.css\">", false), std::vector<int>{10});
-  EXPECT_EQ(Verdicts(plain, "<script src=\"s.js\"></script>", false), std::vector<int>{11});
-  EXPECT_EQ(Verdicts(plain, "<a href=\"javascript:go()\">j</a>", false), std::vector<int>{12});
-  EXPECT_EQ(Verdicts(plain, "<a onclick=\"go()\">j</a>", false), std::vector<int>{12});
-  EXPECT_EQ(Verdicts(plain, "<a href=\"http://o/p.html\">o</a>", false), std::vector<int>{5});
+  EXPECT_EQ(Verdicts(plain, "<a href=\"mailto:x@h\">m</a>", false),
+            std::vector<R>{R::UnsupportedProtocol});
+  EXPECT_EQ(Verdicts(plain, "<iframe src=\"f.html\"></iframe>", false),
+            std::vector<R>{R::EmbeddedDisabled});
+  EXPECT_EQ(Verdicts(plain, "<img src=\"i.gif\">", false), std::vector<R>{R::LocalImagesDisabled});
+  EXPECT_EQ(Verdicts(plain, "<a href=\"a.html\">a</a>", false), std::vector<R>{R::DepthExceeded});
+  EXPECT_EQ(Verdicts(plain, "<link href=\"s.css\">", false),
+            std::vector<R>{R::StyleSheetsDisabled});
+  EXPECT_EQ(Verdicts(plain, "<script src=\"s.js\"></script>", false),
+            std::vector<R>{R::ScriptSourcesDisabled});
+  EXPECT_EQ(Verdicts(plain, "<a href=\"javascript:go()\">j</a>", false),
+            std::vector<R>{R::ScriptLinksDisabled});
+  EXPECT_EQ(Verdicts(plain, "<a onclick=\"go()\">j</a>", false),
+            std::vector<R>{R::ScriptLinksDisabled});
+  EXPECT_EQ(Verdicts(plain, "<a href=\"http://o/p.html\">o</a>", false),
+            std::vector<R>{R::RemoteDisabled});
 
   TJobRecord deep;
   deep.editDepth = 3;
@@ -176,23 +184,26 @@ TEST(LinkVerdictTest, EveryReason) {
   deep.lcleditIgnoreFile = "*.gif";
   EXPECT_EQ(
       Verdicts(deep, "<a href=\"../up.html\">u</a><img src=\"i.gif\"><a href=\"a.html\">", false),
-      (std::vector<int>{6, 7, -1}));
+      (std::vector<R>{R::OutsideStartUrl, R::Filtered, R::Admitted}));
 
   TJobRecord scripts = deep;
   scripts.checkLoadScript = true;
   EXPECT_EQ(Verdicts(scripts, "<a href=\"javascript:nothing()\">j</a>", false),
-            std::vector<int>{13});
-  EXPECT_EQ(Verdicts(scripts, "<a onclick=\"go()\">j</a>", false, true), std::vector<int>{-1});
+            std::vector<R>{R::ScriptUnresolved});
+  EXPECT_EQ(Verdicts(scripts, "<a onclick=\"go()\">j</a>", false, true),
+            std::vector<R>{R::Admitted});
 
   TJobRecord remote = deep;
   remote.checkOtherServers = true;
-  EXPECT_EQ(Verdicts(remote, "<a href=\"http://o/x/abs.html\">a</a>", true), std::vector<int>{4});
+  EXPECT_EQ(Verdicts(remote, "<a href=\"http://o/x/abs.html\">a</a>", true),
+            std::vector<R>{R::RemoteToRemote});
   EXPECT_EQ(
       Verdicts(remote, "<a href=\"http://o2/y.html\">a</a><img src=\"http://o2/i.png\">", false),
-      (std::vector<int>{9, 8}));
+      (std::vector<R>{R::RemotePagesDisabled, R::RemoteImagesDisabled}));
   // The one text no other test shows, kept as users have always read it.
-  EXPECT_STREQ(ReasonText(4), "Crossing from remote host to an remote host unsupport");
-  EXPECT_STREQ(ReasonText(14), "");  // past the last reason
+  EXPECT_STREQ(ReasonText(R::RemoteToRemote),
+               "Crossing from remote host to an remote host unsupport");
+  EXPECT_STREQ(ReasonText(R::Admitted), "");
 }
 
 }  // namespace
