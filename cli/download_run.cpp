@@ -72,8 +72,8 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
   std::unique_ptr<QCoreApplication> app = scripts.MakeApplication(argc, argv);
 
   const bool terminal = isatty(STDOUT_FILENO) == 1;
-  ProgressDisplay display(std::cout, std::cerr, terminal);
   TEngineState state;
+  ProgressDisplay display(state.Queue, std::cout, std::cerr, terminal);
   THTMLParser parser;
   OfflineState offline;
   int exitCode = kExitStopped;
@@ -81,7 +81,6 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
     TDownloadControl control(
         {options, session.Store(), state, parser, display, scripts.ResolverFactory(offline)});
     control.OpenProject(project);
-    display.SetLogging(true);
 
     int64_t bytes = 0;
     double rate = 0;

@@ -2,16 +2,11 @@
 
 #include <cstdio>
 
+#include "core/url_list.h"
+
 namespace kestrix {
 
 namespace {
-
-// The texts a worker shows while an entry is still on its way; any other
-// state text is the outcome.
-bool IsTransientState(const std::string& text) {
-  return text.empty() || text == "Connecting ..." || text == "Posting ..." ||
-         text == "Transferring ..." || text.rfind("Relocating to: ", 0) == 0;
-}
 
 std::string Fixed(double value, int decimals) {
   char buffer[64];
@@ -35,8 +30,9 @@ std::string ProgressLine(const TProgressFigures& f) {
          std::to_string(f.BusyWorkers) + "/" + std::to_string(f.Workers) + " workers busy";
 }
 
-ProgressDisplay::ProgressDisplay(std::ostream& out, std::ostream& err, bool terminal)
-    : out_(out), err_(err), terminal_(terminal) {}
+ProgressDisplay::ProgressDisplay(const UrlList& queue, std::ostream& out, std::ostream& err,
+                                 bool terminal)
+    : queue_(queue), out_(out), err_(err), terminal_(terminal) {}
 
 void ProgressDisplay::Show(const TProgressFigures& figures) {
   if (!terminal_) return;
@@ -62,19 +58,26 @@ void ProgressDisplay::FlushLog() {
   lastFlush_ = std::chrono::steady_clock::now();
 }
 
-void ProgressDisplay::QueueCellChanged(int row, int column, const std::string& text) {
-  if (row < 1 || row > 10'000'000) return;
-  const size_t index = static_cast<size_t>(row - 1);
-  if (rows_.size() <= index) rows_.resize(index + 1);
-  Row& cells = rows_[index];
-  if (column == 0) cells.url = text;
-  if (column == 2) cells.size = text;
-  if (column != 4 || !logging_ || terminal_ || IsTransientState(text)) return;
-  out_ << text << "\t" << cells.url << "\t" << cells.size << "\n";
+void ProgressDisplay::EntryChanged(int32_t index, const TEntryEvent& event) {
+  if (terminal_ || index < 0 || index >= queue_.Count()) return;
+  TRowFacts& row = rows_[index];
+  ApplyEntryEvent(row, event);
+  if (event.Phase != TEntryPhase::Ended) return;
+  const TRetriveRec& entry = queue_.Entry(index);
+  out_ << QueueCellText(TQueueColumn::State, entry, row) << "\t" << entry.Job.editUrl << "\t"
+       << QueueCellText(TQueueColumn::Size, entry, row) << "\n";
+  rows_.erase(index);
   // A write per line would cost a site of thousands of small files a
   // noticeable share of its time; a reader of the log waits at most a
   // moment for a line (the caller flushes every second as well).
   if (std::chrono::steady_clock::now() - lastFlush_ >= kLogFlushInterval) FlushLog();
+}
+
+void ProgressDisplay::QueueRowsShown(int32_t entries) {
+  // Rows the grid no longer shows forget what they showed.
+  for (auto it = rows_.begin(); it != rows_.end();) {
+    it = it->first >= entries ? rows_.erase(it) : std::next(it);
+  }
 }
 
 void ProgressDisplay::RunningChanged(bool running) {
@@ -86,10 +89,10 @@ void ProgressDisplay::QueueFinished(const std::string&) {
   if (onRunningChanged_) onRunningChanged_(false);
 }
 
-void ProgressDisplay::ErrorReported(const std::string& text) {
+void ProgressDisplay::NoticeReported(const TEngineNotice& notice) {
   ClearLine();
   FlushLog();  // the log lines so far come before the error
-  err_ << "kestrix-cli: " << text << "\n" << std::flush;
+  err_ << "kestrix-cli: " << NoticeText(notice) << "\n" << std::flush;
 }
 
 }  // namespace kestrix

@@ -9,9 +9,10 @@
 #include <functional>
 #include <ostream>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "engine/engine_observer.h"
+#include "engine/queue_texts.h"
 
 namespace kestrix {
 
@@ -29,13 +30,12 @@ std::string ProgressLine(const TProgressFigures& figures);
 // "532 B", "12.0 KB", "1.3 MB", "2.10 GB" (units of 1000).
 std::string ByteText(int64_t bytes);
 
+class UrlList;
+
 class ProgressDisplay : public EngineObserver {
  public:
-  ProgressDisplay(std::ostream& out, std::ostream& err, bool terminal);
-
-  // Until logging is switched on, rows written by loading the history are
-  // kept but not reported.
-  void SetLogging(bool on) { logging_ = on; }
+  // `queue` is read for the entries it logs; it must outlive the display.
+  ProgressDisplay(const UrlList& queue, std::ostream& out, std::ostream& err, bool terminal);
   // Redraws the terminal line when the figures changed; no-op for logs.
   void Show(const TProgressFigures& figures);
   // Ends the terminal line so that what follows starts on a fresh line, and
@@ -51,28 +51,27 @@ class ProgressDisplay : public EngineObserver {
     onRunningChanged_ = std::move(callback);
   }
 
-  void QueueCellChanged(int row, int column, const std::string& text) override;
+  void EntryChanged(int32_t index, const TEntryEvent& event) override;
+  void QueueRowsShown(int32_t entries) override;
   void QueueCleared() override { rows_.clear(); }
   void RunningChanged(bool running) override;
   void QueueFinished(const std::string& project) override;
-  void ErrorReported(const std::string& text) override;
+  void NoticeReported(const TEngineNotice& notice) override;
 
  private:
-  struct Row {
-    std::string url;
-    std::string size;
-  };
   void ClearLine();
 
+  const UrlList& queue_;
   std::ostream& out_;
   std::ostream& err_;
   bool terminal_;
-  bool logging_ = false;
   bool finished_ = false;
   static constexpr std::chrono::milliseconds kLogFlushInterval{250};
   std::chrono::steady_clock::time_point lastFlush_{};
   std::string shownLine_;
-  std::vector<Row> rows_;
+  // What the entries on their way showed so far; an entry is logged and
+  // forgotten when its fetch has ended.
+  std::unordered_map<int32_t, TRowFacts> rows_;
   std::function<void(bool)> onRunningChanged_;
 };
 

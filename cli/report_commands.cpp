@@ -7,9 +7,8 @@
 #include "cli/exit_codes.h"
 #include "cli/job_options.h"
 #include "engine/history_file.h"
-#include "engine/queue_rows.h"
 #include "engine/queue_summary.h"
-#include "http/socket_errors.h"
+#include "engine/queue_texts.h"
 
 namespace kestrix {
 
@@ -77,7 +76,7 @@ int RunSummary(const ParsedArguments& args) {
   std::string project = args.positional[0];
   TEngineState state;
   if (!LoadProjectHistory(args, project, state)) return kExitFailure;
-  PrintSummary(SummariseQueue(state.Queue, WSocketErrorText), std::cout);
+  PrintSummary(SummariseQueue(state.Queue), std::cout);
   return kExitOk;
 }
 
@@ -85,10 +84,14 @@ int RunQueue(const ParsedArguments& args) {
   std::string project = args.positional[0];
   TEngineState state;
   if (!LoadProjectHistory(args, project, state)) return kExitFailure;
-  std::cout << "Row\tURL\tLinked Text\tSize\tDate\tState\n";
+  std::cout << "Row";
+  for (int column = 0; column < kQueueColumns; ++column) {
+    std::cout << "\t" << QueueColumnTitle(static_cast<TQueueColumn>(column));
+  }
+  std::cout << "\n";
   for (int32_t i = 0; i < state.Queue.Count(); ++i) {
     const TRetriveRec& entry = state.Queue.Entry(i);
-    std::array<std::string, 5> cells = QueueRowTexts(entry.Job.editUrl, entry, WSocketErrorText);
+    std::array<std::string, kQueueColumns> cells = LoadedRowTexts(entry);
     std::cout << i + 1;
     for (std::string& cell : cells) std::cout << "\t" << Cell(std::move(cell));
     std::cout << "\n";

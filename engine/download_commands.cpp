@@ -12,7 +12,6 @@
 #include "engine/engine_observer.h"
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
-#include "engine/queue_rows.h"
 #include "http/socket_errors.h"
 #include "links/local_naming.h"
 #include "links/url_template.h"
@@ -20,21 +19,21 @@
 namespace kestrix {
 namespace {
 
-// What is wrong with the angle brackets of a URL template, in the words the
-// user is shown; empty when they pair up. Expansion itself gives a bad
-// template no URLs, which would start the template text as one URL.
-std::string TemplateQuoteError(const std::string& templ) {
+// The bracket of a URL template that has no partner ('<' or '>'), or 0 when
+// they pair up. Expansion itself gives a bad template no URLs, which would
+// start the template text as one URL.
+char UnpairedQuote(const std::string& templ) {
   bool open = false;
   for (std::size_t i = 0; i < templ.size(); ++i) {
     if (templ[i] == '<' && !open) {
-      if (templ.find('>', i + 1) == std::string::npos) return "Quote > not found !";
+      if (templ.find('>', i + 1) == std::string::npos) return '>';
       open = true;
     } else if (templ[i] == '>') {
-      if (!open) return "Quote < not found !";
+      if (!open) return '<';
       open = false;
     }
   }
-  return {};
+  return 0;
 }
 
 // Entries that "Continue aborted" fetches again.
@@ -51,8 +50,7 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
                                 const std::optional<std::string>& url) {
   if (jobNumber < 1 || jobNumber > context_.Store.JobCount(project)) return false;
   if (stopping_) {
-    context_.Observer.ErrorReported(
-        "The download is still stopping; start it again once it has stopped.");
+    ReportNotice(TNoticeKind::StillStopping, project);
     return false;
   }
   TEngineState& state = context_.State;
@@ -62,8 +60,8 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
   record.editUrl = url ? BlanksEscaped(*url) : StartingUrl(record.editUrl);
   if (!download) return true;
   if (state.Queue.Count() <= state.ProcessedCount) RestartWalk(0, 0);
-  if (const std::string quote = TemplateQuoteError(record.editUrl); !quote.empty()) {
-    context_.Observer.ErrorReported(quote);
+  if (const char quote = UnpairedQuote(record.editUrl); quote != 0) {
+    ReportNotice(TNoticeKind::QuoteNotFound, record.editUrl, std::string(1, quote));
     return false;
   }
   if (runningProject_.empty()) runningProject_ = project;
@@ -76,13 +74,13 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
     const int32_t index = AppendStartUrl(state.Queue, record, jobNumber, target, folder, postData);
     if (index >= 0 && !downloadRunning_) {
       SetGridRows(state.Queue.Count() + 1);
-      SetQueueCell(state.Queue.Count(), 0, target);
+      ReportEntry(index, TEntryEvent{});
     }
   };
   for (const std::string& target : urls) append(target, nullptr);
   if (urls.empty()) append(record.editUrl, body ? &*body : nullptr);
 
-  context_.Observer.JobStateChanged(jobNumber, "Started");
+  context_.Observer.JobStateChanged(jobNumber, TJobState::Started);
   downloadRunning_ = true;
   stopRequested_ = false;
   Dispatch();
@@ -172,7 +170,7 @@ void TDownloadControl::ReloadEntry(int index) {
   entry.LastModified = 0;
   const int slot = entry.WorkerIndex;
   TJobThread* worker = slot >= 0 && slot < kWorkerSlots ? Worker(slot) : nullptr;
-  if (worker && WorkerState(slot) == kSlotBusy && worker->CurrentEntry == &entry) {
+  if (worker && WorkerState(slot) == TSlotState::Busy && worker->CurrentEntry == &entry) {
     entry.ReloadPending = 1;
     worker->Abort();
   } else {
@@ -184,7 +182,7 @@ void TDownloadControl::ReloadEntry(int index) {
 }
 
 bool TDownloadControl::OpenProject(const std::string& project) {
-  if (RefusedWhileBusy("Project " + project + " not opened")) return false;
+  if (RefusedWhileBusy(TNoticeKind::BusyNotOpened, project)) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
   pendingAborted_.clear();
@@ -192,17 +190,35 @@ bool TDownloadControl::OpenProject(const std::string& project) {
   state.NextIndex = 0;
   state.ProcessedCount = 0;
   runningProject_ = project;
+  context_.Observer.QueueCleared();
   const THistoryLoad load =
       LoadHistory(context_.Options.DownLoadFolder, project, &context_.Store, state);
-  for (const std::string& refused : load.Refused) context_.Observer.ErrorReported(refused);
+  for (const std::string& refused : load.Refused) {
+    ReportNotice(TNoticeKind::HistoryRefused, project, refused);
+  }
   // The names of the loaded entries are taken: a link found later must not
   // be saved over one of their files.
   for (int32_t index = 0; index < state.Queue.Count(); ++index) {
     const TRetriveRec& entry = state.Queue.Entry(index);
     if (!entry.LocalFileName.empty()) state.Names.Add(entry.LocalFolder + entry.LocalFileName);
   }
-  ShowQueueRows(state.Queue, context_.Observer, &WSocketErrorText);
   gridRows_ = state.Queue.Count() + 1;
+  context_.Observer.QueueLoaded(state.Queue.Count());
+  ShowQueueStatus();
+  return true;
+}
+
+bool TDownloadControl::CloseProject() {
+  if (RefusedWhileBusy(TNoticeKind::BusyNotOpened, {})) return false;
+  TEngineState& state = context_.State;
+  state.ClearQueue();
+  pendingAborted_.clear();
+  aheadOfWalk_.clear();
+  state.NextIndex = 0;
+  state.ProcessedCount = 0;
+  runningProject_.clear();
+  context_.Observer.QueueCleared();
+  SetGridRows(2);
   ShowQueueStatus();
   return true;
 }
@@ -210,24 +226,31 @@ bool TDownloadControl::OpenProject(const std::string& project) {
 bool TDownloadControl::ClearProjectData(const std::string& project) {
   // An empty or climbing name would make the project folder the download
   // folder itself, or something outside it.
-  if (!ProjectNameError(project).empty() || RefusedWhileBusy("Data of " + project + " not cleared"))
+  if (!ProjectNameError(project).empty() || RefusedWhileBusy(TNoticeKind::BusyNotCleared, project))
     return false;
   DeleteDirectory(AddBackslash(context_.Options.DownLoadFolder) + project + "/", true);
-  context_.Observer.QueueCleared();
-  SetGridRows(2);
-  static const char* const kHeader[] = {"URL", "Linked Text", "Size", "Date", "State"};
-  for (int column = 0; column < 5; ++column) {
-    context_.Observer.QueueCellChanged(0, column, kHeader[column]);
-    context_.Observer.QueueCellChanged(1, column, "");
-  }
   TEngineState& state = context_.State;
   state.ClearQueue();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;
   state.ProcessedCount = 0;
+  context_.Observer.QueueCleared();
+  SetGridRows(2);
   ShowQueueStatus();
   return true;
+}
+
+void TDownloadControl::RenumberJobs(const std::function<int(int)>& newNumber) {
+  UrlList& queue = context_.State.Queue;
+  for (int32_t index = 0; index < queue.Count(); ++index) {
+    TRetriveRec& entry = queue.Entry(index);
+    if (entry.JobNumber > 0) entry.JobNumber = newNumber(entry.JobNumber);
+  }
+}
+
+void TDownloadControl::ThreadCountChanged(int previous) {
+  if (downloadRunning_ && context_.Options.ThreadCount > previous) Dispatch();
 }
 
 }  // namespace kestrix

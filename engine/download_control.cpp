@@ -37,7 +37,7 @@ TDownloadControl::~TDownloadControl() {
     worker->Detach();
     if (worker->State() != httpAborting) worker->Abort();
     worker.reset();
-    slotStates_[static_cast<size_t>(slot)] = kSlotEmpty;
+    slotStates_[static_cast<size_t>(slot)] = TSlotState::Empty;
   }
 }
 
@@ -52,11 +52,14 @@ TRunState TDownloadControl::RunState() const {
   return TRunState::Idle;
 }
 
-bool TDownloadControl::RefusedWhileBusy(const std::string& what) {
+bool TDownloadControl::RefusedWhileBusy(TNoticeKind kind, const std::string& project) {
   if (!IsBusy()) return false;
-  context_.Observer.ErrorReported(
-      what + ": the download is still busy; stop it and wait until it has stopped.");
+  ReportNotice(kind, project);
   return true;
+}
+
+void TDownloadControl::ReportNotice(TNoticeKind kind, std::string subject, std::string detail) {
+  context_.Observer.NoticeReported({kind, std::move(subject), std::move(detail)});
 }
 
 bool TDownloadControl::QueueFinished() const {
@@ -64,7 +67,7 @@ bool TDownloadControl::QueueFinished() const {
 }
 
 int TDownloadControl::BusyWorkers() const {
-  return static_cast<int>(std::count(slotStates_.begin(), slotStates_.end(), kSlotBusy));
+  return static_cast<int>(std::count(slotStates_.begin(), slotStates_.end(), TSlotState::Busy));
 }
 
 void TDownloadControl::Post(std::function<void()> work) {
@@ -82,13 +85,13 @@ int64_t TDownloadControl::TakeBytesReceived() {
   return bytes;
 }
 
-void TDownloadControl::SetQueueCell(int row, int column, const std::string& text) {
-  if (row < gridRows_ && column < 5) context_.Observer.QueueCellChanged(row, column, text);
+void TDownloadControl::ReportEntry(int32_t index, const TEntryEvent& event) {
+  if (index >= 0 && index + 1 < gridRows_) context_.Observer.EntryChanged(index, event);
 }
 
 void TDownloadControl::SetGridRows(int rows) {
   gridRows_ = rows;
-  context_.Observer.QueueRowCountChanged(rows);
+  context_.Observer.QueueRowsShown(rows - 1);
 }
 
 void TDownloadControl::SetRunning(bool running) {
@@ -100,12 +103,10 @@ void TDownloadControl::SetRunning(bool running) {
 
 void TDownloadControl::ShowQueueStatus() {
   const TEngineState& state = context_.State;
-  context_.Observer.StatusText(kPanelReceived, "Recieved: " + std::to_string(state.ProcessedCount));
-  context_.Observer.StatusText(kPanelQueue, "Queue: " + std::to_string(state.Queue.Count()));
-  if (QueueFinished()) context_.Observer.StatusText(kPanelGeneral, "Ok !");
+  context_.Observer.QueueStatusChanged(state.ProcessedCount, state.Queue.Count());
 }
 
-void TDownloadControl::SetWorkerState(int slot, uint8_t state) {
+void TDownloadControl::SetWorkerState(int slot, TSlotState state) {
   slotStates_.at(static_cast<size_t>(slot)) = state;
   if (workers_[static_cast<size_t>(slot)]) context_.Observer.WorkerStateChanged(slot, state);
   downloadRunning_ = BusyWorkers() > 0;
@@ -113,13 +114,13 @@ void TDownloadControl::SetWorkerState(int slot, uint8_t state) {
 
 void TDownloadControl::CreateWorker(int slot) {
   workers_[static_cast<size_t>(slot)] = std::make_unique<TJobThread>(*this);
-  SetWorkerState(slot, kSlotIdle);
+  SetWorkerState(slot, TSlotState::Idle);
 }
 
 void TDownloadControl::CreateMissingWorkers() {
   const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   for (int slot = 0; slot < count; ++slot) {
-    if (slotStates_[static_cast<size_t>(slot)] == kSlotEmpty) CreateWorker(slot);
+    if (slotStates_[static_cast<size_t>(slot)] == TSlotState::Empty) CreateWorker(slot);
   }
 }
 
@@ -130,7 +131,7 @@ void TDownloadControl::Dispatch() {
   TEngineState& state = context_.State;
   const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   for (int slot = 0; slot < count; ++slot) {
-    if (slotStates_[static_cast<size_t>(slot)] != kSlotIdle) continue;
+    if (slotStates_[static_cast<size_t>(slot)] != TSlotState::Idle) continue;
     // Entries another worker has are passed by: their own fetch counts
     // them. Those handed out ahead of the walk were uncounted once for it.
     while (state.NextIndex < state.Queue.Count()) {
@@ -148,7 +149,7 @@ void TDownloadControl::Dispatch() {
     worker.CurrentEntry = &state.Queue.Entry(state.NextIndex);
     worker.QueueIndex = state.NextIndex;
     SetGridRows(state.NextIndex + 2);
-    if (context_.Observer.FollowTail()) context_.Observer.QueueRowSelected(gridRows_ - 1);
+    if (context_.Observer.FollowTail()) context_.Observer.EntrySelected(gridRows_ - 2);
     worker.Setup(slot);
     ++state.NextIndex;
     worker.StartEntry();
@@ -158,7 +159,8 @@ void TDownloadControl::Dispatch() {
 bool TDownloadControl::HasIdleWorker() const {
   const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   for (int slot = 0; slot < count; ++slot) {
-    if (workers_[static_cast<size_t>(slot)] && slotStates_[static_cast<size_t>(slot)] == kSlotIdle)
+    if (workers_[static_cast<size_t>(slot)] &&
+        slotStates_[static_cast<size_t>(slot)] == TSlotState::Idle)
       return true;
   }
   return false;
@@ -176,7 +178,7 @@ void TDownloadControl::DispatchPendingAborted() {
 bool TDownloadControl::IsBusyWith(const TRetriveRec& entry) const {
   for (int slot = 0; slot < kWorkerSlots; ++slot) {
     const TJobThread* worker = workers_[static_cast<size_t>(slot)].get();
-    if (worker && slotStates_[static_cast<size_t>(slot)] == kSlotBusy &&
+    if (worker && slotStates_[static_cast<size_t>(slot)] == TSlotState::Busy &&
         worker->CurrentEntry == &entry)
       return true;
   }
@@ -189,7 +191,7 @@ void TDownloadControl::DispatchOne(int index) {
   if (index < 0 || index >= state.Queue.Count()) return;
   const int count = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
   for (int slot = 0; slot < count; ++slot) {
-    if (slotStates_[static_cast<size_t>(slot)] != kSlotIdle) continue;
+    if (slotStates_[static_cast<size_t>(slot)] != TSlotState::Idle) continue;
     TJobThread& worker = *workers_[static_cast<size_t>(slot)];
     TRetriveRec& entry = state.Queue.Entry(index);
     worker.CurrentEntry = &entry;
@@ -214,7 +216,7 @@ void TDownloadControl::RestartWalk(int32_t index, int32_t processed) {
   // the same entry beside it or after it.
   for (int slot = 0; slot < kWorkerSlots; ++slot) {
     const TJobThread* worker = workers_[static_cast<size_t>(slot)].get();
-    if (worker && slotStates_[static_cast<size_t>(slot)] == kSlotBusy &&
+    if (worker && slotStates_[static_cast<size_t>(slot)] == TSlotState::Busy &&
         worker->QueueIndex >= index)
       aheadOfWalk_[worker->QueueIndex] = false;
   }
@@ -235,9 +237,9 @@ void TDownloadControl::EntryDone() {
 
 void TDownloadControl::FinishQueue() {
   SaveRunningHistory();
-  context_.Observer.JobStatesReplaced("Started", "Completed");
+  context_.Observer.JobStatesReplaced(TJobState::Started, TJobState::Completed);
   const int processed = context_.State.ProcessedCount;
-  if (gridRows_ > processed) context_.Observer.QueueRowSelected(processed);
+  if (gridRows_ > processed && processed >= 1) context_.Observer.EntrySelected(processed - 1);
   SetRunning(false);
   context_.Observer.QueueFinished(runningProject_);
 }
@@ -256,9 +258,10 @@ void TDownloadControl::FinishStopWhenSettled() {
   if (!stopping_ || BusyWorkers() > 0 || analysisDepth_ > 0 || !deferred_.empty()) return;
   stopping_ = false;
   SaveRunningHistory();
-  context_.Observer.JobStatesReplaced("Started", "Stoped");
+  context_.Observer.JobStatesReplaced(TJobState::Started, TJobState::Stopped);
   reportedRunning_ = true;  // a stop is always reported
   SetRunning(false);
+  PostHeldCommands();
 }
 
 void TDownloadControl::SaveRunningHistory() {
@@ -274,7 +277,12 @@ ScriptResolver& TDownloadControl::Resolver(bool scripts) {
 }
 
 void TDownloadControl::EndAnalysis() {
-  if (--analysisDepth_ == 0 && !deferred_.empty()) Post([this] { RunDeferred(); });
+  if (--analysisDepth_ > 0) return;
+  if (!deferred_.empty()) {
+    Post([this] { RunDeferred(); });
+  } else {
+    PostHeldCommands();
+  }
 }
 
 void TDownloadControl::DeferCompletion(std::function<void()> completion) {
@@ -288,6 +296,32 @@ void TDownloadControl::RunDeferred() {
     completion();
   }
   FinishStopWhenSettled();
+  PostHeldCommands();
+}
+
+void TDownloadControl::Command(std::function<void()> command) {
+  if (!HoldsCommands()) {
+    command();
+    return;
+  }
+  commands_.push_back(std::move(command));
+}
+
+void TDownloadControl::PostHeldCommands() {
+  if (commands_.empty() || commandsPosted_ || HoldsCommands()) return;
+  commandsPosted_ = true;
+  Post([this] { RunHeldCommands(); });
+}
+
+void TDownloadControl::RunHeldCommands() {
+  commandsPosted_ = false;
+  // A command may start what holds the next ones back again; they then
+  // wait for that to end.
+  while (!commands_.empty() && !HoldsCommands()) {
+    std::function<void()> command = std::move(commands_.front());
+    commands_.pop_front();
+    command();
+  }
 }
 
 std::shared_ptr<TTlsContext> TDownloadControl::SharedTlsContext(const TTlsSettings& settings) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_observer.h"
+
 namespace kestrix {
 
 class EngineObserver;
@@ -30,16 +32,8 @@ struct TRetriveRec;
 struct TEngineState;
 struct TGlobalOptions;
 
-// The status bar panels the engine writes to (EngineObserver::StatusText).
-inline constexpr int kPanelGeneral = 0;   // "Ok !" once the queue is finished
-inline constexpr int kPanelReceived = 2;  // "Recieved: N"
-inline constexpr int kPanelQueue = 3;     // "Queue: N"
-
 // Slots 0..10; only 0..ThreadCount-1 are ever filled.
 inline constexpr int kWorkerSlots = 11;
-inline constexpr uint8_t kSlotEmpty = 0;
-inline constexpr uint8_t kSlotIdle = 1;
-inline constexpr uint8_t kSlotBusy = 2;
 
 // What the download control is doing. Anything but Idle means that workers,
 // a page analysis or a stop still use the queue, so nothing may free it.
@@ -81,6 +75,9 @@ class TDownloadControl {
   // whose files lie outside the project folder are refused, each with a
   // message.
   bool OpenProject(const std::string& project);
+  // Empties the queue and the used names and leaves no project running
+  // (no project is selected). Refused like OpenProject.
+  bool CloseProject();
 
   // Starts job `jobNumber` (1-based) of `project`. Without `download` nothing
   // is queued (a preview). `body` makes the start a POST of that body; `url`
@@ -104,6 +101,22 @@ class TDownloadControl {
   // Refused (false, with a message) until the control is idle.
   bool ClearProjectData(const std::string& project);
 
+  // The jobs of the running project were renumbered (moved in the job
+  // list): every queued entry follows its job to its new number.
+  void RenumberJobs(const std::function<int(int)>& newNumber);
+  // The options' ThreadCount changed from `previous`: a running download
+  // hands queued entries to the workers that may now run as well.
+  void ThreadCountChanged(int previous);
+
+  // Runs a user's command now, or, while a page analysis waits for a link
+  // script or a stop waits for its workers, from the event loop once that
+  // is over: run inside it, the command would enter the engine from within
+  // itself (a project change under a running analysis, a Clear while the
+  // stop still walks the workers).
+  void Command(std::function<void()> command);
+  // True while commands are held back.
+  bool HoldsCommands() const { return analysisDepth_ > 0 || stopping_; }
+
   void Dispatch();
   void DispatchOne(int index);
   void ShowQueueStatus();
@@ -122,14 +135,14 @@ class TDownloadControl {
   bool IsBusy() const { return RunState() != TRunState::Idle; }
   bool StopRequested() const { return stopRequested_; }
   bool QueueFinished() const;
-  uint8_t WorkerState(int slot) const { return slotStates_.at(static_cast<size_t>(slot)); }
+  TSlotState WorkerState(int slot) const { return slotStates_.at(static_cast<size_t>(slot)); }
   int BusyWorkers() const;
   TJobThread* Worker(int slot) const { return workers_.at(static_cast<size_t>(slot)).get(); }
   const TEngineContext& Context() const { return context_; }
   UrlList& Queue() const;
 
   // Called by the workers.
-  void SetWorkerState(int slot, uint8_t state);
+  void SetWorkerState(int slot, TSlotState state);
   void EntryDone();
   void SetStopRequested(bool value) { stopRequested_ = value; }
   // Settles the run after a worker's completion: when no worker is busy any
@@ -152,8 +165,9 @@ class TDownloadControl {
   // worker. Null when it cannot be made; the request then says why.
   std::shared_ptr<TTlsContext> SharedTlsContext(const TTlsSettings& settings);
 
-  // A cell of the queue grid, written only when the grid has that row.
-  void SetQueueCell(int row, int column, const std::string& text);
+  // Reports a change of entry `index`, when the queue grid shows it.
+  void ReportEntry(int32_t index, const TEntryEvent& event);
+  void ReportNotice(TNoticeKind kind, std::string subject, std::string detail = {});
   void AddBytesReceived(int64_t count);
   // Runs `work` later from the event loop; dropped when the control is gone.
   void Post(std::function<void()> work);
@@ -169,17 +183,21 @@ class TDownloadControl {
   bool HasIdleWorker() const;
   void DispatchPendingAborted();
   void RunDeferred();
+  void RunHeldCommands();
+  void PostHeldCommands();
   void FinishStopWhenSettled();
-  bool RefusedWhileBusy(const std::string& what);
+  bool RefusedWhileBusy(TNoticeKind kind, const std::string& project);
 
   TEngineContext context_;
   std::array<std::unique_ptr<TJobThread>, kWorkerSlots> workers_;
-  std::array<uint8_t, kWorkerSlots> slotStates_{};
+  std::array<TSlotState, kWorkerSlots> slotStates_{};
   bool downloadRunning_ = false;
   bool reportedRunning_ = false;
   bool stopRequested_ = false;
   int analysisDepth_ = 0;
   std::vector<std::function<void()>> deferred_;
+  std::deque<std::function<void()>> commands_;  // user commands held back
+  bool commandsPosted_ = false;
   // Aborted entries that "Continue aborted" found no idle worker for; they
   // go before the rest of the queue as workers come free.
   std::deque<int32_t> pendingAborted_;

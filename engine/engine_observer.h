@@ -1,43 +1,119 @@
-// How the download engine tells a front end what changed. The engine never
-// prints, shows a dialog or reads a widget; the desktop program, the command
-// line and tests implement this interface and decide what to show.
+// How the download engine tells a front end what changed. The engine reports
+// values only: it never prints, shows a dialog, reads a widget or composes a
+// text for the user. The desktop program, the command line and the tests
+// implement this interface and format what they show; engine/queue_texts.h
+// holds the texts both front ends share.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace kestrix {
+
+// What a queue entry is doing, as its worker reports it.
+enum class TEntryPhase : uint8_t {
+  Queued,        // appended by a job start; nothing was fetched for it yet
+  Connecting,    // its GET has started
+  Posting,       // its POST has started
+  Relocating,    // the reply moved it; the entry holds its new URL
+  Transferring,  // its body arrives
+  Ended,         // the fetch is over; Outcome says how
+};
+
+// How an ended fetch turned out, beyond the entry's ErrorCode.
+enum class TFetchOutcome : uint8_t {
+  Reply,                  // as Reason (the reply's or the client's own) and the code say
+  NotStarted,             // the request could not be started; Reason says why
+  GaveUp,                 // every retry failed as well
+  PartDoesNotFit,         // a partial reply did not continue the saved copy
+  UnknownTransferCoding,  // Detail names the coding
+  UnknownContentCoding,   // Detail names the coding
+  Undecodable,            // the body could not be decoded; Detail says why
+  DecodedShort,           // a coded body ended early; Detail says how
+  NotRewritten,           // the page's links could not be saved back into it
+};
+
+// The size column's facts while a body arrives.
+struct TTransferProgress {
+  int64_t SavedBefore = 0;   // bytes of the document kept from earlier fetches
+  int64_t DocumentSize = 0;  // the whole document's size; -1 when unknown
+  int64_t Received = 0;      // body bytes of this reply so far
+  int64_t Announced = -1;    // this reply's Content-Length; -1 when it gave none
+};
+
+// One change of a queue entry. Only the parts flagged as changed replace
+// what the entry's row showed before.
+struct TEntryEvent {
+  TEntryPhase Phase = TEntryPhase::Queued;
+  // The size column: cleared (Connecting), the progress of the body
+  // (Transferring), or the bytes saved (Ended).
+  enum class TSize : uint8_t { Unchanged, Cleared, Progress, Saved } Size = TSize::Unchanged;
+  TTransferProgress Progress;
+  // The date column: the reply's Last-Modified date, 0 when it gave none.
+  bool DateChanged = false;
+  double Date = 0;
+  // Ended only.
+  int32_t ErrorCode = 0;
+  TFetchOutcome Outcome = TFetchOutcome::Reply;
+  std::string Reason;
+  std::string Detail;
+};
+
+// A job's state in the job list.
+enum class TJobState : uint8_t { None, Started, Stopped, Completed };
+
+// A worker slot's state.
+enum class TSlotState : uint8_t { Empty, Idle, Busy };
+
+// Things the user should hear about that are not an entry's outcome.
+enum class TNoticeKind : uint8_t {
+  BusyNotOpened,     // Subject: the project that was not opened
+  BusyNotCleared,    // Subject: the project whose data was not cleared
+  StillStopping,     // a start while the download still stops
+  QuoteNotFound,     // a URL template's bracket has no partner; Detail: "<" or ">"
+  HistoryRefused,    // Detail: what the history file held that was refused
+  PageProblem,       // Subject: the page's URL; Detail: what went wrong analysing it
+  PageNotRewritten,  // Subject: the page's URL, whose rewritten links could not be saved
+};
+
+struct TEngineNotice {
+  TNoticeKind Kind = TNoticeKind::PageProblem;
+  std::string Subject;
+  std::string Detail;
+};
 
 class EngineObserver {
  public:
   virtual ~EngineObserver() = default;
 
-  // The queue grid: row 0 is the header, entry i is row i + 1; columns are
-  // 0 URL, 1 linked text, 2 size or progress, 3 date, 4 state.
-  virtual void QueueRowCountChanged(int /*rows*/) {}
-  virtual void QueueCellChanged(int /*row*/, int /*column*/, const std::string& /*text*/) {}
-  virtual void QueueRowSelected(int /*row*/) {}
+  // The queue grid. Entries are named by their queue index; the grid shows
+  // the first `entries` of them (the entries handed out so far). Rows that a
+  // shrinking grid loses forget what they showed.
+  virtual void QueueRowsShown(int32_t /*entries*/) {}
+  // Every entry of the queue, as the history file gave it, is shown.
+  virtual void QueueLoaded(int32_t /*entries*/) {}
+  // The queue was emptied.
   virtual void QueueCleared() {}
+  virtual void EntryChanged(int32_t /*index*/, const TEntryEvent& /*event*/) {}
+  virtual void EntrySelected(int32_t /*index*/) {}
   // Whether the front end wants the newest row selected as entries are handed out.
   virtual bool FollowTail() const { return false; }
 
-  // The job list: job `jobNumber` (1-based, of the running project) is
-  // "Started"; every job state `from` becomes `to` ("Started" into
-  // "Completed" or "Stoped"). Jobs are named by number, not by URL: two jobs
-  // may share a URL, and the engine normalises the URL it starts.
-  virtual void JobStateChanged(int /*jobNumber*/, const std::string& /*state*/) {}
-  virtual void JobStatesReplaced(const std::string& /*from*/, const std::string& /*to*/) {}
+  // The job list: job `jobNumber` (1-based, of the running project) changed
+  // its state; every job in state `from` went to `to`. Jobs are named by
+  // number, not by URL: two jobs may share a URL, and the engine normalises
+  // the URL it starts.
+  virtual void JobStateChanged(int /*jobNumber*/, TJobState /*state*/) {}
+  virtual void JobStatesReplaced(TJobState /*from*/, TJobState /*to*/) {}
 
-  // Status panels: 0 general ("Ok !"), 2 "Recieved: N", 3 "Queue: N".
-  virtual void StatusText(int /*panel*/, const std::string& /*text*/) {}
-  // A worker slot's state: 0 none, 1 idle, 2 busy.
-  virtual void WorkerStateChanged(int /*slot*/, int /*state*/) {}
+  // The counters: entries processed of the queue's `queued`.
+  virtual void QueueStatusChanged(int32_t /*processed*/, int32_t /*queued*/) {}
+  virtual void WorkerStateChanged(int /*slot*/, TSlotState /*state*/) {}
   // Downloading (true) or idle (false): the front end's busy indication.
   virtual void RunningChanged(bool /*running*/) {}
   // Every entry of the queue has been processed and the history was saved.
   virtual void QueueFinished(const std::string& /*project*/) {}
-  // Something went wrong that the user should hear about (for instance an
-  // invalid filter pattern met while analysing a page).
-  virtual void ErrorReported(const std::string& /*text*/) {}
+  virtual void NoticeReported(const TEngineNotice& /*notice*/) {}
 };
 
 }  // namespace kestrix

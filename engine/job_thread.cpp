@@ -12,7 +12,6 @@
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
 #include "engine/page_lines.h"
-#include "engine/queue_rows.h"
 #include "engine/reply_header.h"
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
@@ -75,10 +74,8 @@ void TJobThread::Setup(int slot) {
   SlotIndex = slot;
 }
 
-void TJobThread::SetQueueCell(int column, const std::string& text) {
-  LastCellText = text;
-  LastCellColumn = column;
-  control_.SetQueueCell(QueueIndex + 1, column, text);
+void TJobThread::Report(const TEntryEvent& event) {
+  control_.ReportEntry(QueueIndex, event);
 }
 
 void TJobThread::StartEntry() {
@@ -102,11 +99,11 @@ void TJobThread::Execute() {
   ApplyRequestOptions(*this, options);
 
   TRetriveRec& entry = *CurrentEntry;
-  SetQueueCell(0, entry.Job.editUrl);
-  SetQueueCell(1, entry.LinkedText);
-  SetQueueCell(2, "");
-  if (entry.RequestMethod == kMethodGet) SetQueueCell(4, "Connecting ...");
-  if (entry.RequestMethod == kMethodPost) SetQueueCell(4, "Posting ...");
+  TEntryEvent started;
+  started.Phase =
+      entry.RequestMethod == kMethodPost ? TEntryPhase::Posting : TEntryPhase::Connecting;
+  started.Size = TEntryEvent::TSize::Cleared;
+  Report(started);
 
   URL = entry.Job.editUrl;
   if (StartsNoCase(URL, "https:")) {
@@ -135,9 +132,10 @@ void TJobThread::Execute() {
   keptFolder_ = entry.LocalFolder;
   keptName_ = entry.LocalFileName;
   discarding_ = false;
-  decodeFailure_.clear();
+  decodeFailure_ = TFetchOutcome::Reply;
+  unknownCoding_.clear();
   AnalyseAllowed = true;
-  control_.SetWorkerState(SlotIndex, kSlotBusy);
+  control_.SetWorkerState(SlotIndex, TSlotState::Busy);
 
   timedOut_ = false;
   relocationLoop_ = false;
@@ -152,10 +150,14 @@ void TJobThread::Execute() {
     // here, later, as the client would have.
     idleTimer_.stop();
     requestRunning_ = false;
-    const std::string reason = failure.what();
-    control_.Post([this, reason] {
-      SetQueueCell(4, reason);
-      control_.SetWorkerState(SlotIndex, kSlotIdle);
+    TEntryEvent ended;
+    ended.Phase = TEntryPhase::Ended;
+    ended.ErrorCode = entry.ErrorCode;
+    ended.Outcome = TFetchOutcome::NotStarted;
+    ended.Reason = failure.what();
+    control_.Post([this, ended] {
+      Report(ended);
+      control_.SetWorkerState(SlotIndex, TSlotState::Idle);
       control_.EntryDone();
       control_.WorkerSettled();
     });
@@ -189,8 +191,9 @@ void TJobThread::HandleLocationChange() {
     // would use up a second name for the same document.
     entry.LocalFileName.clear();
   }
-  SetQueueCell(4, "Relocating to: " + target);
-  SetQueueCell(0, entry.Job.editUrl);
+  TEntryEvent relocating;
+  relocating.Phase = TEntryPhase::Relocating;
+  Report(relocating);
 
   if (++relocations_ > kMaxRelocations) {
     relocationLoop_ = true;
@@ -252,13 +255,17 @@ void TJobThread::CompleteRequest(int error) {
   entry.ErrorCode = code;
   if (decoder_) {
     entry.ReceivedSize = decoder_->Written();
-  } else if (!discarding_ && decodeFailure_.empty()) {
+  } else if (!discarding_ && decodeFailure_ == TFetchOutcome::Reply) {
     entry.ReceivedSize += ReceivedCount();
   }
 
   if (code == WSAECONNABORTED) {
     CloseReceiveStream();
-    SetQueueCell(4, ReasonPhrase());
+    TEntryEvent aborted;
+    aborted.Phase = TEntryPhase::Ended;
+    aborted.ErrorCode = code;
+    aborted.Reason = ReasonPhrase();
+    Report(aborted);
     if (!control_.StopRequested() && entry.ReloadPending) {
       entry.ReloadPending = 0;
       Execute();
@@ -266,7 +273,7 @@ void TJobThread::CompleteRequest(int error) {
     }
     control_.SetStopRequested(true);
     entry.ReloadPending = 0;
-    control_.SetWorkerState(SlotIndex, kSlotIdle);
+    control_.SetWorkerState(SlotIndex, TSlotState::Idle);
     control_.WorkerSettled();
     return;
   }
@@ -307,59 +314,58 @@ void TJobThread::CompleteRequest(int error) {
   }
   // A body shorter than announced, or one that could not be decoded, is
   // never a good copy.
-  std::string failure;
+  TFetchOutcome outcome = TFetchOutcome::Reply;
+  std::string detail;
   if (code == 0 && discarding_) {
     code = kErrUndecodableBody;
-    failure = "Partial reply does not fit the saved copy";
-  } else if (code == 0 && !decodeFailure_.empty()) {
+    outcome = TFetchOutcome::PartDoesNotFit;
+  } else if (code == 0 && decodeFailure_ != TFetchOutcome::Reply) {
     code = kErrUndecodableBody;
-    failure = decodeFailure_;
+    outcome = decodeFailure_;
+    detail = unknownCoding_;
   } else if (shortBody) {
     code = kErrShortBody;
-    failure = decodedShort ? WSocketErrorText(kErrShortBody) + ": " + decoding : std::string();
+    if (decodedShort) {
+      outcome = TFetchOutcome::DecodedShort;
+      detail = decoding;
+    }
   } else if (code == 0 && !decoding.empty()) {
     code = kErrUndecodableBody;
-    failure = WSocketErrorText(kErrUndecodableBody) + ": " + decoding;
+    outcome = TFetchOutcome::Undecodable;
+    detail = decoding;
   } else if (code == 0 && decoder_) {
     entry.ContentSize = entry.ReceivedSize;  // decoded whole: now its size is known
   }
   entry.ErrorCode = code;
   if (code == kErrUndecodableBody) AnalyseAllowed = false;
-  FinishEntry(code, failure);
+  FinishEntry(code, outcome, detail);
 }
 
-void TJobThread::FinishEntry(int code, const std::string& failure) {
+void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string& detail) {
   TRetriveRec& entry = *CurrentEntry;
   SendStream = nullptr;
   post_.reset();
   CloseReceiveStream();
-  SetQueueCell(2, std::to_string(entry.ReceivedSize));
-  std::string reason = ReasonPhrase();
-  if (code == WSAETIMEDOUT) reason = WSocketErrorText(WSAETIMEDOUT);
-  if (code == kRelocationLoopError) {
-    reason = "Too many relocations (more than " + std::to_string(kMaxRelocations) + ")";
-  }
-  if (code == kErrShortBody) {
-    reason = !failure.empty() ? failure
-                              : WSocketErrorText(code) + " (" + std::to_string(entry.ReceivedSize) +
-                                    " of " + std::to_string(entry.ContentSize) + " bytes)";
-  } else if (!failure.empty()) {
-    reason = failure;
-  }
+  TEntryEvent ended;
+  ended.Phase = TEntryPhase::Ended;
+  ended.Size = TEntryEvent::TSize::Saved;
+  ended.ErrorCode = code;
+  ended.Outcome = outcome;
+  ended.Reason = ReasonPhrase();
+  ended.Detail = detail;
   if (retries_ >= kMaxRetries && control_.Context().Options.RetryFlag &&
       (code == WSAETIMEDOUT || code == kErrShortBody)) {
-    reason = "Gave up after " + std::to_string(kMaxRetries) +
-             " retries: " + (code == WSAETIMEDOUT ? reason : std::string("the body ended early"));
+    ended.Outcome = TFetchOutcome::GaveUp;
   }
-  SetQueueCell(4, reason);
+  Report(ended);
 
   // The worker counts as busy until its page is analysed: a command given
   // while a link script waits must not hand it another entry meanwhile.
   if (AnalyseAllowed && entry.ReceivedSize > 0 && ReceivedCount() > 0) ProcessPage();
-  control_.SetWorkerState(SlotIndex, kSlotIdle);
+  control_.SetWorkerState(SlotIndex, TSlotState::Idle);
 
+  // A reset ends the worker's chain without counting the entry.
   if (code == WSAECONNRESET) {
-    SetQueueCell(4, WSocketErrorText(WSAECONNRESET));
     control_.WorkerSettled();
     return;
   }
@@ -386,7 +392,7 @@ void TJobThread::ProcessPage() {
   try {
     AnalysePage(path, complete);
   } catch (const std::exception& failure) {
-    control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + failure.what());
+    control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, failure.what());
   }
   control_.EndAnalysis();
 }
@@ -402,18 +408,22 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
       ParsePage(page.Lines, entry, QueueIndex, target,
                 control_.Resolver(entry.Job->checkLoadScript), control_.Context().Parser, &notes);
   for (const std::string& note : notes) {
-    control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + note);
+    control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, note);
   }
   if (failure) {
     // The page's analysis ended there; its saved copy stays as received.
-    control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + *failure);
+    control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, *failure);
     return;
   }
   if (entry.Job->checkLocalize && complete && !SavePageLines(path, page)) {
     // The copy on disk still links to the site; saying OK would hide that.
-    const std::string failure = "Links not rewritten: the page could not be saved again";
-    SetQueueCell(4, failure);
-    control_.Context().Observer.ErrorReported(entry.Job.editUrl + ": " + failure);
+    TEntryEvent notRewritten;
+    notRewritten.Phase = TEntryPhase::Ended;
+    notRewritten.Size = TEntryEvent::TSize::Saved;
+    notRewritten.ErrorCode = entry.ErrorCode;
+    notRewritten.Outcome = TFetchOutcome::NotRewritten;
+    Report(notRewritten);
+    control_.ReportNotice(TNoticeKind::PageNotRewritten, entry.Job.editUrl);
   }
 }
 

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/engine_observer.h"
+#include "engine/fetch_limits.h"
 #include "http/body_decoder.h"
 #include "http/http_client.h"
 #include "http/socket_errors.h"
@@ -20,20 +22,6 @@ namespace kestrix {
 class TDownloadControl;
 struct TRetriveRec;
 
-// A worker gives up on one entry after this many retries, and on one request
-// after this many relocations; without the caps a server that keeps failing
-// or redirects in a circle would hold a worker for good.
-inline constexpr int kMaxRetries = 5;
-inline constexpr int kMaxRelocations = 20;
-// Recorded for an entry whose relocations ran in a circle or too long: the
-// loop error of the socket layer, whose text names a loop.
-inline constexpr int kRelocationLoopError = WSAELOOP;
-
-// The size column while a body arrives: the share of the whole document
-// received so far when the reply gave its length, else the bytes so far.
-std::string ProgressCellText(int64_t receivedSize, int64_t contentSize, int64_t receivedCount,
-                             int64_t contentLength);
-
 // The size of the file at `path`, or -1 when there is none.
 int64_t LocalFileSize(const std::string& path);
 
@@ -42,8 +30,6 @@ class TJobThread : public THttpCli {
   explicit TJobThread(TDownloadControl& control);
   ~TJobThread();
 
-  std::string LastCellText;
-  int32_t LastCellColumn = 0;
   int32_t SlotIndex = 0;
   int32_t QueueIndex = 0;
   TRetriveRec* CurrentEntry = nullptr;  // owned by the queue
@@ -55,7 +41,6 @@ class TJobThread : public THttpCli {
   // retry or a reload by the worker itself) resets the retry count.
   void Execute();
   void StartEntry();
-  void SetQueueCell(int column, const std::string& text);
 
   int Retries() const { return retries_; }
   // Drops every handler, so that nothing is reported while the worker goes.
@@ -68,11 +53,14 @@ class TJobThread : public THttpCli {
   void HandleDocData(int length);
   void HandleRequestDone(int error);
   void CompleteRequest(int error);
-  // `failure`, when given, is the state shown instead of the reply's reason.
-  void FinishEntry(int errorCode, const std::string& failure = {});
+  // `outcome` and `detail` say what went wrong beyond the code and the
+  // reply's reason.
+  void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply,
+                   const std::string& detail = {});
+  // Reports a change of the current entry.
+  void Report(const TEntryEvent& event);
   void ProcessPage();
   void AnalysePage(const std::string& path, bool complete);
-  void ReadLastModified();
   void NoteActivity();
   void TimedOut();
   void CloseReceiveStream();
@@ -84,7 +72,9 @@ class TJobThread : public THttpCli {
   TDownloadControl& control_;
   std::unique_ptr<TFileOutStream> file_;
   std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
-  std::string decodeFailure_;              // a coding the worker cannot undo
+  // A coding the worker cannot undo, and its name.
+  TFetchOutcome decodeFailure_ = TFetchOutcome::Reply;
+  std::string unknownCoding_;
   // The local folder and name the entry had when the request started: a
   // start that relocates to where it went before keeps its file.
   std::string keptFolder_, keptName_;

@@ -1,7 +1,6 @@
 // The body side of TJobThread: where a reply's body goes (appended to the
 // saved part, into a new file, through the decoder of a coded body, or
 // nowhere when the part does not fit) and the progress it shows meanwhile.
-#include <climits>
 #include <filesystem>
 
 #include "core/file_util.h"
@@ -9,7 +8,6 @@
 #include "core/retrive_rec.h"
 #include "engine/download_control.h"
 #include "engine/job_thread.h"
-#include "engine/queue_rows.h"
 #include "engine/reply_header.h"
 
 namespace kestrix {
@@ -25,24 +23,11 @@ int64_t LocalFileSize(const std::string& path) {
   return error ? -1 : static_cast<int64_t>(size);
 }
 
-std::string ProgressCellText(int64_t receivedSize, int64_t contentSize, int64_t receivedCount,
-                             int64_t contentLength) {
-  // A size kept from an earlier fetch may be -1 (unknown): the divisor
-  // must stay positive, and the product must not overflow.
-  if (contentLength >= 1 && contentLength >= receivedCount && contentSize >= 0 &&
-      contentSize < INT64_MAX) {
-    const auto percent =
-        static_cast<int64_t>(static_cast<long double>(receivedSize + receivedCount) * 100 /
-                             static_cast<long double>(contentSize + 1));
-    return "(" + std::to_string(percent) + "%)  " + std::to_string(contentSize);
-  }
-  return "> " + std::to_string(receivedCount);
-}
-
 void TJobThread::HandleDocBegin() {
   NoteActivity();
   TRetriveRec& entry = *CurrentEntry;
-  SetQueueCell(4, "Transferring ...");
+  TEntryEvent transferring;
+  transferring.Phase = TEntryPhase::Transferring;
   CloseReceiveStream();
   try {
     const TGlobalOptions& options = control_.Context().Options;
@@ -55,14 +40,18 @@ void TJobThread::HandleDocBegin() {
       // the copy: it is dropped and the document fetched whole.
       discarding_ = true;
       AnalyseAllowed = false;
-      return;
+    } else {
+      OpenReceiveStream(path);
+      const std::optional<double> date = LastModifiedOf(ReceivedHeader());
+      if (date) entry.LastModified = *date;
+      transferring.DateChanged = true;
+      transferring.Date = date.value_or(0);
     }
-    OpenReceiveStream(path);
-    ReadLastModified();
   } catch (const std::exception&) {
     AnalyseAllowed = false;
     CloseReceiveStream();
   }
+  Report(transferring);
 }
 
 // A partial reply is used only when it is the one asked for: it starts
@@ -85,11 +74,13 @@ void TJobThread::OpenReceiveStream(const std::string& path) {
   const bool chunked = IsChunkedTransfer(transfer);
   const TContentCoding kind = ContentCodingOf(coding);
   if (!chunked && ContentCodingOf(transfer) != TContentCoding::Identity) {
-    decodeFailure_ = "Unsupported Transfer-Encoding: " + transfer.substr(0, 100);
+    decodeFailure_ = TFetchOutcome::UnknownTransferCoding;
+    unknownCoding_ = transfer.substr(0, 100);
   } else if (kind == TContentCoding::Unsupported) {
-    decodeFailure_ = "Unsupported Content-Encoding: " + coding.substr(0, 100);
+    decodeFailure_ = TFetchOutcome::UnknownContentCoding;
+    unknownCoding_ = coding.substr(0, 100);
   }
-  if (!decodeFailure_.empty()) {
+  if (decodeFailure_ != TFetchOutcome::Reply) {
     AnalyseAllowed = false;
     return;
   }
@@ -112,19 +103,15 @@ void TJobThread::OpenReceiveStream(const std::string& path) {
   }
 }
 
-void TJobThread::ReadLastModified() {
-  TRetriveRec& entry = *CurrentEntry;
-  const std::optional<double> date = LastModifiedOf(ReceivedHeader());
-  if (date) entry.LastModified = *date;
-  SetQueueCell(3, date ? QueueDateText(*date) : "Unknown");
-}
-
 void TJobThread::HandleDocData(int length) {
   NoteActivity();
   control_.AddBytesReceived(length);
   const TRetriveRec& entry = *CurrentEntry;
-  SetQueueCell(
-      2, ProgressCellText(entry.ReceivedSize, entry.ContentSize, ReceivedCount(), ContentLength()));
+  TEntryEvent progress;
+  progress.Phase = TEntryPhase::Transferring;
+  progress.Size = TEntryEvent::TSize::Progress;
+  progress.Progress = {entry.ReceivedSize, entry.ContentSize, ReceivedCount(), ContentLength()};
+  Report(progress);
 }
 
 void TJobThread::CloseReceiveStream() {

@@ -4,6 +4,7 @@
 
 #include "core/url_list.h"
 #include "core/url_split.h"
+#include "http/socket_errors.h"
 
 namespace kestrix {
 
@@ -40,7 +41,7 @@ int SummaryRowOfKind(int32_t linkKind) {
   }
 }
 
-TQueueSummary SummariseQueue(const UrlList& queue, ErrorTextFn errorText) {
+TQueueSummary SummariseQueue(const UrlList& queue) {
   TQueueSummary summary;
   for (size_t row = 0; row < kRowNames.size(); ++row) summary.Rows[row].Name = kRowNames[row];
   std::unordered_map<std::string, size_t> hostRows;
@@ -61,7 +62,7 @@ TQueueSummary SummariseQueue(const UrlList& queue, ErrorTextFn errorText) {
       summary.Hosts[it->second].Pages += 1;
     }
     if (entry.ErrorCode > 0) {
-      summary.Failed.push_back({entry.Job.editUrl, errorText(entry.ErrorCode) + " (#" +
+      summary.Failed.push_back({entry.Job.editUrl, WSocketErrorText(entry.ErrorCode) + " (#" +
                                                        std::to_string(entry.ErrorCode) + ")"});
     }
   }

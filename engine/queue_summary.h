@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/queue_rows.h"
-
 namespace kestrix {
 
 class UrlList;
@@ -43,6 +41,6 @@ struct TQueueSummary {
 // are not counted (BASE, ftp anchors and above, negative kinds).
 int SummaryRowOfKind(int32_t linkKind);
 
-TQueueSummary SummariseQueue(const UrlList& queue, ErrorTextFn errorText);
+TQueueSummary SummariseQueue(const UrlList& queue);
 
 }  // namespace kestrix

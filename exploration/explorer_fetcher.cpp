@@ -6,7 +6,8 @@
 #include "core/file_util.h"
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
-#include "engine/job_thread.h"
+#include "engine/fetch_limits.h"
+#include "engine/queue_texts.h"
 #include "engine/reply_header.h"
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
@@ -172,7 +173,7 @@ void TExplorerFetcher::HandleDocData(const char* data, int length) {
   if (entry.IsHtml && !decoder_ && OnHtmlPiece && length > 0) {
     OnHtmlPiece(std::string(data, static_cast<size_t>(length)));
   }
-  Status(ProgressCellText(0, entry.ContentSize, ReceivedCount(), ContentLength()) + " byte");
+  Status(ProgressText({0, entry.ContentSize, ReceivedCount(), ContentLength()}) + " byte");
 }
 
 void TExplorerFetcher::HandleRequestDone(int error) {

@@ -1,5 +1,6 @@
 #include "ui/engine_events.h"
 
+#include "engine/queue_texts.h"
 #include "ui/queue_model.h"
 
 namespace kestrix {
@@ -7,36 +8,43 @@ namespace kestrix {
 TEngineEvents::TEngineEvents(TQueueModel& model, QObject* parent)
     : QObject(parent), model_(model) {}
 
-void TEngineEvents::QueueRowCountChanged(int rows) {
-  model_.SetGridRows(rows);
+void TEngineEvents::QueueRowsShown(int32_t entries) {
+  model_.SetRowsShown(entries);
 }
 
-void TEngineEvents::QueueCellChanged(int row, int column, const std::string& text) {
-  model_.SetCell(row, column, text);
-}
-
-void TEngineEvents::QueueRowSelected(int row) {
-  if (row >= 1) emit RowSelected(row - 1);
+void TEngineEvents::QueueLoaded(int32_t entries) {
+  model_.Load(entries);
 }
 
 void TEngineEvents::QueueCleared() {
   model_.Clear();
 }
 
-void TEngineEvents::JobStateChanged(int jobNumber, const std::string& state) {
-  emit JobState(jobNumber, QString::fromStdString(state));
+void TEngineEvents::EntryChanged(int32_t index, const TEntryEvent& event) {
+  model_.ApplyEvent(index, event);
 }
 
-void TEngineEvents::JobStatesReplaced(const std::string& from, const std::string& to) {
-  emit JobStatesSwapped(QString::fromStdString(from), QString::fromStdString(to));
+void TEngineEvents::EntrySelected(int32_t index) {
+  if (index >= 0) emit RowSelected(index);
 }
 
-void TEngineEvents::StatusText(int panel, const std::string& text) {
-  emit Status(panel, QString::fromStdString(text));
+void TEngineEvents::JobStateChanged(int jobNumber, TJobState state) {
+  emit JobState(jobNumber, QString::fromLatin1(JobStateText(state)));
 }
 
-void TEngineEvents::WorkerStateChanged(int slot, int state) {
-  emit Worker(slot, state);
+void TEngineEvents::JobStatesReplaced(TJobState from, TJobState to) {
+  emit JobStatesSwapped(QString::fromLatin1(JobStateText(from)),
+                        QString::fromLatin1(JobStateText(to)));
+}
+
+void TEngineEvents::QueueStatusChanged(int32_t processed, int32_t queued) {
+  emit Status(TStatusPanel::Received, QString::fromStdString(ReceivedStatusText(processed)));
+  emit Status(TStatusPanel::Queue, QString::fromStdString(QueueStatusText(queued)));
+  if (queued <= processed) emit Status(TStatusPanel::General, QString::fromLatin1(kQueueDoneText));
+}
+
+void TEngineEvents::WorkerStateChanged(int slot, TSlotState state) {
+  emit Worker(slot, state == TSlotState::Busy);
 }
 
 void TEngineEvents::RunningChanged(bool running) {
@@ -47,8 +55,8 @@ void TEngineEvents::QueueFinished(const std::string& project) {
   emit Finished(QString::fromStdString(project));
 }
 
-void TEngineEvents::ErrorReported(const std::string& text) {
-  emit Error(QString::fromStdString(text));
+void TEngineEvents::NoticeReported(const TEngineNotice& notice) {
+  emit Error(QString::fromStdString(NoticeText(notice)));
 }
 
 }  // namespace kestrix

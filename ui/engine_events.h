@@ -1,8 +1,9 @@
-// The desktop program's side of the engine observer. Queue rows go to the
-// queue model, which shows them in batches; everything else becomes a Qt
-// signal for the main window. A handler that would open a modal box must
-// connect with Qt::QueuedConnection: a nested event loop inside an engine
-// callback would run the engine again from within itself.
+// The desktop program's side of the engine observer. Entry changes go to the
+// queue model, which keeps them as values and shows them in batches;
+// everything else becomes a Qt signal for the main window, with the texts
+// the window shows. A handler that would open a modal box must connect with
+// Qt::QueuedConnection: a nested event loop inside an engine callback would
+// run the engine again from within itself.
 #pragma once
 
 #include <QObject>
@@ -14,6 +15,10 @@ namespace kestrix {
 
 class TQueueModel;
 
+// The status bar's panels, left to right.
+enum class TStatusPanel : uint8_t { General, Offline, Received, Queue };
+inline constexpr int kStatusPanels = 4;
+
 class TEngineEvents final : public QObject, public EngineObserver {
   Q_OBJECT
 
@@ -23,25 +28,26 @@ class TEngineEvents final : public QObject, public EngineObserver {
   void SetFollowTail(bool follow) { followTail_ = follow; }
   bool FollowTail() const override { return followTail_; }
 
-  void QueueRowCountChanged(int rows) override;
-  void QueueCellChanged(int row, int column, const std::string& text) override;
-  void QueueRowSelected(int row) override;
+  void QueueRowsShown(int32_t entries) override;
+  void QueueLoaded(int32_t entries) override;
   void QueueCleared() override;
-  void JobStateChanged(int jobNumber, const std::string& state) override;
-  void JobStatesReplaced(const std::string& from, const std::string& to) override;
-  void StatusText(int panel, const std::string& text) override;
-  void WorkerStateChanged(int slot, int state) override;
+  void EntryChanged(int32_t index, const TEntryEvent& event) override;
+  void EntrySelected(int32_t index) override;
+  void JobStateChanged(int jobNumber, TJobState state) override;
+  void JobStatesReplaced(TJobState from, TJobState to) override;
+  void QueueStatusChanged(int32_t processed, int32_t queued) override;
+  void WorkerStateChanged(int slot, TSlotState state) override;
   void RunningChanged(bool running) override;
   void QueueFinished(const std::string& project) override;
-  void ErrorReported(const std::string& text) override;
+  void NoticeReported(const TEngineNotice& notice) override;
 
  signals:
   // A queue row (0-based data row) the engine selected.
   void RowSelected(int row);
   void JobState(int jobNumber, const QString& state);
   void JobStatesSwapped(const QString& from, const QString& to);
-  void Status(int panel, const QString& text);
-  void Worker(int slot, int state);
+  void Status(TStatusPanel panel, const QString& text);
+  void Worker(int slot, bool busy);
   void Running(bool running);
   void Finished(const QString& project);
   void Error(const QString& text);

@@ -37,17 +37,14 @@ namespace kestrix {
 TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
     : QMainWindow(parent),
       context_(std::move(context)),
-      laterTimer_(new QTimer(this)),
       rateTimer_(new QTimer(this)),
       statusTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("fmMain"));
   setWindowTitle(QStringLiteral("Kestrix"));
   setWindowIcon(WindowIcon(false));
-  laterTimer_->setSingleShot(true);
   statusTimer_->setSingleShot(true);
   statusTimer_->setInterval(100);
   connect(statusTimer_, &QTimer::timeout, this, &TfmMain::RefreshStatus);
-  connect(laterTimer_, &QTimer::timeout, this, &TfmMain::RunLater);
   BuildActions();
   BuildMenus();
   BuildPages();
@@ -63,7 +60,6 @@ TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
   pages_->setCurrentIndex(kJobsPage);
   BuildStatusBar();
   if (!runningProject_.empty()) {
-    const EngineCall call(*this);
     context_.Control.OpenProject(runningProject_);
   }
   context_.Control.ShowQueueStatus();
@@ -218,7 +214,7 @@ void TfmMain::BuildPages() {
   pages_->addTab(summary_, QStringLiteral("Summary"));
   setCentralWidget(pages_);
   connect(pages_, &QTabWidget::currentChanged, this, [this] {
-    statusTexts_[0].clear();
+    StatusText(TStatusPanel::General).clear();
     if (!panels_.empty()) panels_[0]->clear();
   });
 
@@ -273,13 +269,13 @@ void TfmMain::BuildPages() {
 void TfmMain::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   if (panels_.empty()) {
-    const int widths[4] = {0, 27, 80, 80};
-    const char* const texts[4] = {"", "", "Recieved: ", "Queue: "};
-    for (int panel = 0; panel < 4; ++panel) {
+    const int widths[kStatusPanels] = {0, 27, 80, 80};
+    const char* const texts[kStatusPanels] = {"", "", "Recieved: ", "Queue: "};
+    for (int panel = 0; panel < kStatusPanels; ++panel) {
       auto* label = new QLabel(QString::fromLatin1(texts[panel]), bar);
       label->setObjectName(QStringLiteral("StBarPanel%1").arg(panel));
       statusTexts_[static_cast<size_t>(panel)] = label->text();
-      if (panel == 0) {
+      if (panel == static_cast<int>(TStatusPanel::General)) {
         bar->addWidget(label, 1);
       } else {
         label->setMinimumWidth(widths[panel]);
@@ -288,7 +284,8 @@ void TfmMain::BuildStatusBar() {
       panels_.push_back(label);
     }
   }
-  panels_[1]->setPixmap(context_.Offline.IsGlobalOffline() ? OfflinePixmap() : QPixmap());
+  panels_[static_cast<size_t>(TStatusPanel::Offline)]->setPixmap(
+      context_.Offline.IsGlobalOffline() ? OfflinePixmap() : QPixmap());
   for (QLabel* light : lights_) delete light;
   lights_.clear();
   const int workers = std::clamp(context_.Options.ThreadCount, 1, kWorkerSlots - 1);
@@ -300,7 +297,7 @@ void TfmMain::BuildStatusBar() {
     light->setFixedWidth(20);
     light->setAlignment(Qt::AlignCenter);
     if (slot < workers) {
-      const bool busy = context_.Control.WorkerState(slot) == kSlotBusy;
+      const bool busy = context_.Control.WorkerState(slot) == TSlotState::Busy;
       lit_[static_cast<size_t>(slot)] = busy;
       shownLit_[static_cast<size_t>(slot)] = busy;
       light->setPixmap(WorkerLightPixmap(busy));
@@ -324,7 +321,8 @@ void TfmMain::ScheduleStatusRefresh() {
 
 void TfmMain::RefreshStatus() {
   for (size_t panel = 0; panel < panels_.size() && panel < statusTexts_.size(); ++panel) {
-    if (panel != 1 && panels_[panel]->text() != statusTexts_[panel]) {
+    if (panel != static_cast<size_t>(TStatusPanel::Offline) &&
+        panels_[panel]->text() != statusTexts_[panel]) {
       panels_[panel]->setText(statusTexts_[panel]);
     }
   }

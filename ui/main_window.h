@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/engine_events.h"
 #include "ui/preview_host.h"
 
 class QAction;
@@ -66,11 +67,6 @@ class TfmMain final : public QMainWindow, public PreviewHost {
 
   const std::string& RunningProject() const { return runningProject_; }
   bool Minimized() const { return minimized_; }
-  // True while the window is inside a call to the engine, a page analysis
-  // or a stop that waits for its workers; commands that arrive then run
-  // after it.
-  bool InsideEngine() const;
-
   // Commands, as the toolbar, menus and keys give them.
   void ChangeProject(const QString& name);
   void NewProject();
@@ -134,18 +130,6 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void changeEvent(QEvent* event) override;
 
  private:
-  // Marks the window as inside a call to the engine for its lifetime.
-  class EngineCall {
-   public:
-    explicit EngineCall(TfmMain& window);
-    ~EngineCall();
-    EngineCall(const EngineCall&) = delete;
-    EngineCall& operator=(const EngineCall&) = delete;
-
-   private:
-    TfmMain& window_;
-  };
-
   void BuildActions();
   void BuildMenus();
   void BuildPages();
@@ -163,11 +147,10 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   // Refuses while anything uses the queue: puts the selector back and
   // offers to stop. True when refused.
   bool RefuseWhileBusy();
-  // Runs `command` now, or once the window is out of the engine's call.
+  // Runs `command` through the download control, which holds it back while
+  // a page analysis or a stop is under way.
   void Run(std::function<void()> command);
   void Connect(QAction* action, void (TfmMain::*command)());
-  void RunLater();
-  void RenumberQueuedJobs(const std::function<int(int)>& newNumber);
   void SetStateTexts(const std::vector<QString>& states);
   std::vector<QString> StateTexts() const;
   void ShowTitle();
@@ -181,9 +164,6 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   TMainWindowContext context_;
   std::string runningProject_;
   bool minimized_ = false;
-  int engineDepth_ = 0;
-  std::vector<std::function<void()>> later_;
-  QTimer* laterTimer_;
   QTimer* rateTimer_;
   QComboBox* combo_ = nullptr;
   TJobGrid* jobs_ = nullptr;
@@ -196,11 +176,12 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   QMenu* jobMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
-  std::vector<QLabel*> panels_;  // 0 general, 1 offline mark, 2 received, 3 queue
+  std::vector<QLabel*> panels_;  // in TStatusPanel order
   std::vector<QLabel*> lights_;
   std::vector<bool> lit_;
   std::vector<bool> shownLit_;
-  std::array<QString, 4> statusTexts_;
+  QString& StatusText(TStatusPanel panel) { return statusTexts_[static_cast<size_t>(panel)]; }
+  std::array<QString, kStatusPanels> statusTexts_;
   QTimer* statusTimer_;
 };
 

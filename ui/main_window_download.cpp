@@ -33,46 +33,8 @@
 
 namespace kestrix {
 
-namespace {
-
-// How often held-back commands look again whether the engine has returned
-// when the call is not the window's own (a script link being resolved).
-constexpr int kRetryMs = 20;
-
-}  // namespace
-
-TfmMain::EngineCall::EngineCall(TfmMain& window) : window_(window) {
-  ++window_.engineDepth_;
-}
-
-TfmMain::EngineCall::~EngineCall() {
-  if (--window_.engineDepth_ == 0 && !window_.later_.empty()) window_.laterTimer_->start(0);
-}
-
-bool TfmMain::InsideEngine() const {
-  // A stop completes once its workers have reported; a command that frees
-  // or swaps the queue must wait for that too.
-  return engineDepth_ > 0 || context_.Control.AnalysisRunning() ||
-         context_.Control.RunState() == TRunState::Stopping;
-}
-
 void TfmMain::Run(std::function<void()> command) {
-  if (!InsideEngine()) {
-    command();
-    return;
-  }
-  later_.push_back(std::move(command));
-  if (engineDepth_ == 0 && !laterTimer_->isActive()) laterTimer_->start(kRetryMs);
-}
-
-void TfmMain::RunLater() {
-  if (InsideEngine()) {
-    if (engineDepth_ == 0) laterTimer_->start(kRetryMs);
-    return;
-  }
-  std::vector<std::function<void()>> commands;
-  commands.swap(later_);
-  for (std::function<void()>& command : commands) Run(std::move(command));
+  context_.Control.Command(std::move(command));
 }
 
 void TfmMain::ConnectEngine() {
@@ -82,7 +44,7 @@ void TfmMain::ConnectEngine() {
     if (minimized_) {
       ShowTitle();
     } else {
-      statusTexts_[0] = QString::number(row + 1);
+      StatusText(TStatusPanel::General) = QString::number(row + 1);
       ScheduleStatusRefresh();
     }
   });
@@ -94,15 +56,13 @@ void TfmMain::ConnectEngine() {
               if (jobs_->StateText(row) == from) jobs_->SetStateText(row, to);
             }
           });
-  connect(&events, &TEngineEvents::Status, this, [this](int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(statusTexts_.size()) && panel != 1) {
-      statusTexts_[static_cast<size_t>(panel)] = text;
-      ScheduleStatusRefresh();
-    }
+  connect(&events, &TEngineEvents::Status, this, [this](TStatusPanel panel, const QString& text) {
+    StatusText(panel) = text;
+    ScheduleStatusRefresh();
   });
-  connect(&events, &TEngineEvents::Worker, this, [this](int slot, int state) {
+  connect(&events, &TEngineEvents::Worker, this, [this](int slot, bool busy) {
     if (slot < 0 || slot >= static_cast<int>(lights_.size())) return;
-    lit_[static_cast<size_t>(slot)] = state == kSlotBusy;
+    lit_[static_cast<size_t>(slot)] = busy;
     ScheduleStatusRefresh();
   });
   connect(&events, &TEngineEvents::Running, this, [this](bool running) {
@@ -119,24 +79,16 @@ void TfmMain::ConnectEngine() {
           [this](bool follow) { context_.Events.SetFollowTail(follow); });
   connect(queue_, &TQueueView::CopyLinkRequested, this, [this](int row) {
     if (row >= 0 && row < context_.State.Queue.Count()) {
-      QGuiApplication::clipboard()->setText(
-          QString::fromStdString(context_.QueueModel.CellText(row, 0)));
+      QGuiApplication::clipboard()->setText(QString::fromStdString(
+          context_.QueueModel.CellText(row, static_cast<int>(TQueueColumn::Url))));
     }
   });
-  connect(queue_, &TQueueView::ReloadRequested, this, [this](int row) {
-    Run([this, row] {
-      const EngineCall call(*this);
-      context_.Control.ReloadEntry(row);
-    });
-  });
+  connect(queue_, &TQueueView::ReloadRequested, this,
+          [this](int row) { Run([this, row] { context_.Control.ReloadEntry(row); }); });
   connect(queue_, &TQueueView::ContinueRequested, this,
           [this](int row) { Run([this, row] { ContinueFrom(row); }); });
-  connect(queue_, &TQueueView::ContinueAbortedRequested, this, [this] {
-    Run([this] {
-      const EngineCall call(*this);
-      context_.Control.ContinueAborted();
-    });
-  });
+  connect(queue_, &TQueueView::ContinueAbortedRequested, this,
+          [this] { Run([this] { context_.Control.ContinueAborted(); }); });
   connect(queue_, &TQueueView::ParentRequested, this, &TfmMain::GoToParent);
   connect(queue_, &TQueueView::FindRequested, this, [this] { Run([this] { ShowFind(); }); });
   connect(queue_, &TQueueView::ExploreRequested, this,
@@ -151,10 +103,7 @@ void TfmMain::StartDownload() {
                             TPromptIcon::Confirmation)) {
     return;
   }
-  {
-    const EngineCall call(*this);
-    context_.Control.StartJob(runningProject_, row + 1, true);
-  }
+  context_.Control.StartJob(runningProject_, row + 1, true);
   pages_->setCurrentIndex(kQueuePage);
   queue_->setFocus();
 }
@@ -162,22 +111,17 @@ void TfmMain::StartDownload() {
 void TfmMain::StartSelectedJob() {
   const int row = jobs_->SelectedRow();
   if (row < 0 || row >= JobCount()) return;
-  const EngineCall call(*this);
   context_.Control.StartJob(runningProject_, row + 1, true);
 }
 
 void TfmMain::StartAllJobs() {
-  {
-    const EngineCall call(*this);
-    for (int job = 1; job <= JobCount(); ++job) context_.Control.StartJob(runningProject_, job);
-  }
+  for (int job = 1; job <= JobCount(); ++job) context_.Control.StartJob(runningProject_, job);
   pages_->setCurrentIndex(kQueuePage);
   queue_->setFocus();
 }
 
 void TfmMain::StopDownload() {
   if (!context_.Control.IsBusy()) return;
-  const EngineCall call(*this);
   context_.Control.StopDownload();
 }
 
@@ -194,7 +138,6 @@ void TfmMain::ClearData() {
     return;
   }
   if (preview_ != nullptr) preview_->Clear();
-  const EngineCall call(*this);
   if (!context_.Control.ClearProjectData(runningProject_)) {
     context_.Prompts.Tell(this, QStringLiteral("The downloaded data could not be deleted."),
                           TPromptIcon::Warning);
@@ -203,7 +146,6 @@ void TfmMain::ClearData() {
 
 void TfmMain::ContinueFrom(int row) {
   if (row < 0 || row >= context_.State.Queue.Count()) return;
-  const EngineCall call(*this);
   context_.Control.ContinueDownload(row + 1);
 }
 
@@ -224,10 +166,7 @@ void TfmMain::ShowOptions() {
   if (!context_.Dialogs.EditOptions(this, context_.Options)) return;
   context_.Offline.SetGlobalOffline(context_.Options.GlobalOfflineFlag);
   BuildStatusBar();
-  if (context_.Control.DownloadRunning() && context_.Options.ThreadCount > before) {
-    const EngineCall call(*this);
-    context_.Control.Dispatch();
-  }
+  context_.Control.ThreadCountChanged(before);
 }
 
 void TfmMain::ShowFolder() {

@@ -85,7 +85,7 @@ bool TfmMain::SaveOnExit() {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-  if (InsideEngine()) {
+  if (context_.Control.HoldsCommands()) {
     event->ignore();
     Run([this] { close(); });
     return;

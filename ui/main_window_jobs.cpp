@@ -92,19 +92,15 @@ bool TfmMain::RefuseWhileBusy() {
 
 void TfmMain::ChangeProject(const QString& name) {
   if (RefuseWhileBusy()) return;
-  const EngineCall call(*this);
   {
     const QSignalBlocker block(combo_);
     combo_->setCurrentIndex(combo_->findText(name));
   }
-  context_.QueueModel.Clear();
   runningProject_ = combo_->currentText().toStdString();
   FillJobGrid();
   UpdateCommandStates();
   if (runningProject_.empty()) {
-    context_.State.ClearQueue();
-    context_.State.NextIndex = context_.State.ProcessedCount = 0;
-    context_.Control.SetRunningProject({});
+    context_.Control.CloseProject();
   } else {
     context_.Control.OpenProject(runningProject_);
   }
@@ -240,7 +236,9 @@ void TfmMain::DeleteJob(bool ask) {
   context_.Store.Save();
   // Entries of the jobs behind it keep their own job's settings when the
   // history is read back.
-  RenumberQueuedJobs([row](int job) { return job == row + 1 ? 0 : job > row + 1 ? job - 1 : job; });
+  context_.Control.RenumberJobs([row](int job) {
+    return job == row + 1 ? 0 : job > row + 1 ? job - 1 : job;
+  });
   states.erase(states.begin() + row);
   FillJobGrid();
   SetStateTexts(states);
@@ -279,7 +277,7 @@ void TfmMain::MoveJob(int from, int to) {
   if (!context_.Store.MoveJob(runningProject_, from + 1, to + 1)) return;
   context_.Store.Save();
   // Queued entries name their job by number: they must follow it.
-  RenumberQueuedJobs([from, to](int job) {
+  context_.Control.RenumberJobs([from, to](int job) {
     const int index = job - 1;
     if (index == from) return to + 1;
     if (from < to && index > from && index <= to) return job - 1;
@@ -293,14 +291,6 @@ void TfmMain::MoveJob(int from, int to) {
   FillJobGrid();
   SetStateTexts(states);
   jobs_->SelectRow(to);
-}
-
-void TfmMain::RenumberQueuedJobs(const std::function<int(int)>& newNumber) {
-  UrlList& queue = context_.State.Queue;
-  for (int32_t index = 0; index < queue.Count(); ++index) {
-    TRetriveRec& entry = queue.Entry(index);
-    if (entry.JobNumber > 0) entry.JobNumber = newNumber(entry.JobNumber);
-  }
 }
 
 }  // namespace kestrix

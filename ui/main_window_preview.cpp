@@ -89,7 +89,7 @@ void TfmMain::ShowQueuePage() {
 
 void TfmMain::ShowPreviewStatus(const QString& text) {
   if (pages_->currentIndex() != kViewPage) return;
-  statusTexts_[0] = text;
+  StatusText(TStatusPanel::General) = text;
   ScheduleStatusRefresh();
 }
 

@@ -21,7 +21,7 @@ QString DisplayText(const std::string& bytes) {
 }  // namespace
 
 TQueueModel::TQueueModel(const UrlList& queue, QObject* parent)
-    : QAbstractTableModel(parent), queue_(queue), rows_(1) {
+    : QAbstractTableModel(parent), queue_(queue) {
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(kFlushMs);
   connect(&flushTimer_, &QTimer::timeout, this, &TQueueModel::Flush);
@@ -36,38 +36,64 @@ void TQueueModel::MarkDirty(int row) {
   if (!flushTimer_.isActive()) flushTimer_.start();
 }
 
-void TQueueModel::SetGridRows(int gridRows) {
-  const int wanted = std::max(1, gridRows - 1);
+const TRowFacts& TQueueModel::Facts(int row) const {
+  static const TRowFacts kBlank;
+  static const TRowFacts kLoaded = [] {
+    TRowFacts loaded;
+    loaded.Loaded = true;
+    return loaded;
+  }();
+  const auto found = reported_.find(row);
+  if (found != reported_.end()) return found->second;
+  return row < loaded_ ? kLoaded : kBlank;
+}
+
+void TQueueModel::Forget(int fromRow) {
+  loaded_ = std::min(loaded_, fromRow);
+  for (auto it = reported_.begin(); it != reported_.end();) {
+    it = it->first >= fromRow ? reported_.erase(it) : std::next(it);
+  }
+}
+
+void TQueueModel::SetRowsShown(int entries) {
+  const int wanted = std::max(1, entries);
   if (wanted < wanted_) {
-    // A grid that shrinks loses the texts of its lost rows, even when it
+    // A grid that shrinks loses what its lost rows showed, even when it
     // grows again before the view has seen either change.
     const int keep = std::max(shown_, wanted_);
-    for (int row = wanted; row < keep && row < static_cast<int>(rows_.size()); ++row) {
-      rows_[static_cast<size_t>(row)] = {};
-    }
+    Forget(wanted);
     if (wanted < shown_) {
       MarkDirty(wanted);
       MarkDirty(std::min(keep, shown_) - 1);
     }
   }
   wanted_ = wanted;
-  if (static_cast<int>(rows_.size()) < wanted_) rows_.resize(static_cast<size_t>(wanted_));
   if (wanted_ != shown_ && !flushTimer_.isActive()) flushTimer_.start();
 }
 
-void TQueueModel::SetCell(int gridRow, int column, const std::string& text) {
-  const int row = gridRow - 1;
-  if (row < 0 || row >= wanted_ || column < 0 || column >= kColumns) return;
-  std::string& cell = rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-  if (cell == text) return;
-  cell = text;
-  if (row < shown_) MarkDirty(row);
+void TQueueModel::Load(int entries) {
+  reported_.clear();
+  loaded_ = entries;
+  SetRowsShown(entries);
+  if (shown_ > 0) {
+    MarkDirty(0);
+    MarkDirty(shown_ - 1);
+  }
+}
+
+void TQueueModel::ApplyEvent(int index, const TEntryEvent& event) {
+  if (index < 0 || index >= wanted_) return;
+  const auto [found, added] = reported_.try_emplace(index);
+  if (added) found->second.Loaded = index < loaded_;
+  ApplyEntryEvent(found->second, event);
+  if (index < shown_) MarkDirty(index);
 }
 
 void TQueueModel::Clear() {
   flushTimer_.stop();
   beginResetModel();
-  rows_.assign(1, {});
+  reported_.clear();
+  loaded_ = 0;
   shown_ = wanted_ = 1;
   dirtyFirst_ = dirtyLast_ = -1;
   endResetModel();
@@ -78,7 +104,6 @@ void TQueueModel::Flush() {
   if (wanted_ < shown_) {
     beginRemoveRows(QModelIndex(), wanted_, shown_ - 1);
     shown_ = wanted_;
-    rows_.resize(static_cast<size_t>(wanted_));
     endRemoveRows();
   } else if (wanted_ > shown_) {
     beginInsertRows(QModelIndex(), shown_, wanted_ - 1);
@@ -87,15 +112,17 @@ void TQueueModel::Flush() {
   }
   dirtyLast_ = std::min(dirtyLast_, shown_ - 1);
   if (dirtyFirst_ >= 0 && dirtyFirst_ <= dirtyLast_) {
-    emit dataChanged(index(dirtyFirst_, 0), index(dirtyLast_, kColumns - 1));
+    emit dataChanged(index(dirtyFirst_, 0), index(dirtyLast_, kQueueColumns - 1));
   }
   dirtyFirst_ = dirtyLast_ = -1;
   emit Flushed();
 }
 
 std::string TQueueModel::CellText(int row, int column) const {
-  if (row < 0 || row >= shown_ || column < 0 || column >= kColumns) return {};
-  return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+  if (row < 0 || row >= shown_ || row >= queue_.Count() || column < 0 || column >= kQueueColumns) {
+    return {};
+  }
+  return QueueCellText(static_cast<TQueueColumn>(column), queue_.Entry(row), Facts(row));
 }
 
 int TQueueModel::QueueCount() const {
@@ -104,7 +131,7 @@ int TQueueModel::QueueCount() const {
 
 QString TQueueModel::Hint(int row, int column) const {
   const QString text = DisplayText(CellText(row, column));
-  if (column != 0 || row >= queue_.Count()) return text;
+  if (column != static_cast<int>(TQueueColumn::Url) || row >= queue_.Count()) return text;
   const TRetriveRec& entry = queue_.Entry(row);
   QString parent = QStringLiteral("no parent");
   if (entry.ParentIndex >= 0 && entry.ParentIndex < queue_.Count()) {
@@ -125,7 +152,7 @@ int TQueueModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TQueueModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumns;
+  return parent.isValid() ? 0 : kQueueColumns;
 }
 
 QVariant TQueueModel::data(const QModelIndex& index, int role) const {
@@ -134,18 +161,19 @@ QVariant TQueueModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || row >= shown_) return {};
   switch (role) {
     case Qt::DisplayRole:
-      return DisplayText(rows_[static_cast<size_t>(row)][static_cast<size_t>(column)]);
+      return DisplayText(CellText(row, column));
     case Qt::ToolTipRole:
       return Hint(row, column);
     case Qt::DecorationRole: {
-      if (column != 0 || row >= queue_.Count()) return {};
+      if (column != static_cast<int>(TQueueColumn::Url) || row >= queue_.Count()) return {};
       const int kind = std::min(queue_.Entry(row).LinkKind, 12);
       if (kind <= 0) return {};
       return kindIcons_[static_cast<size_t>(kind)];
     }
     case Qt::ForegroundRole:
-      if (column == 1) return QColor(0, 128, 128);
-      if (column == 4 && row < queue_.Count() && queue_.Entry(row).ErrorCode > 0) {
+      if (column == static_cast<int>(TQueueColumn::LinkedText)) return QColor(0, 128, 128);
+      if (column == static_cast<int>(TQueueColumn::State) && row < queue_.Count() &&
+          queue_.Entry(row).ErrorCode > 0) {
         return QColor(Qt::red);
       }
       return {};
@@ -157,9 +185,8 @@ QVariant TQueueModel::data(const QModelIndex& index, int role) const {
 QVariant TQueueModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Vertical) return section + 1;
-  static const char* const kHeaders[kColumns] = {"URL", "Linked Text", "Size", "Date", "State"};
-  if (section < 0 || section >= kColumns) return {};
-  return QString::fromLatin1(kHeaders[section]);
+  if (section < 0 || section >= kQueueColumns) return {};
+  return QString::fromLatin1(QueueColumnTitle(static_cast<TQueueColumn>(section)));
 }
 
 }  // namespace kestrix

@@ -1,8 +1,10 @@
-// The rows of the queue grid as a table model. The engine writes cells one
-// at a time, several per downloaded file, and a queue of 100,000 entries
-// is normal; so writes are stored at once but shown in batches: at most one
-// row insertion or removal and one dataChanged per flush, and a flush at
-// most every 100 ms.
+// The rows of the queue grid as a table model. A row is drawn from its
+// queue entry, read when it is painted, and from what the engine last
+// reported of it, kept as values; the model keeps no text. The engine
+// reports several changes per downloaded file and a queue of 100,000
+// entries is normal; so changes are taken at once but shown in batches: at
+// most one row insertion or removal and one dataChanged per flush, and a
+// flush at most every 100 ms.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -10,7 +12,9 @@
 #include <QTimer>
 #include <array>
 #include <string>
-#include <vector>
+#include <unordered_map>
+
+#include "engine/queue_texts.h"
 
 namespace kestrix {
 
@@ -20,17 +24,16 @@ class TQueueModel final : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  static constexpr int kColumns = 5;
   static constexpr int kFlushMs = 100;
 
-  // `queue` is read for each row's icon, colours and hint; it must outlive
-  // the model. Entry i is row i.
+  // `queue` is read for every row's texts, icon, colours and hint; it must
+  // outlive the model. Entry i is row i.
   explicit TQueueModel(const UrlList& queue, QObject* parent = nullptr);
 
-  // What the engine reports: `gridRows` counts the header row, as the engine
-  // does; a grid always shows at least one data row.
-  void SetGridRows(int gridRows);
-  void SetCell(int gridRow, int column, const std::string& text);
+  // What the engine reports. A grid always shows at least one row.
+  void SetRowsShown(int entries);
+  void Load(int entries);
+  void ApplyEvent(int index, const TEntryEvent& event);
   void Clear();
   // Shows every pending change now.
   void Flush();
@@ -52,9 +55,16 @@ class TQueueModel final : public QAbstractTableModel {
 
  private:
   void MarkDirty(int row);
+  // What row `row` shows besides its entry.
+  const TRowFacts& Facts(int row) const;
+  void Forget(int fromRow);
 
   const UrlList& queue_;
-  std::vector<std::array<std::string, kColumns>> rows_;
+  // Rows below `loaded_` show their entries as the history file gave them;
+  // `reported_` holds the rows the engine reported on since. Any other row
+  // is blank.
+  int loaded_ = 0;
+  std::unordered_map<int, TRowFacts> reported_;
   int shown_ = 1;  // rows the view knows of
   int wanted_ = 1;
   int dirtyFirst_ = -1;

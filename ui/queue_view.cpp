@@ -25,8 +25,8 @@ TQueueView::TQueueView(TQueueModel& model, QWidget* parent)
   verticalHeader()->hide();
   horizontalHeader()->setStretchLastSection(true);
   // The date column fits the whole "YYYY-MM-DD HH:MM:SS GMT".
-  const int widths[TQueueModel::kColumns] = {328, 233, 70, 165, 118};
-  for (int column = 0; column < TQueueModel::kColumns; ++column) {
+  const int widths[kQueueColumns] = {328, 233, 70, 165, 118};
+  for (int column = 0; column < kQueueColumns; ++column) {
     setColumnWidth(column, widths[column]);
   }
   connect(&model_, &TQueueModel::Flushed, this, [this] {

@@ -98,7 +98,7 @@ void TSummaryView::ResetGrids() {
 
 void TSummaryView::Update() {
   ResetGrids();
-  const TQueueSummary summary = SummariseQueue(queue_, &WSocketErrorText);
+  const TQueueSummary summary = SummariseQueue(queue_);
   for (int row = 0; row < 9; ++row) {
     const TSummaryRow& figures = summary.Rows[static_cast<size_t>(row)];
     const int64_t values[3] = {figures.Count, figures.Size, figures.Errors};

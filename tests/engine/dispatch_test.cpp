@@ -53,7 +53,7 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesInQueueOrder) {
   for (int slot = 0; slot < 3; ++slot) {
     ASSERT_NE(engine.Control->Worker(slot), nullptr);
     EXPECT_EQ(engine.Control->Worker(slot)->QueueIndex, slot);
-    EXPECT_EQ(engine.Control->WorkerState(slot), kSlotBusy);
+    EXPECT_EQ(engine.Control->WorkerState(slot), TSlotState::Busy);
   }
   EXPECT_EQ(engine.Control->Worker(3), nullptr);
   EXPECT_EQ(engine.State->NextIndex, 3);
@@ -138,12 +138,13 @@ TEST_F(DispatchTest, ClearingDeletesTheProjectFolderAndEmptiesTheQueue) {
   }
   EXPECT_TRUE(std::filesystem::exists(engine.Options.DownLoadFolder));
 
+  const int clears = engine.Observer.Clears;
   ASSERT_TRUE(engine.Control->ClearProjectData(kProject));
   EXPECT_FALSE(std::filesystem::exists(engine.ProjectFolder()));
   EXPECT_EQ(engine.Queue().Count(), 0);
   EXPECT_EQ(engine.State->ProcessedCount, 0);
   EXPECT_EQ(engine.State->NextIndex, 0);
-  EXPECT_EQ(engine.Observer.Cell(0, 1), "Linked Text");
+  EXPECT_EQ(engine.Observer.Clears, clears + 1);
   EXPECT_EQ(engine.Observer.Status[3], "Queue: 0");
 }
 

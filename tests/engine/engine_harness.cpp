@@ -20,6 +20,7 @@ TEngineHarness::TEngineHarness(int threads) : Ini(Dir.Path() + "kestrix.ini"), S
 void TEngineHarness::Restart() {
   Control.reset();
   State = std::make_unique<TEngineState>();
+  Observer.Queue = &State->Queue;
   Control = std::make_unique<TDownloadControl>(
       TEngineContext{Options, Store, *State, Parser, Observer, Scripts});
   Control->OpenProject(kProject);

@@ -2,6 +2,7 @@
 // and an observer that records what the engine reported.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,34 +14,70 @@
 #include "core/url_list.h"
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
+#include "engine/queue_texts.h"
 #include "links/html_parser.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix::test {
 
+// Records what the engine reported, in the texts the front ends make of it.
 class TRecordingObserver : public EngineObserver {
  public:
-  void QueueCellChanged(int row, int column, const std::string& text) override {
-    Cells[{row, column}] = text;
-    if (column == 4) StateTexts[row].push_back(text);
+  void QueueRowsShown(int32_t entries) override {
+    Loaded = std::min(Loaded, entries);
+    std::erase_if(Rows, [entries](const auto& row) { return row.first >= entries; });
   }
-  void JobStateChanged(int jobNumber, const std::string& state) override {
-    JobStates.push_back(std::to_string(jobNumber) + " " + state);
+  void QueueLoaded(int32_t entries) override {
+    Rows.clear();
+    Loaded = entries;
   }
-  void JobStatesReplaced(const std::string& from, const std::string& to) override {
-    JobStates.push_back(from + " -> " + to);
+  void QueueCleared() override {
+    Rows.clear();
+    Loaded = 0;
+    ++Clears;
   }
-  void StatusText(int panel, const std::string& text) override { Status[panel] = text; }
+  void EntryChanged(int32_t index, const TEntryEvent& event) override {
+    const auto [row, added] = Rows.try_emplace(index);
+    if (added) row->second.Loaded = index < Loaded;
+    ApplyEntryEvent(row->second, event);
+    // A queued entry only shows its URL; its state cell is not written.
+    if (event.Phase != TEntryPhase::Queued) {
+      StateTexts[index + 1].push_back(Cell(index + 1, static_cast<int>(TQueueColumn::State)));
+    }
+  }
+  void JobStateChanged(int jobNumber, TJobState state) override {
+    JobStates.push_back(std::to_string(jobNumber) + " " + JobStateText(state));
+  }
+  void JobStatesReplaced(TJobState from, TJobState to) override {
+    JobStates.push_back(std::string(JobStateText(from)) + " -> " + JobStateText(to));
+  }
+  void QueueStatusChanged(int32_t processed, int32_t queued) override {
+    Status[2] = ReceivedStatusText(processed);
+    Status[3] = QueueStatusText(queued);
+    if (queued <= processed) Status[0] = kQueueDoneText;
+  }
   void RunningChanged(bool running) override { Running = running; }
   void QueueFinished(const std::string& project) override { Finished.push_back(project); }
-  void ErrorReported(const std::string& text) override { Errors.push_back(text); }
-
-  std::string Cell(int row, int column) const {
-    const auto it = Cells.find({row, column});
-    return it == Cells.end() ? std::string() : it->second;
+  void NoticeReported(const TEngineNotice& notice) override {
+    Errors.push_back(NoticeText(notice));
   }
 
-  std::map<std::pair<int, int>, std::string> Cells;
+  // The text of a grid cell; entries start at row 1.
+  std::string Cell(int row, int column) const {
+    const int32_t index = row - 1;
+    if (Queue == nullptr || index < 0 || index >= Queue->Count()) return {};
+    static const TRowFacts kBlank;
+    TRowFacts loaded;
+    loaded.Loaded = true;
+    const auto found = Rows.find(index);
+    const TRowFacts& facts = found != Rows.end() ? found->second : index < Loaded ? loaded : kBlank;
+    return QueueCellText(static_cast<TQueueColumn>(column), Queue->Entry(index), facts);
+  }
+
+  const UrlList* Queue = nullptr;  // the queue the rows show
+  std::map<int32_t, TRowFacts> Rows;
+  int32_t Loaded = 0;
+  int Clears = 0;
   std::map<int, std::vector<std::string>> StateTexts;
   std::vector<std::string> JobStates;
   std::map<int, std::string> Status;

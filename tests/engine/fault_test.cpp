@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "engine/fetch_limits.h"
 #include "engine/history_file.h"
-#include "engine/job_thread.h"
 #include "http/socket_errors.h"
 #include "links/script_resolver.h"
 #include "tests/engine/engine_harness.h"

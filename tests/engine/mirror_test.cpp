@@ -257,7 +257,7 @@ TEST_F(SlowMirrorTest, AStoppedDownloadContinuesWithTheAbortedEntriesResumed) {
   const auto slowPageHalfReceived = [&] {
     for (int slot = 0; slot < 3; ++slot) {
       const TJobThread* worker = engine->Control->Worker(slot);
-      if (worker && engine->Control->WorkerState(slot) == kSlotBusy &&
+      if (worker && engine->Control->WorkerState(slot) == TSlotState::Busy &&
           worker->URL.ends_with(kSlowPage) && worker->ReceivedCount() > 0)
         return true;
     }

@@ -63,34 +63,43 @@ TEST(QueueModel, AHundredThousandEntryHistoryArrivesInAFewSignals) {
 
 TEST(QueueModel, RowsShrinkAndGrowWithoutStaleTexts) {
   UrlList queue;
+  for (int i = 0; i < 3; ++i) {
+    TRetriveRec entry = Entry(1, 0, 0, 0);
+    entry.Job.editUrl = "http://a.test/" + std::to_string(i);
+    queue.Append(entry.Job.editUrl, entry);
+  }
   TQueueModel model(queue);
-  model.SetGridRows(4);
-  model.SetCell(3, 0, "third");
+  TEntryEvent connecting;
+  connecting.Phase = TEntryPhase::Connecting;
+  model.SetRowsShown(3);
+  model.ApplyEvent(2, connecting);
   model.Flush();
   ASSERT_EQ(model.rowCount(), 3);
-  model.SetGridRows(2);  // the engine re-walks the queue from the start
-  model.SetGridRows(4);
+  EXPECT_EQ(model.CellText(2, 4), "Connecting ...");
+  model.SetRowsShown(1);  // the engine re-walks the queue from the start
+  model.SetRowsShown(3);
   model.Flush();
   EXPECT_EQ(model.rowCount(), 3);
   EXPECT_EQ(model.CellText(2, 0), "");
-  model.SetCell(0, 0, "header rows are not data");
-  model.SetCell(9, 0, "beyond the grid");
+  EXPECT_EQ(model.CellText(2, 4), "");
+  model.ApplyEvent(9, connecting);  // beyond the grid
+  model.ApplyEvent(-1, connecting);
   model.Flush();
-  EXPECT_EQ(model.CellText(0, 0), "");
+  EXPECT_EQ(model.rowCount(), 3);
 }
 
 TEST(QueueModel, HintsNameDepthFileParentAndPostData) {
   UrlList queue;
   TRetriveRec start = Entry(0, -1, 0, 0);
-  queue.Append("http://a.test/", start);
+  start.Job.editUrl = "http://a.test/";
+  queue.Append(start.Job.editUrl, start);
   TRetriveRec form = Entry(5, 0, 0, 0);
   form.Depth = 1;
   form.PostData = "q=1";
-  queue.Append("http://a.test/f", form);
+  form.Job.editUrl = "http://a.test/f";
+  queue.Append(form.Job.editUrl, form);
   TQueueModel model(queue);
-  model.SetGridRows(3);
-  model.SetCell(1, 0, "http://a.test/");
-  model.SetCell(2, 0, "http://a.test/f");
+  model.Load(2);
   model.Flush();
   EXPECT_EQ(model.Hint(0, 0).toStdString(),
             "LOCATION  : http://a.test/\nDEPTH        : 1\nFILE NAME  : f.html\n"
@@ -115,7 +124,7 @@ TEST(QueueView, EndFollowsTheTailAndAClickStopsIt) {
   EXPECT_FALSE(view.FollowTail());
 
   // The engine's selection of a row not shown yet waits for the flush.
-  model.SetGridRows(6);
+  model.SetRowsShown(5);
   view.SelectRowWhenShown(4);
   EXPECT_NE(view.SelectedRow(), 4);
   model.Flush();

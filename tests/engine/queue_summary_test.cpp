@@ -6,10 +6,6 @@
 namespace kestrix {
 namespace {
 
-std::string ErrorText(int code) {
-  return code == 10061 ? "Connection refused" : "Other";
-}
-
 void Add(UrlList& queue, const std::string& url, int32_t kind, int32_t size, int32_t error = 0) {
   TRetriveRec entry;
   entry.Job.editUrl = url;
@@ -37,7 +33,7 @@ TEST(QueueSummary, CountsByKindHostAndFailure) {
   Add(queue, "ftp://site/x", 12, 50);                   // ftp anchor: no row
   Add(queue, "http://site/odd", 13, 50);                // above 12: like 12
 
-  TQueueSummary s = SummariseQueue(queue, ErrorText);
+  TQueueSummary s = SummariseQueue(queue);
   const struct {
     const char* name;
     int32_t count;
@@ -64,7 +60,7 @@ TEST(QueueSummary, CountsByKindHostAndFailure) {
   ASSERT_EQ(s.Failed.size(), 2u);
   EXPECT_EQ(s.Failed[0].Url, "http://site/f.html");
   EXPECT_EQ(s.Failed[0].Error, "Connection refused (#10061)");
-  EXPECT_EQ(s.Failed[1].Error, "Other (#10054)");
+  EXPECT_EQ(s.Failed[1].Error, "Connection reset by peer (#10054)");
   // Every entry counts for its host, whatever its kind; hosts in first-seen order.
   ASSERT_EQ(s.Hosts.size(), 2u);
   EXPECT_EQ(s.Hosts[0].Host, "site");

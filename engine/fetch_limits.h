@@ -1,0 +1,17 @@
+// How far a worker goes with one entry before it gives up on it.
+#pragma once
+
+#include "http/socket_errors.h"
+
+namespace kestrix {
+
+// A worker gives up on one entry after this many retries, and on one request
+// after this many relocations; without the caps a server that keeps failing
+// or redirects in a circle would hold a worker for good.
+inline constexpr int kMaxRetries = 5;
+inline constexpr int kMaxRelocations = 20;
+// Recorded for an entry whose relocations ran in a circle or too long: the
+// loop error of the socket layer, whose text names a loop.
+inline constexpr int kRelocationLoopError = WSAELOOP;
+
+}  // namespace kestrix
