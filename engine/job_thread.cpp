@@ -22,8 +22,6 @@
 namespace kestrix {
 namespace {
 
-constexpr int kAbortedByRequest = 3;
-
 constexpr int kNotModified = 304;
 constexpr int kRangeNotSatisfiable = 416;
 constexpr int kFirstErrorStatus = 400;
@@ -35,38 +33,9 @@ bool IsInterruption(int errorCode) {
 
 }  // namespace
 
-TJobThread::TJobThread(TDownloadControl& control) : control_(control) {
-  ReceiveStream = nullptr;
-  ModifiedSince = 0;
-  OnLocationChange = [this](auto&&...) { HandleLocationChange(); };
-  OnHeaderEnd = [this](auto&&...) { HandleHeaderEnd(); };
-  OnDocBegin = [this](auto&&...) { HandleDocBegin(); };
-  OnDocData = [this](auto&, auto, auto length) { HandleDocData(static_cast<int>(length)); };
-  OnRequestDone = [this](auto&, auto, auto error) { HandleRequestDone(static_cast<int>(error)); };
-  // Any sign of life from the connection postpones the time-out.
-  OnStateChange = [this](auto&&...) { NoteActivity(); };
-  OnHeaderData = [this](auto&&...) { NoteActivity(); };
-  idleTimer_.setSingleShot(true);
-  QObject::connect(&idleTimer_, &QTimer::timeout, [this] { TimedOut(); });
-}
+TJobThread::TJobThread(TDownloadControl& control) : control_(control) {}
 
-TJobThread::~TJobThread() {
-  Detach();
-}
-
-void TJobThread::Detach() {
-  idleTimer_.stop();
-  requestRunning_ = false;
-  OnLocationChange = nullptr;
-  OnHeaderEnd = nullptr;
-  OnDocBegin = nullptr;
-  OnDocData = nullptr;
-  OnRequestDone = nullptr;
-  OnStateChange = nullptr;
-  OnHeaderData = nullptr;
-  ReceiveStream = nullptr;
-  SendStream = nullptr;
-}
+TJobThread::~TJobThread() = default;
 
 void TJobThread::Setup(int slot) {
   if (CurrentEntry == nullptr) return;
@@ -95,25 +64,18 @@ bool TJobThread::MayAskWithDate() const {
 }
 
 void TJobThread::Execute() {
-  const TGlobalOptions& options = control_.Context().Options;
-  ApplyRequestOptions(*this, options);
-
   TRetriveRec& entry = *CurrentEntry;
+  PrepareRequest(entry, control_.Context().Options);
   TEntryEvent started;
   started.Phase =
       entry.RequestMethod == kMethodPost ? TEntryPhase::Posting : TEntryPhase::Connecting;
   started.Size = TEntryEvent::TSize::Cleared;
   Report(started);
 
-  URL = entry.Job.editUrl;
   if (StartsNoCase(URL, "https:")) {
     if (auto shared = control_.SharedTlsContext(TlsSettings)) TlsContext = std::move(shared);
   }
   ModifiedSince = MayAskWithDate() ? entry.LastModified : 0;
-  // The client keeps the range of the last reply's Content-Range; left
-  // there, it would ask the next document for that part only.
-  ContentRangeBegin.clear();
-  ContentRangeEnd.clear();
   // Only a local file that holds exactly the part received so far may be
   // resumed; anything else is fetched whole again.
   resuming_ = false;
@@ -133,28 +95,17 @@ void TJobThread::Execute() {
   keptName_ = entry.LocalFileName;
   discarding_ = false;
   decodeFailure_ = TFetchOutcome::Reply;
-  unknownCoding_.clear();
   AnalyseAllowed = true;
   control_.SetWorkerState(SlotIndex, TSlotState::Busy);
 
-  timedOut_ = false;
-  relocationLoop_ = false;
-  relocations_ = 0;
-  ++requestSerial_;
-  requestRunning_ = true;
-  NoteActivity();
-  try {
-    StartEntryRequest(*this, entry, post_);
-  } catch (const std::exception& failure) {
+  if (std::optional<std::string> failure = StartRequest(entry)) {
     // No request was started, so no completion will come: finish the entry
     // here, later, as the client would have.
-    idleTimer_.stop();
-    requestRunning_ = false;
     TEntryEvent ended;
     ended.Phase = TEntryPhase::Ended;
     ended.ErrorCode = entry.ErrorCode;
     ended.Outcome = TFetchOutcome::NotStarted;
-    ended.Reason = failure.what();
+    ended.Reason = std::move(*failure);
     control_.Post([this, ended] {
       Report(ended);
       control_.SetWorkerState(SlotIndex, TSlotState::Idle);
@@ -164,22 +115,9 @@ void TJobThread::Execute() {
   }
 }
 
-void TJobThread::NoteActivity() {
-  if (!requestRunning_) return;
-  const int seconds = control_.Context().Options.TimeOut;
-  if (seconds > 0) idleTimer_.start(std::chrono::seconds(seconds));
-}
-
-void TJobThread::TimedOut() {
-  if (!requestRunning_ || State() == httpReady || State() == httpAborting) return;
-  timedOut_ = true;
-  Abort();
-}
-
-void TJobThread::HandleLocationChange() {
-  NoteActivity();
+void TJobThread::Relocated() {
   TRetriveRec& entry = *CurrentEntry;
-  const std::string target = RelocationTarget(ReceivedHeader(), Location(), entry.Job.editUrl);
+  const std::string target = FollowRelocation(entry.Job.editUrl);
   entry.Job.editUrl = target;
   // A page that links to where this row moved finds the row.
   control_.Context().State.Queue.AddAlias(QueueIndex, target);
@@ -194,22 +132,9 @@ void TJobThread::HandleLocationChange() {
   TEntryEvent relocating;
   relocating.Phase = TEntryPhase::Relocating;
   Report(relocating);
-
-  if (++relocations_ > kMaxRelocations) {
-    relocationLoop_ = true;
-    // The client restarts the request once this event returns; the abort
-    // must come after that restart, not before it.
-    const int serial = requestSerial_;
-    control_.Post([this, serial] {
-      if (requestSerial_ == serial && requestRunning_ && State() != httpReady &&
-          State() != httpAborting)
-        Abort();
-    });
-  }
 }
 
-void TJobThread::HandleHeaderEnd() {
-  NoteActivity();
+void TJobThread::HeaderEnded() {
   TRetriveRec& entry = *CurrentEntry;
   // A "not modified" answer names no type; the saved copy stays what it was.
   if (StatusCode() != kNotModified) {
@@ -230,37 +155,27 @@ void TJobThread::HandleHeaderEnd() {
   }
 }
 
-void TJobThread::HandleRequestDone(int error) {
-  idleTimer_.stop();
-  requestRunning_ = false;
+void TJobThread::RequestDone(int code) {
   // A page analysis is waiting in a nested event loop (a link script runs);
   // this completion would start a second analysis inside the first.
   if (control_.AnalysisRunning()) {
-    control_.DeferCompletion([this, error] { CompleteRequest(error); });
+    control_.DeferCompletion([this, code] { CompleteRequest(code); });
     return;
   }
-  CompleteRequest(error);
+  CompleteRequest(code);
 }
 
-void TJobThread::CompleteRequest(int error) {
+void TJobThread::CompleteRequest(int code) {
   TRetriveRec& entry = *CurrentEntry;
-  int code = 0;
-  if (error == 0) {
-    if (SocketLastError() > 0) code = SocketLastError();
-  } else if (error == kAbortedByRequest) {
-    code = timedOut_ ? WSAETIMEDOUT : relocationLoop_ ? kRelocationLoopError : WSAECONNABORTED;
-  } else {
-    code = error;
-  }
   entry.ErrorCode = code;
-  if (decoder_) {
-    entry.ReceivedSize = decoder_->Written();
+  if (BodyCoded()) {
+    entry.ReceivedSize = DecodedSize();
   } else if (!discarding_ && decodeFailure_ == TFetchOutcome::Reply) {
     entry.ReceivedSize += ReceivedCount();
   }
 
   if (code == WSAECONNABORTED) {
-    CloseReceiveStream();
+    CloseBody();
     TEntryEvent aborted;
     aborted.Phase = TEntryPhase::Ended;
     aborted.ErrorCode = code;
@@ -283,7 +198,7 @@ void TJobThread::CompleteRequest(int error) {
   if (code == 0 && (discarding_ || (resuming_ && StatusCode() == kRangeNotSatisfiable)) &&
       !restartedWhole_) {
     restartedWhole_ = true;
-    CloseReceiveStream();
+    CloseBody();
     entry.ReceivedSize = 0;
     entry.ContentSize = 0;
     entry.LastModified = 0;
@@ -296,9 +211,8 @@ void TJobThread::CompleteRequest(int error) {
   const bool bodyExpected = StatusCode() < kFirstErrorStatus && StatusCode() != kNotModified;
   std::string decoding;
   bool decodedShort = false;  // the coded body was sound as far as it went
-  if (decoder_ && code == 0) {
-    decodedShort = decoder_->Error().empty();
-    decoding = decoder_->Finish();
+  if (code == 0) {
+    decoding = FinishDecoding(decodedShort);
     decodedShort = decodedShort && !decoding.empty();
   }
   const bool shortBody =
@@ -307,7 +221,7 @@ void TJobThread::CompleteRequest(int error) {
   const bool retryable = code == WSAETIMEDOUT || shortBody;
   if (control_.Context().Options.RetryFlag && retryable && retries_ < kMaxRetries) {
     ++retries_;
-    CloseReceiveStream();
+    CloseBody();
     entry.LastModified = 0;
     Execute();
     return;
@@ -322,7 +236,7 @@ void TJobThread::CompleteRequest(int error) {
   } else if (code == 0 && decodeFailure_ != TFetchOutcome::Reply) {
     code = kErrUndecodableBody;
     outcome = decodeFailure_;
-    detail = unknownCoding_;
+    detail = CodingName();
   } else if (shortBody) {
     code = kErrShortBody;
     if (decodedShort) {
@@ -333,7 +247,7 @@ void TJobThread::CompleteRequest(int error) {
     code = kErrUndecodableBody;
     outcome = TFetchOutcome::Undecodable;
     detail = decoding;
-  } else if (code == 0 && decoder_) {
+  } else if (code == 0 && BodyCoded()) {
     entry.ContentSize = entry.ReceivedSize;  // decoded whole: now its size is known
   }
   entry.ErrorCode = code;
@@ -343,9 +257,7 @@ void TJobThread::CompleteRequest(int error) {
 
 void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string& detail) {
   TRetriveRec& entry = *CurrentEntry;
-  SendStream = nullptr;
-  post_.reset();
-  CloseReceiveStream();
+  CloseBody();
   TEntryEvent ended;
   ended.Phase = TEntryPhase::Ended;
   ended.Size = TEntryEvent::TSize::Saved;

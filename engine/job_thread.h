@@ -6,15 +6,12 @@
 // every step runs from the client's events on the event loop's thread.
 #pragma once
 
-#include <QTimer>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "engine/engine_observer.h"
+#include "engine/fetch_core.h"
 #include "engine/fetch_limits.h"
-#include "http/body_decoder.h"
-#include "http/http_client.h"
 #include "http/socket_errors.h"
 
 namespace kestrix {
@@ -25,10 +22,10 @@ struct TRetriveRec;
 // The size of the file at `path`, or -1 when there is none.
 int64_t LocalFileSize(const std::string& path);
 
-class TJobThread : public THttpCli {
+class TJobThread : public TFetchCore {
  public:
   explicit TJobThread(TDownloadControl& control);
-  ~TJobThread();
+  ~TJobThread() override;
 
   int32_t SlotIndex = 0;
   int32_t QueueIndex = 0;
@@ -43,16 +40,14 @@ class TJobThread : public THttpCli {
   void StartEntry();
 
   int Retries() const { return retries_; }
-  // Drops every handler, so that nothing is reported while the worker goes.
-  void Detach();
 
  private:
-  void HandleLocationChange();
-  void HandleHeaderEnd();
-  void HandleDocBegin();
-  void HandleDocData(int length);
-  void HandleRequestDone(int error);
-  void CompleteRequest(int error);
+  void Relocated() override;
+  void HeaderEnded() override;
+  void BodyBegins() override;
+  void BodyData(const char* data, int length) override;
+  void RequestDone(int code) override;
+  void CompleteRequest(int code);
   // `outcome` and `detail` say what went wrong beyond the code and the
   // reply's reason.
   void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply,
@@ -61,34 +56,20 @@ class TJobThread : public THttpCli {
   void Report(const TEntryEvent& event);
   void ProcessPage();
   void AnalysePage(const std::string& path, bool complete);
-  void NoteActivity();
-  void TimedOut();
-  void CloseReceiveStream();
-  void OpenReceiveStream(const std::string& path);
   bool PartFits(const std::string& path) const;
   bool MayAskWithDate() const;
   bool PageComplete() const;
 
   TDownloadControl& control_;
-  std::unique_ptr<TFileOutStream> file_;
-  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
-  // A coding the worker cannot undo, and its name.
+  // A coding the worker cannot undo (its name is the core's CodingName).
   TFetchOutcome decodeFailure_ = TFetchOutcome::Reply;
-  std::string unknownCoding_;
   // The local folder and name the entry had when the request started: a
   // start that relocates to where it went before keeps its file.
   std::string keptFolder_, keptName_;
   bool resuming_ = false;        // the request asks for the missing part only
   bool discarding_ = false;      // a partial reply that does not fit the saved part
   bool restartedWhole_ = false;  // the entry was already fetched anew for that
-  std::unique_ptr<TMemoryInStream> post_;
-  QTimer idleTimer_;
   int retries_ = 0;
-  int relocations_ = 0;
-  bool timedOut_ = false;
-  bool relocationLoop_ = false;
-  bool requestRunning_ = false;
-  int requestSerial_ = 0;  // tells a late posted abort from the request it was meant for
 };
 
 }  // namespace kestrix

@@ -1,6 +1,6 @@
-// The body side of TJobThread: where a reply's body goes (appended to the
-// saved part, into a new file, through the decoder of a coded body, or
-// nowhere when the part does not fit) and the progress it shows meanwhile.
+// The body side of TJobThread: whether a reply's body is kept (appended to
+// the saved part or saved anew, which the fetch core does) or dropped when
+// the part does not fit, and the progress it shows meanwhile.
 #include <filesystem>
 
 #include "core/file_util.h"
@@ -23,12 +23,11 @@ int64_t LocalFileSize(const std::string& path) {
   return error ? -1 : static_cast<int64_t>(size);
 }
 
-void TJobThread::HandleDocBegin() {
-  NoteActivity();
+void TJobThread::BodyBegins() {
   TRetriveRec& entry = *CurrentEntry;
   TEntryEvent transferring;
   transferring.Phase = TEntryPhase::Transferring;
-  CloseReceiveStream();
+  CloseBody();
   try {
     const TGlobalOptions& options = control_.Context().Options;
     if (!DirectoryExists(entry.LocalFolder) && !ForceDirectories(entry.LocalFolder)) {
@@ -41,7 +40,8 @@ void TJobThread::HandleDocBegin() {
       discarding_ = true;
       AnalyseAllowed = false;
     } else {
-      OpenReceiveStream(path);
+      decodeFailure_ = OpenBody(entry, path, resuming_ && StatusCode() == kPartialContent);
+      if (decodeFailure_ != TFetchOutcome::Reply) AnalyseAllowed = false;
       const std::optional<double> date = LastModifiedOf(ReceivedHeader());
       if (date) entry.LastModified = *date;
       transferring.DateChanged = true;
@@ -49,7 +49,7 @@ void TJobThread::HandleDocBegin() {
     }
   } catch (const std::exception&) {
     AnalyseAllowed = false;
-    CloseReceiveStream();
+    CloseBody();
   }
   Report(transferring);
 }
@@ -66,45 +66,7 @@ bool TJobThread::PartFits(const std::string& path) const {
          LocalFileSize(path) == entry.ReceivedSize;
 }
 
-void TJobThread::OpenReceiveStream(const std::string& path) {
-  TRetriveRec& entry = *CurrentEntry;
-  const std::vector<std::string>& header = ReceivedHeader();
-  const std::string coding = HeaderValue(header, "content-encoding");
-  const std::string transfer = HeaderValue(header, "transfer-encoding");
-  const bool chunked = IsChunkedTransfer(transfer);
-  const TContentCoding kind = ContentCodingOf(coding);
-  if (!chunked && ContentCodingOf(transfer) != TContentCoding::Identity) {
-    decodeFailure_ = TFetchOutcome::UnknownTransferCoding;
-    unknownCoding_ = transfer.substr(0, 100);
-  } else if (kind == TContentCoding::Unsupported) {
-    decodeFailure_ = TFetchOutcome::UnknownContentCoding;
-    unknownCoding_ = coding.substr(0, 100);
-  }
-  if (decodeFailure_ != TFetchOutcome::Reply) {
-    AnalyseAllowed = false;
-    return;
-  }
-  const bool coded = chunked || kind != TContentCoding::Identity;
-  if (resuming_ && !coded && StatusCode() == kPartialContent) {
-    file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Append);
-    ReceiveStream = file_.get();
-    return;
-  }
-  file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
-  entry.ReceivedSize = 0;
-  // The length of a coded body says nothing about the document's size,
-  // which is known only once it has been decoded whole.
-  entry.ContentSize = !coded && ContentLength() >= 0 ? ContentLength() : -1;
-  if (coded) {
-    decoder_ = std::make_unique<TBodyDecoder>(*file_, chunked, kind);
-    ReceiveStream = decoder_.get();
-  } else {
-    ReceiveStream = file_.get();
-  }
-}
-
-void TJobThread::HandleDocData(int length) {
-  NoteActivity();
+void TJobThread::BodyData(const char* /*data*/, int length) {
   control_.AddBytesReceived(length);
   const TRetriveRec& entry = *CurrentEntry;
   TEntryEvent progress;
@@ -112,12 +74,6 @@ void TJobThread::HandleDocData(int length) {
   progress.Size = TEntryEvent::TSize::Progress;
   progress.Progress = {entry.ReceivedSize, entry.ContentSize, ReceivedCount(), ContentLength()};
   Report(progress);
-}
-
-void TJobThread::CloseReceiveStream() {
-  ReceiveStream = nullptr;
-  decoder_.reset();
-  file_.reset();
 }
 
 }  // namespace kestrix

@@ -155,6 +155,12 @@ std::string ProgressText(const TTransferProgress& p) {
   return "> " + std::to_string(p.Received);
 }
 
+std::string CodingFailureText(TFetchOutcome outcome, const std::string& coding) {
+  return (outcome == TFetchOutcome::UnknownTransferCoding ? "Unsupported Transfer-Encoding: "
+                                                          : "Unsupported Content-Encoding: ") +
+         coding;
+}
+
 std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
   const int code = row.ErrorCode;
   // A request that never started keeps the code of the fetch before it.
@@ -171,9 +177,8 @@ std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
     case TFetchOutcome::PartDoesNotFit:
       return "Partial reply does not fit the saved copy";
     case TFetchOutcome::UnknownTransferCoding:
-      return "Unsupported Transfer-Encoding: " + row.Detail;
     case TFetchOutcome::UnknownContentCoding:
-      return "Unsupported Content-Encoding: " + row.Detail;
+      return CodingFailureText(row.Outcome, row.Detail);
     case TFetchOutcome::Undecodable:
       return WSocketErrorText(kErrUndecodableBody) + ": " + row.Detail;
     case TFetchOutcome::DecodedShort:

@@ -53,6 +53,9 @@ std::string QueueDateText(double lastModified);
 // The size column while a body arrives: the share of the whole document
 // received so far when the reply gave its length, else the bytes so far.
 std::string ProgressText(const TTransferProgress& progress);
+// Why a body was not saved: its Transfer-Encoding or Content-Encoding
+// `coding` cannot be undone.
+std::string CodingFailureText(TFetchOutcome outcome, const std::string& coding);
 // The state column of an ended fetch.
 std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row);
 

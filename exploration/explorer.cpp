@@ -284,9 +284,8 @@ void TExplorer::ParseLinks() {
       }
       rec.ParentIndex = current_;
       if (state_.Queue.Find(url) < 0) {
-        const bool addHtm = job_.checkLocalize && job_.checkAddHtmExt &&
-                            (rec.LinkKind == kKindA || rec.LinkKind == kKindIFrame ||
-                             rec.LinkKind == kKindArea || rec.LinkKind == kKindScript);
+        const bool addHtm =
+            job_.checkLocalize && job_.checkAddHtmExt && TakesHtmExtension(rec.LinkKind);
         rec.LocalFileName = MakeLocalFileName(url, rec.LocalFolder, verdict.StoredMask,
                                               state_.Names, addHtm, options_.DefaultDoc);
         state_.Queue.Append(url, rec);

@@ -1,7 +1,7 @@
 #include "exploration/explorer_fetcher.h"
 
-#include <chrono>
 #include <exception>
+#include <stdexcept>
 
 #include "core/file_util.h"
 #include "core/global_options.h"
@@ -9,31 +9,16 @@
 #include "engine/fetch_limits.h"
 #include "engine/queue_texts.h"
 #include "engine/reply_header.h"
-#include "engine/request_options.h"
 #include "http/socket_errors.h"
 
 namespace kestrix {
 namespace {
 
-constexpr int kAbortedByRequest = 3;
 constexpr int kFirstErrorStatus = 400;
 
 }  // namespace
 
-TExplorerFetcher::TExplorerFetcher(const TGlobalOptions& options) : options_(options) {
-  ReceiveStream = nullptr;
-  ModifiedSince = 0;
-  OnLocationChange = [this](auto&&...) { HandleLocationChange(); };
-  OnHeaderEnd = [this](auto&&...) { HandleHeaderEnd(); };
-  OnDocBegin = [this](auto&&...) { HandleDocBegin(); };
-  OnDocData = [this](auto&, const char* data, int length) { HandleDocData(data, length); };
-  OnRequestDone = [this](auto&, auto, auto error) { HandleRequestDone(static_cast<int>(error)); };
-  OnStateChange = [this](auto&&...) {
-    if (running_ && options_.TimeOut > 0) idleTimer_.start(std::chrono::seconds(options_.TimeOut));
-  };
-  idleTimer_.setSingleShot(true);
-  QObject::connect(&idleTimer_, &QTimer::timeout, [this] { TimedOut(); });
-}
+TExplorerFetcher::TExplorerFetcher(const TGlobalOptions& options) : options_(options) {}
 
 TExplorerFetcher::~TExplorerFetcher() {
   Detach();
@@ -44,25 +29,14 @@ void TExplorerFetcher::Detach() {
   OnLog = nullptr;
   OnHtmlPiece = nullptr;
   OnFinished = nullptr;
-  idleTimer_.stop();
-  if (running_ && State() != httpReady && State() != httpAborting) {
+  if (RequestRunning() && State() != httpReady && State() != httpAborting) {
     try {
       Abort();
     } catch (const std::exception&) {
       // Going away regardless.
     }
   }
-  running_ = false;
-  OnLocationChange = nullptr;
-  OnHeaderEnd = nullptr;
-  OnDocBegin = nullptr;
-  OnDocData = nullptr;
-  OnRequestDone = nullptr;
-  OnStateChange = nullptr;
-  ReceiveStream = nullptr;
-  SendStream = nullptr;
-  decoder_.reset();
-  file_.reset();
+  TFetchCore::Detach();
 }
 
 void TExplorerFetcher::Status(const std::string& text) {
@@ -70,58 +44,35 @@ void TExplorerFetcher::Status(const std::string& text) {
 }
 
 bool TExplorerFetcher::Fetch(TRetriveRec& entry) {
-  if (running_) return false;
+  if (RequestRunning()) return false;
   entry_ = &entry;
-  ApplyRequestOptions(*this, options_);
-  URL = entry.Job.editUrl;
-  ModifiedSince = 0;
-  ContentRangeBegin.clear();
-  ContentRangeEnd.clear();
+  PrepareRequest(entry, options_);
   entry.IsHtml = 0;
   entry.ErrorCode = 0;
-  relocations_ = 0;
-  timedOut_ = relocationLoop_ = undecodable_ = false;
+  undecodable_ = false;
   outcome_.clear();
   Status(entry.RequestMethod == kMethodPost ? "Posting ..." : "Connect : " + entry.Job.editUrl);
-  running_ = true;
-  try {
-    StartEntryRequest(*this, entry, post_);
-  } catch (const std::exception& failure) {
-    running_ = false;
-    outcome_ = failure.what();
+  if (std::optional<std::string> failure = StartRequest(entry)) {
+    outcome_ = std::move(*failure);
     entry.ErrorCode = kErrUndecodableBody;
     Status(outcome_);
     if (OnLog) OnLog(entry.Job.editUrl + ": " + outcome_);
     return false;
   }
-  if (options_.TimeOut > 0) idleTimer_.start(std::chrono::seconds(options_.TimeOut));
   return true;
 }
 
 void TExplorerFetcher::Stop() {
-  if (running_ && State() != httpReady && State() != httpAborting) Abort();
+  if (RequestRunning() && State() != httpReady && State() != httpAborting) Abort();
 }
 
-void TExplorerFetcher::TimedOut() {
-  if (!running_ || State() == httpReady || State() == httpAborting) return;
-  timedOut_ = true;
-  Abort();
-}
-
-void TExplorerFetcher::HandleLocationChange() {
+void TExplorerFetcher::Relocated() {
   TRetriveRec& entry = *entry_;
-  entry.Job.editUrl = RelocationTarget(ReceivedHeader(), Location(), entry.Job.editUrl);
+  entry.Job.editUrl = FollowRelocation(entry.Job.editUrl);
   if (OnLog) OnLog("Relocating to: " + entry.Job.editUrl);
-  if (++relocations_ > kMaxRelocations) {
-    relocationLoop_ = true;
-    // The client restarts the request once this event returns.
-    QTimer::singleShot(0, [this] {
-      if (running_ && State() != httpReady && State() != httpAborting) Abort();
-    });
-  }
 }
 
-void TExplorerFetcher::HandleHeaderEnd() {
+void TExplorerFetcher::HeaderEnded() {
   entry_->IsHtml = IsHtmlType(ContentType());
   if (OnLog) {
     for (const std::string& line : ReceivedHeader()) OnLog(line);
@@ -131,75 +82,45 @@ void TExplorerFetcher::HandleHeaderEnd() {
   }
 }
 
-void TExplorerFetcher::HandleDocBegin() {
+void TExplorerFetcher::BodyBegins() {
   TRetriveRec& entry = *entry_;
-  decoder_.reset();
-  file_.reset();
-  ReceiveStream = nullptr;
+  CloseBody();
   entry.ReceivedSize = 0;
   try {
     if (!DirectoryExists(entry.LocalFolder) && !ForceDirectories(entry.LocalFolder)) {
       throw std::runtime_error("Can't create folder " + entry.LocalFolder);
     }
-    const std::vector<std::string>& header = ReceivedHeader();
-    const std::string coding = HeaderValue(header, "content-encoding");
-    const bool chunked = IsChunkedTransfer(HeaderValue(header, "transfer-encoding"));
-    const TContentCoding kind = ContentCodingOf(coding);
-    if (kind == TContentCoding::Unsupported) {
+    const TFetchOutcome failure = OpenBody(entry, entry.LocalFolder + entry.LocalFileName, false);
+    if (failure != TFetchOutcome::Reply) {
       undecodable_ = true;
-      outcome_ = "Unsupported Content-Encoding: " + coding.substr(0, 100);
-      return;
-    }
-    file_ = std::make_unique<TFileOutStream>(entry.LocalFolder + entry.LocalFileName,
-                                             TFileOutStream::Create);
-    const bool coded = chunked || kind != TContentCoding::Identity;
-    entry.ContentSize = !coded && ContentLength() >= 0 ? ContentLength() : -1;
-    if (coded) {
-      decoder_ = std::make_unique<TBodyDecoder>(*file_, chunked, kind);
-      ReceiveStream = decoder_.get();
-    } else {
-      ReceiveStream = file_.get();
+      outcome_ = CodingFailureText(failure, CodingName());
     }
   } catch (const std::exception& failure) {
     undecodable_ = true;
     outcome_ = failure.what();
-    file_.reset();
+    CloseBody();
   }
 }
 
-void TExplorerFetcher::HandleDocData(const char* data, int length) {
+void TExplorerFetcher::BodyData(const char* data, int length) {
   const TRetriveRec& entry = *entry_;
   // A coded body is shown once decoded, from the saved file.
-  if (entry.IsHtml && !decoder_ && OnHtmlPiece && length > 0) {
+  if (entry.IsHtml && !BodyCoded() && OnHtmlPiece && length > 0) {
     OnHtmlPiece(std::string(data, static_cast<size_t>(length)));
   }
   Status(ProgressText({0, entry.ContentSize, ReceivedCount(), ContentLength()}) + " byte");
 }
 
-void TExplorerFetcher::HandleRequestDone(int error) {
-  idleTimer_.stop();
-  if (!running_) return;
+void TExplorerFetcher::RequestDone(int code) {
   TRetriveRec& entry = *entry_;
-  int code = 0;
-  if (error == 0) {
-    if (SocketLastError() > 0) code = SocketLastError();
-  } else if (error == kAbortedByRequest) {
-    code = timedOut_ ? WSAETIMEDOUT : relocationLoop_ ? kRelocationLoopError : WSAECONNABORTED;
-  } else {
-    code = error;
-  }
-  std::string decoding;
-  if (decoder_) {
-    decoding = decoder_->Finish();
-    entry.ReceivedSize = decoder_->Written();
-  } else if (file_) {
+  bool soundSoFar = true;
+  const std::string decoding = FinishDecoding(soundSoFar);
+  if (BodyCoded()) {
+    entry.ReceivedSize = DecodedSize();
+  } else if (BodyOpen()) {
     entry.ReceivedSize = ReceivedCount();
   }
-  decoder_.reset();
-  file_.reset();
-  ReceiveStream = nullptr;
-  SendStream = nullptr;
-  post_.reset();
+  CloseBody();
   if (code == 0 && (undecodable_ || !decoding.empty())) code = kErrUndecodableBody;
   // Once the body arrived whole its size is known, even when the reply
   // gave none: a later "next level" may then show it from the cache.
@@ -220,7 +141,6 @@ void TExplorerFetcher::HandleRequestDone(int error) {
     if (!decoding.empty()) outcome_ = decoding;
   }
   if (outcome_.empty() && code != 0) outcome_ = WSocketErrorText(code);
-  running_ = false;
   Status(std::to_string(entry.ReceivedSize) + "  " + outcome_);
   if (OnLog) OnLog(entry.Job.editUrl + ": " + outcome_);
   if (OnFinished) OnFinished();

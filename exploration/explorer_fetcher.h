@@ -1,25 +1,21 @@
-// The exploration test's own fetcher: an HTTP client that fetches one entry
-// into the test's cache folder and reports what happened. Unlike the
-// download worker it sends neither a date condition nor a byte range, and
-// it never touches the download queue.
+// The exploration test's own fetcher: fetches one entry into the test's
+// cache folder and reports what happened. It shares the download worker's
+// fetch core; unlike the worker it sends neither a date condition nor a
+// byte range, and it never touches the download queue.
 #pragma once
 
-#include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
-#include "http/body_decoder.h"
-#include "http/http_client.h"
-#include "http/streams.h"
+#include "engine/fetch_core.h"
 
 namespace kestrix {
 
 struct TGlobalOptions;
 struct TRetriveRec;
 
-class TExplorerFetcher : public THttpCli {
+class TExplorerFetcher : public TFetchCore {
  public:
   explicit TExplorerFetcher(const TGlobalOptions& options);
   ~TExplorerFetcher() override;
@@ -37,7 +33,7 @@ class TExplorerFetcher : public THttpCli {
   // fetch is already running or the request could not be started (the
   // entry's ErrorCode and the status say why).
   bool Fetch(TRetriveRec& entry);
-  bool Running() const { return running_; }
+  bool Running() const { return RequestRunning(); }
   // Stops the running fetch; OnFinished still comes.
   void Stop();
   // Stops at once and drops every handler: nothing is reported afterwards.
@@ -46,25 +42,16 @@ class TExplorerFetcher : public THttpCli {
   const std::string& Outcome() const { return outcome_; }
 
  private:
-  void HandleLocationChange();
-  void HandleHeaderEnd();
-  void HandleDocBegin();
-  void HandleDocData(const char* data, int length);
-  void HandleRequestDone(int error);
+  void Relocated() override;
+  void HeaderEnded() override;
+  void BodyBegins() override;
+  void BodyData(const char* data, int length) override;
+  void RequestDone(int code) override;
   void Status(const std::string& text);
-  void TimedOut();
 
   const TGlobalOptions& options_;
   TRetriveRec* entry_ = nullptr;
-  std::unique_ptr<TFileOutStream> file_;
-  std::unique_ptr<TBodyDecoder> decoder_;
-  std::unique_ptr<TMemoryInStream> post_;
-  QTimer idleTimer_;
   std::string outcome_;
-  int relocations_ = 0;
-  bool running_ = false;
-  bool timedOut_ = false;
-  bool relocationLoop_ = false;
   bool undecodable_ = false;
 };
 

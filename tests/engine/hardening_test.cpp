@@ -133,6 +133,9 @@ std::string Scenario() {
   route(
       "/br",
       "[" + Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "Content-Encoding: br\\r\\n\\r\\nxxxx") + "]");
+  route("/odd-framing",
+        "[" + Send("HTTP/1.0 200 OK\\r\\n" + kOctets + "Transfer-Encoding: x-odd\\r\\n\\r\\nxxxx") +
+            "]");
   for (int i = 1; i <= 5; ++i) {
     route(
         "/deep/" + std::to_string(i) + ".html",
@@ -291,6 +294,7 @@ TEST_F(HardeningTest, CodedBodiesAreDecodedOrFail) {
       {"/gzip-cut", kErrShortBody,
        "Connection closed before the body ended: the compressed body ended early"},
       {"/br", kErrUndecodableBody, "Unsupported Content-Encoding: br"},
+      {"/odd-framing", kErrUndecodableBody, "Unsupported Transfer-Encoding: x-odd"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

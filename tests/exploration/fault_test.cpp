@@ -20,6 +20,7 @@ constexpr char kScenario[] = R"({"routes": {
   "/loop": [{"send": "HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n"}],
   "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>\n<img src=\"i.gif\">\n"}],
   "/minus": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: -1\r\n\r\n<a href=\"y.html\">y</a>\n"}],
+  "/odd-framing": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: x-odd\r\n\r\n<a href=\"x.html\">x</a>"}],
   "/binary": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 4\r\n\r\nPK\u0003\u0004"}],
   "/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"z.html\">"}, {"hold": 30}]
 }})";
@@ -43,7 +44,8 @@ TEST_F(ExplorationFaultTest, EachReplyIsParsedOnlyWhenItIsAWholePage) {
   };
   for (const Case& c :
        {Case{"/missing", false, false}, Case{"/reset", true, false}, Case{"/nolength", false, true},
-        Case{"/minus", false, true}, Case{"/binary", false, false}, Case{"/loop", true, false}}) {
+        Case{"/minus", false, true}, Case{"/binary", false, false},
+        Case{"/odd-framing", true, false}, Case{"/loop", true, false}}) {
     SCOPED_TRACE(c.path);
     rig_.Start(DeepJob(), Url(c.path));
     ASSERT_TRUE(rig_.Fetch());

@@ -1,0 +1,95 @@
+// The part of fetching one entry that the download worker and the
+// exploration test's fetcher share: it applies the global options and starts
+// the entry's request, gives up on a connection that stays silent and on
+// relocations without end, opens the entry's file for the body (through the
+// decoder of a coded body; a coding it cannot undo saves nothing), and says,
+// once the request is done, how it ended and what became of the body. What
+// a fetch does beyond that (a date condition, a resumed part, the queue,
+// status lines) is its subclass's.
+#pragma once
+
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/engine_observer.h"
+#include "http/body_decoder.h"
+#include "http/http_client.h"
+#include "http/streams.h"
+
+namespace kestrix {
+
+struct TGlobalOptions;
+struct TRetriveRec;
+
+class TFetchCore : public THttpCli {
+ public:
+  ~TFetchCore() override;
+  TFetchCore(const TFetchCore&) = delete;
+  TFetchCore& operator=(const TFetchCore&) = delete;
+
+  // Drops every handler, so that nothing is reported afterwards, and
+  // closes the body's file. A request under way is left to its owner.
+  void Detach();
+  bool RequestRunning() const { return requestRunning_; }
+
+ protected:
+  TFetchCore();
+
+  // The client's events, each after it counted as a sign of life.
+  virtual void Relocated() {}
+  virtual void HeaderEnded() {}
+  virtual void BodyBegins() {}
+  virtual void BodyData(const char* /*data*/, int /*length*/) {}
+  // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
+  // WSAECONNABORTED (stopped) or the socket's error.
+  virtual void RequestDone(int code) = 0;
+
+  // Sets the request up for `entry` with the global options (kept for the
+  // time-out): its URL, no date condition and no byte range. The subclass
+  // may add those before StartRequest.
+  void PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& options);
+  // Starts the request prepared; no completion comes when it could not be
+  // started, and the reason is returned.
+  std::optional<std::string> StartRequest(const TRetriveRec& entry);
+  // Postpones the time-out: the connection showed a sign of life.
+  void NoteActivity();
+  // The target of the relocation the client is following; the request is
+  // stopped when the relocations run on too long.
+  std::string FollowRelocation(const std::string& fromUrl);
+
+  // Opens `path` for the reply's body: appended to when `append` and the
+  // body is not coded, else created anew, which makes the entry's sizes
+  // those of this reply. Nothing is opened and the failure is returned
+  // when the body's coding cannot be undone (CodingName() names it).
+  // Throws when the file cannot be opened.
+  TFetchOutcome OpenBody(TRetriveRec& entry, const std::string& path, bool append);
+  const std::string& CodingName() const { return codingName_; }
+  bool BodyOpen() const { return file_ != nullptr; }
+  // A coded body goes through the decoder; its decoded size, once done.
+  bool BodyCoded() const { return decoder_ != nullptr; }
+  int64_t DecodedSize() const { return decoder_ ? decoder_->Written() : 0; }
+  // Ends a coded body: empty when it decoded whole, else why not.
+  // `soundSoFar` tells whether it was sound as far as it went.
+  std::string FinishDecoding(bool& soundSoFar);
+  void CloseBody();
+
+ private:
+  void TimedOut();
+
+  const TGlobalOptions* options_ = nullptr;
+  std::unique_ptr<TFileOutStream> file_;
+  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
+  std::unique_ptr<TMemoryInStream> post_;
+  std::string codingName_;
+  QTimer idleTimer_;
+  int relocations_ = 0;
+  bool timedOut_ = false;
+  bool relocationLoop_ = false;
+  bool requestRunning_ = false;
+  int requestSerial_ = 0;  // tells a late posted abort from the request it was meant for
+};
+
+}  // namespace kestrix
