@@ -14,7 +14,7 @@ packages=(
   zlib1g-dev libbrotli-dev libssl-dev libpsl-dev publicsuffix ca-certificates openssl
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nginx httrack wget curl time python3 xvfb xauth
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format clang-tidy
 )
 # The tests read our web archives back with the standard reader, which runs
 # under node. A node installed otherwise (with its own npm) is used as it is.
