@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "core/global_options.h"
 #include "core/job_list.h"
@@ -65,6 +66,7 @@ void TfmMain::FillJobGrid() {
 
 std::vector<QString> TfmMain::StateTexts() const {
   std::vector<QString> states;
+  states.reserve(static_cast<size_t>(std::max(0, jobs_->rowCount())));
   for (int row = 0; row < jobs_->rowCount(); ++row) states.push_back(jobs_->StateText(row));
   return states;
 }

@@ -130,7 +130,7 @@ int TQueueModel::QueueCount() const {
 }
 
 QString TQueueModel::Hint(int row, int column) const {
-  const QString text = DisplayText(CellText(row, column));
+  QString text = DisplayText(CellText(row, column));
   if (column != static_cast<int>(TQueueColumn::Url) || row >= queue_.Count()) return text;
   const TRetriveRec& entry = queue_.Entry(row);
   QString parent = QStringLiteral("no parent");
