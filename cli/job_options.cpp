@@ -94,9 +94,6 @@ constexpr std::array kSwitches = {
     SwitchOption{"koi8", &TJobRecord::rmtcheckKoi8, true},
 };
 
-// Depths beyond this are never meant and would only overflow the depth budget.
-constexpr int kMaxDepth = 1000000;
-
 }  // namespace
 
 std::span<const OptionSpec> JobOptionSpecs() {
@@ -109,7 +106,7 @@ std::span<const OptionSpec> RunOptionSpecs() {
 std::string ApplyJobOptions(const ParsedArguments& args, TJobRecord& job) {
   for (const char* name : {"depth", "remote-depth"}) {
     if (std::optional<std::string> text = args.Value(name)) {
-      std::optional<int> depth = ParseBoundedInt(*text, 0, kMaxDepth);
+      std::optional<int> depth = ParseBoundedInt(*text, kMinJobDepth, kMaxJobDepth);
       if (!depth)
         return "--" + std::string(name) + " needs a whole number from 0, not \"" + *text + "\"";
       (std::string_view(name) == "depth" ? job.editDepth : job.EditRmtDepth) = *depth;

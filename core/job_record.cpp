@@ -2,6 +2,7 @@
 
 #include "core/ini_document.h"
 
+#include <algorithm>
 #include <string_view>
 #include <type_traits>
 
@@ -105,6 +106,8 @@ void ParseJobRecordText(const std::string& text, const std::string& projectName,
     }
   });
   if (failed) record.ProjectName = projectName;
+  record.editDepth = std::min(record.editDepth, kMaxJobDepth);
+  record.EditRmtDepth = std::min(record.EditRmtDepth, kMaxJobDepth);
 }
 
 }  // namespace kestrix

@@ -8,6 +8,11 @@
 
 namespace kestrix {
 
+// The depths a job may be given. More is never meant, and a remote link's
+// budget, its job's remote depth + 1, must not overflow.
+inline constexpr int32_t kMinJobDepth = 0;
+inline constexpr int32_t kMaxJobDepth = 1000000;
+
 struct TJobRecord {
   std::string ProjectName;
   std::string editUrl;  // in a queue entry's copy: the entry's own URL
@@ -58,7 +63,8 @@ std::string JobRecordToText(const TJobRecord& record);
 
 // Parses a text form into `record`, which the caller has set to defaults.
 // Parsing stops at the first field that does not convert; the fields read so
-// far keep their values and ProjectName becomes `projectName`.
+// far keep their values and ProjectName becomes `projectName`. Depths above
+// kMaxJobDepth are read as kMaxJobDepth.
 void ParseJobRecordText(const std::string& text, const std::string& projectName,
                         TJobRecord& record);
 

@@ -334,4 +334,22 @@ std::shared_ptr<TTlsContext> TDownloadControl::SharedTlsContext(const TTlsSettin
   return tlsContext_;
 }
 
+void TDownloadControl::RenumberJobs(const std::function<int(int)>& newNumber) {
+  UrlList& queue = context_.State.Queue;
+  for (int32_t index = 0; index < queue.Count(); ++index) {
+    TRetriveRec& entry = queue.Entry(index);
+    if (entry.JobNumber > 0) entry.JobNumber = newNumber(entry.JobNumber);
+  }
+  // The history on disk follows at once: the project may be reopened before
+  // any download writes it again, and its entries would then take another
+  // job's depth and filters.
+  if (runningProject_.empty()) return;
+  if (!RenumberHistoryJobs(context_.Options.DownLoadFolder, runningProject_, newNumber)) {
+    context_.Observer.ErrorReported(
+        "The history of project " + runningProject_ +
+        " could not be rewritten for the moved jobs: " +
+        HistoryFilePath(context_.Options.DownLoadFolder, runningProject_));
+  }
+}
+
 }  // namespace kestrix

@@ -100,6 +100,10 @@ class TDownloadControl {
   // Deletes the project's folder (history included) and empties the queue.
   // Refused (false, with a message) until the control is idle.
   bool ClearProjectData(const std::string& project);
+  // The jobs of the running project were renumbered (moved or deleted in
+  // the job list): every queued entry, in memory and in the history file,
+  // follows its job to `newNumber` of its number (0: the job is gone).
+  void RenumberJobs(const std::function<int(int)>& newNumber);
 
   // The jobs of the running project were renumbered (moved in the job
   // list): every queued entry follows its job to its new number.

@@ -81,6 +81,10 @@ void PutEntry(std::string& out, std::string_view url, const TRetriveRec& e) {
   PutInt(out, e.ErrorCode);
 }
 
+// Bytes from a record's job number to its end: the job number, the depth,
+// the parent, the stored depth and the error code.
+constexpr size_t kRecordTail = 5 * 4;
+
 // Reads from the front of the bytes; every read fails, taking nothing, when
 // fewer bytes are left than it needs.
 class Reader {
@@ -202,6 +206,21 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// `bytes` go to a temporary file that is renamed over `path`, so that a
+// crash or a full disk never loses what was there.
+bool ReplaceFile(const std::string& path, std::string_view bytes) {
+  const std::string temp = path + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string HistoryFilePath(const std::string& downloadFolder, const std::string& project) {
@@ -238,17 +257,39 @@ bool SaveHistory(const std::string& downloadFolder, const std::string& project,
   if (state.Queue.Count() == 0) return false;
   const std::string folder = downloadFolder + project;
   ::mkdir(folder.c_str(), 0777);  // one level only: DownLoadFolder itself must exist
+  return ReplaceFile(HistoryFilePath(downloadFolder, project), EncodeHistory(state));
+}
+
+bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& project,
+                         const std::function<int32_t(int32_t)>& newNumber) {
   const std::string path = HistoryFilePath(downloadFolder, project);
-  const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, EncodeHistory(state)) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return true;
+  std::ostringstream read;
+  read << file.rdbuf();
+  file.close();
+  std::string bytes = std::move(read).str();
+  Reader in(bytes);
+  int32_t count = 0;
+  int32_t counter = 0;
+  if (!in.Int(count) || !in.Int(counter) || !in.Int(counter)) return true;
+  bool changed = false;
+  for (int32_t i = 0; i < count; ++i) {
+    TRetriveRec entry;
+    std::string url;
+    int32_t storedDepth = 0;
+    if (!ReadEntry(in, entry, url, storedDepth)) break;
+    if (entry.JobNumber <= 0) continue;
+    const int32_t number = newNumber(entry.JobNumber);
+    if (number == entry.JobNumber) continue;
+    // Patched in place: the reader walks these same bytes.
+    std::string field;
+    PutInt(field, number);
+    std::memcpy(bytes.data() + (bytes.size() - in.Left() - kRecordTail), field.data(),
+                field.size());
+    changed = true;
   }
-  return true;
+  return !changed || ReplaceFile(path, bytes);
 }
 
 THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
@@ -292,8 +333,9 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
     // The depth still allowed below the entry is the one it was queued with:
     // the job's full depth would take every later run one level deeper. A
     // job whose depth was lowered since caps it.
-    const int32_t cap = std::max(entry.Job->editDepth, entry.Job->EditRmtDepth + 1);
-    entry.Job.editDepth = std::min(storedDepth, cap);
+    const int64_t cap =
+        std::max<int64_t>(entry.Job->editDepth, int64_t{entry.Job->EditRmtDepth} + 1);
+    entry.Job.editDepth = static_cast<int32_t>(std::min<int64_t>(storedDepth, cap));
     queued.push_back(state.Queue.Append(url, entry));
     // A start that was relocated keeps being found under where it moved.
     if (entry.ParentIndex < 0 && !entry.StartUrl.empty() && entry.StartUrl != url) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,13 @@ std::string EncodeHistory(const TEngineState& state);
 // nothing was written; callers go on either way.
 bool SaveHistory(const std::string& downloadFolder, const std::string& project,
                  const TEngineState& state);
+
+// Jobs of `project` were moved or deleted: every record of its history file
+// that names a job (a number above 0) takes `newNumber` of it, and every
+// other byte stays as it was. Written like SaveHistory; a missing file stays
+// missing. False when a file that needed it could not be rewritten.
+bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& project,
+                         const std::function<int32_t(int32_t)>& newNumber);
 
 struct THistoryLoad {
   bool Found = false;     // a file was read

@@ -26,7 +26,7 @@ TEST(JobRecordText, DefaultRecordHas36SeparatorsInTheStoredOrder) {
 TEST(JobRecordText, EveryFieldRoundTrips) {
   const std::string text =
       "P`http://h:81/a?b=c`1`1`1`1`1`0`1`1`1`-3`1`1`1`1`1`*.html;*.htm`next=`*.zip`logout`"
-      "1`1`1`2147483647`1`1`1`1`1`a`b`c`d`0`1`";
+      "1`1`1`1000000`1`1`1`1`1`a`b`c`d`0`1`";
   TJobRecord back;
   ParseJobRecordText(text, "Other", back);
   EXPECT_EQ(JobRecordToText(back), text);
@@ -35,6 +35,11 @@ TEST(JobRecordText, EveryFieldRoundTrips) {
   EXPECT_EQ(back.lcleditIgnoreFile, "*.zip");
   EXPECT_EQ(back.rmteditIgnoreLink, "d");
   EXPECT_FALSE(back.checkAddHtmExt);
+  // A depth no one means would overflow a remote link's budget.
+  std::string deep = text;
+  deep.replace(deep.find("`1000000`"), 9, "`2147483647`");
+  ParseJobRecordText(deep, "Other", back);
+  EXPECT_EQ(back.EditRmtDepth, kMaxJobDepth);
 }
 
 TEST(JobRecordText, ShortTextKeepsDefaultsForTheMissingFieldsAndTakesTheAskedProject) {

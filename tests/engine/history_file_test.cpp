@@ -128,6 +128,33 @@ TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {
   EXPECT_FALSE(LoadHistory(dir_.Path(), "Docs", nullptr, state).Found);
 }
 
+// Jobs 1 and 3 swap places and job 2 is deleted: each record follows its
+// job, and every other byte, those after the records included, stays.
+TEST_F(HistoryFileTest, RenumberingRewritesOnlyTheJobNumbers) {
+  TEngineState state;
+  for (const int32_t job : {1, 2, 3, 0, 7}) {
+    TRetriveRec e;
+    e.JobNumber = job;
+    e.Job.editDepth = 5;
+    e.LinkedText = "text of " + std::to_string(job);
+    state.Queue.Append("http://h/" + std::to_string(job), e);
+  }
+  std::filesystem::create_directory(dir_ / "Docs");
+  const std::string bytes = EncodeHistory(state);
+  const std::string cut = bytes.substr(12, 30);
+  WriteFile(dir_ / "Docs/Docs.his", bytes + cut);
+  const auto swap = [](int32_t job) { return job == 1 ? 3 : job == 3 ? 1 : job == 2 ? 0 : job; };
+  ASSERT_TRUE(RenumberHistoryJobs(dir_.Path(), "Docs", swap));
+
+  const std::string renumbered = ReadFile(dir_ / "Docs/Docs.his");
+  for (int32_t i = 0; i < state.Queue.Count(); ++i) {
+    state.Queue.Entry(i).JobNumber = swap(state.Queue.Entry(i).JobNumber);
+  }
+  EXPECT_EQ(renumbered, EncodeHistory(state) + cut);
+  EXPECT_TRUE(RenumberHistoryJobs(dir_.Path(), "Other", swap));  // no file: nothing to do
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "Other"));
+}
+
 std::string Int(int32_t v) {
   std::string s(4, '\0');
   for (int i = 0; i < 4; ++i)
