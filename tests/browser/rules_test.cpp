@@ -1,5 +1,6 @@
 // The pure rules under the hidden browser: how captured targets lose the
 // fake base, which requests a page may make, and the engine's switches.
+#include "browser/page_charset.h"
 #include "browser/page_origin.h"
 #include "browser/request_filter.h"
 #include "browser/web_engine_setup.h"
@@ -32,6 +33,24 @@ TEST(StripPageBase, GivesTargetsBackAsWritten) {
       {"file:///etc/passwd", "file:///etc/passwd"},
   };
   for (const auto& c : cases) EXPECT_EQ(StripPageBase(c.url), c.want) << c.url;
+}
+
+// A grid never shows replacement marks: a declared charset decodes the
+// bytes, an unknown one falls back to UTF-8 when valid, else to Latin-1.
+TEST(GridText, DecodesByTheDeclaredCharsetOrShowsEveryByte) {
+  const struct {
+    std::string bytes;
+    std::string charset;
+    QString shown;
+  } cases[] = {
+      {"\xe4\xc1\xcc\xd8\xdb\xc5", "koi8-r",
+       QStringLiteral("\u0414\u0430\u043b\u044c\u0448\u0435")},
+      {"\xa9 \xb7", "iso-8859-1", QStringLiteral("\u00a9 \u00b7")},
+      {"\xc2\xa9", "", QStringLiteral("\u00a9")},
+      {"\xa9 \xb7", "", QStringLiteral("\u00a9 \u00b7")},
+      {"\xa9", "no-such-charset", QStringLiteral("\u00a9")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(GridText(c.bytes, c.charset), c.shown) << c.charset;
 }
 
 TEST(MayLoad, FollowsTheRules) {
