@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     MessageBoxPrompts prompts;
     const std::string folder = executable.substr(0, executable.rfind('/') + 1);
     TfmMain window({ini, store, options, offline, state, control, events, queueModel, dialogs,
-                    prompts, folder + "Help/Kestrix.html"});
+                    prompts, folder + "Help/Kestrix.html", TOpenUrl()});
     for (const std::string& problem : store.LoadErrors()) {
       prompts.Tell(nullptr, QString::fromStdString(problem), TPromptIcon::Warning);
     }

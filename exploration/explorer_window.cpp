@@ -12,17 +12,20 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "browser/page_charset.h"
+#include "core/declared_charset.h"
 #include "exploration/filter_links_dialog.h"
 #include "links/html_parser.h"
 #include "links/script_resolver.h"
 #include "ui/artwork.h"
+#include "ui/grid_columns.h"
 
 namespace kestrix {
 
 namespace {
 
 QString Text(const std::string& text) {
-  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  return GridText(text, std::string());
 }
 
 QTableWidget* Grid(const QStringList& headers, QWidget* parent) {
@@ -31,15 +34,24 @@ QTableWidget* Grid(const QStringList& headers, QWidget* parent) {
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->setSelectionBehavior(QAbstractItemView::SelectRows);
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setWordWrap(false);
   grid->verticalHeader()->hide();
+  FitColumns(*grid);
   return grid;
 }
 
-void AddRow(QTableWidget* grid, TLinkType type, const QStringList& cells) {
+// `url` is the link's own bytes, kept for "Go to next level": the text shown
+// may not turn back into them.
+void AddRow(QTableWidget* grid, TLinkType type, const QStringList& cells, const std::string& url) {
   const int row = grid->rowCount();
   grid->insertRow(row);
-  for (int i = 0; i < cells.size(); ++i) grid->setItem(row, i, new QTableWidgetItem(cells[i]));
+  for (int i = 0; i < cells.size(); ++i) {
+    auto* item = new QTableWidgetItem(cells[i]);
+    item->setToolTip(cells[i]);
+    grid->setItem(row, i, item);
+  }
   grid->item(row, 0)->setIcon(QIcon(LinkTypePixmap(static_cast<int>(type))));
+  grid->item(row, 0)->setData(Qt::UserRole, QByteArray::fromStdString(url));
 }
 
 }  // namespace
@@ -214,7 +226,7 @@ void TfmTest::GetUrl() {
 void TfmTest::NextLevel() {
   const int row = enabledGrid_->currentRow();
   if (row < 0 || enabledGrid_->item(row, 0) == nullptr) return;
-  test_->NextLevel(enabledGrid_->item(row, 0)->text().toLocal8Bit().toStdString());
+  test_->NextLevel(enabledGrid_->item(row, 0)->data(Qt::UserRole).toByteArray().toStdString());
   AfterStep();
 }
 
@@ -236,6 +248,7 @@ void TfmTest::DeleteAll() {
     return;
   }
   test_->DeleteAll();
+  status_->clear();  // the count of the links just cleared
   AfterStep();
 }
 
@@ -298,7 +311,7 @@ void TfmTest::ShowEntry() {
   // the window: the text view is refilled only when the page changed.
   if (!test_->Running() && test_->HtmlText() != shownHtml_) {
     shownHtml_ = test_->HtmlText();
-    html_->setPlainText(Text(shownHtml_));
+    html_->setPlainText(GridText(shownHtml_, DeclaredCharset(shownHtml_)));
   }
   Button(QStringLiteral("btnParse"))->setEnabled(test_->CanParse());
   Button(QStringLiteral("btnSaveHtml"))->setEnabled(HasSavedFile());
@@ -308,23 +321,31 @@ void TfmTest::ShowEntry() {
 void TfmTest::FillGrids() {
   enabledGrid_->setRowCount(0);
   disabledGrid_->setRowCount(0);
+  // Texts from the page are in its own charset.
+  const std::string charset = DeclaredCharset(test_->HtmlText());
+  const auto page = [&charset](const std::string& bytes) { return GridText(bytes, charset); };
   for (const TTestLink& link : test_->Links()) {
     const QString location = link.Remote ? QStringLiteral("Remote") : QStringLiteral("Local");
     if (link.Enabled) {
       AddRow(enabledGrid_, link.Type,
-             {Text(link.Url), Text(link.LinkedText), location,
+             {page(link.Url), page(link.LinkedText), location,
               link.RequestMethod == kMethodPost ? QStringLiteral("Post") : QStringLiteral("Get"),
-              Text(link.PostData)});
+              page(link.PostData)},
+             link.Url);
     } else {
       AddRow(disabledGrid_, link.Type,
-             {Text(link.Url), Text(link.LinkedText), Text(link.OnClick), location,
-              QString::number(link.Depth), Text(link.Message)});
+             {page(link.Url), page(link.LinkedText), page(link.OnClick), location,
+              QString::number(link.Depth), Text(link.Message)},
+             link.Url);
     }
   }
   enabledCount_->setText(QStringLiteral("Enabled links :  ") +
                          QString::number(enabledGrid_->rowCount()));
   disabledCount_->setText(QStringLiteral("Disabled links :  ") +
                           QString::number(disabledGrid_->rowCount()));
+  // Wide enough for the page's links, a long URL whole in its hint.
+  FitColumns(*enabledGrid_);
+  FitColumns(*disabledGrid_);
   if (enabledGrid_->rowCount() > 0) enabledGrid_->selectRow(0);
   if (disabledGrid_->rowCount() > 0) disabledGrid_->selectRow(0);
 }

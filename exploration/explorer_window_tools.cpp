@@ -175,6 +175,14 @@ void TfmTest::FindInGrid() {
 }
 
 void TfmTest::ReadPlace() {
+  // Until a place is kept, a size that shows the grids' columns, over the
+  // window that opened it rather than in a corner of the screen.
+  resize(860, 560);
+  const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+  const QRect over = owner != nullptr && owner->isVisible()
+                         ? owner->frameGeometry()
+                         : QGuiApplication::primaryScreen()->availableGeometry();
+  move(over.center() - rect().center());
   if (hooks_.Settings == nullptr) return;
   const IniFile& ini = *hooks_.Settings;
   const int width = ini.ReadInteger(kPlaceSection, "TestWidth", 0);

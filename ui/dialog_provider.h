@@ -24,8 +24,9 @@ class DialogProvider {
   // with `job` holding the edited record.
   virtual bool EditJob(QWidget* parent, TJobRecord& job, bool isNew) = 0;
   // The options dialog; true on Ok, with `options` holding the edited values
-  // (the dialog has written them to the settings file by then).
-  virtual bool EditOptions(QWidget* parent, TGlobalOptions& options) = 0;
+  // (the dialog has written them to the settings file by then). With
+  // `folderLocked` the download folder cannot be changed.
+  virtual bool EditOptions(QWidget* parent, TGlobalOptions& options, bool folderLocked) = 0;
   // The project name dialog; true on Ok, with the trimmed name in `name`.
   // `existing` are the names a new project may not repeat.
   virtual bool AskProjectName(QWidget* parent, const std::vector<std::string>& existing,

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QTabWidget>
 
 #include "core/global_options.h"
 #include "core/ini_file.h"
@@ -53,17 +54,21 @@ TfmProject& TDialogs::Project() {
   return *project_;
 }
 
-bool TDialogs::EditJob(QWidget* parent, TJobRecord& job, bool /*isNew*/) {
+bool TDialogs::EditJob(QWidget* parent, TJobRecord& job, bool isNew) {
   TfmProperty& dialog = Property();
   dialog.GetPropertyVar(job);
+  // A new job begins with its URL; what the user types first goes there.
+  if (isNew) dialog.pageControl->setCurrentWidget(dialog.tabGeneral);
+  dialog.FocusFirstField();
   if (ExecOver(dialog, parent) != QDialog::Accepted) return false;
   job = dialog.Record();
   return true;
 }
 
-bool TDialogs::EditOptions(QWidget* parent, TGlobalOptions& options) {
+bool TDialogs::EditOptions(QWidget* parent, TGlobalOptions& options, bool folderLocked) {
   TfmOptions& dialog = Options();
   dialog.GetOptionsVar(options, offline_.IsGlobalOffline());
+  dialog.SetFolderLocked(folderLocked);
   if (ExecOver(dialog, parent) != QDialog::Accepted) return false;
   options = dialog.Options();
   offline_.SetGlobalOffline(options.GlobalOfflineFlag);

@@ -26,7 +26,7 @@ class TDialogs : public DialogProvider {
   TDialogs& operator=(const TDialogs&) = delete;
 
   bool EditJob(QWidget* parent, TJobRecord& job, bool isNew) override;
-  bool EditOptions(QWidget* parent, TGlobalOptions& options) override;
+  bool EditOptions(QWidget* parent, TGlobalOptions& options, bool folderLocked) override;
   bool AskProjectName(QWidget* parent, const std::vector<std::string>& existing,
                       std::string& name) override;
   bool EditProjectList(QWidget* parent, const TGlobalOptions& options,

@@ -27,6 +27,8 @@ class TfmProperty : public QDialog {
 
   // Record into the controls; the enabling follows the loaded record.
   void GetPropertyVar(const TJobRecord& record);
+  // Gives the focus to the first field of the page shown, not to the tabs.
+  void FocusFirstField();
   // The controls as a record: what Ok took, with the loaded ProjectName.
   const TJobRecord& Record() const { return record_; }
 

@@ -179,6 +179,14 @@ void TfmProperty::GetPropertyVar(const TJobRecord& r) {
   rmteditIgnoreLink->setText(Text(r.rmteditIgnoreLink));
 }
 
+void TfmProperty::FocusFirstField() {
+  QWidget* page = pageControl->currentWidget();
+  QWidget* first = page == tablclExploration   ? static_cast<QWidget*>(lclcheckKoi8)
+                   : page == tabrmtExploration ? static_cast<QWidget*>(rmtcheckKoi8)
+                                               : static_cast<QWidget*>(editUrl);
+  first->setFocus();
+}
+
 bool TfmProperty::Refuse(QWidget* control, const QString& text) {
   for (QWidget* page : {tabGeneral, tablclExploration, tabrmtExploration}) {
     if (page->isAncestorOf(control)) pageControl->setCurrentWidget(page);
@@ -198,8 +206,16 @@ void TfmProperty::TryAccept() {
     return;
   }
   for (QLineEdit* depth : {editDepth, EditRmtDepth}) {
-    if (!ParseDecimalInt(depth->text().toStdString())) {
+    const std::optional<int> value = ParseDecimalInt(depth->text().toStdString());
+    if (!value) {
       Refuse(depth, QStringLiteral("'%1' is not a valid integer value").arg(depth->text()));
+      return;
+    }
+    if (*value < kMinJobDepth || *value > kMaxJobDepth) {
+      Refuse(depth, QStringLiteral("%1 is not within the valid range of %2..%3")
+                        .arg(*value)
+                        .arg(kMinJobDepth)
+                        .arg(kMaxJobDepth));
       return;
     }
   }

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -25,6 +26,9 @@
 #include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
+#include "exploration/explorer_window.h"
+#include "links/html_parser.h"
+#include "links/script_resolver.h"
 #include "ui/artwork.h"
 #include "ui/engine_events.h"
 #include "ui/job_grid.h"
@@ -71,6 +75,9 @@ TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
 TfmMain::~TfmMain() {
   // Engine notifications must not reach a half-destroyed window.
   context_.Events.disconnect(this);
+  // The test window goes before the parser and resolver it works with.
+  delete test_;
+  test_ = nullptr;
 }
 
 void TfmMain::BuildActions() {
@@ -136,16 +143,20 @@ QAction* TfmMain::Action(const QString& name) const {
 }
 
 void TfmMain::BuildMenus() {
-  QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
-  QAction* itmOptions = options->addAction(QStringLiteral("Options"));
+  // Mnemonics and F10 reach the menus from the keyboard.
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  QAction* itmOptions = options->addAction(QStringLiteral("&Options"));
   itmOptions->setObjectName(QStringLiteral("itmOptions"));
   Connect(itmOptions, &TfmMain::ShowOptions);
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-  QAction* itmHelp = help->addAction(QStringLiteral("Kestrix Help (rus)"));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  QAction* itmHelp = help->addAction(QStringLiteral("Kestrix &Help (rus)"));
   itmHelp->setObjectName(QStringLiteral("itmHelp"));
   Connect(itmHelp, &TfmMain::ShowHelp);
   help->addSeparator();
-  QAction* about = help->addAction(QStringLiteral("About..."));
+  QAction* about = help->addAction(QStringLiteral("&About..."));
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menuKey, &QShortcut::activated, this,
+          [this] { menuBar()->setActiveAction(menuBar()->actions().constFirst()); });
   connect(about, &QAction::triggered, this, [this] {
     Run([this] {
       context_.Prompts.Tell(this,
@@ -237,7 +248,8 @@ void TfmMain::BuildPages() {
     Run([this, key] {
       switch (key) {
         case Qt::Key_N:
-          return NewJob();
+          NewJob();
+          return;
         case Qt::Key_Insert:
           return PasteJob();
         case Qt::Key_Delete:
@@ -253,17 +265,23 @@ void TfmMain::BuildPages() {
       }
     });
   });
-  connect(jobs_, &QTableWidget::currentCellChanged, this, [this](int row) {
-    const QString url = jobs_->item(row, TJobGrid::kUrl) != nullptr
-                            ? jobs_->item(row, TJobGrid::kUrl)->text().trimmed()
-                            : QString();
-    const bool named = url.size() > 3;
-    Action(QStringLiteral("btnPreview"))
-        ->setToolTip(named ? QStringLiteral("Preview: ") + url
-                           : QStringLiteral("Preview starting page"));
-    Action(QStringLiteral("btnDownLoad"))
-        ->setToolTip(named ? QStringLiteral("Download: ") + url : QStringLiteral("Start DownLoad"));
-  });
+  // The hints name the selected job's URL as it is now: after another row,
+  // an edit of the URL or another project alike.
+  connect(jobs_, &QTableWidget::currentCellChanged, this, &TfmMain::ShowJobHints);
+  connect(jobs_->model(), &QAbstractItemModel::dataChanged, this, &TfmMain::ShowJobHints);
+}
+
+void TfmMain::ShowJobHints() {
+  const int row = jobs_->currentRow();
+  const QString url = jobs_->item(row, TJobGrid::kUrl) != nullptr
+                          ? jobs_->item(row, TJobGrid::kUrl)->text().trimmed()
+                          : QString();
+  const bool named = url.size() > 3;
+  Action(QStringLiteral("btnPreview"))
+      ->setToolTip(named ? QStringLiteral("Preview: ") + url
+                         : QStringLiteral("Preview starting page"));
+  Action(QStringLiteral("btnDownLoad"))
+      ->setToolTip(named ? QStringLiteral("Download: ") + url : QStringLiteral("Start DownLoad"));
 }
 
 void TfmMain::BuildStatusBar() {

@@ -9,9 +9,11 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/desktop_open.h"
 #include "ui/engine_events.h"
 #include "ui/preview_host.h"
 
@@ -37,6 +39,8 @@ class TQueueModel;
 class TQueueView;
 class TSummaryView;
 class TfmTest;
+class THTMLParser;
+class ScriptResolver;
 class UserPrompts;
 struct TEngineState;
 struct TGlobalOptions;
@@ -54,6 +58,9 @@ struct TMainWindowContext {
   DialogProvider& Dialogs;
   UserPrompts& Prompts;
   std::string HelpFile;  // the bundled manual
+  // Opens files, folders and pages with the desktop's programs; the
+  // desktop's handler when empty.
+  TOpenUrl OpenUrl;
 };
 
 class TfmMain final : public QMainWindow, public PreviewHost {
@@ -72,7 +79,8 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void NewProject();
   void EditProjectList();
   void DeleteProject();
-  void NewJob(const QString& url = QString());
+  // False when the job dialog was cancelled.
+  bool NewJob(const QString& url = QString());
   void EditJob();
   void DeleteJob(bool ask);
   void PasteJob();
@@ -141,6 +149,7 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   bool SaveOnExit();
   void FillProjects(const QString& select);
   void FillJobGrid();
+  void ShowJobHints();
   void UpdateCommandStates();
   bool HasProject() const;
   int JobCount() const;
@@ -152,6 +161,8 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void Run(std::function<void()> command);
   void Connect(QAction* action, void (TfmMain::*command)());
   void SetStateTexts(const std::vector<QString>& states);
+  // After a continue: jobs that were stopped are started again.
+  void ResumeStoppedJobs();
   std::vector<QString> StateTexts() const;
   void ShowTitle();
   void ShowRate();
@@ -164,6 +175,7 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   TMainWindowContext context_;
   std::string runningProject_;
   bool minimized_ = false;
+  bool leaveWhenStopped_ = false;  // Exit was confirmed during a download
   QTimer* rateTimer_;
   QComboBox* combo_ = nullptr;
   TJobGrid* jobs_ = nullptr;
@@ -172,7 +184,9 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   QWidget* viewPage_ = nullptr;
   TPreviewPane* preview_ = nullptr;
   QTabWidget* pages_ = nullptr;
-  TfmTest* test_ = nullptr;  // made when first asked for
+  TfmTest* test_ = nullptr;                  // made when first asked for
+  std::unique_ptr<THTMLParser> testParser_;  // the test window's own
+  std::unique_ptr<ScriptResolver> testResolver_;
   QMenu* jobMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;

@@ -5,9 +5,9 @@
 // it, they would enter the engine again from within itself.
 #include <QAction>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -68,6 +68,10 @@ void TfmMain::ConnectEngine() {
   connect(&events, &TEngineEvents::Running, this, [this](bool running) {
     setWindowIcon(WindowIcon(running));
     if (tray_ != nullptr) tray_->setIcon(windowIcon());
+    if (!running && leaveWhenStopped_) {
+      leaveWhenStopped_ = false;
+      QTimer::singleShot(0, this, [this] { Run([this] { close(); }); });
+    }
   });
   // A message box opens a nested event loop; from inside the engine's call
   // that loop would run the engine again, so it waits for the event loop.
@@ -75,6 +79,13 @@ void TfmMain::ConnectEngine() {
       &events, &TEngineEvents::Error, this,
       [this](const QString& text) { context_.Prompts.Tell(this, text, TPromptIcon::Error); },
       Qt::QueuedConnection);
+  // The row number follows the user's selection as much as the engine's.
+  connect(queue_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) {
+            if (!current.isValid() || minimized_) return;
+            StatusText(TStatusPanel::General) = QString::number(current.row() + 1);
+            ScheduleStatusRefresh();
+          });
   connect(queue_, &TQueueView::FollowTailChanged, this,
           [this](bool follow) { context_.Events.SetFollowTail(follow); });
   connect(queue_, &TQueueView::CopyLinkRequested, this, [this](int row) {
@@ -87,8 +98,12 @@ void TfmMain::ConnectEngine() {
           [this](int row) { Run([this, row] { context_.Control.ReloadEntry(row); }); });
   connect(queue_, &TQueueView::ContinueRequested, this,
           [this](int row) { Run([this, row] { ContinueFrom(row); }); });
-  connect(queue_, &TQueueView::ContinueAbortedRequested, this,
-          [this] { Run([this] { context_.Control.ContinueAborted(); }); });
+  connect(queue_, &TQueueView::ContinueAbortedRequested, this, [this] {
+    Run([this] {
+      context_.Control.ContinueAborted();
+      ResumeStoppedJobs();
+    });
+  });
   connect(queue_, &TQueueView::ParentRequested, this, &TfmMain::GoToParent);
   connect(queue_, &TQueueView::FindRequested, this, [this] { Run([this] { ShowFind(); }); });
   connect(queue_, &TQueueView::ExploreRequested, this,
@@ -128,7 +143,7 @@ void TfmMain::StopDownload() {
 void TfmMain::ClearData() {
   if (RefuseWhileBusy()) return;
   if (!context_.Prompts.Ask(this, QStringLiteral("Delete downloaded data ?"),
-                            TPromptIcon::Confirmation)) {
+                            TPromptIcon::Confirmation, TPromptDefault::No)) {
     return;
   }
   // The project's folder is removed, never the download folder itself: a
@@ -147,6 +162,18 @@ void TfmMain::ClearData() {
 void TfmMain::ContinueFrom(int row) {
   if (row < 0 || row >= context_.State.Queue.Count()) return;
   context_.Control.ContinueDownload(row + 1);
+  ResumeStoppedJobs();
+}
+
+void TfmMain::ResumeStoppedJobs() {
+  // The stopped jobs run again: their rows must not read "Stoped" while
+  // they do, nor after they have completed.
+  if (!context_.Control.IsBusy()) return;
+  for (int row = 0; row < jobs_->rowCount(); ++row) {
+    if (jobs_->StateText(row) == QLatin1String("Stoped")) {
+      jobs_->SetStateText(row, QStringLiteral("Started"));
+    }
+  }
 }
 
 void TfmMain::GoToParent(int row) {
@@ -163,8 +190,13 @@ void TfmMain::ShowFind() {
 
 void TfmMain::ShowOptions() {
   const int before = context_.Options.ThreadCount;
-  if (!context_.Dialogs.EditOptions(this, context_.Options)) return;
+  const std::string folder = context_.Options.DownLoadFolder;
+  if (!context_.Dialogs.EditOptions(this, context_.Options, context_.Control.IsBusy())) return;
   context_.Offline.SetGlobalOffline(context_.Options.GlobalOfflineFlag);
+  // The queue and its history belong to the folder they were read from.
+  if (context_.Options.DownLoadFolder != folder && !runningProject_.empty()) {
+    ChangeProject(QString::fromStdString(runningProject_));
+  }
   BuildStatusBar();
   context_.Control.ThreadCountChanged(before);
 }
@@ -174,7 +206,9 @@ void TfmMain::ShowFolder() {
   QString folder = QString::fromStdString(context_.Options.DownLoadFolder);
   const QString project = folder + QString::fromStdString(runningProject_);
   if (!runningProject_.empty() && QFileInfo(project).isDir()) folder = project;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  OpenOnDesktop(context_.OpenUrl, QUrl::fromLocalFile(folder), [this](const QString& text) {
+    context_.Prompts.Tell(this, text, TPromptIcon::Information);
+  });
 }
 
 void TfmMain::ShowHelp() {
@@ -184,7 +218,9 @@ void TfmMain::ShowHelp() {
                           TPromptIcon::Warning);
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  OpenOnDesktop(context_.OpenUrl, QUrl::fromLocalFile(path), [this](const QString& text) {
+    context_.Prompts.Tell(this, text, TPromptIcon::Information);
+  });
 }
 
 }  // namespace kestrix

@@ -1,7 +1,10 @@
 // The main window's side of the links exploration test.
 #include "core/job_list.h"
 #include "core/url_list.h"
+#include "engine/download_control.h"
 #include "exploration/explorer_window.h"
+#include "links/deferred_script_resolver.h"
+#include "links/html_parser.h"
 #include "ui/dialog_provider.h"
 #include "ui/find_dialog.h"
 #include "ui/job_grid.h"
@@ -56,11 +59,19 @@ void TfmMain::OpenTest(const TJobRecord& job, int jobNumber) {
     };
     hooks.Offline = &context_.Offline;
     hooks.Settings = &context_.Ini;
-    test_ = new TfmTest(context_.Options, std::move(hooks), this);
+    // Script links are resolved as a download resolves them, by a resolver
+    // and a parser of the window's own: the engine's may be in the middle of
+    // a page of the download.
+    testParser_ = std::make_unique<THTMLParser>();
+    testResolver_ =
+        std::make_unique<DeferredScriptResolver>(context_.Control.Context().MakeScriptResolver);
+    test_ = new TfmTest(context_.Options, *testParser_, *testResolver_, std::move(hooks), this);
   }
   if (!test_->CreateNewThread(job, jobNumber)) {
     context_.Prompts.Tell(test_, QString::fromLatin1(kConnectionOpenText), TPromptIcon::Warning);
   }
+  // A minimised window is brought back, not left on the task bar.
+  if (test_->isMinimized()) test_->setWindowState(test_->windowState() & ~Qt::WindowMinimized);
   test_->show();
   test_->raise();
   test_->activateWindow();

@@ -90,10 +90,11 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     Run([this] { close(); });
     return;
   }
-  // Leaving while the queue is in use first offers to stop; it goes on only
-  // when the stop has freed the queue.
+  // Leaving while the queue is in use first offers to stop; the window goes
+  // once the stop has freed the queue, without being asked twice.
   if (context_.Control.IsBusy()) RefuseWhileBusy();
   if (context_.Control.IsBusy()) {
+    leaveWhenStopped_ = context_.Control.RunState() == TRunState::Stopping;
     event->ignore();
     return;
   }

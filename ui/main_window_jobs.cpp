@@ -62,6 +62,7 @@ void TfmMain::FillJobGrid() {
     context_.Store.GetJob(runningProject_, static_cast<int>(i) + 1, jobs[i]);
   }
   jobs_->ShowJobs(jobs);
+  ShowJobHints();
 }
 
 std::vector<QString> TfmMain::StateTexts() const {
@@ -151,7 +152,7 @@ void TfmMain::DeleteProject() {
   if (!context_.Prompts.Ask(this,
                             QStringLiteral("Delete project ") + Text(runningProject_) +
                                 QStringLiteral(" and related jobs ?"),
-                            TPromptIcon::Confirmation)) {
+                            TPromptIcon::Confirmation, TPromptDefault::No)) {
     return;
   }
   if (RefuseWhileBusy()) return;
@@ -164,13 +165,13 @@ void TfmMain::DeleteProject() {
   ChangeProject(combo_->currentText());
 }
 
-void TfmMain::NewJob(const QString& url) {
-  if (!HasProject()) return;
+bool TfmMain::NewJob(const QString& url) {
+  if (!HasProject()) return false;
   TJobRecord record;
   InitJobRecord(record);
   record.ProjectName = runningProject_;
   if (!url.isNull()) record.editUrl = Trimmed(url.toStdString());
-  if (!context_.Dialogs.EditJob(this, record, true)) return;
+  if (!context_.Dialogs.EditJob(this, record, true)) return false;
   record.ProjectName = runningProject_;
   record.editUrl = Trimmed(record.editUrl);
   std::string error = JobUrlProblem(record.editUrl);
@@ -178,13 +179,14 @@ void TfmMain::NewJob(const QString& url) {
   if (error.empty()) error = context_.Store.Save();
   if (!error.empty()) {
     context_.Prompts.Tell(this, Text(error), TPromptIcon::Warning);
-    return;
+    return true;
   }
   const std::vector<QString> states = StateTexts();
   FillJobGrid();
   SetStateTexts(states);
   jobs_->SelectRow(JobCount() - 1);
   UpdateCommandStates();
+  return true;
 }
 
 void TfmMain::EditJob() {
@@ -230,7 +232,7 @@ void TfmMain::DeleteJob(bool ask) {
   const int row = jobs_->SelectedRow();
   if (row < 0 || row >= JobCount()) return;
   if (ask && !context_.Prompts.Ask(this, QStringLiteral("Delete curren job ?"),
-                                   TPromptIcon::Information)) {
+                                   TPromptIcon::Information, TPromptDefault::No)) {
     return;
   }
   std::vector<QString> states = StateTexts();
@@ -264,12 +266,20 @@ void TfmMain::DropUrls(const QStringList& urls) {
                           TPromptIcon::Information);
     return;
   }
-  for (const QString& url : urls) {
+  for (qsizetype i = 0; i < urls.size(); ++i) {
+    const QString& url = urls[i];
     if (std::string error = JobUrlProblem(url.toStdString()); !error.empty()) {
       context_.Prompts.Tell(this, Text(error), TPromptIcon::Warning);
       continue;
     }
-    NewJob(url);
+    // A dialog cancelled in a long series of dropped links may mean "stop".
+    const qsizetype left = urls.size() - i - 1;
+    if (!NewJob(url) && left > 0 &&
+        !context_.Prompts.Ask(this,
+                              QStringLiteral("Go on with the %1 other dropped link(s) ?").arg(left),
+                              TPromptIcon::Confirmation)) {
+      return;
+    }
   }
 }
 

@@ -36,8 +36,9 @@ TPreviewPane& TfmMain::Preview() {
       prompts.Tell(parent, text, PromptIcon(kind));
     };
     preview_ = new TPreviewPane(
-        TPreviewContext{context_.Control, context_.Options, context_.Offline, tell, {}, {}}, *this,
-        viewPage_);
+        TPreviewContext{
+            context_.Control, context_.Options, context_.Offline, tell, context_.OpenUrl, {}},
+        *this, viewPage_);
     viewPage_->layout()->addWidget(preview_);
   }
   return *preview_;
@@ -56,7 +57,11 @@ void TfmMain::ConnectPreview() {
       if (job >= 0 && job < JobCount()) Preview().PreviewStartingPage(runningProject_, job + 1);
     });
   });
-  connect(pages_, &QTabWidget::currentChanged, this, [this] {
+  connect(pages_, &QTabWidget::currentChanged, this, [this](int page) {
+    // The page shows its buttons and fields from the first time it is
+    // opened, not only once a queue row was viewed.
+    if (page == kViewPage) Preview();
+    if (page == kQueuePage) queue_->setFocus();
     if (preview_ != nullptr) preview_->UpdateQueueButtons();
   });
 }

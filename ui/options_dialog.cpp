@@ -140,6 +140,9 @@ QWidget* TfmOptions::BuildNetworkPage() {
             "checkTlsAcceptUnverified");
   editTlsCaFile = Named(new QLineEdit(tls), "editTlsCaFile");
   editTlsCaFile->setPlaceholderText(QStringLiteral("none: the system's trusted certificates"));
+  // The placeholder reads whole.
+  editTlsCaFile->setMinimumWidth(
+      editTlsCaFile->fontMetrics().horizontalAdvance(editTlsCaFile->placeholderText()) + 16);
   btnBrowseCaFile = Named(new QToolButton(tls), "btnBrowseCaFile");
   btnBrowseCaFile->setText(QStringLiteral("..."));
   auto* caFile = new QHBoxLayout;
@@ -307,6 +310,16 @@ void TfmOptions::TryAccept() {
     return;
   }
   const TGlobalOptions edited = SetOptionsVar();
+  // A running download keeps writing below the folder it started in, and
+  // its history would go to the new one.
+  if (folderLocked_ && edited.DownLoadFolder != options_.DownLoadFolder) {
+    pageControl->setCurrentWidget(tabGeneral);
+    editDownloadFolder->setFocus();
+    Tell(QStringLiteral("The download folder cannot change while a download runs. Stop the "
+                        "download first, or put back ") +
+         Text(options_.DownLoadFolder));
+    return;
+  }
   if (save_) {
     if (const std::string error = save_(edited); !error.empty()) {
       Tell(Text(error));

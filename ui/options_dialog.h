@@ -38,6 +38,9 @@ class TfmOptions : public QDialog {
   // Options into the controls; "Work Offline" shows `offline`, the state the
   // program works in now.
   void GetOptionsVar(const TGlobalOptions& options, bool offline);
+  // While set, Ok refuses a download folder other than the one the dialog
+  // was filled with.
+  void SetFolderLocked(bool locked) { folderLocked_ = locked; }
   // The options as Ok took and stored them.
   const TGlobalOptions& Options() const { return options_; }
 
@@ -94,6 +97,7 @@ class TfmOptions : public QDialog {
   TShowMessage showMessage_;
   TSaveOptions save_;
   TGlobalOptions options_;
+  bool folderLocked_ = false;
 };
 
 }  // namespace kestrix

@@ -1,5 +1,7 @@
 #include "ui/pattern_editor.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -32,10 +34,18 @@ TfmEditPatterns::TfmEditPatterns(QWidget* parent) : QDialog(parent) {
   rows->setMinimumSectionSize(6);
   rows->setFixedWidth(6);
   StrGrdPattern->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  StrGrdPattern->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  // Not on a cell becoming current: the first cell would be in edit as the
+  // editor opens, and Esc would have to be pressed twice to leave.
+  StrGrdPattern->setEditTriggers(
+      QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+      QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   StrGrdPattern->setTabKeyNavigation(true);
   StrGrdPattern->setColumnWidth(kPatternColumn, 224);
-  StrGrdPattern->setColumnWidth(kMaskColumn, 101);
+  // "Stored file mask" reads whole; the grid's last column takes the rest.
+  QHeaderView* header = StrGrdPattern->horizontalHeader();
+  StrGrdPattern->setColumnWidth(kMaskColumn, std::max(101, header->sectionSizeHint(kMaskColumn)));
+  header->setStretchLastSection(true);
+  resize(std::max(width(), 6 + 224 + StrGrdPattern->columnWidth(kMaskColumn) + 40), height());
 
   btnNewRow = new QToolButton(this);
   btnNewRow->setObjectName(QStringLiteral("btnNewRow"));

@@ -41,7 +41,8 @@ std::string WrappedHint(const std::string& text) {
   if (text.size() <= kLine) return text;
   std::string hint;
   for (std::size_t pos = 0; pos < text.size(); pos += kLine) {
-    if (pos > 0) hint += '\r';
+    // A line feed: a carriage return alone is drawn as a blank, not a break.
+    if (pos > 0) hint += '\n';
     hint += text.substr(pos, kLine);
   }
   return hint;

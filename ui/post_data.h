@@ -23,7 +23,7 @@ struct TPostParam {
 std::vector<TPostParam> ParseParams(std::string_view text);
 // The ticked pairs joined by "&".
 std::string JoinParams(const std::vector<TPostParam>& params);
-// The URL hint: a carriage return every 100 characters of a longer text.
+// The URL hint: a line break every 100 characters of a longer text.
 std::string WrappedHint(const std::string& text);
 
 class TPostData {

@@ -5,6 +5,7 @@
 #include <QWebEngineView>
 
 #include "browser/preview_page.h"
+#include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
 #include "ui/post_data_dialog.h"
@@ -49,6 +50,22 @@ void TPreviewPane::DownloadForm(const std::string& url, const std::optional<std:
 }
 
 void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::string>& body) {
+  // Offline, the page would refuse the request without a word.
+  const QString shown = QString::fromStdString(url);
+  if (context_.Offline.IsGlobalOffline()) {
+    context_.ShowMessage(this, TMessageKind::Information,
+                         QStringLiteral("\"Work Offline\" is on: the form is not sent to ") +
+                             shown + QStringLiteral(". Switch it off in Options to view it."));
+    return;
+  }
+  if (!PreviewMode) {
+    context_.ShowMessage(
+        this, TMessageKind::Information,
+        QStringLiteral("A saved page is shown offline: the form is not sent to ") + shown +
+            QStringLiteral(". \"Download\" fetches its answer, and a preview of the starting "
+                           "page sends forms live."));
+    return;
+  }
   const QUrl target = QUrl::fromEncoded(QByteArray::fromStdString(url));
   if (!body) {
     page_->load(target);

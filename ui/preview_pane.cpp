@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -236,6 +235,15 @@ bool TPreviewPane::PreviewStartingPage(const std::string& project, int job) {
   const std::string url = StartingUrl(record.editUrl);
   if (!page_->url().isEmpty()) page_->load(QUrl(QStringLiteral("about:blank")));
   edNavigate->setText(Shown(url));
+  host_.ShowViewPage();
+  // The page would refuse the network without a word.
+  if (context_.Offline.IsGlobalOffline()) {
+    context_.ShowMessage(this, TMessageKind::Information,
+                         QStringLiteral("\"Work Offline\" is on: ") + Shown(url) +
+                             QStringLiteral(" is not fetched. Switch it off in Options to "
+                                            "preview the starting page."));
+    return true;
+  }
   Navigate(UrlOf(url));
   return true;
 }
@@ -268,12 +276,9 @@ void TPreviewPane::OpenInExternalBrowser() {
                                         "browser."));
     return;
   }
-  const QUrl url = QUrl::fromLocalFile(Shown(file));
-  if (context_.OpenExternal) {
-    context_.OpenExternal(url);
-  } else {
-    QDesktopServices::openUrl(url);
-  }
+  OpenOnDesktop(
+      context_.OpenExternal, QUrl::fromLocalFile(Shown(file)),
+      [this](const QString& text) { context_.ShowMessage(this, TMessageKind::Information, text); });
 }
 
 }  // namespace kestrix

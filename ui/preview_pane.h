@@ -11,6 +11,7 @@
 #include <string>
 
 #include "browser/event_object.h"
+#include "ui/desktop_open.h"
 #include "ui/dialog_message.h"
 
 class QCheckBox;
@@ -38,7 +39,7 @@ struct TPreviewContext {
   TShowMessage ShowMessage;
   // Opens a saved page in the desktop's default browser; the desktop's
   // handler when empty.
-  std::function<bool(const QUrl& url)> OpenExternal;
+  TOpenUrl OpenExternal;
   // Called with each post data editor before it is shown (tests drive it).
   std::function<void(TfmPostData& editor)> EditorShown;
 };

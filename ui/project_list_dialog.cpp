@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -64,7 +65,11 @@ TfmEditProject::TfmEditProject(TShowMessage showMessage, std::string downloadFol
   layout->addLayout(left);
   layout->addLayout(side);
 
-  connect(editProjName, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+  connect(editProjName, &QLineEdit::textChanged, this, [this](const QString& text) {
+    // An emptied box leaves renaming, as Esc does.
+    if (text.isEmpty()) UpdateMode = false;
+    UpdateButtons();
+  });
   connect(listProjName, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { ChooseForUpdate(item); });
   connect(btnAdd, &QPushButton::clicked, this, [this] { Add(); });
@@ -73,6 +78,17 @@ TfmEditProject::TfmEditProject(TShowMessage showMessage, std::string downloadFol
   connect(btnOk, &QPushButton::clicked, this, [this] { TryAccept(); });
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   UpdateButtons();
+}
+
+void TfmEditProject::keyPressEvent(QKeyEvent* event) {
+  // Esc while renaming gives up the rename (a refused one included), not
+  // every edit of the list.
+  if (event->key() == Qt::Key_Escape && UpdateMode) {
+    editProjName->clear();
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TfmEditProject::showEvent(QShowEvent* event) {

@@ -44,6 +44,7 @@ class TfmEditProject : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void UpdateButtons();

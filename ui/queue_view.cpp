@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <algorithm>
 
 #include "ui/queue_model.h"
 
@@ -29,12 +30,18 @@ TQueueView::TQueueView(TQueueModel& model, QWidget* parent)
   for (int column = 0; column < kQueueColumns; ++column) {
     setColumnWidth(column, widths[column]);
   }
+  // In whatever font the desktop gives.
+  setColumnWidth(
+      3, std::max(widths[3],
+                  fontMetrics().horizontalAdvance(QStringLiteral("8888-88-88 88:88:88 GMT")) + 12));
   connect(&model_, &TQueueModel::Flushed, this, [this] {
     if (pendingRow_ >= 0 && pendingRow_ < model_.rowCount()) SelectRow(pendingRow_);
     pendingRow_ = -1;
   });
 
-  auto row = [this] { return SelectedRow(); };
+  // The menu's items act on the row it was opened on: the selection may
+  // have moved since (an engine that follows the tail).
+  auto row = [this] { return menuRow_; };
   connect(AddItem("Copy Link Location", QKeySequence(Qt::CTRL | Qt::Key_C)), &QAction::triggered,
           this, [this, row] { emit CopyLinkRequested(row()); });
   menu_->addSeparator();
@@ -122,9 +129,16 @@ void TQueueView::mousePressEvent(QMouseEvent* event) {
   QTableView::mousePressEvent(event);
 }
 
+bool TQueueView::viewportEvent(QEvent* event) {
+  // Hints belong to a grid the user sees, never to one under another page.
+  if (event->type() == QEvent::ToolTip && !isVisible()) return true;
+  return QTableView::viewportEvent(event);
+}
+
 void TQueueView::contextMenuEvent(QContextMenuEvent* event) {
   const QModelIndex under = indexAt(event->pos());
   if (under.isValid()) SelectRow(under.row());
+  menuRow_ = SelectedRow();
   SetQueueFilled(model_.QueueCount() > 0);
   menu_->popup(event->globalPos());
 }

@@ -44,6 +44,7 @@ class TQueueView final : public QTableView {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   QAction* AddItem(const char* caption, const QKeySequence& keys);
@@ -51,6 +52,7 @@ class TQueueView final : public QTableView {
   TQueueModel& model_;
   QMenu* menu_;
   int pendingRow_ = -1;
+  int menuRow_ = -1;  // the row the menu was last opened on
   bool followTail_ = false;
 };
 

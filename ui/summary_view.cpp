@@ -9,6 +9,7 @@
 #include "engine/queue_summary.h"
 #include "http/socket_errors.h"
 #include "ui/artwork.h"
+#include "ui/grid_columns.h"
 
 namespace kestrix {
 namespace {
@@ -51,7 +52,6 @@ TSummaryView::TSummaryView(const UrlList& queue, QWidget* parent) : QWidget(pare
 
   // Tall enough for its header and nine rows without scrolling.
   stat_->setFixedHeight(stat_->horizontalHeader()->sizeHint().height() + 9 * 19 + 4);
-  stat_->setFixedWidth(99 + 99 + 110 + 93 + 4);
   hosts_->setFixedHeight(stat_->height());
   auto* layout = new QGridLayout(this);
   layout->setColumnStretch(1, 1);
@@ -89,6 +89,11 @@ void TSummaryView::ResetGrids() {
     }
     stat_->setItem(row, 0, name);
   }
+  // "StyleSheets" with its mark reads whole.
+  FitColumns(*stat_);
+  int width = 4;
+  for (int column = 0; column < stat_->columnCount(); ++column) width += stat_->columnWidth(column);
+  stat_->setFixedWidth(width);
   for (QTableWidget* grid : {hosts_, errors_}) {
     grid->clearContents();
     grid->setRowCount(1);

@@ -21,9 +21,11 @@ QMessageBox::Icon BoxIcon(TPromptIcon icon) {
 
 }  // namespace
 
-bool MessageBoxPrompts::Ask(QWidget* parent, const QString& text, TPromptIcon icon) {
+bool MessageBoxPrompts::Ask(QWidget* parent, const QString& text, TPromptIcon icon,
+                            TPromptDefault preset) {
   QMessageBox box(BoxIcon(icon), QStringLiteral("Kestrix"), text,
                   QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(preset == TPromptDefault::No ? QMessageBox::No : QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 

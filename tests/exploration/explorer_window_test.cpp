@@ -17,6 +17,8 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include <QHeaderView>
+
 #include "browser/preview_page.h"
 #include "core/ini_file.h"
 #include "core/offline_state.h"
@@ -39,7 +41,8 @@ class ExplorerWindowTest : public ::testing::Test {
   void SetUp() override {
     site_.WriteFile(
         "index.html",
-        "<a href=\"a.html\">a</a>\n<img src=\"i.gif\">\n<a href=\"mailto:x@y\">m</a>\n");
+        "<meta charset=\"iso-8859-1\"><a href=\"a.html\">a \xa9</a>\n<img src=\"i.gif\">\n"
+        "<a href=\"mailto:x@y\">m</a>\n");
     site_.WriteFile("a.html", "<a href=\"index.html\">home</a>\n");
     ASSERT_TRUE(nginx_.Start()) << nginx_.Error();
     ASSERT_TRUE(faults_.Start()) << faults_.Error();
@@ -130,13 +133,21 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   EXPECT_EQ(enabled->horizontalHeaderItem(3)->text().toStdString(), "Request metod");
   EXPECT_EQ(disabled->horizontalHeaderItem(2)->text().toStdString(), "Event: \"onClick\"");
   ASSERT_EQ(enabled->rowCount(), 1);
-  EXPECT_EQ(Row(enabled, 0), nginx_.BaseUrl() + "/a.html\ta\tLocal\tGet\t");
+  // The link text in the page's declared charset.
+  EXPECT_EQ(Row(enabled, 0), nginx_.BaseUrl() + "/a.html\ta \u00a9\tLocal\tGet\t");
   ASSERT_EQ(disabled->rowCount(), 2);
   EXPECT_EQ(
       Row(disabled, 0),
       nginx_.BaseUrl() + "/i.gif\t\t\tLocal\t0\tImages from local server retrieval was disabled");
   EXPECT_EQ(Label("lblParent"), "Parent Url : no parent");
   EXPECT_EQ(window_->StatusText().toStdString(), "3 link(s) total");
+  // Every header reads whole, and every cell in its hint.
+  for (QTableWidget* grid : {enabled, disabled}) {
+    for (int column = 0; column + 1 < grid->columnCount(); ++column) {
+      EXPECT_GE(grid->columnWidth(column), grid->horizontalHeader()->sectionSizeHint(column));
+    }
+    EXPECT_EQ(grid->item(0, 0)->toolTip(), grid->item(0, 0)->text());
+  }
   // Each row shows the picture of its link type.
   const auto picture = [](QTableWidget* grid, int row) {
     return grid->item(row, 0)->icon().pixmap(16, 16).toImage();
@@ -200,7 +211,26 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   ASSERT_TRUE(Click("btnDeleteAll"));
   EXPECT_EQ(asked_, std::vector<std::string>{"Clear all parsed links and disk cache ?"});
   EXPECT_EQ(enabled->rowCount(), 0);
+  EXPECT_EQ(window_->StatusText().toStdString(), "");
   EXPECT_EQ(window_->Test().Entries().Count(), 1);
+}
+
+// A link whose URL is not UTF-8 is shown in its page's charset and
+// followed all the same.
+TEST_F(ExplorerWindowTest, NextLevelFollowsAUrlThatIsNotUtf8) {
+  site_.WriteFile("latin.html",
+                  "<meta charset=\"iso-8859-1\"><a href=\"caf\xe9.html\">caf\xe9</a>\n");
+  site_.WriteFile("caf\xe9.html", "<p>x</p>\n");
+  Start(nginx_.BaseUrl() + "/latin.html");
+  ASSERT_TRUE(Click("btnGetUrl"));
+  ASSERT_TRUE(WaitIdle());
+  QTableWidget* enabled = window_->EnabledGrid();
+  ASSERT_EQ(enabled->rowCount(), 1);
+  EXPECT_EQ(enabled->item(0, 1)->text(), QStringLiteral("caf\u00e9"));
+  enabled->selectRow(0);
+  ASSERT_TRUE(Click("btnNextLevel"));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Label("lblDepth"), "Depth       :1");
 }
 
 TEST_F(ExplorerWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
@@ -300,6 +330,18 @@ TEST(TestWindowPlaceTest, KeptInTheSettingsFile) {
     EXPECT_EQ(ini.ReadInteger("MainWnd", "TestHeight", 0), 550);
     EXPECT_EQ(ini.ReadInteger("MainWnd", "Left", 0), 10);
   }
+  // With no place kept, it opens over the window it belongs to.
+  TScratchDir dir;
+  IniFile ini(dir.Path() + "kestrix.ini");
+  QWidget owner;
+  owner.setGeometry(300, 200, 900, 700);
+  owner.show();
+  TExplorerWindowHooks hooks;
+  hooks.Settings = &ini;
+  TfmTest window(TGlobalOptions(), std::move(hooks), &owner);
+  window.show();
+  EXPECT_LT((window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
+            40);
 }
 
 TEST(FilterLinksDialogTest, BoxesRoundTripTheFilter) {

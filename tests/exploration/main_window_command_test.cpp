@@ -3,14 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
+#include "browser/script_executor.h"
+#include "core/offline_state.h"
 #include "exploration/explorer_window.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/nginx_server.h"
 #include "tests/ui/window_harness.h"
 #include "ui/job_grid.h"
+#include "ui/preview_pane.h"
 #include "ui/queue_model.h"
 #include "ui/queue_view.h"
 
@@ -58,6 +64,51 @@ TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
   QTest::mouseClick(h.Window->TestWindow()->Button(QStringLiteral("btnSaveHtml")), Qt::LeftButton);
   EXPECT_EQ(h.Dialogs.SaveOffers, std::vector<std::string>{"two.html"});
   EXPECT_EQ(ReadWholeFile(h.Dialogs.SaveAnswer), "<p>two</p>\n");
+}
+
+// The View page shows its buttons and fields the first time it is opened,
+// and the Queue page gives its grid the keyboard.
+TEST(MainWindowPages, ViewShowsItsControlsAtOnceAndQueueTakesTheKeys) {
+  TWindowHarness h({"http://a.test/"});
+  EXPECT_FALSE(h.Window->HasPreview());
+  h.Window->Pages()->setCurrentIndex(TfmMain::kViewPage);
+  ASSERT_TRUE(h.Window->HasPreview());
+  RunFor(20);
+  EXPECT_TRUE(h.Window->Preview().edNavigate->isVisible());
+  h.Window->activateWindow();
+  RunFor(50);
+  h.Window->Pages()->setCurrentIndex(TfmMain::kQueuePage);
+  EXPECT_EQ(QApplication::focusWidget(), h.Window->QueueView());
+}
+
+// The window resolves script links as a download does, and comes back when
+// asked for again while minimised.
+TEST(MainWindowTestCommand, ResolvesScriptLinksAndComesBackFromMinimised) {
+  TScratchDir site;
+  site.WriteFile("one.html", "<a href=\"javascript:location.href='two.html'\">go</a>\n");
+  TNginxServer nginx(site.Path());
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  OfflineState offline;
+  TWindowHarness h({nginx.BaseUrl() + "/one.html"}, 2,
+                   [&offline] { return std::make_unique<TScriptExecutor>(offline, nullptr); });
+  TJobRecord job;
+  h.Store->GetJob(kProject, 1, job);
+  job.checkLoadScript = true;
+  h.Store->UpdateJob(kProject, 1, job);
+  QAction* command = h.Window->Action(QStringLiteral("btnTest"));
+  command->trigger();
+  TfmTest* test = h.Window->TestWindow();
+  ASSERT_NE(test, nullptr);
+  QTest::mouseClick(test->Button(QStringLiteral("btnGetUrl")), Qt::LeftButton);
+  ASSERT_TRUE(RunUntil([test] { return !test->Test().Running(); }, 15000));
+  ASSERT_EQ(test->Test().Links().size(), 1u);
+  EXPECT_EQ(test->Test().Links()[0].Type, TLinkType::ScriptResult);
+  EXPECT_EQ(test->Test().Links()[0].Url, nginx.BaseUrl() + "/two.html");
+
+  test->showMinimized();
+  ASSERT_TRUE(test->isMinimized());
+  command->trigger();
+  EXPECT_FALSE(test->isMinimized());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -77,7 +78,7 @@ TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
   job.radioThisPath = false;
   job.radioThisServer = true;
   job.checkOtherServers = job.checkLoadImg = true;
-  job.editDepth = -3;
+  job.editDepth = 0;  // the bounds
   job.lclcheckKoi8 = job.lclCheckRetriveFile = job.lclCheckIgnoreFile = true;
   job.lclcheckRetrieveLink = job.lclcheckIgnoreLink = true;
   job.lcleditRetriveFile = "*.htm;*.gif|img/*;";
@@ -86,7 +87,7 @@ TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
   job.lcleditIgnoreLink = "logout";
   job.radioRmtThisServer = true;
   job.checkRmtLoadImg = true;
-  job.EditRmtDepth = 2147483647;
+  job.EditRmtDepth = 1000000;
   job.rmtcheckKoi8 = job.rmtCheckRetriveFile = job.rmtCheckIgnoreFile = true;
   job.rmtcheckRetrieveLink = job.rmtcheckIgnoreLink = true;
   job.rmteditRetrieveFile = "a";
@@ -113,6 +114,11 @@ TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem)
        QStringLiteral("'2a' is not a valid integer value")},
       {"empty remote depth", [](TfmProperty& d) { d.EditRmtDepth->clear(); },
        QStringLiteral("'' is not a valid integer value")},
+      {"remote depth too deep",
+       [](TfmProperty& d) { d.EditRmtDepth->setText(QStringLiteral("2147483647")); },
+       QStringLiteral("2147483647 is not within the valid range of 0..1000000")},
+      {"negative depth", [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("-1")); },
+       QStringLiteral("-1 is not within the valid range of 0..1000000")},
       {"separator in a pattern",
        [](TfmProperty& d) { d.rmteditIgnoreLink->setText(QStringLiteral("a`b")); },
        QStringLiteral("'a`b' cannot be stored: a job cannot hold the grave accent (`).")},
@@ -150,15 +156,21 @@ TEST(JobPropertyDialog, TheProviderHandsBackOnlyWhatOkTook) {
     d.EditRmtDepth->setText(QStringLiteral("99999999999"));
     d.btnOk->click();
     EXPECT_TRUE(d.isVisible());
+    d.pageControl->setCurrentWidget(d.tabrmtExploration);
     d.btnCancel->click();
   });
   EXPECT_FALSE(dialogs.EditJob(nullptr, job, false));
   EXPECT_EQ(job, before);
   EXPECT_EQ(log.texts.size(), 1u);
-  // The same form again, showing the caller's job and not the refused edit.
+  // The same form again, showing the caller's job and not the refused edit;
+  // a new job starts on "General" with what is typed going into the URL.
   test::WhenModalOf<TfmProperty>([](TfmProperty& d) {
     EXPECT_EQ(d.EditRmtDepth->text(), QStringLiteral("1"));
-    d.editUrl->setText(QStringLiteral("example.org"));
+    EXPECT_EQ(d.pageControl->currentWidget(), d.tabGeneral);
+    QWidget* typed = QApplication::focusWidget();
+    ASSERT_EQ(typed, d.editUrl);
+    QTest::keyClick(typed, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(typed, QStringLiteral("example.org"));
     d.btnOk->click();
   });
   ASSERT_TRUE(dialogs.EditJob(nullptr, job, true));

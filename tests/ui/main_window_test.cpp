@@ -3,25 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
+#include <map>
 
+#include "engine/history_file.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
 #include "tests/support/nginx_server.h"
 #include "tests/ui/window_harness.h"
 #include "ui/job_grid.h"
+#include "ui/queue_view.h"
 
 namespace kestrix::test {
 namespace {
@@ -76,6 +82,8 @@ TEST(MainWindowJobs, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   EXPECT_LE(modelSignals, 3 * (clock.elapsed() / TQueueModel::kFlushMs + 2));
   EXPECT_EQ(h.Model->rowCount(), h.State.Queue.Count());
   EXPECT_EQ(h.Model->CellText(0, 0), url("a%20b.html"));
+  window.QueueView()->SelectRow(1);  // as a click would
+  EXPECT_EQ(window.PanelText(0).toStdString(), "2");
 
   // Moving job 1 to the end: the store, the states and the queued entries
   // all follow.
@@ -93,9 +101,75 @@ TEST(MainWindowJobs, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   EXPECT_EQ(window.JobGrid()->rowCount(), 2);
   window.JobGrid()->SelectRow(0);
   h.Prompts.Answer = false;
-  window.DeleteJob(true);  // Del asks first
-  EXPECT_EQ(h.Prompts.Texts.back(), "Delete curren job ?");
+  window.DeleteJob(true);  // Del asks first, with No for Enter
+  EXPECT_EQ(h.Prompts.NoByDefault, std::vector<std::string>{"Delete curren job ?"});
   EXPECT_EQ(h.Store->JobCount(kProject), 2);
+
+  // Clearing the data shows the emptied queue's figures at once.
+  h.Prompts.Answer = true;
+  window.ClearData();
+  RunFor(3 * TQueueModel::kFlushMs);
+  const auto shown = [&window](const char* panel) {
+    return window.findChild<QLabel*>(QString::fromLatin1(panel))->text().toStdString();
+  };
+  EXPECT_EQ(shown("StBarPanel2"), "Recieved: 0");
+  EXPECT_EQ(shown("StBarPanel3"), "Queue: 0");
+}
+
+// Queued entries name their job by number. Moving and deleting jobs, or
+// choosing another download folder, must never leave a reopened project's
+// entries with another job's depth and filters.
+TEST(MainWindowJobs, HistoryEntriesKeepTheirOwnJobsThroughMovesDeletesAndReopening) {
+  TWindowHarness h({"http://a.test/", "http://b.test/", "http://c.test/"});
+  TEngineState saved;
+  for (int number = 1; number <= 3; ++number) {
+    TJobRecord job;
+    h.Store->GetJob(kProject, number, job);
+    job.lcleditRetriveFile = job.editUrl;  // each job's own filter
+    h.Store->UpdateJob(kProject, number, job);
+    TRetriveRec entry;
+    entry.JobNumber = number;
+    entry.LocalFolder = h.DownloadFolder + kProject + "/";
+    entry.LocalFileName = std::to_string(number) + ".html";
+    saved.Queue.Append(job.editUrl + "page.html", entry);
+  }
+  std::filesystem::create_directories(h.DownloadFolder);
+  ASSERT_TRUE(SaveHistory(h.DownloadFolder, kProject, saved));
+  h.Store->AddProject("other");
+  const auto reopen = [&h] {
+    h.Window->ChangeProject(QStringLiteral("other"));
+    h.Window->ChangeProject(QString::fromLatin1(kProject));
+  };
+  // Each entry's filter, by the URL of the page it names.
+  const auto filters = [&h] {
+    std::map<std::string, std::string> seen;
+    for (int32_t i = 0; i < h.State.Queue.Count(); ++i) {
+      seen[std::string(h.State.Queue.Url(i))] = h.State.Queue.Entry(i).Job->lcleditRetriveFile;
+    }
+    return seen;
+  };
+  reopen();
+  using TSeen = std::map<std::string, std::string>;
+  ASSERT_EQ(filters(), (TSeen{{"http://a.test/page.html", "http://a.test/"},
+                              {"http://b.test/page.html", "http://b.test/"},
+                              {"http://c.test/page.html", "http://c.test/"}}));
+  h.Window->MoveJob(0, 2);
+  reopen();
+  EXPECT_EQ(filters(), (TSeen{{"http://a.test/page.html", "http://a.test/"},
+                              {"http://b.test/page.html", "http://b.test/"},
+                              {"http://c.test/page.html", "http://c.test/"}}));
+  h.Window->JobGrid()->SelectRow(0);  // b, now first
+  h.Window->DeleteJob(false);
+  reopen();
+  EXPECT_EQ(filters(), (TSeen{{"http://a.test/page.html", "http://a.test/"},
+                              {"http://b.test/page.html", ""},  // its job is gone
+                              {"http://c.test/page.html", "http://c.test/"}}));
+
+  // Another download folder: the project is read again from there.
+  h.Dialogs.NewFolder = h.Dir.Path() + "elsewhere/";
+  h.Window->ShowOptions();
+  EXPECT_EQ(h.State.Queue.Count(), 0);
+  EXPECT_EQ(h.Control->RunningProject(), kProject);
 }
 
 // A server that never answers keeps the queue in use until Stop.
@@ -128,7 +202,21 @@ TEST(MainWindowBusy, ProjectChangeClearAndExitAreRefusedUntilStopped) {
   RunFor(100);
   EXPECT_FALSE(askedInsideStop);
   EXPECT_EQ(h.Prompts.Texts.back(), "Delete downloaded data ?");
+  EXPECT_EQ(h.Prompts.NoByDefault, std::vector<std::string>{"Delete downloaded data ?"});
   EXPECT_EQ(StateColumn(*h.Window), std::vector<std::string>{"Stoped"});
+
+  // "Continue aborted" starts the stopped job again.
+  emit h.Window->QueueView()->ContinueAbortedRequested();
+  ASSERT_TRUE(RunUntil([&] { return h.Control->BusyWorkers() > 0; }, 5000));
+  EXPECT_EQ(StateColumn(*h.Window), std::vector<std::string>{"Started"});
+
+  // Exit confirmed during a download leaves once the stop is complete,
+  // without a second Exit.
+  h.Prompts.OnPrompt = nullptr;
+  h.Prompts.Answer = true;
+  h.Window->close();
+  EXPECT_TRUE(RunUntil([&] { return !h.Window->isVisible(); }, 5000));
+  EXPECT_FALSE(h.Control->IsBusy());
 }
 
 TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
@@ -157,6 +245,11 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   EXPECT_EQ(storedUrl(), "http://a.test/");
   h.Window->EditJobUrl(0, QStringLiteral(" http://b.test/ok "));
   EXPECT_EQ(storedUrl(), "http://b.test/ok");
+  // The toolbar's hints follow the edit, and a project without jobs.
+  const auto hint = [&h] {
+    return h.Window->Action(QStringLiteral("btnPreview"))->toolTip().toStdString();
+  };
+  EXPECT_EQ(hint(), "Preview: http://b.test/ok");
 
   // The same through the grid's own editor: double click, type, Enter.
   TJobGrid& grid = *h.Window->JobGrid();
@@ -172,13 +265,24 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   EXPECT_FALSE(grid.Editing());
   EXPECT_EQ(storedUrl(), "http://c.test/typed");
 
-  // The manual missing from beside the program is said, not ignored.
+  // The manual missing from beside the program is said, not ignored; so is
+  // a desktop without a program for the manual or the folder.
   h.Window->ShowHelp();
   EXPECT_NE(h.Prompts.Texts.back().find("'   not Found !"), std::string::npos);
+  h.Dir.WriteFile("Help/none.html", "<p>manual</p>");
+  h.OpenAnswer = false;
+  for (void (TfmMain::*command)() : {&TfmMain::ShowHelp, &TfmMain::ShowFolder}) {
+    const size_t said = h.Prompts.Texts.size();
+    (h.Window.get()->*command)();
+    ASSERT_EQ(h.Prompts.Texts.size(), said + 1);
+    EXPECT_TRUE(h.Prompts.Texts.back().starts_with("No program on this desktop opens"));
+  }
+  EXPECT_EQ(h.Opened.size(), 2u);
 
   h.Dialogs.ProjectAnswers = {"  fresh  "};
   h.Window->NewProject();
   EXPECT_EQ(h.Window->RunningProject(), "fresh");
+  EXPECT_EQ(hint(), "Preview starting page");
 
   // Clearing removes the project's folder and nothing beside it.
   h.Window->ChangeProject(QString::fromLatin1(kProject));
@@ -230,6 +334,40 @@ TEST(MainWindowEntries, DroppedUrlsBecomeJobsOneByOne) {
   EXPECT_EQ(h.Store->JobCount(kProject), 4);
   ASSERT_FALSE(h.Prompts.Texts.empty());
   EXPECT_NE(h.Prompts.Texts.back().find("\"`\""), std::string::npos);
+
+  // A cancelled dialog in a series may stop the rest of it.
+  h.Dialogs.JobUrls.clear();
+  h.Dialogs.JobAnswer = false;
+  h.Prompts.Answer = false;
+  h.Window->DropUrls({QStringLiteral("http://f.test/"), QStringLiteral("http://g.test/"),
+                      QStringLiteral("http://h.test/")});
+  EXPECT_EQ(h.Dialogs.JobUrls, std::vector<std::string>{"http://f.test/"});
+  EXPECT_EQ(h.Prompts.Texts.back(), "Go on with the 2 other dropped link(s) ?");
+  EXPECT_EQ(h.Store->JobCount(kProject), 4);
+}
+
+TEST(MainWindowKeys, MenusOpenFromTheKeyboard) {
+  TWindowHarness h({});
+  h.Window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(h.Window.get()));
+  const struct {
+    QKeyCombination key;
+    const char* menu;
+  } cases[] = {
+      {Qt::ALT | Qt::Key_O, "&Options"},
+      {Qt::ALT | Qt::Key_H, "&Help"},
+      {QKeyCombination(Qt::Key_F10), "&Options"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.menu);
+    QTest::keyClick(h.Window.get(), c.key.key(), c.key.keyboardModifiers());
+    RunFor(50);
+    auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->title().toStdString(), c.menu);
+    open->close();
+    RunFor(20);
+  }
 }
 
 TEST(MainWindowGeometry, PlacesAreFittedToAVisibleScreen) {

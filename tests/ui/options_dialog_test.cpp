@@ -66,6 +66,11 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
     d.checkKeepAlive->click();
     EXPECT_FALSE(d.checkTlsAcceptUnverified->isChecked());  // off unless asked for
     EXPECT_TRUE(d.editTlsCaFile->text().isEmpty());
+    d.pageControl->setCurrentWidget(d.tabNetwork);  // its hint reads whole
+    QApplication::processEvents();
+    EXPECT_GE(
+        d.editTlsCaFile->width(),
+        d.editTlsCaFile->fontMetrics().horizontalAdvance(d.editTlsCaFile->placeholderText()) + 8);
     d.checkTlsAcceptUnverified->click();
     d.editTlsCaFile->setText(QStringLiteral(" /etc/our-ca.pem "));
     d.radioProxy->click();
@@ -76,7 +81,7 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
     d.checkNoCach->click();
     d.btnOk->click();
   });
-  ASSERT_TRUE(dialogs_.EditOptions(nullptr, options));
+  ASSERT_TRUE(dialogs_.EditOptions(nullptr, options, false));
   EXPECT_TRUE(log_.texts.empty());
   TGlobalOptions expected;
   expected.DownLoadFolder = "/data/sites/";
@@ -126,7 +131,7 @@ TEST_F(OptionsDialogTest, CancelChangesNothingAndTheNextOpenShowsTheStoredValues
     d.pageControl->setCurrentWidget(d.tabProxy);
     d.btnCancel->click();
   });
-  EXPECT_FALSE(dialogs_.EditOptions(nullptr, options));
+  EXPECT_FALSE(dialogs_.EditOptions(nullptr, options, false));
   EXPECT_EQ(options, before);
   EXPECT_FALSE(std::filesystem::exists(ini_.Path()));
   // Reopened and confirmed at once: the cancelled edit is not applied.
@@ -138,30 +143,48 @@ TEST_F(OptionsDialogTest, CancelChangesNothingAndTheNextOpenShowsTheStoredValues
     EXPECT_EQ(d.editTlsCaFile->text(), QStringLiteral("/ca/extra.pem"));
     d.btnOk->click();
   });
-  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options));
+  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options, false));
   EXPECT_EQ(options, before);
   EXPECT_EQ(FreshRead(), before);
 }
 
-TEST_F(OptionsDialogTest, ARelativeDownloadFolderIsRefused) {
+// A running download keeps its folder: the queue's paths and its history
+// would otherwise part ways.
+TEST_F(OptionsDialogTest, ARelativeFolderOrAChangeDuringADownloadIsRefused) {
   TGlobalOptions options = FreshRead();
   const TGlobalOptions before = options;
-  for (const char* folder : {"downloads/", "~/sites", ""}) {
-    SCOPED_TRACE(folder);
+  const struct {
+    const char* folder;
+    bool locked;
+    const char* message;
+  } cases[] = {
+      {"downloads/", false, "The download folder must be a full path"},
+      {"~/sites", false, "The download folder must be a full path"},
+      {"", false, "The download folder must be a full path"},
+      {"/elsewhere/", true, "The download folder cannot change while a download runs"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
     log_.texts.clear();
-    test::WhenModalOf<TfmOptions>([folder](TfmOptions& d) {
-      d.editDownloadFolder->setText(QString::fromLatin1(folder));
+    test::WhenModalOf<TfmOptions>([&c](TfmOptions& d) {
+      d.editDownloadFolder->setText(QString::fromLatin1(c.folder));
       d.btnOk->click();
       EXPECT_TRUE(d.isVisible());
       d.btnCancel->click();
     });
-    EXPECT_FALSE(dialogs_.EditOptions(nullptr, options));
+    EXPECT_FALSE(dialogs_.EditOptions(nullptr, options, c.locked));
     ASSERT_EQ(log_.texts.size(), 1u);
-    EXPECT_TRUE(
-        log_.texts[0].startsWith(QStringLiteral("The download folder must be a full path")));
+    EXPECT_TRUE(log_.texts[0].startsWith(QString::fromLatin1(c.message)));
     EXPECT_EQ(options, before);
     EXPECT_FALSE(std::filesystem::exists(ini_.Path()));
   }
+  // The rest of the options may change during a download.
+  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
+    d.UpDown->setValue(5);
+    d.btnOk->click();
+  });
+  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options, true));
+  EXPECT_EQ(options.ThreadCount, 5);
 }
 
 TEST_F(OptionsDialogTest, AnUnwritableSettingsFileKeepsTheDialogOpen) {
@@ -173,7 +196,7 @@ TEST_F(OptionsDialogTest, AnUnwritableSettingsFileKeepsTheDialogOpen) {
     EXPECT_TRUE(d.isVisible());
     d.btnCancel->click();
   });
-  EXPECT_FALSE(dialogs.EditOptions(nullptr, options));
+  EXPECT_FALSE(dialogs.EditOptions(nullptr, options, false));
   ASSERT_EQ(log_.texts.size(), 1u);
   EXPECT_EQ(log_.texts[0],
             QString::fromStdString("Cannot write the settings file: " + blocked.Path()));

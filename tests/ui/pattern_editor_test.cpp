@@ -4,8 +4,10 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 namespace kestrix {
@@ -102,12 +104,21 @@ TEST(PatternEditor, RowsAreAddedDeletedAndMoved) {
   EXPECT_EQ(PressOk(editor), "c;a;d;");
 }
 
-TEST(PatternEditor, CancelKeepsTheText) {
+// The editor opens with no cell in edit, so one Esc closes it; its headers
+// read whole.
+TEST(PatternEditor, OneEscCancelsAndKeepsTheText) {
   TfmEditPatterns editor;
   Open(editor, "a;", true);
   editor.StrGrdPattern->item(0, 0)->setText(QStringLiteral("b"));
-  editor.btnCancel->click();
+  editor.activateWindow();
+  editor.StrGrdPattern->setFocus();
+  QTest::qWait(20);
+  EXPECT_EQ(editor.StrGrdPattern->viewport()->findChild<QLineEdit*>(), nullptr);  // no cell in edit
+  QHeaderView* header = editor.StrGrdPattern->horizontalHeader();
+  EXPECT_GE(header->sectionSize(1), header->sectionSizeHint(1));
+  QTest::keyClick(editor.StrGrdPattern, Qt::Key_Escape);
   EXPECT_EQ(editor.result(), QDialog::Rejected);
+  EXPECT_FALSE(editor.isVisible());
   EXPECT_EQ(editor.PatternText, "a;");
 }
 

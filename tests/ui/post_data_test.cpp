@@ -111,7 +111,7 @@ TEST(PostData, HintBreaksLongUrls) {
   EXPECT_EQ(WrappedHint("short"), "short");
   const std::string hint = WrappedHint(std::string(250, 'u'));
   EXPECT_EQ(hint,
-            std::string(100, 'u') + '\r' + std::string(100, 'u') + '\r' + std::string(50, 'u'));
+            std::string(100, 'u') + '\n' + std::string(100, 'u') + '\n' + std::string(50, 'u'));
 }
 
 TEST(PostDataDialog, ListTextAndMethodStayInStep) {

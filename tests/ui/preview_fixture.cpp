@@ -24,7 +24,7 @@ TPreviewFixture::TPreviewFixture() : Ini(Dir.Path() + "kestrix.ini"), Store(Ini)
       [this](QWidget*, TMessageKind, const QString& text) { Messages.push_back(text); },
       [this](const QUrl& url) {
         Opened.push_back(url);
-        return true;
+        return OpenAnswer;
       },
       [this](TfmPostData& editor) {
         Editors.push_back({editor.ResultUrl(), editor.Data().Params(), editor.Data().IsGet(),

@@ -85,6 +85,7 @@ class TPreviewFixture {
   TRecordingHost Host;
   std::vector<QString> Messages;
   std::vector<QUrl> Opened;
+  bool OpenAnswer = true;  // whether the desktop has a program for what is opened
   std::vector<TEditorSeen> Editors;
   std::unique_ptr<TPreviewPane> Pane;
 

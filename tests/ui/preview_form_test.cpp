@@ -51,6 +51,7 @@ TEST_F(PreviewFormTest, SubmitOpensTheEditorCancelKeepsThePageAndDownloadQueuesI
   ASSERT_TRUE(f_.PreviewLive(Url("/form.htm")));
   EXPECT_TRUE(f_.Pane->PreviewMode);
   EXPECT_EQ(f_.Pane->edNavigate->text().toStdString(), Url("/form.htm"));
+  EXPECT_EQ(f_.Host.pages, std::vector<std::string>{"View"});
   f_.Answer = [](TfmPostData& e) { return e.btnCancel; };
   ASSERT_TRUE(SubmitForm());
   EXPECT_EQ(f_.Editors[0].Url, Url("/post?q=1"));
@@ -126,13 +127,17 @@ TEST_F(PreviewFormTest, ViewPostsTheSameBytesAndHistoryStepsOpenNoEditor) {
   EXPECT_EQ(f_.Editors.size(), 1u);
 }
 
-TEST_F(PreviewFormTest, OfflinePreviewReachesNoServer) {
+// Offline, nothing reaches a server, and the user is told why nothing shows.
+TEST_F(PreviewFormTest, OfflinePreviewReachesNoServerAndSaysSo) {
   f_.Offline.SetGlobalOffline(true);
   f_.SetJob(Url("/form.htm"));
   ASSERT_TRUE(f_.Pane->PreviewStartingPage(test::kPreviewProject, 1));
   test::RunFor(800);
   EXPECT_TRUE(server_.Requests().empty());
   EXPECT_NE(f_.PageUrl(), Url("/form.htm"));
+  EXPECT_EQ(f_.Host.pages, std::vector<std::string>{"View"});
+  ASSERT_EQ(f_.Messages.size(), 1u);
+  EXPECT_TRUE(f_.Messages[0].startsWith(QStringLiteral("\"Work Offline\" is on")));
 
   // A saved page is shown offline even while the program is online.
   f_.Offline.SetGlobalOffline(false);
@@ -147,12 +152,14 @@ TEST_F(PreviewFormTest, OfflinePreviewReachesNoServer) {
   ASSERT_TRUE(f_.WaitForLoad("p.htm"));
   test::RunFor(800);
   EXPECT_TRUE(server_.Requests().empty());
-  // Its form still opens the editor, and reaches no server either.
-  f_.Answer = [](TfmPostData& e) { return e.btnCancel; };
+  // Its form still opens the editor; "View" reaches no server either, and says so.
+  f_.Answer = [](TfmPostData& e) { return e.btnView; };
   ASSERT_TRUE(SubmitForm());
   EXPECT_EQ(f_.Editors.back().Params, "s=1");
   test::RunFor(300);
   EXPECT_TRUE(server_.Requests().empty());
+  ASSERT_EQ(f_.Messages.size(), 2u);
+  EXPECT_TRUE(f_.Messages[1].startsWith(QStringLiteral("A saved page is shown offline")));
 }
 
 }  // namespace

@@ -131,6 +131,10 @@ TEST(PreviewSafety, HistoryPathsOutsideTheProjectAreNeverShown) {
   f.Pane->OpenInExternalBrowser();
   ASSERT_EQ(f.Opened.size(), 1u);
   EXPECT_EQ(f.Opened[0], QUrl::fromLocalFile(QString::fromStdString(f.ProjectFolder() + "ok.htm")));
+  // A desktop without a browser for it is said, not ignored.
+  f.OpenAnswer = false;
+  f.Pane->OpenInExternalBrowser();
+  EXPECT_TRUE(f.Messages.back().startsWith(QStringLiteral("No program on this desktop opens")));
 }
 
 TEST(PreviewSafety, UpAndDownStopAtTheEndsOfTheQueue) {

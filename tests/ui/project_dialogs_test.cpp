@@ -187,6 +187,11 @@ TEST_F(ProjectListTest, RefusedNamesRenameNothing) {
     EXPECT_TRUE(log_.texts[0].endsWith(QString::fromLatin1(c.message)))
         << log_.texts[0].toStdString();
     EXPECT_EQ(Names(*dialog), (std::vector<std::string>{"Old", "Other", "Third"}));
+    // Esc leaves the refused rename, and only it: the dialog stays.
+    QTest::keyClick(dialog->editProjName, Qt::Key_Escape);
+    EXPECT_FALSE(dialog->UpdateMode);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->editProjName->text().isEmpty());
     dialog->btnOk->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_TRUE(DiskUntouched());

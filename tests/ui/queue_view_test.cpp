@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 #include <filesystem>
 
 #include "engine/history_file.h"
@@ -135,6 +138,59 @@ TEST(QueueView, EndFollowsTheTailAndAClickStopsIt) {
   QCoreApplication::sendEvent(view.viewport(), &menu);
   for (const QAction* action : view.ContextMenu()->actions()) EXPECT_FALSE(action->isEnabled());
   view.ContextMenu()->close();
+}
+
+// The menu acts on the row it was opened on, even when the selection has
+// moved since; a grid hidden under another page shows no hints.
+TEST(QueueView, TheMenuActsOnItsRowAndAHiddenGridGivesNoHints) {
+  UrlList queue;
+  for (int i = 0; i < 3; ++i)
+    queue.Append("http://a.test/" + std::to_string(i), Entry(1, -1, 0, 1));
+  TQueueModel model(queue);
+  model.SetGridRows(4);
+  model.Flush();
+  TQueueView view(model);
+  view.resize(600, 300);
+  view.show();
+  const QPoint second = view.visualRect(model.index(1, 0)).center();
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, second, view.viewport()->mapToGlobal(second));
+  QCoreApplication::sendEvent(view.viewport(), &menu);
+  view.ContextMenu()->close();
+  view.SelectRow(2);
+  std::vector<int> reloaded;
+  QObject::connect(&view, &TQueueView::ReloadRequested, [&](int row) { reloaded.push_back(row); });
+  for (QAction* action : view.ContextMenu()->actions()) {
+    if (action->text() == QStringLiteral("Reload")) action->trigger();
+  }
+  EXPECT_EQ(reloaded, std::vector<int>{1});
+
+  const auto tip = [&view, second] {
+    QHelpEvent help(QEvent::ToolTip, second, view.viewport()->mapToGlobal(second));
+    QCoreApplication::sendEvent(view.viewport(), &help);
+    return QToolTip::isVisible();
+  };
+  view.hide();
+  EXPECT_FALSE(tip());
+  view.show();
+  EXPECT_TRUE(tip());
+}
+
+// Whatever font the desktop gives, no date or row name is cut short at the
+// default widths.
+TEST(QueueView, DefaultWidthsShowWholeTexts) {
+  const QFont before = QApplication::font();
+  QFont large = before;
+  large.setPointSize(before.pointSize() * 2);
+  QApplication::setFont(large);
+  UrlList queue;
+  TQueueModel model(queue);
+  TQueueView view(model);
+  EXPECT_GE(view.columnWidth(3),
+            view.fontMetrics().horizontalAdvance(QStringLiteral("2026-12-07 23:59:59 GMT")));
+  TSummaryView summary(queue);
+  QAbstractItemView* stat = summary.findChild<QTableWidget*>(QStringLiteral("grdStat"));
+  EXPECT_GE(static_cast<QTableView*>(stat)->columnWidth(0), stat->sizeHintForColumn(0));
+  QApplication::setFont(before);
 }
 
 TEST(TemplateDelegate, PicksOutEachBracketGroup) {

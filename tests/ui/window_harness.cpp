@@ -4,8 +4,9 @@
 
 namespace kestrix::test {
 
-bool TFakePrompts::Ask(QWidget*, const QString& text, TPromptIcon) {
+bool TFakePrompts::Ask(QWidget*, const QString& text, TPromptIcon, TPromptDefault preset) {
   Texts.push_back(text.toStdString());
+  if (preset == TPromptDefault::No) NoByDefault.push_back(Texts.back());
   if (OnPrompt) OnPrompt(Texts.back());
   return Answer;
 }
@@ -17,6 +18,12 @@ void TFakePrompts::Tell(QWidget*, const QString& text, TPromptIcon) {
 
 bool TFakeDialogs::EditJob(QWidget*, TJobRecord& job, bool) {
   JobUrls.push_back(job.editUrl);
+  return JobAnswer;
+}
+
+bool TFakeDialogs::EditOptions(QWidget*, TGlobalOptions& options, bool folderLocked) {
+  if (NewFolder.empty() || folderLocked) return false;
+  options.DownLoadFolder = NewFolder;
   return true;
 }
 
@@ -34,7 +41,9 @@ bool TFakeDialogs::AskSaveFileName(QWidget*, std::string& path) {
   return true;
 }
 
-TWindowHarness::TWindowHarness(const std::vector<std::string>& jobUrls, int threads) {
+TWindowHarness::TWindowHarness(const std::vector<std::string>& jobUrls, int threads,
+                               ScriptResolverFactory resolvers)
+    : Resolvers(std::move(resolvers)) {
   DownloadFolder = Dir.Path() + "downloads/";
   Ini = std::make_unique<IniFile>(Dir.Path() + "kestrix.ini");
   Store = std::make_unique<TJobList>(*Ini);
@@ -65,10 +74,13 @@ void TWindowHarness::Open() {
   Model = std::make_unique<TQueueModel>(State.Queue);
   Events = std::make_unique<TEngineEvents>(*Model);
   Control = std::make_unique<TDownloadControl>(
-      TEngineContext{Options, *Store, State, Parser, *Events, ScriptResolverFactory()});
-  Window = std::make_unique<TfmMain>(TMainWindowContext{*Ini, *Store, Options, Offline, State,
-                                                        *Control, *Events, *Model, Dialogs, Prompts,
-                                                        Dir.Path() + "Help/none.html"});
+      TEngineContext{Options, *Store, State, Parser, *Events, Resolvers});
+  Window = std::make_unique<TfmMain>(
+      TMainWindowContext{*Ini, *Store, Options, Offline, State, *Control, *Events, *Model, Dialogs,
+                         Prompts, Dir.Path() + "Help/none.html", [this](const QUrl& url) {
+                           Opened.push_back(url);
+                           return OpenAnswer;
+                         }});
   Window->show();
 }
 

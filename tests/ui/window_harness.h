@@ -27,10 +27,12 @@ namespace kestrix::test {
 
 class TFakePrompts final : public UserPrompts {
  public:
-  bool Ask(QWidget*, const QString& text, TPromptIcon) override;
+  bool Ask(QWidget*, const QString& text, TPromptIcon,
+           TPromptDefault preset = TPromptDefault::Yes) override;
   void Tell(QWidget*, const QString& text, TPromptIcon) override;
 
-  std::vector<std::string> Texts;  // every question and message, in order
+  std::vector<std::string> Texts;        // every question and message, in order
+  std::vector<std::string> NoByDefault;  // the questions Enter answers with No
   bool Answer = true;
   std::function<void(const std::string&)> OnPrompt;
 };
@@ -38,7 +40,8 @@ class TFakePrompts final : public UserPrompts {
 class TFakeDialogs final : public DialogProvider {
  public:
   bool EditJob(QWidget*, TJobRecord& job, bool isNew) override;
-  bool EditOptions(QWidget*, TGlobalOptions&) override { return false; }
+  // Ok with NewFolder as the download folder when one is set and may change.
+  bool EditOptions(QWidget*, TGlobalOptions& options, bool folderLocked) override;
   bool AskProjectName(QWidget*, const std::vector<std::string>&, std::string& name) override;
   bool EditProjectList(QWidget*, const TGlobalOptions&, std::vector<TProject>&) override {
     return false;
@@ -46,17 +49,21 @@ class TFakeDialogs final : public DialogProvider {
   bool AskSaveFileName(QWidget*, std::string& path) override;
 
   std::vector<std::string> JobUrls;        // the URL each job dialog was shown
+  bool JobAnswer = true;                   // Ok (true) or Cancel in the job dialog
   std::deque<std::string> ProjectAnswers;  // names typed, in order; none: Cancel
   std::vector<std::string> SaveOffers;     // the file each save chooser was opened on
   std::string SaveAnswer;                  // the file chosen; empty: Cancel
+  std::string NewFolder;                   // typed into the options; empty: Cancel
 };
 
 inline constexpr char kProject[] = "site";
 
 class TWindowHarness {
  public:
-  // A store with project kProject holding a job for each URL.
-  explicit TWindowHarness(const std::vector<std::string>& jobUrls, int threads = 2);
+  // A store with project kProject holding a job for each URL; `resolvers`
+  // make the script resolvers (none: script links stay unresolved).
+  explicit TWindowHarness(const std::vector<std::string>& jobUrls, int threads = 2,
+                          ScriptResolverFactory resolvers = {});
   // The store of the settings file at `iniPath`, with `options`.
   TWindowHarness(const std::string& iniPath, const TGlobalOptions& options);
   ~TWindowHarness();
@@ -77,7 +84,10 @@ class TWindowHarness {
   std::unique_ptr<TDownloadControl> Control;
   TFakeDialogs Dialogs;
   TFakePrompts Prompts;
+  ScriptResolverFactory Resolvers;
   std::unique_ptr<TfmMain> Window;
+  std::vector<QUrl> Opened;  // what was handed to the desktop's programs
+  bool OpenAnswer = true;    // whether the desktop has a program for it
 
  private:
   void Open();
