@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "core/job_list.h"
+#include "core/whole_file.h"
 
 namespace kestrix {
 
@@ -206,21 +207,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// `bytes` go to a temporary file that is renamed over `path`, so that a
-// crash or a full disk never loses what was there.
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string HistoryFilePath(const std::string& downloadFolder, const std::string& project) {
@@ -257,7 +243,17 @@ bool SaveHistory(const std::string& downloadFolder, const std::string& project,
   if (state.Queue.Count() == 0) return false;
   const std::string folder = downloadFolder + project;
   ::mkdir(folder.c_str(), 0777);  // one level only: DownLoadFolder itself must exist
-  return ReplaceFile(HistoryFilePath(downloadFolder, project), EncodeHistory(state));
+  const std::string path = HistoryFilePath(downloadFolder, project);
+  const std::string temp = path + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, EncodeHistory(state)) && ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
 }
 
 bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& project,
@@ -289,7 +285,7 @@ bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& p
                 field.size());
     changed = true;
   }
-  return !changed || ReplaceFile(path, bytes);
+  return !changed || ReplaceFileAtomically(path, bytes, false);
 }
 
 THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,

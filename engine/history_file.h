@@ -39,8 +39,8 @@ bool SaveHistory(const std::string& downloadFolder, const std::string& project,
 
 // Jobs of `project` were moved or deleted: every record of its history file
 // that names a job (a number above 0) takes `newNumber` of it, and every
-// other byte stays as it was. Written like SaveHistory; a missing file stays
-// missing. False when a file that needed it could not be rewritten.
+// other byte stays as it was. Replaced in one atomic step; a missing file
+// stays missing. False when a file that needed it could not be rewritten.
 bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& project,
                          const std::function<int32_t(int32_t)>& newNumber);
 
