@@ -7,6 +7,7 @@
 #include "cli/instance_guard.h"
 #include "cli/job_options.h"
 #include "core/job_url.h"
+#include "engine/history_file.h"
 #include "links/link_filters.h"
 
 namespace kestrix {
@@ -97,7 +98,17 @@ int RunRemoveJob(const ParsedArguments& args) {
   std::optional<int> job = JobNumber(args.positional[1], session.Store().JobCount(project));
   if (!job) return kExitFailure;
   session.Store().RemoveJob(project, *job);
-  return session.SaveSettings(false) ? kExitOk : kExitFailure;
+  if (!session.SaveSettings(false)) return kExitFailure;
+  // The project's history names jobs by number: its entries follow theirs.
+  const int removed = *job;
+  const std::string& folder = session.Options().DownLoadFolder;
+  if (!RenumberHistoryJobs(folder, project,
+                           [removed](int32_t j) { return JobNumberAfterRemoval(j, removed); })) {
+    ReportError("The history of project " + project +
+                " could not be rewritten: " + HistoryFilePath(folder, project));
+    return kExitFailure;
+  }
+  return kExitOk;
 }
 
 }  // namespace kestrix

@@ -241,14 +241,6 @@ bool TDownloadControl::ClearProjectData(const std::string& project) {
   return true;
 }
 
-void TDownloadControl::RenumberJobs(const std::function<int(int)>& newNumber) {
-  UrlList& queue = context_.State.Queue;
-  for (int32_t index = 0; index < queue.Count(); ++index) {
-    TRetriveRec& entry = queue.Entry(index);
-    if (entry.JobNumber > 0) entry.JobNumber = newNumber(entry.JobNumber);
-  }
-}
-
 void TDownloadControl::ThreadCountChanged(int previous) {
   if (downloadRunning_ && context_.Options.ThreadCount > previous) Dispatch();
 }

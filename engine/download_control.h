@@ -104,10 +104,6 @@ class TDownloadControl {
   // the job list): every queued entry, in memory and in the history file,
   // follows its job to `newNumber` of its number (0: the job is gone).
   void RenumberJobs(const std::function<int(int)>& newNumber);
-
-  // The jobs of the running project were renumbered (moved in the job
-  // list): every queued entry follows its job to its new number.
-  void RenumberJobs(const std::function<int(int)>& newNumber);
   // The options' ThreadCount changed from `previous`: a running download
   // hands queued entries to the workers that may now run as well.
   void ThreadCountChanged(int previous);

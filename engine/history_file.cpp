@@ -288,6 +288,17 @@ bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& p
   return !changed || ReplaceFileAtomically(path, bytes, false);
 }
 
+int32_t JobNumberAfterMove(int32_t job, int32_t from, int32_t to) {
+  if (job == from) return to;
+  if (from < to && job > from && job <= to) return job - 1;
+  if (to < from && job >= to && job < from) return job + 1;
+  return job;
+}
+
+int32_t JobNumberAfterRemoval(int32_t job, int32_t removed) {
+  return job == removed ? 0 : job > removed ? job - 1 : job;
+}
+
 THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
                            const std::string& projectFolder, const TJobList& store,
                            TEngineState& state) {

@@ -43,6 +43,11 @@ bool SaveHistory(const std::string& downloadFolder, const std::string& project,
 // stays missing. False when a file that needed it could not be rewritten.
 bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& project,
                          const std::function<int32_t(int32_t)>& newNumber);
+// The number of job `job` once job `from` has moved to `to` (all 1-based),
+// the jobs between shifting by one.
+int32_t JobNumberAfterMove(int32_t job, int32_t from, int32_t to);
+// The number of job `job` once job `removed` is deleted; 0 for that job.
+int32_t JobNumberAfterRemoval(int32_t job, int32_t removed);
 
 struct THistoryLoad {
   bool Found = false;     // a file was read

@@ -10,6 +10,7 @@
 #include "core/job_list.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
+#include "engine/history_file.h"
 #include "ui/dialog_provider.h"
 #include "ui/entry_checks.h"
 #include "ui/job_grid.h"
@@ -240,9 +241,7 @@ void TfmMain::DeleteJob(bool ask) {
   context_.Store.Save();
   // Entries of the jobs behind it keep their own job's settings when the
   // history is read back.
-  context_.Control.RenumberJobs([row](int job) {
-    return job == row + 1 ? 0 : job > row + 1 ? job - 1 : job;
-  });
+  context_.Control.RenumberJobs([row](int job) { return JobNumberAfterRemoval(job, row + 1); });
   states.erase(states.begin() + row);
   FillJobGrid();
   SetStateTexts(states);
@@ -289,13 +288,8 @@ void TfmMain::MoveJob(int from, int to) {
   if (!context_.Store.MoveJob(runningProject_, from + 1, to + 1)) return;
   context_.Store.Save();
   // Queued entries name their job by number: they must follow it.
-  context_.Control.RenumberJobs([from, to](int job) {
-    const int index = job - 1;
-    if (index == from) return to + 1;
-    if (from < to && index > from && index <= to) return job - 1;
-    if (to < from && index >= to && index < from) return job + 1;
-    return job;
-  });
+  context_.Control.RenumberJobs(
+      [from, to](int job) { return JobNumberAfterMove(job, from + 1, to + 1); });
   std::vector<QString> states = StateTexts();
   const QString moved = states[static_cast<size_t>(from)];
   states.erase(states.begin() + from);

@@ -155,6 +155,16 @@ TEST_F(HistoryFileTest, RenumberingRewritesOnlyTheJobNumbers) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "Other"));
 }
 
+TEST(JobNumbers, FollowAMoveOrARemoval) {
+  // Job 1 of four moved to 3, and back; job 2 of four removed.
+  const int32_t moved[] = {3, 1, 2, 4}, back[] = {2, 3, 1, 4}, removed[] = {1, 0, 2, 3};
+  for (int32_t job = 1; job <= 4; ++job) {
+    EXPECT_EQ(JobNumberAfterMove(job, 1, 3), moved[job - 1]) << job;
+    EXPECT_EQ(JobNumberAfterMove(job, 3, 1), back[job - 1]) << job;
+    EXPECT_EQ(JobNumberAfterRemoval(job, 2), removed[job - 1]) << job;
+  }
+}
+
 std::string Int(int32_t v) {
   std::string s(4, '\0');
   for (int i = 0; i < 4; ++i)
