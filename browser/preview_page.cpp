@@ -29,16 +29,17 @@ constexpr char kCaptureScript[] = R"((function () {
     for (var entry of e.formData) {
       pairs.push([entry[0], typeof entry[1] === 'string' ? entry[1] : entry[1].name]);
     }
-    var method = form.method;
+    var method = form.method, enctype = form.enctype;
     if (submitter && submitter.form === form) {
       if (submitter.hasAttribute('formmethod')) method = submitter.formMethod;
+      if (submitter.hasAttribute('formenctype')) enctype = submitter.formEnctype;
       // The button that submitted belongs in the list; not every event has it.
       var named = submitter.name && pairs.some(function (p) {
         return p[0] === submitter.name && p[1] === submitter.value;
       });
       if (submitter.name && !named) pairs.push([submitter.name, submitter.value]);
     }
-    last = {method: method, body: new URLSearchParams(pairs).toString()};
+    last = {method: method, enctype: enctype, body: new URLSearchParams(pairs).toString()};
   }, false);
   window.__kestrixTakeForm = function () { var r = last; last = null; return r; };
 })();)";
@@ -99,6 +100,8 @@ void PreviewPage::TakeSubmission(const QUrl& url) {
                   if (record.value(QStringLiteral("method")).toString() == QLatin1String("post")) {
                     form.Posted = true;
                     form.Body = record.value(QStringLiteral("body")).toString().toStdString();
+                    form.Multipart = record.value(QStringLiteral("enctype")).toString() ==
+                                     QLatin1String("multipart/form-data");
                   }
                   // The owner may open a modal editor: not from inside the
                   // engine's answer.

@@ -16,6 +16,9 @@ struct TFormSubmission {
   std::string Url;   // where the form went, with the query a GET form made
   std::string Body;  // the fields, "name=value&..." as a browser encodes them
   bool Posted = false;
+  // The form asked for multipart/form-data; its fields are still given as
+  // "name=value&..." above, to be edited as any other form's.
+  bool Multipart = false;
 };
 
 class PreviewPage final : public QWebEnginePage {

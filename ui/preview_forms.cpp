@@ -3,16 +3,59 @@
 #include <QUrl>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineView>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "browser/preview_page.h"
 #include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
+#include "ui/post_data.h"
 #include "ui/post_data_dialog.h"
 #include "ui/preview_host.h"
 #include "ui/preview_pane.h"
 
 namespace kestrix {
+namespace {
+
+struct TMultipart {
+  QByteArray Boundary;
+  QByteArray Body;
+};
+
+// "name=value&..." as a form encodes it, turned into the parts of a
+// multipart/form-data body (a file field carries only its file name). The
+// boundary is one that no field holds.
+TMultipart MultipartBody(const std::string& params) {
+  std::vector<std::pair<QByteArray, QByteArray>> fields;
+  for (const TPostParam& param : ParseParams(params)) {
+    const auto decoded = [](const std::string& text) {
+      return QByteArray::fromPercentEncoding(QByteArray::fromStdString(text).replace('+', ' '));
+    };
+    QByteArray name = decoded(param.Name);
+    name.replace('"', "%22").replace('\r', "%0D").replace('\n', "%0A");
+    fields.emplace_back(name, decoded(param.Value));
+  }
+  TMultipart form{QByteArrayLiteral("----KestrixFormBoundary"), {}};
+  for (int tail = 0;; ++tail) {
+    const QByteArray boundary = form.Boundary + QByteArray::number(tail);
+    const bool clash = std::any_of(fields.begin(), fields.end(), [&boundary](const auto& field) {
+      return field.first.contains(boundary) || field.second.contains(boundary);
+    });
+    if (clash) continue;
+    form.Boundary = boundary;
+    break;
+  }
+  for (const auto& [name, value] : fields) {
+    form.Body += "--" + form.Boundary + "\r\nContent-Disposition: form-data; name=\"" + name +
+                 "\"\r\n\r\n" + value + "\r\n";
+  }
+  form.Body += "--" + form.Boundary + "--\r\n";
+  return form;
+}
+
+}  // namespace
 
 void TPreviewPane::Submitted(const TFormSubmission& form) {
   // A page that submits while the editor is open waits for no second one.
@@ -29,7 +72,7 @@ void TPreviewPane::Submitted(const TFormSubmission& form) {
   if (result == QDialog::Accepted) {
     DownloadForm(editor.ResultUrl(), body);
   } else if (result == TfmPostData::kViewResult) {
-    ViewForm(editor.ResultUrl(), body);
+    ViewForm(editor.ResultUrl(), body, form.Multipart);
   }
   // Cancel: the submission was never let through, the page stays as it was.
 }
@@ -49,7 +92,8 @@ void TPreviewPane::DownloadForm(const std::string& url, const std::optional<std:
   host_.ShowQueuePage();
 }
 
-void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::string>& body) {
+void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::string>& body,
+                            bool multipart) {
   // Offline, the page would refuse the request without a word.
   const QString shown = QString::fromStdString(url);
   if (context_.Offline.IsGlobalOffline()) {
@@ -71,11 +115,18 @@ void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::str
     page_->load(target);
     return;
   }
-  // The same bytes the page would have sent, as a form sends them.
+  // The edited fields, encoded as the form would have sent them.
   QWebEngineHttpRequest request(target, QWebEngineHttpRequest::Post);
-  request.setHeader(QByteArrayLiteral("Content-Type"),
-                    QByteArrayLiteral("application/x-www-form-urlencoded"));
-  request.setPostData(QByteArray::fromStdString(*body));
+  if (multipart) {
+    const TMultipart form = MultipartBody(*body);
+    request.setHeader(QByteArrayLiteral("Content-Type"),
+                      QByteArrayLiteral("multipart/form-data; boundary=") + form.Boundary);
+    request.setPostData(form.Body);
+  } else {
+    request.setHeader(QByteArrayLiteral("Content-Type"),
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+    request.setPostData(QByteArray::fromStdString(*body));
+  }
   page_->load(request);
 }
 

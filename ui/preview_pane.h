@@ -89,7 +89,8 @@ class TPreviewPane : public QWidget {
   void OptionSwitched(TDownloadOption option, bool add);
   void Submitted(const TFormSubmission& form);
   void DownloadForm(const std::string& url, const std::optional<std::string>& body);
-  void ViewForm(const std::string& url, const std::optional<std::string>& body);
+  // `multipart`: the body goes out as multipart/form-data, as the form asked.
+  void ViewForm(const std::string& url, const std::optional<std::string>& body, bool multipart);
   void SetLocalRoot(const std::string& folder);
   std::string ProjectFolder() const;
   std::string QueueFile(int row) const;

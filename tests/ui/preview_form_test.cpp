@@ -18,6 +18,7 @@ using test::TFaultServer;
 
 constexpr char kScenario[] = R"({"routes": {
   "/form.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>form</title></head><body><form id='f' method='post' action='/post?q=1'><input name='a' value='1'><input name='b' value='x y'><input type='submit' id='send' name='go' value='Go'></form><a id='next' href='/other.htm'>next</a></body></html>"}],
+  "/multi.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body><form method='post' enctype='multipart/form-data' action='/post'><input name='a' value='x y&z'><input type='submit' id='send'></form></body></html>"}],
   "/get.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body><form id='f' action='/find'><input name='w' value='k'></form></body></html>"}],
   "/post": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>posted</title></head><body>done</body></html>"}],
   "/other.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>other</title></head></html>"}]
@@ -125,6 +126,20 @@ TEST_F(PreviewFormTest, ViewPostsTheSameBytesAndHistoryStepsOpenNoEditor) {
   f_.RunInPage(QStringLiteral("document.getElementById('next').click(); 1"));
   ASSERT_TRUE(f_.WaitForLoad("/other.htm"));
   EXPECT_EQ(f_.Editors.size(), 1u);
+
+  // A multipart form is viewed as multipart, not as a urlencoded body.
+  ASSERT_TRUE(f_.PreviewLive(Url("/multi.htm")));
+  f_.Answer = [](TfmPostData& e) { return e.btnView; };
+  ASSERT_TRUE(SubmitForm());
+  ASSERT_TRUE(test::RunUntil([&] { return Posts() == 2; }, 5000));
+  const test::TRecordedRequest sent = server_.Requests().back();
+  const std::string type = sent.Header("Content-Type");
+  const std::string prefix = "multipart/form-data; boundary=";
+  ASSERT_EQ(type.substr(0, prefix.size()), prefix);
+  const std::string boundary = type.substr(prefix.size());
+  EXPECT_EQ(sent.Body, "--" + boundary +
+                           "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx y&z\r\n--" +
+                           boundary + "--\r\n");
 }
 
 // Offline, nothing reaches a server, and the user is told why nothing shows.
