@@ -36,4 +36,8 @@ std::string DeclaredCharset(std::string_view page) {
   return std::string();
 }
 
+std::string SavedPageCharset(std::string_view page, bool koi8Converted) {
+  return koi8Converted ? std::string("windows-1251") : DeclaredCharset(page);
+}
+
 }  // namespace kestrix

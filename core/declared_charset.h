@@ -11,5 +11,9 @@ namespace kestrix {
 // content="...; charset=..."> in the page's head (its first 4 KiB), in lower
 // case; empty when the page names none.
 std::string DeclaredCharset(std::string_view page);
+// The charset of a saved page's texts: Windows-1251 once the page was
+// converted from KOI8-R (its declaration still names KOI8-R then), else
+// what the page declares.
+std::string SavedPageCharset(std::string_view page, bool koi8Converted);
 
 }  // namespace kestrix

@@ -57,6 +57,12 @@ struct TJobRecord {
 // Sets every field to its default.
 void InitJobRecord(TJobRecord& record);
 
+// Whether the job converts pages from KOI8-R on the starting server's side
+// (`remoteFlag` 0) or on other servers (1).
+inline bool Koi8Converts(const TJobRecord& job, int remoteFlag) {
+  return remoteFlag == 0 ? job.lclcheckKoi8 : remoteFlag == 1 && job.rmtcheckKoi8;
+}
+
 // The text form stored in the settings file: 36 fields, each followed by a
 // grave accent, no escaping.
 std::string JobRecordToText(const TJobRecord& record);

@@ -166,9 +166,7 @@ bool TExplorer::GetFileUrl() {
 void TExplorer::FetchDone() {
   TRetriveRec& entry = state_.Queue.Entry(current_);
   if (entry.ReceivedSize > 0 && entry.ErrorCode == 0) {
-    const bool koi8 = (entry.RemoteFlag == 0 && job_.lclcheckKoi8) ||
-                      (entry.RemoteFlag == 1 && job_.rmtcheckKoi8);
-    if (entry.IsHtml && koi8) DecodeKoi8File(CurrentPath());
+    if (entry.IsHtml && Koi8Converts(job_, entry.RemoteFlag)) DecodeKoi8File(CurrentPath());
     ShowPage();
   } else if (OnChanged) {
     OnChanged();

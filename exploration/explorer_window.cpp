@@ -311,18 +311,24 @@ void TfmTest::ShowEntry() {
   // the window: the text view is refilled only when the page changed.
   if (!test_->Running() && test_->HtmlText() != shownHtml_) {
     shownHtml_ = test_->HtmlText();
-    html_->setPlainText(GridText(shownHtml_, DeclaredCharset(shownHtml_)));
+    html_->setPlainText(GridText(shownHtml_, PageCharset()));
   }
   Button(QStringLiteral("btnParse"))->setEnabled(test_->CanParse());
   Button(QStringLiteral("btnSaveHtml"))->setEnabled(HasSavedFile());
   FillGrids();
 }
 
+std::string TfmTest::PageCharset() const {
+  const bool converted = test_->HasJob() && test_->Current().IsHtml &&
+                         Koi8Converts(test_->Job(), test_->Current().RemoteFlag);
+  return SavedPageCharset(test_->HtmlText(), converted);
+}
+
 void TfmTest::FillGrids() {
   enabledGrid_->setRowCount(0);
   disabledGrid_->setRowCount(0);
   // Texts from the page are in its own charset.
-  const std::string charset = DeclaredCharset(test_->HtmlText());
+  const std::string charset = PageCharset();
   const auto page = [&charset](const std::string& bytes) { return GridText(bytes, charset); };
   for (const TTestLink& link : test_->Links()) {
     const QString location = link.Remote ? QStringLiteral("Remote") : QStringLiteral("Local");

@@ -118,6 +118,8 @@ class TfmTest final : public QWidget {
   void WritePlace();
   void ShowEntry();
   void FillGrids();
+  // The charset the shown page's texts are in.
+  std::string PageCharset() const;
   QPushButton* AddButton(const QString& name, const QString& text, QWidget* parent);
 
   const TGlobalOptions& options_;

@@ -22,5 +22,13 @@ TEST(DeclaredCharset, TakesTheFirstMetaDeclarationOfTheHead) {
   for (const auto& c : cases) EXPECT_EQ(DeclaredCharset(c.page), c.charset) << c.page;
 }
 
+// A page converted from KOI8-R still declares KOI8-R; its bytes are
+// Windows-1251 by then.
+TEST(SavedPageCharset, AConvertedPageIsWindows1251WhateverItDeclares) {
+  const std::string page = "<meta charset=koi8-r>";
+  EXPECT_EQ(SavedPageCharset(page, false), "koi8-r");
+  EXPECT_EQ(SavedPageCharset(page, true), "windows-1251");
+}
+
 }  // namespace
 }  // namespace kestrix

@@ -78,12 +78,13 @@ class ExplorerWindowTest : public ::testing::Test {
     window_ = std::make_unique<TfmTest>(options_, std::move(hooks));
     window_->show();
   }
-  void Start(const std::string& url, int depth = 2) {
+  void Start(const std::string& url, int depth = 2, bool koi8 = false) {
     TJobRecord job;
     job.ProjectName = "p";
     job.editUrl = url;
     job.editDepth = depth;
     job.checkLoadImg = false;
+    job.lclcheckKoi8 = koi8;
     ASSERT_TRUE(window_->CreateNewThread(job, 1));
   }
   bool Click(const char* name) {
@@ -231,6 +232,15 @@ TEST_F(ExplorerWindowTest, NextLevelFollowsAUrlThatIsNotUtf8) {
   ASSERT_TRUE(Click("btnNextLevel"));
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Label("lblDepth"), "Depth       :1");
+
+  // A KOI8-R page the job converts still declares KOI8-R.
+  site_.WriteFile("koi8.html",
+                  "<meta charset=\"koi8-r\"><a href=\"b.html\">\xe4\xc1\xcc\xd8\xdb\xc5</a>\n");
+  Start(nginx_.BaseUrl() + "/koi8.html", 2, true);
+  ASSERT_TRUE(Click("btnGetUrl"));
+  ASSERT_TRUE(WaitIdle());
+  ASSERT_EQ(enabled->rowCount(), 1);
+  EXPECT_EQ(enabled->item(0, 1)->text(), QStringLiteral("\u0414\u0430\u043b\u044c\u0448\u0435"));
 }
 
 TEST_F(ExplorerWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
