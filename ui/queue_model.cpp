@@ -3,25 +3,14 @@
 #include <QColor>
 #include <algorithm>
 
+#include "browser/page_charset.h"
 #include "core/url_list.h"
 #include "ui/artwork.h"
 
 namespace kestrix {
-namespace {
-
-// Page texts are bytes in the page's own character set, which the grid does
-// not know: UTF-8 when they are valid UTF-8, else one character per byte, so
-// that nothing shows as replacement marks.
-QString DisplayText(const std::string& bytes) {
-  QString text = QString::fromUtf8(bytes);
-  if (text.contains(QChar::ReplacementCharacter)) text = QString::fromLatin1(bytes);
-  return text;
-}
-
-}  // namespace
 
 TQueueModel::TQueueModel(const UrlList& queue, QObject* parent)
-    : QAbstractTableModel(parent), queue_(queue) {
+    : QAbstractTableModel(parent), queue_(queue), charsets_(queue) {
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(kFlushMs);
   connect(&flushTimer_, &QTimer::timeout, this, &TQueueModel::Flush);
@@ -72,6 +61,7 @@ void TQueueModel::SetRowsShown(int entries) {
 }
 
 void TQueueModel::Load(int entries) {
+  charsets_.Forget();
   reported_.clear();
   loaded_ = entries;
   SetRowsShown(entries);
@@ -92,6 +82,7 @@ void TQueueModel::ApplyEvent(int index, const TEntryEvent& event) {
 void TQueueModel::Clear() {
   flushTimer_.stop();
   beginResetModel();
+  charsets_.Forget();
   reported_.clear();
   loaded_ = 0;
   shown_ = wanted_ = 1;
@@ -125,12 +116,21 @@ std::string TQueueModel::CellText(int row, int column) const {
   return QueueCellText(static_cast<TQueueColumn>(column), queue_.Entry(row), Facts(row));
 }
 
+QString TQueueModel::Shown(int row, int column) const {
+  // Other cells are the program's own text; a starting URL or a page that
+  // names no charset shows as UTF-8 when it is, else one character a byte.
+  const bool fromPage = (column == static_cast<int>(TQueueColumn::Url) ||
+                         column == static_cast<int>(TQueueColumn::LinkedText)) &&
+                        row < queue_.Count();
+  return GridText(CellText(row, column), fromPage ? charsets_.Of(row) : std::string());
+}
+
 int TQueueModel::QueueCount() const {
   return queue_.Count();
 }
 
 QString TQueueModel::Hint(int row, int column) const {
-  QString text = DisplayText(CellText(row, column));
+  const QString text = Shown(row, column);
   if (column != static_cast<int>(TQueueColumn::Url) || row >= queue_.Count()) return text;
   const TRetriveRec& entry = queue_.Entry(row);
   QString parent = QStringLiteral("no parent");
@@ -161,7 +161,7 @@ QVariant TQueueModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || row >= shown_) return {};
   switch (role) {
     case Qt::DisplayRole:
-      return DisplayText(CellText(row, column));
+      return Shown(row, column);
     case Qt::ToolTipRole:
       return Hint(row, column);
     case Qt::DecorationRole: {

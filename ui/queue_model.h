@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "engine/queue_texts.h"
+#include "ui/link_charsets.h"
 
 namespace kestrix {
 
@@ -58,6 +59,8 @@ class TQueueModel final : public QAbstractTableModel {
   // What row `row` shows besides its entry.
   const TRowFacts& Facts(int row) const;
   void Forget(int fromRow);
+  // A cell as shown: a link's URL and text in its page's charset.
+  QString Shown(int row, int column) const;
 
   const UrlList& queue_;
   // Rows below `loaded_` show their entries as the history file gave them;
@@ -71,6 +74,7 @@ class TQueueModel final : public QAbstractTableModel {
   int dirtyLast_ = -1;
   QTimer flushTimer_;
   std::array<QPixmap, 13> kindIcons_;
+  TLinkCharsets charsets_;
 };
 
 }  // namespace kestrix

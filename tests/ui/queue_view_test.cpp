@@ -112,6 +112,51 @@ TEST(QueueModel, HintsNameDepthFileParentAndPostData) {
             "PARENT URL : http://a.test/\nPOST DATA : q=1");
 }
 
+// A link's URL and text are shown in the charset of the page they came
+// from, also once the job converted that page from KOI8-R.
+TEST(QueueModel, LinkTextsShowInTheirPagesCharset) {
+  TScratchDir dir;
+  const std::string koi8 = "\xe4\xc1\xcc\xd8\xdb\xc5", cp1251 = "\xc4\xe0\xeb\xfc\xf8\xe5";
+  const QString word = QStringLiteral("\u0414\u0430\u043b\u044c\u0448\u0435");
+  const struct {
+    std::string head;
+    bool converted;
+    std::string text;
+    QString shown;
+  } cases[] = {
+      {"<meta charset=koi8-r>", false, koi8, word},
+      {"<meta charset=koi8-r>", true, cp1251, word},
+      {"<p>", false, "caf\xe9", QStringLiteral("caf\u00e9")},
+      {"<p>", false, "caf\xc3\xa9", QStringLiteral("caf\u00e9")},
+  };
+  UrlList queue;
+  TQueueModel model(queue);
+  for (const auto& c : cases) {
+    TRetriveRec page = Entry(0, -1, 0, 0);
+    page.IsHtml = 1;
+    page.LocalFolder = dir.Path();
+    page.LocalFileName = std::to_string(queue.Count()) + ".html";
+    TJobRecord job;
+    job.lclcheckKoi8 = c.converted;
+    page.Job = job;
+    dir.WriteFile(page.LocalFileName, c.head);
+    const int32_t parent = queue.Append("http://a.test/" + page.LocalFileName, page);
+    TRetriveRec link = Entry(1, parent, 0, 0);
+    link.Job.editUrl = "http://a.test/" + c.text;
+    link.LinkedText = c.text;
+    queue.Append(link.Job.editUrl, link);
+  }
+  model.Load(queue.Count());
+  model.Flush();
+  for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+    SCOPED_TRACE(i);
+    const int row = 2 * i + 1;
+    EXPECT_EQ(model.data(model.index(row, 1), Qt::DisplayRole).toString(), cases[i].shown);
+    EXPECT_EQ(model.data(model.index(row, 0), Qt::DisplayRole).toString(),
+              QStringLiteral("http://a.test/") + cases[i].shown);
+  }
+}
+
 TEST(QueueView, EndFollowsTheTailAndAClickStopsIt) {
   UrlList queue;
   TQueueModel model(queue);
