@@ -345,10 +345,8 @@ void TDownloadControl::RenumberJobs(const std::function<int(int)>& newNumber) {
   // job's depth and filters.
   if (runningProject_.empty()) return;
   if (!RenumberHistoryJobs(context_.Options.DownLoadFolder, runningProject_, newNumber)) {
-    context_.Observer.ErrorReported(
-        "The history of project " + runningProject_ +
-        " could not be rewritten for the moved jobs: " +
-        HistoryFilePath(context_.Options.DownLoadFolder, runningProject_));
+    ReportNotice(TNoticeKind::HistoryNotRenumbered, runningProject_,
+                 HistoryFilePath(context_.Options.DownLoadFolder, runningProject_));
   }
 }
 

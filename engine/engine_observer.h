@@ -67,13 +67,14 @@ enum class TSlotState : uint8_t { Empty, Idle, Busy };
 
 // Things the user should hear about that are not an entry's outcome.
 enum class TNoticeKind : uint8_t {
-  BusyNotOpened,     // Subject: the project that was not opened
-  BusyNotCleared,    // Subject: the project whose data was not cleared
-  StillStopping,     // a start while the download still stops
-  QuoteNotFound,     // a URL template's bracket has no partner; Detail: "<" or ">"
-  HistoryRefused,    // Detail: what the history file held that was refused
-  PageProblem,       // Subject: the page's URL; Detail: what went wrong analysing it
-  PageNotRewritten,  // Subject: the page's URL, whose rewritten links could not be saved
+  BusyNotOpened,         // Subject: the project that was not opened
+  BusyNotCleared,        // Subject: the project whose data was not cleared
+  StillStopping,         // a start while the download still stops
+  QuoteNotFound,         // a URL template's bracket has no partner; Detail: "<" or ">"
+  HistoryRefused,        // Detail: what the history file held that was refused
+  PageProblem,           // Subject: the page's URL; Detail: what went wrong analysing it
+  PageNotRewritten,      // Subject: the page's URL, whose rewritten links could not be saved
+  HistoryNotRenumbered,  // Subject: the project; Detail: its history file, left as it was
 };
 
 struct TEngineNotice {

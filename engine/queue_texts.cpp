@@ -236,6 +236,9 @@ std::string NoticeText(const TEngineNotice& notice) {
       return notice.Subject + ": " + notice.Detail;
     case TNoticeKind::PageNotRewritten:
       return notice.Subject + ": " + kNotRewrittenText;
+    case TNoticeKind::HistoryNotRenumbered:
+      return "The history of project " + notice.Subject +
+             " could not be rewritten for the moved jobs: " + notice.Detail;
   }
   return notice.Detail;
 }

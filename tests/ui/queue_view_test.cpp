@@ -192,7 +192,7 @@ TEST(QueueView, TheMenuActsOnItsRowAndAHiddenGridGivesNoHints) {
   for (int i = 0; i < 3; ++i)
     queue.Append("http://a.test/" + std::to_string(i), Entry(1, -1, 0, 1));
   TQueueModel model(queue);
-  model.SetGridRows(4);
+  model.Load(3);
   model.Flush();
   TQueueView view(model);
   view.resize(600, 300);
