@@ -14,8 +14,8 @@
 
 #include "browser/preview_page.h"
 #include "browser/web_engine_setup.h"
-#include "exploration/filter_links_dialog.h"
 #include "exploration/explorer_window.h"
+#include "exploration/filter_links_dialog.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/nginx_server.h"
 #include "tests/ui/window_harness.h"
