@@ -133,8 +133,11 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
           std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
       const bool finished = control.QueueFinished();
       std::cout << (finished ? "Finished: " : "Stopped: ") << state.ProcessedCount << " of "
-                << state.Queue.Count() << " entries, " << ByteText(bytes) << " in "
-                << SecondsText(seconds) << " s";
+                << state.Queue.Count() << " entries, " << ByteText(state.SavedBytes) << " saved ("
+                << ByteText(state.WireBytes) << " on the wire) in " << SecondsText(seconds) << " s";
+      if (state.RobotsRefused > 0) {
+        std::cout << ", " << state.RobotsRefused << " refused by robots.txt";
+      }
       if (!finished) std::cout << " ('kestrix-cli aborted " << project << "' goes on)";
       std::cout << "\n";
       exitCode = finished ? kExitOk : kExitStopped;

@@ -25,6 +25,9 @@ class THTMLParser;
 class TJobList;
 class TDeferred;
 class TJobThread;
+class TCookieJar;
+class TReadThrottle;
+class TSiteGate;
 class TTlsContext;
 class UrlList;
 struct TTlsSettings;
@@ -165,6 +168,16 @@ class TDownloadControl {
   // worker. Null when it cannot be made; the request then says why.
   std::shared_ptr<TTlsContext> SharedTlsContext(const TTlsSettings& settings);
 
+  // The run's manners towards the sites: the project's cookie jar, the
+  // gate (robots.txt rules and pacing) and the bandwidth cap (null when
+  // there is none). Made when a run first needs them; when it ends the jar
+  // is saved and all three are put away.
+  TCookieJar& Cookies();
+  TSiteGate& Gate();
+  TReadThrottle* Throttle();
+  // Whether the rules known for the site of `url` keep it from the queue.
+  bool RobotsRefuse(const std::string& url);
+
   // Reports a change of entry `index`, when the queue grid shows it.
   void ReportEntry(int32_t index, const TEntryEvent& event);
   void ReportNotice(TNoticeKind kind, std::string subject, std::string detail = {});
@@ -174,6 +187,8 @@ class TDownloadControl {
 
  private:
   void CreateWorker(int slot);
+  void EndSiteSession();
+  void WakeWorker(int slot);
   void CreateMissingWorkers();
   void FinishQueue();
   void SaveRunningHistory();
@@ -213,6 +228,9 @@ class TDownloadControl {
   int gridRows_ = 2;       // rows of the queue grid, the header row included
   bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;
+  std::unique_ptr<TCookieJar> cookies_;
+  std::unique_ptr<TSiteGate> gate_;
+  std::unique_ptr<TReadThrottle> throttle_;
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };
 

@@ -5,9 +5,10 @@
 
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
+#include "engine/cookie_jar.h"
 #include "engine/fetch_limits.h"
-#include "engine/reply_header.h"
 #include "engine/request_options.h"
+#include "http/content_decoder.h"
 #include "http/socket_errors.h"
 
 namespace kestrix {
@@ -15,8 +16,6 @@ namespace {
 
 // The client's error for a request ended by Abort.
 constexpr int kAbortedByRequest = 3;
-// Longer values are cut for the state shown: they come from the server.
-constexpr size_t kCodingNameMax = 100;
 
 }  // namespace
 
@@ -25,7 +24,12 @@ TFetchCore::TFetchCore() {
   ModifiedSince = 0;
   OnLocationChange = [this](auto&&...) {
     NoteActivity();
+    // Another host, or another path, may have cookies of its own.
+    SendCookiesFor(TargetUrl());
     Relocated();
+  };
+  OnCookie = [this](THttpCli&, const std::string& value, bool&) {
+    if (cookies_) cookies_->SetCookie(TargetUrl(), value, UnixNow());
   };
   OnHeaderEnd = [this](auto&&...) {
     NoteActivity();
@@ -47,6 +51,10 @@ TFetchCore::TFetchCore() {
     int code = error;
     if (error == 0) {
       code = SocketLastError() > 0 ? SocketLastError() : 0;
+    } else if (error == kErrShortBody && SocketLastError() > 0) {
+      // Cut off by the connection's failure (a reset), not by a clean
+      // close: the socket's error tells, whatever the framing.
+      code = SocketLastError();
     } else if (error == kAbortedByRequest) {
       code = timedOut_ ? WSAETIMEDOUT : relocationLoop_ ? kRelocationLoopError : WSAECONNABORTED;
     }
@@ -73,6 +81,7 @@ void TFetchCore::Detach() {
   OnRequestDone = nullptr;
   OnStateChange = nullptr;
   OnHeaderData = nullptr;
+  OnCookie = nullptr;
   SendStream = nullptr;
   CloseBody();
 }
@@ -82,11 +91,11 @@ void TFetchCore::PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& 
   ApplyRequestOptions(*this, options);
   URL = entry.Job.editUrl;
   ModifiedSince = 0;
+  IfNoneMatch.clear();
   // The client keeps the range of the last reply's Content-Range; left
   // there, it would ask the next document for that part only.
   ContentRangeBegin.clear();
   ContentRangeEnd.clear();
-  codingName_.clear();
   timedOut_ = false;
   relocationLoop_ = false;
   relocations_ = 0;
@@ -96,6 +105,7 @@ std::optional<std::string> TFetchCore::StartRequest(const TRetriveRec& entry) {
   ++requestSerial_;
   requestRunning_ = true;
   NoteActivity();
+  SendCookiesFor(URL);
   try {
     StartEntryRequest(*this, entry, post_);
   } catch (const std::exception& failure) {
@@ -104,6 +114,10 @@ std::optional<std::string> TFetchCore::StartRequest(const TRetriveRec& entry) {
     return failure.what();
   }
   return std::nullopt;
+}
+
+void TFetchCore::SendCookiesFor(const std::string& url) {
+  Cookie = cookies_ ? cookies_->CookieHeader(url, UnixNow()) : std::string();
 }
 
 void TFetchCore::NoteActivity() {
@@ -117,7 +131,7 @@ void TFetchCore::TimedOut() {
   Abort();
 }
 
-std::string TFetchCore::FollowRelocation(const std::string& fromUrl) {
+std::string TFetchCore::FollowRelocation() {
   if (++relocations_ > kMaxRelocations) {
     relocationLoop_ = true;
     // The client restarts the request once this event returns; the abort
@@ -129,54 +143,27 @@ std::string TFetchCore::FollowRelocation(const std::string& fromUrl) {
         Abort();
     });
   }
-  return RelocationTarget(ReceivedHeader(), Location(), fromUrl);
+  return TargetUrl();
 }
 
-TFetchOutcome TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {
+void TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {
   CloseBody();
-  const std::vector<std::string>& header = ReceivedHeader();
-  const std::string coding = HeaderValue(header, "content-encoding");
-  const std::string transfer = HeaderValue(header, "transfer-encoding");
-  const bool chunked = IsChunkedTransfer(transfer);
-  const TContentCoding kind = ContentCodingOf(coding);
-  if (!chunked && ContentCodingOf(transfer) != TContentCoding::Identity) {
-    codingName_ = transfer.substr(0, kCodingNameMax);
-    return TFetchOutcome::UnknownTransferCoding;
-  }
-  if (kind == TContentCoding::Unsupported) {
-    codingName_ = coding.substr(0, kCodingNameMax);
-    return TFetchOutcome::UnknownContentCoding;
-  }
-  const bool coded = chunked || kind != TContentCoding::Identity;
-  if (append && !coded) {
+  if (append) {
     file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Append);
-    ReceiveStream = file_.get();
-    return TFetchOutcome::Reply;
-  }
-  file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
-  entry.ReceivedSize = 0;
-  // The length of a coded body says nothing about the document's size,
-  // which is known only once it has been decoded whole.
-  entry.ContentSize = !coded && ContentLength() >= 0 ? ContentLength() : -1;
-  if (coded) {
-    decoder_ = std::make_unique<TBodyDecoder>(*file_, chunked, kind);
-    ReceiveStream = decoder_.get();
   } else {
-    ReceiveStream = file_.get();
+    file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
+    entry.ReceivedSize = 0;
+    entry.ContentSize = !BodyReframed() && ContentLength() >= 0 ? ContentLength() : -1;
   }
-  return TFetchOutcome::Reply;
+  ReceiveStream = file_.get();
 }
 
-std::string TFetchCore::FinishDecoding(bool& soundSoFar) {
-  soundSoFar = true;
-  if (!decoder_) return {};
-  soundSoFar = decoder_->Error().empty();
-  return decoder_->Finish();
+bool TFetchCore::BodyReframed() const {
+  return !ParseCodingList(ContentEncoding()).Codings.empty() || !TransferEncoding().empty();
 }
 
 void TFetchCore::CloseBody() {
   ReceiveStream = nullptr;
-  decoder_.reset();
   file_.reset();
 }
 

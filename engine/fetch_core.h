@@ -1,9 +1,9 @@
 // The part of fetching one entry that the download worker and the
 // exploration test's fetcher share: it applies the global options and starts
 // the entry's request, gives up on a connection that stays silent and on
-// relocations without end, opens the entry's file for the body (through the
-// decoder of a coded body; a coding it cannot undo saves nothing), and says,
-// once the request is done, how it ended and what became of the body. What
+// relocations without end, opens the entry's file for the body (the client
+// has taken off its framing and compression), and says, once the request is
+// done, how it ended. What
 // a fetch does beyond that (a date condition, a resumed part, the queue,
 // status lines) is its subclass's.
 #pragma once
@@ -15,12 +15,12 @@
 #include <string>
 
 #include "engine/engine_observer.h"
-#include "http/body_decoder.h"
 #include "http/http_client.h"
 #include "http/streams.h"
 
 namespace kestrix {
 
+class TCookieJar;
 struct TGlobalOptions;
 struct TRetriveRec;
 
@@ -34,6 +34,9 @@ class TFetchCore : public THttpCli {
   // closes the body's file. A request under way is left to its owner.
   void Detach();
   bool RequestRunning() const { return requestRunning_; }
+  // The jar whose cookies the requests carry and which keeps the cookies
+  // replies set (relocations included); null: no cookies at all.
+  void UseCookies(TCookieJar* jar) { cookies_ = jar; }
 
  protected:
   TFetchCore();
@@ -44,46 +47,42 @@ class TFetchCore : public THttpCli {
   virtual void BodyBegins() {}
   virtual void BodyData(const char* /*data*/, int /*length*/) {}
   // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
-  // WSAECONNABORTED (stopped) or the socket's error.
+  // WSAECONNABORTED (stopped), the client's own (kErrShortBody,
+  // kErrUndecodableBody, kErrUnframedReply) or the socket's error.
   virtual void RequestDone(int code) = 0;
 
   // Sets the request up for `entry` with the global options (kept for the
-  // time-out): its URL, no date condition and no byte range. The subclass
-  // may add those before StartRequest.
+  // time-out): its URL, no date condition, no ETag and no byte range. The
+  // subclass may add those before StartRequest.
   void PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& options);
   // Starts the request prepared; no completion comes when it could not be
   // started, and the reason is returned.
   std::optional<std::string> StartRequest(const TRetriveRec& entry);
   // Postpones the time-out: the connection showed a sign of life.
   void NoteActivity();
-  // The target of the relocation the client is following; the request is
-  // stopped when the relocations run on too long.
-  std::string FollowRelocation(const std::string& fromUrl);
+  // The target of the relocation the client is following, with its port;
+  // the request is stopped when the relocations run on too long.
+  std::string FollowRelocation();
 
-  // Opens `path` for the reply's body: appended to when `append` and the
-  // body is not coded, else created anew, which makes the entry's sizes
-  // those of this reply. Nothing is opened and the failure is returned
-  // when the body's coding cannot be undone (CodingName() names it).
+  // Opens `path` for the reply's body: appended to when `append`, else
+  // created anew, which makes the entry's sizes those of this reply.
   // Throws when the file cannot be opened.
-  TFetchOutcome OpenBody(TRetriveRec& entry, const std::string& path, bool append);
-  const std::string& CodingName() const { return codingName_; }
+  void OpenBody(TRetriveRec& entry, const std::string& path, bool append);
   bool BodyOpen() const { return file_ != nullptr; }
-  // A coded body goes through the decoder; its decoded size, once done.
-  bool BodyCoded() const { return decoder_ != nullptr; }
-  int64_t DecodedSize() const { return decoder_ ? decoder_->Written() : 0; }
-  // Ends a coded body: empty when it decoded whole, else why not.
-  // `soundSoFar` tells whether it was sound as far as it went.
-  std::string FinishDecoding(bool& soundSoFar);
+  // Whether the reply came compressed or in chunks: its length then says
+  // nothing of the document's size, known only once it arrived whole.
+  bool BodyReframed() const;
   void CloseBody();
 
  private:
   void TimedOut();
 
+  void SendCookiesFor(const std::string& url);
+
   const TGlobalOptions* options_ = nullptr;
+  TCookieJar* cookies_ = nullptr;
   std::unique_ptr<TFileOutStream> file_;
-  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
   std::unique_ptr<TMemoryInStream> post_;
-  std::string codingName_;
   QTimer idleTimer_;
   int relocations_ = 0;
   bool timedOut_ = false;

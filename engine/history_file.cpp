@@ -193,6 +193,9 @@ double SaneDate(double date) {
   return std::isfinite(date) && date > 0 && date < kHistoryDateEnd ? date : 0;
 }
 
+// Longer tags are no server's: kept, each would cost every later request.
+constexpr size_t kMaxEntityTag = 1024;
+
 int32_t Clamp(int32_t value, int32_t high) {
   return value < 0 ? 0 : (value > high ? high : value);
 }
@@ -220,10 +223,12 @@ std::string EncodeHistory(const TEngineState& state) {
   PutInt(out, state.ProcessedCount);
   PutInt(out, state.NextIndex);
   bool large = false;
+  bool tagged = false;
   for (int32_t i = 0; i < queue.Count(); ++i) {
     const TRetriveRec& e = queue.Entry(i);
     PutEntry(out, queue.Url(i), e);
     large = large || !Fits32(e.ContentSize) || !Fits32(e.ReceivedSize);
+    tagged = tagged || !e.ETag.empty();
   }
   // Sizes of 2 GiB and more follow the records, where a reader of the plain
   // format never looks; a file without such sizes is the plain format.
@@ -234,6 +239,11 @@ std::string EncodeHistory(const TEngineState& state) {
       PutInt64(out, queue.Entry(i).ContentSize);
       PutInt64(out, queue.Entry(i).ReceivedSize);
     }
+  }
+  if (tagged) {
+    out += kEntityTagsMagic;
+    PutInt(out, queue.Count());
+    for (int32_t i = 0; i < queue.Count(); ++i) PutString(out, queue.Entry(i).ETag);
   }
   return out;
 }
@@ -361,6 +371,18 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
       if (index < 0) continue;
       state.Queue.Entry(index).ContentSize = std::max<int64_t>(contentSize, -1);
       state.Queue.Entry(index).ReceivedSize = std::max<int64_t>(receivedSize, 0);
+    }
+  }
+  int32_t tags = 0;
+  if (result.Complete && in.Magic(kEntityTagsMagic) && in.Int(tags)) {
+    for (int32_t i = 0; i < tags && i < read; ++i) {
+      std::string tag;
+      if (!in.String(tag)) break;
+      const int32_t index = queued[static_cast<size_t>(i)];
+      // A tag is sent back in a header line: one that could end it early is dropped.
+      if (index >= 0 && tag.size() <= kMaxEntityTag &&
+          tag.find_first_of("\r\n") == std::string::npos)
+        state.Queue.Entry(index).ETag = std::move(tag);
     }
   }
   state.ProcessedCount = Clamp(processed, state.Queue.Count());

@@ -40,6 +40,10 @@ class TJobThread : public TFetchCore {
   void StartEntry();
 
   int Retries() const { return retries_; }
+  // Held back by the gate (robots.txt, pacing) before its request.
+  bool Waiting() const { return waiting_; }
+  // Ends a wait as an abort would end a request (the download stops).
+  void StopWaiting();
 
  private:
   void Relocated() override;
@@ -48,10 +52,14 @@ class TJobThread : public TFetchCore {
   void BodyData(const char* data, int length) override;
   void RequestDone(int code) override;
   void CompleteRequest(int code);
-  // `outcome` and `detail` say what went wrong beyond the code and the
-  // reply's reason.
-  void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply,
-                   const std::string& detail = {});
+  // Asks the gate whether the request may start: false when the worker
+  // waits or the entry was ended unfetched.
+  bool PassGate();
+  void GateFinished();
+  // Ends the entry without a request, later, as a completion would.
+  void EndUnfetched(TEntryEvent ended);
+  // `outcome` says what went wrong beyond the code and the reply's reason.
+  void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply);
   // Reports a change of the current entry.
   void Report(const TEntryEvent& event);
   void ProcessPage();
@@ -61,8 +69,6 @@ class TJobThread : public TFetchCore {
   bool PageComplete() const;
 
   TDownloadControl& control_;
-  // A coding the worker cannot undo (its name is the core's CodingName).
-  TFetchOutcome decodeFailure_ = TFetchOutcome::Reply;
   // The local folder and name the entry had when the request started: a
   // start that relocates to where it went before keeps its file.
   std::string keptFolder_, keptName_;
@@ -70,6 +76,11 @@ class TJobThread : public TFetchCore {
   bool discarding_ = false;      // a partial reply that does not fit the saved part
   bool restartedWhole_ = false;  // the entry was already fetched anew for that
   int retries_ = 0;
+  int busyRetries_ = 0;  // fetches again after 429 or 503 replies
+  TBusyFacts busy_;
+  bool waiting_ = false;
+  bool gated_ = false;    // the gate counts this worker's request until it ends
+  std::string gatedUrl_;  // the URL the gate was asked for (before relocations)
 };
 
 }  // namespace kestrix

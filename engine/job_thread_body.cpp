@@ -8,7 +8,6 @@
 #include "core/retrive_rec.h"
 #include "engine/download_control.h"
 #include "engine/job_thread.h"
-#include "engine/reply_header.h"
 
 namespace kestrix {
 namespace {
@@ -40,12 +39,13 @@ void TJobThread::BodyBegins() {
       discarding_ = true;
       AnalyseAllowed = false;
     } else {
-      decodeFailure_ = OpenBody(entry, path, resuming_ && StatusCode() == kPartialContent);
-      if (decodeFailure_ != TFetchOutcome::Reply) AnalyseAllowed = false;
-      const std::optional<double> date = LastModifiedOf(ReceivedHeader());
-      if (date) entry.LastModified = *date;
+      OpenBody(entry, path, resuming_ && StatusCode() == kPartialContent);
+      // The copy's validators, for its next update. A reply without a date
+      // leaves the one kept; a tag names this body only.
+      if (LastModified() > 0) entry.LastModified = LastModified();
+      entry.ETag = ETag();
       transferring.DateChanged = true;
-      transferring.Date = date.value_or(0);
+      transferring.Date = LastModified();
     }
   } catch (const std::exception&) {
     AnalyseAllowed = false;
@@ -72,7 +72,8 @@ void TJobThread::BodyData(const char* /*data*/, int length) {
   TEntryEvent progress;
   progress.Phase = TEntryPhase::Transferring;
   progress.Size = TEntryEvent::TSize::Progress;
-  progress.Progress = {entry.ReceivedSize, entry.ContentSize, ReceivedCount(), ContentLength()};
+  progress.Progress = {entry.ReceivedSize, entry.ContentSize, DecodedCount(),
+                       BodyReframed() ? -1 : ContentLength()};
   Report(progress);
 }
 

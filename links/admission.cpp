@@ -28,6 +28,7 @@ constexpr const char* kReasons[kReasonCount] = {
     "Script source retrieval was disabled",
     "\"JavaScript\" link exploration was disabled",
     "Unsuccessful script resolving",
+    "Disallowed by robots.txt",
 };
 
 bool IsAnchor(int32_t kind) {
@@ -79,6 +80,7 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
   }
+  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm =
       job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(candidate.LinkKind);
@@ -136,6 +138,8 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
     return;
   }
   if (candidate.Job.editDepth <= 0) return;
+  // The link stays as written, pointing at the site, like any link not followed.
+  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
   if (IsAnchor(kind)) ++candidate.Depth;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,9 @@ struct TAnalysisTarget {
   TEngineState& State;
   std::string DownLoadFolder;
   std::string DefaultDoc;
+  // Whether the site's robots.txt rules, where known, keep a URL from the
+  // queue; unset: nothing is kept out for them.
+  std::function<bool(const std::string& url)> RobotsRefuse = nullptr;
 };
 
 // The page whose links are being admitted.
@@ -54,8 +58,9 @@ enum class TReason : int8_t {
   ScriptSourcesDisabled,
   ScriptLinksDisabled,
   ScriptUnresolved,
+  RobotsDisallowed,
 };
-inline constexpr int kReasonCount = 14;
+inline constexpr int kReasonCount = 15;
 // The reason's text as the exploration test shows it; empty for Admitted.
 const char* ReasonText(TReason reason);
 

@@ -56,18 +56,48 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
                          "Robot/1.0 (x=y)",
                          true,
                          "/etc/our-ca.pem",
-                         false};
+                         false,
+                         true,
+                         false,
+                         false,
+                         2,
+                         1500,
+                         false,  // the run-only options are never written
+                         0,
+                         "",
+                         ""};
   ASSERT_TRUE(WriteOptions(ini, o));
   EXPECT_EQ(ReadOptions(ini, kDefaultFolder), o);
 
   const std::string text = ReadFile(ini.Path());
   EXPECT_EQ(text.rfind("[MainWnd]\nLeft=10\n", 0), 0u) << text;
-  const char* keys[] = {
-      "DownLoadFolder", "DefaultDoc",        "ToTray",     "ThreadCount", "TimeOut",
-      "RetryFlag",      "GlobalOfflineFlag", "DirectFlag", "ProxyFlag",   "ProxyHost",
-      "ProxyPort",      "ProxyUser",         "ProxyPswd",  "ProxyCach",   "Agent",
-      "MSIEVer",        "NNAVVer",           "OperaVer",   "AnyBrowser",  "TlsAcceptUnverified",
-      "TlsCaFile",      "KeepAlive"};
+  const char* keys[] = {"DownLoadFolder",
+                        "DefaultDoc",
+                        "ToTray",
+                        "ThreadCount",
+                        "TimeOut",
+                        "RetryFlag",
+                        "GlobalOfflineFlag",
+                        "DirectFlag",
+                        "ProxyFlag",
+                        "ProxyHost",
+                        "ProxyPort",
+                        "ProxyUser",
+                        "ProxyPswd",
+                        "ProxyCach",
+                        "Agent",
+                        "MSIEVer",
+                        "NNAVVer",
+                        "OperaVer",
+                        "AnyBrowser",
+                        "TlsAcceptUnverified",
+                        "TlsCaFile",
+                        "KeepAlive",
+                        "UseHttp10",
+                        "Compression",
+                        "FollowRobots",
+                        "PerHostConnections",
+                        "WaitMs"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = text.find(std::string("\n") + key + "=", at);
@@ -117,6 +147,7 @@ TEST(AgentText, EachChoiceAndAnOutOfRangeValue) {
       {2, "Mozilla/4.7 [en] (Win95; I)"},
       {3, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11  [en]"},
       {4, "Custom/1"},
+      {kAgentProgram, ProgramAgentText()},
       {7, std::nullopt},
       {-1, std::nullopt},
   };
@@ -124,6 +155,8 @@ TEST(AgentText, EachChoiceAndAnOutOfRangeValue) {
     o.Agent = c.agent;
     EXPECT_EQ(AgentText(o), c.text) << "Agent " << c.agent;
   }
+  // The product token a site's robots.txt names us by, with a version.
+  EXPECT_TRUE(ProgramAgentText().starts_with("Kestrix/0.")) << ProgramAgentText();
 }
 
 }  // namespace

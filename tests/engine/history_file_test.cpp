@@ -206,29 +206,40 @@ TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
   }
 }
 
-// Sizes of 2 GiB and more survive a save; a file of the plain format (no
-// size block) still loads, and its readers see an unknown length instead.
-TEST_F(HistoryFileTest, LargeSizesRoundTripAndPlainFilesStillLoad) {
-  TEngineState state;
-  TRetriveRec e;
-  e.Job.editUrl = "http://h/big.iso";
-  e.LocalFolder = dir_.Path() + "Docs/h/";
-  e.LocalFileName = "big.iso";
-  e.ContentSize = 3000000000;
-  e.ReceivedSize = 2500000000;
-  state.Queue.Append(e.Job.editUrl, e);
-  const std::string bytes = EncodeHistory(state);
-  EXPECT_NE(bytes.find(kLargeSizesMagic), std::string::npos);
-  TEngineState loaded;
-  ASSERT_EQ(DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 1);
-  EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, 3000000000);
-  EXPECT_EQ(loaded.Queue.Entry(0).ReceivedSize, 2500000000);
+// Sizes of 2 GiB and more and entity tags survive a save, in blocks after
+// the records that older readers never look at: the bytes before the tags
+// are those of a queue without them. A file of the plain format still
+// loads, and its readers see an unknown length and no tag instead.
+TEST_F(HistoryFileTest, TrailingBlocksRoundTripAndPlainFilesStillLoad) {
+  for (const bool large : {true, false}) {
+    SCOPED_TRACE(large ? "large" : "small");
+    TEngineState state;
+    TRetriveRec e;
+    e.Job.editUrl = "http://h/big.iso";
+    e.LocalFolder = dir_.Path() + "Docs/h/";
+    e.LocalFileName = "big.iso";
+    e.ContentSize = large ? 3000000000 : 3000;
+    e.ReceivedSize = large ? 2500000000 : 2500;
+    state.Queue.Append(e.Job.editUrl, e);
+    const std::string untagged = EncodeHistory(state);
+    state.Queue.Entry(0).ETag = "W/\"5f-1a\"";
+    const std::string bytes = EncodeHistory(state);
+    EXPECT_EQ(bytes.find(kLargeSizesMagic) != std::string::npos, large);
+    EXPECT_EQ(bytes.substr(0, bytes.find(kEntityTagsMagic)), untagged);
+    TEngineState loaded;
+    ASSERT_EQ(DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 1);
+    EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, e.ContentSize);
+    EXPECT_EQ(loaded.Queue.Entry(0).ReceivedSize, e.ReceivedSize);
+    EXPECT_EQ(loaded.Queue.Entry(0).ETag, "W/\"5f-1a\"");
 
-  const std::string plain = bytes.substr(0, bytes.find(kLargeSizesMagic));
-  TEngineState old;
-  ASSERT_EQ(DecodeHistory(plain, "Docs", dir_.Path() + "Docs/", store_, old).Entries, 1);
-  EXPECT_EQ(old.Queue.Entry(0).ContentSize, -1);
-  EXPECT_EQ(EncodeHistory(old).find(kLargeSizesMagic), std::string::npos);
+    const std::string plain =
+        bytes.substr(0, bytes.find(large ? kLargeSizesMagic : kEntityTagsMagic));
+    TEngineState old;
+    ASSERT_EQ(DecodeHistory(plain, "Docs", dir_.Path() + "Docs/", store_, old).Entries, 1);
+    EXPECT_EQ(old.Queue.Entry(0).ContentSize, large ? -1 : 3000);
+    EXPECT_EQ(old.Queue.Entry(0).ETag, "");
+    EXPECT_EQ(EncodeHistory(old).find(kLargeSizesMagic), std::string::npos);
+  }
 }
 
 // Every file named by a history file must lie inside the project folder, and

@@ -9,7 +9,6 @@
 #include "core/byte_size.h"
 #include "engine/cookie_file.h"
 #include "engine/cookie_jar.h"
-#include "engine/host_pacing.h"
 #include "engine/robots_cache.h"
 #include "engine/robots_rules.h"
 
@@ -56,7 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Check(DecodeRobotsCache(EncodeRobotsCache(*entry)) == entry);
     IsFreshRobotsCache(*entry, kNow);
   }
-  ParseRetryAfter(bytes.substr(0, 64), kNow);
   if (const auto n = ParseByteSize(bytes.substr(0, 32))) Check(*n >= 0);
   return 0;
 }
