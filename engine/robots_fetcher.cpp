@@ -6,6 +6,7 @@
 #include "engine/request_options.h"
 #include "engine/robots_outcome.h"
 #include "engine/robots_rules.h"
+#include "http/socket_errors.h"
 #include "http/tls_context.h"
 
 namespace kestrix {
@@ -72,10 +73,15 @@ void TRobotsFetcher::Done(int error) {
   // Relocations without end count as a missing file, as a status would.
   if (relocations_ > kMaxRobotsRelocations) {
     answer.Status = 310;
-  } else if (error == 0 && !timedOut_ && client_.StatusCode() > 0) {
+  } else if (error == 0 && client_.SocketLastError() == 0 && !timedOut_ &&
+             client_.StatusCode() > 0) {
     answer.Status = client_.StatusCode();
     answer.Body = std::move(body_->Data);
     if (client_.RetryAfter() >= 0) answer.RetryAfter = std::chrono::seconds(client_.RetryAfter());
+  } else {
+    const int code = error != 0 ? error : client_.SocketLastError();
+    answer.Definitive = (IsTlsError(code) && code != kErrTlsTruncated) ||
+                        code == kErrProxyTunnel || code == WSAHOST_NOT_FOUND || code == WSANO_DATA;
   }
   if (done_) done_(answer);
 }

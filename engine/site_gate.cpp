@@ -160,6 +160,11 @@ void TSiteGate::AskRobots(const std::string& origin, TSite& site) {
 void TSiteGate::RobotsAnswered(const std::string& origin, const TRobotsAnswer& answer) {
   TSite& site = *sites_.at(origin);
   site.Fetcher.reset();
+  // The site's pages will fail the same way at once, and say why: holding
+  // them back for the rules would only delay that.
+  if (answer.Definitive) {
+    return UseRules(origin, site, site.Older ? RulesOf(*site.Older) : TRobotsRules());
+  }
   const TRobotsOutcome outcome =
       RobotsFetchOutcome(answer.Status, answer.Relocations, site.Tries, answer.RetryAfter);
   const TRobotsCacheEntry kept{UnixNow(), answer.Status, answer.Body};
