@@ -81,7 +81,8 @@ void TRobotsFetcher::Done(int error) {
   } else {
     const int code = error != 0 ? error : client_.SocketLastError();
     answer.Definitive = (IsTlsError(code) && code != kErrTlsTruncated) ||
-                        code == kErrProxyTunnel || code == WSAHOST_NOT_FOUND || code == WSANO_DATA;
+                        code == kErrProxyTunnel || code == WSAHOST_NOT_FOUND || code == WSANO_DATA ||
+                        code == WSAECONNREFUSED || code == WSAEHOSTUNREACH || code == WSAENETUNREACH;
   }
   if (done_) done_(answer);
 }

@@ -24,8 +24,8 @@ struct TRobotsAnswer {
   std::optional<std::chrono::seconds> RetryAfter;
   int Relocations = 0;
   // No answer came, for a reason every request to the site meets at once
-  // (no such host, a certificate refused, a proxy that opens no tunnel):
-  // asking again later would only hold its pages back.
+  // (no such host, nothing listening, a certificate refused, a proxy that
+  // opens no tunnel): asking again later would only hold its pages back.
   bool Definitive = false;
 };
 

@@ -155,20 +155,23 @@ TEST_F(SiteMannersTest, AnEntryDisallowedOnceTheRulesArriveEndsUnfetched) {
 }
 
 // The cookies a login's reply sets reach the pages after it, and are kept
-// in the project's jar, readable by its owner only; a cookies file taken
-// in gives the same pages.
+// in the project's jar and the file asked for, readable by their owner
+// only; a cookies file taken in gives the same pages.
 TEST_F(SiteMannersTest, ALoginCarriesToTheMembersPages) {
   const std::string members = server_->BaseUrl() + "/members/page.html";
   {
     auto engine = Engine("/login");
+    engine->Options.CookieExport = engine->Dir.Path() + "exported.txt";
     ASSERT_TRUE(engine->Control->StartJob(kProject, 1, true, std::string("user=a&pass=b")));
     ASSERT_TRUE(engine->RunToEnd());
     EXPECT_EQ(Saved(*engine, members), "members only");
-    const std::string jar = CookieJarPath(engine->Options.DownLoadFolder, kProject);
-    struct stat st {};
-    ASSERT_EQ(::stat(jar.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_NE(ReadWholeFile(jar).find("session\ts3cr3t"), std::string::npos);
+    for (const std::string& jar : {CookieJarPath(engine->Options.DownLoadFolder, kProject),
+                                   engine->Options.CookieExport}) {
+      struct stat st {};
+      ASSERT_EQ(::stat(jar.c_str(), &st), 0) << jar;
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << jar;
+      EXPECT_NE(ReadWholeFile(jar).find("session\ts3cr3t"), std::string::npos) << jar;
+    }
   }
   for (const bool imported : {false, true}) {
     SCOPED_TRACE(imported);
