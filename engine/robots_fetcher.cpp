@@ -80,9 +80,10 @@ void TRobotsFetcher::Done(int error) {
     if (client_.RetryAfter() >= 0) answer.RetryAfter = std::chrono::seconds(client_.RetryAfter());
   } else {
     const int code = error != 0 ? error : client_.SocketLastError();
-    answer.Definitive = (IsTlsError(code) && code != kErrTlsTruncated) ||
-                        code == kErrProxyTunnel || code == WSAHOST_NOT_FOUND || code == WSANO_DATA ||
-                        code == WSAECONNREFUSED || code == WSAEHOSTUNREACH || code == WSAENETUNREACH;
+    answer.Definitive = (IsTlsError(code) && code != kErrTlsTruncated) || code == kErrProxyTunnel ||
+                        code == WSAHOST_NOT_FOUND || code == WSANO_DATA ||
+                        code == WSAECONNREFUSED || code == WSAEHOSTUNREACH ||
+                        code == WSAENETUNREACH;
   }
   if (done_) done_(answer);
 }

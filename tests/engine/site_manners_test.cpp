@@ -165,8 +165,8 @@ TEST_F(SiteMannersTest, ALoginCarriesToTheMembersPages) {
     ASSERT_TRUE(engine->Control->StartJob(kProject, 1, true, std::string("user=a&pass=b")));
     ASSERT_TRUE(engine->RunToEnd());
     EXPECT_EQ(Saved(*engine, members), "members only");
-    for (const std::string& jar : {CookieJarPath(engine->Options.DownLoadFolder, kProject),
-                                   engine->Options.CookieExport}) {
+    for (const std::string& jar :
+         {CookieJarPath(engine->Options.DownLoadFolder, kProject), engine->Options.CookieExport}) {
       struct stat st {};
       ASSERT_EQ(::stat(jar.c_str(), &st), 0) << jar;
       EXPECT_EQ(st.st_mode & 0777, 0600u) << jar;
