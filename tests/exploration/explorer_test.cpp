@@ -56,10 +56,10 @@ TEST_F(ExplorerTest, ReasonTextsOfTheEdgeCases) {
     j.lclCheckIgnoreFile = true;
     j.lcleditIgnoreFile = "*.gif";
   };
-  const auto keptRobots = [this](TJobRecord& j) {
+  const auto keptRobots = [this](TJobRecord&) {
     const TRobotsCacheEntry kept{static_cast<int64_t>(std::time(nullptr)), 200,
                                  "User-agent: *\nDisallow: /b.html\n"};
-    ASSERT_TRUE(SaveRobotsCache(RobotsCachePath(rig_.Options.DownLoadFolder, j.ProjectName, "http",
+    ASSERT_TRUE(SaveRobotsCache(RobotsCachePath(rig_.Options.DownLoadFolder, kTestProject, "http",
                                                 "127.0.0.1", std::to_string(server_.Port())),
                                 kept));
   };
