@@ -41,6 +41,11 @@ TEST(ForceDirectories, CreatesEveryMissingParent) {
   EXPECT_FALSE(ForceDirectories(dir / "file/sub"));
   EXPECT_FALSE(DirectoryExists(dir / "file"));
   EXPECT_FALSE(ForceDirectories(""));
+  // What the options dialog warns of, without making anything.
+  EXPECT_EQ(FolderProblem(dir / "a/b/c/"), "");
+  EXPECT_EQ(FolderProblem(dir / "new/deeper/"), "");
+  EXPECT_FALSE(DirectoryExists(dir / "new"));
+  EXPECT_EQ(FolderProblem(dir / "file/sub/"), "Not a directory");
 }
 
 TEST(DeleteDirectory, EmptiesTheTreeAndRemovesTheFolderOnlyWhenAsked) {
