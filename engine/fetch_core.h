@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/body_sink.h"
 #include "engine/engine_observer.h"
 #include "http/body_decoder.h"
 #include "http/http_client.h"
@@ -44,7 +45,9 @@ class TFetchCore : public THttpCli {
   virtual void BodyBegins() {}
   virtual void BodyData(const char* /*data*/, int /*length*/) {}
   // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
-  // WSAECONNABORTED (stopped) or the socket's error.
+  // WSAECONNABORTED (stopped), the socket's error, or for a body that was
+  // not kept kErrFileTooLarge, kErrFileTooSlow, kErrCannotWrite or
+  // kErrDiskFull (BodyFailure() says why).
   virtual void RequestDone(int code) = 0;
 
   // Sets the request up for `entry` with the global options (kept for the
@@ -64,8 +67,18 @@ class TFetchCore : public THttpCli {
   // body is not coded, else created anew, which makes the entry's sizes
   // those of this reply. Nothing is opened and the failure is returned
   // when the body's coding cannot be undone (CodingName() names it).
-  // Throws when the file cannot be opened.
+  // Throws EFileError when the file cannot be opened. A body announced
+  // larger than the size limit is not opened, and the request is stopped.
   TFetchOutcome OpenBody(TRetriveRec& entry, const std::string& path, bool append);
+  // Ends the request because its body cannot be kept: `failure` names the
+  // path and the system's reason.
+  void BodyNotKept(TBodyStop stop, const std::string& failure);
+  // Why the body was not kept, once the request is done: the code it ends
+  // with (0 when it was kept) and the path and reason of a write failure.
+  int BodyFailureCode() const;
+  const std::string& BodyFailure() const { return bodyFailure_; }
+  // The limit that stopped the request: bytes or seconds; 0 for none.
+  int64_t LimitHit() const;
   const std::string& CodingName() const { return codingName_; }
   bool BodyOpen() const { return file_ != nullptr; }
   // A coded body goes through the decoder; its decoded size, once done.
@@ -77,17 +90,29 @@ class TFetchCore : public THttpCli {
   void CloseBody();
 
  private:
+  // Why the request was stopped by the core itself.
+  enum class TAbortCause : uint8_t { None, TimedOut, RelocationLoop, Body, FileTime };
   void TimedOut();
+  // Stops the request from the event loop: the client is inside one of its
+  // events now, and must finish it first.
+  void AbortLater(TAbortCause cause);
+  // Takes a stop of the sink into the request's outcome.
+  void NoteBodyStop();
 
   const TGlobalOptions* options_ = nullptr;
   std::unique_ptr<TFileOutStream> file_;
-  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
+  std::unique_ptr<TBodySink> sink_;        // in front of file_: the size limit, write failures
+  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and sink_ for a coded body
   std::unique_ptr<TMemoryInStream> post_;
   std::string codingName_;
   QTimer idleTimer_;
+  QTimer fileTimer_;  // the time limit of one file
   int relocations_ = 0;
-  bool timedOut_ = false;
-  bool relocationLoop_ = false;
+  TAbortCause abortCause_ = TAbortCause::None;
+  TBodyStop bodyStop_ = TBodyStop::None;
+  std::string bodyFailure_;
+  int64_t sizeLimit_ = 0;  // the size limit of the request's file; 0 for none
+  int timeLimit_ = 0;      // the time limit in seconds; 0 for none
   bool requestRunning_ = false;
   int requestSerial_ = 0;  // tells a late posted abort from the request it was meant for
 };

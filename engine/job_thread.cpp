@@ -15,6 +15,7 @@
 #include "engine/reply_header.h"
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
+#include "links/crawl_traps.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"
@@ -94,6 +95,8 @@ void TJobThread::Execute() {
   keptFolder_ = entry.LocalFolder;
   keptName_ = entry.LocalFileName;
   discarding_ = false;
+  bodyOpened_ = false;
+  folderNotMade_ = false;
   decodeFailure_ = TFetchOutcome::Reply;
   AnalyseAllowed = true;
   control_.SetWorkerState(SlotIndex, TSlotState::Busy);
@@ -106,6 +109,7 @@ void TJobThread::Execute() {
     ended.ErrorCode = entry.ErrorCode;
     ended.Outcome = TFetchOutcome::NotStarted;
     ended.Reason = std::move(*failure);
+    entry.StatusCode = 0;
     control_.Post([this, ended] {
       Report(ended);
       control_.SetWorkerState(SlotIndex, TSlotState::Idle);
@@ -250,9 +254,38 @@ void TJobThread::CompleteRequest(int code) {
   } else if (code == 0 && BodyCoded()) {
     entry.ContentSize = entry.ReceivedSize;  // decoded whole: now its size is known
   }
+  if (code == 0 && BodyFailureCode() != 0) code = BodyFailureCode();  // found as decoding ended
   entry.ErrorCode = code;
+  entry.StatusCode = code == 0 ? StatusCode() : 0;
+  entry.CapLimit = LimitHit();
   if (code == kErrUndecodableBody) AnalyseAllowed = false;
+  if (BodyFailureCode() != 0 || code == kErrFileTooSlow) {
+    outcome = TFetchOutcome::NotKept;
+    detail = BodyFailure();
+    DropUnkeptBody();
+  }
+  // Before the entry is counted, which would hand this worker the next one.
+  if (code == kErrDiskFull) {
+    control_.StopRun({TStopCause::DiskFull, 0, detail});
+  } else if (folderNotMade_) {
+    control_.StopRun({TStopCause::FolderNotMade, 0, detail});
+  }
   FinishEntry(code, outcome, detail);
+}
+
+void TJobThread::DropUnkeptBody() {
+  TRetriveRec& entry = *CurrentEntry;
+  AnalyseAllowed = false;
+  CloseBody();
+  // What arrived of it must not look like a copy offline; a copy saved
+  // before, which this reply never touched, stays.
+  if (bodyOpened_) {
+    std::error_code ignored;
+    std::filesystem::remove(entry.LocalFolder + entry.LocalFileName, ignored);
+  }
+  entry.ReceivedSize = 0;
+  entry.ContentSize = 0;
+  entry.LastModified = 0;
 }
 
 void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string& detail) {
@@ -297,6 +330,17 @@ void TJobThread::ProcessPage() {
   // spoil the file that the missing part is later appended to.
   const bool complete = PageComplete();
   const std::string path = entry.LocalFolder + entry.LocalFileName;
+  // Analysis holds the whole page in memory: a page past the limit is kept
+  // as received, links and all.
+  const int64_t limit = control_.Context().Options.MaxParsedPage;
+  if (limit > 0 && LocalFileSize(path) > limit) {
+    TEngineNotice notice;
+    notice.Kind = TNoticeKind::PageNotAnalysed;
+    notice.Subject = entry.Job.editUrl;
+    notice.Value = limit;
+    control_.Context().Observer.NoticeReported(notice);
+    return;
+  }
   const bool koi8 = (entry.RemoteFlag == 0 && entry.Job->lclcheckKoi8) ||
                     (entry.RemoteFlag == 1 && entry.Job->rmtcheckKoi8);
   if (koi8 && complete) DecodeKoi8File(path);
@@ -314,7 +358,8 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
   TPageLines page;
   if (!LoadPageLines(path, page)) return;
   const TGlobalOptions& options = control_.Context().Options;
-  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc};
+  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc,
+                         TrapLimitsOf(options)};
   std::vector<std::string> notes;
   const std::optional<std::string> failure =
       ParsePage(page.Lines, entry, QueueIndex, target,
