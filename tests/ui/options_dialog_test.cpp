@@ -204,7 +204,7 @@ TEST_F(OptionsDialogTest, LimitsAndAFolderThatCannotBeMade) {
     d.editDownloadFolder->setText(QString::fromStdString(blocked));
     d.btnOk->click();
   });
-  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options));
+  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options, false));
   ASSERT_EQ(log_.texts.size(), 2u);
   EXPECT_EQ(log_.texts[0], QStringLiteral("Most files in a run : 'lots' is not a whole number"));
   EXPECT_EQ(log_.texts[1],
