@@ -3,20 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "core/ini_file.h"
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::ReadWholeFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 const std::string kDefaultFolder = "/home/user/Downloads/";
 
 // A blank folder and integers that are not wholly decimal read as if absent.
 TEST(GlobalOptions, NoFileBlankFolderAndNonNumericIntegersGiveTheDefaults) {
-  ScratchFolder dir;
+  TScratchDir dir;
   TGlobalOptions expected;
   expected.DownLoadFolder = kDefaultFolder;
   EXPECT_EQ(ReadOptions(IniFile(dir / "none.ini"), kDefaultFolder), expected);
@@ -37,7 +37,7 @@ TEST(GlobalOptions, NoFileBlankFolderAndNonNumericIntegersGiveTheDefaults) {
 }
 
 TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
-  ScratchFolder dir;
+  TScratchDir dir;
   IniFile ini(dir / "k.ini");
   WriteFile(ini.Path(), "[MainWnd]\nLeft=10\n");
   const TGlobalOptions o{"/srv/sites/",
@@ -74,7 +74,7 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
   ASSERT_TRUE(WriteOptions(ini, o));
   EXPECT_EQ(ReadOptions(ini, kDefaultFolder), o);
 
-  const std::string text = ReadFile(ini.Path());
+  const std::string text = ReadWholeFile(ini.Path());
   EXPECT_EQ(text.rfind("[MainWnd]\nLeft=10\n", 0), 0u) << text;
   const char* keys[] = {"DownLoadFolder",
                         "DefaultDoc",
