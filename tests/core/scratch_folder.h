@@ -9,6 +9,8 @@ namespace kestrix::testing {
 using ScratchFolder = test::TScratchDir;
 using test::FakeEnv;
 using test::WriteFile;
-inline std::string ReadFile(const std::string& path) { return test::ReadWholeFile(path); }
+inline std::string ReadFile(const std::string& path) {
+  return test::ReadWholeFile(path);
+}
 
 }  // namespace kestrix::testing
