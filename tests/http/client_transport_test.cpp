@@ -465,6 +465,7 @@ TEST_F(HttpsProxy, TheProxySeesOnlyTheTunnel) {
 
   const std::string connect = "CONNECT " + HostPort(valid) + " HTTP/1.0";
   EXPECT_THAT(Lines(proxy), ElementsAre(connect, connect));
+  EXPECT_EQ(proxy.Requests()[0].Header("User-Agent"), "Mozilla/3.0 (compatible)");
   // The origin itself got both requests.
   std::vector<std::string> log = valid.AccessLog();
   ASSERT_GE(log.size(), 2u);
