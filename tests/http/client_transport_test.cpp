@@ -102,16 +102,22 @@ std::string HostPort(const test::TNginxServer& server) {
   return "127.0.0.1:" + std::to_string(server.Port());
 }
 
-// The same exchanges over each transport.
+// The same exchanges over each transport, one after another in one test so
+// that each transport sets up its certificates and proxy once.
 class HttpOver : public ::testing::TestWithParam<TTransport> {
  protected:
   void SetUp() override {
-    if (GetParam() == TTransport::Plain) return;
-    client.TlsSettings.ExtraCaFile = Sites().Certs().CaFile();
     if (GetParam() == TTransport::Tunnel) {
       ASSERT_TRUE(proxy_.Start()) << proxy_.Error();
-      client.Proxy = "127.0.0.1:" + std::to_string(proxy_.Port());
     }
+  }
+  // A client for this transport, as a download worker would set it up.
+  std::unique_ptr<THttpCli> NewClient() {
+    auto client = std::make_unique<THttpCli>();
+    if (GetParam() != TTransport::Plain) client->TlsSettings.ExtraCaFile = Sites().Certs().CaFile();
+    if (GetParam() == TTransport::Tunnel)
+      client->Proxy = "127.0.0.1:" + std::to_string(proxy_.Port());
+    return client;
   }
   test::TNginxServer& Server() {
     return Sites().Server(GetParam() == TTransport::Plain ? "plain" : "valid");
@@ -119,8 +125,6 @@ class HttpOver : public ::testing::TestWithParam<TTransport> {
   std::string Url(const std::string& path) { return Server().BaseUrl() + path; }
 
   test::TConnectProxy proxy_;
-  THttpCli client;
-  TClientRecorder rec{client};
 };
 
 std::string TransportName(const ::testing::TestParamInfo<TTransport>& info) {
@@ -131,105 +135,115 @@ INSTANTIATE_TEST_SUITE_P(Transports, HttpOver,
                          ::testing::Values(TTransport::Plain, TTransport::Tls, TTransport::Tunnel),
                          TransportName);
 
-TEST_P(HttpOver, PageWithTheEventOrderWorkersRelyOn) {
-  std::vector<THttpState> states;
-  client.OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
-  ASSERT_TRUE(rec.Get(Url("/index.html")));
-  EXPECT_EQ(rec.DoneError, 0) << client.ReasonPhrase();
-  EXPECT_EQ(rec.Body, kIndex);
-  EXPECT_EQ(client.StatusCode(), 200);
-  EXPECT_EQ(client.ContentType(), "text/html");
-  EXPECT_EQ(client.ContentLength(), 32);
-  EXPECT_EQ(client.AcceptRanges(), "bytes");
-  EXPECT_EQ(client.SocketLastError(), 0);  // a TLS server sent its closing notice
-  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
-  EXPECT_EQ(rec.StateAtDone, httpReady);
-  EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone, httpConnected,
-                                  httpWaitingHeader, httpWaitingBody, httpReady));
-}
-
-TEST_P(HttpOver, LargeBinaryStreamsIntoAFile) {
-  test::TScratchDir out;
-  {
-    TFileOutStream file(out.Path() + "big.bin", TFileOutStream::Create);
-    client.ReceiveStream = &file;
-    int pieces = 0;
-    client.OnDocData = [&](THttpCli&, const char*, int length) {
-      ++pieces;
-      EXPECT_LE(length, 8192);
-    };
-    ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
-    EXPECT_GT(pieces, 3 * 1024 / 8);
-  }
-  EXPECT_EQ(client.ReceivedCount(), static_cast<std::int64_t>(Sites().Big().size()));
-  EXPECT_TRUE(test::ReadWholeFile(out.Path() + "big.bin") == Sites().Big());
-  if (GetParam() == TTransport::Plain) return;
-  // A second connection resumes the first one's session, through a tunnel
-  // too: the session belongs to the origin.
-  client.ReceiveStream = nullptr;
-  ASSERT_TRUE(rec.Get(Url("/index.html")));
-  EXPECT_TRUE(client.CtrlSocket().TlsResumed());
-}
-
-TEST_P(HttpOver, RangeResumesAtAnOffset) {
+TEST_P(HttpOver, PagesFilesRangesConditionsCodingsAndKeptConnections) {
   const std::string& big = Sites().Big();
-  client.ContentRangeBegin = "1000";
-  ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
-  EXPECT_EQ(client.StatusCode(), 206);
-  EXPECT_EQ(client.ContentLength(), static_cast<std::int64_t>(big.size() - 1000));
-  EXPECT_TRUE(rec.Body == big.substr(1000));
-  EXPECT_EQ(client.ContentRangeBegin, "1000");  // taken from "content-range"
-  EXPECT_EQ(client.ContentRangeEnd, std::to_string(big.size() - 1));
-}
-
-TEST_P(HttpOver, NotModifiedOrMissingGivesNoBodyEvents) {
-  client.ModifiedSince = 73051;  // 2100-01-01
-  ASSERT_TRUE(rec.Get(Url("/index.html")));
-  EXPECT_EQ(client.StatusCode(), 304);
-  EXPECT_EQ(client.ModifiedSince, 73051);
-  EXPECT_EQ(client.ReceivedCount(), 0);
-  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "RequestDone"));
-
-  TClientRecorder missing(client);
-  client.ModifiedSince = 0;
-  ASSERT_TRUE(missing.Get(Url("/nothing.html")));
-  EXPECT_EQ(client.StatusCode(), 404);
-  EXPECT_EQ(client.ReasonPhrase(), "Not Found");
-  EXPECT_THAT(missing.Events, ElementsAre("RequestDone"));
-  EXPECT_EQ(missing.DoneError, 0);
-}
-
-TEST_P(HttpOver, CompressedReplyIsDecodedAndItsEtagAnswered) {
-  client.HttpVersion = http11;
-  client.AcceptCompression = true;
-  ASSERT_TRUE(rec.Get(Url("/text.txt")));
-  EXPECT_EQ(rec.DoneError, 0) << client.ReasonPhrase();
-  EXPECT_TRUE(rec.Body == test::SampleText(5000));
-  EXPECT_EQ(client.ContentEncoding(), "gzip");
-  EXPECT_EQ(client.TransferEncoding(), "chunked");
-  EXPECT_EQ(client.DecodedCount(), static_cast<std::int64_t>(rec.Body.size()));
-  EXPECT_LT(client.ReceivedCount() * 4, client.DecodedCount());
-  EXPECT_GT(client.LastModified(), 45000);  // after 2023
-  ASSERT_FALSE(client.ETag().empty());
-
-  client.IfNoneMatch = client.ETag();  // a server without dates answers this too
-  TClientRecorder again(client);
-  ASSERT_TRUE(again.Get(Url("/text.txt")));
-  EXPECT_EQ(client.StatusCode(), 304);
-  EXPECT_THAT(again.Events, ElementsAre("HeaderEnd", "RequestDone"));
-}
-
-TEST_P(HttpOver, KeptConnectionsEndWhereTheServerSaysWithEveryBodyWhole) {
+  {
+    SCOPED_TRACE("a page, with the events and states workers rely on");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    std::vector<THttpState> states;
+    client->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
+    ASSERT_TRUE(rec.Get(Url("/index.html")));
+    EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
+    EXPECT_EQ(rec.Body, kIndex);
+    EXPECT_EQ(client->StatusCode(), 200);
+    EXPECT_EQ(client->ContentType(), "text/html");
+    EXPECT_EQ(client->ContentLength(), 32);
+    EXPECT_EQ(client->AcceptRanges(), "bytes");
+    EXPECT_EQ(client->SocketLastError(), 0);  // a TLS server sent its closing notice
+    EXPECT_THAT(rec.Events,
+                ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+    EXPECT_EQ(rec.StateAtDone, httpReady);
+    EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone,
+                                    httpConnected, httpWaitingHeader, httpWaitingBody, httpReady));
+    if (GetParam() != TTransport::Plain) {
+      // The next connection resumes the session, through a tunnel too: the
+      // session belongs to the origin.
+      ASSERT_TRUE(rec.Get(Url("/new.html")));
+      EXPECT_TRUE(client->CtrlSocket().TlsResumed());
+    }
+  }
+  {
+    SCOPED_TRACE("a large file streamed to disk");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    test::TScratchDir out;
+    {
+      TFileOutStream file(out.Path() + "big.bin", TFileOutStream::Create);
+      client->ReceiveStream = &file;
+      int pieces = 0;
+      client->OnDocData = [&](THttpCli&, const char*, int length) {
+        ++pieces;
+        EXPECT_LE(length, 8192);
+      };
+      ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
+      EXPECT_GT(pieces, 3 * 1024 / 8);
+    }
+    EXPECT_EQ(client->ReceivedCount(), static_cast<std::int64_t>(big.size()));
+    EXPECT_TRUE(test::ReadWholeFile(out.Path() + "big.bin") == big);
+  }
+  {
+    SCOPED_TRACE("a range resumes at an offset");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    client->ContentRangeBegin = "1000";
+    ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
+    EXPECT_EQ(client->StatusCode(), 206);
+    EXPECT_EQ(client->ContentLength(), static_cast<std::int64_t>(big.size() - 1000));
+    EXPECT_TRUE(rec.Body == big.substr(1000));
+    EXPECT_EQ(client->ContentRangeBegin, "1000");  // taken from "content-range"
+    EXPECT_EQ(client->ContentRangeEnd, std::to_string(big.size() - 1));
+  }
+  {
+    SCOPED_TRACE("not modified and missing give no body events");
+    auto client = NewClient();
+    TClientRecorder same(*client);
+    client->ModifiedSince = 73051;  // 2100-01-01
+    ASSERT_TRUE(same.Get(Url("/index.html")));
+    EXPECT_EQ(client->StatusCode(), 304);
+    EXPECT_EQ(client->ModifiedSince, 73051);
+    EXPECT_EQ(client->ReceivedCount(), 0);
+    EXPECT_THAT(same.Events, ElementsAre("HeaderEnd", "RequestDone"));
+    TClientRecorder missing(*client);
+    client->ModifiedSince = 0;
+    ASSERT_TRUE(missing.Get(Url("/nothing.html")));
+    EXPECT_EQ(client->StatusCode(), 404);
+    EXPECT_EQ(client->ReasonPhrase(), "Not Found");
+    EXPECT_THAT(missing.Events, ElementsAre("RequestDone"));
+    EXPECT_EQ(missing.DoneError, 0);
+  }
+  {
+    SCOPED_TRACE("a compressed reply is decoded and its ETag answered");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    client->HttpVersion = http11;
+    client->AcceptCompression = true;
+    ASSERT_TRUE(rec.Get(Url("/text.txt")));
+    EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
+    EXPECT_TRUE(rec.Body == test::SampleText(5000));
+    EXPECT_EQ(client->ContentEncoding(), "gzip");
+    EXPECT_EQ(client->TransferEncoding(), "chunked");
+    EXPECT_EQ(client->DecodedCount(), static_cast<std::int64_t>(rec.Body.size()));
+    EXPECT_LT(client->ReceivedCount() * 4, client->DecodedCount());
+    EXPECT_GT(client->LastModified(), 45000);  // after 2023
+    ASSERT_FALSE(client->ETag().empty());
+    client->IfNoneMatch = client->ETag();  // a server without dates answers this too
+    TClientRecorder again(*client);
+    ASSERT_TRUE(again.Get(Url("/text.txt")));
+    EXPECT_EQ(client->StatusCode(), 304);
+    EXPECT_THAT(again.Events, ElementsAre("HeaderEnd", "RequestDone"));
+  }
+  if (GetParam() == TTransport::Tunnel) return;  // each request opens a tunnel of its own
   // The server ends each connection after two requests, saying so in the
   // second reply; a relocation ends one on our side. HTTP/1.1 keeps them
   // without being asked, and its compressed pages end by their chunks.
-  if (GetParam() == TTransport::Tunnel) GTEST_SKIP() << "each request opens a tunnel of its own";
-  client.KeepAlive = true;
+  auto client = NewClient();
+  client->KeepAlive = true;
   test::TNginxServer& server = Server();
   for (const THttpVersion version : {http10, http11}) {
-    SCOPED_TRACE(version);
-    client.HttpVersion = version;
-    client.AcceptCompression = version == http11;
+    SCOPED_TRACE(version == http10 ? "kept connections, HTTP/1.0" : "kept connections, HTTP/1.1");
+    client->HttpVersion = version;
+    client->AcceptCompression = version == http11;
     const std::size_t before = server.AccessLog().size();
     const struct {
       const char* path;
@@ -237,17 +251,17 @@ TEST_P(HttpOver, KeptConnectionsEndWhereTheServerSaysWithEveryBodyWhole) {
       int status;
       const std::string* body;
     } steps[] = {{"/index.html", 0, 200, nullptr},
-                 {"/big.bin", 0, 200, &Sites().Big()},
+                 {"/big.bin", 0, 200, &big},
                  {"/new.html", 73051, 304, nullptr},
                  {"/old", 0, 200, nullptr},
                  {"/index.html", 0, 200, nullptr}};
     for (const auto& step : steps) {
       SCOPED_TRACE(step.path);
-      client.ModifiedSince = step.modifiedSince;
-      TClientRecorder r(client);
+      client->ModifiedSince = step.modifiedSince;
+      TClientRecorder r(*client);
       ASSERT_TRUE(r.Get(Url(step.path), 20000));
       EXPECT_EQ(r.DoneError, 0);
-      EXPECT_EQ(client.StatusCode(), step.status);
+      EXPECT_EQ(client->StatusCode(), step.status);
       const std::string expected = step.body ? *step.body : step.status == 200 ? "<html>" : "";
       EXPECT_TRUE(r.Body.starts_with(expected) && (!step.body || r.Body.size() == expected.size()))
           << r.Body.size();
