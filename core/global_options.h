@@ -59,6 +59,25 @@ struct TGlobalOptions {
   std::string CookieImport;  // a cookies.txt file taken into the project's jar
   std::string CookieExport;  // where the jar is written besides, when the run ends
 
+  // Limits that keep a run bounded on any site; 0 turns one off. A page
+  // larger than MaxParsedPage is saved as received but not analysed (its
+  // analysis holds the whole page in memory). The file caps count decoded
+  // bytes and seconds of one file, the run caps body bytes, files fetched
+  // and seconds of one run.
+  int64_t MaxParsedPage = int64_t{32} * 1024 * 1024;
+  int64_t MaxFileSize = 0;
+  int MaxFileTime = 0;
+  int64_t MaxTotal = 0;
+  int MaxFiles = 0;
+  int MaxTime = 0;
+  // Crawl-trap guards; 0 turns one off. Links are not queued whose URL is
+  // longer than MaxUrlLength bytes, whose path repeats one segment or a run
+  // of segments MaxPathRepeats times in a row, or that would be the query
+  // string past MaxQueryVariants different ones for the same path.
+  int MaxUrlLength = 2048;
+  int MaxPathRepeats = 3;
+  int MaxQueryVariants = 1000;
+
   bool operator==(const TGlobalOptions&) const = default;
 };
 

@@ -4,6 +4,7 @@
 // queue grid, parent links and the history file all refer to them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -98,11 +99,17 @@ struct TEngineState {
   int64_t WireBytes = 0;
   int64_t SavedBytes = 0;
   int32_t RobotsRefused = 0;
+  // The crawl-trap guards: the query strings queued per path (keyed by the
+  // URL up to its "?"), and the links refused by each guard (URL too long,
+  // repeating path, too many query strings).
+  std::unordered_map<std::string, int32_t> QueryVariants;
+  std::array<int64_t, 3> TrapRefusals{};
 
   // Empties the queue and the used names; the counters are the caller's.
   void ClearQueue() {
     Queue.Clear();
     Names.Clear();
+    QueryVariants.clear();
   }
 };
 

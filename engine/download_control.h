@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <QTimer>
+
 #include "engine/engine_observer.h"
 
 namespace kestrix {
@@ -137,6 +139,13 @@ class TDownloadControl {
   // script link being resolved, completions held back, a stop in progress.
   bool IsBusy() const { return RunState() != TRunState::Idle; }
   bool StopRequested() const { return stopRequested_; }
+  // Ends the run because of `stop` (a limit of the run, a full disk, a
+  // folder that cannot be made), from the event loop: the history is saved
+  // and "Continue aborted" goes on from there. Ignored while idle.
+  void StopRun(TRunStop stop);
+  // Why the last run ended early; Cause None when it was not ended by the
+  // engine (it finished, or the user stopped it).
+  const TRunStop& LastStop() const { return lastStop_; }
   bool QueueFinished() const;
   TSlotState WorkerState(int slot) const { return slotStates_.at(static_cast<size_t>(slot)); }
   int BusyWorkers() const;
@@ -192,6 +201,9 @@ class TDownloadControl {
   void CreateMissingWorkers();
   void FinishQueue();
   void SaveRunningHistory();
+  // A run begins: its limits count from here.
+  void BeginRun();
+  void CheckRunLimits();
   void SetRunning(bool running);
   void SetGridRows(int rows);
   bool IsBusyWith(const TRetriveRec& entry) const;
@@ -231,6 +243,10 @@ class TDownloadControl {
   std::unique_ptr<TCookieJar> cookies_;
   std::unique_ptr<TSiteGate> gate_;
   std::unique_ptr<TReadThrottle> throttle_;
+  TRunStop lastStop_;
+  int64_t runBytes_ = 0;                 // body bytes received in this run
+  int32_t runFiles_ = 0;                 // entries fetched in this run
+  QTimer runTimer_;                      // the time limit of the run
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };
 

@@ -1,5 +1,6 @@
 #include "engine/fetch_core.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -41,10 +42,12 @@ TFetchCore::TFetchCore() {
   };
   OnDocData = [this](auto&, const char* data, int length) {
     NoteActivity();
+    NoteBodyStop();
     BodyData(data, length);
   };
   OnRequestDone = [this](auto&, auto, auto error) {
     idleTimer_.stop();
+    fileTimer_.stop();
     requestRunning_ = false;
     SendStream = nullptr;
     post_.reset();
@@ -56,8 +59,23 @@ TFetchCore::TFetchCore() {
       // close: the socket's error tells, whatever the framing.
       code = SocketLastError();
     } else if (error == kAbortedByRequest) {
-      code = timedOut_ ? WSAETIMEDOUT : relocationLoop_ ? kRelocationLoopError : WSAECONNABORTED;
+      switch (abortCause_) {
+        case TAbortCause::TimedOut:
+          code = WSAETIMEDOUT;
+          break;
+        case TAbortCause::RelocationLoop:
+          code = kRelocationLoopError;
+          break;
+        case TAbortCause::FileTime:
+          code = kErrFileTooSlow;
+          break;
+        default:
+          code = WSAECONNABORTED;
+      }
     }
+    NoteBodyStop();
+    // A body that was not kept is never a good copy, however the reply ended.
+    if (BodyFailureCode() != 0) code = BodyFailureCode();
     RequestDone(code);
   };
   // Any sign of life from the connection postpones the time-out.
@@ -65,6 +83,12 @@ TFetchCore::TFetchCore() {
   OnHeaderData = [this](auto&&...) { NoteActivity(); };
   idleTimer_.setSingleShot(true);
   QObject::connect(&idleTimer_, &QTimer::timeout, [this] { TimedOut(); });
+  fileTimer_.setSingleShot(true);
+  QObject::connect(&fileTimer_, &QTimer::timeout, [this] {
+    if (!requestRunning_ || State() == httpReady || State() == httpAborting) return;
+    abortCause_ = TAbortCause::FileTime;
+    Abort();
+  });
 }
 
 TFetchCore::~TFetchCore() {
@@ -73,6 +97,7 @@ TFetchCore::~TFetchCore() {
 
 void TFetchCore::Detach() {
   idleTimer_.stop();
+  fileTimer_.stop();
   requestRunning_ = false;
   OnLocationChange = nullptr;
   OnHeaderEnd = nullptr;
@@ -96,8 +121,11 @@ void TFetchCore::PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& 
   // there, it would ask the next document for that part only.
   ContentRangeBegin.clear();
   ContentRangeEnd.clear();
-  timedOut_ = false;
-  relocationLoop_ = false;
+  abortCause_ = TAbortCause::None;
+  bodyStop_ = TBodyStop::None;
+  bodyFailure_.clear();
+  sizeLimit_ = std::max<int64_t>(options.MaxFileSize, 0);
+  timeLimit_ = std::max(options.MaxFileTime, 0);
   relocations_ = 0;
 }
 
@@ -105,11 +133,13 @@ std::optional<std::string> TFetchCore::StartRequest(const TRetriveRec& entry) {
   ++requestSerial_;
   requestRunning_ = true;
   NoteActivity();
+  if (timeLimit_ > 0) fileTimer_.start(std::chrono::seconds(timeLimit_));
   SendCookiesFor(URL);
   try {
     StartEntryRequest(*this, entry, post_);
   } catch (const std::exception& failure) {
     idleTimer_.stop();
+    fileTimer_.stop();
     requestRunning_ = false;
     return failure.what();
   }
@@ -127,35 +157,79 @@ void TFetchCore::NoteActivity() {
 
 void TFetchCore::TimedOut() {
   if (!requestRunning_ || State() == httpReady || State() == httpAborting) return;
-  timedOut_ = true;
+  abortCause_ = TAbortCause::TimedOut;
   Abort();
 }
 
-std::string TFetchCore::FollowRelocation() {
-  if (++relocations_ > kMaxRelocations) {
-    relocationLoop_ = true;
-    // The client restarts the request once this event returns; the abort
-    // must come after that restart, not before it.
-    const int serial = requestSerial_;
-    QTimer::singleShot(0, &idleTimer_, [this, serial] {
-      if (requestSerial_ == serial && requestRunning_ && State() != httpReady &&
-          State() != httpAborting)
-        Abort();
-    });
+void TFetchCore::AbortLater(TAbortCause cause) {
+  if (abortCause_ != TAbortCause::None) return;
+  abortCause_ = cause;
+  const int serial = requestSerial_;
+  QTimer::singleShot(0, &idleTimer_, [this, serial] {
+    if (requestSerial_ == serial && requestRunning_ && State() != httpReady &&
+        State() != httpAborting)
+      Abort();
+  });
+}
+
+void TFetchCore::BodyNotKept(TBodyStop stop, const std::string& failure) {
+  if (bodyStop_ == TBodyStop::None) {
+    bodyStop_ = stop;
+    bodyFailure_ = failure;
   }
+  CloseBody();
+  AbortLater(TAbortCause::Body);
+}
+
+void TFetchCore::NoteBodyStop() {
+  if (sink_ && sink_->Stopped() != TBodyStop::None) BodyNotKept(sink_->Stopped(), sink_->Failure());
+}
+
+int TFetchCore::BodyFailureCode() const {
+  switch (bodyStop_) {
+    case TBodyStop::None:
+      return 0;
+    case TBodyStop::SizeLimit:
+      return kErrFileTooLarge;
+    case TBodyStop::WriteFailed:
+      return kErrCannotWrite;
+    case TBodyStop::DiskFull:
+      return kErrDiskFull;
+  }
+  return 0;
+}
+
+int64_t TFetchCore::LimitHit() const {
+  if (bodyStop_ == TBodyStop::SizeLimit) return sizeLimit_;
+  if (abortCause_ == TAbortCause::FileTime) return timeLimit_;
+  return 0;
+}
+
+std::string TFetchCore::FollowRelocation() {
+  // The client restarts the request once this event returns; the abort
+  // must come after that restart, not before it.
+  if (++relocations_ > kMaxRelocations) AbortLater(TAbortCause::RelocationLoop);
   return TargetUrl();
 }
 
 void TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {
   CloseBody();
-  if (append) {
-    file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Append);
-  } else {
-    file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
-    entry.ReceivedSize = 0;
-    entry.ContentSize = !BodyReframed() && ContentLength() >= 0 ? ContentLength() : -1;
+  const bool reframed = BodyReframed();
+  const int64_t kept = append ? entry.ReceivedSize : 0;
+  // A body that announces more than the limit is not begun at all.
+  if (sizeLimit_ > 0 && !reframed && ContentLength() >= 0 && kept + ContentLength() > sizeLimit_) {
+    BodyNotKept(TBodyStop::SizeLimit, {});
+    return;
   }
-  ReceiveStream = file_.get();
+  file_ = std::make_unique<TFileOutStream>(
+      path, append ? TFileOutStream::Append : TFileOutStream::Create);
+  // The size limit counts what lands in the file: a compressed body is
+  // stopped once what it inflates to passes it.
+  sink_ = std::make_unique<TBodySink>(*file_, sizeLimit_ > 0 ? sizeLimit_ - kept : -1);
+  ReceiveStream = sink_.get();
+  if (append) return;
+  entry.ReceivedSize = 0;
+  entry.ContentSize = !reframed && ContentLength() >= 0 ? ContentLength() : -1;
 }
 
 bool TFetchCore::BodyReframed() const {
@@ -164,6 +238,7 @@ bool TFetchCore::BodyReframed() const {
 
 void TFetchCore::CloseBody() {
   ReceiveStream = nullptr;
+  sink_.reset();
   file_.reset();
 }
 

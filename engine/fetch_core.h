@@ -3,9 +3,9 @@
 // the entry's request, gives up on a connection that stays silent and on
 // relocations without end, opens the entry's file for the body (the client
 // has taken off its framing and compression), and says, once the request is
-// done, how it ended. What
-// a fetch does beyond that (a date condition, a resumed part, the queue,
-// status lines) is its subclass's.
+// done, how it ended and what became of the body. What a fetch does beyond
+// that (a date condition, a resumed part, the queue, status lines) is its
+// subclass's.
 #pragma once
 
 #include <QTimer>
@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/body_sink.h"
 #include "engine/engine_observer.h"
 #include "http/http_client.h"
 #include "http/streams.h"
@@ -48,7 +49,9 @@ class TFetchCore : public THttpCli {
   virtual void BodyData(const char* /*data*/, int /*length*/) {}
   // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
   // WSAECONNABORTED (stopped), the client's own (kErrShortBody,
-  // kErrUndecodableBody, kErrUnframedReply) or the socket's error.
+  // kErrUndecodableBody, kErrUnframedReply), the socket's error, or for a
+  // body that was not kept kErrFileTooLarge, kErrFileTooSlow,
+  // kErrCannotWrite or kErrDiskFull (BodyFailure() says why).
   virtual void RequestDone(int code) = 0;
 
   // Sets the request up for `entry` with the global options (kept for the
@@ -66,8 +69,18 @@ class TFetchCore : public THttpCli {
 
   // Opens `path` for the reply's body: appended to when `append`, else
   // created anew, which makes the entry's sizes those of this reply.
-  // Throws when the file cannot be opened.
+  // Throws EFileError when the file cannot be opened. A body announced
+  // larger than the size limit is not opened, and the request is stopped.
   void OpenBody(TRetriveRec& entry, const std::string& path, bool append);
+  // Ends the request because its body cannot be kept: `failure` names the
+  // path and the system's reason.
+  void BodyNotKept(TBodyStop stop, const std::string& failure);
+  // Why the body was not kept, once the request is done: the code it ends
+  // with (0 when it was kept) and the path and reason of a write failure.
+  int BodyFailureCode() const;
+  const std::string& BodyFailure() const { return bodyFailure_; }
+  // The limit that stopped the request: bytes or seconds; 0 for none.
+  int64_t LimitHit() const;
   bool BodyOpen() const { return file_ != nullptr; }
   // Whether the reply came compressed or in chunks: its length then says
   // nothing of the document's size, known only once it arrived whole.
@@ -75,18 +88,29 @@ class TFetchCore : public THttpCli {
   void CloseBody();
 
  private:
+  // Why the request was stopped by the core itself.
+  enum class TAbortCause : uint8_t { None, TimedOut, RelocationLoop, Body, FileTime };
   void TimedOut();
-
+  // Stops the request from the event loop: the client is inside one of its
+  // events now, and must finish it first.
+  void AbortLater(TAbortCause cause);
+  // Takes a stop of the sink into the request's outcome.
+  void NoteBodyStop();
   void SendCookiesFor(const std::string& url);
 
   const TGlobalOptions* options_ = nullptr;
   TCookieJar* cookies_ = nullptr;
   std::unique_ptr<TFileOutStream> file_;
+  std::unique_ptr<TBodySink> sink_;  // in front of file_: the size limit, write failures
   std::unique_ptr<TMemoryInStream> post_;
   QTimer idleTimer_;
+  QTimer fileTimer_;  // the time limit of one file
   int relocations_ = 0;
-  bool timedOut_ = false;
-  bool relocationLoop_ = false;
+  TAbortCause abortCause_ = TAbortCause::None;
+  TBodyStop bodyStop_ = TBodyStop::None;
+  std::string bodyFailure_;
+  int64_t sizeLimit_ = 0;  // the size limit of the request's file; 0 for none
+  int timeLimit_ = 0;      // the time limit in seconds; 0 for none
   bool requestRunning_ = false;
   int requestSerial_ = 0;  // tells a late posted abort from the request it was meant for
 };

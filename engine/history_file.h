@@ -20,9 +20,13 @@ class TJobList;
 // Marks the block of 64-bit sizes that follows the records when some size
 // does not fit the records' 32-bit fields.
 inline constexpr std::string_view kLargeSizesMagic = "KXSIZE64";
-// Marks the block of entity tags (one string per record) that follows the
-// records and any size block, when some entry has a tag. Readers that know
-// nothing of it stop before it.
+// Marks the block of outcomes (each entry's HTTP status and the limit that
+// stopped it) that follows, when some entry failed by its status or was
+// stopped by a limit.
+inline constexpr std::string_view kOutcomesMagic = "KXSTATUS";
+// Marks the block of entity tags (one string per record), when some entry
+// has a tag. It is written last, after the size and outcome blocks: readers
+// that know nothing of it stop before it. Either order is read.
 inline constexpr std::string_view kEntityTagsMagic = "KXETAG01";
 // Dates a history file may hold end before 10000-01-01; none lies before
 // 1899-12-30, which is 0, no date.

@@ -16,6 +16,7 @@
 #include "engine/request_options.h"
 #include "engine/site_gate.h"
 #include "http/socket_errors.h"
+#include "links/crawl_traps.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"
@@ -112,6 +113,7 @@ void TJobThread::GateFinished() {
 }
 
 void TJobThread::EndUnfetched(TEntryEvent ended) {
+  CurrentEntry->StatusCode = 0;
   control_.Post([this, ended] {
     Report(ended);
     control_.SetWorkerState(SlotIndex, TSlotState::Idle);
@@ -174,6 +176,8 @@ void TJobThread::Execute() {
   keptFolder_ = entry.LocalFolder;
   keptName_ = entry.LocalFileName;
   discarding_ = false;
+  bodyOpened_ = false;
+  folderNotMade_ = false;
   AnalyseAllowed = true;
   control_.SetWorkerState(SlotIndex, TSlotState::Busy);
 
@@ -317,12 +321,42 @@ void TJobThread::CompleteRequest(int code) {
     entry.ContentSize = entry.ReceivedSize;  // arrived whole: now its size is known
   }
   entry.ErrorCode = code;
+  entry.StatusCode = code == 0 ? StatusCode() : 0;
+  entry.CapLimit = LimitHit();
   // A body that could not be framed or decoded is no page to read links from.
   if (code == kErrUndecodableBody || code == kErrUnframedReply) AnalyseAllowed = false;
-  FinishEntry(code, outcome);
+  std::string detail;
+  if (BodyFailureCode() != 0 || code == kErrFileTooSlow) {
+    outcome = TFetchOutcome::NotKept;
+    detail = BodyFailure();
+    DropUnkeptBody();
+  }
+  // Before the entry is counted, which would hand this worker the next one.
+  if (code == kErrDiskFull) {
+    control_.StopRun({TStopCause::DiskFull, 0, detail});
+  } else if (folderNotMade_) {
+    control_.StopRun({TStopCause::FolderNotMade, 0, detail});
+  }
+  FinishEntry(code, outcome, detail);
 }
 
-void TJobThread::FinishEntry(int code, TFetchOutcome outcome) {
+void TJobThread::DropUnkeptBody() {
+  TRetriveRec& entry = *CurrentEntry;
+  AnalyseAllowed = false;
+  CloseBody();
+  // What arrived of it must not look like a copy offline; a copy saved
+  // before, which this reply never touched, stays.
+  if (bodyOpened_) {
+    std::error_code ignored;
+    std::filesystem::remove(entry.LocalFolder + entry.LocalFileName, ignored);
+  }
+  entry.ReceivedSize = 0;
+  entry.ContentSize = 0;
+  entry.LastModified = 0;
+  entry.ETag.clear();
+}
+
+void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string& detail) {
   TRetriveRec& entry = *CurrentEntry;
   CloseBody();
   TEntryEvent ended;
@@ -331,6 +365,7 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome) {
   ended.ErrorCode = code;
   ended.Outcome = outcome;
   ended.Reason = ReasonPhrase();
+  ended.Detail = detail;
   ended.Busy = busy_;
   if (retries_ >= kMaxRetries && control_.Context().Options.RetryFlag &&
       (code == WSAETIMEDOUT || code == kErrShortBody)) {
@@ -364,6 +399,17 @@ void TJobThread::ProcessPage() {
   // spoil the file that the missing part is later appended to.
   const bool complete = PageComplete();
   const std::string path = entry.LocalFolder + entry.LocalFileName;
+  // Analysis holds the whole page in memory: a page past the limit is kept
+  // as received, links and all.
+  const int64_t limit = control_.Context().Options.MaxParsedPage;
+  if (limit > 0 && LocalFileSize(path) > limit) {
+    TEngineNotice notice;
+    notice.Kind = TNoticeKind::PageNotAnalysed;
+    notice.Subject = entry.Job.editUrl;
+    notice.Value = limit;
+    control_.Context().Observer.NoticeReported(notice);
+    return;
+  }
   const bool koi8 = (entry.RemoteFlag == 0 && entry.Job->lclcheckKoi8) ||
                     (entry.RemoteFlag == 1 && entry.Job->rmtcheckKoi8);
   if (koi8 && complete) DecodeKoi8File(path);
@@ -382,6 +428,7 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
   if (!LoadPageLines(path, page)) return;
   const TGlobalOptions& options = control_.Context().Options;
   TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc,
+                         TrapLimitsOf(options),
                          [this](const std::string& url) { return control_.RobotsRefuse(url); }};
   std::vector<std::string> notes;
   const std::optional<std::string> failure =

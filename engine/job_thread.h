@@ -58,8 +58,13 @@ class TJobThread : public TFetchCore {
   void GateFinished();
   // Ends the entry without a request, later, as a completion would.
   void EndUnfetched(TEntryEvent ended);
-  // `outcome` says what went wrong beyond the code and the reply's reason.
-  void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply);
+  // A body that was not kept: its part is deleted, and a full disk or a
+  // folder that cannot be made stops the run.
+  void DropUnkeptBody();
+  // `outcome` and `detail` say what went wrong beyond the code and the
+  // reply's reason.
+  void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply,
+                   const std::string& detail = {});
   // Reports a change of the current entry.
   void Report(const TEntryEvent& event);
   void ProcessPage();
@@ -75,6 +80,8 @@ class TJobThread : public TFetchCore {
   bool resuming_ = false;        // the request asks for the missing part only
   bool discarding_ = false;      // a partial reply that does not fit the saved part
   bool restartedWhole_ = false;  // the entry was already fetched anew for that
+  bool bodyOpened_ = false;      // this reply's body went to the entry's file
+  bool folderNotMade_ = false;   // not even the project folder could be made
   int retries_ = 0;
   int busyRetries_ = 0;  // fetches again after 429 or 503 replies
   TBusyFacts busy_;

@@ -58,6 +58,12 @@ std::string ProgressText(const TTransferProgress& progress);
 std::string EntryErrorText(int32_t code);
 // The state column of an ended fetch.
 std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row);
+// Why an entry's last fetch failed, from the entry alone (its error code,
+// the limit that stopped it, its HTTP status): for rows loaded from a
+// history and for the command line's last word on a failed start.
+std::string EntryFailureText(const TRetriveRec& entry);
+// Why a run ended before its queue was done.
+std::string RunStopText(const TRunStop& stop);
 
 // The status panels: "Recieved: N", "Queue: N", and "Ok !" once every
 // entry is processed.

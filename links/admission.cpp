@@ -28,8 +28,14 @@ constexpr const char* kReasons[kReasonCount] = {
     "Script source retrieval was disabled",
     "\"JavaScript\" link exploration was disabled",
     "Unsuccessful script resolving",
+    "URL longer than the length limit",
+    "Path repeats a segment or a run of segments",
+    "Too many different query strings for this path",
     "Disallowed by robots.txt",
 };
+
+TVerdict RuleVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc);
 
 bool IsAnchor(int32_t kind) {
   return kind == kKindA || kind == kKindArea;
@@ -80,7 +86,9 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
   }
+  // Robots first: a link they keep out must not count as a query variant.
   if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
+  if (!PassTrapGuards(url, target.Traps, target.State)) return;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm =
       job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(candidate.LinkKind);
@@ -138,8 +146,11 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
     return;
   }
   if (candidate.Job.editDepth <= 0) return;
-  // The link stays as written, pointing at the site, like any link not followed.
+  // The link stays as written, pointing at the site, like any link not
+  // followed. Robots first: a link they keep out must not count as a query
+  // variant.
   if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
+  if (!PassTrapGuards(url, target.Traps, target.State)) return;
   if (IsAnchor(kind)) ++candidate.Depth;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);
@@ -189,12 +200,28 @@ void AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRe
 }
 
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
-                     std::string_view startDir, std::string_view defaultDoc) {
+                     std::string_view startDir, std::string_view defaultDoc,
+                     const TTrapCheck* traps) {
   return LinkVerdict(tag, candidate, ParseUrl(candidate.Job.editUrl), scriptResolved, startDir,
-                     defaultDoc);
+                     defaultDoc, traps);
 }
 
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc,
+                     const TTrapCheck* traps) {
+  TVerdict verdict = RuleVerdict(tag, candidate, url, scriptResolved, startDir, defaultDoc);
+  if (verdict.Reason != TReason::Admitted || traps == nullptr) return verdict;
+  const TTrap trap = TrapOf(url, traps->Limits, traps->State);
+  if (trap != TTrap::None) {
+    verdict.Reason =
+        static_cast<TReason>(static_cast<int>(TReason::UrlTooLong) + static_cast<int>(trap) - 1);
+  }
+  return verdict;
+}
+
+namespace {
+
+TVerdict RuleVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
                      bool scriptResolved, std::string_view startDir, std::string_view defaultDoc) {
   TVerdict verdict;
   const TJobRecord& job = candidate.Job.Settings();
@@ -283,5 +310,7 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TP
   if (filtersFail()) return reason(TReason::Filtered);
   return reason(TReason::Admitted);
 }
+
+}  // namespace
 
 }  // namespace kestrix

@@ -206,40 +206,60 @@ TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
   }
 }
 
-// Sizes of 2 GiB and more and entity tags survive a save, in blocks after
-// the records that older readers never look at: the bytes before the tags
-// are those of a queue without them. A file of the plain format still
-// loads, and its readers see an unknown length and no tag instead.
-TEST_F(HistoryFileTest, TrailingBlocksRoundTripAndPlainFilesStillLoad) {
-  for (const bool large : {true, false}) {
-    SCOPED_TRACE(large ? "large" : "small");
-    TEngineState state;
-    TRetriveRec e;
-    e.Job.editUrl = "http://h/big.iso";
-    e.LocalFolder = dir_.Path() + "Docs/h/";
-    e.LocalFileName = "big.iso";
-    e.ContentSize = large ? 3000000000 : 3000;
-    e.ReceivedSize = large ? 2500000000 : 2500;
-    state.Queue.Append(e.Job.editUrl, e);
-    const std::string untagged = EncodeHistory(state);
-    state.Queue.Entry(0).ETag = "W/\"5f-1a\"";
-    const std::string bytes = EncodeHistory(state);
-    EXPECT_EQ(bytes.find(kLargeSizesMagic) != std::string::npos, large);
-    EXPECT_EQ(bytes.substr(0, bytes.find(kEntityTagsMagic)), untagged);
+// The blocks after the records (sizes of 2 GiB and more, outcomes of failed
+// entries, entity tags) survive a save. Each is optional and a reader takes
+// the outcomes and tags in either order; a reader that knows fewer blocks
+// stops where its knowledge ends, and an entry then has no status, no tag
+// or an unknown length.
+TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
+  TEngineState state;
+  TRetriveRec e;
+  e.Job.editUrl = "http://h/big.iso";
+  e.LocalFolder = dir_.Path() + "Docs/h/";
+  e.LocalFileName = "big.iso";
+  e.ContentSize = 3000000000;
+  e.ReceivedSize = 2500000000;
+  e.ETag = "W/\"5f-1a\"";
+  state.Queue.Append(e.Job.editUrl, e);
+  e.Job.editUrl = "http://h/gone.html";
+  e.ContentSize = e.ReceivedSize = 0;
+  e.ETag.clear();
+  e.StatusCode = 404;
+  e.CapLimit = 20 << 20;
+  state.Queue.Append(e.Job.editUrl, e);
+  const std::string bytes = EncodeHistory(state);
+  const size_t sizes = bytes.find(kLargeSizesMagic);
+  const size_t outcomes = bytes.find(kOutcomesMagic);
+  const size_t tags = bytes.find(kEntityTagsMagic);
+  ASSERT_TRUE(sizes < outcomes && outcomes < tags && tags != std::string::npos);
+  const std::string swapped =
+      bytes.substr(0, outcomes) + bytes.substr(tags) + bytes.substr(outcomes, tags - outcomes);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int64_t size;
+    int32_t status;
+    const char* tag;
+  };
+  const Case cases[] = {
+      {"all blocks", bytes, 3000000000, 404, "W/\"5f-1a\""},
+      {"tags before outcomes", swapped, 3000000000, 404, "W/\"5f-1a\""},
+      {"no tags", bytes.substr(0, tags), 3000000000, 404, ""},
+      {"sizes only", bytes.substr(0, outcomes), 3000000000, -1, ""},
+      {"plain records", bytes.substr(0, sizes), -1, -1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     TEngineState loaded;
-    ASSERT_EQ(DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 1);
-    EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, e.ContentSize);
-    EXPECT_EQ(loaded.Queue.Entry(0).ReceivedSize, e.ReceivedSize);
-    EXPECT_EQ(loaded.Queue.Entry(0).ETag, "W/\"5f-1a\"");
-
-    const std::string plain =
-        bytes.substr(0, bytes.find(large ? kLargeSizesMagic : kEntityTagsMagic));
-    TEngineState old;
-    ASSERT_EQ(DecodeHistory(plain, "Docs", dir_.Path() + "Docs/", store_, old).Entries, 1);
-    EXPECT_EQ(old.Queue.Entry(0).ContentSize, large ? -1 : 3000);
-    EXPECT_EQ(old.Queue.Entry(0).ETag, "");
-    EXPECT_EQ(EncodeHistory(old).find(kLargeSizesMagic), std::string::npos);
+    ASSERT_EQ(DecodeHistory(c.bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 2);
+    EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, c.size);
+    EXPECT_EQ(loaded.Queue.Entry(0).ETag, c.tag);
+    EXPECT_EQ(loaded.Queue.Entry(1).StatusCode, c.status);
+    EXPECT_EQ(loaded.Queue.Entry(1).CapLimit, c.status < 0 ? 0 : 20 << 20);
   }
+  TEngineState loaded;
+  DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded);
+  EXPECT_EQ(EncodeHistory(loaded), bytes);
 }
 
 // Every file named by a history file must lie inside the project folder, and
