@@ -28,10 +28,8 @@ namespace {
 
 using test::RunUntil;
 using test::TClientRecorder;
-using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::StartsWith;
 
 enum class TTransport { Plain, Tls, Tunnel };
 
@@ -67,8 +65,6 @@ class TSites {
     if (server) return *server;
     std::string config = R"(
         location = /old { absolute_redirect off; return 301 /new.html; }
-        location = /form { absolute_redirect off; return 302 /thanks; }
-        location = /thanks { return 200 "thanks\n"; }
         location = /dir/moved { absolute_redirect off; return 302 /dir/page.html; }
         keepalive_requests 2;
         gzip on; gzip_min_length 1; gzip_types text/plain;)";
@@ -285,24 +281,6 @@ class HttpNginx : public ::testing::Test {
   TClientRecorder rec{client};
 };
 
-TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
-  TMemoryInStream form("a=1&b=2");
-  client.SendStream = &form;
-  client.URL = Url("/form");
-  client.PostAsync();
-  ASSERT_TRUE(rec.WaitDone());
-  EXPECT_EQ(rec.Body, "thanks\n");
-  EXPECT_EQ(client.RequestType(), httpPOST);
-  // The client closes the first connection itself once it has the
-  // relocation, so nginx may log that request after the second one.
-  std::vector<std::string> log;
-  ASSERT_TRUE(
-      RunUntil([&] { return (log = Sites().Server("plain").AccessLog()).size() >= 2; }, 5000));
-  EXPECT_THAT(log, Contains(StartsWith("200 ")));
-  EXPECT_THAT(log, Contains(HasSubstr("POST /thanks")));
-  EXPECT_THAT(log, Contains(HasSubstr("POST /form")));
-}
-
 TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   int started = 1;
   client.OnRequestDone = [&](THttpCli& c, THttpRequest, std::uint16_t) {
@@ -315,16 +293,6 @@ TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   client.GetAsync();
   ASSERT_TRUE(RunUntil([&] { return started > 3; }, 10000));
   EXPECT_EQ(rec.Body, std::string(kIndex) + "|<html>new</html>\n|" + kIndex + "|");
-}
-
-TEST_F(HttpNginx, PlainStartPageRelocatedToHttpsIsFollowed) {
-  TrustOurCa();
-  ASSERT_TRUE(rec.Get(Url("/start", "start")));
-  EXPECT_EQ(rec.DoneError, 0);
-  EXPECT_EQ(client.StatusCode(), 200);
-  EXPECT_EQ(rec.Body, kIndex);
-  ASSERT_EQ(rec.Locations.size(), 1u);
-  EXPECT_THAT(rec.Locations[0], StartsWith("https://127.0.0.1"));
 }
 
 // Decrypted bytes the TLS layer holds after a read never make the
