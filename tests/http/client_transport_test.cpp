@@ -1,8 +1,8 @@
 // The client against nginx on 127.0.0.1, over plain TCP, over TLS and
 // through our CONNECT proxy, with certificates made at test time: pages and
-// large files byte for byte, ranges, conditions, compressed replies, kept
-// connections; every certificate or stream failure ending the request with
-// its own error; and a proxy that sees only the tunnel.
+// large files byte for byte, ranges, conditions, compressed replies; kept
+// connections over TLS; every certificate or stream failure ending the
+// request with its own error; and a proxy that sees only the tunnel.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -28,10 +28,8 @@ namespace {
 
 using test::RunUntil;
 using test::TClientRecorder;
-using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::StartsWith;
 
 enum class TTransport { Plain, Tls, Tunnel };
 
@@ -66,9 +64,6 @@ class TSites {
     auto& server = servers_[name];
     if (server) return *server;
     std::string config = R"(
-        location = /old { absolute_redirect off; return 301 /new.html; }
-        location = /form { absolute_redirect off; return 302 /thanks; }
-        location = /thanks { return 200 "thanks\n"; }
         location = /dir/moved { absolute_redirect off; return 302 /dir/page.html; }
         keepalive_requests 2;
         gzip on; gzip_min_length 1; gzip_types text/plain;)";
@@ -135,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Transports, HttpOver,
                          ::testing::Values(TTransport::Plain, TTransport::Tls, TTransport::Tunnel),
                          TransportName);
 
-TEST_P(HttpOver, PagesFilesRangesConditionsCodingsAndKeptConnections) {
+TEST_P(HttpOver, PagesFilesRangesConditionsAndCodings) {
   const std::string& big = Sites().Big();
   {
     SCOPED_TRACE("a page, with the events and states workers rely on");
@@ -233,44 +228,6 @@ TEST_P(HttpOver, PagesFilesRangesConditionsCodingsAndKeptConnections) {
     EXPECT_EQ(client->StatusCode(), 304);
     EXPECT_THAT(again.Events, ElementsAre("HeaderEnd", "RequestDone"));
   }
-  if (GetParam() == TTransport::Tunnel) return;  // each request opens a tunnel of its own
-  // The server ends each connection after two requests, saying so in the
-  // second reply; a relocation ends one on our side. HTTP/1.1 keeps them
-  // without being asked, and its compressed pages end by their chunks.
-  auto client = NewClient();
-  client->KeepAlive = true;
-  test::TNginxServer& server = Server();
-  for (const THttpVersion version : {http10, http11}) {
-    SCOPED_TRACE(version == http10 ? "kept connections, HTTP/1.0" : "kept connections, HTTP/1.1");
-    client->HttpVersion = version;
-    client->AcceptCompression = version == http11;
-    const std::size_t before = server.AccessLog().size();
-    const struct {
-      const char* path;
-      double modifiedSince;
-      int status;
-      const std::string* body;
-    } steps[] = {{"/index.html", 0, 200, nullptr},
-                 {"/big.bin", 0, 200, &big},
-                 {"/new.html", 73051, 304, nullptr},
-                 {"/old", 0, 200, nullptr},
-                 {"/index.html", 0, 200, nullptr}};
-    for (const auto& step : steps) {
-      SCOPED_TRACE(step.path);
-      client->ModifiedSince = step.modifiedSince;
-      TClientRecorder r(*client);
-      ASSERT_TRUE(r.Get(Url(step.path), 20000));
-      EXPECT_EQ(r.DoneError, 0);
-      EXPECT_EQ(client->StatusCode(), step.status);
-      const std::string expected = step.body ? *step.body : step.status == 200 ? "<html>" : "";
-      EXPECT_TRUE(r.Body.starts_with(expected) && (!step.body || r.Body.size() == expected.size()))
-          << r.Body.size();
-    }
-    // nginx logs a request just after its last byte left.
-    RunUntil([&] { return server.AccessLog().size() - before >= 6; }, 5000);
-    EXPECT_EQ(server.AccessLog().size() - before, 6u);
-    EXPECT_EQ(server.ConnectionsSince(before), 3u);
-  }
 }
 
 // What needs one transport only.
@@ -285,24 +242,6 @@ class HttpNginx : public ::testing::Test {
   TClientRecorder rec{client};
 };
 
-TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
-  TMemoryInStream form("a=1&b=2");
-  client.SendStream = &form;
-  client.URL = Url("/form");
-  client.PostAsync();
-  ASSERT_TRUE(rec.WaitDone());
-  EXPECT_EQ(rec.Body, "thanks\n");
-  EXPECT_EQ(client.RequestType(), httpPOST);
-  // The client closes the first connection itself once it has the
-  // relocation, so nginx may log that request after the second one.
-  std::vector<std::string> log;
-  ASSERT_TRUE(
-      RunUntil([&] { return (log = Sites().Server("plain").AccessLog()).size() >= 2; }, 5000));
-  EXPECT_THAT(log, Contains(StartsWith("200 ")));
-  EXPECT_THAT(log, Contains(HasSubstr("POST /thanks")));
-  EXPECT_THAT(log, Contains(HasSubstr("POST /form")));
-}
-
 TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   int started = 1;
   client.OnRequestDone = [&](THttpCli& c, THttpRequest, std::uint16_t) {
@@ -315,16 +254,6 @@ TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   client.GetAsync();
   ASSERT_TRUE(RunUntil([&] { return started > 3; }, 10000));
   EXPECT_EQ(rec.Body, std::string(kIndex) + "|<html>new</html>\n|" + kIndex + "|");
-}
-
-TEST_F(HttpNginx, PlainStartPageRelocatedToHttpsIsFollowed) {
-  TrustOurCa();
-  ASSERT_TRUE(rec.Get(Url("/start", "start")));
-  EXPECT_EQ(rec.DoneError, 0);
-  EXPECT_EQ(client.StatusCode(), 200);
-  EXPECT_EQ(rec.Body, kIndex);
-  ASSERT_EQ(rec.Locations.size(), 1u);
-  EXPECT_THAT(rec.Locations[0], StartsWith("https://127.0.0.1"));
 }
 
 // Decrypted bytes the TLS layer holds after a read never make the

@@ -1,5 +1,5 @@
 // The client against our scripted fault server: replies without header,
-// overlong or endless headers, bad numbers, stalls, resets, relocation
+// overlong or endless headers, bad numbers, resets, relocation
 // chains and refused relocations, and what reaches a proxy.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,8 +29,6 @@ const char* const kScenario = R"json({"routes": {
                  {"send": "\r\nbody"}],
   "/badlen": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\nbody"}],
   "/badstatus": [{"send": "HTTP/1.0 2x0 OK\r\n\r\nbody"}],
-  "/stall": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\npartial"},
-             {"hold": 20}],
   "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n"},
              {"repeat": "0123456789", "count": 5000}, {"sleep": 0.3}, {"reset": true}],
   "/chain1": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /chain2\r\n\r\nmoved"}],
@@ -90,22 +88,6 @@ TEST_F(HttpFault, OverlongOrEndlessHeadersEndTheRequest) {
     EXPECT_LE(client.ReceivedHeader().size(), 1001u);
   }
   EXPECT_EQ(client.StatusCode(), 0);  // "/badstatus" never yields a number
-}
-
-TEST_F(HttpFault, StalledBodyEndsOnAbort) {
-  client.URL = Url("/stall");
-  client.GetAsync();
-  ASSERT_TRUE(test::RunUntil([&] { return rec.Body == "partial"; }, 10000));
-  test::RunFor(100);
-  EXPECT_EQ(rec.Done, 0);
-  client.Abort();
-  EXPECT_EQ(client.State(), httpReady);
-  ASSERT_TRUE(rec.WaitDone());
-  test::RunFor(100);
-  EXPECT_EQ(rec.Done, 1);
-  EXPECT_EQ(rec.DoneError, 3);
-  EXPECT_EQ(client.StatusCode(), 404);
-  EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
 }
 
 TEST_F(HttpFault, ResetInMidBodyIsLeftInTheSocketError) {

@@ -5,111 +5,72 @@
 namespace kestrix {
 namespace {
 
-TEST(Relocate, DirectModeCases) {
-  const TRequestTarget start{"a.com", "8080", "a.com", "/dir/old.htm",
+// Where each form of a "Location:" value leads, straight to the server and
+// through a proxy, from a plain and from a secure page.
+TEST(Relocate, EveryFormOfTheValueDirectAndThroughAProxy) {
+  const TRequestTarget plain{"a.com", "8080", "a.com", "/dir/old.htm",
                              "http://a.com:8080/dir/old.htm"};
-  struct Case {
+  const TRequestTarget secure{"a.com", "8443", "a.com", "/old.htm", "https://a.com:8443/old.htm",
+                              "https"};
+  const TRequestTarget plain80{"a.com", "80", "a.com", "/", "http://a.com/"};
+  const TRequestTarget proxied{"px", "3128", "a.com", "http://a.com:81/dir/old.htm", ""};
+  const TRequestTarget proxiedSecure{"px", "3128", "a.com", "https://a.com/dir/old.htm",
+                                     "",   "https"};
+  using T = TRequestTarget;
+  const struct {
+    const TRequestTarget& start;
+    bool proxy;
     const char* value;
     TRequestTarget expected;
   } cases[] = {
-      // 1: rooted path, same host and port
-      {"/new.htm", {"a.com", "8080", "a.com", "/new.htm", "http://a.com/new.htm"}},
-      // 2: absolute URL; no port given means 80; Location carries no port
-      {"http://b.org/x/y", {"b.org", "80", "b.org", "/x/y", "http://b.org/x/y"}},
-      {"http://b.org:81", {"b.org", "81", "b.org", "/", "http://b.org"}},
-      {"http://u:p@b.org/x", {"b.org", "80", "b.org", "/x", "http://b.org/x"}},
-      // 3: a bare name is requested at the root of the current host
-      {"page.htm", {"a.com", "8080", "a.com", "/page.htm", "http://a.com/page.htm"}},
-      // 4: no host but a path
-      {"http:/p/q", {"a.com", "8080", "a.com", "/p/q", "http://a.com/p/q"}},
-      // 5: relative with a "/", its first segment taken for a host
-      {"sub/x.htm", {"sub", "80", "sub", "/x.htm", "http://sub/x.htm"}},
-      {"sub:81/x.htm", {"sub", "81", "sub", "/x.htm", "http://sub/x.htm"}},
-  };
-  for (const auto& c : cases) {
-    TRequestTarget t = start;
-    Relocate(t, c.value, false);
-    EXPECT_EQ(t, c.expected) << c.value;
-  }
-}
-
-TEST(Relocate, SchemeAndItsDefaultPortFollowTheValue) {
-  const TRequestTarget secure{"a.com", "8443", "a.com", "/old.htm", "https://a.com:8443/old.htm",
-                              "https"};
-  struct Case {
-    TRequestTarget start;
-    const char* value;
-    const char* scheme;
-    const char* port;
-    const char* location;
-  } cases[] = {
-      {secure, "/new.htm", "https", "8443", "https://a.com/new.htm"},
-      {secure, "page.htm", "https", "8443", "https://a.com/page.htm"},
-      {secure, "http://b.org/x", "http", "80", "http://b.org/x"},
-      {{"a.com", "80", "a.com", "/", "http://a.com/"},
-       "https://a.com/",
-       "https",
-       "443",
-       "https://a.com/"},
-      {{"a.com", "80", "a.com", "/", "http://a.com/"},
-       "HTTPS://b.org:9443/y",
-       "https",
-       "9443",
-       "HTTPS://b.org/y"},
+      // A rooted path: same host and port; Location carries no port.
+      {plain, false, "/new.htm", T{"a.com", "8080", "a.com", "/new.htm", "http://a.com/new.htm"}},
+      // An absolute URL: no port given means the scheme's own.
+      {plain, false, "http://b.org/x/y", T{"b.org", "80", "b.org", "/x/y", "http://b.org/x/y"}},
+      {plain, false, "http://b.org:81", T{"b.org", "81", "b.org", "/", "http://b.org"}},
+      {plain, false, "http://u:p@b.org/x", T{"b.org", "80", "b.org", "/x", "http://b.org/x"}},
+      // A bare name is requested at the root of the current host.
+      {plain, false, "page.htm", T{"a.com", "8080", "a.com", "/page.htm", "http://a.com/page.htm"}},
+      {plain, false, "http:/p/q", T{"a.com", "8080", "a.com", "/p/q", "http://a.com/p/q"}},
+      // Relative with a "/": its first segment is taken for a host.
+      {plain, false, "sub/x.htm", T{"sub", "80", "sub", "/x.htm", "http://sub/x.htm"}},
+      {plain, false, "sub:81/x.htm", T{"sub", "81", "sub", "/x.htm", "http://sub/x.htm"}},
+      // The scheme and its default port follow the value.
+      {secure, false, "/new.htm",
+       T{"a.com", "8443", "a.com", "/new.htm", "https://a.com/new.htm", "https"}},
+      {secure, false, "page.htm",
+       T{"a.com", "8443", "a.com", "/page.htm", "https://a.com/page.htm", "https"}},
+      {secure, false, "http://b.org/x", T{"b.org", "80", "b.org", "/x", "http://b.org/x"}},
+      {plain80, false, "https://a.com/",
+       T{"a.com", "443", "a.com", "/", "https://a.com/", "https"}},
+      {plain80, false, "HTTPS://b.org:9443/y",
+       T{"b.org", "9443", "b.org", "/y", "HTTPS://b.org/y", "https"}},
+      // Through a proxy: the proxy stays and absolute URLs are requested.
+      {proxied, true, "/new.htm",
+       T{"px", "3128", "a.com", "http://a.com:81/new.htm", "http://a.com:81/new.htm"}},
+      {proxied, true, "http://b.org:82/x",
+       T{"px", "3128", "b.org", "http://b.org:82/x", "http://b.org:82/x"}},
+      {proxied, true, "http://b.org/x",
+       T{"px", "3128", "b.org", "http://b.org/x", "http://b.org/x"}},
+      {proxied, true, "page.htm",
+       T{"px", "3128", "a.com", "http://a.com/page.htm", "http://a.com/page.htm"}},
+      {proxied, true, "http:/p/q",
+       T{"px", "3128", "a.com", "http://a.com/p/q", "http://a.com/p/q"}},
+      {proxied, true, "sub/x.htm", T{"px", "3128", "sub", "http://sub/x.htm", "http://sub/x.htm"}},
+      // ... and relative values keep the page's scheme.
+      {proxiedSecure, true, "/new.htm",
+       T{"px", "3128", "a.com", "https://a.com/new.htm", "https://a.com/new.htm", "https"}},
+      {proxiedSecure, true, "page.htm",
+       T{"px", "3128", "a.com", "https://a.com/page.htm", "https://a.com/page.htm", "https"}},
+      {proxiedSecure, true, "http://a.com/x",
+       T{"px", "3128", "a.com", "http://a.com/x", "http://a.com/x"}},
+      {proxiedSecure, true, "HTTPS://b.org:8443/y",
+       T{"px", "3128", "b.org", "HTTPS://b.org:8443/y", "HTTPS://b.org:8443/y", "https"}},
   };
   for (const auto& c : cases) {
     TRequestTarget t = c.start;
-    Relocate(t, c.value, false);
-    EXPECT_EQ(t.Scheme, c.scheme) << c.value;
-    EXPECT_EQ(t.Port, c.port) << c.value;
-    EXPECT_EQ(t.Location, c.location) << c.value;
-  }
-}
-
-TEST(Relocate, ProxyModeKeepsTheProxyAndRequestsAbsoluteUrls) {
-  const TRequestTarget start{"px", "3128", "a.com", "http://a.com:81/dir/old.htm", ""};
-  struct Case {
-    const char* value;
-    const char* location;
-    const char* targetHost;
-  } cases[] = {
-      {"/new.htm", "http://a.com:81/new.htm", "a.com"},
-      {"http://b.org:82/x", "http://b.org:82/x", "b.org"},
-      {"http://b.org/x", "http://b.org/x", "b.org"},
-      {"page.htm", "http://a.com/page.htm", "a.com"},
-      {"http:/p/q", "http://a.com/p/q", "a.com"},
-      {"sub/x.htm", "http://sub/x.htm", "sub"},
-  };
-  for (const auto& c : cases) {
-    TRequestTarget t = start;
-    Relocate(t, c.value, true);
-    EXPECT_EQ(t.Location, c.location) << c.value;
-    EXPECT_EQ(t.RequestPath, c.location) << c.value;
-    EXPECT_EQ(t.TargetHost, c.targetHost) << c.value;
-    EXPECT_EQ(t.HostName, "px");
-    EXPECT_EQ(t.Port, "3128");
-  }
-}
-
-TEST(Relocate, ProxyModeKeepsTheSchemeForRelativeValues) {
-  TRequestTarget start{"px", "3128", "a.com", "https://a.com/dir/old.htm", ""};
-  start.Scheme = "https";
-  struct Case {
-    const char* value;
-    const char* location;
-    const char* scheme;
-  } cases[] = {
-      {"/new.htm", "https://a.com/new.htm", "https"},
-      {"page.htm", "https://a.com/page.htm", "https"},
-      {"http://a.com/x", "http://a.com/x", "http"},
-      {"HTTPS://b.org:8443/y", "HTTPS://b.org:8443/y", "https"},
-  };
-  for (const auto& c : cases) {
-    TRequestTarget t = start;
-    Relocate(t, c.value, true);
-    EXPECT_EQ(t.Location, c.location) << c.value;
-    EXPECT_EQ(t.Scheme, c.scheme) << c.value;
-    EXPECT_EQ(t.HostName, "px");
+    Relocate(t, c.value, c.proxy);
+    EXPECT_EQ(t, c.expected) << c.value << (c.proxy ? " (proxy)" : "");
   }
 }
 

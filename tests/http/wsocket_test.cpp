@@ -8,7 +8,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "http/send_buffer.h"
 #include "http/socket_errors.h"
 #include "http/wsocket_resolve.h"
 #include "tests/support/event_wait.h"
@@ -195,20 +194,6 @@ TEST_F(TSocketFixture, ExceptionInAHandlerAbortsTheConnection) {
   ASSERT_TRUE(RunUntil([&] { return closedCount > 0; }, 5000));
   EXPECT_EQ(caught, "handler failed");
   EXPECT_EQ(socket.State(), wsClosed);
-}
-
-TEST(SendBuffer, FillsTheLastChunkBeforeStartingANewOne) {
-  TSendBuffer buffer;
-  buffer.Append(std::string(1000, 'a').data(), 1000);
-  buffer.Append(std::string(1000, 'b').data(), 1000);
-  EXPECT_EQ(buffer.ChunkCount(), 2u);
-  EXPECT_EQ(buffer.Front().size(), 1514u);
-  buffer.Consume(1500);  // a partial send leaves the rest of the chunk first
-  EXPECT_EQ(buffer.Front(), std::string(14, 'b'));
-  buffer.Consume(14);
-  EXPECT_EQ(buffer.Front(), std::string(486, 'b'));
-  buffer.Consume(486);
-  EXPECT_TRUE(buffer.Empty());
 }
 
 TEST(WSocketResolve, PortsAndAddresses) {

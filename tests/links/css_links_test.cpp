@@ -47,18 +47,6 @@ TEST(FindCssRefsTest, Forms) {
   for (const Case& c : cases) EXPECT_EQ(Links(c.Css), c.Expected) << c.Css;
 }
 
-TEST(FindCssRefsTest, PlacesCoverTheLinkText) {
-  const auto lines = SplitLines("x\n  b: url( \"i.png\" ) url(j.png);");
-  const auto refs = FindCssRefs(lines);
-  ASSERT_EQ(refs.size(), 2u);
-  for (const TCssRef& ref : refs) {
-    EXPECT_EQ(ref.Line, 1);
-    EXPECT_EQ(lines[1].substr(ref.Pos, ref.Length), ref.Link);
-  }
-  EXPECT_EQ(refs[0].Quote, '"');
-  EXPECT_EQ(refs[1].Quote, 0);
-}
-
 TEST(IsStyleSheetTest, ByKindPathAndContent) {
   TRetriveRec entry;
   entry.Job.editUrl = "http://h/s.css?v=2";

@@ -20,19 +20,6 @@ TJobRecord Offline(int depth = 3) {
   return job;
 }
 
-TEST(IsSupportedProtocolTest, OnlyTheSchemeCounts) {
-  for (const char* url : {"", "http://h/x.html", "HTTP://h/", "ftp://h/x.zip", "//h/x.css",
-                          "x.html", "p?next=mailto:x", "http://h/?next=mailto:x", "a/b:c.html",
-                          "#top", "?q=javascript:x", "https://h/x", "HTTPS://h:8443/"}) {
-    EXPECT_TRUE(IsSupportedProtocol(url)) << url;
-  }
-  for (const char* url : {"MAILTO:a@b", "news:x", "gopher://h", "wais://h", "file:///etc/passwd",
-                          "JavaScript:void(0)", "ed2k://x", "data:image/png;base64,AA", "tel:+123",
-                          "about:blank", "blob:http://h/1", "svn+ssh://h/r", " mailto:x"}) {
-    EXPECT_FALSE(IsSupportedProtocol(url)) << url;
-  }
-}
-
 TEST(LinkExtractionTest, UnsupportedAndScriptLinksWithScriptsOffGiveNothing) {
   AnalysisRun run;
   run.Start(Offline(), kStart);
@@ -60,24 +47,6 @@ TEST(LinkExtractionTest, ScriptLinksAreResolvedAndMadeInert) {
   EXPECT_EQ(run.At(2).RequestMethod, 2);
   EXPECT_EQ(run.At(2).PostData, "q=1");
   EXPECT_EQ(lines[1], "<a href=\"form.cgi\" alt=\"send()\">p</a>");
-}
-
-TEST(LinkExtractionTest, BaseMovesLaterLinksAndDisappears) {
-  AnalysisRun run;
-  TJobRecord job = Offline();
-  job.radioThisPath = false;
-  job.radioThisServer = true;
-  run.Start(job, kStart);
-  const auto lines = run.Analyse(0,
-                                 "<a href=\"before.html\">b</a>\n"
-                                 "<base href=\"http://h/other/\">\n"
-                                 "<a href=\"x/after.html\">a</a><a href=\"/root.html\">r</a>");
-  // The page keeps its own entry; the base only moves later links.
-  EXPECT_EQ(run.Queued(),
-            (std::vector<std::string>{"http://h/a/before.html", "http://h/other/x/after.html",
-                                      "http://h/root.html"}));
-  EXPECT_EQ(lines[1], "");
-  EXPECT_EQ(run.At(0).Job.editUrl, kStart);
 }
 
 TEST(LinkExtractionTest, BaseOnAnotherHostMovesTheHostToo) {

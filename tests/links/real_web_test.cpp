@@ -3,6 +3,7 @@
 // minified one-line pages, character references and script links.
 #include <gtest/gtest.h>
 
+#include "links/link_extraction.h"
 #include "links/link_text.h"
 #include "tests/links/analysis_fixture.h"
 
@@ -27,20 +28,43 @@ TJobRecord FullCopy() {
   return job;
 }
 
+// A link's scheme, whether it names a place of its own, and whether the
+// downloader may fetch it.
 TEST(LinkTextTest, SchemesEntitiesAndLocalLinks) {
   const struct {
     const char* link;
     const char* scheme;
-    bool absolute;
+    bool absolute, supported;
   } schemes[] = {
-      {"https://h/x", "https", true},   {"//h/x", "", true},   {"data:,x", "data", true},
-      {"svn+ssh://h", "svn+ssh", true}, {"x.html", "", false}, {"a/b:c", "", false},
-      {"p?x=a:b", "", false},           {"#a:b", "", false},   {"1x:y", "", false},
-      {" TEL:+1", "TEL", true},
+      {"https://h/x", "https", true, true},
+      {"HTTPS://h:8443/", "HTTPS", true, true},
+      {"HTTP://h/", "HTTP", true, true},
+      {"ftp://h/x.zip", "ftp", true, true},
+      {"//h/x", "", true, true},
+      {"", "", false, true},
+      {"x.html", "", false, true},
+      {"a/b:c", "", false, true},
+      {"p?x=a:b", "", false, true},
+      {"http://h/?next=mailto:x", "http", true, true},
+      {"#a:b", "", false, true},
+      {"?q=javascript:x", "", false, true},
+      {"1x:y", "", false, true},
+      {"data:,x", "data", true, false},
+      {"svn+ssh://h", "svn+ssh", true, false},
+      {" TEL:+1", "TEL", true, false},
+      {" mailto:x", "mailto", true, false},
+      {"MAILTO:a@b", "MAILTO", true, false},
+      {"news:x", "news", true, false},
+      {"gopher://h", "gopher", true, false},
+      {"file:///etc/passwd", "file", true, false},
+      {"JavaScript:void(0)", "JavaScript", true, false},
+      {"about:blank", "about", true, false},
+      {"blob:http://h/1", "blob", true, false},
   };
   for (const auto& c : schemes) {
     EXPECT_EQ(LinkScheme(c.link), c.scheme) << c.link;
     EXPECT_EQ(IsAbsoluteLink(c.link), c.absolute) << c.link;
+    EXPECT_EQ(IsSupportedProtocol(c.link), c.supported) << c.link;
   }
   EXPECT_EQ(DecodeLinkEntities("a?x=1&amp;y=2&#38;z=&#x33;&lt;&quot;"), "a?x=1&y=2&z=3<\"");
   EXPECT_EQ(DecodeLinkEntities("a&b&amp&copy;&#233;&;"), "a&b&amp&copy;&#233;&;");
@@ -142,12 +166,13 @@ TEST(RealWebTest, PagesAsSitesWriteThem) {
              {{"?page=2", "list.php@page=2.htm"}, {"./?page=3", "@page=3.htm"}},
              "http://h/a/list.php?page=1");
   // The page is found again under its own URL, not queued a second time.
-  ExpectPage("base blanks only its own tag", FullCopy(),
-             "<html><head><base href=\"http://h/\"><link rel=\"stylesheet\" "
-             "href=\"_s/t.css?v=3\"></head><body><a href=\"a/start.html\">s</a>"
+  ExpectPage("base moves only later links and blanks only its own tag", FullCopy(),
+             "<html><head><a href=\"before.html\">b</a><base href=\"http://h/\"><link "
+             "rel=\"stylesheet\" href=\"_s/t.css?v=3\"></head><body><a href=\"a/start.html\">s</a>"
              "<a href=\"a/two.html\">2</a></body></html>",
-             {"http://h/_s/t.css?v=3", "http://h/a/two.html"},
-             {{"<base href=\"http://h/\">", ""},
+             {"http://h/a/before.html", "http://h/_s/t.css?v=3", "http://h/a/two.html"},
+             {{"before.html", "before.html"},
+              {"<base href=\"http://h/\">", ""},
               {"_s/t.css?v=3", "t.css@v=3.css"},
               {"a/start.html", "start.html"},
               {"a/two.html", "two.html"}});

@@ -43,13 +43,7 @@ TEST(UrlPaths, UrlDirWithSlashAndValidDirNames) {
 TEST(UrlPaths, ResolveAgainstAPageInAB) {
   const OneArgCase cases[] = {
       {"c.html", "http://h/a/b/c.html"},
-      {"./c.html", "http://h/a/b/c.html"},
-      {"././c.html", "http://h/a/b/c.html"},
-      {"../c/p.html", "http://h/a/c/p.html"},
       {"../p.html", "http://h/a/p.html"},
-      {"../../../p.html", "http://h/p.html"},
-      {"./../", "http://h/a/"},
-      {"./../x/", "http://h/a/x/"},
       {"./../p.html#s1", "http://h/a/p.html"},
       {"/x/y.html", "http://h/x/y.html"},
       {"/y.html", "http://h/y.html"},
