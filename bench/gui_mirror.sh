@@ -2,7 +2,8 @@
 # The desktop program's mirror against kestrix-cli's, in one run: generates
 # the bench site (gen-site.py), serves it with nginx on 127.0.0.1, mirrors it
 # with the main window (offscreen, ui_mirror_timing) and with kestrix-cli,
-# each with the same job options, and prints both wall times.
+# each with the same job options, and prints both wall and CPU times and
+# peak resident memories.
 #
 #   bench/gui_mirror.sh [BUILD_DIR] [PAGES]
 # GEN_SITE and SERVE name gen-site.py (default: the one in bench/) and
@@ -33,12 +34,14 @@ export XDG_RUNTIME_DIR=$scratch/run; mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 KESTRIX_SETTINGS=$scratch/gui.ini "$build/cli/kestrix-cli" add-project site >/dev/null
 KESTRIX_SETTINGS=$scratch/gui.ini "$build/cli/kestrix-cli" add-job site "$url" "${job[@]}" >/dev/null
 mkdir -p "$scratch/gui" "$scratch/cli"
-# Whole processes, start-up included, timed alike by GNU time: wall and CPU.
-timed() { /usr/bin/time -f "%e %U %S" -o "$scratch/time" "$@" >"$scratch/out" 2>/dev/null;
-          read -r wall user sys <"$scratch/time"; echo "$wall $(python3 -c "print(round($user + $sys, 2))")"; }
-read -r gwall gcpu < <(timed "$build/tests/ui/ui_mirror_timing" "$scratch/gui.ini" "$scratch/gui" "$threads")
+# Whole processes, start-up included, measured alike by GNU time: wall, CPU
+# and peak resident memory (MB).
+timed() { /usr/bin/time -f "%e %U %S %M" -o "$scratch/time" "$@" >"$scratch/out" 2>/dev/null;
+          read -r wall user sys rss <"$scratch/time"
+          echo "$wall $(python3 -c "print(round($user + $sys, 2), round($rss / 1024, 1))")"; }
+read -r gwall gcpu grss < <(timed "$build/tests/ui/ui_mirror_timing" "$scratch/gui.ini" "$scratch/gui" "$threads")
 echo "gui: $(cat "$scratch/out")"
-read -r cwall ccpu < <(KESTRIX_SETTINGS=$scratch/cli.ini timed "$build/cli/kestrix-cli" mirror "$url" \
+read -r cwall ccpu crss < <(KESTRIX_SETTINGS=$scratch/cli.ini timed "$build/cli/kestrix-cli" mirror "$url" \
   --project site --folder "$scratch/cli" --threads "$threads" "${job[@]}")
-echo "gui wall $gwall s, cpu $gcpu s; cli wall $cwall s, cpu $ccpu s"
-python3 -c "print(f'gui/cli wall {$gwall / $cwall:.2f}, cpu {$gcpu / $ccpu:.2f}')"
+echo "gui wall $gwall s, cpu $gcpu s, peak $grss MB; cli wall $cwall s, cpu $ccpu s, peak $crss MB"
+python3 -c "print(f'gui/cli wall {$gwall / $cwall:.2f}, cpu {$gcpu / $ccpu:.2f}, peak memory {$grss / $crss:.2f}')"

@@ -8,6 +8,13 @@
 #include "ui/artwork.h"
 
 namespace kestrix {
+namespace {
+
+constexpr uint8_t kLoaded = 1;
+constexpr uint8_t kReported = 2;
+constexpr uint8_t kDateChanged = 4;
+
+}  // namespace
 
 TQueueModel::TQueueModel(const UrlList& queue, QObject* parent)
     : QAbstractTableModel(parent), queue_(queue), charsets_(queue) {
@@ -25,23 +32,37 @@ void TQueueModel::MarkDirty(int row) {
   if (!flushTimer_.isActive()) flushTimer_.start();
 }
 
-const TRowFacts& TQueueModel::Facts(int row) const {
-  static const TRowFacts kBlank;
-  static const TRowFacts kLoaded = [] {
-    TRowFacts loaded;
-    loaded.Loaded = true;
-    return loaded;
-  }();
-  const auto found = reported_.find(row);
-  if (found != reported_.end()) return found->second;
-  return row < loaded_ ? kLoaded : kBlank;
+TRowFacts TQueueModel::Facts(int row) const {
+  TRowFacts facts;
+  facts.Loaded = row < loaded_;
+  if (row < 0 || static_cast<size_t>(row) >= reported_.size()) return facts;
+  const TPackedFacts& packed = reported_[static_cast<size_t>(row)];
+  if (!(packed.Flags & kReported)) return facts;
+  facts.Loaded = packed.Flags & kLoaded;
+  facts.Reported = true;
+  facts.Phase = packed.Phase;
+  facts.Size = packed.Size;
+  facts.Progress = packed.Progress;
+  facts.DateChanged = packed.Flags & kDateChanged;
+  facts.Date = packed.Date;
+  facts.ErrorCode = packed.ErrorCode;
+  facts.Outcome = packed.Outcome;
+  facts.Reason = texts_[packed.Reason];
+  facts.Detail = texts_[packed.Detail];
+  return facts;
+}
+
+uint32_t TQueueModel::TextId(const std::string& text) {
+  if (text.empty()) return 0;
+  const auto [found, added] = textIds_.try_emplace(text, static_cast<uint32_t>(texts_.size()));
+  if (added) texts_.push_back(text);
+  return found->second;
 }
 
 void TQueueModel::Forget(int fromRow) {
   loaded_ = std::min(loaded_, fromRow);
-  for (auto it = reported_.begin(); it != reported_.end();) {
-    it = it->first >= fromRow ? reported_.erase(it) : std::next(it);
-  }
+  if (static_cast<size_t>(fromRow) < reported_.size())
+    reported_.resize(static_cast<size_t>(fromRow));
 }
 
 void TQueueModel::SetRowsShown(int entries) {
@@ -62,7 +83,9 @@ void TQueueModel::SetRowsShown(int entries) {
 
 void TQueueModel::Load(int entries) {
   charsets_.Forget();
-  reported_.clear();
+  std::vector<TPackedFacts>().swap(reported_);
+  texts_.resize(1);
+  std::unordered_map<std::string, uint32_t>().swap(textIds_);
   loaded_ = entries;
   SetRowsShown(entries);
   if (shown_ > 0) {
@@ -73,9 +96,29 @@ void TQueueModel::Load(int entries) {
 
 void TQueueModel::ApplyEvent(int index, const TEntryEvent& event) {
   if (index < 0 || index >= wanted_) return;
-  const auto [found, added] = reported_.try_emplace(index);
-  if (added) found->second.Loaded = index < loaded_;
-  ApplyEntryEvent(found->second, event);
+  TRowFacts facts = Facts(index);
+  ApplyEntryEvent(facts, event);
+  const auto row = static_cast<size_t>(index);
+  if (row >= reported_.size()) {
+    // Rows are reported about in queue order, and the queue is ahead of
+    // them: room for the queue and a quarter more wastes less than doubling.
+    if (row >= reported_.capacity()) {
+      const size_t queued = static_cast<size_t>(queue_.Count());
+      reported_.reserve(std::max(row + 1, queued + queued / 4));
+    }
+    reported_.resize(row + 1);
+  }
+  TPackedFacts& packed = reported_[row];
+  packed.Progress = facts.Progress;
+  packed.Date = facts.Date;
+  packed.ErrorCode = facts.ErrorCode;
+  packed.Reason = TextId(facts.Reason);
+  packed.Detail = TextId(facts.Detail);
+  packed.Phase = facts.Phase;
+  packed.Size = facts.Size;
+  packed.Outcome = facts.Outcome;
+  packed.Flags = static_cast<uint8_t>((facts.Loaded ? kLoaded : 0) | kReported |
+                                      (facts.DateChanged ? kDateChanged : 0));
   if (index < shown_) MarkDirty(index);
 }
 
@@ -83,7 +126,9 @@ void TQueueModel::Clear() {
   flushTimer_.stop();
   beginResetModel();
   charsets_.Forget();
-  reported_.clear();
+  std::vector<TPackedFacts>().swap(reported_);
+  texts_.resize(1);
+  std::unordered_map<std::string, uint32_t>().swap(textIds_);
   loaded_ = 0;
   shown_ = wanted_ = 1;
   dirtyFirst_ = dirtyLast_ = -1;

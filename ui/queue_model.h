@@ -11,8 +11,10 @@
 #include <QPixmap>
 #include <QTimer>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/queue_texts.h"
 #include "ui/link_charsets.h"
@@ -57,17 +59,33 @@ class TQueueModel final : public QAbstractTableModel {
  private:
   void MarkDirty(int row);
   // What row `row` shows besides its entry.
-  const TRowFacts& Facts(int row) const;
+  TRowFacts Facts(int row) const;
+  uint32_t TextId(const std::string& text);
   void Forget(int fromRow);
   // A cell as shown: a link's URL and text in its page's charset.
   QString Shown(int row, int column) const;
 
   const UrlList& queue_;
   // Rows below `loaded_` show their entries as the history file gave them;
-  // `reported_` holds the rows the engine reported on since. Any other row
-  // is blank.
+  // `reported_` holds, by row, what the engine reported since. Any other row
+  // is blank. A mirror reports on every row, and a queue of 10^6 rows is
+  // normal, so the facts are packed, and the reply's reason and the
+  // outcome's detail, which repeat across rows ("OK"), are kept once each.
+  struct TPackedFacts {
+    TTransferProgress Progress;
+    double Date = 0;
+    int32_t ErrorCode = 0;
+    uint32_t Reason = 0;  // index in texts_
+    uint32_t Detail = 0;
+    TEntryPhase Phase = TEntryPhase::Queued;
+    TEntryEvent::TSize Size = TEntryEvent::TSize::Unchanged;
+    TFetchOutcome Outcome = TFetchOutcome::Reply;
+    uint8_t Flags = 0;  // kLoaded, kReported and kDateChanged of the .cpp
+  };
   int loaded_ = 0;
-  std::unordered_map<int, TRowFacts> reported_;
+  std::vector<TPackedFacts> reported_;
+  std::vector<std::string> texts_{std::string()};
+  std::unordered_map<std::string, uint32_t> textIds_;
   int shown_ = 1;  // rows the view knows of
   int wanted_ = 1;
   int dirtyFirst_ = -1;
