@@ -4,9 +4,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/child_process.h"
 
@@ -108,6 +110,15 @@ std::vector<std::string> Lines(const std::string& path) {
 
 std::vector<std::string> TNginxServer::AccessLog() const {
   return Lines(run_.Path() + "access.log");
+}
+
+std::vector<std::string> TNginxServer::AccessLog(std::size_t lines) const {
+  std::vector<std::string> log = AccessLog();
+  for (int waits = 0; log.size() < lines && waits < 300; ++waits) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    log = AccessLog();
+  }
+  return log;
 }
 
 std::size_t TNginxServer::ConnectionsSince(std::size_t request) const {

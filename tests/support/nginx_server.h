@@ -33,6 +33,10 @@ class TNginxServer {
   void UseTls(const std::string& certFile, const std::string& keyFile);
   // "status bytes method uri" per request, in order.
   std::vector<std::string> AccessLog() const;
+  // The same once it holds at least `lines` lines: nginx writes a line
+  // after the reply has gone, so a client may finish first. Waits up to
+  // three seconds, then returns what there is.
+  std::vector<std::string> AccessLog(std::size_t lines) const;
   // How many connections the requests from the `request`-th on (counted
   // as in AccessLog) came over.
   std::size_t ConnectionsSince(std::size_t request) const;
