@@ -47,6 +47,23 @@ std::string SecondsText(double seconds) {
   return buffer;
 }
 
+// What the end of the run changed in the saved pages, when anything.
+void PrintMending(const TLinkMending& mended) {
+  if (mended.Links > 0) {
+    std::cout << "Links to files that failed or came under another name: " << mended.Links
+              << " mended in " << mended.Pages << (mended.Pages == 1 ? " page" : " pages") << "\n";
+  }
+  if (mended.NotWritten > 0) {
+    std::cerr << "kestrix-cli: " << mended.NotWritten
+              << (mended.NotWritten == 1 ? " page" : " pages")
+              << " could not be written back with their links mended\n";
+  }
+  if (mended.ScriptFilesMissing > 0) {
+    std::cout << "Files named in scripts that were not found: " << mended.ScriptFilesMissing
+              << "\n";
+  }
+}
+
 }  // namespace
 
 int RunDownloadSession(CliSession& session, const ParsedArguments& args, const std::string& project,
@@ -137,6 +154,7 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
                 << SecondsText(seconds) << " s";
       if (!finished) std::cout << " ('kestrix-cli aborted " << project << "' goes on)";
       std::cout << "\n";
+      PrintMending(display.Mended());
       exitCode = finished ? kExitOk : kExitStopped;
     }
   }

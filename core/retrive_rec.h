@@ -68,6 +68,9 @@ struct TRetriveRec {
   int32_t ParentIndex = -1;
   int32_t ErrorCode = 0;  // socket error of the last fetch; 10053 also marks an abort
   uint8_t ReloadPending = 0;
+  // Named only in a script's text, so perhaps no file at all; counted apart
+  // when it fails. Not kept in the history file.
+  uint8_t ScriptNamed = 0;
 };
 
 // Sets every field but Job to its initial value.

@@ -185,6 +185,7 @@ bool TDownloadControl::OpenProject(const std::string& project) {
   if (RefusedWhileBusy(TNoticeKind::BusyNotOpened, project)) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
+  linkBook_.Clear();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;
@@ -212,6 +213,7 @@ bool TDownloadControl::CloseProject() {
   if (RefusedWhileBusy(TNoticeKind::BusyNotOpened, {})) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
+  linkBook_.Clear();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;
@@ -231,6 +233,7 @@ bool TDownloadControl::ClearProjectData(const std::string& project) {
   DeleteDirectory(AddBackslash(context_.Options.DownLoadFolder) + project + "/", true);
   TEngineState& state = context_.State;
   state.ClearQueue();
+  linkBook_.Clear();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/engine_observer.h"
+#include "engine/link_book.h"
 
 namespace kestrix {
 
@@ -165,6 +166,10 @@ class TDownloadControl {
   // worker. Null when it cannot be made; the request then says why.
   std::shared_ptr<TTlsContext> SharedTlsContext(const TTlsSettings& settings);
 
+  // Which saved pages link to which entries, and what became of those:
+  // the pages are mended from it when the run ends.
+  TLinkBook& LinkBook() { return linkBook_; }
+
   // Reports a change of entry `index`, when the queue grid shows it.
   void ReportEntry(int32_t index, const TEntryEvent& event);
   void ReportNotice(TNoticeKind kind, std::string subject, std::string detail = {});
@@ -177,6 +182,8 @@ class TDownloadControl {
   void CreateMissingWorkers();
   void FinishQueue();
   void SaveRunningHistory();
+  // Ends a run: mends the saved pages' links, then saves the history.
+  void EndRun();
   void SetRunning(bool running);
   void SetGridRows(int rows);
   bool IsBusyWith(const TRetriveRec& entry) const;
@@ -213,6 +220,7 @@ class TDownloadControl {
   int gridRows_ = 2;       // rows of the queue grid, the header row included
   bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;
+  TLinkBook linkBook_;
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };
 

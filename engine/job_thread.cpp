@@ -9,15 +9,19 @@
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
 #include "core/url_list.h"
+#include "core/whole_file.h"
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
 #include "engine/page_lines.h"
 #include "engine/reply_header.h"
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
+#include "links/content_names.h"
+#include "links/html_items.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"
+#include "links/script_files.h"
 
 namespace kestrix {
 namespace {
@@ -25,6 +29,12 @@ namespace {
 constexpr int kNotModified = 304;
 constexpr int kRangeNotSatisfiable = 416;
 constexpr int kFirstErrorStatus = 400;
+constexpr int kFirstSuccessStatus = 200;
+constexpr int kPartialContent = 206;
+constexpr int kFirstRelocationStatus = 300;
+// A saved script is searched for file names in its first bytes only: the
+// scripts that load files by name are small, bundles of libraries are not.
+constexpr size_t kMaxScriptFileBytes = 2 << 20;
 
 bool IsInterruption(int errorCode) {
   return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET || errorCode == WSAETIMEDOUT ||
@@ -108,6 +118,7 @@ void TJobThread::Execute() {
     ended.Reason = std::move(*failure);
     control_.Post([this, ended] {
       Report(ended);
+      NoteOutcome(ended.ErrorCode);
       control_.SetWorkerState(SlotIndex, TSlotState::Idle);
       control_.EntryDone();
       control_.WorkerSettled();
@@ -148,11 +159,32 @@ void TJobThread::HeaderEnded() {
   }
   if (entry.ParentIndex < 0 && entry.LocalFileName.empty()) {
     const TGlobalOptions& options = control_.Context().Options;
-    const bool addHtm = entry.Job->checkLocalize && entry.Job->checkAddHtmExt && entry.IsHtml;
+    const bool addHtm =
+        entry.Job->checkLocalize && entry.Job->checkAddHtmExt && IsHtmlContentType(ContentType());
     entry.LocalFileName =
         MakeLocalFileName(entry.Job.editUrl, entry.LocalFolder, "", control_.Context().State.Names,
                           addHtm, options.DefaultDoc);
   }
+  NameByContent();
+}
+
+// The name given at queue time was a guess from the URL; the reply says
+// what the body is. A file that then needs another name gets it before its
+// first byte is written, and the pages already linking to the old name are
+// mended when the run ends.
+void TJobThread::NameByContent() {
+  TRetriveRec& entry = *CurrentEntry;
+  const int status = StatusCode();
+  if (status < kFirstSuccessStatus || status >= kFirstRelocationStatus ||
+      entry.LocalFileName.empty() || (resuming_ && status == kPartialContent)) {
+    return;
+  }
+  const bool adjust = entry.Job->checkLocalize && entry.Job->checkAddHtmExt;
+  std::string name = RenameForContent(entry.Job.editUrl, entry.LocalFolder, entry.LocalFileName,
+                                      ContentType(), adjust, control_.Context().State.Names);
+  if (name == entry.LocalFileName) return;
+  control_.LinkBook().NoteRenamed(QueueIndex, entry.LocalFolder + entry.LocalFileName);
+  entry.LocalFileName = std::move(name);
 }
 
 void TJobThread::RequestDone(int code) {
@@ -270,6 +302,7 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string&
     ended.Outcome = TFetchOutcome::GaveUp;
   }
   Report(ended);
+  NoteOutcome(code);
 
   // The worker counts as busy until its page is analysed: a command given
   // while a link script waits must not hand it another entry meanwhile.
@@ -285,6 +318,16 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string&
   control_.WorkerSettled();
 }
 
+// A fetch that ended with no file on disk leaves the links to it dead;
+// an interrupted one is fetched again later and leaves them as they are.
+void TJobThread::NoteOutcome(int code) {
+  if (code == WSAECONNABORTED || code == WSAECONNRESET) return;
+  const TRetriveRec& entry = *CurrentEntry;
+  const bool saved =
+      !entry.LocalFileName.empty() && LocalFileSize(entry.LocalFolder + entry.LocalFileName) >= 0;
+  control_.LinkBook().NoteOutcome(QueueIndex, saved, entry.ScriptNamed != 0);
+}
+
 bool TJobThread::PageComplete() const {
   const TRetriveRec& entry = *CurrentEntry;
   return !(entry.ContentSize > 0 && entry.ReceivedSize < entry.ContentSize);
@@ -292,6 +335,10 @@ bool TJobThread::PageComplete() const {
 
 void TJobThread::ProcessPage() {
   TRetriveRec& entry = *CurrentEntry;
+  if (entry.LinkKind == kKindScript && entry.ParentIndex >= 0) {
+    if (PageComplete()) AnalyseScript();
+    return;
+  }
   if (!entry.IsHtml) return;
   // A partial page is left as received: decoding or rewriting it would
   // spoil the file that the missing part is later appended to.
@@ -316,9 +363,11 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
   const TGlobalOptions& options = control_.Context().Options;
   TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc};
   std::vector<std::string> notes;
-  const std::optional<std::string> failure =
-      ParsePage(page.Lines, entry, QueueIndex, target,
-                control_.Resolver(entry.Job->checkLoadScript), control_.Context().Parser, &notes);
+  std::vector<int32_t> linked;
+  const bool rewrite = entry.Job->checkLocalize && complete;
+  const std::optional<std::string> failure = ParsePage(
+      page.Lines, entry, QueueIndex, target, control_.Resolver(entry.Job->checkLoadScript),
+      control_.Context().Parser, &notes, rewrite ? &linked : nullptr);
   for (const std::string& note : notes) {
     control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, note);
   }
@@ -327,7 +376,9 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
     control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, *failure);
     return;
   }
-  if (entry.Job->checkLocalize && complete && !SavePageLines(path, page)) {
+  if (rewrite && SavePageLines(path, page)) {
+    control_.LinkBook().SetPageLinks(QueueIndex, std::move(linked));
+  } else if (rewrite) {
     // The copy on disk still links to the site; saying OK would hide that.
     TEntryEvent notRewritten;
     notRewritten.Phase = TEntryPhase::Ended;
@@ -337,6 +388,23 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
     Report(notRewritten);
     control_.ReportNotice(TNoticeKind::PageNotRewritten, entry.Job.editUrl);
   }
+}
+
+// A saved script's strings may name files it loads itself (a search
+// index, data, pictures); they are queued as parts of the page that runs
+// the script, against whose folder the script's relative names resolve.
+void TJobThread::AnalyseScript() {
+  const TRetriveRec& entry = *CurrentEntry;
+  UrlList& queue = control_.Context().State.Queue;
+  if (!entry.Job->checkLoadScript || entry.ParentIndex >= queue.Count()) return;
+  const std::string path = entry.LocalFolder + entry.LocalFileName;
+  std::optional<std::string> script = ReadFileUpTo(path, kMaxScriptFileBytes);
+  if (!script) return;
+  const TGlobalOptions& options = control_.Context().Options;
+  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc};
+  const std::optional<std::string> failure = AnalyseScriptFile(
+      *script, queue.Entry(entry.ParentIndex), entry.ParentIndex, target, control_.Resolver(false));
+  if (failure) control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, *failure);
 }
 
 }  // namespace kestrix

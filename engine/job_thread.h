@@ -44,6 +44,7 @@ class TJobThread : public TFetchCore {
  private:
   void Relocated() override;
   void HeaderEnded() override;
+  void NameByContent();
   void BodyBegins() override;
   void BodyData(const char* data, int length) override;
   void RequestDone(int code) override;
@@ -54,7 +55,9 @@ class TJobThread : public TFetchCore {
                    const std::string& detail = {});
   // Reports a change of the current entry.
   void Report(const TEntryEvent& event);
+  void NoteOutcome(int code);
   void ProcessPage();
+  void AnalyseScript();
   void AnalysePage(const std::string& path, bool complete);
   bool PartFits(const std::string& path) const;
   bool MayAskWithDate() const;

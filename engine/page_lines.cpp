@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 namespace kestrix {
 
@@ -36,6 +38,27 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
   return ok;
 }
 
+std::string JoinLines(const TPageLines& page) {
+  std::string text;
+  for (size_t i = 0; i < page.Lines.size(); ++i) {
+    text += page.Lines[i];
+    if (i + 1 < page.Lines.size() || page.FinalBreak) text += page.Break;
+  }
+  return text;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool LoadPageLines(const std::string& path, TPageLines& page) {
@@ -62,30 +85,31 @@ bool LoadPageLines(const std::string& path, TPageLines& page) {
 }
 
 bool SavePageLines(const std::string& path, const TPageLines& page) {
-  std::string text;
-  for (size_t i = 0; i < page.Lines.size(); ++i) {
-    text += page.Lines[i];
-    if (i + 1 < page.Lines.size() || page.FinalBreak) text += page.Break;
-  }
+  const std::string text = JoinLines(page);
   // Written over the old bytes and cut to length afterwards rather than
   // truncated on opening: the file system flushes a file that was emptied
   // and refilled as soon as it is closed, a disk write per page.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n == 0 || errno != EINTR) {
-      ok = false;
-    }
-  }
+  bool ok = WriteAll(fd, text);
   // Rewritten links mostly make a page longer; then nothing is left to cut.
   const bool shorter = page.LoadedSize < 0 || static_cast<int64_t>(text.size()) < page.LoadedSize;
   if (ok && shorter && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   return ok;
+}
+
+bool ReplacePageLines(const std::string& path, const TPageLines& page) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, JoinLines(page)) && ::fchmod(fd, info.st_mode & 07777) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
 }
 
 }  // namespace kestrix
