@@ -80,7 +80,7 @@ void BM_AnalyseSite(benchmark::State& state) {
   int64_t pages = 0;
   for (auto _ : state) {
     TEngineState engine;
-    TAnalysisTarget target{engine, "/dl/", "index.html"};
+    TAnalysisTarget target{engine, "/dl/", "index.html", {}};
     THTMLParser parser;
     NullScriptResolver resolver;
     const TJobRecord job = MirrorJob();
@@ -121,7 +121,7 @@ struct TSavedSite {
 TSavedSite SaveSite(const std::string& root) {
   TSavedSite site;
   TEngineState engine;
-  TAnalysisTarget target{engine, "/dl/", "index.html"};
+  TAnalysisTarget target{engine, "/dl/", "index.html", {}};
   THTMLParser parser;
   NullScriptResolver resolver;
   const TJobRecord job = MirrorJob();

@@ -18,6 +18,9 @@
 #include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
+#include "engine/queue_texts.h"
+#include "http/socket_errors.h"
+#include "links/admission.h"
 #include "links/html_parser.h"
 #include "links/link_filters.h"
 
@@ -41,6 +44,86 @@ bool JobPatternsValid(const TJobList& store, const std::string& project) {
   return valid;
 }
 
+// How many entries ended well, failed, or were cut off before their end
+// (stopped or reset; "Continue aborted" fetches those again).
+struct TQueueTally {
+  int32_t Ok = 0, Failed = 0, Cut = 0;
+};
+
+TQueueTally TallyQueue(const UrlList& queue) {
+  TQueueTally tally;
+  for (int32_t i = 0; i < queue.Count(); ++i) {
+    const TRetriveRec& entry = queue.Entry(i);
+    if (entry.ErrorCode == WSAECONNABORTED || entry.ErrorCode == WSAECONNRESET) {
+      ++tally.Cut;
+    } else if (FetchFailed(entry)) {
+      ++tally.Failed;
+    } else {
+      ++tally.Ok;
+    }
+  }
+  return tally;
+}
+
+// "3 URL longer than the length limit, ..." for the links the crawl-trap
+// guards kept out of the queue; empty when they kept none.
+std::string TrapRefusalsText(const TEngineState& state) {
+  std::string text;
+  for (size_t i = 0; i < state.TrapRefusals.size(); ++i) {
+    if (state.TrapRefusals[i] == 0) continue;
+    const auto reason =
+        static_cast<TReason>(static_cast<int>(TReason::UrlTooLong) + static_cast<int>(i));
+    text += (text.empty() ? "" : ", ") + std::to_string(state.TrapRefusals[i]) + " (" +
+            ReasonText(reason) + ")";
+  }
+  return text;
+}
+
+// The run's last line and exit status: 0 when every entry ended well, 5
+// when some failed, 3 when the user or a limit stopped the run, 1 when
+// nothing could be fetched because the start failed or no folder could be
+// made.
+int ReportRunEnd(const TDownloadControl& control, bool interrupted, const std::string& amount,
+                 const std::string& project) {
+  const TEngineState& state = control.Context().State;
+  const UrlList& queue = state.Queue;
+  const TRunStop& stop = control.LastStop();
+  const std::string goesOn = " ('kestrix-cli aborted " + project + "' goes on)";
+  const std::string seeQueue = " (see kestrix-cli queue)";
+  if (const std::string traps = TrapRefusalsText(state); !traps.empty()) {
+    std::cout << "Not queued as crawl traps: " << traps << "\n";
+  }
+  if (stop.Cause == TStopCause::FolderNotMade) {
+    std::cout << "Failed: " << RunStopText(stop) << "\n";
+    return kExitFailure;
+  }
+  const std::string of =
+      std::to_string(state.ProcessedCount) + " of " + std::to_string(queue.Count()) + " entries";
+  if (interrupted || stop.Cause != TStopCause::None) {
+    const std::string why = interrupted ? std::string("stopped by the user") : RunStopText(stop);
+    std::cout << "Stopped: " << of << ", " << amount << " (" << why << ")" << goesOn << "\n";
+    return kExitStopped;
+  }
+  const TQueueTally tally = TallyQueue(queue);
+  if (tally.Ok == 0 && queue.Count() > 0 && FetchFailed(queue.Entry(0))) {
+    std::cout << "Failed: " << queue.Url(0) << ": " << EntryFailureText(queue.Entry(0)) << "\n";
+    return kExitFailure;
+  }
+  if (control.QueueFinished() && tally.Failed == 0 && tally.Cut == 0) {
+    std::cout << "Finished: " << of << ", " << amount << "\n";
+    return kExitOk;
+  }
+  if (control.QueueFinished()) {
+    std::cout << "Finished: " << tally.Ok << " of " << queue.Count() << " entries, " << tally.Failed
+              << " failed" << seeQueue << "; " << amount << "\n";
+  } else {
+    // Resets ended every worker's chain: nobody stopped the run.
+    std::cout << "Ended: " << of << ", " << tally.Failed << " failed, " << tally.Cut << " cut off"
+              << seeQueue << "; " << amount << goesOn << "\n";
+  }
+  return kExitSomeFailed;
+}
+
 std::string SecondsText(double seconds) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.1f", seconds);
@@ -49,18 +132,12 @@ std::string SecondsText(double seconds) {
 
 // What the end of the run changed in the saved pages, when anything.
 void PrintMending(const TLinkMending& mended) {
-  if (mended.Links > 0) {
-    std::cout << "Links to files that failed or came under another name: " << mended.Links
-              << " mended in " << mended.Pages << (mended.Pages == 1 ? " page" : " pages") << "\n";
+  if (const std::string text = MendedLinksText(mended); !text.empty()) std::cout << text << "\n";
+  if (const std::string text = MissingScriptFilesText(mended); !text.empty()) {
+    std::cout << text << "\n";
   }
-  if (mended.NotWritten > 0) {
-    std::cerr << "kestrix-cli: " << mended.NotWritten
-              << (mended.NotWritten == 1 ? " page" : " pages")
-              << " could not be written back with their links mended\n";
-  }
-  if (mended.ScriptFilesMissing > 0) {
-    std::cout << "Files named in scripts that were not found: " << mended.ScriptFilesMissing
-              << "\n";
+  if (const std::string text = UnmendedPagesText(mended); !text.empty()) {
+    std::cerr << "kestrix-cli: " << text << "\n";
   }
 }
 
@@ -148,14 +225,12 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       display.Finish();
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-      const bool finished = control.QueueFinished();
-      std::cout << (finished ? "Finished: " : "Stopped: ") << state.ProcessedCount << " of "
-                << state.Queue.Count() << " entries, " << ByteText(bytes) << " in "
-                << SecondsText(seconds) << " s";
-      if (!finished) std::cout << " ('kestrix-cli aborted " << project << "' goes on)";
-      std::cout << "\n";
+      // Before the last line, which says how the run ended.
       PrintMending(display.Mended());
-      exitCode = finished ? kExitOk : kExitStopped;
+      const std::string amount = ByteText(bytes) + " in " + SecondsText(seconds) + " s";
+      exitCode = ReportRunEnd(control, interrupt.Interrupted(), amount, project);
+      // A page left linking to a name no file has is a fault of the copy.
+      if (display.Mended().NotWritten > 0 && exitCode == kExitOk) exitCode = kExitSomeFailed;
     }
   }
   if (!session.SaveSettings(writeOptions) && exitCode == kExitOk) exitCode = kExitFailure;

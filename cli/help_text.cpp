@@ -12,17 +12,22 @@ constexpr const char* kFooter =
     "Settings (projects, jobs, options) are shared with the desktop program; the\n"
     "environment variable KESTRIX_SETTINGS names another settings file.\n"
     "Run options (--threads, --folder, --proxy, --agent, --retry, --timeout,\n"
-    "--accept-unverified, --ca-file, --no-keep-alive) apply to this run only: a\n"
-    "run that uses one "
-    "leaves the stored options untouched.\n"
+    "--accept-unverified, --ca-file, --no-keep-alive and the --max-... limits)\n"
+    "apply to this run only: a run that uses one leaves the stored options\n"
+    "untouched.\n"
     "\n"
     "Exit status:\n"
-    "  0  done; for a download, every entry of the queue was processed\n"
-    "  1  the command failed (the message on stderr says why)\n"
+    "  0  done; for a download, every entry ended well (saved or not modified)\n"
+    "  1  the command failed (the message says why); for a download, nothing\n"
+    "     could be fetched because the start page failed, or the download\n"
+    "     folder cannot be made\n"
     "  2  the command line is wrong\n"
-    "  3  the download stopped before its queue was finished (Ctrl-C, or\n"
-    "     workers ended by connection resets; `aborted` picks it up)\n"
-    "  4  another instance of Kestrix is running\n";
+    "  3  the download was stopped: by Ctrl-C, by a --max-total, --max-files or\n"
+    "     --max-time limit, or by a full disk; `aborted` goes on\n"
+    "  4  another instance of Kestrix is running\n"
+    "  5  the download ended but some entries failed (an error reply, a refused\n"
+    "     connection, a certificate, a file limit, connection resets);\n"
+    "     `queue` shows which\n";
 
 void PrintOptions(std::span<const OptionSpec> specs, std::ostream& out) {
   for (const OptionSpec& spec : specs) {

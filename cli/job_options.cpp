@@ -1,8 +1,10 @@
 #include "cli/job_options.h"
 
 #include <array>
+#include <climits>
 #include <filesystem>
 
+#include "core/byte_size.h"
 #include "core/file_util.h"
 #include "core/url_split.h"
 
@@ -59,6 +61,42 @@ constexpr std::array kRunOptions = {
     OptionSpec{"accept-unverified", "", "https: take certificates that cannot be verified"},
     OptionSpec{"ca-file", "FILE", "https: trust the authorities in this PEM file too"},
     OptionSpec{"no-keep-alive", "", "one connection per file, closed after it"},
+    OptionSpec{"max-file-size", "SIZE", "stop a file past this size (500K, 20M, 2G; 0: none)"},
+    OptionSpec{"max-file-time", "SECONDS", "stop a file that takes longer (0: no limit)"},
+    OptionSpec{"max-total", "SIZE", "stop the run after receiving this much (0: none)"},
+    OptionSpec{"max-files", "N", "stop the run after fetching this many files (0: none)"},
+    OptionSpec{"max-time", "SECONDS", "stop the run after this long (0: no limit)"},
+    OptionSpec{"max-parsed-page", "SIZE", "save larger pages without analysing them (32M)"},
+    OptionSpec{"max-url-length", "N", "do not queue longer URLs (2048; 0: no limit)"},
+    OptionSpec{"max-path-repeats", "N",
+               "do not queue a path repeating a segment or run N times (3; 0: off)"},
+    OptionSpec{"max-query-variants", "N",
+               "queue at most N query strings for one path (1000; 0: no limit)"},
+};
+
+struct SizeOption {
+  const char* name;
+  int64_t TGlobalOptions::*field;
+};
+
+constexpr std::array kSizeOptions = {
+    SizeOption{"max-file-size", &TGlobalOptions::MaxFileSize},
+    SizeOption{"max-total", &TGlobalOptions::MaxTotal},
+    SizeOption{"max-parsed-page", &TGlobalOptions::MaxParsedPage},
+};
+
+struct CountOption {
+  const char* name;
+  int TGlobalOptions::*field;
+};
+
+constexpr std::array kCountOptions = {
+    CountOption{"max-file-time", &TGlobalOptions::MaxFileTime},
+    CountOption{"max-files", &TGlobalOptions::MaxFiles},
+    CountOption{"max-time", &TGlobalOptions::MaxTime},
+    CountOption{"max-url-length", &TGlobalOptions::MaxUrlLength},
+    CountOption{"max-path-repeats", &TGlobalOptions::MaxPathRepeats},
+    CountOption{"max-query-variants", &TGlobalOptions::MaxQueryVariants},
 };
 
 struct FilterOption {
@@ -254,6 +292,26 @@ std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options
   if (args.Has("accept-unverified")) options.TlsAcceptUnverified = true;
   if (args.Has("no-keep-alive")) options.KeepAlive = false;
   if (std::optional<std::string> file = args.Value("ca-file")) options.TlsCaFile = *file;
+  for (const SizeOption& option : kSizeOptions) {
+    if (std::optional<std::string> text = args.Value(option.name)) {
+      std::optional<int64_t> size = ParseByteSize(*text);
+      if (!size) {
+        return "--" + std::string(option.name) + " needs a size such as 500K, 20M or 2G, not \"" +
+               *text + "\"";
+      }
+      options.*option.field = *size;
+    }
+  }
+  for (const CountOption& option : kCountOptions) {
+    if (std::optional<std::string> text = args.Value(option.name)) {
+      std::optional<int> count = ParseBoundedInt(*text, 0, INT32_MAX);
+      if (!count) {
+        return "--" + std::string(option.name) + " needs a whole number from 0, not \"" + *text +
+               "\"";
+      }
+      options.*option.field = *count;
+    }
+  }
   return {};
 }
 

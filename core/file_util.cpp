@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "core/ascii.h"
 
@@ -77,6 +78,25 @@ bool EmptyFolder(int fd, bool deleteItself) {
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string FolderProblem(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  struct stat info {};
+  while (::stat(path.c_str(), &info) != 0) {
+    if (errno != ENOENT) return std::strerror(errno);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) {
+      path = slash == 0 ? "/" : ".";
+      break;
+    }
+    path.resize(slash);
+  }
+  if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
+  if (::access(path.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+  return {};
 }
 
 bool ForceDirectories(const std::string& path) {

@@ -11,6 +11,10 @@ bool DirectoryExists(const std::string& path);
 // Creates the folder and every missing parent; true when the folder exists
 // afterwards.
 bool ForceDirectories(const std::string& path);
+// Why files could not be saved below `folder`: empty when it is a folder
+// that can be written to, or when the nearest part of it that exists is one
+// (the rest can then be made); otherwise the system's reason. Makes nothing.
+std::string FolderProblem(const std::string& folder);
 
 // The path ending in "/"; an empty path stays empty.
 std::string AddBackslash(const std::string& path);

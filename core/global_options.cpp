@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/byte_size.h"
 #include "core/file_util.h"
 #include "core/ini_file.h"
 
@@ -21,6 +22,18 @@ int HexDigit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
+}
+
+// A limit from the file: a size ("32M" or plain bytes) or a count; a value
+// that is not one, or is negative, keeps the default.
+int64_t ReadSize(const IniDocument& doc, std::string_view key, int64_t fallback) {
+  const std::optional<int64_t> size = ParseByteSize(doc.ReadString(kSection, key, ""));
+  return size.value_or(fallback);
+}
+
+int ReadLimit(const IniDocument& doc, std::string_view key, int fallback) {
+  const int value = doc.ReadInteger(kSection, key, fallback);
+  return value < 0 ? fallback : value;
 }
 
 }  // namespace
@@ -53,6 +66,15 @@ TGlobalOptions ReadOptions(const IniDocument& doc, const std::string& defaultDow
   o.NNAVVer = doc.ReadString(kSection, "NNAVVer", d.NNAVVer);
   o.OperaVer = doc.ReadString(kSection, "OperaVer", d.OperaVer);
   o.AnyBrowser = doc.ReadString(kSection, "AnyBrowser", d.AnyBrowser);
+  o.MaxParsedPage = ReadSize(doc, "MaxParsedPage", d.MaxParsedPage);
+  o.MaxFileSize = ReadSize(doc, "MaxFileSize", d.MaxFileSize);
+  o.MaxFileTime = ReadLimit(doc, "MaxFileTime", d.MaxFileTime);
+  o.MaxTotal = ReadSize(doc, "MaxTotal", d.MaxTotal);
+  o.MaxFiles = ReadLimit(doc, "MaxFiles", d.MaxFiles);
+  o.MaxTime = ReadLimit(doc, "MaxTime", d.MaxTime);
+  o.MaxUrlLength = ReadLimit(doc, "MaxUrlLength", d.MaxUrlLength);
+  o.MaxPathRepeats = ReadLimit(doc, "MaxPathRepeats", d.MaxPathRepeats);
+  o.MaxQueryVariants = ReadLimit(doc, "MaxQueryVariants", d.MaxQueryVariants);
   return o;
 }
 
@@ -83,6 +105,15 @@ bool WriteOptions(IniDocument& doc, const TGlobalOptions& o) {
   ok &= doc.WriteBool(kSection, "TlsAcceptUnverified", o.TlsAcceptUnverified);
   ok &= doc.WriteString(kSection, "TlsCaFile", o.TlsCaFile);
   ok &= doc.WriteBool(kSection, "KeepAlive", o.KeepAlive);
+  ok &= doc.WriteString(kSection, "MaxParsedPage", std::to_string(o.MaxParsedPage));
+  ok &= doc.WriteString(kSection, "MaxFileSize", std::to_string(o.MaxFileSize));
+  ok &= doc.WriteInteger(kSection, "MaxFileTime", o.MaxFileTime);
+  ok &= doc.WriteString(kSection, "MaxTotal", std::to_string(o.MaxTotal));
+  ok &= doc.WriteInteger(kSection, "MaxFiles", o.MaxFiles);
+  ok &= doc.WriteInteger(kSection, "MaxTime", o.MaxTime);
+  ok &= doc.WriteInteger(kSection, "MaxUrlLength", o.MaxUrlLength);
+  ok &= doc.WriteInteger(kSection, "MaxPathRepeats", o.MaxPathRepeats);
+  ok &= doc.WriteInteger(kSection, "MaxQueryVariants", o.MaxQueryVariants);
   return ok;
 }
 

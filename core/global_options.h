@@ -3,6 +3,7 @@
 // download worker reads them afresh at the start of every request.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,25 @@ struct TGlobalOptions {
   // Keep a worker's connection open for its next file from the same
   // server, when the server agrees.
   bool KeepAlive = true;
+
+  // Limits that keep a run bounded on any site; 0 turns one off. A page
+  // larger than MaxParsedPage is saved as received but not analysed (its
+  // analysis holds the whole page in memory). The file caps count decoded
+  // bytes and seconds of one file, the run caps body bytes, files fetched
+  // and seconds of one run.
+  int64_t MaxParsedPage = int64_t{32} * 1024 * 1024;
+  int64_t MaxFileSize = 0;
+  int MaxFileTime = 0;
+  int64_t MaxTotal = 0;
+  int MaxFiles = 0;
+  int MaxTime = 0;
+  // Crawl-trap guards; 0 turns one off. Links are not queued whose URL is
+  // longer than MaxUrlLength bytes, whose path repeats one segment or a run
+  // of segments MaxPathRepeats times in a row, or that would be the query
+  // string past MaxQueryVariants different ones for the same path.
+  int MaxUrlLength = 2048;
+  int MaxPathRepeats = 3;
+  int MaxQueryVariants = 1000;
 
   bool operator==(const TGlobalOptions&) const = default;
 };

@@ -40,6 +40,12 @@ TJobRecord TEntryJob::Record() const {
   return record;
 }
 
+bool FetchFailed(const TRetriveRec& entry) {
+  constexpr int kNotModified = 304;
+  const int status = entry.StatusCode;
+  return entry.ErrorCode != 0 || status == 0 || (status >= 300 && status != kNotModified);
+}
+
 void InitRetriveRec(TRetriveRec& entry) {
   TEntryJob job = std::move(entry.Job);
   entry = TRetriveRec{};

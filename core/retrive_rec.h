@@ -67,11 +67,24 @@ struct TRetriveRec {
   int32_t Depth = 0;  // link hops from the starting page
   int32_t ParentIndex = -1;
   int32_t ErrorCode = 0;  // socket error of the last fetch; 10053 also marks an abort
+  // The HTTP status of the last fetch's reply: 0 when no reply came, -1 when
+  // not known (an entry from a history written before it was kept).
+  int32_t StatusCode = -1;
+  // The limit that stopped the last fetch (bytes for the size cap, seconds
+  // for the time cap), 0 when none did: "Continue aborted" fetches the entry
+  // again only once the limit was raised past it.
+  int64_t CapLimit = 0;
   uint8_t ReloadPending = 0;
   // Named only in a script's text, so perhaps no file at all; counted apart
   // when it fails. Not kept in the history file.
   uint8_t ScriptNamed = 0;
 };
+
+// Whether the entry's last fetch ended in failure: an error of its own, no
+// reply at all, or a reply that is neither a document nor "not modified" (an
+// error status, a relocation that was not followed). An entry whose status
+// is not known counts by its error code alone.
+bool FetchFailed(const TRetriveRec& entry);
 
 // Sets every field but Job to its initial value.
 void InitRetriveRec(TRetriveRec& entry);

@@ -4,6 +4,7 @@
 // queue grid, parent links and the history file all refer to them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -92,11 +93,17 @@ struct TEngineState {
   int32_t NextIndex = 0;       // next entry to hand to a worker
   int32_t ProcessedCount = 0;  // entries whose fetch has finished
   int32_t BytesReceived = 0;   // since the transfer-rate timer last read it
+  // The crawl-trap guards: the query strings queued per path (keyed by the
+  // URL up to its "?"), and the links refused by each guard (URL too long,
+  // repeating path, too many query strings).
+  std::unordered_map<std::string, int32_t> QueryVariants;
+  std::array<int64_t, 3> TrapRefusals{};
 
   // Empties the queue and the used names; the counters are the caller's.
   void ClearQueue() {
     Queue.Clear();
     Names.Clear();
+    QueryVariants.clear();
   }
 };
 

@@ -36,11 +36,17 @@ char UnpairedQuote(const std::string& templ) {
   return 0;
 }
 
-// Entries that "Continue aborted" fetches again.
-bool IsRestartable(int errorCode) {
-  return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET ||
-         errorCode == WSAECONNREFUSED || errorCode == WSAEHOSTUNREACH || errorCode == WSAENOTSOCK ||
-         errorCode == kErrShortBody;
+// Entries that "Continue aborted" fetches again: those cut off or refused,
+// one that met a full disk, and one stopped by a limit of one file once that
+// limit is off or raised past where it stopped the entry.
+bool IsRestartable(const TRetriveRec& entry, const TGlobalOptions& options) {
+  const int code = entry.ErrorCode;
+  const auto raised = [&entry](int64_t limit) { return limit <= 0 || limit > entry.CapLimit; };
+  if (code == kErrFileTooLarge) return raised(options.MaxFileSize);
+  if (code == kErrFileTooSlow) return raised(options.MaxFileTime);
+  return code == WSAECONNABORTED || code == WSAECONNRESET || code == WSAECONNREFUSED ||
+         code == WSAEHOSTUNREACH || code == WSAENOTSOCK || code == kErrShortBody ||
+         code == kErrDiskFull;
 }
 
 }  // namespace
@@ -134,7 +140,7 @@ void TDownloadControl::ContinueAborted() {
   CreateMissingWorkers();
   for (int32_t index = 0; index < state.Queue.Count(); ++index) {
     TRetriveRec& entry = state.Queue.Entry(index);
-    if (!IsRestartable(entry.ErrorCode) || IsBusyWith(entry)) continue;
+    if (!IsRestartable(entry, context_.Options) || IsBusyWith(entry)) continue;
     stopRequested_ = false;
     downloadRunning_ = true;
     std::error_code fileError;
@@ -155,6 +161,13 @@ void TDownloadControl::ContinueAborted() {
     } else {
       pendingAborted_.push_back(index);
     }
+  }
+  // A run a limit stopped left entries that no worker was given yet: the
+  // walk goes on to them.
+  if (!downloadRunning_ && state.NextIndex < state.Queue.Count()) {
+    stopRequested_ = false;
+    downloadRunning_ = true;
+    Dispatch();
   }
   ShowQueueStatus();
   if (downloadRunning_) SetRunning(true);

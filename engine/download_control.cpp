@@ -1,6 +1,7 @@
 #include "engine/download_control.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 
 #include "core/global_options.h"
@@ -29,7 +30,12 @@ bool IsUncounted(int errorCode) {
 TDownloadControl::TDownloadControl(TEngineContext context)
     : context_(std::move(context)),
       nullResolver_(std::make_unique<NullScriptResolver>()),
-      deferral_(std::make_unique<TDeferred>()) {}
+      deferral_(std::make_unique<TDeferred>()) {
+  runTimer_.setSingleShot(true);
+  QObject::connect(&runTimer_, &QTimer::timeout, [this] {
+    StopRun({TStopCause::Time, context_.Options.MaxTime, {}});
+  });
+}
 
 TDownloadControl::~TDownloadControl() {
   for (int slot = 0; slot < kWorkerSlots; ++slot) {
@@ -60,7 +66,11 @@ bool TDownloadControl::RefusedWhileBusy(TNoticeKind kind, const std::string& pro
 }
 
 void TDownloadControl::ReportNotice(TNoticeKind kind, std::string subject, std::string detail) {
-  context_.Observer.NoticeReported({kind, std::move(subject), std::move(detail)});
+  TEngineNotice notice;
+  notice.Kind = kind;
+  notice.Subject = std::move(subject);
+  notice.Detail = std::move(detail);
+  context_.Observer.NoticeReported(notice);
 }
 
 bool TDownloadControl::QueueFinished() const {
@@ -78,6 +88,41 @@ void TDownloadControl::Post(std::function<void()> work) {
 void TDownloadControl::AddBytesReceived(int64_t count) {
   context_.State.BytesReceived = static_cast<int32_t>(
       std::min<int64_t>(int64_t{context_.State.BytesReceived} + count, INT32_MAX));
+  runBytes_ += count;
+  const int64_t limit = context_.Options.MaxTotal;
+  if (limit > 0 && runBytes_ > limit && lastStop_.Cause == TStopCause::None) {
+    StopRun({TStopCause::Bytes, limit, {}});
+  }
+}
+
+void TDownloadControl::BeginRun() {
+  runBytes_ = 0;
+  runFiles_ = 0;
+  lastStop_ = {};
+  runTimer_.stop();
+  if (context_.Options.MaxTime > 0) runTimer_.start(std::chrono::seconds(context_.Options.MaxTime));
+}
+
+void TDownloadControl::CheckRunLimits() {
+  const int limit = context_.Options.MaxFiles;
+  if (limit > 0 && ++runFiles_ >= limit && !QueueFinished()) {
+    StopRun({TStopCause::Files, limit, {}});
+  }
+}
+
+void TDownloadControl::StopRun(TRunStop stop) {
+  if (!reportedRunning_ || stopping_ || lastStop_.Cause != TStopCause::None) return;
+  lastStop_ = std::move(stop);
+  // Nothing more is handed out from now on; the workers are stopped from
+  // the event loop, since this may run inside one worker's client event.
+  stopRequested_ = true;
+  TEngineNotice notice;
+  notice.Kind = TNoticeKind::RunStopped;
+  notice.Stop = lastStop_;
+  context_.Observer.NoticeReported(notice);
+  Post([this] {
+    if (reportedRunning_ && !stopping_) StopDownload();
+  });
 }
 
 int64_t TDownloadControl::TakeBytesReceived() {
@@ -99,6 +144,11 @@ void TDownloadControl::SetRunning(bool running) {
   downloadRunning_ = running;
   if (reportedRunning_ == running) return;
   reportedRunning_ = running;
+  if (running) {
+    BeginRun();
+  } else {
+    runTimer_.stop();
+  }
   context_.Observer.RunningChanged(running);
 }
 
@@ -227,6 +277,7 @@ void TDownloadControl::EntryDone() {
   TEngineState& state = context_.State;
   ++state.ProcessedCount;
   ShowQueueStatus();
+  CheckRunLimits();
   // Finished only once no worker is left: one still busy would change its
   // entry after the history was saved.
   if (QueueFinished() && BusyWorkers() == 0) {

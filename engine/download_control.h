@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <QTimer>
+
 #include "engine/engine_observer.h"
 #include "engine/link_book.h"
 
@@ -135,6 +137,13 @@ class TDownloadControl {
   // script link being resolved, completions held back, a stop in progress.
   bool IsBusy() const { return RunState() != TRunState::Idle; }
   bool StopRequested() const { return stopRequested_; }
+  // Ends the run because of `stop` (a limit of the run, a full disk, a
+  // folder that cannot be made), from the event loop: the history is saved
+  // and "Continue aborted" goes on from there. Ignored while idle.
+  void StopRun(TRunStop stop);
+  // Why the last run ended early; Cause None when it was not ended by the
+  // engine (it finished, or the user stopped it).
+  const TRunStop& LastStop() const { return lastStop_; }
   bool QueueFinished() const;
   TSlotState WorkerState(int slot) const { return slotStates_.at(static_cast<size_t>(slot)); }
   int BusyWorkers() const;
@@ -184,6 +193,9 @@ class TDownloadControl {
   void SaveRunningHistory();
   // Ends a run: mends the saved pages' links, then saves the history.
   void EndRun();
+  // A run begins: its limits count from here.
+  void BeginRun();
+  void CheckRunLimits();
   void SetRunning(bool running);
   void SetGridRows(int rows);
   bool IsBusyWith(const TRetriveRec& entry) const;
@@ -221,6 +233,10 @@ class TDownloadControl {
   bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;
   TLinkBook linkBook_;
+  TRunStop lastStop_;
+  int64_t runBytes_ = 0;                 // body bytes received in this run
+  int32_t runFiles_ = 0;                 // entries fetched in this run
+  QTimer runTimer_;                      // the time limit of the run
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };
 

@@ -31,6 +31,8 @@ enum class TFetchOutcome : uint8_t {
   Undecodable,            // the body could not be decoded; Detail says why
   DecodedShort,           // a coded body ended early; Detail says how
   NotRewritten,           // the page's links could not be saved back into it
+  NotKept,                // the body passed a limit or could not be written; Detail: the
+                          // path and the system's reason of a write failure
 };
 
 // The size column's facts while a body arrives.
@@ -65,6 +67,22 @@ enum class TJobState : uint8_t { None, Started, Stopped, Completed };
 // A worker slot's state.
 enum class TSlotState : uint8_t { Empty, Idle, Busy };
 
+// Why a run was ended before its queue was done, other than by the user.
+enum class TStopCause : uint8_t {
+  None,
+  Files,          // Limit: the files one run may fetch
+  Bytes,          // Limit: the body bytes one run may receive
+  Time,           // Limit: the seconds one run may take
+  DiskFull,       // Detail: the path and the system's reason
+  FolderNotMade,  // Detail: the folder and the system's reason
+};
+
+struct TRunStop {
+  TStopCause Cause = TStopCause::None;
+  int64_t Limit = 0;
+  std::string Detail;
+};
+
 // Things the user should hear about that are not an entry's outcome.
 enum class TNoticeKind : uint8_t {
   BusyNotOpened,         // Subject: the project that was not opened
@@ -75,12 +93,16 @@ enum class TNoticeKind : uint8_t {
   PageProblem,           // Subject: the page's URL; Detail: what went wrong analysing it
   PageNotRewritten,      // Subject: the page's URL, whose rewritten links could not be saved
   HistoryNotRenumbered,  // Subject: the project; Detail: its history file, left as it was
+  PageNotAnalysed,       // Subject: the page's URL; Value: the parse limit it is larger than
+  RunStopped,            // Stop: why the run ended before its queue was done
 };
 
 struct TEngineNotice {
   TNoticeKind Kind = TNoticeKind::PageProblem;
   std::string Subject;
   std::string Detail;
+  int64_t Value = 0;
+  TRunStop Stop;
 };
 
 // What the end of a run did to the links of the saved pages.

@@ -1,5 +1,6 @@
 #include "engine/fetch_core.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -9,6 +10,7 @@
 #include "engine/reply_header.h"
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
+#include "links/content_names.h"
 
 namespace kestrix {
 namespace {
@@ -17,6 +19,9 @@ namespace {
 constexpr int kAbortedByRequest = 3;
 // Longer values are cut for the state shown: they come from the server.
 constexpr size_t kCodingNameMax = 100;
+constexpr int kFirstSuccessStatus = 200;
+constexpr int kPartialContent = 206;
+constexpr int kFirstRelocationStatus = 300;
 
 }  // namespace
 
@@ -37,10 +42,12 @@ TFetchCore::TFetchCore() {
   };
   OnDocData = [this](auto&, const char* data, int length) {
     NoteActivity();
+    NoteBodyStop();
     BodyData(data, length);
   };
   OnRequestDone = [this](auto&, auto, auto error) {
     idleTimer_.stop();
+    fileTimer_.stop();
     requestRunning_ = false;
     SendStream = nullptr;
     post_.reset();
@@ -48,8 +55,23 @@ TFetchCore::TFetchCore() {
     if (error == 0) {
       code = SocketLastError() > 0 ? SocketLastError() : 0;
     } else if (error == kAbortedByRequest) {
-      code = timedOut_ ? WSAETIMEDOUT : relocationLoop_ ? kRelocationLoopError : WSAECONNABORTED;
+      switch (abortCause_) {
+        case TAbortCause::TimedOut:
+          code = WSAETIMEDOUT;
+          break;
+        case TAbortCause::RelocationLoop:
+          code = kRelocationLoopError;
+          break;
+        case TAbortCause::FileTime:
+          code = kErrFileTooSlow;
+          break;
+        default:
+          code = WSAECONNABORTED;
+      }
     }
+    NoteBodyStop();
+    // A body that was not kept is never a good copy, however the reply ended.
+    if (BodyFailureCode() != 0) code = BodyFailureCode();
     RequestDone(code);
   };
   // Any sign of life from the connection postpones the time-out.
@@ -57,6 +79,12 @@ TFetchCore::TFetchCore() {
   OnHeaderData = [this](auto&&...) { NoteActivity(); };
   idleTimer_.setSingleShot(true);
   QObject::connect(&idleTimer_, &QTimer::timeout, [this] { TimedOut(); });
+  fileTimer_.setSingleShot(true);
+  QObject::connect(&fileTimer_, &QTimer::timeout, [this] {
+    if (!requestRunning_ || State() == httpReady || State() == httpAborting) return;
+    abortCause_ = TAbortCause::FileTime;
+    Abort();
+  });
 }
 
 TFetchCore::~TFetchCore() {
@@ -65,6 +93,7 @@ TFetchCore::~TFetchCore() {
 
 void TFetchCore::Detach() {
   idleTimer_.stop();
+  fileTimer_.stop();
   requestRunning_ = false;
   OnLocationChange = nullptr;
   OnHeaderEnd = nullptr;
@@ -87,8 +116,11 @@ void TFetchCore::PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& 
   ContentRangeBegin.clear();
   ContentRangeEnd.clear();
   codingName_.clear();
-  timedOut_ = false;
-  relocationLoop_ = false;
+  abortCause_ = TAbortCause::None;
+  bodyStop_ = TBodyStop::None;
+  bodyFailure_.clear();
+  sizeLimit_ = std::max<int64_t>(options.MaxFileSize, 0);
+  timeLimit_ = std::max(options.MaxFileTime, 0);
   relocations_ = 0;
 }
 
@@ -96,10 +128,12 @@ std::optional<std::string> TFetchCore::StartRequest(const TRetriveRec& entry) {
   ++requestSerial_;
   requestRunning_ = true;
   NoteActivity();
+  if (timeLimit_ > 0) fileTimer_.start(std::chrono::seconds(timeLimit_));
   try {
     StartEntryRequest(*this, entry, post_);
   } catch (const std::exception& failure) {
     idleTimer_.stop();
+    fileTimer_.stop();
     requestRunning_ = false;
     return failure.what();
   }
@@ -113,23 +147,75 @@ void TFetchCore::NoteActivity() {
 
 void TFetchCore::TimedOut() {
   if (!requestRunning_ || State() == httpReady || State() == httpAborting) return;
-  timedOut_ = true;
+  abortCause_ = TAbortCause::TimedOut;
   Abort();
 }
 
-std::string TFetchCore::FollowRelocation(const std::string& fromUrl) {
-  if (++relocations_ > kMaxRelocations) {
-    relocationLoop_ = true;
-    // The client restarts the request once this event returns; the abort
-    // must come after that restart, not before it.
-    const int serial = requestSerial_;
-    QTimer::singleShot(0, &idleTimer_, [this, serial] {
-      if (requestSerial_ == serial && requestRunning_ && State() != httpReady &&
-          State() != httpAborting)
-        Abort();
-    });
+void TFetchCore::AbortLater(TAbortCause cause) {
+  if (abortCause_ != TAbortCause::None) return;
+  abortCause_ = cause;
+  const int serial = requestSerial_;
+  QTimer::singleShot(0, &idleTimer_, [this, serial] {
+    if (requestSerial_ == serial && requestRunning_ && State() != httpReady &&
+        State() != httpAborting)
+      Abort();
+  });
+}
+
+void TFetchCore::BodyNotKept(TBodyStop stop, const std::string& failure) {
+  if (bodyStop_ == TBodyStop::None) {
+    bodyStop_ = stop;
+    bodyFailure_ = failure;
   }
+  CloseBody();
+  AbortLater(TAbortCause::Body);
+}
+
+void TFetchCore::NoteBodyStop() {
+  if (sink_ && sink_->Stopped() != TBodyStop::None) BodyNotKept(sink_->Stopped(), sink_->Failure());
+}
+
+int TFetchCore::BodyFailureCode() const {
+  switch (bodyStop_) {
+    case TBodyStop::None:
+      return 0;
+    case TBodyStop::SizeLimit:
+      return kErrFileTooLarge;
+    case TBodyStop::WriteFailed:
+      return kErrCannotWrite;
+    case TBodyStop::DiskFull:
+      return kErrDiskFull;
+  }
+  return 0;
+}
+
+int64_t TFetchCore::LimitHit() const {
+  if (bodyStop_ == TBodyStop::SizeLimit) return sizeLimit_;
+  if (abortCause_ == TAbortCause::FileTime) return timeLimit_;
+  return 0;
+}
+
+std::string TFetchCore::FollowRelocation(const std::string& fromUrl) {
+  // The client restarts the request once this event returns; the abort
+  // must come after that restart, not before it.
+  if (++relocations_ > kMaxRelocations) AbortLater(TAbortCause::RelocationLoop);
   return RelocationTarget(ReceivedHeader(), Location(), fromUrl);
+}
+
+std::optional<std::string> TFetchCore::NameByContent(TRetriveRec& entry, UsedNames& used,
+                                                     bool resumed) {
+  const int status = StatusCode();
+  if (status < kFirstSuccessStatus || status >= kFirstRelocationStatus ||
+      entry.LocalFileName.empty() || (resumed && status == kPartialContent)) {
+    return std::nullopt;
+  }
+  const bool adjust = entry.Job->checkLocalize && entry.Job->checkAddHtmExt;
+  std::string name = RenameForContent(entry.Job.editUrl, entry.LocalFolder, entry.LocalFileName,
+                                      ContentType(), adjust, used);
+  if (name == entry.LocalFileName) return std::nullopt;
+  std::string old = entry.LocalFolder + entry.LocalFileName;
+  entry.LocalFileName = std::move(name);
+  return old;
 }
 
 TFetchOutcome TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {
@@ -148,21 +234,31 @@ TFetchOutcome TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, 
     return TFetchOutcome::UnknownContentCoding;
   }
   const bool coded = chunked || kind != TContentCoding::Identity;
-  if (append && !coded) {
-    file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Append);
-    ReceiveStream = file_.get();
+  const bool appending = append && !coded;
+  const int64_t kept = appending ? entry.ReceivedSize : 0;
+  // A body that announces more than the limit is not begun at all.
+  if (sizeLimit_ > 0 && !coded && ContentLength() >= 0 && kept + ContentLength() > sizeLimit_) {
+    BodyNotKept(TBodyStop::SizeLimit, {});
     return TFetchOutcome::Reply;
   }
-  file_ = std::make_unique<TFileOutStream>(path, TFileOutStream::Create);
+  file_ = std::make_unique<TFileOutStream>(
+      path, appending ? TFileOutStream::Append : TFileOutStream::Create);
+  // The size limit counts what lands in the file: a coded body is stopped
+  // once its decoded size passes it.
+  sink_ = std::make_unique<TBodySink>(*file_, sizeLimit_ > 0 ? sizeLimit_ - kept : -1);
+  if (appending) {
+    ReceiveStream = sink_.get();
+    return TFetchOutcome::Reply;
+  }
   entry.ReceivedSize = 0;
   // The length of a coded body says nothing about the document's size,
   // which is known only once it has been decoded whole.
   entry.ContentSize = !coded && ContentLength() >= 0 ? ContentLength() : -1;
   if (coded) {
-    decoder_ = std::make_unique<TBodyDecoder>(*file_, chunked, kind);
+    decoder_ = std::make_unique<TBodyDecoder>(*sink_, chunked, kind);
     ReceiveStream = decoder_.get();
   } else {
-    ReceiveStream = file_.get();
+    ReceiveStream = sink_.get();
   }
   return TFetchOutcome::Reply;
 }
@@ -171,12 +267,19 @@ std::string TFetchCore::FinishDecoding(bool& soundSoFar) {
   soundSoFar = true;
   if (!decoder_) return {};
   soundSoFar = decoder_->Error().empty();
-  return decoder_->Finish();
+  std::string failure = decoder_->Finish();
+  // What the decoder held back until the end may not fit either.
+  if (sink_ && sink_->Stopped() != TBodyStop::None && bodyStop_ == TBodyStop::None) {
+    bodyStop_ = sink_->Stopped();
+    bodyFailure_ = sink_->Failure();
+  }
+  return failure;
 }
 
 void TFetchCore::CloseBody() {
   ReceiveStream = nullptr;
   decoder_.reset();
+  sink_.reset();
   file_.reset();
 }
 

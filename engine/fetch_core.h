@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/body_sink.h"
 #include "engine/engine_observer.h"
 #include "http/body_decoder.h"
 #include "http/http_client.h"
@@ -23,6 +24,7 @@ namespace kestrix {
 
 struct TGlobalOptions;
 struct TRetriveRec;
+class UsedNames;
 
 class TFetchCore : public THttpCli {
  public:
@@ -44,7 +46,9 @@ class TFetchCore : public THttpCli {
   virtual void BodyBegins() {}
   virtual void BodyData(const char* /*data*/, int /*length*/) {}
   // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
-  // WSAECONNABORTED (stopped) or the socket's error.
+  // WSAECONNABORTED (stopped), the socket's error, or for a body that was
+  // not kept kErrFileTooLarge, kErrFileTooSlow, kErrCannotWrite or
+  // kErrDiskFull (BodyFailure() says why).
   virtual void RequestDone(int code) = 0;
 
   // Sets the request up for `entry` with the global options (kept for the
@@ -60,12 +64,28 @@ class TFetchCore : public THttpCli {
   // stopped when the relocations run on too long.
   std::string FollowRelocation(const std::string& fromUrl);
 
+  // Names the entry's file by what the reply's header says the body is (the
+  // name given at queue time was a guess from the URL), before the body is
+  // opened: "Add .htm extension" of the job decides, `used` keeps the new
+  // name unique. A resumed part keeps the name its bytes lie under. The path
+  // the file had when the name changed, else nothing.
+  std::optional<std::string> NameByContent(TRetriveRec& entry, UsedNames& used, bool resumed);
   // Opens `path` for the reply's body: appended to when `append` and the
   // body is not coded, else created anew, which makes the entry's sizes
   // those of this reply. Nothing is opened and the failure is returned
   // when the body's coding cannot be undone (CodingName() names it).
-  // Throws when the file cannot be opened.
+  // Throws EFileError when the file cannot be opened. A body announced
+  // larger than the size limit is not opened, and the request is stopped.
   TFetchOutcome OpenBody(TRetriveRec& entry, const std::string& path, bool append);
+  // Ends the request because its body cannot be kept: `failure` names the
+  // path and the system's reason.
+  void BodyNotKept(TBodyStop stop, const std::string& failure);
+  // Why the body was not kept, once the request is done: the code it ends
+  // with (0 when it was kept) and the path and reason of a write failure.
+  int BodyFailureCode() const;
+  const std::string& BodyFailure() const { return bodyFailure_; }
+  // The limit that stopped the request: bytes or seconds; 0 for none.
+  int64_t LimitHit() const;
   const std::string& CodingName() const { return codingName_; }
   bool BodyOpen() const { return file_ != nullptr; }
   // A coded body goes through the decoder; its decoded size, once done.
@@ -77,17 +97,29 @@ class TFetchCore : public THttpCli {
   void CloseBody();
 
  private:
+  // Why the request was stopped by the core itself.
+  enum class TAbortCause : uint8_t { None, TimedOut, RelocationLoop, Body, FileTime };
   void TimedOut();
+  // Stops the request from the event loop: the client is inside one of its
+  // events now, and must finish it first.
+  void AbortLater(TAbortCause cause);
+  // Takes a stop of the sink into the request's outcome.
+  void NoteBodyStop();
 
   const TGlobalOptions* options_ = nullptr;
   std::unique_ptr<TFileOutStream> file_;
-  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and file_ for a coded body
+  std::unique_ptr<TBodySink> sink_;        // in front of file_: the size limit, write failures
+  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and sink_ for a coded body
   std::unique_ptr<TMemoryInStream> post_;
   std::string codingName_;
   QTimer idleTimer_;
+  QTimer fileTimer_;  // the time limit of one file
   int relocations_ = 0;
-  bool timedOut_ = false;
-  bool relocationLoop_ = false;
+  TAbortCause abortCause_ = TAbortCause::None;
+  TBodyStop bodyStop_ = TBodyStop::None;
+  std::string bodyFailure_;
+  int64_t sizeLimit_ = 0;  // the size limit of the request's file; 0 for none
+  int timeLimit_ = 0;      // the time limit in seconds; 0 for none
   bool requestRunning_ = false;
   int requestSerial_ = 0;  // tells a late posted abort from the request it was meant for
 };

@@ -220,10 +220,12 @@ std::string EncodeHistory(const TEngineState& state) {
   PutInt(out, state.ProcessedCount);
   PutInt(out, state.NextIndex);
   bool large = false;
+  bool outcomes = false;
   for (int32_t i = 0; i < queue.Count(); ++i) {
     const TRetriveRec& e = queue.Entry(i);
     PutEntry(out, queue.Url(i), e);
     large = large || !Fits32(e.ContentSize) || !Fits32(e.ReceivedSize);
+    outcomes = outcomes || e.CapLimit != 0 || (e.StatusCode >= 0 && FetchFailed(e));
   }
   // Sizes of 2 GiB and more follow the records, where a reader of the plain
   // format never looks; a file without such sizes is the plain format.
@@ -233,6 +235,16 @@ std::string EncodeHistory(const TEngineState& state) {
     for (int32_t i = 0; i < queue.Count(); ++i) {
       PutInt64(out, queue.Entry(i).ContentSize);
       PutInt64(out, queue.Entry(i).ReceivedSize);
+    }
+  }
+  // Likewise the outcomes a good copy does not need: without them an entry
+  // is judged by its error code alone.
+  if (outcomes) {
+    out += kOutcomesMagic;
+    PutInt(out, queue.Count());
+    for (int32_t i = 0; i < queue.Count(); ++i) {
+      PutInt(out, queue.Entry(i).StatusCode);
+      PutInt64(out, queue.Entry(i).CapLimit);
     }
   }
   return out;
@@ -361,6 +373,18 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
       if (index < 0) continue;
       state.Queue.Entry(index).ContentSize = std::max<int64_t>(contentSize, -1);
       state.Queue.Entry(index).ReceivedSize = std::max<int64_t>(receivedSize, 0);
+    }
+  }
+  int32_t outcomes = 0;
+  if (result.Complete && in.Magic(kOutcomesMagic) && in.Int(outcomes)) {
+    for (int32_t i = 0; i < outcomes && i < read; ++i) {
+      int32_t status = 0;
+      int64_t cap = 0;
+      if (!in.Int(status) || !in.Int64(cap)) break;
+      const int32_t index = queued[static_cast<size_t>(i)];
+      if (index < 0) continue;
+      state.Queue.Entry(index).StatusCode = std::clamp(status, -1, 999);
+      state.Queue.Entry(index).CapLimit = std::max<int64_t>(cap, 0);
     }
   }
   state.ProcessedCount = Clamp(processed, state.Queue.Count());

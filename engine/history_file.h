@@ -20,6 +20,10 @@ class TJobList;
 // Marks the block of 64-bit sizes that follows the records when some size
 // does not fit the records' 32-bit fields.
 inline constexpr std::string_view kLargeSizesMagic = "KXSIZE64";
+// Marks the block of outcomes (each entry's HTTP status and the limit that
+// stopped it) that follows, when some entry failed by its status or was
+// stopped by a limit.
+inline constexpr std::string_view kOutcomesMagic = "KXSTATUS";
 // Dates a history file may hold end before 10000-01-01; none lies before
 // 1899-12-30, which is 0, no date.
 inline constexpr double kHistoryDateEnd = 2958466.0;

@@ -17,6 +17,7 @@
 #include "engine/request_options.h"
 #include "http/socket_errors.h"
 #include "links/content_names.h"
+#include "links/crawl_traps.h"
 #include "links/html_items.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
@@ -29,9 +30,6 @@ namespace {
 constexpr int kNotModified = 304;
 constexpr int kRangeNotSatisfiable = 416;
 constexpr int kFirstErrorStatus = 400;
-constexpr int kFirstSuccessStatus = 200;
-constexpr int kPartialContent = 206;
-constexpr int kFirstRelocationStatus = 300;
 // A saved script is searched for file names in its first bytes only: the
 // scripts that load files by name are small, bundles of libraries are not.
 constexpr size_t kMaxScriptFileBytes = 2 << 20;
@@ -104,6 +102,8 @@ void TJobThread::Execute() {
   keptFolder_ = entry.LocalFolder;
   keptName_ = entry.LocalFileName;
   discarding_ = false;
+  bodyOpened_ = false;
+  folderNotMade_ = false;
   decodeFailure_ = TFetchOutcome::Reply;
   AnalyseAllowed = true;
   control_.SetWorkerState(SlotIndex, TSlotState::Busy);
@@ -116,6 +116,7 @@ void TJobThread::Execute() {
     ended.ErrorCode = entry.ErrorCode;
     ended.Outcome = TFetchOutcome::NotStarted;
     ended.Reason = std::move(*failure);
+    entry.StatusCode = 0;
     control_.Post([this, ended] {
       Report(ended);
       NoteOutcome(ended.ErrorCode);
@@ -165,26 +166,11 @@ void TJobThread::HeaderEnded() {
         MakeLocalFileName(entry.Job.editUrl, entry.LocalFolder, "", control_.Context().State.Names,
                           addHtm, options.DefaultDoc);
   }
-  NameByContent();
-}
-
-// The name given at queue time was a guess from the URL; the reply says
-// what the body is. A file that then needs another name gets it before its
-// first byte is written, and the pages already linking to the old name are
-// mended when the run ends.
-void TJobThread::NameByContent() {
-  TRetriveRec& entry = *CurrentEntry;
-  const int status = StatusCode();
-  if (status < kFirstSuccessStatus || status >= kFirstRelocationStatus ||
-      entry.LocalFileName.empty() || (resuming_ && status == kPartialContent)) {
-    return;
+  // Pages already linking to the old name are mended when the run ends.
+  if (const std::optional<std::string> old =
+          NameByContent(entry, control_.Context().State.Names, resuming_)) {
+    control_.LinkBook().NoteRenamed(QueueIndex, *old);
   }
-  const bool adjust = entry.Job->checkLocalize && entry.Job->checkAddHtmExt;
-  std::string name = RenameForContent(entry.Job.editUrl, entry.LocalFolder, entry.LocalFileName,
-                                      ContentType(), adjust, control_.Context().State.Names);
-  if (name == entry.LocalFileName) return;
-  control_.LinkBook().NoteRenamed(QueueIndex, entry.LocalFolder + entry.LocalFileName);
-  entry.LocalFileName = std::move(name);
 }
 
 void TJobThread::RequestDone(int code) {
@@ -282,9 +268,38 @@ void TJobThread::CompleteRequest(int code) {
   } else if (code == 0 && BodyCoded()) {
     entry.ContentSize = entry.ReceivedSize;  // decoded whole: now its size is known
   }
+  if (code == 0 && BodyFailureCode() != 0) code = BodyFailureCode();  // found as decoding ended
   entry.ErrorCode = code;
+  entry.StatusCode = code == 0 ? StatusCode() : 0;
+  entry.CapLimit = LimitHit();
   if (code == kErrUndecodableBody) AnalyseAllowed = false;
+  if (BodyFailureCode() != 0 || code == kErrFileTooSlow) {
+    outcome = TFetchOutcome::NotKept;
+    detail = BodyFailure();
+    DropUnkeptBody();
+  }
+  // Before the entry is counted, which would hand this worker the next one.
+  if (code == kErrDiskFull) {
+    control_.StopRun({TStopCause::DiskFull, 0, detail});
+  } else if (folderNotMade_) {
+    control_.StopRun({TStopCause::FolderNotMade, 0, detail});
+  }
   FinishEntry(code, outcome, detail);
+}
+
+void TJobThread::DropUnkeptBody() {
+  TRetriveRec& entry = *CurrentEntry;
+  AnalyseAllowed = false;
+  CloseBody();
+  // What arrived of it must not look like a copy offline; a copy saved
+  // before, which this reply never touched, stays.
+  if (bodyOpened_) {
+    std::error_code ignored;
+    std::filesystem::remove(entry.LocalFolder + entry.LocalFileName, ignored);
+  }
+  entry.ReceivedSize = 0;
+  entry.ContentSize = 0;
+  entry.LastModified = 0;
 }
 
 void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string& detail) {
@@ -344,6 +359,17 @@ void TJobThread::ProcessPage() {
   // spoil the file that the missing part is later appended to.
   const bool complete = PageComplete();
   const std::string path = entry.LocalFolder + entry.LocalFileName;
+  // Analysis holds the whole page in memory: a page past the limit is kept
+  // as received, links and all.
+  const int64_t limit = control_.Context().Options.MaxParsedPage;
+  if (limit > 0 && LocalFileSize(path) > limit) {
+    TEngineNotice notice;
+    notice.Kind = TNoticeKind::PageNotAnalysed;
+    notice.Subject = entry.Job.editUrl;
+    notice.Value = limit;
+    control_.Context().Observer.NoticeReported(notice);
+    return;
+  }
   const bool koi8 = (entry.RemoteFlag == 0 && entry.Job->lclcheckKoi8) ||
                     (entry.RemoteFlag == 1 && entry.Job->rmtcheckKoi8);
   if (koi8 && complete) DecodeKoi8File(path);
@@ -361,7 +387,8 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
   TPageLines page;
   if (!LoadPageLines(path, page)) return;
   const TGlobalOptions& options = control_.Context().Options;
-  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc};
+  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc,
+                         TrapLimitsOf(options)};
   std::vector<std::string> notes;
   std::vector<int32_t> linked;
   const bool rewrite = entry.Job->checkLocalize && complete;
@@ -401,7 +428,8 @@ void TJobThread::AnalyseScript() {
   std::optional<std::string> script = ReadFileUpTo(path, kMaxScriptFileBytes);
   if (!script) return;
   const TGlobalOptions& options = control_.Context().Options;
-  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc};
+  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc,
+                         TrapLimitsOf(options)};
   const std::optional<std::string> failure = AnalyseScriptFile(
       *script, queue.Entry(entry.ParentIndex), entry.ParentIndex, target, control_.Resolver(false));
   if (failure) control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, *failure);

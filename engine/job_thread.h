@@ -44,11 +44,13 @@ class TJobThread : public TFetchCore {
  private:
   void Relocated() override;
   void HeaderEnded() override;
-  void NameByContent();
   void BodyBegins() override;
   void BodyData(const char* data, int length) override;
   void RequestDone(int code) override;
   void CompleteRequest(int code);
+  // A body that was not kept: its part is deleted, and a full disk or a
+  // folder that cannot be made stops the run.
+  void DropUnkeptBody();
   // `outcome` and `detail` say what went wrong beyond the code and the
   // reply's reason.
   void FinishEntry(int errorCode, TFetchOutcome outcome = TFetchOutcome::Reply,
@@ -72,6 +74,8 @@ class TJobThread : public TFetchCore {
   bool resuming_ = false;        // the request asks for the missing part only
   bool discarding_ = false;      // a partial reply that does not fit the saved part
   bool restartedWhole_ = false;  // the entry was already fetched anew for that
+  bool bodyOpened_ = false;      // this reply's body went to the entry's file
+  bool folderNotMade_ = false;   // not even the project folder could be made
   int retries_ = 0;
 };
 

@@ -1,6 +1,8 @@
 // The body side of TJobThread: whether a reply's body is kept (appended to
 // the saved part or saved anew, which the fetch core does) or dropped when
 // the part does not fit, and the progress it shows meanwhile.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "core/file_util.h"
@@ -28,10 +30,19 @@ void TJobThread::BodyBegins() {
   TEntryEvent transferring;
   transferring.Phase = TEntryPhase::Transferring;
   CloseBody();
+  bodyOpened_ = false;
   try {
     const TGlobalOptions& options = control_.Context().Options;
     if (!DirectoryExists(entry.LocalFolder) && !ForceDirectories(entry.LocalFolder)) {
+      const int error = errno;
+      const std::string wanted = entry.LocalFolder;
       entry.LocalFolder = AddBackslash(options.DownLoadFolder) + entry.Job->ProjectName + "/";
+      // Not even the project folder can be made: nothing of the run can be
+      // saved.
+      if (!DirectoryExists(entry.LocalFolder) && !ForceDirectories(entry.LocalFolder)) {
+        folderNotMade_ = true;
+        throw EFileError("Cannot create folder \"" + wanted + "\": " + std::strerror(error), error);
+      }
     }
     const std::string path = entry.LocalFolder + entry.LocalFileName;
     if (StatusCode() == kPartialContent && !PartFits(path)) {
@@ -41,15 +52,19 @@ void TJobThread::BodyBegins() {
       AnalyseAllowed = false;
     } else {
       decodeFailure_ = OpenBody(entry, path, resuming_ && StatusCode() == kPartialContent);
+      bodyOpened_ = BodyOpen();
       if (decodeFailure_ != TFetchOutcome::Reply) AnalyseAllowed = false;
       const std::optional<double> date = LastModifiedOf(ReceivedHeader());
       if (date) entry.LastModified = *date;
       transferring.DateChanged = true;
       transferring.Date = date.value_or(0);
     }
-  } catch (const std::exception&) {
+  } catch (const EFileError& failure) {
     AnalyseAllowed = false;
-    CloseBody();
+    BodyNotKept(WriteStopOf(failure.Errno), failure.what());
+  } catch (const std::exception& failure) {
+    AnalyseAllowed = false;
+    BodyNotKept(TBodyStop::WriteFailed, failure.what());
   }
   Report(transferring);
 }

@@ -12,39 +12,16 @@ namespace kestrix {
 
 namespace {
 
-// The whole file in one piece, read straight into the string (a stream
-// would copy it twice on the way).
-bool ReadWholeFile(const std::string& path, std::string& text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0;
-  // One byte more than the size, so that a single read also sees the end.
-  text.resize(ok && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096);
-  size_t filled = 0;
-  while (ok) {
-    if (filled == text.size()) text.resize(text.size() * 2);
-    const ssize_t n = ::read(fd, text.data() + filled, text.size() - filled);
-    if (n > 0) {
-      filled += static_cast<size_t>(n);
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      ok = false;
-    }
-  }
-  ::close(fd);
-  text.resize(filled);
-  return ok;
-}
+// Pieces read and written at a time: the page is held once, as its lines,
+// and never a second time as one whole text beside them.
+constexpr size_t kPiece = size_t{1} << 20;
 
-std::string JoinLines(const TPageLines& page) {
-  std::string text;
-  for (size_t i = 0; i < page.Lines.size(); ++i) {
-    text += page.Lines[i];
-    if (i + 1 < page.Lines.size() || page.FinalBreak) text += page.Break;
+// Reads up to `size` bytes; the count, 0 at the end, -1 on failure.
+ssize_t ReadSome(int fd, char* data, size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd, data, size);
+    if (n >= 0 || errno != EINTR) return n;
   }
-  return text;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -59,42 +36,76 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-}  // namespace
-
-bool LoadPageLines(const std::string& path, TPageLines& page) {
-  std::string text;
-  if (!ReadWholeFile(path, text)) return false;
-  page.LoadedSize = static_cast<int64_t>(text.size());
-
-  page.Lines.clear();
-  const size_t firstBreak = text.find('\n');
-  page.Break = firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r'
-                   ? "\r\n"
-                   : "\n";
-  page.FinalBreak = !text.empty() && text.back() == '\n';
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    size_t lineEnd = end;
-    if (lineEnd > start && text[lineEnd - 1] == '\r') --lineEnd;
-    page.Lines.emplace_back(text, start, lineEnd - start);
-    start = end + 1;
+// Writes the page's lines a piece at a time; `written` counts the bytes.
+bool WriteLines(int fd, const TPageLines& page, int64_t& written) {
+  written = 0;
+  std::string buffer;
+  buffer.reserve(kPiece);
+  for (size_t i = 0; i < page.Lines.size(); ++i) {
+    buffer += page.Lines[i];
+    if (i + 1 < page.Lines.size() || page.FinalBreak) buffer += page.Break;
+    if (buffer.size() >= kPiece || i + 1 == page.Lines.size()) {
+      if (!WriteAll(fd, buffer)) return false;
+      written += static_cast<int64_t>(buffer.size());
+      buffer.clear();
+    }
   }
   return true;
 }
 
+}  // namespace
+
+bool LoadPageLines(const std::string& path, TPageLines& page) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  page.Lines.clear();
+  page.Break = "\n";
+  page.FinalBreak = false;
+  std::string piece(kPiece, '\0');
+  std::string line;  // the line that runs on into the next piece
+  bool firstBreak = true;
+  bool ok = true;
+  int64_t total = 0;
+  char last = 0;
+  for (;;) {
+    const ssize_t n = ReadSome(fd, piece.data(), piece.size());
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    total += n;
+    const char* data = piece.data();
+    const auto size = static_cast<size_t>(n);
+    size_t start = 0;
+    for (size_t end; (end = piece.find('\n', start)) < size; start = end + 1) {
+      line.append(data + start, end - start);
+      if (firstBreak) {
+        firstBreak = false;
+        if (!line.empty() && line.back() == '\r') page.Break = "\r\n";
+      }
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      page.Lines.push_back(std::move(line));
+      line.clear();
+    }
+    line.append(data + start, size - start);
+    last = data[size - 1];
+  }
+  ::close(fd);
+  if (!line.empty()) page.Lines.push_back(std::move(line));
+  page.FinalBreak = last == '\n';
+  page.LoadedSize = total;
+  return ok;
+}
+
 bool SavePageLines(const std::string& path, const TPageLines& page) {
-  const std::string text = JoinLines(page);
   // Written over the old bytes and cut to length afterwards rather than
   // truncated on opening: the file system flushes a file that was emptied
   // and refilled as soon as it is closed, a disk write per page.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, text);
+  int64_t written = 0;
+  bool ok = WriteLines(fd, page, written);
   // Rewritten links mostly make a page longer; then nothing is left to cut.
-  const bool shorter = page.LoadedSize < 0 || static_cast<int64_t>(text.size()) < page.LoadedSize;
-  if (ok && shorter && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0) ok = false;
+  const bool shorter = page.LoadedSize < 0 || written < page.LoadedSize;
+  if (ok && shorter && ::ftruncate(fd, static_cast<off_t>(written)) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   return ok;
 }
@@ -105,7 +116,8 @@ bool ReplacePageLines(const std::string& path, const TPageLines& page) {
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, JoinLines(page)) && ::fchmod(fd, info.st_mode & 07777) == 0;
+  int64_t written = 0;
+  bool ok = WriteLines(fd, page, written) && ::fchmod(fd, info.st_mode & 07777) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
   ::unlink(temp.c_str());

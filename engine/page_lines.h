@@ -16,13 +16,13 @@ struct TPageLines {
   int64_t LoadedSize = -1;   // bytes in the file when it was loaded; -1 unknown
 };
 
-// False when the file cannot be read.
+// False when the file cannot be read. The file is read a piece at a time:
+// only the lines stay in memory.
 bool LoadPageLines(const std::string& path, TPageLines& page);
-// Writes the page back over the saved copy, in place: the text is joined in
-// memory first, so the file is opened only when there is something whole to
-// write. (A temporary file renamed over it would double the files created
-// per page, which costs a site of thousands of pages dearly.) False on
-// failure.
+// Writes the page back over the saved copy, in place, a piece at a time, so
+// that the page is never held twice. (A temporary file renamed over it would
+// double the files created per page, which costs a site of thousands of
+// pages dearly.) False on failure.
 bool SavePageLines(const std::string& path, const TPageLines& page);
 // Replaces a page saved earlier in one step (a temporary file beside it,
 // renamed over it), keeping its permissions: an edit made after the run

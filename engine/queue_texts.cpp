@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/byte_size.h"
 #include "engine/fetch_limits.h"
 #include "http/socket_errors.h"
 
@@ -31,11 +32,17 @@ std::string LoadedDateText(const TRetriveRec& entry) {
   return QueueDateText(entry.LastModified);
 }
 
-std::string LoadedStateText(const TRetriveRec& entry) {
-  if (entry.ErrorCode > 0) {
-    return WSocketErrorText(entry.ErrorCode) + " (#" + std::to_string(entry.ErrorCode) + ")";
+std::string LimitText(const TRetriveRec& entry) {
+  if (entry.ErrorCode == kErrFileTooLarge) {
+    return WSocketErrorText(kErrFileTooLarge) + " (" + FormatByteSize(entry.CapLimit) + ")";
   }
-  return entry.ReceivedSize < 1 ? std::string() : std::string("OK");
+  return WSocketErrorText(kErrFileTooSlow) + " (" + std::to_string(entry.CapLimit) + " s)";
+}
+
+std::string LoadedStateText(const TRetriveRec& entry) {
+  // An entry that ended has a state; only one never fetched has none.
+  if (entry.ErrorCode > 0 || FetchFailed(entry)) return EntryFailureText(entry);
+  return entry.ReceivedSize < 1 && entry.StatusCode < 0 ? std::string() : std::string("OK");
 }
 
 std::string StateText(const TRetriveRec& entry, const TRowFacts& row) {
@@ -171,6 +178,9 @@ std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
       return row.Reason;
     case TFetchOutcome::NotRewritten:
       return kNotRewrittenText;
+    case TFetchOutcome::NotKept:
+      if (code == kErrFileTooLarge || code == kErrFileTooSlow) return LimitText(entry);
+      return row.Detail.empty() ? WSocketErrorText(code) : row.Detail;
     case TFetchOutcome::GaveUp:
       return "Gave up after " + std::to_string(kMaxRetries) + " retries: " +
              (code == WSAETIMEDOUT ? WSocketErrorText(code) : std::string("the body ended early"));
@@ -194,7 +204,34 @@ std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
     return WSocketErrorText(code) + " (" + std::to_string(entry.ReceivedSize) + " of " +
            std::to_string(entry.ContentSize) + " bytes)";
   }
+  // A reply without a reason phrase still says how it ended.
+  if (row.Reason.empty()) return code == 0 && !FetchFailed(entry) ? "OK" : EntryFailureText(entry);
   return row.Reason;
+}
+
+std::string EntryFailureText(const TRetriveRec& entry) {
+  const int code = entry.ErrorCode;
+  if (code == kErrFileTooLarge || code == kErrFileTooSlow) return LimitText(entry);
+  if (code > 0) return WSocketErrorText(code) + " (#" + std::to_string(code) + ")";
+  if (entry.StatusCode > 0) return "HTTP status " + std::to_string(entry.StatusCode);
+  return "No reply";
+}
+
+std::string RunStopText(const TRunStop& stop) {
+  switch (stop.Cause) {
+    case TStopCause::None:
+      return {};
+    case TStopCause::Files:
+      return "the run reached its file limit (" + std::to_string(stop.Limit) + " files)";
+    case TStopCause::Bytes:
+      return "the run reached its size limit (" + FormatByteSize(stop.Limit) + ")";
+    case TStopCause::Time:
+      return "the run reached its time limit (" + std::to_string(stop.Limit) + " s)";
+    case TStopCause::DiskFull:
+    case TStopCause::FolderNotMade:
+      return stop.Detail;
+  }
+  return {};
 }
 
 std::string ReceivedStatusText(int32_t processed) {
@@ -239,8 +276,30 @@ std::string NoticeText(const TEngineNotice& notice) {
     case TNoticeKind::HistoryNotRenumbered:
       return "The history of project " + notice.Subject +
              " could not be rewritten for the moved jobs: " + notice.Detail;
+    case TNoticeKind::PageNotAnalysed:
+      return notice.Subject + ": not analysed, larger than the page limit (" +
+             FormatByteSize(notice.Value) + "); saved as received";
+    case TNoticeKind::RunStopped:
+      return "Download stopped: " + RunStopText(notice.Stop);
   }
   return notice.Detail;
+}
+
+std::string MendedLinksText(const TLinkMending& mended) {
+  if (mended.Links <= 0) return {};
+  return "Links to files that failed or came under another name: " + std::to_string(mended.Links) +
+         " mended in " + std::to_string(mended.Pages) + (mended.Pages == 1 ? " page" : " pages");
+}
+
+std::string MissingScriptFilesText(const TLinkMending& mended) {
+  if (mended.ScriptFilesMissing <= 0) return {};
+  return "Files named in scripts that were not found: " + std::to_string(mended.ScriptFilesMissing);
+}
+
+std::string UnmendedPagesText(const TLinkMending& mended) {
+  if (mended.NotWritten <= 0) return {};
+  return std::to_string(mended.NotWritten) + (mended.NotWritten == 1 ? " page" : " pages") +
+         " could not be written back with their links mended";
 }
 
 }  // namespace kestrix

@@ -58,6 +58,12 @@ std::string ProgressText(const TTransferProgress& progress);
 std::string CodingFailureText(TFetchOutcome outcome, const std::string& coding);
 // The state column of an ended fetch.
 std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row);
+// Why an entry's last fetch failed, from the entry alone (its error code,
+// the limit that stopped it, its HTTP status): for rows loaded from a
+// history and for the command line's last word on a failed start.
+std::string EntryFailureText(const TRetriveRec& entry);
+// Why a run ended before its queue was done.
+std::string RunStopText(const TRunStop& stop);
 
 // The status panels: "Recieved: N", "Queue: N", and "Ok !" once every
 // entry is processed.
@@ -69,5 +75,11 @@ inline constexpr char kQueueDoneText[] = "Ok !";
 const char* JobStateText(TJobState state);
 
 std::string NoticeText(const TEngineNotice& notice);
+
+// What the end of a run did to the saved pages' links, one text a line;
+// empty when it changed nothing and nothing went wrong.
+std::string MendedLinksText(const TLinkMending& mended);
+std::string MissingScriptFilesText(const TLinkMending& mended);
+std::string UnmendedPagesText(const TLinkMending& mended);
 
 }  // namespace kestrix

@@ -251,7 +251,9 @@ void TExplorer::ParseLinks() {
     for (const std::string& line : page_.Lines) text += line + "\n";
     resolver_.LoadPage(text);
   }
-  TAnalysisTarget target{state_, options_.DownLoadFolder, options_.DefaultDoc};
+  TAnalysisTarget target{state_, options_.DownLoadFolder, options_.DefaultDoc,
+                         TrapLimitsOf(options_)};
+  const TTrapCheck traps{target.Traps, state_};
   TPageAnalysis analysis(page_.Lines, page, current_, target, resolver_,
                          TExtractionRules::Exploration);
   const std::string project = job_.ProjectName + "/LinkCheck";
@@ -261,7 +263,7 @@ void TExplorer::ParseLinks() {
     const std::string url = rec.Job.editUrl;
     rec.LocalFolder = LocalDir(url, options_.DownLoadFolder, project, job_.checkReplicate);
     const TVerdict verdict = LinkVerdict(tag, rec, candidate.ScriptResolved,
-                                         analysis.Context().StartDir, options_.DefaultDoc);
+                                         analysis.Context().StartDir, options_.DefaultDoc, &traps);
     TTestLink link;
     link.Enabled = verdict.Reason == TReason::Admitted;
     link.Type = TypeOf(rec.LinkKind, candidate.ScriptResolved);
@@ -281,7 +283,7 @@ void TExplorer::ParseLinks() {
         ++rec.Depth;
       }
       rec.ParentIndex = current_;
-      if (state_.Queue.Find(url) < 0) {
+      if (state_.Queue.Find(url) < 0 && PassTrapGuards(ParseUrl(url), traps.Limits, state_)) {
         const bool addHtm =
             job_.checkLocalize && job_.checkAddHtmExt && TakesHtmExtension(rec.LinkKind);
         rec.LocalFileName = MakeLocalFileName(url, rec.LocalFolder, verdict.StoredMask,

@@ -74,6 +74,10 @@ constexpr TErrorText kErrorTexts[] = {
     {kErrTlsHandshake, "TLS handshake failed"},
     {kErrTlsTruncated, "Connection closed without TLS close notify"},
     {kErrProxyTunnel, "proxy refused the tunnel"},
+    {kErrCannotWrite, "Cannot write the file"},
+    {kErrDiskFull, "Disk full"},
+    {kErrFileTooLarge, "larger than the size limit"},
+    {kErrFileTooSlow, "took longer than the time limit"},
 };
 
 }  // namespace

@@ -87,6 +87,16 @@ enum : int {
   kErrTlsTruncated = 12014,
 };
 
+// A body the program did not keep: it could not be written (a folder or
+// file that cannot be made, a write that failed), the disk or quota is full,
+// or it passed the size or time limit of one file.
+enum : int {
+  kErrCannotWrite = 12030,
+  kErrDiskFull = 12031,
+  kErrFileTooLarge = 12032,
+  kErrFileTooSlow = 12033,
+};
+
 // The proxy did not open the tunnel an https request through it needs.
 enum : int { kErrProxyTunnel = 12020 };
 

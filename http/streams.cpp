@@ -20,7 +20,10 @@ std::size_t TMemoryInStream::Read(char* buffer, std::size_t size) {
 TFileOutStream::TFileOutStream(const std::string& path, TMode mode) : path_(path) {
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Append ? O_APPEND : O_TRUNC);
   fd_ = ::open(path.c_str(), flags, 0644);
-  if (fd_ < 0) throw std::runtime_error("Cannot open file \"" + path + "\": " + strerror(errno));
+  if (fd_ < 0) {
+    const int error = errno;
+    throw EFileError("Cannot open file \"" + path + "\": " + strerror(error), error);
+  }
 }
 
 TFileOutStream::~TFileOutStream() {
@@ -31,7 +34,10 @@ void TFileOutStream::Write(const char* data, std::size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd_, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw std::runtime_error("Cannot write file \"" + path_ + "\": " + strerror(errno));
+    if (n <= 0) {
+      const int error = n < 0 ? errno : ENOSPC;  // nothing written and no error: no room
+      throw EFileError("Cannot write file \"" + path_ + "\": " + strerror(error), error);
+    }
     data += n;
     size -= static_cast<std::size_t>(n);
   }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -46,12 +47,21 @@ class TMemoryInStream : public TInStream {
   std::string data_;
 };
 
+// A file that cannot be opened or written: the message names the path and
+// the system's reason, Errno is the system's code.
+class EFileError : public std::runtime_error {
+ public:
+  EFileError(const std::string& message, int error) : std::runtime_error(message), Errno(error) {}
+  int Errno;
+};
+
 // A file written through the descriptor, without a buffer of its own: the
 // client already hands over pieces of up to 8192 bytes.
 class TFileOutStream : public TOutStream {
  public:
   enum TMode { Create, Append };
-  // Throws std::runtime_error when the file cannot be opened.
+  // Throws EFileError when the file cannot be opened (and Write when it
+  // cannot be written).
   TFileOutStream(const std::string& path, TMode mode);
   ~TFileOutStream() override;
   TFileOutStream(const TFileOutStream&) = delete;

@@ -28,7 +28,13 @@ constexpr const char* kReasons[kReasonCount] = {
     "Script source retrieval was disabled",
     "\"JavaScript\" link exploration was disabled",
     "Unsuccessful script resolving",
+    "URL longer than the length limit",
+    "Path repeats a segment or a run of segments",
+    "Too many different query strings for this path",
 };
+
+TVerdict RuleVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc);
 
 bool IsAnchor(int32_t kind) {
   return kind == kKindA || kind == kKindArea;
@@ -82,6 +88,7 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
   }
+  if (!PassTrapGuards(url, target.Traps, target.State)) return;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm =
       job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(candidate.LinkKind);
@@ -139,7 +146,7 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
     }
     return;
   }
-  if (candidate.Job.editDepth <= 0) return;
+  if (candidate.Job.editDepth <= 0 || !PassTrapGuards(url, target.Traps, target.State)) return;
   if (IsAnchor(kind)) ++candidate.Depth;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);
@@ -189,12 +196,28 @@ void AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRe
 }
 
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
-                     std::string_view startDir, std::string_view defaultDoc) {
+                     std::string_view startDir, std::string_view defaultDoc,
+                     const TTrapCheck* traps) {
   return LinkVerdict(tag, candidate, ParseUrl(candidate.Job.editUrl), scriptResolved, startDir,
-                     defaultDoc);
+                     defaultDoc, traps);
 }
 
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc,
+                     const TTrapCheck* traps) {
+  TVerdict verdict = RuleVerdict(tag, candidate, url, scriptResolved, startDir, defaultDoc);
+  if (verdict.Reason != TReason::Admitted || traps == nullptr) return verdict;
+  const TTrap trap = TrapOf(url, traps->Limits, traps->State);
+  if (trap != TTrap::None) {
+    verdict.Reason =
+        static_cast<TReason>(static_cast<int>(TReason::UrlTooLong) + static_cast<int>(trap) - 1);
+  }
+  return verdict;
+}
+
+namespace {
+
+TVerdict RuleVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
                      bool scriptResolved, std::string_view startDir, std::string_view defaultDoc) {
   TVerdict verdict;
   const TJobRecord& job = candidate.Job.Settings();
@@ -283,5 +306,7 @@ TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TP
   if (filtersFail()) return reason(TReason::Filtered);
   return reason(TReason::Admitted);
 }
+
+}  // namespace
 
 }  // namespace kestrix

@@ -10,17 +10,20 @@
 #include "core/parsed_url.h"
 #include "core/retrive_rec.h"
 #include "core/url_list.h"
+#include "links/crawl_traps.h"
 
 namespace kestrix {
 
 class THTMLTag;
 
 // Where admitted links go and what naming needs: one queue with its used
-// names, the download folder (ending in "/") and the default document name.
+// names, the download folder (ending in "/") and the default document name,
+// and the crawl-trap guards that keep endless URLs out of the queue.
 struct TAnalysisTarget {
   TEngineState& State;
   std::string DownLoadFolder;
   std::string DefaultDoc;
+  TTrapLimits Traps;
 };
 
 // The page whose links are being admitted.
@@ -54,8 +57,11 @@ enum class TReason : int8_t {
   ScriptSourcesDisabled,
   ScriptLinksDisabled,
   ScriptUnresolved,
+  UrlTooLong,  // the crawl-trap guards, in the order of TTrap
+  RepeatingPath,
+  QueryVariants,
 };
-inline constexpr int kReasonCount = 14;
+inline constexpr int kReasonCount = 17;
 // The reason's text as the exploration test shows it; empty for Admitted.
 const char* ReasonText(TReason reason);
 
@@ -88,10 +94,18 @@ struct TVerdict {
 };
 
 // The verdict the exploration test shows for a candidate built from `tag`.
-// May throw TMaskError.
+// A link the rules admit is then checked by the crawl-trap guards, when
+// `traps` is given, against the query strings `state` holds. May throw
+// TMaskError.
+struct TTrapCheck {
+  const TTrapLimits& Limits;
+  const TEngineState& State;
+};
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
-                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc);
+                     bool scriptResolved, std::string_view startDir, std::string_view defaultDoc,
+                     const TTrapCheck* traps = nullptr);
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,
-                     std::string_view startDir, std::string_view defaultDoc);
+                     std::string_view startDir, std::string_view defaultDoc,
+                     const TTrapCheck* traps = nullptr);
 
 }  // namespace kestrix

@@ -17,8 +17,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/file_util.h"
 #include "core/ini_document.h"
 #include "ui/dialog_layout.h"
+#include "ui/options_limits.h"
 
 namespace kestrix {
 
@@ -50,6 +52,8 @@ TfmOptions::TfmOptions(TShowMessage showMessage, TSaveOptions save, QWidget* par
   pageControl->addTab(tabGeneral, QStringLiteral("General"));
   pageControl->addTab(tabNetwork, QStringLiteral("Network"));
   pageControl->addTab(tabProxy, QStringLiteral("Proxy"));
+  tabLimits = Named(new TLimitsPage, "tabLimits");
+  pageControl->addTab(tabLimits, QStringLiteral("Limits"));
   pageControl->setCurrentWidget(tabGeneral);
 
   LayOutWithOkCancel(this, pageControl, btnOk, btnCancel);
@@ -197,6 +201,7 @@ void TfmOptions::GetOptionsVar(const TGlobalOptions& o, bool offline) {
   options_.GlobalOfflineFlag = offline;
   editDownloadFolder->setText(Text(o.DownLoadFolder));
   editDefaultDoc->setText(Text(o.DefaultDoc));
+  tabLimits->Show(o);
   if (QAbstractButton* agent = agentButtons->button(o.Agent)) {
     agent->setChecked(true);
   } else if (QAbstractButton* checked = agentButtons->checkedButton()) {
@@ -309,7 +314,7 @@ void TfmOptions::TryAccept() {
          editDownloadFolder->text());
     return;
   }
-  const TGlobalOptions edited = SetOptionsVar();
+  TGlobalOptions edited = SetOptionsVar();
   // A running download keeps writing below the folder it started in, and
   // its history would go to the new one.
   if (folderLocked_ && edited.DownLoadFolder != options_.DownLoadFolder) {
@@ -319,6 +324,17 @@ void TfmOptions::TryAccept() {
                         "download first, or put back ") +
          Text(options_.DownLoadFolder));
     return;
+  }
+  if (const QString wrong = tabLimits->Take(edited); !wrong.isEmpty()) {
+    pageControl->setCurrentWidget(tabLimits);
+    Tell(wrong);
+    return;
+  }
+  // Said now rather than by a run that saves nothing; the folder may yet
+  // come (a drive not mounted), so the options are taken all the same.
+  if (const std::string problem = FolderProblem(edited.DownLoadFolder); !problem.empty()) {
+    Tell(QStringLiteral("The download folder cannot be created or written: ") +
+         Text(edited.DownLoadFolder) + QStringLiteral(": ") + Text(problem));
   }
   if (save_) {
     if (const std::string error = save_(edited); !error.empty()) {

@@ -1,6 +1,6 @@
 // The options dialog: the download folder, default document, user agent,
 // tray behaviour, download workers, retry, offline working, the trust of
-// https certificates and the proxy.
+// https certificates, the proxy, and the limits that keep a run bounded.
 // It is filled from the options it is given each time it opens, so an edit
 // that was cancelled is never applied by a later Ok, and Ok writes the
 // settings file before the dialog closes.
@@ -24,6 +24,8 @@ class QTabWidget;
 class QToolButton;
 
 namespace kestrix {
+
+class TLimitsPage;
 
 class TfmOptions : public QDialog {
  public:
@@ -52,6 +54,7 @@ class TfmOptions : public QDialog {
   QWidget* tabGeneral;
   QWidget* tabNetwork;
   QWidget* tabProxy;
+  TLimitsPage* tabLimits;
   QLineEdit* editDownloadFolder;
   QToolButton* btnBrowse;
   QLineEdit* editDefaultDoc;

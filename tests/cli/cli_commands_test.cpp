@@ -26,6 +26,7 @@ TEST(CliUsage, WrongCommandLinesExitTwoWithAPlainMessage) {
       {{"mirror", "http://x/", "--deep"}, "unknown option \"--deep\""},
       {{"mirror", "http://x/", "--depth", "two"}, "--depth needs a whole number"},
       {{"mirror", "http://x/", "--threads", "11"}, "--threads needs a number from 1 to 10"},
+      {{"mirror", "http://x/", "--max-file-size", "lots"}, "--max-file-size needs a size such as"},
       {{"mirror", "http:///"}, "is not a URL with a host name"},
       {{"jobs", "--images", "p"}, "unknown option \"--images\""},
   };
@@ -43,7 +44,7 @@ TEST(CliUsage, HelpForTheProgramAndEveryCommand) {
   TCliResult r = cli.Run({"--help"});
   EXPECT_EQ(r.ExitCode, 0);
   EXPECT_THAT(r.Out, HasSubstr("Exit status:"));
-  EXPECT_THAT(r.Out, HasSubstr("3  the download stopped"));
+  EXPECT_THAT(r.Out, HasSubstr("5  the download ended but some entries failed"));
   EXPECT_THAT(r.Out, HasSubstr("KESTRIX_SETTINGS"));
   for (const char* command :
        {"mirror", "download", "continue", "aborted", "reload", "projects", "jobs", "add-project",
@@ -54,6 +55,7 @@ TEST(CliUsage, HelpForTheProgramAndEveryCommand) {
     EXPECT_THAT(own.Out, HasSubstr(std::string("Usage: kestrix-cli ") + command)) << command;
   }
   EXPECT_THAT(cli.Run({"mirror", "-h"}).Out, HasSubstr("--remote-ignore-links LIST"));
+  EXPECT_THAT(cli.Run({"mirror", "-h"}).Out, HasSubstr("--max-file-size SIZE"));
   EXPECT_THAT(cli.Run({"help", "add-job"}).Out, HasSubstr("--no-htm-ext"));
 }
 

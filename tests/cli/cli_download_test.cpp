@@ -1,11 +1,13 @@
 // kestrix-cli downloading from nginx on 127.0.0.1: a small site mirrored and
 // shown again by `summary` and `queue`, an update run answered by 304s, rows
-// fetched again by `reload` and `continue`, and a download stopped by Ctrl-C
-// that `aborted` completes.
+// fetched again by `reload` and `continue`, a download stopped by Ctrl-C or
+// a limit that `aborted` completes, and writes that fail; each with its exit
+// status.
 #include <signal.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -46,9 +48,10 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
   const std::string url = nginx.BaseUrl() + "/index.html";
   TCliResult r = cli.Run({"mirror", url, "--project", "Site", "--depth", "3", "--images",
                           "--offline", "--replicate", "--threads", "3"});
-  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  // gone.html is missing: the queue finished, one entry failed.
+  ASSERT_EQ(r.ExitCode, 5) << r.Out << r.Err;
   EXPECT_THAT(r.Out, HasSubstr("OK\t" + nginx.BaseUrl() + "/a.html\t"));
-  EXPECT_THAT(r.Out, HasSubstr("Finished: 5 of 5 entries"));
+  EXPECT_THAT(r.Out, HasSubstr("Finished: 4 of 5 entries, 1 failed (see kestrix-cli queue); "));
   std::multiset<std::string> names;
   for (const std::string& path : SavedFiles(cli.DownloadFolder() + "Site")) {
     names.insert(fs::path(path).filename());
@@ -73,12 +76,13 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
   EXPECT_THAT(r.Out, HasSubstr("\t" + nginx.BaseUrl() + "/a.html\tAlpha\t"));
   EXPECT_THAT(r.Out, HasSubstr("\t" + nginx.BaseUrl() + "/img/dot.gif\tdot\t14\t"));
   EXPECT_THAT(r.Out, HasSubstr(" GMT\tOK\n"));
+  EXPECT_THAT(r.Out, HasSubstr("/gone.html\tGone\t\t\tHTTP status 404\n"));
 
   // The update asks for every saved document with its date: nothing comes
   // again. Without run options the options are written, as at any exit.
   size_t before = nginx.AccessLog().size();
   r = cli.Run({"download", "Site"});
-  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  ASSERT_EQ(r.ExitCode, 5) << r.Out << r.Err;
   std::vector<std::string> log = LogSince(nginx, before);
   EXPECT_EQ(CountWith(log, "304 0 GET"), 4) << ::testing::PrintToString(log);
   EXPECT_EQ(CountWith(log, "404 "), 1) << "gone.html has no saved copy to date";
@@ -87,11 +91,11 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
   // Row 2 is a.html: fetched again whole, without a date condition.
   const std::string a = "200 86 GET /a.html";
   before = nginx.AccessLog().size();
-  ASSERT_EQ(cli.Run({"reload", "Site", "2"}).ExitCode, 0);
+  ASSERT_EQ(cli.Run({"reload", "Site", "2"}).ExitCode, 5);
   EXPECT_THAT(LogSince(nginx, before), ::testing::ElementsAre(HasSubstr(a)));
   // From row 2 on: a.html whole, the rows after it with their dates.
   before = nginx.AccessLog().size();
-  ASSERT_EQ(cli.Run({"continue", "Site", "2"}).ExitCode, 0);
+  ASSERT_EQ(cli.Run({"continue", "Site", "2"}).ExitCode, 5);
   log = LogSince(nginx, before);
   ASSERT_EQ(log.size(), 4u) << ::testing::PrintToString(log);
   EXPECT_THAT(log[0], HasSubstr(a));
@@ -105,7 +109,9 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
   }
 }
 
-TEST(CliDownload, CtrlCStopsAndAbortedCompletes) {
+// Stopped by Ctrl-C or by a limit of the run: exit 3, the history saved,
+// and `aborted` completes the copy, resuming the partial file.
+TEST(CliDownload, AStoppedRunExitsThreeAndAbortedCompletes) {
   TScratchDir site;
   std::string big(300'000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
@@ -115,37 +121,81 @@ TEST(CliDownload, CtrlCStopsAndAbortedCompletes) {
   TNginxServer nginx(site.Path(),
                      "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }");
   ASSERT_TRUE(nginx.Start()) << nginx.Error();
-  TCliRunner cli;
-  pid_t pid =
-      cli.Start({"mirror", nginx.BaseUrl() + "/start.html", "--project", "Slow", "--depth", "2"});
-  ASSERT_GT(pid, 0);
-  const std::string folder = cli.DownloadFolder() + "Slow/";
-  std::string partial;
-  for (int tries = 0; tries < 200 && partial.empty(); ++tries) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    for (const std::string& path : SavedFiles(folder)) {
-      if (path.ends_with("big.bin") && fs::file_size(folder + path) > 0) partial = folder + path;
+  for (const bool interrupt : {true, false}) {
+    SCOPED_TRACE(interrupt ? "Ctrl-C" : "--max-time");
+    TCliRunner cli;
+    std::vector<std::string> args = {
+        "mirror", nginx.BaseUrl() + "/start.html", "--project", "Slow", "--depth", "2"};
+    if (!interrupt) args.insert(args.end(), {"--max-time", "2"});
+    pid_t pid = cli.Start(args);
+    ASSERT_GT(pid, 0);
+    const std::string folder = cli.DownloadFolder() + "Slow/";
+    std::string partial;
+    for (int tries = 0; interrupt && tries < 200 && partial.empty(); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      for (const std::string& path : SavedFiles(folder)) {
+        if (path.ends_with("big.bin") && fs::file_size(folder + path) > 0) partial = folder + path;
+      }
     }
-  }
-  ASSERT_FALSE(partial.empty()) << "the slow file never started";
-  kill(pid, SIGINT);
-  TCliResult r = cli.Finish(pid, 15000);
-  ASSERT_EQ(r.ExitCode, 3) << r.Out << r.Err;
-  EXPECT_THAT(r.Out, HasSubstr("Stopped: 1 of 2 entries"));
-  EXPECT_THAT(r.Err, HasSubstr("stopping the download"));
-  ASSERT_TRUE(fs::exists(folder + "Slow.his")) << "no history after Ctrl-C";
-  const auto cut = fs::file_size(partial);
-  EXPECT_LT(cut, big.size());
-  EXPECT_THAT(cli.Run({"queue", "Slow"}).Out,
-              ContainsRegex("/slow/big\\.bin\tbig\t\\([0-9]+%\\)  300000\t"));
+    if (interrupt) {
+      ASSERT_FALSE(partial.empty()) << "the slow file never started";
+      kill(pid, SIGINT);
+    }
+    TCliResult r = cli.Finish(pid, 15000);
+    ASSERT_EQ(r.ExitCode, 3) << r.Out << r.Err;
+    EXPECT_THAT(r.Out, HasSubstr("Stopped: 1 of 2 entries"));
+    EXPECT_THAT(r.Out, HasSubstr(interrupt ? "(stopped by the user)"
+                                           : "(the run reached its time limit (2 s))"));
+    ASSERT_TRUE(fs::exists(folder + "Slow.his")) << "no history after the stop";
+    for (const std::string& path : SavedFiles(folder)) {
+      if (path.ends_with("big.bin")) partial = folder + path;
+    }
+    const auto cut = fs::file_size(partial);
+    EXPECT_LT(cut, big.size());
+    EXPECT_THAT(cli.Run({"queue", "Slow"}).Out,
+                ContainsRegex("/slow/big\\.bin\tbig\t\\([0-9]+%\\)  300000\t"));
 
-  r = cli.Run({"aborted", "Slow"});
-  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-  EXPECT_THAT(r.Out, HasSubstr("Finished: 2 of 2 entries"));
-  EXPECT_EQ(ReadWholeFile(partial), big);
-  std::vector<std::string> log = nginx.AccessLog();
-  EXPECT_EQ(CountWith(log, "206 " + std::to_string(big.size() - cut) + " GET /slow/big.bin"), 1)
-      << "the partial file was not resumed: " << ::testing::PrintToString(log);
+    const size_t before = nginx.AccessLog().size();
+    r = cli.Run({"aborted", "Slow"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+    EXPECT_THAT(r.Out, HasSubstr("Finished: 2 of 2 entries"));
+    EXPECT_EQ(ReadWholeFile(partial), big);
+    EXPECT_EQ(CountWith(LogSince(nginx, before),
+                        "206 " + std::to_string(big.size() - cut) + " GET /slow/big.bin"),
+              1)
+        << "the partial file was not resumed";
+  }
+}
+
+// Writing that fails ends the run: a download folder that cannot be made
+// at once (exit 1), a full disk with its history saved (exit 3), which
+// `aborted` completes once there is room.
+TEST(CliDownload, WriteFailuresEndTheRunWithTheirStatus) {
+  TScratchDir site;
+  site.WriteFile("data.bin", std::string(5000, 'd'));
+  TNginxServer nginx(site.Path());
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  const std::string url = nginx.BaseUrl() + "/data.bin";
+
+  TCliRunner cli;
+  const std::string plain = cli.Folder() + "plain";
+  std::ofstream(plain) << "x";
+  TCliResult r = cli.Run({"mirror", url, "--project", "Full", "--folder", plain + "/dl"});
+  EXPECT_EQ(r.ExitCode, 1) << r.Out << r.Err;
+  EXPECT_THAT(r.Out, HasSubstr("Failed: Cannot create folder \"" + plain + "/dl/Full/"));
+  EXPECT_THAT(r.Out, HasSubstr("Not a directory"));
+  EXPECT_THAT(r.Out, ::testing::Not(HasSubstr("OK\t")));
+
+  const std::string folder = cli.DownloadFolder() + "Full/";
+  fs::create_directories(folder);
+  fs::create_symlink("/dev/full", folder + "data.bin");
+  r = cli.Run({"mirror", url, "--project", "Full"});
+  EXPECT_EQ(r.ExitCode, 3) << r.Out << r.Err;
+  EXPECT_THAT(r.Out, HasSubstr("No space left on device) ('kestrix-cli aborted Full' goes on)"));
+  ASSERT_TRUE(fs::exists(folder + "Full.his"));
+  r = cli.Run({"aborted", "Full"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  EXPECT_EQ(ReadWholeFile(folder + "data.bin"), std::string(5000, 'd'));
 }
 
 }  // namespace

@@ -191,6 +191,9 @@ TEST_F(CliHttps, CertificateFailuresAreReportedWithTheirHostAndSaveNothing) {
     if (c.withCa) args.insert(args.end(), {"--ca-file", certs_.CaFile()});
     TCliResult r = cli.Run(args);
     EXPECT_THAT(r.Out + r.Err, HasSubstr(c.text)) << r.Out << r.Err;
+    // Nothing could be fetched: the last line names the start and why.
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Out, HasSubstr("Failed: " + server.BaseUrl() + "/index.html: certificate "));
     EXPECT_THAT(r.Out, ::testing::Not(HasSubstr("OK\t"))) << c.text;
     EXPECT_TRUE(SavedFiles(cli.DownloadFolder() + "Bad").empty()) << c.text;
     EXPECT_TRUE(server.AccessLog().empty()) << c.text;
@@ -199,6 +202,7 @@ TEST_F(CliHttps, CertificateFailuresAreReportedWithTheirHostAndSaveNothing) {
     args.push_back("--accept-unverified");
     r = cli.Run(args);
     EXPECT_THAT(r.Out, HasSubstr("OK\t" + server.BaseUrl() + "/index.html")) << r.Out << r.Err;
+    EXPECT_EQ(r.ExitCode, 0);
   }
 }
 

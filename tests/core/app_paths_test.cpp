@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::FakeEnv;
+using test::FakeEnv;
 
 const auto kWritable = [](const std::string&) { return true; };
 const auto kReadOnly = [](const std::string&) { return false; };
@@ -26,7 +26,7 @@ TEST(SettingsFilePath, OneSharedFileBesideThePrograms) {
 TEST(SettingsFilePath, FallsBackToTheConfigFolderWhenTheProgramsFolderIsReadOnly) {
   EXPECT_EQ(SettingsFilePath("/usr/bin/kestrix", FakeEnv({{"XDG_CONFIG_HOME", "/cfg"}}), kReadOnly),
             "/cfg/kestrix/kestrix.ini");
-  testing::ScratchFolder home;
+  test::TScratchDir home;
   EXPECT_EQ(SettingsFilePath("/usr/bin/kestrix", FakeEnv({{"HOME", home.Path()}}), kReadOnly),
             home.Path() + ".config/kestrix/kestrix.ini");
 }
@@ -41,7 +41,7 @@ TEST(SettingsFilePath, TheEnvironmentOverridesBoth) {
 }
 
 TEST(DefaultDownloadFolder, DownloadDirThenHomeThenTemp) {
-  testing::ScratchFolder home;
+  test::TScratchDir home;
   EXPECT_EQ(
       DefaultDownloadFolder(FakeEnv({{"XDG_DOWNLOAD_DIR", "/data/dl"}, {"HOME", home.Path()}})),
       "/data/dl/");

@@ -7,14 +7,14 @@
 
 #include <filesystem>
 
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 TEST(AddBackslash, AppendsOneSlash) {
   const struct {
@@ -33,7 +33,7 @@ TEST(AddBackslash, AppendsOneSlash) {
 }
 
 TEST(ForceDirectories, CreatesEveryMissingParent) {
-  ScratchFolder dir;
+  TScratchDir dir;
   EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));
   EXPECT_TRUE(DirectoryExists(dir / "a/b/c"));
   EXPECT_TRUE(ForceDirectories(dir / "a/b/c/"));
@@ -41,10 +41,15 @@ TEST(ForceDirectories, CreatesEveryMissingParent) {
   EXPECT_FALSE(ForceDirectories(dir / "file/sub"));
   EXPECT_FALSE(DirectoryExists(dir / "file"));
   EXPECT_FALSE(ForceDirectories(""));
+  // What the options dialog warns of, without making anything.
+  EXPECT_EQ(FolderProblem(dir / "a/b/c/"), "");
+  EXPECT_EQ(FolderProblem(dir / "new/deeper/"), "");
+  EXPECT_FALSE(DirectoryExists(dir / "new"));
+  EXPECT_EQ(FolderProblem(dir / "file/sub/"), "Not a directory");
 }
 
 TEST(DeleteDirectory, EmptiesTheTreeAndRemovesTheFolderOnlyWhenAsked) {
-  ScratchFolder dir;
+  TScratchDir dir;
   EXPECT_FALSE(DeleteDirectory(dir / "missing", true));
   EXPECT_FALSE(DeleteDirectory(dir / "missing", false));
   ForceDirectories(dir / "site/a/b");
@@ -59,7 +64,7 @@ TEST(DeleteDirectory, EmptiesTheTreeAndRemovesTheFolderOnlyWhenAsked) {
 }
 
 TEST(DeleteDirectory, DotEntriesStayAndKeepTheirFolder) {
-  ScratchFolder dir;
+  TScratchDir dir;
   ForceDirectories(dir / "site/.git");
   WriteFile(dir / "site/.hidden", "x");
   WriteFile(dir / "site/page.html", "x");
@@ -71,7 +76,7 @@ TEST(DeleteDirectory, DotEntriesStayAndKeepTheirFolder) {
 }
 
 TEST(DeleteDirectory, PlantedLinksGoButWhatTheyPointToStays) {
-  ScratchFolder dir;
+  TScratchDir dir;
   ForceDirectories(dir / "outside");
   WriteFile(dir / "outside/file.txt", "keep");
   ForceDirectories(dir / "site/sub");
@@ -80,14 +85,14 @@ TEST(DeleteDirectory, PlantedLinksGoButWhatTheyPointToStays) {
   fs::create_symlink(dir / "nowhere", dir / "site/dangling");
   EXPECT_TRUE(DeleteDirectory(dir / "site", true));
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "site")));
-  EXPECT_EQ(testing::ReadFile(dir / "outside/file.txt"), "keep");
+  EXPECT_EQ(test::ReadWholeFile(dir / "outside/file.txt"), "keep");
 }
 
 // Builds a tree with read-only files and folders without write or read
 // permission, then deletes it. Run as root, the kernel would ignore those
 // permissions, so the work is done by a child that has given up root.
 TEST(DeleteDirectory, EntriesWithoutPermissionAreGivenItFirst) {
-  ScratchFolder dir;
+  TScratchDir dir;
   const std::string site = dir / "site";
   ForceDirectories(site + "/locked/inner");
   WriteFile(site + "/readonly.html", "x");

@@ -3,20 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "core/ini_file.h"
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::ReadWholeFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 const std::string kDefaultFolder = "/home/user/Downloads/";
 
 // A blank folder and integers that are not wholly decimal read as if absent.
 TEST(GlobalOptions, NoFileBlankFolderAndNonNumericIntegersGiveTheDefaults) {
-  ScratchFolder dir;
+  TScratchDir dir;
   TGlobalOptions expected;
   expected.DownLoadFolder = kDefaultFolder;
   EXPECT_EQ(ReadOptions(IniFile(dir / "none.ini"), kDefaultFolder), expected);
@@ -24,15 +24,20 @@ TEST(GlobalOptions, NoFileBlankFolderAndNonNumericIntegersGiveTheDefaults) {
   EXPECT_EQ(expected.TimeOut, 300);
   EXPECT_TRUE(expected.GlobalOfflineFlag);
   const IniDocument doc = IniDocument::Parse(
-      "[Options]\nDownLoadFolder=   \nThreadCount=many\nTimeOut=\nAgent=2x\nToTray=on\n");
+      "[Options]\nDownLoadFolder=   \nThreadCount=many\nTimeOut=\nAgent=2x\nToTray=on\n"
+      "MaxParsedPage=lots\nMaxFiles=-3\n");
   EXPECT_EQ(ReadOptions(doc, kDefaultFolder), expected);
   EXPECT_EQ(ReadOptions(IniDocument::Parse("[Options]\nDownLoadFolder=/srv/a\n"), kDefaultFolder)
                 .DownLoadFolder,
             "/srv/a/");
+  // Sizes are read as the command line writes them.
+  EXPECT_EQ(
+      ReadOptions(IniDocument::Parse("[Options]\nMaxFileSize=20M\n"), kDefaultFolder).MaxFileSize,
+      20 << 20);
 }
 
 TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
-  ScratchFolder dir;
+  TScratchDir dir;
   IniFile ini(dir / "k.ini");
   WriteFile(ini.Path(), "[MainWnd]\nLeft=10\n");
   const TGlobalOptions o{"/srv/sites/",
@@ -56,18 +61,52 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
                          "Robot/1.0 (x=y)",
                          true,
                          "/etc/our-ca.pem",
-                         false};
+                         false,
+                         int64_t{5} << 20,
+                         int64_t{3} << 40,
+                         90,
+                         int64_t{1} << 30,
+                         500,
+                         3600,
+                         300,
+                         0,
+                         20};
   ASSERT_TRUE(WriteOptions(ini, o));
   EXPECT_EQ(ReadOptions(ini, kDefaultFolder), o);
 
-  const std::string text = ReadFile(ini.Path());
+  const std::string text = ReadWholeFile(ini.Path());
   EXPECT_EQ(text.rfind("[MainWnd]\nLeft=10\n", 0), 0u) << text;
-  const char* keys[] = {
-      "DownLoadFolder", "DefaultDoc",        "ToTray",     "ThreadCount", "TimeOut",
-      "RetryFlag",      "GlobalOfflineFlag", "DirectFlag", "ProxyFlag",   "ProxyHost",
-      "ProxyPort",      "ProxyUser",         "ProxyPswd",  "ProxyCach",   "Agent",
-      "MSIEVer",        "NNAVVer",           "OperaVer",   "AnyBrowser",  "TlsAcceptUnverified",
-      "TlsCaFile",      "KeepAlive"};
+  const char* keys[] = {"DownLoadFolder",
+                        "DefaultDoc",
+                        "ToTray",
+                        "ThreadCount",
+                        "TimeOut",
+                        "RetryFlag",
+                        "GlobalOfflineFlag",
+                        "DirectFlag",
+                        "ProxyFlag",
+                        "ProxyHost",
+                        "ProxyPort",
+                        "ProxyUser",
+                        "ProxyPswd",
+                        "ProxyCach",
+                        "Agent",
+                        "MSIEVer",
+                        "NNAVVer",
+                        "OperaVer",
+                        "AnyBrowser",
+                        "TlsAcceptUnverified",
+                        "TlsCaFile",
+                        "KeepAlive",
+                        "MaxParsedPage",
+                        "MaxFileSize",
+                        "MaxFileTime",
+                        "MaxTotal",
+                        "MaxFiles",
+                        "MaxTime",
+                        "MaxUrlLength",
+                        "MaxPathRepeats",
+                        "MaxQueryVariants"};
   size_t at = 0;
   for (const char* key : keys) {
     const size_t found = text.find(std::string("\n") + key + "=", at);

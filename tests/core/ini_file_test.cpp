@@ -8,14 +8,14 @@
 #include <csignal>
 #include <filesystem>
 
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::ReadWholeFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 TEST(IniDocument, SectionsAndKeysIgnoreCaseAndValuesStayVerbatim) {
   const IniDocument doc = IniDocument::Parse(
@@ -86,12 +86,12 @@ TEST(IniDocument, EraseSectionRemovesEveryCopyAndLeavesTheRest) {
 }
 
 TEST(IniFile, MissingFileReadsAsDefaultsAndFirstWriteCreatesItsFolder) {
-  ScratchFolder dir;
+  TScratchDir dir;
   IniFile ini(dir / "config/kestrix/kestrix.ini");
   EXPECT_EQ(ini.ReadInteger("Options", "ThreadCount", 3), 3);
   EXPECT_TRUE(ini.ReadSection("Projects").empty());
   ASSERT_TRUE(ini.WriteInteger("Options", "ThreadCount", 5));
-  EXPECT_EQ(ReadFile(ini.Path()), "[Options]\nThreadCount=5\n");
+  EXPECT_EQ(ReadWholeFile(ini.Path()), "[Options]\nThreadCount=5\n");
   // A file holding a scrambled password is not left readable by others.
   struct stat st {};
   ASSERT_EQ(stat(ini.Path().c_str(), &st), 0);
@@ -99,7 +99,7 @@ TEST(IniFile, MissingFileReadsAsDefaultsAndFirstWriteCreatesItsFolder) {
 }
 
 TEST(IniFile, EachCallSeesChangesMadeBehindItsBack) {
-  ScratchFolder dir;
+  TScratchDir dir;
   IniFile ini(dir / "k.ini");
   IniFile other(ini.Path());
   ASSERT_TRUE(ini.WriteString("S", "K", "first"));
@@ -110,34 +110,34 @@ TEST(IniFile, EachCallSeesChangesMadeBehindItsBack) {
 }
 
 TEST(IniFile, UpdateWritesABatchAsOneReplaceOrNothing) {
-  ScratchFolder dir;
+  TScratchDir dir;
   IniFile ini(dir / "k.ini");
   WriteFile(ini.Path(), "[S]\nold=1\n");
   EXPECT_FALSE(ini.Update([](IniDocument& doc) {
     doc.WriteString("S", "old", "2");
     return false;
   }));
-  EXPECT_EQ(ReadFile(ini.Path()), "[S]\nold=1\n");
+  EXPECT_EQ(ReadWholeFile(ini.Path()), "[S]\nold=1\n");
   EXPECT_TRUE(ini.Update([](IniDocument& doc) {
     return doc.WriteString("S", "old", "2") && doc.WriteString("T", "k", "v");
   }));
-  EXPECT_EQ(ReadFile(ini.Path()), "[S]\nold=2\n\n[T]\nk=v\n");
+  EXPECT_EQ(ReadWholeFile(ini.Path()), "[S]\nold=2\n\n[T]\nk=v\n");
 }
 
 TEST(IniFile, ALinkedSettingsFileStaysALink) {
-  ScratchFolder dir;
+  TScratchDir dir;
   WriteFile(dir / "real.ini", "[S]\nK=1\n");
   std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
   IniFile ini(dir / "link.ini");
   ASSERT_TRUE(ini.WriteString("S", "K", "2"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
-  EXPECT_EQ(ReadFile(dir / "real.ini"), "[S]\nK=2\n");
+  EXPECT_EQ(ReadWholeFile(dir / "real.ini"), "[S]\nK=2\n");
 }
 
 // A write that runs out of room (here: the file size limit, which applies to
 // root as well) must leave the old file as it was and no temporary behind.
 TEST(IniFile, AnInterruptedWriteLeavesTheOldFileIntact) {
-  ScratchFolder dir;
+  TScratchDir dir;
   IniFile ini(dir / "k.ini");
   const std::string old = "[Options]\nThreadCount=2\n";
   WriteFile(ini.Path(), old);
@@ -153,14 +153,14 @@ TEST(IniFile, AnInterruptedWriteLeavesTheOldFileIntact) {
   std::signal(SIGXFSZ, previousHandler);
 
   EXPECT_FALSE(written);
-  EXPECT_EQ(ReadFile(ini.Path()), old);
+  EXPECT_EQ(ReadWholeFile(ini.Path()), old);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                           std::filesystem::directory_iterator()),
             1);
 }
 
 TEST(IniFile, AFileThatCannotBeReadIsNeverOverwritten) {
-  ScratchFolder dir;
+  TScratchDir dir;
   // A folder where the file should be: reading fails with something other
   // than "missing", so a write must not start from an empty document.
   std::filesystem::create_directory(dir / "k.ini");

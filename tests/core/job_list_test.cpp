@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "core/ini_file.h"
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::ReadWholeFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 TJobRecord Job(const std::string& project, const std::string& url) {
   TJobRecord r;
@@ -21,7 +21,7 @@ TJobRecord Job(const std::string& project, const std::string& url) {
 
 class JobListTest : public ::testing::Test {
  protected:
-  ScratchFolder dir_;
+  TScratchDir dir_;
   IniFile ini_{dir_ / "kestrix.ini"};
 };
 
@@ -40,7 +40,7 @@ TEST_F(JobListTest, JobsLoadInLineOrderAndSaveRenumberedFromZero) {
   EXPECT_EQ(r.editUrl, "http://b.test/");
 
   ASSERT_EQ(store.Save(), "");
-  EXPECT_EQ(ReadFile(ini_.Path()),
+  EXPECT_EQ(ReadWholeFile(ini_.Path()),
             "[Options]\nThreadCount=3\n\n[Projects]\nSite=Project\n\n[Site]\nJob0=" + first +
                 "\nJob1=" + second + "\n");
 }
@@ -153,7 +153,7 @@ TEST_F(JobListTest, ASaveThatCannotWriteReportsAndKeepsTheFile) {
   TJobList unwritable(blocked);
   ASSERT_EQ(unwritable.AddProject("Site"), "");
   EXPECT_EQ(unwritable.Save(), "Cannot write the settings file: " + blocked.Path());
-  EXPECT_EQ(ReadFile(dir_ / "blocker"), "");
+  EXPECT_EQ(ReadWholeFile(dir_ / "blocker"), "");
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
@@ -23,7 +23,7 @@ int SecondProcessExitStatus(const std::string& lockPath) {
 }
 
 TEST(SingleInstance, ASecondProcessIsRefusedUntilTheFirstEnds) {
-  testing::ScratchFolder dir;
+  test::TScratchDir dir;
   const std::string lock = dir / "MutexToProtectRun.lock";
   {
     SingleInstance first(lock);
@@ -35,16 +35,16 @@ TEST(SingleInstance, ASecondProcessIsRefusedUntilTheFirstEnds) {
 }
 
 TEST(SingleInstance, AnUnopenableLockFileLetsTheProgramStart) {
-  testing::ScratchFolder dir;
+  test::TScratchDir dir;
   SingleInstance guard(dir / "missing-folder/lock");
   EXPECT_TRUE(guard.IsFirstInstance());
 }
 
 TEST(SingleInstance, LockLivesInTheRuntimeFolderOrAPerUserTempFile) {
   EXPECT_EQ(
-      SingleInstance::DefaultLockPath(testing::FakeEnv({{"XDG_RUNTIME_DIR", "/run/user/1000"}})),
+      SingleInstance::DefaultLockPath(test::FakeEnv({{"XDG_RUNTIME_DIR", "/run/user/1000"}})),
       "/run/user/1000/MutexToProtectRun.lock");
-  EXPECT_EQ(SingleInstance::DefaultLockPath(testing::FakeEnv({{"TMPDIR", "/t"}})),
+  EXPECT_EQ(SingleInstance::DefaultLockPath(test::FakeEnv({{"TMPDIR", "/t"}})),
             "/t/MutexToProtectRun-" + std::to_string(getuid()) + ".lock");
 }
 

@@ -217,16 +217,26 @@ TEST_F(HistoryFileTest, LargeSizesRoundTripAndPlainFilesStillLoad) {
   e.ContentSize = 3000000000;
   e.ReceivedSize = 2500000000;
   state.Queue.Append(e.Job.editUrl, e);
+  // The outcomes of failed entries follow the sizes in a block of their own.
+  e.Job.editUrl = "http://h/gone.html";
+  e.ContentSize = e.ReceivedSize = 0;
+  e.StatusCode = 404;
+  e.CapLimit = 20 << 20;
+  state.Queue.Append(e.Job.editUrl, e);
   const std::string bytes = EncodeHistory(state);
   EXPECT_NE(bytes.find(kLargeSizesMagic), std::string::npos);
   TEngineState loaded;
-  ASSERT_EQ(DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 1);
+  ASSERT_EQ(DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 2);
   EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, 3000000000);
   EXPECT_EQ(loaded.Queue.Entry(0).ReceivedSize, 2500000000);
+  EXPECT_EQ(loaded.Queue.Entry(1).StatusCode, 404);
+  EXPECT_EQ(loaded.Queue.Entry(1).CapLimit, 20 << 20);
+  EXPECT_EQ(EncodeHistory(loaded), bytes);
 
   const std::string plain = bytes.substr(0, bytes.find(kLargeSizesMagic));
   TEngineState old;
-  ASSERT_EQ(DecodeHistory(plain, "Docs", dir_.Path() + "Docs/", store_, old).Entries, 1);
+  ASSERT_EQ(DecodeHistory(plain, "Docs", dir_.Path() + "Docs/", store_, old).Entries, 2);
+  EXPECT_EQ(old.Queue.Entry(1).StatusCode, -1) << "not known without its block";
   EXPECT_EQ(old.Queue.Entry(0).ContentSize, -1);
   EXPECT_EQ(EncodeHistory(old).find(kLargeSizesMagic), std::string::npos);
 }

@@ -33,6 +33,8 @@ TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
       {"emptied", "<p>text</p>\n", TLines{}, ""},
       {"unchanged", "<html>\r\n<body>\r\n\r\nlast line without break", std::nullopt, nullptr},
       {"not loaded from the file", "a much longer saved copy\n", TLines{"new"}, "new", false},
+      // Read a piece at a time: a line break split between two pieces.
+      {"a break across pieces", std::string((1 << 20) - 1, 'a') + "\r\nb", std::nullopt, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -108,6 +108,9 @@ TEST(QueueTexts, OutcomeTexts) {
        "Body cannot be decoded: bad data"},
       {TFetchOutcome::NotRewritten, 0, "", "",
        "Links not rewritten: the page could not be saved again"},
+      {TFetchOutcome::NotKept, kErrDiskFull, "OK", "Cannot write file \"/d/f\": No space left",
+       "Cannot write file \"/d/f\": No space left"},
+      {TFetchOutcome::Reply, 0, "", "", "OK"},  // a reply without a reason phrase
   };
   TRetriveRec entry;
   entry.ContentSize = 10;
@@ -123,6 +126,51 @@ TEST(QueueTexts, OutcomeTexts) {
     ApplyEntryEvent(row, ended);
     EXPECT_EQ(QueueCellText(TQueueColumn::State, entry, row), c.text) << c.text;
   }
+}
+
+// What an entry's own fields say of a failure: rows loaded from a history,
+// a limit's state, and the command line's word on a failed start.
+TEST(QueueTexts, FailureTextsFromTheEntry) {
+  struct Case {
+    int code;
+    int status;
+    int64_t limit;
+    const char* text;
+  };
+  const Case cases[] = {
+      {kErrFileTooLarge, 0, 20 << 20, "larger than the size limit (20 MB)"},
+      {kErrFileTooSlow, 0, 90, "took longer than the time limit (90 s)"},
+      {kErrCertNotTrusted, 0, 0, "certificate not trusted (#12010)"},
+      {0, 404, 0, "HTTP status 404"},
+      {0, 302, 0, "HTTP status 302"},  // a relocation that was not followed
+      {0, 0, 0, "No reply"},
+      {0, 304, 0, "OK"},  // not modified: nothing failed
+      {0, -1, 0, ""},     // never fetched, as far as the history knows
+  };
+  for (const Case& c : cases) {
+    TRetriveRec e;
+    e.ErrorCode = c.code;
+    e.StatusCode = c.status;
+    e.CapLimit = c.limit;
+    EXPECT_EQ(LoadedRowTexts(e)[4], c.text) << c.text;
+    TRowFacts row;
+    TEntryEvent ended;
+    ended.Phase = TEntryPhase::Ended;
+    ended.ErrorCode = c.code;
+    ended.Outcome = c.limit > 0 ? TFetchOutcome::NotKept : TFetchOutcome::Reply;
+    ApplyEntryEvent(row, ended);
+    if (c.limit > 0) {
+      EXPECT_EQ(QueueCellText(TQueueColumn::State, e, row), c.text);
+    }
+  }
+  const TRunStop stops[] = {{TStopCause::Files, 500, ""},
+                            {TStopCause::Bytes, 1 << 30, ""},
+                            {TStopCause::Time, 60, ""},
+                            {TStopCause::DiskFull, 0, "Cannot write file \"f\": No space"}};
+  const char* texts[] = {
+      "the run reached its file limit (500 files)", "the run reached its size limit (1 GB)",
+      "the run reached its time limit (60 s)", "Cannot write file \"f\": No space"};
+  for (size_t i = 0; i < std::size(stops); ++i) EXPECT_EQ(RunStopText(stops[i]), texts[i]);
 }
 
 TEST(QueueTexts, DateTexts) {

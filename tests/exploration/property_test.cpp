@@ -29,7 +29,7 @@ std::set<std::string> DownloaderQueues(const TJobRecord& job, const std::string&
   state.Queue.Entry(start).IsHtml = 1;
   TPageLines page;
   EXPECT_TRUE(LoadPageLines(path, page));
-  TAnalysisTarget target{state, downloadFolder, "index.html"};
+  TAnalysisTarget target{state, downloadFolder, "index.html", {}};
   NullScriptResolver resolver;
   THTMLParser parser;
   ParsePage(page.Lines, state.Queue.Entry(start), start, target, resolver, parser);

@@ -1,33 +1,16 @@
 // Any style sheet: the scanner must not crash, and every reference it lists
 // must lie where it says, as rewriting splices there.
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/ascii.h"
 #include "links/css_links.h"
+#include "tests/fuzz/fuzz_entry.h"
 
-namespace {
+const std::size_t kestrix::fuzz::kMaxInput = 64 * 1024;
 
-constexpr std::size_t kMaxInput = 64 * 1024;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  using namespace kestrix;
-  const std::string sheet(reinterpret_cast<const char*>(data), size);
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t nl; (nl = sheet.find('\n', start)) != std::string::npos; start = nl + 1) {
-    lines.push_back(sheet.substr(start, nl - start));
-  }
-  lines.push_back(sheet.substr(start));
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  std::vector<std::string> lines = fuzz::Lines(input);
 
   const std::vector<TCssRef> refs = FindCssRefs(lines);
   for (std::size_t i = 0; i < refs.size(); ++i) {
@@ -43,5 +26,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       Check(prev.Line < ref.Line || prev.Pos + prev.Length <= ref.Pos);
     }
   }
-  return 0;
 }

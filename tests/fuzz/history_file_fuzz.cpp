@@ -1,32 +1,27 @@
 // Any bytes as a history file: loading must never crash or allocate beyond
 // the file's size, every entry it keeps must be complete, the counters must
 // stay within the queue, and what it kept must save and load back the same.
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "core/ini_file.h"
 #include "core/job_list.h"
 #include "engine/history_file.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 namespace {
 
-constexpr std::size_t kMaxInput = 1 << 16;
 constexpr std::size_t kSmallestEntry = 68;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  using namespace kestrix;
+const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
+
+void kestrix::fuzz::FuzzOne(std::string_view input) {
   static IniFile ini("/nonexistent/kestrix-fuzz.ini");
   static TJobList store(ini, IniDocument());
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::string_view bytes = input;
+  const std::size_t size = input.size();
 
   TEngineState state;
   const THistoryLoad loaded = DecodeHistory(bytes, "P", "/dl/P/", store, state);
@@ -46,5 +41,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const THistoryLoad reloaded = DecodeHistory(saved, "P", "/dl/P/", store, again);
   Check(reloaded.Complete && reloaded.Entries == loaded.Entries);
   Check(EncodeHistory(again) == saved);
-  return 0;
 }

@@ -1,18 +1,14 @@
 // Any page: the parser must not crash, and what it lists must hang together.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "links/html_parser.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 namespace {
 
-constexpr std::size_t kMaxInput = 64 * 1024;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
+using kestrix::fuzz::Check;
 
 // Tag marks and tabs never reach a collected text; a text without
 // references comes out with line feeds, tabs and space runs folded.
@@ -26,18 +22,14 @@ void CheckText(const kestrix::THTMLText& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size < 2 || size > kMaxInput) return 0;
-  using namespace kestrix;
+const std::size_t kestrix::fuzz::kMaxInput = 64 * 1024;
+
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  if (input.size() < 2) return;
   // The first two bytes choose the kept kinds; the rest is the page.
+  const auto* data = reinterpret_cast<const unsigned char*>(input.data());
   const auto kept = static_cast<uint16_t>((data[0] | (data[1] << 8)) & 0x1FF);
-  const std::string page(reinterpret_cast<const char*>(data) + 2, size - 2);
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t nl; (nl = page.find('\n', start)) != std::string::npos; start = nl + 1) {
-    lines.push_back(page.substr(start, nl - start));
-  }
-  lines.push_back(page.substr(start));
+  std::vector<std::string> lines = fuzz::Lines(input.substr(2));
 
   static THTMLParser parser;  // one parser for every page, as in the program
   parser.Clear();
@@ -62,5 +54,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
   }
   Check(parser.TextCount() == texts);
-  return 0;
 }

@@ -1,24 +1,20 @@
 // Any URL, as found in a page or after resolution against one: its folder
 // and file name must stay inside the project folder, hold no separator or
 // control character, fit the file system and never repeat.
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "core/dot_segments.h"
 #include "core/used_names.h"
 #include "links/local_naming.h"
 #include "links/url_paths.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 namespace {
 
-constexpr std::size_t kMaxInput = 4096;
+using kestrix::fuzz::Check;
+
 constexpr const char* kDownloads = "/dl/";
 constexpr const char* kProject = "P";
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 void CheckStored(const std::string& url, const std::string& mask, bool replicate, bool addHtm,
                  kestrix::UsedNames& used) {
@@ -42,14 +38,16 @@ void CheckStored(const std::string& url, const std::string& mask, bool replicate
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size < 1 || size > kMaxInput) return 0;
+const std::size_t kestrix::fuzz::kMaxInput = 4096;
+
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  if (input.empty()) return;
   // The first byte holds the options; a NUL byte, if any, ends the mask.
-  const bool replicate = data[0] & 1;
-  const bool addHtm = data[0] & 2;
-  std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const bool replicate = input[0] & 1;
+  const bool addHtm = input[0] & 2;
+  std::string text(input.substr(1));
   std::string mask;
-  if (const std::size_t nul = text.find('\0'); nul != std::string::npos && (data[0] & 4)) {
+  if (const std::size_t nul = text.find('\0'); nul != std::string::npos && (input[0] & 4)) {
     mask = text.substr(nul + 1);
     text.resize(nul);
   }
@@ -59,5 +57,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // A resolved URL has no dot segment left.
   Check(kestrix::WithoutDotSegments(resolved) == resolved);
   CheckStored(resolved, mask, replicate, addHtm, used);
-  return 0;
 }

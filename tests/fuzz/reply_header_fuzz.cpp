@@ -2,8 +2,6 @@
 // frame a reply, and as a coded body: reading the header must never crash,
 // framing must give one answer or a reason, and decoding must never write
 // more than it reports or go on after its first fault.
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,30 +10,14 @@
 #include "http/body_decoder.h"
 #include "http/http_dates.h"
 #include "http/reply_framing.h"
+#include "tests/fuzz/fuzz_entry.h"
 
-namespace {
+const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
 
-constexpr std::size_t kMaxInput = 1 << 16;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  using namespace kestrix;
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-
-  std::vector<std::string> header;
-  std::size_t from = 0;
-  while (from <= bytes.size()) {
-    const std::size_t end = bytes.find('\n', from);
-    header.emplace_back(bytes.substr(from, end == std::string_view::npos ? end : end - from));
-    if (end == std::string_view::npos) break;
-    from = end + 1;
-  }
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  const std::string_view bytes = input;
+  const std::size_t size = input.size();
+  const std::vector<std::string> header = fuzz::Lines(bytes);
   Check(LastReplyStart(header) <= header.size());
   RelocationTarget(header, "http://h/x", "http://h:8080/a/b.html");
   const std::optional<double> date = LastModifiedOf(header);
@@ -66,5 +48,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       if (!chunked && kind == TContentCoding::Identity) Check(out.Data == bytes);
     }
   }
-  return 0;
 }

@@ -1,27 +1,17 @@
 // Any bytes as a settings file: reading it must never crash, every value
 // read must come from the text, and what is written back must read back the
 // same.
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "core/ini_document.h"
+#include "tests/fuzz/fuzz_entry.h"
 
-namespace {
+const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
 
-constexpr std::size_t kMaxInput = 1 << 16;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  using namespace kestrix;
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  const std::string_view text = input;
+  const std::size_t size = input.size();
   IniDocument document = IniDocument::Parse(text);
   for (const char* section : {"Options", "Projects", "MainWnd"}) {
     for (const IniEntry& entry : document.ReadSection(section)) {
@@ -44,5 +34,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Check(IniDocument::Parse(again.ToText()).ReadString("Options", "Fuzz", "") ==
           std::string(text.substr(0, 64)));
   }
-  return 0;
 }

@@ -1,8 +1,6 @@
 // Any bytes as what sites and users hand the politeness rules: Set-Cookie
 // values, cookies files, robots.txt, cached robots answers, Retry-After and
 // sizes. Nothing may crash, and what the jar writes must read back the same.
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -12,22 +10,18 @@
 #include "engine/host_pacing.h"
 #include "engine/robots_cache.h"
 #include "engine/robots_rules.h"
+#include "tests/fuzz/fuzz_entry.h"
 
 namespace {
 
-constexpr std::size_t kMaxInput = 1 << 16;
 constexpr int64_t kNow = 1'700'000'000;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  using namespace kestrix;
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
+
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  const std::string_view bytes = input;
   // One jar for the whole run: loading the public suffix list per input
   // would leave no time for fuzzing.
   static TCookieJar jar;
@@ -58,5 +52,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   ParseRetryAfter(bytes.substr(0, 64), kNow);
   if (const auto n = ParseByteSize(bytes.substr(0, 32))) Check(*n >= 0);
-  return 0;
 }

@@ -5,21 +5,16 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "tests/fuzz/fuzz_entry.h"
 #include "warc/http_message_scan.h"
 #include "warc/warc_reader.h"
 
 namespace {
 
-constexpr std::size_t kMaxInput = 1 << 16;
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
+using kestrix::fuzz::Check;
 
 std::string GzipMember(std::string_view bytes) {
   std::string out(compressBound(static_cast<uLong>(bytes.size())) + 64, '\0');
@@ -51,9 +46,11 @@ void ReadAll(std::string_view file) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  if (size > kMaxInput) return 0;
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
+
+void kestrix::fuzz::FuzzOne(std::string_view input) {
+  const std::string_view bytes = input;
+  const std::size_t size = input.size();
   ReadAll(bytes);
   const std::size_t half = size / 2;
   ReadAll(GzipMember(bytes.substr(0, half)) + GzipMember(bytes.substr(half)));
@@ -61,5 +58,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   kestrix::THttpMessageScan scan;
   for (std::size_t at = 0; at < size; at += 3) scan.Feed(bytes.substr(at, 3));
   if (!scan.HeaderComplete()) Check(scan.Status() == 0 && !scan.PayloadDigest());
-  return 0;
 }

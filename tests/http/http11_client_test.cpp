@@ -72,7 +72,6 @@ const std::map<std::string, std::pair<std::string, bool>>& Replies() {
         {"/gzipcut", {WithLength(ok + "Content-Encoding: gzip\r\n", gzipHalf), false}},
         {"/cutchunks", {chunked + "\r\n" + test::Chunked(Page(), 1000).substr(0, 5000), false}},
         {"/cutlength", {ok + "Content-Length: 100\r\n\r\npartial", false}},
-        {"http://target.example:81/x", {WithLength(ok, "via proxy"), false}},
     };
   }();
   return replies;
@@ -213,30 +212,24 @@ TEST_F(Http11, RequestsAskForWhatTheSettingsSay) {
   ASSERT_TRUE(r.WaitDone());
   EXPECT_EQ(r.DoneError, 0);
 
-  client.Proxy = "127.0.0.1:" + std::to_string(server_->Port());
-  ASSERT_TRUE(r.Get("http://target.example:81/x"));
-  EXPECT_EQ(client.TargetUrl(), "http://target.example:81/x");
-  client.Proxy.clear();
   ASSERT_TRUE(r.Get(Url("/moved")));
   EXPECT_EQ(client.TargetUrl(), Url("/gzip"));  // the port kept, unlike Location
   EXPECT_EQ(client.Location(), "http://127.0.0.1/gzip");
 
   const auto q = NewRequests();
-  ASSERT_EQ(q.size(), 8u);
+  ASSERT_EQ(q.size(), 7u);
   EXPECT_EQ(q[0].Header("Range"), "bytes=5-");
   EXPECT_FALSE(q[0].HasHeader("Accept-Encoding"));  // a part of a coded body is no use
   EXPECT_EQ(q[0].Header("If-None-Match"), "\"v1\"");
   EXPECT_EQ(q[1].Header("Accept-Encoding"), "gzip, deflate, br");
   EXPECT_FALSE(q[1].HasHeader("If-None-Match"));
   EXPECT_FALSE(q[1].HasHeader("X-Injected"));
-  for (std::size_t i : {0u, 1u, 4u, 5u}) EXPECT_EQ(q[i].Header("Connection"), "close") << i;
+  for (std::size_t i : {0u, 1u, 4u}) EXPECT_EQ(q[i].Header("Connection"), "close") << i;
   EXPECT_EQ(q[2].RequestLine, "HEAD /head HTTP/1.1");
   EXPECT_EQ(q[2].Connection, q[3].Connection);
   EXPECT_EQ(q[4].RequestLine, "POST /chunked HTTP/1.1");
   EXPECT_EQ(q[4].Body, "a=1");
-  EXPECT_EQ(q[5].RequestLine, "GET http://target.example:81/x HTTP/1.1");
-  EXPECT_EQ(q[5].Header("Host"), "target.example:81");
-  EXPECT_EQ(q[7].RequestLine, "GET /gzip HTTP/1.1");
+  EXPECT_EQ(q[6].RequestLine, "GET /gzip HTTP/1.1");
 }
 
 struct TTapRecorder : TExchangeTap {

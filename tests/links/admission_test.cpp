@@ -159,13 +159,15 @@ std::vector<TReason> Verdicts(const TJobRecord& job, const std::string& html, bo
   TPageAnalysis analysis(lines, page, start, run.Target, run.Resolver,
                          TExtractionRules::Exploration);
   std::vector<TReason> reasons;
+  const TTrapLimits limits;
+  const TTrapCheck traps{limits, run.State};
   for (const THTMLItem& item : run.Parser.Items) {
     const THTMLTag* tag = AsTag(item);
     if (tag == nullptr || tag->Params.empty()) continue;
     TLinkCandidate candidate;
     if (!analysis.BuildCandidate(*tag, candidate)) continue;
     reasons.push_back(LinkVerdict(*tag, candidate.Rec, candidate.ScriptResolved,
-                                  analysis.Context().StartDir, "index.html")
+                                  analysis.Context().StartDir, "index.html", &traps)
                           .Reason);
   }
   return reasons;
@@ -199,6 +201,12 @@ TEST(LinkVerdictTest, EveryReason) {
   EXPECT_EQ(
       Verdicts(deep, "<a href=\"../up.html\">u</a><img src=\"i.gif\"><a href=\"a.html\">", false),
       (std::vector<R>{R::OutsideStartUrl, R::Filtered, R::Admitted}));
+  // A link the rules admit may still be a crawl trap.
+  EXPECT_EQ(
+      Verdicts(deep,
+               "<a href=\"a/b/a/b/a/b/\">r</a><a href=\"x?" + std::string(2100, 'q') + "\">l</a>",
+               false),
+      (std::vector<R>{R::RepeatingPath, R::UrlTooLong}));
 
   TJobRecord scripts = deep;
   scripts.checkLoadScript = true;

@@ -69,7 +69,7 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
 
 struct AnalysisRun {
   TEngineState State;
-  TAnalysisTarget Target{State, "/dl/", "index.html"};
+  TAnalysisTarget Target{State, "/dl/", "index.html", {}};
   THTMLParser Parser;
   ScriptedResolver Resolver;
 

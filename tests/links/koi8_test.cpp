@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
@@ -34,13 +34,13 @@ TEST(Koi8, LettersMapOntoTheSameLetters) {
 }
 
 TEST(Koi8File, ConvertsInPlaceKeepingTheSizeAndReportsWhatCannotBeOpened) {
-  testing::ScratchFolder dir;
-  testing::WriteFile(dir / "page.html", "<p>\xF0\xD2\xC9\xD7\xC5\xD4</p>\n");
+  test::TScratchDir dir;
+  test::WriteFile(dir / "page.html", "<p>\xF0\xD2\xC9\xD7\xC5\xD4</p>\n");
   ASSERT_TRUE(DecodeKoi8File(dir / "page.html"));
-  EXPECT_EQ(testing::ReadFile(dir / "page.html"), "<p>\xCF\xF0\xE8\xE2\xE5\xF2</p>\n");
-  testing::WriteFile(dir / "empty.html", "");
+  EXPECT_EQ(test::ReadWholeFile(dir / "page.html"), "<p>\xCF\xF0\xE8\xE2\xE5\xF2</p>\n");
+  test::WriteFile(dir / "empty.html", "");
   EXPECT_TRUE(DecodeKoi8File(dir / "empty.html"));
-  EXPECT_EQ(testing::ReadFile(dir / "empty.html"), "");
+  EXPECT_EQ(test::ReadWholeFile(dir / "empty.html"), "");
   EXPECT_FALSE(DecodeKoi8File(dir / "missing.html"));
   EXPECT_FALSE(DecodeKoi8File(dir.Path()));
 }

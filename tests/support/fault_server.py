@@ -15,6 +15,11 @@ list run in order on the connection:
                                      "{port}" stands for the server's port
     {"send_hex": "00ff"}             send raw bytes
     {"repeat": "text", "count": N}   send the text N times
+    {"gzip": "text", "count": N}     send the text N times, gzip-compressed as
+                                     it goes (a small body that inflates large)
+    {"trickle": "text", "count": N, "every": S}
+                                     send the text N times, S seconds apart;
+                                     a client that closes the connection ends it
     {"sleep": S}                     wait S seconds; a client that closes the
                                      connection meanwhile ends the steps
     {"hold": S}                      keep the connection open S seconds, or
@@ -24,6 +29,10 @@ list run in order on the connection:
                                      on it once the steps are done
 Without a reset or keep step the connection is closed normally after the last
 step.
+In a sent text "{next}" stands for the last number in the request target
+plus one (1 when it has none): a page that always links the next one.
+A route key ending in "*" (other than "*" alone) matches every path that
+begins with the text before it.
 A target without a route is answered "HTTP/1.0 404 Not Found".
 
 With "tls": {"cert": PEM, "key": PEM} in the scenario every connection is
@@ -43,6 +52,7 @@ connection the request came on (1 for the server's first).
 """
 import argparse
 import json
+import re
 import select
 import socket
 import socketserver
@@ -51,6 +61,7 @@ import struct
 import sys
 import threading
 import time
+import zlib
 from urllib.parse import urlsplit
 
 MAX_HEAD = 65536
@@ -96,7 +107,9 @@ def find_route(routes, request_line, served):
     """The steps for the request; `served` counts the requests per route."""
     target = request_target(request_line)
     path = urlsplit(target).path if "://" in target else target.split("?")[0]
-    for key in (target, path, "*"):
+    prefixes = [key for key in routes if key.endswith("*") and len(key) > 1
+                and path.startswith(key[:-1])]
+    for key in [target, path] + sorted(prefixes, key=len, reverse=True) + ["*"]:
         if key in routes:
             route = routes[key]
             if isinstance(route, dict) and "sequence" in route:
@@ -126,11 +139,32 @@ def client_left(conn, seconds):
             time.sleep(min(left, 0.01))  # unread bytes: no close to see yet
 
 
-def run_steps(conn, steps, port):
+def next_number(target):
+    numbers = re.findall(r"[0-9]+", target)
+    return str(int(numbers[-1]) + 1) if numbers else "1"
+
+
+def run_steps(conn, steps, port, target=""):
     """True when the connection is kept for another request."""
     for step in steps:
         if "send" in step:
-            conn.sendall(step["send"].replace("{port}", str(port)).encode("latin-1"))
+            text = step["send"].replace("{port}", str(port))
+            text = text.replace("{next}", next_number(target))
+            conn.sendall(text.encode("latin-1"))
+        elif "gzip" in step:
+            packer = zlib.compressobj(9, zlib.DEFLATED, 31)
+            piece = step["gzip"].encode("latin-1")
+            for _ in range(int(step["count"])):
+                out = packer.compress(piece)
+                if out:
+                    conn.sendall(out)
+            conn.sendall(packer.flush())
+        elif "trickle" in step:
+            piece = step["trickle"].encode("latin-1")
+            for _ in range(int(step["count"])):
+                conn.sendall(piece)
+                if client_left(conn, float(step["every"])):
+                    return False
         elif "send_hex" in step:
             conn.sendall(bytes.fromhex(step["send_hex"]))
         elif "repeat" in step:
@@ -196,7 +230,7 @@ class Handler(socketserver.BaseRequestHandler):
                 with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
                     log.write(json.dumps(request) + "\n")
             steps = find_route(self.server.routes, request["request_line"], self.server.served)
-            return run_steps(conn, steps, self.server.server_address[1])
+            return run_steps(conn, steps, self.server.server_address[1], target)
         finally:
             with STATE_LOCK:
                 active[target] -= 1

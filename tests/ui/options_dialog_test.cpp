@@ -22,6 +22,7 @@
 #include "tests/support/scratch_dir.h"
 #include "tests/ui/dialog_test_env.h"
 #include "ui/dialogs.h"
+#include "ui/options_limits.h"
 
 namespace kestrix {
 namespace {
@@ -185,6 +186,34 @@ TEST_F(OptionsDialogTest, ARelativeFolderOrAChangeDuringADownloadIsRefused) {
   });
   EXPECT_TRUE(dialogs_.EditOptions(nullptr, options, true));
   EXPECT_EQ(options.ThreadCount, 5);
+}
+
+// Limits are typed as sizes and counts; one that is neither keeps the dialog
+// open. A download folder that cannot be made is warned of, and taken.
+TEST_F(OptionsDialogTest, LimitsAndAFolderThatCannotBeMade) {
+  TGlobalOptions options = FreshRead();
+  const std::string blocked = dir_.WriteFile("file", "x") + "/dl/";
+  test::WhenModalOf<TfmOptions>([&](TfmOptions& d) {
+    EXPECT_EQ(d.tabLimits->editMaxParsedPage->text(), QStringLiteral("32 MB"));
+    d.tabLimits->editMaxFiles->setText(QStringLiteral("lots"));
+    d.btnOk->click();
+    EXPECT_TRUE(d.isVisible());
+    d.tabLimits->editMaxFiles->setText(QStringLiteral("500"));
+    d.tabLimits->editMaxFileSize->setText(QStringLiteral("20M"));
+    d.tabLimits->editMaxUrlLength->clear();
+    d.editDownloadFolder->setText(QString::fromStdString(blocked));
+    d.btnOk->click();
+  });
+  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options, false));
+  ASSERT_EQ(log_.texts.size(), 2u);
+  EXPECT_EQ(log_.texts[0], QStringLiteral("Most files in a run : 'lots' is not a whole number"));
+  EXPECT_EQ(log_.texts[1],
+            QString::fromStdString("The download folder cannot be created or written: " + blocked +
+                                   ": Not a directory"));
+  EXPECT_EQ(FreshRead().MaxFiles, 500);
+  EXPECT_EQ(FreshRead().MaxFileSize, 20 << 20);
+  EXPECT_EQ(FreshRead().MaxUrlLength, 0) << "an empty box is no limit";
+  EXPECT_EQ(FreshRead().DownLoadFolder, blocked);
 }
 
 TEST_F(OptionsDialogTest, AnUnwritableSettingsFileKeepsTheDialogOpen) {

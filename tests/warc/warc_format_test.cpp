@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 #include "warc/cdxj.h"
 #include "warc/http_message_scan.h"
 #include "warc/sha1_digest.h"
@@ -98,7 +98,7 @@ TEST(HttpMessageScan, FollowsTheFramingToThePayload) {
 }
 
 TEST(SortLines, MergesRunsWhenTheInputExceedsTheBudget) {
-  testing::ScratchFolder folder;
+  test::TScratchDir folder;
   std::mt19937 random(7);
   std::vector<std::string> lines;
   for (int i = 0; i < 2000; ++i) lines.push_back("key" + std::to_string(random() % 100000));
@@ -113,7 +113,7 @@ TEST(SortLines, MergesRunsWhenTheInputExceedsTheBudget) {
   for (const std::size_t budget : {std::size_t{1} << 20, std::size_t{2000}}) {
     std::string error;
     ASSERT_TRUE(SortLines(folder / "in", folder / "out", budget, error)) << error;
-    EXPECT_EQ(testing::ReadFile(folder / "out"), expected) << budget;
+    EXPECT_EQ(test::ReadWholeFile(folder / "out"), expected) << budget;
   }
   // Run files do not stay behind.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "standard_reader.h"
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 #include "warc/warc_index.h"
 #include "warc/warc_reader.h"
 #include "warc/warc_recorder.h"
@@ -18,8 +18,8 @@
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
+using test::ReadWholeFile;
+using test::TScratchDir;
 
 struct TExchangeCase {
   std::string url;
@@ -87,7 +87,7 @@ std::size_t Count(const std::string& text, const std::string& part) {
   return count;
 }
 
-TWarcSettings SettingsFor(const ScratchFolder& folder) {
+TWarcSettings SettingsFor(const TScratchDir& folder) {
   TWarcSettings settings;
   settings.folder = folder.Path();
   settings.baseName = "site-20261206120000";
@@ -107,7 +107,7 @@ class WarcRecorderTest : public ::testing::Test {
 };
 
 TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
-  ScratchFolder folder;
+  TScratchDir folder;
   std::string page = "<html><body>";
   for (int i = 0; i < 300; ++i) page += "<p>line " + std::to_string(i) + "</p>\n";
   const std::string zipped = Gzip(page);
@@ -215,7 +215,7 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
 
   // Our index is the one the standard reader makes, and our reader finds
   // the records where it does.
-  EXPECT_EQ(ReadFile(IndexPathFor(warc)), test::StandardReaderIndex(warc, error)) << error;
+  EXPECT_EQ(ReadWholeFile(IndexPathFor(warc)), test::StandardReaderIndex(warc, error)) << error;
   TWarcReader reader(warc);
   for (const test::TReadRecord& expected : records) {
     const auto record = reader.Next();
@@ -232,7 +232,7 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
 }
 
 TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackAndTheNextRunRefersToIt) {
-  ScratchFolder before, folder;
+  TScratchDir before, folder;
   const std::string page(5000, 'x');
   const std::string reply =
       "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5000"
@@ -277,7 +277,7 @@ TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackAndTheNextRunRefersToIt) {
   ASSERT_EQ(repaired.size(), 4u) << error;  // warcinfo, a's two records, b's request
   EXPECT_EQ(repaired[2].uri, "http://127.0.0.1/a.txt");
   EXPECT_EQ(repaired[2].payload, "ok");
-  EXPECT_EQ(ReadFile(IndexPathFor(folder / warcName)),
+  EXPECT_EQ(ReadWholeFile(IndexPathFor(folder / warcName)),
             test::StandardReaderIndex(folder / warcName, error));
   const auto next = test::ReadWithStandardReader(recorder.Files()[0], error);
   ASSERT_EQ(next.size(), 5u) << error;
@@ -293,8 +293,8 @@ TEST_F(WarcRecorderTest, ArchiveOfAStoppedRunIsCutBackAndTheNextRunRefersToIt) {
 }
 
 TEST_F(WarcRecorderTest, RollsOverAtTheSizeLimitAndNeverWritesAnExistingFile) {
-  ScratchFolder folder;
-  testing::WriteFile(folder / "site-20261206120000.warc.gz", "not ours");
+  TScratchDir folder;
+  test::WriteFile(folder / "site-20261206120000.warc.gz", "not ours");
   TWarcSettings settings = SettingsFor(folder);
   settings.maxFileSize = 600;
   TWarcRecorder recorder(settings);
@@ -304,7 +304,7 @@ TEST_F(WarcRecorderTest, RollsOverAtTheSizeLimitAndNeverWritesAnExistingFile) {
     Record(recorder, {url, reply});
   }
   ASSERT_TRUE(recorder.Close());
-  EXPECT_EQ(ReadFile(folder / "site-20261206120000.warc.gz"), "not ours");
+  EXPECT_EQ(ReadWholeFile(folder / "site-20261206120000.warc.gz"), "not ours");
   ASSERT_EQ(recorder.Files(),
             (std::vector<std::string>{folder / "site-20261206120000-00001.warc.gz",
                                       folder / "site-20261206120000-00002.warc.gz",
@@ -315,12 +315,12 @@ TEST_F(WarcRecorderTest, RollsOverAtTheSizeLimitAndNeverWritesAnExistingFile) {
     ASSERT_EQ(records.size(), 3u) << warc << error;
     EXPECT_EQ(records[0].type, "warcinfo");
     EXPECT_EQ(records[2].payload, "ok");
-    EXPECT_EQ(ReadFile(IndexPathFor(warc)), test::StandardReaderIndex(warc, error));
+    EXPECT_EQ(ReadWholeFile(IndexPathFor(warc)), test::StandardReaderIndex(warc, error));
   }
 }
 
 TEST(WarcRecorder, AFailedWriteLeavesTheFileEndingAfterAWholeRecord) {
-  ScratchFolder folder;
+  TScratchDir folder;
   TWarcSettings settings = SettingsFor(folder);
   settings.folder = folder / "not/made/yet";
   TWarcRecorder recorder(settings);

@@ -1,0 +1,582 @@
+// The client against nginx on 127.0.0.1, over plain TCP, over TLS and
+// through our CONNECT proxy, with certificates made at test time: pages and
+// large files byte for byte, ranges, conditions, compressed replies, kept
+// connections; every certificate or stream failure ending the request with
+// its own error; and a proxy that sees only the tunnel.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "http/http_client.h"
+#include "http/socket_errors.h"
+#include "tests/http/client_recorder.h"
+#include "tests/http/coded_bodies.h"
+#include "tests/support/child_process.h"
+#include "tests/support/connect_proxy.h"
+#include "tests/support/event_wait.h"
+#include "tests/support/fault_server.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/test_certs.h"
+
+namespace kestrix {
+namespace {
+
+using test::RunUntil;
+using test::TClientRecorder;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+enum class TTransport { Plain, Tls, Tunnel };
+
+const char* const kIndex = "<html><body>index</body></html>\n";
+
+// The site and its servers, each started when a test first asks for it and
+// stopped when the program ends; a test program runs one test, so it starts
+// only what that test uses.
+class TSites {
+ public:
+  TSites() {
+    site_.WriteFile("index.html", kIndex);
+    site_.WriteFile("new.html", "<html>new</html>\n");
+    site_.WriteFile("dir/page.html", "<html>page</html>\n");
+    site_.WriteFile("text.txt", test::SampleText(5000));
+    std::mt19937 random(7);
+    big_.resize(3 * 1024 * 1024 + 123);
+    for (char& c : big_) c = static_cast<char>(random());
+    site_.WriteFile("big.bin", big_);
+  }
+  const std::string& Big() const { return big_; }
+  const test::TTestCerts& Certs() {
+    if (!certs_) {
+      certs_ = std::make_unique<test::TTestCerts>();
+      if (!certs_->Make()) ADD_FAILURE() << certs_->Error();
+    }
+    return *certs_;
+  }
+  // "plain"; "start", plain with a /start that leads to "valid"; or the
+  // certificate's name: "valid", "wronghost", "expired", "self".
+  test::TNginxServer& Server(const std::string& name) {
+    auto& server = servers_[name];
+    if (server) return *server;
+    std::string config = R"(
+        location = /old { absolute_redirect off; return 301 /new.html; }
+        location = /form { absolute_redirect off; return 302 /thanks; }
+        location = /thanks { return 200 "thanks\n"; }
+        location = /dir/moved { absolute_redirect off; return 302 /dir/page.html; }
+        keepalive_requests 2;
+        gzip on; gzip_min_length 1; gzip_types text/plain;)";
+    if (name == "start")
+      config += "location = /start { return 301 " + Server("valid").BaseUrl() + "/index.html; }";
+    server = std::make_unique<test::TNginxServer>(site_.Path(), config);
+    if (name != "plain" && name != "start") {
+      const std::map<std::string, test::TCertPair> pairs = {{"valid", Certs().Valid()},
+                                                            {"wronghost", Certs().WrongHost()},
+                                                            {"expired", Certs().Expired()},
+                                                            {"self", Certs().SelfSigned()}};
+      server->UseTls(pairs.at(name).Cert, pairs.at(name).Key);
+    }
+    if (!server->Start()) ADD_FAILURE() << server->Error();
+    return *server;
+  }
+
+ private:
+  test::TScratchDir site_;
+  std::string big_;
+  std::unique_ptr<test::TTestCerts> certs_;
+  std::map<std::string, std::unique_ptr<test::TNginxServer>> servers_;
+};
+
+TSites& Sites() {
+  static TSites sites;
+  return sites;
+}
+
+std::string HostPort(const test::TNginxServer& server) {
+  return "127.0.0.1:" + std::to_string(server.Port());
+}
+
+// The same exchanges over each transport, one after another in one test so
+// that each transport sets up its certificates and proxy once.
+class HttpOver : public ::testing::TestWithParam<TTransport> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == TTransport::Tunnel) {
+      ASSERT_TRUE(proxy_.Start()) << proxy_.Error();
+    }
+  }
+  // A client for this transport, as a download worker would set it up.
+  std::unique_ptr<THttpCli> NewClient() {
+    auto client = std::make_unique<THttpCli>();
+    if (GetParam() != TTransport::Plain) client->TlsSettings.ExtraCaFile = Sites().Certs().CaFile();
+    if (GetParam() == TTransport::Tunnel)
+      client->Proxy = "127.0.0.1:" + std::to_string(proxy_.Port());
+    return client;
+  }
+  test::TNginxServer& Server() {
+    return Sites().Server(GetParam() == TTransport::Plain ? "plain" : "valid");
+  }
+  std::string Url(const std::string& path) { return Server().BaseUrl() + path; }
+
+  test::TConnectProxy proxy_;
+};
+
+std::string TransportName(const ::testing::TestParamInfo<TTransport>& info) {
+  return std::array{"Plain", "Tls", "Tunnel"}[static_cast<std::size_t>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, HttpOver,
+                         ::testing::Values(TTransport::Plain, TTransport::Tls, TTransport::Tunnel),
+                         TransportName);
+
+TEST_P(HttpOver, PagesFilesRangesConditionsCodingsAndKeptConnections) {
+  const std::string& big = Sites().Big();
+  {
+    SCOPED_TRACE("a page, with the events and states workers rely on");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    std::vector<THttpState> states;
+    client->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
+    ASSERT_TRUE(rec.Get(Url("/index.html")));
+    EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
+    EXPECT_EQ(rec.Body, kIndex);
+    EXPECT_EQ(client->StatusCode(), 200);
+    EXPECT_EQ(client->ContentType(), "text/html");
+    EXPECT_EQ(client->ContentLength(), 32);
+    EXPECT_EQ(client->AcceptRanges(), "bytes");
+    EXPECT_EQ(client->SocketLastError(), 0);  // a TLS server sent its closing notice
+    EXPECT_THAT(rec.Events,
+                ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+    EXPECT_EQ(rec.StateAtDone, httpReady);
+    EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone,
+                                    httpConnected, httpWaitingHeader, httpWaitingBody, httpReady));
+    if (GetParam() != TTransport::Plain) {
+      // The next connection resumes the session, through a tunnel too: the
+      // session belongs to the origin.
+      ASSERT_TRUE(rec.Get(Url("/new.html")));
+      EXPECT_TRUE(client->CtrlSocket().TlsResumed());
+    }
+  }
+  {
+    SCOPED_TRACE("a large file streamed to disk");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    test::TScratchDir out;
+    {
+      TFileOutStream file(out.Path() + "big.bin", TFileOutStream::Create);
+      client->ReceiveStream = &file;
+      int pieces = 0;
+      client->OnDocData = [&](THttpCli&, const char*, int length) {
+        ++pieces;
+        EXPECT_LE(length, 8192);
+      };
+      ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
+      EXPECT_GT(pieces, 3 * 1024 / 8);
+    }
+    EXPECT_EQ(client->ReceivedCount(), static_cast<std::int64_t>(big.size()));
+    EXPECT_TRUE(test::ReadWholeFile(out.Path() + "big.bin") == big);
+  }
+  {
+    SCOPED_TRACE("a range resumes at an offset");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    client->ContentRangeBegin = "1000";
+    ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
+    EXPECT_EQ(client->StatusCode(), 206);
+    EXPECT_EQ(client->ContentLength(), static_cast<std::int64_t>(big.size() - 1000));
+    EXPECT_TRUE(rec.Body == big.substr(1000));
+    EXPECT_EQ(client->ContentRangeBegin, "1000");  // taken from "content-range"
+    EXPECT_EQ(client->ContentRangeEnd, std::to_string(big.size() - 1));
+  }
+  {
+    SCOPED_TRACE("not modified and missing give no body events");
+    auto client = NewClient();
+    TClientRecorder same(*client);
+    client->ModifiedSince = 73051;  // 2100-01-01
+    ASSERT_TRUE(same.Get(Url("/index.html")));
+    EXPECT_EQ(client->StatusCode(), 304);
+    EXPECT_EQ(client->ModifiedSince, 73051);
+    EXPECT_EQ(client->ReceivedCount(), 0);
+    EXPECT_THAT(same.Events, ElementsAre("HeaderEnd", "RequestDone"));
+    TClientRecorder missing(*client);
+    client->ModifiedSince = 0;
+    ASSERT_TRUE(missing.Get(Url("/nothing.html")));
+    EXPECT_EQ(client->StatusCode(), 404);
+    EXPECT_EQ(client->ReasonPhrase(), "Not Found");
+    EXPECT_THAT(missing.Events, ElementsAre("RequestDone"));
+    EXPECT_EQ(missing.DoneError, 0);
+  }
+  {
+    SCOPED_TRACE("a compressed reply is decoded and its ETag answered");
+    auto client = NewClient();
+    TClientRecorder rec(*client);
+    client->HttpVersion = http11;
+    client->AcceptCompression = true;
+    ASSERT_TRUE(rec.Get(Url("/text.txt")));
+    EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
+    EXPECT_TRUE(rec.Body == test::SampleText(5000));
+    EXPECT_EQ(client->ContentEncoding(), "gzip");
+    EXPECT_EQ(client->TransferEncoding(), "chunked");
+    EXPECT_EQ(client->DecodedCount(), static_cast<std::int64_t>(rec.Body.size()));
+    EXPECT_LT(client->ReceivedCount() * 4, client->DecodedCount());
+    EXPECT_GT(client->LastModified(), 45000);  // after 2023
+    ASSERT_FALSE(client->ETag().empty());
+    client->IfNoneMatch = client->ETag();  // a server without dates answers this too
+    TClientRecorder again(*client);
+    ASSERT_TRUE(again.Get(Url("/text.txt")));
+    EXPECT_EQ(client->StatusCode(), 304);
+    EXPECT_THAT(again.Events, ElementsAre("HeaderEnd", "RequestDone"));
+  }
+  if (GetParam() == TTransport::Tunnel) return;  // each request opens a tunnel of its own
+  // The server ends each connection after two requests, saying so in the
+  // second reply; a relocation ends one on our side. HTTP/1.1 keeps them
+  // without being asked, and its compressed pages end by their chunks.
+  auto client = NewClient();
+  client->KeepAlive = true;
+  test::TNginxServer& server = Server();
+  for (const THttpVersion version : {http10, http11}) {
+    SCOPED_TRACE(version == http10 ? "kept connections, HTTP/1.0" : "kept connections, HTTP/1.1");
+    client->HttpVersion = version;
+    client->AcceptCompression = version == http11;
+    const std::size_t before = server.AccessLog().size();
+    const struct {
+      const char* path;
+      double modifiedSince;
+      int status;
+      const std::string* body;
+    } steps[] = {{"/index.html", 0, 200, nullptr},
+                 {"/big.bin", 0, 200, &big},
+                 {"/new.html", 73051, 304, nullptr},
+                 {"/old", 0, 200, nullptr},
+                 {"/index.html", 0, 200, nullptr}};
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.path);
+      client->ModifiedSince = step.modifiedSince;
+      TClientRecorder r(*client);
+      ASSERT_TRUE(r.Get(Url(step.path), 20000));
+      EXPECT_EQ(r.DoneError, 0);
+      EXPECT_EQ(client->StatusCode(), step.status);
+      const std::string expected = step.body ? *step.body : step.status == 200 ? "<html>" : "";
+      EXPECT_TRUE(r.Body.starts_with(expected) && (!step.body || r.Body.size() == expected.size()))
+          << r.Body.size();
+    }
+    // nginx logs a request just after its last byte left.
+    RunUntil([&] { return server.AccessLog().size() - before >= 6; }, 5000);
+    EXPECT_EQ(server.AccessLog().size() - before, 6u);
+    EXPECT_EQ(server.ConnectionsSince(before), 3u);
+  }
+}
+
+// What needs one transport only.
+class HttpNginx : public ::testing::Test {
+ protected:
+  void TrustOurCa() { client.TlsSettings.ExtraCaFile = Sites().Certs().CaFile(); }
+  static std::string Url(const std::string& path, const char* server = "plain") {
+    return Sites().Server(server).BaseUrl() + path;
+  }
+
+  THttpCli client;
+  TClientRecorder rec{client};
+};
+
+TEST_F(HttpNginx, PostAnsweredByALocationIsPostedAgain) {
+  TMemoryInStream form("a=1&b=2");
+  client.SendStream = &form;
+  client.URL = Url("/form");
+  client.PostAsync();
+  ASSERT_TRUE(rec.WaitDone());
+  EXPECT_EQ(rec.Body, "thanks\n");
+  EXPECT_EQ(client.RequestType(), httpPOST);
+  // The client closes the first connection itself once it has the
+  // relocation, so nginx may log that request after the second one.
+  std::vector<std::string> log;
+  ASSERT_TRUE(
+      RunUntil([&] { return (log = Sites().Server("plain").AccessLog()).size() >= 2; }, 5000));
+  EXPECT_THAT(log, Contains(StartsWith("200 ")));
+  EXPECT_THAT(log, Contains(HasSubstr("POST /thanks")));
+  EXPECT_THAT(log, Contains(HasSubstr("POST /form")));
+}
+
+TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
+  int started = 1;
+  client.OnRequestDone = [&](THttpCli& c, THttpRequest, std::uint16_t) {
+    rec.Body += "|";
+    if (started++ == 3) return;
+    c.URL = Url(started == 2 ? "/new.html" : "/index.html");
+    c.GetAsync();
+  };
+  client.URL = Url("/index.html");
+  client.GetAsync();
+  ASSERT_TRUE(RunUntil([&] { return started > 3; }, 10000));
+  EXPECT_EQ(rec.Body, std::string(kIndex) + "|<html>new</html>\n|" + kIndex + "|");
+}
+
+TEST_F(HttpNginx, PlainStartPageRelocatedToHttpsIsFollowed) {
+  TrustOurCa();
+  ASSERT_TRUE(rec.Get(Url("/start", "start")));
+  EXPECT_EQ(rec.DoneError, 0);
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(rec.Body, kIndex);
+  ASSERT_EQ(rec.Locations.size(), 1u);
+  EXPECT_THAT(rec.Locations[0], StartsWith("https://127.0.0.1"));
+}
+
+// Decrypted bytes the TLS layer holds after a read never make the
+// connection readable again: on a kept connection, whether reading goes on
+// at once or after a pause, the client must look for them itself. The last
+// record of big.bin is larger than one read.
+TEST_F(HttpNginx, Http11BodiesOverTlsOnAKeptConnectionArriveWholeWithAndWithoutAThrottle) {
+  TrustOurCa();
+  test::TNginxServer& valid = Sites().Server("valid");
+  test::TTakeTurns throttle(1);
+  const std::size_t before = valid.AccessLog().size();
+  client.HttpVersion = http11;
+  client.KeepAlive = true;
+  for (TReadThrottle* brake : std::initializer_list<TReadThrottle*>{nullptr, &throttle}) {
+    client.ReadThrottle = brake;
+    for (const char* path : {"/big.bin", "/index.html"}) {
+      SCOPED_TRACE(path);
+      TClientRecorder r(client);
+      ASSERT_TRUE(r.Get(valid.BaseUrl() + path, 20000));
+      EXPECT_EQ(r.DoneError, 0) << client.ReasonPhrase();
+      EXPECT_TRUE(r.Body == (path[1] == 'b' ? Sites().Big() : kIndex)) << r.Body.size();
+    }
+  }
+  EXPECT_GT(throttle.Pauses, 200);
+  // Two requests a connection: the server ends the first after the second.
+  RunUntil([&] { return valid.AccessLog().size() >= before + 4; }, 5000);
+  EXPECT_EQ(valid.ConnectionsSince(before), 2u);
+}
+
+TEST_F(HttpNginx, CertificateFailuresEndTheRequestWithTheirOwnError) {
+  struct Case {
+    const char* server;
+    const char* caFile;  // "ca": our own, "": the system's only, else a missing file
+    bool acceptUnverified, tunnel;
+    int error;
+    std::string text;
+  } cases[] = {
+      {"wronghost", "ca", false, false, kErrCertHostMismatch,
+       "certificate does not match host: 127.0.0.1"},
+      {"expired", "ca", false, false, kErrCertExpired, "certificate expired: 127.0.0.1"},
+      {"self", "ca", false, false, kErrCertNotTrusted, "certificate not trusted: 127.0.0.1"},
+      // Our own CA is not in the system's store.
+      {"valid", "", false, false, kErrCertNotTrusted, "certificate not trusted: 127.0.0.1"},
+      {"valid", "missing.pem", false, false, kErrTlsHandshake, "cannot read CA file"},
+      // Through a proxy the certificate is checked against the origin.
+      {"wronghost", "ca", false, true, kErrCertHostMismatch,
+       "certificate does not match host: 127.0.0.1"},
+      {"self", "", true, false, 0, ""},
+      {"expired", "", true, false, 0, ""},
+      {"wronghost", "", true, false, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.server) + " " + c.caFile + (c.tunnel ? " tunnel" : ""));
+    test::TNginxServer& server = Sites().Server(c.server);
+    THttpCli cli;
+    const std::string ca = c.caFile;
+    cli.TlsSettings.ExtraCaFile = ca == "ca"   ? Sites().Certs().CaFile()
+                                  : ca.empty() ? ""
+                                               : "/nonexistent/" + ca;
+    cli.TlsSettings.AcceptUnverified = c.acceptUnverified;
+    test::TConnectProxy proxy;
+    if (c.tunnel) {
+      ASSERT_TRUE(proxy.Start()) << proxy.Error();
+      cli.Proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+    }
+    TClientRecorder r(cli);
+    const std::size_t served = server.AccessLog().size();
+    ASSERT_TRUE(r.Get(server.BaseUrl() + "/index.html"));
+    EXPECT_EQ(r.DoneError, c.error);
+    if (c.error == 0) {
+      EXPECT_EQ(r.Body, kIndex);
+      continue;
+    }
+    EXPECT_THAT(cli.ReasonPhrase(), HasSubstr(c.text));
+    EXPECT_THAT(r.Events, ElementsAre("RequestDone"));
+    EXPECT_EQ(r.Body, "");
+    EXPECT_EQ(server.AccessLog().size(), served);  // no request ever left
+  }
+}
+
+TEST(HttpsFault, HandshakeCutAndBodiesCutWithoutCloseNotify) {
+  const test::TTestCerts& certs = Sites().Certs();
+  const std::string tls =
+      R"("tls": {"cert": ")" + certs.Valid().Cert + R"(", "key": ")" + certs.Valid().Key + R"(")";
+  test::TFaultServer cut("{" + tls + R"(, "close_in_handshake": true}, "routes": {}})");
+  ASSERT_TRUE(cut.Start()) << cut.Error();
+  test::TFaultServer body("{" + tls + R"(}, "routes": {
+      "/short": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n"},
+                 {"repeat": "x", "count": 100}],
+      "/whole": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello"}],
+      "/open": [{"send": "HTTP/1.0 200 OK\r\n\r\n"}, {"repeat": "y", "count": 50}]}})");
+  ASSERT_TRUE(body.Start()) << body.Error();
+  auto url = [](const test::TFaultServer& s, const char* path) {
+    return "https://127.0.0.1:" + std::to_string(s.Port()) + path;
+  };
+
+  THttpCli client;
+  client.TlsSettings.ExtraCaFile = certs.CaFile();
+  TClientRecorder rec(client);
+  ASSERT_TRUE(rec.Get(url(cut, "/")));
+  EXPECT_EQ(rec.DoneError, kErrTlsHandshake);
+  EXPECT_THAT(client.ReasonPhrase(), HasSubstr("TLS handshake failed: 127.0.0.1"));
+
+  struct Case {
+    const char* path;
+    std::size_t bytes;
+    int socketError;  // what the download worker judges the body by
+  } cases[] = {
+      // Judged by the announced length: short here, whole there.
+      {"/short", 100, 0},
+      {"/whole", 5, 0},
+      // Nothing tells where a close-delimited body ends: never complete.
+      {"/open", 50, kErrShortBody},
+  };
+  for (const Case& c : cases) {
+    TClientRecorder r(client);
+    ASSERT_TRUE(r.Get(url(body, c.path))) << c.path;
+    EXPECT_EQ(r.DoneError, 0) << c.path;
+    EXPECT_EQ(r.Body.size(), c.bytes) << c.path;
+    EXPECT_EQ(client.SocketLastError(), c.socketError) << c.path;
+  }
+  EXPECT_LT(client.ReceivedCount(), 1000);
+}
+
+// https through our CONNECT proxy: it sees only the tunnel request, the
+// proxy's credentials go to it alone, and a refused tunnel ends the request
+// once with the proxy's status.
+class HttpsProxy : public HttpNginx {
+ protected:
+  void SetUp() override { TrustOurCa(); }
+  void UseProxy(const test::TConnectProxy& proxy) {
+    client.Proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+  }
+  static std::vector<std::string> Lines(const test::TConnectProxy& proxy) {
+    std::vector<std::string> lines;
+    for (const auto& r : proxy.Requests()) lines.push_back(r.RequestLine);
+    return lines;
+  }
+};
+
+TEST_F(HttpsProxy, TheProxySeesOnlyTheTunnel) {
+  test::TConnectProxy proxy;
+  ASSERT_TRUE(proxy.Start()) << proxy.Error();
+  UseProxy(proxy);
+  test::TNginxServer& valid = Sites().Server("valid");
+  ASSERT_TRUE(rec.Get(valid.BaseUrl() + "/index.html"));
+  client.HttpVersion = http11;  // the tunnel carries HTTP/1.1 all the same
+  client.AcceptCompression = true;
+  TClientRecorder second(client);
+  ASSERT_TRUE(second.Get(valid.BaseUrl() + "/dir/page.html"));
+  EXPECT_EQ(second.Body, "<html>page</html>\n");
+
+  const std::string connect = "CONNECT " + HostPort(valid) + " HTTP/1.0";
+  EXPECT_THAT(Lines(proxy), ElementsAre(connect, connect));
+  EXPECT_EQ(proxy.Requests()[0].Header("User-Agent"), "Mozilla/3.0 (compatible)");
+  // The origin itself got both requests.
+  std::vector<std::string> log = valid.AccessLog();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "200 32 GET /index.html");
+  EXPECT_THAT(log.back(), ::testing::MatchesRegex("200 [0-9]+ GET /dir/page.html"));
+}
+
+TEST_F(HttpsProxy, CredentialsGoToTheProxyAndWrongOnesEndTheRequestOnce) {
+  test::TConnectProxy proxy("ann:se cret");
+  ASSERT_TRUE(proxy.Start()) << proxy.Error();
+  UseProxy(proxy);
+  test::TNginxServer& valid = Sites().Server("valid");
+  client.ProxyUsername = "ann";
+  client.ProxyPassword = "se cret";
+  ASSERT_TRUE(rec.Get(valid.BaseUrl() + "/index.html"));
+  EXPECT_EQ(rec.DoneError, 0);
+  EXPECT_EQ(rec.Body, kIndex);
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(proxy.Requests()[0].Header("Proxy-Authorization"), "Basic YW5uOnNlIGNyZXQ=");
+
+  // The origin reads an origin-form request, without the proxy's credentials.
+  const test::TTestCerts& certs = Sites().Certs();
+  test::TFaultServer origin(R"({"tls": {"cert": ")" + certs.Valid().Cert + R"(", "key": ")" +
+                            certs.Valid().Key + R"("}, "routes": {"/x?q=1": [
+      {"send": "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"}]}})");
+  ASSERT_TRUE(origin.Start()) << origin.Error();
+  TClientRecorder direct(client);
+  ASSERT_TRUE(direct.Get("https://127.0.0.1:" + std::to_string(origin.Port()) + "/x?q=1"));
+  EXPECT_EQ(direct.Body, "ok");
+  ASSERT_EQ(origin.Requests().size(), 1u);
+  EXPECT_EQ(origin.Requests()[0].RequestLine, "GET /x?q=1 HTTP/1.0");
+  EXPECT_EQ(origin.Requests()[0].Header("Host"), "127.0.0.1:" + std::to_string(origin.Port()));
+  EXPECT_FALSE(origin.Requests()[0].HasHeader("Proxy-Authorization"));
+
+  struct Case {
+    const char* user;
+    const char* password;
+  } cases[] = {{"ann", "wrong"}, {"", ""}};
+  for (const Case& c : cases) {
+    const std::size_t asked = proxy.Requests().size();
+    client.ProxyUsername = c.user;
+    client.ProxyPassword = c.password;
+    TClientRecorder refused(client);
+    ASSERT_TRUE(refused.Get(valid.BaseUrl() + "/index.html")) << c.user;
+    EXPECT_EQ(refused.DoneError, kErrProxyTunnel) << c.user;
+    EXPECT_EQ(client.StatusCode(), 407) << c.user;
+    EXPECT_EQ(client.ReasonPhrase(), "proxy refused the tunnel to " + HostPort(valid) +
+                                         ": 407 Proxy Authentication Required");
+    EXPECT_EQ(refused.Body, "");
+    EXPECT_EQ(proxy.Requests().size(), asked + 1) << c.user;  // asked once, never again
+  }
+}
+
+TEST_F(HttpsProxy, PlainRequestsAreForwardedAndFollowedOnToHttps) {
+  test::TConnectProxy proxy;
+  ASSERT_TRUE(proxy.Start()) << proxy.Error();
+  UseProxy(proxy);
+  ASSERT_TRUE(rec.Get(Url("/dir/moved", "start")));
+  EXPECT_EQ(rec.Body, "<html>page</html>\n");
+  TClientRecorder relocated(client);
+  ASSERT_TRUE(relocated.Get(Url("/start", "start")));
+  EXPECT_EQ(relocated.DoneError, 0);
+  EXPECT_EQ(relocated.Body, kIndex);
+  EXPECT_THAT(Lines(proxy),
+              ElementsAre("GET " + Url("/dir/moved", "start") + " HTTP/1.0",
+                          "GET " + Url("/dir/page.html", "start") + " HTTP/1.0",
+                          "GET " + Url("/start", "start") + " HTTP/1.0",
+                          "CONNECT " + HostPort(Sites().Server("valid")) + " HTTP/1.0"));
+}
+
+TEST_F(HttpsProxy, RefusedOrUnansweredTunnelsFailTheRequest) {
+  test::TConnectProxy proxy;
+  ASSERT_TRUE(proxy.Start()) << proxy.Error();
+  UseProxy(proxy);
+  const std::string valid = HostPort(Sites().Server("valid"));
+  // The proxy answers 403 to any destination off the loopback range.
+  ASSERT_TRUE(rec.Get("https://192.0.2.1/index.html"));
+  EXPECT_EQ(rec.DoneError, kErrProxyTunnel);
+  EXPECT_EQ(client.StatusCode(), 403);
+  EXPECT_EQ(client.ReasonPhrase(), "proxy refused the tunnel to 192.0.2.1:443: 403 Forbidden");
+
+  test::TFaultServer mute(R"({"routes": {"*": []}})");
+  ASSERT_TRUE(mute.Start()) << mute.Error();
+  client.Proxy = "127.0.0.1:" + std::to_string(mute.Port());
+  TClientRecorder closed(client);
+  ASSERT_TRUE(closed.Get("https://" + valid + "/index.html"));
+  EXPECT_EQ(closed.DoneError, kErrProxyTunnel);
+  EXPECT_EQ(client.ReasonPhrase(),
+            "proxy closed the connection before opening the tunnel to " + valid);
+  EXPECT_EQ(mute.Requests().size(), 1u);
+
+  // No proxy listening: the connect's own error, not a tunnel failure.
+  client.Proxy = "127.0.0.1:" + std::to_string(test::FreePort());
+  TClientRecorder refused(client);
+  ASSERT_TRUE(refused.Get("https://" + valid + "/index.html"));
+  EXPECT_EQ(refused.DoneError, WSAECONNREFUSED);
+}
+
+}  // namespace
+}  // namespace kestrix
