@@ -12,6 +12,7 @@
 #include "engine/engine_observer.h"
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
+#include "engine/link_pass.h"
 #include "http/socket_errors.h"
 #include "links/local_naming.h"
 #include "links/url_template.h"
@@ -216,6 +217,7 @@ bool TDownloadControl::OpenProject(const std::string& project) {
     const TRetriveRec& entry = state.Queue.Entry(index);
     if (!entry.LocalFileName.empty()) state.Names.Add(entry.LocalFolder + entry.LocalFileName);
   }
+  NoteEarlierFailures(state.Queue, linkBook_);
   gridRows_ = state.Queue.Count() + 1;
   context_.Observer.QueueLoaded(state.Queue.Count());
   ShowQueueStatus();

@@ -1,5 +1,6 @@
 #include "engine/link_pass.h"
 
+#include <filesystem>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -8,6 +9,7 @@
 #include "core/url_list.h"
 #include "engine/link_book.h"
 #include "engine/page_lines.h"
+#include "http/socket_errors.h"
 #include "links/css_links.h"
 #include "links/relink.h"
 
@@ -128,6 +130,20 @@ TLinkMending MendSavedLinks(const UrlList& queue, TLinkBook& book) {
   }
   book.ClearRenamed();
   return mending;
+}
+
+void NoteEarlierFailures(const UrlList& queue, TLinkBook& book) {
+  for (int32_t i = 0; i < queue.Count(); ++i) {
+    const TRetriveRec& entry = queue.Entry(i);
+    // A cut entry is fetched again; a status is known only from the
+    // histories that keep it.
+    const bool cut = entry.ErrorCode == WSAECONNABORTED || entry.ErrorCode == WSAECONNRESET;
+    const bool failed = entry.ErrorCode != 0 || (entry.StatusCode >= 0 && FetchFailed(entry));
+    if (cut || !failed) continue;
+    const std::string path = LocalPath(entry);
+    std::error_code error;
+    if (path.empty() || !std::filesystem::exists(path, error)) book.NoteOutcome(i, false, false);
+  }
 }
 
 }  // namespace kestrix

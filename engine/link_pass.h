@@ -22,4 +22,9 @@ class UrlList;
 // so that a page saved later is mended too.
 TLinkMending MendSavedLinks(const UrlList& queue, TLinkBook& book);
 
+// Tells `book` which entries of a queue loaded from the history failed in an
+// earlier run and left no file: a page analysed again later still links to
+// their files, and is mended like a page of the run they failed in.
+void NoteEarlierFailures(const UrlList& queue, TLinkBook& book);
+
 }  // namespace kestrix

@@ -4,6 +4,7 @@
 
 #include "core/url_list.h"
 #include "engine/link_book.h"
+#include "http/socket_errors.h"
 #include "links/html_items.h"
 #include "tests/core/scratch_folder.h"
 
@@ -79,6 +80,54 @@ TEST(LinkPassTest, PagesLinkingToFailedOrRenamedFilesAreMendedOnce) {
     EXPECT_EQ(ReadFile(folder + file.name), file.mended) << file.name;
   }
   EXPECT_EQ(MendSavedLinks(queue, book).Pages, 0);
+}
+
+
+// A queue back from the history: only an entry that failed for good and
+// left no file counts as failed, so a page analysed again in a later run
+// names it on the web; a cut entry is fetched again, an earlier copy stays.
+TEST(LinkPassTest, FailuresOfEarlierRunsAreMendedInPagesAnalysedAgain) {
+  ScratchFolder dir;
+  const std::string folder = dir.Path();
+  TJobRecord job;
+  job.checkLocalize = job.checkLinkToUrl = true;
+  struct Entry {
+    const char* name;
+    int32_t status;
+    int32_t error;
+    bool file;
+  };
+  const Entry entries[] = {
+      {"index.html", 200, 0, true},           {"gone.html", 404, 0, false},
+      {"cut.html", -1, WSAECONNRESET, false}, {"kept.html", 404, 0, true},
+      {"later.html", -1, 0, false},           {"refused.html", -1, WSAECONNREFUSED, false}};
+  UrlList queue;
+  for (const Entry& e : entries) {
+    TRetriveRec entry;
+    entry.Job = TEntryJob(job);
+    entry.Job.editUrl = std::string("http://h/") + e.name;
+    entry.IsHtml = true;
+    entry.LocalFolder = folder;
+    entry.LocalFileName = e.name;
+    entry.StatusCode = e.status;
+    entry.ErrorCode = e.error;
+    queue.Append(entry.Job.editUrl, entry);
+    if (e.file) WriteFile(folder + e.name, "<p>");
+  }
+  WriteFile(folder + "index.html",
+            "<a href=gone.html><a href=cut.html><a href=kept.html><a href=later.html>"
+            "<a href=refused.html>");
+  TLinkBook book;
+  NoteEarlierFailures(queue, book);
+  book.SetPageLinks(0, {1, 2, 3, 4, 5});  // analysed again by this run
+  book.SetPageLinks(3, {});
+
+  const TLinkMending mending = MendSavedLinks(queue, book);
+  EXPECT_EQ(mending.Links, 2);
+  EXPECT_EQ(mending.ScriptFilesMissing, 0);
+  EXPECT_EQ(ReadFile(folder + "index.html"),
+            "<a href=http://h/gone.html><a href=cut.html><a href=kept.html><a href=later.html>"
+            "<a href=http://h/refused.html>");
 }
 
 }  // namespace
