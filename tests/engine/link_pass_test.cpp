@@ -82,7 +82,6 @@ TEST(LinkPassTest, PagesLinkingToFailedOrRenamedFilesAreMendedOnce) {
   EXPECT_EQ(MendSavedLinks(queue, book).Pages, 0);
 }
 
-
 // A queue back from the history: only an entry that failed for good and
 // left no file counts as failed, so a page analysed again in a later run
 // names it on the web; a cut entry is fetched again, an earlier copy stays.

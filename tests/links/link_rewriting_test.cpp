@@ -92,7 +92,6 @@ TEST(LinkRewritingTest, TheFirstOccurrenceInATagIsEdited) {
   EXPECT_EQ(moved[0], "<img src=\"i.gif\" lowsrc=\"d/i.gif\">");
 }
 
-
 // A browser drops tabs and line breaks inside a link value; the copy's link
 // is rewritten wherever the value was broken.
 TEST(LinkRewritingTest, ValuesBrokenByTabsOrLinesAreRewritten) {
