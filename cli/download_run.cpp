@@ -227,7 +227,11 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
           std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
       // Before the last line, which says how the run ended.
       PrintMending(display.Mended());
-      const std::string amount = ByteText(bytes) + " in " + SecondsText(seconds) + " s";
+      std::string amount = ByteText(state.SavedBytes) + " saved (" + ByteText(state.WireBytes) +
+                           " on the wire) in " + SecondsText(seconds) + " s";
+      if (state.RobotsRefused > 0) {
+        amount += ", " + std::to_string(state.RobotsRefused) + " refused by robots.txt";
+      }
       exitCode = ReportRunEnd(control, interrupt.Interrupted(), amount, project);
       // A page left linking to a name no file has is a fault of the copy.
       if (display.Mended().NotWritten > 0 && exitCode == kExitOk) exitCode = kExitSomeFailed;

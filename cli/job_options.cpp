@@ -1,6 +1,7 @@
 #include "cli/job_options.h"
 
 #include <array>
+#include <charconv>
 #include <climits>
 #include <filesystem>
 
@@ -61,6 +62,15 @@ constexpr std::array kRunOptions = {
     OptionSpec{"accept-unverified", "", "https: take certificates that cannot be verified"},
     OptionSpec{"ca-file", "FILE", "https: trust the authorities in this PEM file too"},
     OptionSpec{"no-keep-alive", "", "one connection per file, closed after it"},
+    OptionSpec{"http1.0", "", "HTTP/1.0 requests without compression, for old servers"},
+    OptionSpec{"no-compression", "", "do not ask for compressed replies"},
+    OptionSpec{"load-cookies", "FILE", "take the cookies of this cookies.txt file (a login)"},
+    OptionSpec{"save-cookies", "FILE", "write the project's cookies to this file at the end"},
+    OptionSpec{"ignore-robots", "", "fetch what the sites' robots.txt rules disallow"},
+    OptionSpec{"host-connections", "N", "at most N requests to one host at once, 1 to 10"},
+    OptionSpec{"wait", "SECONDS", "pause between requests to one host (e.g. 1 or 0.5)"},
+    OptionSpec{"random-wait", "", "make each pause 0.5 to 1.5 times the --wait"},
+    OptionSpec{"limit-rate", "SIZE", "cap the run's bandwidth (e.g. 200K, 1.5M per second)"},
     OptionSpec{"max-file-size", "SIZE", "stop a file past this size (500K, 20M, 2G; 0: none)"},
     OptionSpec{"max-file-time", "SECONDS", "stop a file that takes longer (0: no limit)"},
     OptionSpec{"max-total", "SIZE", "stop the run after receiving this much (0: none)"},
@@ -311,6 +321,42 @@ std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options
       }
       options.*option.field = *count;
     }
+  }
+  return ApplyMannerOptions(args, options);
+}
+
+std::string ApplyMannerOptions(const ParsedArguments& args, TGlobalOptions& options) {
+  if (args.Has("http1.0")) options.UseHttp10 = true;
+  if (args.Has("no-compression")) options.Compression = false;
+  if (args.Has("ignore-robots")) options.FollowRobots = false;
+  if (args.Has("random-wait")) options.RandomWait = true;
+  for (const char* name : {"load-cookies", "save-cookies"}) {
+    std::optional<std::string> file = args.Value(name);
+    if (!file) continue;
+    if (file->empty()) return "--" + std::string(name) + " needs a file name";
+    std::error_code ec;
+    const std::string absolute = std::filesystem::absolute(*file, ec).string();
+    (std::string_view(name) == "load-cookies" ? options.CookieImport : options.CookieExport) =
+        ec ? *file : absolute;
+  }
+  if (std::optional<std::string> text = args.Value("host-connections")) {
+    std::optional<int> count = ParseBoundedInt(*text, 1, 10);
+    if (!count) return "--host-connections needs a number from 1 to 10, not \"" + *text + "\"";
+    options.PerHostConnections = *count;
+  }
+  if (std::optional<std::string> text = args.Value("wait")) {
+    double seconds = -1;
+    const char* end = text->data() + text->size();
+    const auto [ptr, ec] = std::from_chars(text->data(), end, seconds);
+    if (text->empty() || ec != std::errc() || ptr != end || !(seconds >= 0) || seconds > 3600) {
+      return "--wait needs a number of seconds from 0 to 3600, not \"" + *text + "\"";
+    }
+    options.WaitMs = static_cast<int>(seconds * 1000 + 0.5);
+  }
+  if (std::optional<std::string> text = args.Value("limit-rate")) {
+    const std::optional<int64_t> rate = ParseByteSize(*text);
+    if (!rate || *rate < 1) return "--limit-rate needs a size such as 200K, not \"" + *text + "\"";
+    options.LimitRate = *rate;
   }
   return {};
 }

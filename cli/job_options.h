@@ -36,5 +36,8 @@ std::string JobOptionsText(const TJobRecord& job);
 
 // Applies the run-only options to `options`; returns an error text or "".
 std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options);
+// The part of it that sets how the run treats the sites: HTTP version,
+// compression, cookies files, robots.txt and pacing.
+std::string ApplyMannerOptions(const ParsedArguments& args, TGlobalOptions& options);
 
 }  // namespace kestrix

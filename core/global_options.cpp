@@ -61,6 +61,11 @@ TGlobalOptions ReadOptions(const IniDocument& doc, const std::string& defaultDow
   o.TlsAcceptUnverified = doc.ReadBool(kSection, "TlsAcceptUnverified", d.TlsAcceptUnverified);
   o.TlsCaFile = doc.ReadString(kSection, "TlsCaFile", d.TlsCaFile);
   o.KeepAlive = doc.ReadBool(kSection, "KeepAlive", d.KeepAlive);
+  o.UseHttp10 = doc.ReadBool(kSection, "UseHttp10", d.UseHttp10);
+  o.Compression = doc.ReadBool(kSection, "Compression", d.Compression);
+  o.FollowRobots = doc.ReadBool(kSection, "FollowRobots", d.FollowRobots);
+  o.PerHostConnections = doc.ReadInteger(kSection, "PerHostConnections", d.PerHostConnections);
+  o.WaitMs = doc.ReadInteger(kSection, "WaitMs", d.WaitMs);
   o.Agent = doc.ReadInteger(kSection, "Agent", d.Agent);
   o.MSIEVer = doc.ReadString(kSection, "MSIEVer", d.MSIEVer);
   o.NNAVVer = doc.ReadString(kSection, "NNAVVer", d.NNAVVer);
@@ -105,6 +110,11 @@ bool WriteOptions(IniDocument& doc, const TGlobalOptions& o) {
   ok &= doc.WriteBool(kSection, "TlsAcceptUnverified", o.TlsAcceptUnverified);
   ok &= doc.WriteString(kSection, "TlsCaFile", o.TlsCaFile);
   ok &= doc.WriteBool(kSection, "KeepAlive", o.KeepAlive);
+  ok &= doc.WriteBool(kSection, "UseHttp10", o.UseHttp10);
+  ok &= doc.WriteBool(kSection, "Compression", o.Compression);
+  ok &= doc.WriteBool(kSection, "FollowRobots", o.FollowRobots);
+  ok &= doc.WriteInteger(kSection, "PerHostConnections", o.PerHostConnections);
+  ok &= doc.WriteInteger(kSection, "WaitMs", o.WaitMs);
   ok &= doc.WriteString(kSection, "MaxParsedPage", std::to_string(o.MaxParsedPage));
   ok &= doc.WriteString(kSection, "MaxFileSize", std::to_string(o.MaxFileSize));
   ok &= doc.WriteInteger(kSection, "MaxFileTime", o.MaxFileTime);
@@ -157,6 +167,10 @@ std::string UnscramblePassword(const std::string& scrambled) {
   return plain;
 }
 
+std::string ProgramAgentText() {
+  return std::string("Kestrix/") + KESTRIX_VERSION + " (offline site copier)";
+}
+
 std::optional<std::string> AgentText(const TGlobalOptions& o) {
   switch (o.Agent) {
     case 0:
@@ -169,6 +183,8 @@ std::optional<std::string> AgentText(const TGlobalOptions& o) {
       return "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera " + o.OperaVer + "  [en]";
     case 4:
       return o.AnyBrowser;
+    case kAgentProgram:
+      return ProgramAgentText();
     default:
       return std::nullopt;
   }

@@ -12,6 +12,10 @@ namespace kestrix {
 class IniDocument;
 class IniFile;
 
+// The agent choice that names this program (choices 0..4 are the older
+// ones: none, and four browsers' texts).
+inline constexpr int kAgentProgram = 5;
+
 struct TGlobalOptions {
   std::string DownLoadFolder;  // always ends in "/"
   std::string DefaultDoc = "index.html";
@@ -27,7 +31,7 @@ struct TGlobalOptions {
   std::string ProxyUser;
   std::string ProxyPswd;  // plain in memory, scrambled in the file
   bool ProxyCach = false;
-  int Agent = 0;
+  int Agent = kAgentProgram;
   std::string MSIEVer = "5.5";
   std::string NNAVVer = "7.0";
   std::string OperaVer = "7.11";
@@ -39,6 +43,21 @@ struct TGlobalOptions {
   // Keep a worker's connection open for its next file from the same
   // server, when the server agrees.
   bool KeepAlive = true;
+  // HTTP/1.1 with compressed replies; HTTP/1.0 (which asks for no
+  // compression) for the servers that need the old requests.
+  bool UseHttp10 = false;
+  bool Compression = true;
+  // Politeness towards the sites copied: their robots.txt rules, at most
+  // this many requests to one host at once, and a pause (milliseconds)
+  // between the end of one request to a host and the next.
+  bool FollowRobots = true;
+  int PerHostConnections = 4;
+  int WaitMs = 0;
+  // For one run of the command line only; never stored.
+  bool RandomWait = false;   // each pause drawn between 0.5 and 1.5 times WaitMs
+  int64_t LimitRate = 0;     // bytes per second for the whole run; 0 = no cap
+  std::string CookieImport;  // a cookies.txt file taken into the project's jar
+  std::string CookieExport;  // where the jar is written besides, when the run ends
 
   // Limits that keep a run bounded on any site; 0 turns one off. A page
   // larger than MaxParsedPage is saved as received but not analysed (its
@@ -85,7 +104,10 @@ std::string ScramblePassword(const std::string& plain);
 std::string UnscramblePassword(const std::string& scrambled);
 
 // The user-agent text for the `Agent` choice; nullopt for a value outside
-// 0..4, which leaves the client's agent as it was.
+// 0..5, which leaves the client's agent as it was. Choice 5, the default,
+// names the program and its version, as copiers do, so that sites can tell
+// it apart and its robots.txt group reaches it.
 std::optional<std::string> AgentText(const TGlobalOptions& options);
+std::string ProgramAgentText();
 
 }  // namespace kestrix

@@ -167,6 +167,10 @@ std::string RenameProjectData(const std::string& downloadFolder, const std::stri
   // The old history now lies in the renamed folder and is superseded; a
   // leftover copy would never be read, as it carries the old name.
   if (historyWritten) std::remove((target + oldName + ".his").c_str());
+  // The cookie jar is named after the project too: renamed with it, the
+  // project keeps its sessions and logins.
+  const std::string oldJar = target + oldName + ".cookies";
+  if (PathExists(oldJar)) RenameNoReplace(oldJar, target + newName + ".cookies");
   return {};
 }
 

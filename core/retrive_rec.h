@@ -59,6 +59,7 @@ struct TRetriveRec {
   std::string LocalFolder;    // ends in "/"
   std::string LocalFileName;  // empty until known
   double LastModified = 0;    // days since 1899-12-30, 0 when unknown
+  std::string ETag;           // the saved copy's entity tag, empty when unknown
   int64_t ContentSize = 0;    // -1 when the reply gave no length
   int64_t ReceivedSize = 0;   // bytes of the local file that belong to this document
   int32_t JobNumber = 0;      // 1-based within the project

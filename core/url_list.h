@@ -93,6 +93,12 @@ struct TEngineState {
   int32_t NextIndex = 0;       // next entry to hand to a worker
   int32_t ProcessedCount = 0;  // entries whose fetch has finished
   int32_t BytesReceived = 0;   // since the transfer-rate timer last read it
+  // Since the project was opened: body bytes as they came over the
+  // connections (compressed, in chunks) and as saved, and the links and
+  // entries that robots.txt rules kept from being fetched.
+  int64_t WireBytes = 0;
+  int64_t SavedBytes = 0;
+  int32_t RobotsRefused = 0;
   // The crawl-trap guards: the query strings queued per path (keyed by the
   // URL up to its "?"), and the links refused by each guard (URL too long,
   // repeating path, too many query strings).

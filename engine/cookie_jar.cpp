@@ -4,6 +4,7 @@
 #include <libpsl.h>
 
 #include <algorithm>
+#include <ctime>
 #include <limits>
 #include <utility>
 
@@ -12,6 +13,11 @@
 #include "engine/set_cookie.h"
 
 namespace kestrix {
+
+int64_t UnixNow() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
+
 namespace {
 
 constexpr int64_t kLongAgo = std::numeric_limits<int64_t>::min();

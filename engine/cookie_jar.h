@@ -52,6 +52,10 @@ struct TCookieLimits {
   size_t MaxTotal = 3000;
 };
 
+// Seconds since 1970, now: the time the jar, its files and the robots.txt
+// cache are given.
+int64_t UnixNow();
+
 class TCookieJar {
  public:
   explicit TCookieJar(TCookieLimits limits = {});

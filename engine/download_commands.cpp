@@ -13,6 +13,7 @@
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
 #include "engine/link_pass.h"
+#include "engine/site_gate.h"
 #include "http/socket_errors.h"
 #include "links/local_naming.h"
 #include "links/url_template.h"
@@ -114,6 +115,13 @@ void TDownloadControl::StopDownload() {
   for (const std::unique_ptr<TJobThread>& worker : workers_) {
     if (worker && worker->State() != httpAborting) worker->Abort();
   }
+  // Workers held back by the gate have no request to abort: they end as if
+  // they had one.
+  if (gate_) {
+    for (const int slot : gate_->DropWaiters()) {
+      if (TJobThread* worker = Worker(slot)) worker->StopWaiting();
+    }
+  }
   FinishStopWhenSettled();
 }
 
@@ -126,6 +134,7 @@ void TDownloadControl::ContinueDownload(int selectedRow) {
   downloadRunning_ = true;
   TRetriveRec& entry = state.Queue.Entry(selectedRow - 1);
   entry.LastModified = 0;
+  entry.ETag.clear();
   entry.ReceivedSize = 0;
   entry.ContentSize = 0;
   Dispatch();
@@ -150,6 +159,7 @@ void TDownloadControl::ContinueAborted() {
         entry.ContentSize >= 1 && entry.ReceivedSize < entry.ContentSize;
     if (!resumable) {
       entry.LastModified = 0;
+      entry.ETag.clear();
       entry.ContentSize = 0;
       entry.ReceivedSize = 0;
     }
@@ -182,9 +192,11 @@ void TDownloadControl::ReloadEntry(int index) {
   if (index < 0 || index >= state.Queue.Count()) return;
   TRetriveRec& entry = state.Queue.Entry(index);
   entry.LastModified = 0;
+  entry.ETag.clear();
   const int slot = entry.WorkerIndex;
   TJobThread* worker = slot >= 0 && slot < kWorkerSlots ? Worker(slot) : nullptr;
   if (worker && WorkerState(slot) == TSlotState::Busy && worker->CurrentEntry == &entry) {
+    if (worker->Waiting()) return;  // its fetch has not begun: it will be a fresh one
     entry.ReloadPending = 1;
     worker->Abort();
   } else {
@@ -204,6 +216,8 @@ bool TDownloadControl::OpenProject(const std::string& project) {
   aheadOfWalk_.clear();
   state.NextIndex = 0;
   state.ProcessedCount = 0;
+  state.WireBytes = state.SavedBytes = 0;
+  state.RobotsRefused = 0;
   runningProject_ = project;
   context_.Observer.QueueCleared();
   const THistoryLoad load =

@@ -6,11 +6,14 @@
 
 #include "core/global_options.h"
 #include "core/url_list.h"
+#include "engine/cookie_jar.h"
 #include "engine/engine_observer.h"
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
 #include "engine/link_pass.h"
+#include "engine/site_gate.h"
 #include "http/deferred.h"
+#include "http/read_throttle.h"
 #include "http/socket_errors.h"
 #include "http/tls_context.h"
 #include "links/deferred_script_resolver.h"
@@ -38,6 +41,7 @@ TDownloadControl::TDownloadControl(TEngineContext context)
 }
 
 TDownloadControl::~TDownloadControl() {
+  EndSiteSession();
   for (int slot = 0; slot < kWorkerSlots; ++slot) {
     std::unique_ptr<TJobThread>& worker = workers_[static_cast<size_t>(slot)];
     if (!worker) continue;
@@ -142,6 +146,7 @@ void TDownloadControl::SetGridRows(int rows) {
 
 void TDownloadControl::SetRunning(bool running) {
   downloadRunning_ = running;
+  if (!running && BusyWorkers() == 0) EndSiteSession();
   if (reportedRunning_ == running) return;
   reportedRunning_ = running;
   if (running) {

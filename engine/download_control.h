@@ -28,6 +28,9 @@ class THTMLParser;
 class TJobList;
 class TDeferred;
 class TJobThread;
+class TCookieJar;
+class TReadThrottle;
+class TSiteGate;
 class TTlsContext;
 class UrlList;
 struct TTlsSettings;
@@ -178,6 +181,15 @@ class TDownloadControl {
   // Which saved pages link to which entries, and what became of those:
   // the pages are mended from it when the run ends.
   TLinkBook& LinkBook() { return linkBook_; }
+  // The run's manners towards the sites: the project's cookie jar, the
+  // gate (robots.txt rules and pacing) and the bandwidth cap (null when
+  // there is none). Made when a run first needs them; when it ends the jar
+  // is saved and all three are put away.
+  TCookieJar& Cookies();
+  TSiteGate& Gate();
+  TReadThrottle* Throttle();
+  // Whether the rules known for the site of `url` keep it from the queue.
+  bool RobotsRefuse(const std::string& url);
 
   // Reports a change of entry `index`, when the queue grid shows it.
   void ReportEntry(int32_t index, const TEntryEvent& event);
@@ -188,6 +200,8 @@ class TDownloadControl {
 
  private:
   void CreateWorker(int slot);
+  void EndSiteSession();
+  void WakeWorker(int slot);
   void CreateMissingWorkers();
   void FinishQueue();
   void SaveRunningHistory();
@@ -233,6 +247,9 @@ class TDownloadControl {
   bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;
   TLinkBook linkBook_;
+  std::unique_ptr<TCookieJar> cookies_;
+  std::unique_ptr<TSiteGate> gate_;
+  std::unique_ptr<TReadThrottle> throttle_;
   TRunStop lastStop_;
   int64_t runBytes_ = 0;                 // body bytes received in this run
   int32_t runFiles_ = 0;                 // entries fetched in this run

@@ -13,6 +13,7 @@ namespace kestrix {
 // What a queue entry is doing, as its worker reports it.
 enum class TEntryPhase : uint8_t {
   Queued,        // appended by a job start; nothing was fetched for it yet
+  Waiting,       // held back before its request: the site's robots.txt or pacing
   Connecting,    // its GET has started
   Posting,       // its POST has started
   Relocating,    // the reply moved it; the entry holds its new URL
@@ -22,17 +23,25 @@ enum class TEntryPhase : uint8_t {
 
 // How an ended fetch turned out, beyond the entry's ErrorCode.
 enum class TFetchOutcome : uint8_t {
-  Reply,                  // as Reason (the reply's or the client's own) and the code say
-  NotStarted,             // the request could not be started; Reason says why
-  GaveUp,                 // every retry failed as well
-  PartDoesNotFit,         // a partial reply did not continue the saved copy
-  UnknownTransferCoding,  // Detail names the coding
-  UnknownContentCoding,   // Detail names the coding
-  Undecodable,            // the body could not be decoded; Detail says why
-  DecodedShort,           // a coded body ended early; Detail says how
-  NotRewritten,           // the page's links could not be saved back into it
-  NotKept,                // the body passed a limit or could not be written; Detail: the
-                          // path and the system's reason of a write failure
+  Reply,           // as Reason (the reply's or the client's own) and the code say
+  NotStarted,      // the request could not be started; Reason says why
+  GaveUp,          // every retry failed as well
+  PartDoesNotFit,  // a partial reply did not continue the saved copy
+  NotRewritten,    // the page's links could not be saved back into it
+  NotKept,         // the body passed a limit or could not be written; Detail: the
+                   // path and the system's reason of a write failure
+  RobotsRefused,   // the site's robots.txt disallows it; nothing was fetched
+  ServerBusy,      // a 429 or 503 was given up on; Busy says why
+};
+
+// Why an entry was given up on after "429 Too Many Requests" or "503
+// Service Unavailable" replies.
+struct TBusyFacts {
+  int32_t Status = 0;
+  int32_t Retries = 0;       // fetches again that got the same answer
+  int64_t Asked = 0;         // seconds the last reply asked to wait
+  int64_t Bound = 0;         // the longest wait honoured, in seconds
+  bool WaitTooLong = false;  // else: too many retries
 };
 
 // The size column's facts while a body arrives.
@@ -59,6 +68,7 @@ struct TEntryEvent {
   TFetchOutcome Outcome = TFetchOutcome::Reply;
   std::string Reason;
   std::string Detail;
+  TBusyFacts Busy;
 };
 
 // A job's state in the job list.

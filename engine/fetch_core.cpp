@@ -6,9 +6,10 @@
 
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
+#include "engine/cookie_jar.h"
 #include "engine/fetch_limits.h"
-#include "engine/reply_header.h"
 #include "engine/request_options.h"
+#include "http/content_decoder.h"
 #include "http/socket_errors.h"
 #include "links/content_names.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 // The client's error for a request ended by Abort.
 constexpr int kAbortedByRequest = 3;
-// Longer values are cut for the state shown: they come from the server.
-constexpr size_t kCodingNameMax = 100;
 constexpr int kFirstSuccessStatus = 200;
 constexpr int kPartialContent = 206;
 constexpr int kFirstRelocationStatus = 300;
@@ -30,7 +29,12 @@ TFetchCore::TFetchCore() {
   ModifiedSince = 0;
   OnLocationChange = [this](auto&&...) {
     NoteActivity();
+    // Another host, or another path, may have cookies of its own.
+    SendCookiesFor(TargetUrl());
     Relocated();
+  };
+  OnCookie = [this](THttpCli&, const std::string& value, bool&) {
+    if (cookies_) cookies_->SetCookie(TargetUrl(), value, UnixNow());
   };
   OnHeaderEnd = [this](auto&&...) {
     NoteActivity();
@@ -54,6 +58,10 @@ TFetchCore::TFetchCore() {
     int code = error;
     if (error == 0) {
       code = SocketLastError() > 0 ? SocketLastError() : 0;
+    } else if (error == kErrShortBody && SocketLastError() > 0) {
+      // Cut off by the connection's failure (a reset), not by a clean
+      // close: the socket's error tells, whatever the framing.
+      code = SocketLastError();
     } else if (error == kAbortedByRequest) {
       switch (abortCause_) {
         case TAbortCause::TimedOut:
@@ -102,6 +110,7 @@ void TFetchCore::Detach() {
   OnRequestDone = nullptr;
   OnStateChange = nullptr;
   OnHeaderData = nullptr;
+  OnCookie = nullptr;
   SendStream = nullptr;
   CloseBody();
 }
@@ -111,11 +120,11 @@ void TFetchCore::PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& 
   ApplyRequestOptions(*this, options);
   URL = entry.Job.editUrl;
   ModifiedSince = 0;
+  IfNoneMatch.clear();
   // The client keeps the range of the last reply's Content-Range; left
   // there, it would ask the next document for that part only.
   ContentRangeBegin.clear();
   ContentRangeEnd.clear();
-  codingName_.clear();
   abortCause_ = TAbortCause::None;
   bodyStop_ = TBodyStop::None;
   bodyFailure_.clear();
@@ -129,6 +138,7 @@ std::optional<std::string> TFetchCore::StartRequest(const TRetriveRec& entry) {
   requestRunning_ = true;
   NoteActivity();
   if (timeLimit_ > 0) fileTimer_.start(std::chrono::seconds(timeLimit_));
+  SendCookiesFor(URL);
   try {
     StartEntryRequest(*this, entry, post_);
   } catch (const std::exception& failure) {
@@ -138,6 +148,10 @@ std::optional<std::string> TFetchCore::StartRequest(const TRetriveRec& entry) {
     return failure.what();
   }
   return std::nullopt;
+}
+
+void TFetchCore::SendCookiesFor(const std::string& url) {
+  Cookie = cookies_ ? cookies_->CookieHeader(url, UnixNow()) : std::string();
 }
 
 void TFetchCore::NoteActivity() {
@@ -195,11 +209,11 @@ int64_t TFetchCore::LimitHit() const {
   return 0;
 }
 
-std::string TFetchCore::FollowRelocation(const std::string& fromUrl) {
+std::string TFetchCore::FollowRelocation() {
   // The client restarts the request once this event returns; the abort
   // must come after that restart, not before it.
   if (++relocations_ > kMaxRelocations) AbortLater(TAbortCause::RelocationLoop);
-  return RelocationTarget(ReceivedHeader(), Location(), fromUrl);
+  return TargetUrl();
 }
 
 std::optional<std::string> TFetchCore::NameByContent(TRetriveRec& entry, UsedNames& used,
@@ -218,67 +232,32 @@ std::optional<std::string> TFetchCore::NameByContent(TRetriveRec& entry, UsedNam
   return old;
 }
 
-TFetchOutcome TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {
+void TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {
   CloseBody();
-  const std::vector<std::string>& header = ReceivedHeader();
-  const std::string coding = HeaderValue(header, "content-encoding");
-  const std::string transfer = HeaderValue(header, "transfer-encoding");
-  const bool chunked = IsChunkedTransfer(transfer);
-  const TContentCoding kind = ContentCodingOf(coding);
-  if (!chunked && ContentCodingOf(transfer) != TContentCoding::Identity) {
-    codingName_ = transfer.substr(0, kCodingNameMax);
-    return TFetchOutcome::UnknownTransferCoding;
-  }
-  if (kind == TContentCoding::Unsupported) {
-    codingName_ = coding.substr(0, kCodingNameMax);
-    return TFetchOutcome::UnknownContentCoding;
-  }
-  const bool coded = chunked || kind != TContentCoding::Identity;
-  const bool appending = append && !coded;
-  const int64_t kept = appending ? entry.ReceivedSize : 0;
+  const bool reframed = BodyReframed();
+  const int64_t kept = append ? entry.ReceivedSize : 0;
   // A body that announces more than the limit is not begun at all.
-  if (sizeLimit_ > 0 && !coded && ContentLength() >= 0 && kept + ContentLength() > sizeLimit_) {
+  if (sizeLimit_ > 0 && !reframed && ContentLength() >= 0 && kept + ContentLength() > sizeLimit_) {
     BodyNotKept(TBodyStop::SizeLimit, {});
-    return TFetchOutcome::Reply;
+    return;
   }
   file_ = std::make_unique<TFileOutStream>(
-      path, appending ? TFileOutStream::Append : TFileOutStream::Create);
-  // The size limit counts what lands in the file: a coded body is stopped
-  // once its decoded size passes it.
+      path, append ? TFileOutStream::Append : TFileOutStream::Create);
+  // The size limit counts what lands in the file: a compressed body is
+  // stopped once what it inflates to passes it.
   sink_ = std::make_unique<TBodySink>(*file_, sizeLimit_ > 0 ? sizeLimit_ - kept : -1);
-  if (appending) {
-    ReceiveStream = sink_.get();
-    return TFetchOutcome::Reply;
-  }
+  ReceiveStream = sink_.get();
+  if (append) return;
   entry.ReceivedSize = 0;
-  // The length of a coded body says nothing about the document's size,
-  // which is known only once it has been decoded whole.
-  entry.ContentSize = !coded && ContentLength() >= 0 ? ContentLength() : -1;
-  if (coded) {
-    decoder_ = std::make_unique<TBodyDecoder>(*sink_, chunked, kind);
-    ReceiveStream = decoder_.get();
-  } else {
-    ReceiveStream = sink_.get();
-  }
-  return TFetchOutcome::Reply;
+  entry.ContentSize = !reframed && ContentLength() >= 0 ? ContentLength() : -1;
 }
 
-std::string TFetchCore::FinishDecoding(bool& soundSoFar) {
-  soundSoFar = true;
-  if (!decoder_) return {};
-  soundSoFar = decoder_->Error().empty();
-  std::string failure = decoder_->Finish();
-  // What the decoder held back until the end may not fit either.
-  if (sink_ && sink_->Stopped() != TBodyStop::None && bodyStop_ == TBodyStop::None) {
-    bodyStop_ = sink_->Stopped();
-    bodyFailure_ = sink_->Failure();
-  }
-  return failure;
+bool TFetchCore::BodyReframed() const {
+  return !ParseCodingList(ContentEncoding()).Codings.empty() || !TransferEncoding().empty();
 }
 
 void TFetchCore::CloseBody() {
   ReceiveStream = nullptr;
-  decoder_.reset();
   sink_.reset();
   file_.reset();
 }

@@ -1,11 +1,11 @@
 // The part of fetching one entry that the download worker and the
 // exploration test's fetcher share: it applies the global options and starts
 // the entry's request, gives up on a connection that stays silent and on
-// relocations without end, opens the entry's file for the body (through the
-// decoder of a coded body; a coding it cannot undo saves nothing), and says,
-// once the request is done, how it ended and what became of the body. What
-// a fetch does beyond that (a date condition, a resumed part, the queue,
-// status lines) is its subclass's.
+// relocations without end, opens the entry's file for the body (the client
+// has taken off its framing and compression), and says, once the request is
+// done, how it ended and what became of the body. What a fetch does beyond
+// that (a date condition, a resumed part, the queue, status lines) is its
+// subclass's.
 #pragma once
 
 #include <QTimer>
@@ -16,12 +16,12 @@
 
 #include "engine/body_sink.h"
 #include "engine/engine_observer.h"
-#include "http/body_decoder.h"
 #include "http/http_client.h"
 #include "http/streams.h"
 
 namespace kestrix {
 
+class TCookieJar;
 struct TGlobalOptions;
 struct TRetriveRec;
 class UsedNames;
@@ -36,6 +36,9 @@ class TFetchCore : public THttpCli {
   // closes the body's file. A request under way is left to its owner.
   void Detach();
   bool RequestRunning() const { return requestRunning_; }
+  // The jar whose cookies the requests carry and which keeps the cookies
+  // replies set (relocations included); null: no cookies at all.
+  void UseCookies(TCookieJar* jar) { cookies_ = jar; }
 
  protected:
   TFetchCore();
@@ -46,23 +49,24 @@ class TFetchCore : public THttpCli {
   virtual void BodyBegins() {}
   virtual void BodyData(const char* /*data*/, int /*length*/) {}
   // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
-  // WSAECONNABORTED (stopped), the socket's error, or for a body that was
-  // not kept kErrFileTooLarge, kErrFileTooSlow, kErrCannotWrite or
-  // kErrDiskFull (BodyFailure() says why).
+  // WSAECONNABORTED (stopped), the client's own (kErrShortBody,
+  // kErrUndecodableBody, kErrUnframedReply), the socket's error, or for a
+  // body that was not kept kErrFileTooLarge, kErrFileTooSlow,
+  // kErrCannotWrite or kErrDiskFull (BodyFailure() says why).
   virtual void RequestDone(int code) = 0;
 
   // Sets the request up for `entry` with the global options (kept for the
-  // time-out): its URL, no date condition and no byte range. The subclass
-  // may add those before StartRequest.
+  // time-out): its URL, no date condition, no ETag and no byte range. The
+  // subclass may add those before StartRequest.
   void PrepareRequest(const TRetriveRec& entry, const TGlobalOptions& options);
   // Starts the request prepared; no completion comes when it could not be
   // started, and the reason is returned.
   std::optional<std::string> StartRequest(const TRetriveRec& entry);
   // Postpones the time-out: the connection showed a sign of life.
   void NoteActivity();
-  // The target of the relocation the client is following; the request is
-  // stopped when the relocations run on too long.
-  std::string FollowRelocation(const std::string& fromUrl);
+  // The target of the relocation the client is following, with its port;
+  // the request is stopped when the relocations run on too long.
+  std::string FollowRelocation();
 
   // Names the entry's file by what the reply's header says the body is (the
   // name given at queue time was a guess from the URL), before the body is
@@ -70,13 +74,11 @@ class TFetchCore : public THttpCli {
   // name unique. A resumed part keeps the name its bytes lie under. The path
   // the file had when the name changed, else nothing.
   std::optional<std::string> NameByContent(TRetriveRec& entry, UsedNames& used, bool resumed);
-  // Opens `path` for the reply's body: appended to when `append` and the
-  // body is not coded, else created anew, which makes the entry's sizes
-  // those of this reply. Nothing is opened and the failure is returned
-  // when the body's coding cannot be undone (CodingName() names it).
+  // Opens `path` for the reply's body: appended to when `append`, else
+  // created anew, which makes the entry's sizes those of this reply.
   // Throws EFileError when the file cannot be opened. A body announced
   // larger than the size limit is not opened, and the request is stopped.
-  TFetchOutcome OpenBody(TRetriveRec& entry, const std::string& path, bool append);
+  void OpenBody(TRetriveRec& entry, const std::string& path, bool append);
   // Ends the request because its body cannot be kept: `failure` names the
   // path and the system's reason.
   void BodyNotKept(TBodyStop stop, const std::string& failure);
@@ -86,14 +88,10 @@ class TFetchCore : public THttpCli {
   const std::string& BodyFailure() const { return bodyFailure_; }
   // The limit that stopped the request: bytes or seconds; 0 for none.
   int64_t LimitHit() const;
-  const std::string& CodingName() const { return codingName_; }
   bool BodyOpen() const { return file_ != nullptr; }
-  // A coded body goes through the decoder; its decoded size, once done.
-  bool BodyCoded() const { return decoder_ != nullptr; }
-  int64_t DecodedSize() const { return decoder_ ? decoder_->Written() : 0; }
-  // Ends a coded body: empty when it decoded whole, else why not.
-  // `soundSoFar` tells whether it was sound as far as it went.
-  std::string FinishDecoding(bool& soundSoFar);
+  // Whether the reply came compressed or in chunks: its length then says
+  // nothing of the document's size, known only once it arrived whole.
+  bool BodyReframed() const;
   void CloseBody();
 
  private:
@@ -105,13 +103,13 @@ class TFetchCore : public THttpCli {
   void AbortLater(TAbortCause cause);
   // Takes a stop of the sink into the request's outcome.
   void NoteBodyStop();
+  void SendCookiesFor(const std::string& url);
 
   const TGlobalOptions* options_ = nullptr;
+  TCookieJar* cookies_ = nullptr;
   std::unique_ptr<TFileOutStream> file_;
-  std::unique_ptr<TBodySink> sink_;        // in front of file_: the size limit, write failures
-  std::unique_ptr<TBodyDecoder> decoder_;  // between the client and sink_ for a coded body
+  std::unique_ptr<TBodySink> sink_;  // in front of file_: the size limit, write failures
   std::unique_ptr<TMemoryInStream> post_;
-  std::string codingName_;
   QTimer idleTimer_;
   QTimer fileTimer_;  // the time limit of one file
   int relocations_ = 0;

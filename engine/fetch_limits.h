@@ -13,5 +13,8 @@ inline constexpr int kMaxRelocations = 20;
 // Recorded for an entry whose relocations ran in a circle or too long: the
 // loop error of the socket layer, whose text names a loop.
 inline constexpr int kRelocationLoopError = WSAELOOP;
+// Recorded for an entry that the site's robots.txt disallows: it was never
+// requested. Not a socket's code, so no other failure shares it.
+inline constexpr int kRobotsRefusedError = 12040;
 
 }  // namespace kestrix

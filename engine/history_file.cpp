@@ -193,8 +193,44 @@ double SaneDate(double date) {
   return std::isfinite(date) && date > 0 && date < kHistoryDateEnd ? date : 0;
 }
 
+// Longer tags are no server's: kept, each would cost every later request.
+constexpr size_t kMaxEntityTag = 1024;
+
 int32_t Clamp(int32_t value, int32_t high) {
   return value < 0 ? 0 : (value > high ? high : value);
+}
+
+// The outcome block after its magic: each record's HTTP status and the
+// limit that stopped it. False when it ended early.
+bool ReadOutcomes(Reader& in, int32_t read, const std::vector<int32_t>& queued, UrlList& queue) {
+  int32_t count = 0;
+  if (!in.Int(count)) return false;
+  for (int32_t i = 0; i < count; ++i) {
+    int32_t status = 0;
+    int64_t cap = 0;
+    if (!in.Int(status) || !in.Int64(cap)) return false;
+    const int32_t index = i < read ? queued[static_cast<size_t>(i)] : -1;
+    if (index < 0) continue;
+    queue.Entry(index).StatusCode = std::clamp(status, -1, 999);
+    queue.Entry(index).CapLimit = std::max<int64_t>(cap, 0);
+  }
+  return true;
+}
+
+// The entity tag block after its magic, one string per record. False when
+// it ended early.
+bool ReadEntityTags(Reader& in, int32_t read, const std::vector<int32_t>& queued, UrlList& queue) {
+  int32_t count = 0;
+  if (!in.Int(count)) return false;
+  for (int32_t i = 0; i < count; ++i) {
+    std::string tag;
+    if (!in.String(tag)) return false;
+    const int32_t index = i < read ? queued[static_cast<size_t>(i)] : -1;
+    // A tag is sent back in a header line: one that could end it early is dropped.
+    if (index >= 0 && tag.size() <= kMaxEntityTag && tag.find_first_of("\r\n") == std::string::npos)
+      queue.Entry(index).ETag = std::move(tag);
+  }
+  return true;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -221,11 +257,13 @@ std::string EncodeHistory(const TEngineState& state) {
   PutInt(out, state.NextIndex);
   bool large = false;
   bool outcomes = false;
+  bool tagged = false;
   for (int32_t i = 0; i < queue.Count(); ++i) {
     const TRetriveRec& e = queue.Entry(i);
     PutEntry(out, queue.Url(i), e);
     large = large || !Fits32(e.ContentSize) || !Fits32(e.ReceivedSize);
     outcomes = outcomes || e.CapLimit != 0 || (e.StatusCode >= 0 && FetchFailed(e));
+    tagged = tagged || !e.ETag.empty();
   }
   // Sizes of 2 GiB and more follow the records, where a reader of the plain
   // format never looks; a file without such sizes is the plain format.
@@ -246,6 +284,11 @@ std::string EncodeHistory(const TEngineState& state) {
       PutInt(out, queue.Entry(i).StatusCode);
       PutInt64(out, queue.Entry(i).CapLimit);
     }
+  }
+  if (tagged) {
+    out += kEntityTagsMagic;
+    PutInt(out, queue.Count());
+    for (int32_t i = 0; i < queue.Count(); ++i) PutString(out, queue.Entry(i).ETag);
   }
   return out;
 }
@@ -375,16 +418,14 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
       state.Queue.Entry(index).ReceivedSize = std::max<int64_t>(receivedSize, 0);
     }
   }
-  int32_t outcomes = 0;
-  if (result.Complete && in.Magic(kOutcomesMagic) && in.Int(outcomes)) {
-    for (int32_t i = 0; i < outcomes && i < read; ++i) {
-      int32_t status = 0;
-      int64_t cap = 0;
-      if (!in.Int(status) || !in.Int64(cap)) break;
-      const int32_t index = queued[static_cast<size_t>(i)];
-      if (index < 0) continue;
-      state.Queue.Entry(index).StatusCode = std::clamp(status, -1, 999);
-      state.Queue.Entry(index).CapLimit = std::max<int64_t>(cap, 0);
+  // The optional blocks after the sizes, in whichever order they came.
+  for (bool more = result.Complete; more;) {
+    if (in.Magic(kOutcomesMagic)) {
+      more = ReadOutcomes(in, read, queued, state.Queue);
+    } else if (in.Magic(kEntityTagsMagic)) {
+      more = ReadEntityTags(in, read, queued, state.Queue);
+    } else {
+      more = false;
     }
   }
   state.ProcessedCount = Clamp(processed, state.Queue.Count());

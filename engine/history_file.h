@@ -24,6 +24,10 @@ inline constexpr std::string_view kLargeSizesMagic = "KXSIZE64";
 // stopped it) that follows, when some entry failed by its status or was
 // stopped by a limit.
 inline constexpr std::string_view kOutcomesMagic = "KXSTATUS";
+// Marks the block of entity tags (one string per record), when some entry
+// has a tag. It is written last, after the size and outcome blocks: readers
+// that know nothing of it stop before it. Either order is read.
+inline constexpr std::string_view kEntityTagsMagic = "KXETAG01";
 // Dates a history file may hold end before 10000-01-01; none lies before
 // 1899-12-30, which is 0, no date.
 inline constexpr double kHistoryDateEnd = 2958466.0;

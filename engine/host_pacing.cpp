@@ -1,44 +1,11 @@
 #include "engine/host_pacing.h"
 
 #include <algorithm>
-#include <charconv>
-
-#include "engine/header_date.h"
 
 namespace kestrix {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
-
-std::string BusyVerdictText(const TBusyVerdict& verdict) {
-  const std::string what = "Server busy (" + std::to_string(verdict.Status) + ")";
-  switch (verdict.Kind) {
-    case TBusyVerdict::TooManyRetries:
-      return what + ": gave up after " + std::to_string(verdict.Retries) + " retries";
-    case TBusyVerdict::WaitTooLong:
-      return what + ": asked to wait " + std::to_string(verdict.Asked.count()) + " s, more than " +
-             std::to_string(verdict.Bound.count()) + " s";
-    case TBusyVerdict::Retry:
-      break;
-  }
-  return what;
-}
-
-std::optional<seconds> ParseRetryAfter(std::string_view value, int64_t nowUnix) {
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-  if (!value.empty() && value.find_first_not_of("0123456789") == std::string_view::npos) {
-    int64_t count = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), count);
-    // More than a year is as good as for ever, and keeps the sums small.
-    constexpr int64_t kYear = 366 * 86400;
-    if (error == std::errc::result_out_of_range) return seconds(kYear);
-    return seconds(std::min(count, kYear));
-  }
-  const std::optional<int64_t> when = ParseHeaderDate(value);
-  if (!when) return std::nullopt;
-  return seconds(std::clamp<int64_t>(*when - nowUnix, 0, 366 * 86400));
-}
 
 THostPacing::THostPacing(TPacingOptions options, TPacingClock clock, TRandomSource random)
     : options_(options), clock_(std::move(clock)), random_(std::move(random)) {}

@@ -53,13 +53,6 @@ struct TBusyVerdict {
   std::chrono::seconds Bound{0};
 };
 
-// The state text of an entry given up on.
-std::string BusyVerdictText(const TBusyVerdict& verdict);
-
-// A Retry-After value, seconds or an HTTP date, as a wait from `nowUnix`
-// (seconds since 1970); a date in the past waits 0. Nothing when unreadable.
-std::optional<std::chrono::seconds> ParseRetryAfter(std::string_view value, int64_t nowUnix);
-
 // Default wait before fetching again when a 429 or 503 names none: 5 s,
 // doubling with each retry.
 inline constexpr std::chrono::seconds kBusyBackoff{5};

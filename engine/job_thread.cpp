@@ -13,8 +13,9 @@
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
 #include "engine/page_lines.h"
-#include "engine/reply_header.h"
+#include "engine/page_type.h"
 #include "engine/request_options.h"
+#include "engine/site_gate.h"
 #include "http/socket_errors.h"
 #include "links/content_names.h"
 #include "links/crawl_traps.h"
@@ -29,10 +30,11 @@ namespace {
 
 constexpr int kNotModified = 304;
 constexpr int kRangeNotSatisfiable = 416;
-constexpr int kFirstErrorStatus = 400;
 // A saved script is searched for file names in its first bytes only: the
 // scripts that load files by name are small, bundles of libraries are not.
 constexpr size_t kMaxScriptFileBytes = 2 << 20;
+constexpr int kTooManyRequests = 429;
+constexpr int kServiceUnavailable = 503;
 
 bool IsInterruption(int errorCode) {
   return errorCode == WSAECONNABORTED || errorCode == WSAECONNRESET || errorCode == WSAETIMEDOUT ||
@@ -57,6 +59,7 @@ void TJobThread::Report(const TEntryEvent& event) {
 
 void TJobThread::StartEntry() {
   retries_ = 0;
+  busyRetries_ = 0;
   restartedWhole_ = false;
   Execute();
 }
@@ -66,14 +69,88 @@ void TJobThread::StartEntry() {
 // fetched whole even when the server says the document has not changed.
 bool TJobThread::MayAskWithDate() const {
   const TRetriveRec& entry = *CurrentEntry;
-  if (entry.LastModified == 0 || IsInterruption(entry.ErrorCode)) return false;
+  if ((entry.LastModified == 0 && entry.ETag.empty()) || IsInterruption(entry.ErrorCode))
+    return false;
   std::error_code error;
   return std::filesystem::is_regular_file(entry.LocalFolder + entry.LocalFileName, error);
 }
 
+bool TJobThread::PassGate() {
+  TRetriveRec& entry = *CurrentEntry;
+  waiting_ = false;
+  // The starting URLs and a form the user sends are the user's own
+  // requests; the links found on pages are the site's rules' to allow.
+  const bool checkRobots = entry.ParentIndex >= 0 && entry.RequestMethod != kMethodPost;
+  switch (control_.Gate().Ask(SlotIndex, entry.Job.editUrl, checkRobots)) {
+    case TGateAnswer::Go:
+      gated_ = true;
+      gatedUrl_ = entry.Job.editUrl;
+      return true;
+    case TGateAnswer::Wait: {
+      waiting_ = true;
+      control_.SetWorkerState(SlotIndex, TSlotState::Busy);
+      TEntryEvent held;
+      held.Phase = TEntryPhase::Waiting;
+      Report(held);
+      return false;
+    }
+    case TGateAnswer::Refused: {
+      ++control_.Context().State.RobotsRefused;
+      entry.ErrorCode = kRobotsRefusedError;
+      control_.SetWorkerState(SlotIndex, TSlotState::Busy);
+      TEntryEvent ended;
+      ended.Phase = TEntryPhase::Ended;
+      ended.ErrorCode = kRobotsRefusedError;
+      ended.Outcome = TFetchOutcome::RobotsRefused;
+      EndUnfetched(ended);
+      return false;
+    }
+  }
+  return true;
+}
+
+void TJobThread::GateFinished() {
+  if (!gated_) return;
+  gated_ = false;
+  TSiteGate& gate = control_.Gate();
+  gate.Finished(gatedUrl_);
+  // A kept connection would be one more than the host allows once a
+  // waiting worker opens its own.
+  if (State() == httpReady && gate.HostWanted(gatedUrl_)) Abort();
+}
+
+void TJobThread::EndUnfetched(TEntryEvent ended) {
+  CurrentEntry->StatusCode = 0;
+  control_.Post([this, ended] {
+    Report(ended);
+    NoteOutcome(ended.ErrorCode);
+    control_.SetWorkerState(SlotIndex, TSlotState::Idle);
+    control_.EntryDone();
+    control_.WorkerSettled();
+  });
+}
+
+void TJobThread::StopWaiting() {
+  if (!waiting_) return;
+  waiting_ = false;
+  control_.Post([this] {
+    CurrentEntry->ErrorCode = WSAECONNABORTED;
+    TEntryEvent aborted;
+    aborted.Phase = TEntryPhase::Ended;
+    aborted.ErrorCode = WSAECONNABORTED;
+    Report(aborted);
+    control_.SetStopRequested(true);
+    control_.SetWorkerState(SlotIndex, TSlotState::Idle);
+    control_.WorkerSettled();
+  });
+}
+
 void TJobThread::Execute() {
+  if (!PassGate()) return;
   TRetriveRec& entry = *CurrentEntry;
   PrepareRequest(entry, control_.Context().Options);
+  UseCookies(&control_.Cookies());
+  ReadThrottle = control_.Throttle();
   TEntryEvent started;
   started.Phase =
       entry.RequestMethod == kMethodPost ? TEntryPhase::Posting : TEntryPhase::Connecting;
@@ -83,12 +160,17 @@ void TJobThread::Execute() {
   if (StartsNoCase(URL, "https:")) {
     if (auto shared = control_.SharedTlsContext(TlsSettings)) TlsContext = std::move(shared);
   }
-  ModifiedSince = MayAskWithDate() ? entry.LastModified : 0;
+  // A server without Last-Modified may still tell an unchanged copy by its ETag.
+  if (MayAskWithDate()) {
+    ModifiedSince = entry.LastModified;
+    IfNoneMatch = entry.ETag;
+  }
   // Only a local file that holds exactly the part received so far may be
   // resumed; anything else is fetched whole again.
   resuming_ = false;
   if (entry.ReceivedSize < entry.ContentSize) {
     ModifiedSince = 0;
+    IfNoneMatch.clear();
     if (entry.ReceivedSize > 0 &&
         LocalFileSize(entry.LocalFolder + entry.LocalFileName) == entry.ReceivedSize) {
       resuming_ = true;
@@ -104,32 +186,25 @@ void TJobThread::Execute() {
   discarding_ = false;
   bodyOpened_ = false;
   folderNotMade_ = false;
-  decodeFailure_ = TFetchOutcome::Reply;
   AnalyseAllowed = true;
   control_.SetWorkerState(SlotIndex, TSlotState::Busy);
 
   if (std::optional<std::string> failure = StartRequest(entry)) {
     // No request was started, so no completion will come: finish the entry
     // here, later, as the client would have.
+    GateFinished();
     TEntryEvent ended;
     ended.Phase = TEntryPhase::Ended;
     ended.ErrorCode = entry.ErrorCode;
     ended.Outcome = TFetchOutcome::NotStarted;
     ended.Reason = std::move(*failure);
-    entry.StatusCode = 0;
-    control_.Post([this, ended] {
-      Report(ended);
-      NoteOutcome(ended.ErrorCode);
-      control_.SetWorkerState(SlotIndex, TSlotState::Idle);
-      control_.EntryDone();
-      control_.WorkerSettled();
-    });
+    EndUnfetched(ended);
   }
 }
 
 void TJobThread::Relocated() {
   TRetriveRec& entry = *CurrentEntry;
-  const std::string target = FollowRelocation(entry.Job.editUrl);
+  const std::string target = FollowRelocation();
   entry.Job.editUrl = target;
   // A page that links to where this row moved finds the row.
   control_.Context().State.Queue.AddAlias(QueueIndex, target);
@@ -185,12 +260,12 @@ void TJobThread::RequestDone(int code) {
 
 void TJobThread::CompleteRequest(int code) {
   TRetriveRec& entry = *CurrentEntry;
+  GateFinished();
   entry.ErrorCode = code;
-  if (BodyCoded()) {
-    entry.ReceivedSize = DecodedSize();
-  } else if (!discarding_ && decodeFailure_ == TFetchOutcome::Reply) {
-    entry.ReceivedSize += ReceivedCount();
-  }
+  if (!discarding_) entry.ReceivedSize += DecodedCount();
+  TEngineState& state = control_.Context().State;
+  state.WireBytes += ReceivedCount();
+  state.SavedBytes += discarding_ ? 0 : DecodedCount();
 
   if (code == WSAECONNABORTED) {
     CloseBody();
@@ -220,59 +295,51 @@ void TJobThread::CompleteRequest(int code) {
     entry.ReceivedSize = 0;
     entry.ContentSize = 0;
     entry.LastModified = 0;
+    entry.ETag.clear();
     Execute();
     return;
   }
 
-  // An error reply's body is never read, so its length says nothing about
-  // what arrived: fetching it again would only bring the same error.
-  const bool bodyExpected = StatusCode() < kFirstErrorStatus && StatusCode() != kNotModified;
-  std::string decoding;
-  bool decodedShort = false;  // the coded body was sound as far as it went
-  if (code == 0) {
-    decoding = FinishDecoding(decodedShort);
-    decodedShort = decodedShort && !decoding.empty();
+  // A busy server's answer holds its host for the wait it asks for; the
+  // entry is fetched again then, a few times at most.
+  busy_ = {};
+  if (code == 0 && (StatusCode() == kTooManyRequests || StatusCode() == kServiceUnavailable)) {
+    const TBusyVerdict verdict =
+        control_.Gate().BusyReply(gatedUrl_, StatusCode(), RetryAfter(), busyRetries_);
+    if (verdict.Kind == TBusyVerdict::Retry) {
+      ++busyRetries_;
+      CloseBody();
+      Execute();
+      return;
+    }
+    busy_ = {verdict.Status, verdict.Retries, verdict.Asked.count(), verdict.Bound.count(),
+             verdict.Kind == TBusyVerdict::WaitTooLong};
   }
-  const bool shortBody =
-      code == 0 && bodyExpected &&
-      ((ContentLength() >= 1 && ReceivedCount() < ContentLength()) || decodedShort);
-  const bool retryable = code == WSAETIMEDOUT || shortBody;
+
+  // The client judges the body against its framing: a short one is
+  // fetched again, when the user asked for retries.
+  const bool retryable = code == WSAETIMEDOUT || code == kErrShortBody;
   if (control_.Context().Options.RetryFlag && retryable && retries_ < kMaxRetries) {
     ++retries_;
     CloseBody();
     entry.LastModified = 0;
+    entry.ETag.clear();
     Execute();
     return;
   }
-  // A body shorter than announced, or one that could not be decoded, is
-  // never a good copy.
-  TFetchOutcome outcome = TFetchOutcome::Reply;
-  std::string detail;
+  TFetchOutcome outcome = busy_.Status != 0 ? TFetchOutcome::ServerBusy : TFetchOutcome::Reply;
   if (code == 0 && discarding_) {
     code = kErrUndecodableBody;
     outcome = TFetchOutcome::PartDoesNotFit;
-  } else if (code == 0 && decodeFailure_ != TFetchOutcome::Reply) {
-    code = kErrUndecodableBody;
-    outcome = decodeFailure_;
-    detail = CodingName();
-  } else if (shortBody) {
-    code = kErrShortBody;
-    if (decodedShort) {
-      outcome = TFetchOutcome::DecodedShort;
-      detail = decoding;
-    }
-  } else if (code == 0 && !decoding.empty()) {
-    code = kErrUndecodableBody;
-    outcome = TFetchOutcome::Undecodable;
-    detail = decoding;
-  } else if (code == 0 && BodyCoded()) {
-    entry.ContentSize = entry.ReceivedSize;  // decoded whole: now its size is known
+  } else if (code == 0 && BodyOpen() && BodyReframed() && entry.ContentSize < 0) {
+    entry.ContentSize = entry.ReceivedSize;  // arrived whole: now its size is known
   }
-  if (code == 0 && BodyFailureCode() != 0) code = BodyFailureCode();  // found as decoding ended
   entry.ErrorCode = code;
   entry.StatusCode = code == 0 ? StatusCode() : 0;
   entry.CapLimit = LimitHit();
-  if (code == kErrUndecodableBody) AnalyseAllowed = false;
+  // A body that could not be framed or decoded is no page to read links from.
+  if (code == kErrUndecodableBody || code == kErrUnframedReply) AnalyseAllowed = false;
+  std::string detail;
   if (BodyFailureCode() != 0 || code == kErrFileTooSlow) {
     outcome = TFetchOutcome::NotKept;
     detail = BodyFailure();
@@ -300,6 +367,7 @@ void TJobThread::DropUnkeptBody() {
   entry.ReceivedSize = 0;
   entry.ContentSize = 0;
   entry.LastModified = 0;
+  entry.ETag.clear();
 }
 
 void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string& detail) {
@@ -312,6 +380,7 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string&
   ended.Outcome = outcome;
   ended.Reason = ReasonPhrase();
   ended.Detail = detail;
+  ended.Busy = busy_;
   if (retries_ >= kMaxRetries && control_.Context().Options.RetryFlag &&
       (code == WSAETIMEDOUT || code == kErrShortBody)) {
     ended.Outcome = TFetchOutcome::GaveUp;
@@ -321,7 +390,7 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string&
 
   // The worker counts as busy until its page is analysed: a command given
   // while a link script waits must not hand it another entry meanwhile.
-  if (AnalyseAllowed && entry.ReceivedSize > 0 && ReceivedCount() > 0) ProcessPage();
+  if (AnalyseAllowed && entry.ReceivedSize > 0 && DecodedCount() > 0) ProcessPage();
   control_.SetWorkerState(SlotIndex, TSlotState::Idle);
 
   // A reset ends the worker's chain without counting the entry.
@@ -388,7 +457,8 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
   if (!LoadPageLines(path, page)) return;
   const TGlobalOptions& options = control_.Context().Options;
   TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc,
-                         TrapLimitsOf(options)};
+                         TrapLimitsOf(options),
+                         [this](const std::string& url) { return control_.RobotsRefuse(url); }};
   std::vector<std::string> notes;
   std::vector<int32_t> linked;
   const bool rewrite = entry.Job->checkLocalize && complete;

@@ -40,6 +40,10 @@ class TJobThread : public TFetchCore {
   void StartEntry();
 
   int Retries() const { return retries_; }
+  // Held back by the gate (robots.txt, pacing) before its request.
+  bool Waiting() const { return waiting_; }
+  // Ends a wait as an abort would end a request (the download stops).
+  void StopWaiting();
 
  private:
   void Relocated() override;
@@ -48,6 +52,12 @@ class TJobThread : public TFetchCore {
   void BodyData(const char* data, int length) override;
   void RequestDone(int code) override;
   void CompleteRequest(int code);
+  // Asks the gate whether the request may start: false when the worker
+  // waits or the entry was ended unfetched.
+  bool PassGate();
+  void GateFinished();
+  // Ends the entry without a request, later, as a completion would.
+  void EndUnfetched(TEntryEvent ended);
   // A body that was not kept: its part is deleted, and a full disk or a
   // folder that cannot be made stops the run.
   void DropUnkeptBody();
@@ -66,8 +76,6 @@ class TJobThread : public TFetchCore {
   bool PageComplete() const;
 
   TDownloadControl& control_;
-  // A coding the worker cannot undo (its name is the core's CodingName).
-  TFetchOutcome decodeFailure_ = TFetchOutcome::Reply;
   // The local folder and name the entry had when the request started: a
   // start that relocates to where it went before keeps its file.
   std::string keptFolder_, keptName_;
@@ -77,6 +85,11 @@ class TJobThread : public TFetchCore {
   bool bodyOpened_ = false;      // this reply's body went to the entry's file
   bool folderNotMade_ = false;   // not even the project folder could be made
   int retries_ = 0;
+  int busyRetries_ = 0;  // fetches again after 429 or 503 replies
+  TBusyFacts busy_;
+  bool waiting_ = false;
+  bool gated_ = false;    // the gate counts this worker's request until it ends
+  std::string gatedUrl_;  // the URL the gate was asked for (before relocations)
 };
 
 }  // namespace kestrix

@@ -10,7 +10,6 @@
 #include "core/retrive_rec.h"
 #include "engine/download_control.h"
 #include "engine/job_thread.h"
-#include "engine/reply_header.h"
 
 namespace kestrix {
 namespace {
@@ -51,13 +50,14 @@ void TJobThread::BodyBegins() {
       discarding_ = true;
       AnalyseAllowed = false;
     } else {
-      decodeFailure_ = OpenBody(entry, path, resuming_ && StatusCode() == kPartialContent);
+      OpenBody(entry, path, resuming_ && StatusCode() == kPartialContent);
       bodyOpened_ = BodyOpen();
-      if (decodeFailure_ != TFetchOutcome::Reply) AnalyseAllowed = false;
-      const std::optional<double> date = LastModifiedOf(ReceivedHeader());
-      if (date) entry.LastModified = *date;
+      // The copy's validators, for its next update. A reply without a date
+      // leaves the one kept; a tag names this body only.
+      if (LastModified() > 0) entry.LastModified = LastModified();
+      entry.ETag = ETag();
       transferring.DateChanged = true;
-      transferring.Date = date.value_or(0);
+      transferring.Date = LastModified();
     }
   } catch (const EFileError& failure) {
     AnalyseAllowed = false;
@@ -87,7 +87,8 @@ void TJobThread::BodyData(const char* /*data*/, int length) {
   TEntryEvent progress;
   progress.Phase = TEntryPhase::Transferring;
   progress.Size = TEntryEvent::TSize::Progress;
-  progress.Progress = {entry.ReceivedSize, entry.ContentSize, ReceivedCount(), ContentLength()};
+  progress.Progress = {entry.ReceivedSize, entry.ContentSize, DecodedCount(),
+                       BodyReframed() ? -1 : ContentLength()};
   Report(progress);
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/url_list.h"
 #include "core/url_split.h"
+#include "engine/queue_texts.h"
 #include "http/socket_errors.h"
 
 namespace kestrix {
@@ -62,7 +63,7 @@ TQueueSummary SummariseQueue(const UrlList& queue) {
       summary.Hosts[it->second].Pages += 1;
     }
     if (entry.ErrorCode > 0) {
-      summary.Failed.push_back({entry.Job.editUrl, WSocketErrorText(entry.ErrorCode) + " (#" +
+      summary.Failed.push_back({entry.Job.editUrl, EntryErrorText(entry.ErrorCode) + " (#" +
                                                        std::to_string(entry.ErrorCode) + ")"});
     }
   }

@@ -27,6 +27,15 @@ std::string LoadedSizeText(const TRetriveRec& entry) {
   return "(" + std::to_string(percent) + "%)  " + std::to_string(entry.ContentSize);
 }
 
+std::string BusyText(const TBusyFacts& busy) {
+  const std::string what = "Server busy (" + std::to_string(busy.Status) + ")";
+  if (busy.WaitTooLong) {
+    return what + ": asked to wait " + std::to_string(busy.Asked) + " s, more than " +
+           std::to_string(busy.Bound) + " s";
+  }
+  return what + ": gave up after " + std::to_string(busy.Retries) + " retries";
+}
+
 std::string LoadedDateText(const TRetriveRec& entry) {
   if (entry.ErrorCode <= 0 && entry.ReceivedSize < 1) return {};
   return QueueDateText(entry.LastModified);
@@ -49,6 +58,8 @@ std::string StateText(const TRetriveRec& entry, const TRowFacts& row) {
   switch (row.Phase) {
     case TEntryPhase::Queued:
       return {};
+    case TEntryPhase::Waiting:
+      return "Waiting ...";
     case TEntryPhase::Connecting:
       return "Connecting ...";
     case TEntryPhase::Posting:
@@ -87,6 +98,7 @@ void ApplyEntryEvent(TRowFacts& row, const TEntryEvent& event) {
     row.Outcome = event.Outcome;
     row.Reason = event.Reason;
     row.Detail = event.Detail;
+    row.Busy = event.Busy;
   }
 }
 
@@ -162,10 +174,9 @@ std::string ProgressText(const TTransferProgress& p) {
   return "> " + std::to_string(p.Received);
 }
 
-std::string CodingFailureText(TFetchOutcome outcome, const std::string& coding) {
-  return (outcome == TFetchOutcome::UnknownTransferCoding ? "Unsupported Transfer-Encoding: "
-                                                          : "Unsupported Content-Encoding: ") +
-         coding;
+std::string EntryErrorText(int32_t code) {
+  if (code == kRobotsRefusedError) return "Disallowed by robots.txt";
+  return WSocketErrorText(code);
 }
 
 std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
@@ -186,20 +197,21 @@ std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
              (code == WSAETIMEDOUT ? WSocketErrorText(code) : std::string("the body ended early"));
     case TFetchOutcome::PartDoesNotFit:
       return "Partial reply does not fit the saved copy";
-    case TFetchOutcome::UnknownTransferCoding:
-    case TFetchOutcome::UnknownContentCoding:
-      return CodingFailureText(row.Outcome, row.Detail);
-    case TFetchOutcome::Undecodable:
-      return WSocketErrorText(kErrUndecodableBody) + ": " + row.Detail;
-    case TFetchOutcome::DecodedShort:
-      return WSocketErrorText(kErrShortBody) + ": " + row.Detail;
+    case TFetchOutcome::RobotsRefused:
+      return EntryErrorText(kRobotsRefusedError);
+    case TFetchOutcome::ServerBusy:
+      return BusyText(row.Busy);
     case TFetchOutcome::Reply:
       break;
   }
   if (code == WSAETIMEDOUT) return WSocketErrorText(code);
+  if (code == WSAECONNABORTED && row.Reason.empty()) return WSocketErrorText(code);
   if (code == kRelocationLoopError) {
     return "Too many relocations (more than " + std::to_string(kMaxRelocations) + ")";
   }
+  // A compressed or chunked body has no size to compare with: the client's
+  // reason says how it ended short.
+  if (code == kErrShortBody && entry.ContentSize < 0 && !row.Reason.empty()) return row.Reason;
   if (code == kErrShortBody) {
     return WSocketErrorText(code) + " (" + std::to_string(entry.ReceivedSize) + " of " +
            std::to_string(entry.ContentSize) + " bytes)";
@@ -212,7 +224,7 @@ std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row) {
 std::string EntryFailureText(const TRetriveRec& entry) {
   const int code = entry.ErrorCode;
   if (code == kErrFileTooLarge || code == kErrFileTooSlow) return LimitText(entry);
-  if (code > 0) return WSocketErrorText(code) + " (#" + std::to_string(code) + ")";
+  if (code > 0) return EntryErrorText(code) + " (#" + std::to_string(code) + ")";
   if (entry.StatusCode > 0) return "HTTP status " + std::to_string(entry.StatusCode);
   return "No reply";
 }

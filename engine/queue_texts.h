@@ -34,6 +34,7 @@ struct TRowFacts {
   TFetchOutcome Outcome = TFetchOutcome::Reply;
   std::string Reason;
   std::string Detail;
+  TBusyFacts Busy;
 };
 
 // Takes the event's changes into the row's facts.
@@ -53,9 +54,8 @@ std::string QueueDateText(double lastModified);
 // The size column while a body arrives: the share of the whole document
 // received so far when the reply gave its length, else the bytes so far.
 std::string ProgressText(const TTransferProgress& progress);
-// Why a body was not saved: its Transfer-Encoding or Content-Encoding
-// `coding` cannot be undone.
-std::string CodingFailureText(TFetchOutcome outcome, const std::string& coding);
+// The text of an entry's error code: the socket's, or the engine's own.
+std::string EntryErrorText(int32_t code);
 // The state column of an ended fetch.
 std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row);
 // Why an entry's last fetch failed, from the entry alone (its error code,

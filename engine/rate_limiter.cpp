@@ -36,4 +36,9 @@ TRateLimiter::TGrant TRateLimiter::Take(int64_t wanted) {
           now + std::chrono::ceil<std::chrono::nanoseconds>(std::chrono::duration<double>(wait))};
 }
 
+void TRateLimiter::Refund(int64_t bytes) {
+  if (bytes > 0)
+    tokens_ = std::min(static_cast<double>(capacity_), tokens_ + static_cast<double>(bytes));
+}
+
 }  // namespace kestrix

@@ -23,6 +23,8 @@ class TRateLimiter {
     TTime RetryAt{};    // when Bytes is 0: when to ask again
   };
   TGrant Take(int64_t wanted);
+  // Gives back granted bytes that were not read after all.
+  void Refund(int64_t bytes);
 
   int64_t Rate() const { return rate_; }
   // The most the bucket holds: a quarter of a second's bytes, but never

@@ -23,6 +23,11 @@ void ApplyRequestOptions(THttpCli& client, const TGlobalOptions& options) {
   }
   client.NoCache = options.ProxyCach;
   client.KeepAlive = options.KeepAlive;
+  // The client reads every reply's framing and takes off its codings, so
+  // that the file holds the document whatever the server sent.
+  client.HttpVersion = options.UseHttp10 ? http10 : http11;
+  client.DecodeBody = true;
+  client.AcceptCompression = options.Compression && !options.UseHttp10;
   client.TlsSettings = {options.TlsAcceptUnverified, options.TlsCaFile};
   if (std::optional<std::string> agent = AgentText(options)) client.Agent = *agent;
 }

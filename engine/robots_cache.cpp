@@ -1,6 +1,7 @@
 #include "engine/robots_cache.h"
 
 #include <charconv>
+#include <filesystem>
 
 #include "core/ascii.h"
 #include "core/whole_file.h"
@@ -80,6 +81,9 @@ std::optional<TRobotsCacheEntry> LoadRobotsCache(const std::string& path) {
 }
 
 bool SaveRobotsCache(const std::string& path, const TRobotsCacheEntry& entry) {
+  // The hidden folder is made with the first answer kept.
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
   return ReplaceFileAtomically(path, EncodeRobotsCache(entry), false);
 }
 

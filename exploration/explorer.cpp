@@ -7,6 +7,9 @@
 
 #include "core/file_util.h"
 #include "core/job_url.h"
+#include "core/url_split.h"
+#include "engine/robots_cache.h"
+#include "engine/site_gate.h"
 #include "links/admission.h"
 #include "links/css_links.h"
 #include "links/html_parser.h"
@@ -100,6 +103,7 @@ bool TExplorer::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
   job_ = job;
   job_.editUrl = StartingUrl(job.editUrl);
   jobNumber_ = jobNumber;
+  keptRobots_.clear();  // a download since may have fetched them
   MakeFirstJob();
   return true;
 }
@@ -262,8 +266,11 @@ void TExplorer::ParseLinks() {
     TRetriveRec& rec = candidate.Rec;
     const std::string url = rec.Job.editUrl;
     rec.LocalFolder = LocalDir(url, options_.DownLoadFolder, project, job_.checkReplicate);
-    const TVerdict verdict = LinkVerdict(tag, rec, candidate.ScriptResolved,
-                                         analysis.Context().StartDir, options_.DefaultDoc, &traps);
+    TVerdict verdict = LinkVerdict(tag, rec, candidate.ScriptResolved, analysis.Context().StartDir,
+                                   options_.DefaultDoc, &traps);
+    if (verdict.Reason == TReason::Admitted && KeptRobotsRefuse(url)) {
+      verdict.Reason = TReason::RobotsDisallowed;
+    }
     TTestLink link;
     link.Enabled = verdict.Reason == TReason::Admitted;
     link.Type = TypeOf(rec.LinkKind, candidate.ScriptResolved);
@@ -317,6 +324,19 @@ void TExplorer::ParseLinks() {
   if (!resolver_.PageText().empty()) resolver_.ClearPage();
   Status(std::to_string(links_.size()) + " link(s) total");
   if (OnChanged) OnChanged();
+}
+
+bool TExplorer::KeptRobotsRefuse(const std::string& url) {
+  if (!options_.FollowRobots) return false;
+  const std::string origin = OriginOf(url);
+  auto found = keptRobots_.find(origin);
+  if (found == keptRobots_.end()) {
+    const TUrlParts parts = SplitUrl(origin);
+    const std::optional<TRobotsCacheEntry> kept = LoadRobotsCache(RobotsCachePath(
+        options_.DownLoadFolder, job_.ProjectName, parts.Proto, parts.Host, parts.Port));
+    found = keptRobots_.emplace(origin, kept ? RulesOf(*kept) : TRobotsRules()).first;
+  }
+  return !found->second.Allowed(PathAndQueryOf(url));
 }
 
 }  // namespace kestrix

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "core/job_record.h"
 #include "core/url_list.h"
 #include "engine/page_lines.h"
+#include "engine/robots_rules.h"
 #include "exploration/explorer_fetcher.h"
 #include "links/admission.h"
 
@@ -139,7 +141,12 @@ class TExplorer {
   void AddLink(TTestLink link);
   void Status(const std::string& text);
 
+  // Whether the site's rules, as the project's downloads kept them,
+  // disallow `url`; a site whose rules were never fetched allows all.
+  bool KeptRobotsRefuse(const std::string& url);
+
   const TGlobalOptions& options_;
+  std::map<std::string, TRobotsRules> keptRobots_;  // by origin
   THTMLParser& parser_;
   ScriptResolver& resolver_;
   TJobRecord job_;

@@ -3,18 +3,24 @@
 #include <exception>
 #include <stdexcept>
 
+#include "core/ascii.h"
 #include "core/file_util.h"
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
 #include "engine/fetch_limits.h"
+#include "engine/page_type.h"
 #include "engine/queue_texts.h"
-#include "engine/reply_header.h"
 #include "http/socket_errors.h"
 
 namespace kestrix {
 namespace {
 
-constexpr int kFirstErrorStatus = 400;
+// A cookie's value may be a session or a login: the log shows its name only.
+std::string LoggedHeaderLine(const std::string& line) {
+  if (!StartsNoCase(line, "set-cookie:")) return line;
+  const size_t nameEnd = line.find_first_of("=;", 11);
+  return line.substr(0, nameEnd == std::string::npos ? line.size() : nameEnd) + "=(hidden)";
+}
 
 }  // namespace
 
@@ -68,14 +74,14 @@ void TExplorerFetcher::Stop() {
 
 void TExplorerFetcher::Relocated() {
   TRetriveRec& entry = *entry_;
-  entry.Job.editUrl = FollowRelocation(entry.Job.editUrl);
+  entry.Job.editUrl = FollowRelocation();
   if (OnLog) OnLog("Relocating to: " + entry.Job.editUrl);
 }
 
 void TExplorerFetcher::HeaderEnded() {
   entry_->IsHtml = IsHtmlType(ContentType());
   if (OnLog) {
-    for (const std::string& line : ReceivedHeader()) OnLog(line);
+    for (const std::string& line : ReceivedHeader()) OnLog(LoggedHeaderLine(line));
     OnLog("");
     OnLog("****************");
     OnLog("");
@@ -90,11 +96,7 @@ void TExplorerFetcher::BodyBegins() {
     if (!DirectoryExists(entry.LocalFolder) && !ForceDirectories(entry.LocalFolder)) {
       throw std::runtime_error("Can't create folder " + entry.LocalFolder);
     }
-    const TFetchOutcome failure = OpenBody(entry, entry.LocalFolder + entry.LocalFileName, false);
-    if (failure != TFetchOutcome::Reply) {
-      undecodable_ = true;
-      outcome_ = CodingFailureText(failure, CodingName());
-    }
+    OpenBody(entry, entry.LocalFolder + entry.LocalFileName, false);
   } catch (const std::exception& failure) {
     undecodable_ = true;
     outcome_ = failure.what();
@@ -104,31 +106,22 @@ void TExplorerFetcher::BodyBegins() {
 
 void TExplorerFetcher::BodyData(const char* data, int length) {
   const TRetriveRec& entry = *entry_;
-  // A coded body is shown once decoded, from the saved file.
-  if (entry.IsHtml && !BodyCoded() && OnHtmlPiece && length > 0) {
+  if (entry.IsHtml && OnHtmlPiece && length > 0) {
     OnHtmlPiece(std::string(data, static_cast<size_t>(length)));
   }
-  Status(ProgressText({0, entry.ContentSize, ReceivedCount(), ContentLength()}) + " byte");
+  Status(
+      ProgressText({0, entry.ContentSize, DecodedCount(), BodyReframed() ? -1 : ContentLength()}) +
+      " byte");
 }
 
 void TExplorerFetcher::RequestDone(int code) {
   TRetriveRec& entry = *entry_;
-  bool soundSoFar = true;
-  const std::string decoding = FinishDecoding(soundSoFar);
-  if (BodyCoded()) {
-    entry.ReceivedSize = DecodedSize();
-  } else if (BodyOpen()) {
-    entry.ReceivedSize = ReceivedCount();
-  }
+  if (BodyOpen()) entry.ReceivedSize = DecodedCount();
   CloseBody();
-  if (code == 0 && (undecodable_ || !decoding.empty())) code = kErrUndecodableBody;
+  if (code == 0 && undecodable_) code = kErrUndecodableBody;
   // Once the body arrived whole its size is known, even when the reply
   // gave none: a later "next level" may then show it from the cache.
   if (code == 0 && entry.ContentSize < 0) entry.ContentSize = entry.ReceivedSize;
-  if (code == 0 && StatusCode() < kFirstErrorStatus && ContentLength() >= 1 &&
-      entry.ReceivedSize < ContentLength()) {
-    code = kErrShortBody;
-  }
   entry.ErrorCode = code;
   if (outcome_.empty()) {
     outcome_ = ReasonPhrase();
@@ -138,7 +131,6 @@ void TExplorerFetcher::RequestDone(int code) {
     if (code == kRelocationLoopError) {
       outcome_ = "Too many relocations (more than " + std::to_string(kMaxRelocations) + ")";
     }
-    if (!decoding.empty()) outcome_ = decoding;
   }
   if (outcome_.empty() && code != 0) outcome_ = WSocketErrorText(code);
   Status(std::to_string(entry.ReceivedSize) + "  " + outcome_);

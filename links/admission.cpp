@@ -31,6 +31,7 @@ constexpr const char* kReasons[kReasonCount] = {
     "URL longer than the length limit",
     "Path repeats a segment or a run of segments",
     "Too many different query strings for this path",
+    "Disallowed by robots.txt",
 };
 
 TVerdict RuleVerdict(const THTMLTag& tag, const TRetriveRec& candidate, const TParsedUrl& url,
@@ -88,6 +89,8 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
   }
+  // Robots first: a link they keep out must not count as a query variant.
+  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
   if (!PassTrapGuards(url, target.Traps, target.State)) return;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm =
@@ -146,7 +149,12 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
     }
     return;
   }
-  if (candidate.Job.editDepth <= 0 || !PassTrapGuards(url, target.Traps, target.State)) return;
+  if (candidate.Job.editDepth <= 0) return;
+  // The link stays as written, pointing at the site, like any link not
+  // followed. Robots first: a link they keep out must not count as a query
+  // variant.
+  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
+  if (!PassTrapGuards(url, target.Traps, target.State)) return;
   if (IsAnchor(kind)) ++candidate.Depth;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);

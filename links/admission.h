@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,9 @@ struct TAnalysisTarget {
   std::string DownLoadFolder;
   std::string DefaultDoc;
   TTrapLimits Traps;
+  // Whether the site's robots.txt rules, where known, keep a URL from the
+  // queue; unset: nothing is kept out for them.
+  std::function<bool(const std::string& url)> RobotsRefuse = nullptr;
 };
 
 // The page whose links are being admitted.
@@ -60,8 +64,9 @@ enum class TReason : int8_t {
   UrlTooLong,  // the crawl-trap guards, in the order of TTrap
   RepeatingPath,
   QueryVariants,
+  RobotsDisallowed,
 };
-inline constexpr int kReasonCount = 17;
+inline constexpr int kReasonCount = 18;
 // The reason's text as the exploration test shows it; empty for Admitted.
 const char* ReasonText(TReason reason);
 

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -95,11 +97,9 @@ QWidget* TfmOptions::BuildGeneralPage() {
   const struct {
     const char* caption;
     QLineEdit* version;
-  } items[] = {{"Anonymouse", nullptr},
-               {"Microsoft Internet Explorer", editMSIE},
-               {"Netscape Navigator", editNNAV},
-               {"Opera", editOpera},
-               {"Any browser", editAnyBrowser}};
+  } items[] = {{"Anonymouse", nullptr},          {"Microsoft Internet Explorer", editMSIE},
+               {"Netscape Navigator", editNNAV}, {"Opera", editOpera},
+               {"Any browser", editAnyBrowser},  {"Kestrix (names this program)", nullptr}};
   int index = 0;
   for (const auto& item : items) {
     auto* radio = new QRadioButton(QString::fromLatin1(item.caption), radioAgent);
@@ -156,6 +156,30 @@ QWidget* TfmOptions::BuildNetworkPage() {
   auto* tlsLayout = new QVBoxLayout(tls);
   tlsLayout->addLayout(caFile);
   tlsLayout->addWidget(checkTlsAcceptUnverified);
+  auto* manners = new QGroupBox(QStringLiteral("Sites :"), page);
+  checkHttp10 =
+      Named(new QCheckBox(QStringLiteral("HTTP/1.0 requests, without compression (old servers)"),
+                          manners),
+            "checkHttp10");
+  checkCompression = Named(new QCheckBox(QStringLiteral("Ask for compressed replies"), manners),
+                           "checkCompression");
+  checkFollowRobots =
+      Named(new QCheckBox(QStringLiteral("Follow robots.txt rules"), manners), "checkFollowRobots");
+  spinHostConnections = Named(new QSpinBox(manners), "spinHostConnections");
+  spinHostConnections->setRange(1, kMaxThreads);
+  spinWait = Named(new QDoubleSpinBox(manners), "spinWait");
+  spinWait->setRange(0, 3600);
+  spinWait->setDecimals(1);
+  spinWait->setSuffix(QStringLiteral(" s"));
+  auto* mannersForm = new QFormLayout;
+  mannersForm->addRow(QStringLiteral("Requests to one host at once :"), spinHostConnections);
+  mannersForm->addRow(QStringLiteral("Pause between requests to one host :"), spinWait);
+  auto* mannersLayout = new QVBoxLayout(manners);
+  mannersLayout->addWidget(checkHttp10);
+  mannersLayout->addWidget(checkCompression);
+  mannersLayout->addWidget(checkFollowRobots);
+  mannersLayout->addLayout(mannersForm);
+  connect(checkHttp10, &QCheckBox::toggled, checkCompression, &QWidget::setDisabled);
   auto* threads = new QHBoxLayout;
   threads->addWidget(new QLabel(QStringLiteral("Threads retrieval:"), page));
   threads->addWidget(editThreadCount);
@@ -166,6 +190,7 @@ QWidget* TfmOptions::BuildNetworkPage() {
   layout->addWidget(CheckRetry);
   layout->addWidget(CheckOffline);
   layout->addWidget(checkKeepAlive);
+  layout->addWidget(manners);
   layout->addWidget(tls);
   layout->addStretch();
   return page;
@@ -220,6 +245,12 @@ void TfmOptions::GetOptionsVar(const TGlobalOptions& o, bool offline) {
   CheckRetry->setChecked(o.RetryFlag);
   CheckOffline->setChecked(offline);
   checkKeepAlive->setChecked(o.KeepAlive);
+  checkHttp10->setChecked(o.UseHttp10);
+  checkCompression->setChecked(o.Compression);
+  checkCompression->setDisabled(o.UseHttp10);
+  checkFollowRobots->setChecked(o.FollowRobots);
+  spinHostConnections->setValue(o.PerHostConnections);
+  spinWait->setValue(o.WaitMs / 1000.0);
   checkTlsAcceptUnverified->setChecked(o.TlsAcceptUnverified);
   editTlsCaFile->setText(Text(o.TlsCaFile));
   radioDirect->setChecked(o.DirectFlag);
@@ -242,6 +273,11 @@ TGlobalOptions TfmOptions::SetOptionsVar() const {
   o.RetryFlag = CheckRetry->isChecked();
   o.GlobalOfflineFlag = CheckOffline->isChecked();
   o.KeepAlive = checkKeepAlive->isChecked();
+  o.UseHttp10 = checkHttp10->isChecked();
+  o.Compression = checkCompression->isChecked();
+  o.FollowRobots = checkFollowRobots->isChecked();
+  o.PerHostConnections = spinHostConnections->value();
+  o.WaitMs = static_cast<int>(spinWait->value() * 1000 + 0.5);
   o.TlsAcceptUnverified = checkTlsAcceptUnverified->isChecked();
   o.TlsCaFile = editTlsCaFile->text().trimmed().toStdString();
   o.DirectFlag = radioDirect->isChecked();

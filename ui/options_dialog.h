@@ -15,6 +15,8 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QDoubleSpinBox;
+class QSpinBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -71,6 +73,13 @@ class TfmOptions : public QDialog {
   QCheckBox* CheckOffline;
   QCheckBox* checkTlsAcceptUnverified;
   QCheckBox* checkKeepAlive;
+  // How the sites are treated: request version, compression, robots.txt
+  // and pacing.
+  QCheckBox* checkHttp10;
+  QCheckBox* checkCompression;
+  QCheckBox* checkFollowRobots;
+  QSpinBox* spinHostConnections;
+  QDoubleSpinBox* spinWait;
   QLineEdit* editTlsCaFile;
   QToolButton* btnBrowseCaFile;
   QRadioButton* radioDirect;

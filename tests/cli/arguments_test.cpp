@@ -199,6 +199,32 @@ TEST(RunOptions, ChangeTheOptionsForTheRun) {
   EXPECT_EQ(proxyDefaultPort.ProxyPort, "8080");
 }
 
+TEST(RunOptions, HowTheRunTreatsTheSites) {
+  TGlobalOptions options;
+  ASSERT_EQ(ApplyRunOptions(JobArgs({"--http1.0", "--ignore-robots", "--host-connections", "2",
+                                     "--wait", "0.5", "--random-wait", "--limit-rate", "200K",
+                                     "--load-cookies", "/c/in.txt", "--save-cookies", "out.txt"}),
+                            options),
+            "");
+  EXPECT_TRUE(options.UseHttp10);
+  EXPECT_FALSE(options.FollowRobots);
+  EXPECT_EQ(options.PerHostConnections, 2);
+  EXPECT_EQ(options.WaitMs, 500);
+  EXPECT_TRUE(options.RandomWait);
+  EXPECT_EQ(options.LimitRate, 200 * 1024);
+  EXPECT_EQ(options.CookieImport, "/c/in.txt");
+  EXPECT_TRUE(options.CookieExport.starts_with("/")) << "taken as a full path";
+  const struct {
+    const char* option;
+    const char* value;
+  } refused[] = {{"--host-connections", "0"}, {"--wait", "-1"},      {"--wait", "soon"},
+                 {"--limit-rate", "0"},       {"--limit-rate", "x"}, {"--load-cookies", ""}};
+  for (const auto& r : refused) {
+    TGlobalOptions untouched;
+    EXPECT_NE(ApplyRunOptions(JobArgs({r.option, r.value}), untouched), "") << r.option << r.value;
+  }
+}
+
 TEST(Progress, LineAndByteTexts) {
   EXPECT_EQ(ProgressLine({12, 40, 1'300'000, 250'400, 3, 8}),
             "12 done, 28 queued, 1.3 MB, 250.4 KB/s, 3/8 workers busy");

@@ -100,8 +100,11 @@ std::set<std::string> SavedFiles(const std::string& folder) {
   std::set<std::string> files;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_regular_file() && it->path().extension() != ".his") {
-      files.insert(fs::relative(it->path(), folder).string());
+    if (!it->is_regular_file()) continue;
+    const std::string path = fs::relative(it->path(), folder).string();
+    const std::string extension = it->path().extension().string();
+    if (extension != ".his" && extension != ".cookies" && !path.starts_with(".robots/")) {
+      files.insert(path);
     }
   }
   return files;
@@ -120,9 +123,14 @@ int CountWith(const std::vector<std::string>& lines, const std::string& text) {
   return count;
 }
 
+bool IsRobotsRequest(const std::string& logLine) {
+  return logLine.ends_with(" /robots.txt");
+}
+
 std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log) {
   std::set<std::string> uris;
   for (const std::string& line : log) {
+    if (IsRobotsRequest(line)) continue;
     EXPECT_THAT(line, ::testing::StartsWith("200 ")) << line;
     EXPECT_TRUE(uris.insert(line.substr(line.rfind(' ') + 1)).second) << "fetched twice: " << line;
   }

@@ -56,7 +56,8 @@ class TCliRunner {
 // serve pictures do.
 inline constexpr char kDocSiteNginx[] = "location = /_static/img/badge { default_type image/png; }";
 
-// Every file under `folder` but history files, as paths relative to it.
+// Every file under `folder` but the project's own (history, cookies, kept
+// robots.txt answers), as paths relative to it.
 std::set<std::string> SavedFiles(const std::string& folder);
 
 // `text` with every `from` replaced by `to`.
@@ -65,8 +66,12 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 // How many of `lines` hold `text`.
 int CountWith(const std::vector<std::string>& lines, const std::string& text);
 
-// Checks that every request of a server's access log was answered whole and
-// asked for once; returns the paths asked for.
+// Whether a line of an access log is the copier asking for a site's rules.
+bool IsRobotsRequest(const std::string& logLine);
+
+// Checks that every request of a server's access log but those for
+// robots.txt was answered whole and asked for once; returns the paths
+// asked for.
 std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log);
 
 // Checks that every local link (href, src, srcset candidates, url(...)) of

@@ -62,6 +62,15 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
                          true,
                          "/etc/our-ca.pem",
                          false,
+                         true,
+                         false,
+                         false,
+                         2,
+                         1500,
+                         false,  // the run-only options are never written
+                         0,
+                         "",
+                         "",
                          int64_t{5} << 20,
                          int64_t{3} << 40,
                          90,
@@ -98,6 +107,11 @@ TEST(GlobalOptions, WriteThenReadGivesTheSameOptionsWithKeysInOrder) {
                         "TlsAcceptUnverified",
                         "TlsCaFile",
                         "KeepAlive",
+                        "UseHttp10",
+                        "Compression",
+                        "FollowRobots",
+                        "PerHostConnections",
+                        "WaitMs",
                         "MaxParsedPage",
                         "MaxFileSize",
                         "MaxFileTime",
@@ -156,6 +170,7 @@ TEST(AgentText, EachChoiceAndAnOutOfRangeValue) {
       {2, "Mozilla/4.7 [en] (Win95; I)"},
       {3, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11  [en]"},
       {4, "Custom/1"},
+      {kAgentProgram, ProgramAgentText()},
       {7, std::nullopt},
       {-1, std::nullopt},
   };
@@ -163,6 +178,8 @@ TEST(AgentText, EachChoiceAndAnOutOfRangeValue) {
     o.Agent = c.agent;
     EXPECT_EQ(AgentText(o), c.text) << "Agent " << c.agent;
   }
+  // The product token a site's robots.txt names us by, with a version.
+  EXPECT_TRUE(ProgramAgentText().starts_with("Kestrix/0.")) << ProgramAgentText();
 }
 
 }  // namespace

@@ -13,6 +13,9 @@ TEngineHarness::TEngineHarness(int threads) : Ini(Dir.Path() + "kestrix.ini"), S
   ForceDirectories(Options.DownLoadFolder);
   Options.ThreadCount = threads;
   Options.TimeOut = 10;
+  // Only the tests about robots.txt ask for it: every other test's server
+  // log and folder hold just what its own scenario makes.
+  Options.FollowRobots = false;
   Store.AddProject(kProject);
   Restart();
 }

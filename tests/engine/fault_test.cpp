@@ -71,7 +71,7 @@ class FaultTest : public ::testing::Test {
     std::vector<TRecordedRequest> found;
     const std::vector<TRecordedRequest> all = server_->Requests();
     for (size_t i = seen_; i < all.size(); ++i) {
-      if (all[i].RequestLine == "GET " + path + " HTTP/1.0") found.push_back(all[i]);
+      if (all[i].RequestLine == "GET " + path + " HTTP/1.1") found.push_back(all[i]);
     }
     seen_ = all.size();
     return found;
@@ -195,7 +195,7 @@ TEST_F(FaultTest, RelocationsOfTheStartAndOfALink) {
   EXPECT_EQ(engine->Queue().Find(page), 0);
   int pageFetches = 0;
   for (const TRecordedRequest& r : server_->Requests()) {
-    pageFetches += r.RequestLine == "GET /real/page.html HTTP/1.0";
+    pageFetches += r.RequestLine == "GET /real/page.html HTTP/1.1";
   }
   EXPECT_EQ(pageFetches, 1);
 
@@ -229,7 +229,7 @@ TEST_F(FaultTest, AStartWithABodyIsPosted) {
   EXPECT_EQ(engine->Observer.StateTexts[1].front(), "Posting ...");
   const std::vector<TRecordedRequest> all = server_->Requests();
   ASSERT_FALSE(all.empty());
-  EXPECT_EQ(all.back().RequestLine, "POST /nolength HTTP/1.0");
+  EXPECT_EQ(all.back().RequestLine, "POST /nolength HTTP/1.1");
   EXPECT_EQ(all.back().Body, "a=1&b=two");
   EXPECT_EQ(all.back().Header("Content-Length"), "9");
 }

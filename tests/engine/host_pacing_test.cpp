@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/header_date.h"
 #include "engine/rate_limiter.h"
 
 namespace kestrix {
@@ -86,16 +85,13 @@ TEST(HostPacing, BusyRepliesHoldTheHostThenGiveTheEntryUp) {
     int retries;
     TBusyVerdict::TKind kind;
     seconds hold;
-    const char* text;
   } cases[] = {
-      {seconds(1), 0, TBusyVerdict::Retry, seconds(1), ""},
-      {std::nullopt, 0, TBusyVerdict::Retry, kBusyBackoff, ""},
-      {std::nullopt, 2, TBusyVerdict::Retry, kBusyBackoff * 4, ""},
-      {seconds(120), 2, TBusyVerdict::Retry, seconds(120), ""},
-      {seconds(1), 3, TBusyVerdict::TooManyRetries, seconds(1),
-       "Server busy (503): gave up after 3 retries"},
-      {seconds(3600), 0, TBusyVerdict::WaitTooLong, seconds(120),
-       "Server busy (503): asked to wait 3600 s, more than 120 s"},
+      {seconds(1), 0, TBusyVerdict::Retry, seconds(1)},
+      {std::nullopt, 0, TBusyVerdict::Retry, kBusyBackoff},
+      {std::nullopt, 2, TBusyVerdict::Retry, kBusyBackoff * 4},
+      {seconds(120), 2, TBusyVerdict::Retry, seconds(120)},
+      {seconds(1), 3, TBusyVerdict::TooManyRetries, seconds(1)},
+      {seconds(3600), 0, TBusyVerdict::WaitTooLong, seconds(120)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.retries);
@@ -106,29 +102,7 @@ TEST(HostPacing, BusyRepliesHoldTheHostThenGiveTheEntryUp) {
     const TStartVerdict start = pacing.MayStart(host);
     EXPECT_EQ(start.Kind, TStartVerdict::At);
     EXPECT_EQ(start.When, clock.now + c.hold);
-    if (c.kind != TBusyVerdict::Retry) {
-      EXPECT_EQ(BusyVerdictText(verdict), c.text);
-    }
   }
-}
-
-TEST(RetryAfter, ReadsSecondsAndDates) {
-  const int64_t now = UnixSecondsOf(2015, 10, 21, 7, 28, 0);
-  const struct {
-    const char* value;
-    std::optional<seconds> expected;
-  } cases[] = {
-      {"120", seconds(120)},
-      {" 0 ", seconds(0)},
-      {"99999999999999999999999", seconds(366 * 86400)},
-      {"Wed, 21 Oct 2015 07:28:30 GMT", seconds(30)},
-      {"Wed, 21 Oct 2015 07:00:00 GMT", seconds(0)},
-      {"-1", std::nullopt},
-      {"1.5", std::nullopt},
-      {"soon", std::nullopt},
-      {"", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ParseRetryAfter(c.value, now), c.expected) << c.value;
 }
 
 TEST(RateLimiter, GrantsTheRateAndSaysWhenToAskAgain) {

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "engine/page_type.h"
 #include "tests/core/scratch_folder.h"
 
 namespace kestrix {
@@ -54,6 +55,14 @@ TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
   page.Lines = {"x"};
   EXPECT_FALSE(SavePageLines(dir / "missing/page.html", page))
       << "an unwritable folder is reported";
+}
+
+TEST(PageType, PagesAreTheTypesNamingHtmlOrText) {
+  EXPECT_TRUE(IsHtmlType("text/html; charset=utf-8"));
+  EXPECT_TRUE(IsHtmlType("application/xhtml+xml"));
+  EXPECT_TRUE(IsHtmlType("TEXT/PLAIN"));
+  EXPECT_FALSE(IsHtmlType("image/png"));
+  EXPECT_FALSE(IsHtmlType(""));
 }
 
 }  // namespace

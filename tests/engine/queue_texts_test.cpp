@@ -102,10 +102,8 @@ TEST(QueueTexts, OutcomeTexts) {
        "Gave up after 5 retries: the body ended early"},
       {TFetchOutcome::PartDoesNotFit, kErrUndecodableBody, "Partial Content", "",
        "Partial reply does not fit the saved copy"},
-      {TFetchOutcome::UnknownTransferCoding, kErrUndecodableBody, "OK", "x-odd",
-       "Unsupported Transfer-Encoding: x-odd"},
-      {TFetchOutcome::Undecodable, kErrUndecodableBody, "OK", "bad data",
-       "Body cannot be decoded: bad data"},
+      {TFetchOutcome::RobotsRefused, kRobotsRefusedError, "", "", "Disallowed by robots.txt"},
+      {TFetchOutcome::Reply, WSAECONNABORTED, "", "", "Connection aborted"},
       {TFetchOutcome::NotRewritten, 0, "", "",
        "Links not rewritten: the page could not be saved again"},
       {TFetchOutcome::NotKept, kErrDiskFull, "OK", "Cannot write file \"/d/f\": No space left",
@@ -126,6 +124,14 @@ TEST(QueueTexts, OutcomeTexts) {
     ApplyEntryEvent(row, ended);
     EXPECT_EQ(QueueCellText(TQueueColumn::State, entry, row), c.text) << c.text;
   }
+  TRowFacts busy;
+  TEntryEvent gaveUp;
+  gaveUp.Phase = TEntryPhase::Ended;
+  gaveUp.Outcome = TFetchOutcome::ServerBusy;
+  gaveUp.Busy = {429, 3, 5, 120, false};
+  ApplyEntryEvent(busy, gaveUp);
+  EXPECT_EQ(QueueCellText(TQueueColumn::State, entry, busy),
+            "Server busy (429): gave up after 3 retries");
 }
 
 // What an entry's own fields say of a failure: rows loaded from a history,

@@ -2,9 +2,11 @@
 // steps through the tested pages, and where it keeps what it fetches.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 
+#include "engine/robots_cache.h"
 #include "exploration/explorer.h"
 #include "tests/exploration/exploration_fixture.h"
 #include "tests/support/event_wait.h"
@@ -54,6 +56,13 @@ TEST_F(ExplorerTest, ReasonTextsOfTheEdgeCases) {
     j.lclCheckIgnoreFile = true;
     j.lcleditIgnoreFile = "*.gif";
   };
+  const auto keptRobots = [this](TJobRecord&) {
+    const TRobotsCacheEntry kept{static_cast<int64_t>(std::time(nullptr)), 200,
+                                 "User-agent: *\nDisallow: /b.html\n"};
+    ASSERT_TRUE(SaveRobotsCache(RobotsCachePath(rig_.Options.DownLoadFolder, kTestProject, "http",
+                                                "127.0.0.1", std::to_string(server_.Port())),
+                                kept));
+  };
   const Case cases[] = {
       {"mailto", [](TJobRecord&) {}, "mailto:me@example.org", false, "Unsupported protocol"},
       {"images off", [](TJobRecord& j) { j.checkLoadImg = false; }, "pic.gif", false,
@@ -63,6 +72,8 @@ TEST_F(ExplorerTest, ReasonTextsOfTheEdgeCases) {
       {"depth 1 image", [](TJobRecord& j) { j.editDepth = 1; }, "pic.gif", true, ""},
       {"ignore pattern", ignoreGif, "pic.gif", false, "Excluded by filter token(s): \"*.gif\""},
       {"ignore pattern spares others", ignoreGif, "logo.png", true, ""},
+      // Last: the rules stay in the project folder, as a download left them.
+      {"robots.txt", keptRobots, "b.html", false, "Disallowed by robots.txt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,13 +1,14 @@
-// Any bytes as the header lines of a reply chain, as the header values that
-// frame a reply, and as a coded body: reading the header must never crash,
-// framing must give one answer or a reason, and decoding must never write
-// more than it reports or go on after its first fault.
+// Any bytes as the header values that frame a reply, and as a coded body:
+// framing must give one answer or a reason, and decoding must never crash
+// nor write anything after its first fault.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/reply_header.h"
-#include "http/body_decoder.h"
+#include "engine/page_type.h"
+#include "http/chunked_decoder.h"
+#include "http/content_decoder.h"
 #include "http/http_dates.h"
 #include "http/reply_framing.h"
 #include "tests/fuzz/fuzz_entry.h"
@@ -18,12 +19,6 @@ void kestrix::fuzz::FuzzOne(std::string_view input) {
   const std::string_view bytes = input;
   const std::size_t size = input.size();
   const std::vector<std::string> header = fuzz::Lines(bytes);
-  Check(LastReplyStart(header) <= header.size());
-  RelocationTarget(header, "http://h/x", "http://h:8080/a/b.html");
-  const std::optional<double> date = LastModifiedOf(header);
-  Check(!date || *date >= 0);
-  const std::string coding = HeaderValue(header, "content-encoding");
-  Check(coding.size() <= bytes.size());
   IsHtmlType(header.front());
 
   const std::string first(header.front());
@@ -34,18 +29,29 @@ void kestrix::fuzz::FuzzOne(std::string_view input) {
   Check(!wait || (*wait >= 0 && *wait <= 366 * 86400));
   HttpDateValue(bytes);
 
-  // The same bytes as a body in each framing and coding.
+  // The same bytes as a body in each framing and coding, in two pieces.
+  const std::size_t half = size / 2;
   for (const bool chunked : {false, true}) {
-    for (const TContentCoding kind : {TContentCoding::Identity, TContentCoding::Gzip,
-                                      TContentCoding::Deflate, TContentCoding::Brotli}) {
+    TStringOutStream payload;
+    if (chunked) {
+      TChunkedDecoder chunks;
+      const std::size_t used = chunks.Feed(bytes.data(), half, payload);
+      if (used == half) chunks.Feed(bytes.data() + half, size - half, payload);
+      Check(payload.Data.size() <= size);
+    } else {
+      payload.Data.assign(bytes);
+    }
+    for (const TContentCoding kind :
+         {TContentCoding::Gzip, TContentCoding::Deflate, TContentCoding::Brotli}) {
       TStringOutStream out;
-      TBodyDecoder decoder(out, chunked, kind);
-      const std::size_t half = size / 2;
-      decoder.Write(bytes.data(), half);
-      decoder.Write(bytes.data() + half, size - half);
+      TContentDecoder decoder(out, kind);
+      const std::size_t middle = payload.Data.size() / 2;
+      decoder.Write(payload.Data.data(), middle);
+      const std::size_t before = out.Data.size();
+      const bool failed = !decoder.Error().empty();
+      decoder.Write(payload.Data.data() + middle, payload.Data.size() - middle);
+      if (failed) Check(out.Data.size() == before);
       decoder.Finish();
-      Check(static_cast<std::int64_t>(out.Data.size()) == decoder.Written());
-      if (!chunked && kind == TContentCoding::Identity) Check(out.Data == bytes);
     }
   }
 }

@@ -7,7 +7,6 @@
 #include "core/byte_size.h"
 #include "engine/cookie_file.h"
 #include "engine/cookie_jar.h"
-#include "engine/host_pacing.h"
 #include "engine/robots_cache.h"
 #include "engine/robots_rules.h"
 #include "tests/fuzz/fuzz_entry.h"
@@ -50,6 +49,5 @@ void kestrix::fuzz::FuzzOne(std::string_view input) {
     Check(DecodeRobotsCache(EncodeRobotsCache(*entry)) == entry);
     IsFreshRobotsCache(*entry, kNow);
   }
-  ParseRetryAfter(bytes.substr(0, 64), kNow);
   if (const auto n = ParseByteSize(bytes.substr(0, 32))) Check(*n >= 0);
 }

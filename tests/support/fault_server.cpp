@@ -82,6 +82,8 @@ std::vector<TRecordedRequest> ReadRequestLog(const std::string& path) {
     r.Body = Latin1(o.value(QStringLiteral("body")));
     r.Overlap = o.value(QStringLiteral("overlap")).toInt();
     r.Connection = o.value(QStringLiteral("connection")).toInt();
+    r.Open = o.value(QStringLiteral("open")).toInt();
+    r.Time = o.value(QStringLiteral("time")).toDouble();
     for (const QJsonValue& h : o.value(QStringLiteral("headers")).toArray()) {
       QJsonArray pair = h.toArray();
       r.Headers.emplace_back(Latin1(pair.at(0)), Latin1(pair.at(1)));

@@ -18,6 +18,8 @@ struct TRecordedRequest {
   std::string Body;
   int Overlap = 0;     // requests for the same target still being answered at its arrival
   int Connection = 0;  // which of the server's connections it came on, from 1
+  int Open = 0;        // the server's connections open at its arrival, its own included
+  double Time = 0;     // when it arrived, in seconds of the server's steady clock
   // The value of the first header named `name` (any case); empty if none.
   std::string Header(const std::string& name) const;
   bool HasHeader(const std::string& name) const;

@@ -42,13 +42,16 @@ the client's first handshake message and closes the connection.
 
 Instead of STEPS a route may be {"sequence": [STEPS, STEPS, ...]}: the n-th
 request matched by it runs the n-th list; the last list serves every later
-request.
+request. Or {"if_header": [NAME, TEXT], "then": ROUTE, "else": ROUTE}: the
+first when the request has a header NAME (any case) whose value holds TEXT.
 
 Every request is appended to the --log file as one JSON line:
 {"request_line": ..., "headers": [[name, value], ...], "body": ...,
- "overlap": N, "connection": C}, where N counts the requests for the same
-target that were still being answered when this one arrived and C numbers the
-connection the request came on (1 for the server's first).
+ "overlap": N, "connection": C, "open": O, "time": T}, where N counts the
+requests for the same target that were still being answered when this one
+arrived, C numbers the connection the request came on (1 for the server's
+first), O counts the connections open at its arrival (its own included) and
+T is its arrival in seconds of the server's monotonic clock.
 """
 import argparse
 import json
@@ -103,22 +106,31 @@ def request_target(request_line):
     return parts[1] if len(parts) > 1 else ""
 
 
-def find_route(routes, request_line, served):
+def resolve_route(route, key, request, served):
+    """The steps a route gives for the request."""
+    if isinstance(route, dict) and "if_header" in route:
+        name, text = route["if_header"]
+        held = any(h.lower() == name.lower() and text in v for h, v in request["headers"])
+        branch = "then" if held else "else"
+        return resolve_route(route[branch], key + "|" + branch, request, served)
+    if isinstance(route, dict) and "sequence" in route:
+        with STATE_LOCK:
+            n = served.get(key, 0)
+            served[key] = n + 1
+        lists = route["sequence"]
+        return lists[min(n, len(lists) - 1)]
+    return route
+
+
+def find_route(routes, request, served):
     """The steps for the request; `served` counts the requests per route."""
-    target = request_target(request_line)
+    target = request_target(request["request_line"])
     path = urlsplit(target).path if "://" in target else target.split("?")[0]
     prefixes = [key for key in routes if key.endswith("*") and len(key) > 1
                 and path.startswith(key[:-1])]
     for key in [target, path] + sorted(prefixes, key=len, reverse=True) + ["*"]:
         if key in routes:
-            route = routes[key]
-            if isinstance(route, dict) and "sequence" in route:
-                with STATE_LOCK:
-                    n = served.get(key, 0)
-                    served[key] = n + 1
-                lists = route["sequence"]
-                return lists[min(n, len(lists) - 1)]
-            return route
+            return resolve_route(routes[key], key, request, served)
     return [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\nnot found"}]
 
 
@@ -204,12 +216,17 @@ class Handler(socketserver.BaseRequestHandler):
                 self.tls_conn = conn
             with STATE_LOCK:
                 self.server.connections += 1
+                self.server.open += 1
                 number = self.server.connections
+            self.counted = True
             while self.serve_one(conn, number):
                 pass
         except OSError:
             pass
         finally:
+            if getattr(self, "counted", False):
+                with STATE_LOCK:
+                    self.server.open -= 1
             if getattr(self, "tls_conn", None) is not None:
                 self.tls_conn.close()
 
@@ -220,16 +237,18 @@ class Handler(socketserver.BaseRequestHandler):
         if request is None:
             return False
         request["connection"] = number
+        request["time"] = time.monotonic()
         target = request_target(request["request_line"])
         active = self.server.active
         with STATE_LOCK:
             request["overlap"] = active.get(target, 0)
+            request["open"] = self.server.open
             active[target] = request["overlap"] + 1
         try:
             if self.server.log_path:
                 with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
                     log.write(json.dumps(request) + "\n")
-            steps = find_route(self.server.routes, request["request_line"], self.server.served)
+            steps = find_route(self.server.routes, request, self.server.served)
             return run_steps(conn, steps, self.server.server_address[1], target)
         finally:
             with STATE_LOCK:
@@ -256,6 +275,7 @@ def main():
     server.served = {}
     server.active = {}
     server.connections = 0
+    server.open = 0
     server.tls = None
     server.close_in_handshake = False
     if "tls" in scenario:

@@ -8,11 +8,13 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -65,6 +67,14 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
     d.CheckOffline->click();
     EXPECT_TRUE(d.checkKeepAlive->isChecked());
     d.checkKeepAlive->click();
+    // Compression is HTTP/1.1's; the old requests ask for none.
+    EXPECT_TRUE(d.checkCompression->isEnabled());
+    d.checkHttp10->click();
+    EXPECT_FALSE(d.checkCompression->isEnabled());
+    EXPECT_TRUE(d.checkFollowRobots->isChecked());
+    d.checkFollowRobots->click();
+    d.spinHostConnections->setValue(2);
+    d.spinWait->setValue(1.5);
     EXPECT_FALSE(d.checkTlsAcceptUnverified->isChecked());  // off unless asked for
     EXPECT_TRUE(d.editTlsCaFile->text().isEmpty());
     d.pageControl->setCurrentWidget(d.tabNetwork);  // its hint reads whole
@@ -96,6 +106,10 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
   expected.TlsAcceptUnverified = true;
   expected.TlsCaFile = "/etc/our-ca.pem";
   expected.KeepAlive = false;
+  expected.UseHttp10 = true;
+  expected.FollowRobots = false;
+  expected.PerHostConnections = 2;
+  expected.WaitMs = 1500;
   expected.DirectFlag = false;
   expected.ProxyFlag = true;
   expected.ProxyHost = "proxy.lan";

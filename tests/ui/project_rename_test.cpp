@@ -55,6 +55,7 @@ class ProjectRenameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_.WriteFile("Old/h/page.html", "<p>saved</p>");
+    dir_.WriteFile("Old/Old.cookies", "h\tFALSE\t/\tFALSE\t0\tsession\tx\n");
     ASSERT_TRUE(
         SaveHistory(dir_.Path(), "Old", Queue({dir_.Path() + "Old/h/", dir_.Path() + "Old/"})));
     history_ = test::ReadWholeFile(dir_.Path() + "Old/Old.his");
@@ -65,11 +66,12 @@ class ProjectRenameTest : public ::testing::Test {
   std::string history_;
 };
 
-TEST_F(ProjectRenameTest, FolderAndHistoryMoveTogetherAndTheHistoryPointsIntoTheNewFolder) {
+TEST_F(ProjectRenameTest, FolderHistoryAndCookiesMoveTogetherAndTheHistoryPointsIntoTheNewFolder) {
   ASSERT_EQ(RenameProjectData(dir_.Path(), "Old", "NewName"), "");
   EXPECT_FALSE(Exists("Old"));
   EXPECT_TRUE(Exists("NewName/h/page.html"));
   EXPECT_FALSE(Exists("NewName/Old.his"));
+  EXPECT_TRUE(Exists("NewName/NewName.cookies")) << "the project keeps its logins";
   ASSERT_TRUE(Exists("NewName/NewName.his"));
   IniFile ini(dir_.Path() + "kestrix.ini");
   TJobList store(ini, IniDocument());

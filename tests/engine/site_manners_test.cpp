@@ -1,0 +1,229 @@
+// How the engine treats the sites it copies, against our fault server: a
+// login's cookies carry to the members' pages, robots.txt keeps what it
+// disallows unfetched, and requests to one host are limited, spaced and
+// held back as a busy server asks.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "core/file_util.h"
+#include "engine/cookie_file.h"
+#include "engine/fetch_limits.h"
+#include "tests/engine/engine_harness.h"
+#include "tests/support/fault_server.h"
+
+namespace kestrix::test {
+namespace {
+
+std::string Page(const std::string& body, const std::string& head = "") {
+  return R"([{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n)" + head + R"(\r\n)" + body +
+         R"("}])";
+}
+
+std::string Links(std::initializer_list<const char*> targets) {
+  std::string html;
+  for (const char* target : targets) html += std::string("<a href=\\\"") + target + "\\\">x</a>\\n";
+  return html;
+}
+
+std::string Slow(const std::string& body) {
+  return R"([{"sleep": 0.3}, {"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n)" + body +
+         R"("}])";
+}
+
+std::string Scenario() {
+  std::string routes;
+  const auto route = [&](const std::string& path, const std::string& steps) {
+    routes += (routes.empty() ? "" : ",\n") + ("\"" + path + "\": " + steps);
+  };
+  route("/robots.txt", Page("User-agent: *\\nDisallow: /r/private/\\nAllow: /r/private/open.html\\n"
+                            "Disallow: /*.pdf$\\n\\nUser-agent: Other\\nDisallow: /\\n"));
+  route("/r/index.html", Page(Links({"private/secret.html", "private/open.html", "doc.pdf",
+                                     "doc.pdf?v=1", "public.html"})));
+  for (const char* page :
+       {"/r/private/secret.html", "/r/private/open.html", "/r/doc.pdf", "/r/public.html"}) {
+    route(page, Page("leaf"));
+  }
+  route("/login", Page(Links({"/members/page.html"}), "Set-Cookie: session=s3cr3t; Path=/\\r\\n"));
+  route("/members/page.html", R"({"if_header": ["Cookie", "session=s3cr3t"], "then": )" +
+                                  Page("members only") + R"(, "else": )" + Page("please log in") +
+                                  "}");
+  route("/p/index.html", Page(Links({"1.html", "2.html", "3.html", "4.html", "5.html", "6.html",
+                                     "7.html", "8.html"})));
+  route("/w/index.html", Page(Links({"a.html", "b.html", "c.html"})));
+  for (const char* page : {"1", "2", "3", "4", "5", "6", "7", "8"}) {
+    route(std::string("/p/") + page + ".html", Slow("leaf"));
+  }
+  for (const char* page : {"/w/a.html", "/w/b.html", "/w/c.html"}) route(page, Page("leaf"));
+  route(
+      "/busy.html",
+      R"({"sequence": [[{"send": "HTTP/1.0 429 Too Many Requests\r\nRetry-After: 1\r\n\r\n"}], )" +
+          Page("served") + "]}");
+  route("/overloaded.html",
+        R"([{"send": "HTTP/1.0 503 Service Unavailable\r\nRetry-After: 3600\r\n\r\n"}])");
+  return "{\"routes\": {\n" + routes + "\n}}";
+}
+
+class SiteMannersTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<TFaultServer>(Scenario());
+    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
+    auto engine = std::make_unique<TEngineHarness>(threads);
+    TJobRecord job;
+    job.editUrl = server_->BaseUrl() + path;
+    job.editDepth = 2;
+    engine->AddJob(job);
+    return engine;
+  }
+
+  // The requests since the log held `from` of them, for paths starting
+  // with `prefix`.
+  static std::vector<TRecordedRequest> Since(size_t from, const std::string& prefix) {
+    std::vector<TRecordedRequest> found;
+    const std::vector<TRecordedRequest> all = server_->Requests();
+    for (size_t i = from; i < all.size(); ++i) {
+      if (all[i].RequestLine.find(" " + prefix) != std::string::npos) found.push_back(all[i]);
+    }
+    return found;
+  }
+
+  static std::string Saved(TEngineHarness& engine, const std::string& url) {
+    const int32_t index = engine.Queue().Find(url);
+    if (index < 0) return "(not queued)";
+    const TRetriveRec& entry = engine.Entry(index);
+    return ReadWholeFile(entry.LocalFolder + entry.LocalFileName);
+  }
+
+  inline static std::unique_ptr<TFaultServer> server_;
+};
+
+TEST_F(SiteMannersTest, RobotsRulesKeepWhatTheyDisallowUnfetched) {
+  const struct {
+    bool follow;
+    std::vector<std::string> fetched;
+    int refused;
+  } cases[] = {
+      {true, {"/r/index.html", "/r/private/open.html", "/r/doc.pdf?v=1", "/r/public.html"}, 2},
+      {false,
+       {"/r/index.html", "/r/private/secret.html", "/r/private/open.html", "/r/doc.pdf",
+        "/r/doc.pdf?v=1", "/r/public.html"},
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.follow);
+    const size_t before = server_->Requests().size();
+    auto engine = Engine("/r/index.html");
+    engine->Options.FollowRobots = c.follow;
+    ASSERT_TRUE(engine->Mirror());
+    std::vector<std::string> fetched;
+    for (const TRecordedRequest& r : Since(before, "/r/")) {
+      fetched.push_back(r.RequestLine.substr(4, r.RequestLine.rfind(' ') - 4));
+    }
+    std::sort(fetched.begin(), fetched.end());
+    std::vector<std::string> expected = c.fetched;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(fetched, expected);
+    EXPECT_EQ(engine->State->RobotsRefused, c.refused);
+    EXPECT_EQ(Since(before, "/robots.txt").size(), c.follow ? 1u : 0u) << "asked once per host";
+  }
+}
+
+// A link queued before its site's rules were known is held until they are,
+// and ends unfetched with its own state when they disallow it.
+TEST_F(SiteMannersTest, AnEntryDisallowedOnceTheRulesArriveEndsUnfetched) {
+  const size_t before = server_->Requests().size();
+  auto engine = Engine("/r/index.html");
+  engine->Options.FollowRobots = true;
+  TRetriveRec link;  // as a history file brings it back: a link found before
+  link.Job.editUrl = server_->BaseUrl() + "/r/private/secret.html";
+  link.ParentIndex = 1;
+  link.JobNumber = 1;
+  link.LocalFolder = engine->ProjectFolder();
+  link.LocalFileName = "secret.html";
+  engine->Queue().Append(link.Job.editUrl, link);
+  ASSERT_TRUE(engine->Mirror());
+  EXPECT_TRUE(Since(before, "/r/private/secret.html").empty());
+  EXPECT_EQ(engine->Entry(0).ErrorCode, kRobotsRefusedError);
+  EXPECT_EQ(engine->Observer.Cell(1, 4), "Disallowed by robots.txt");
+}
+
+// The cookies a login's reply sets reach the pages after it, and are kept
+// in the project's jar and the file asked for, readable by their owner
+// only; a cookies file taken in gives the same pages.
+TEST_F(SiteMannersTest, ALoginCarriesToTheMembersPages) {
+  const std::string members = server_->BaseUrl() + "/members/page.html";
+  {
+    auto engine = Engine("/login");
+    engine->Options.CookieExport = engine->Dir.Path() + "exported.txt";
+    ASSERT_TRUE(engine->Control->StartJob(kProject, 1, true, std::string("user=a&pass=b")));
+    ASSERT_TRUE(engine->RunToEnd());
+    EXPECT_EQ(Saved(*engine, members), "members only");
+    for (const std::string& jar :
+         {CookieJarPath(engine->Options.DownLoadFolder, kProject), engine->Options.CookieExport}) {
+      struct stat st {};
+      ASSERT_EQ(::stat(jar.c_str(), &st), 0) << jar;
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << jar;
+      EXPECT_NE(ReadWholeFile(jar).find("session\ts3cr3t"), std::string::npos) << jar;
+    }
+  }
+  for (const bool imported : {false, true}) {
+    SCOPED_TRACE(imported);
+    auto engine = Engine("/members/page.html");
+    const std::string file = engine->Dir.Path() + "cookies.txt";
+    std::ofstream(file) << "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\t"
+                        << (imported ? "s3cr3t" : "other") << "\n";
+    engine->Options.CookieImport = file;
+    ASSERT_TRUE(engine->Mirror());
+    EXPECT_EQ(Saved(*engine, members), imported ? "members only" : "please log in");
+  }
+}
+
+TEST_F(SiteMannersTest, RequestsToOneHostAreLimitedAndSpaced) {
+  {
+    const size_t before = server_->Requests().size();
+    auto engine = Engine("/p/index.html", 8);
+    engine->Options.PerHostConnections = 2;
+    ASSERT_TRUE(engine->Mirror());
+    const std::vector<TRecordedRequest> pages = Since(before, "/p/");
+    ASSERT_EQ(pages.size(), 9u);
+    for (const TRecordedRequest& r : pages) EXPECT_LE(r.Open, 2) << r.RequestLine;
+  }
+  {
+    const size_t before = server_->Requests().size();
+    auto engine = Engine("/w/index.html", 3);
+    engine->Options.WaitMs = 300;
+    ASSERT_TRUE(engine->Mirror());
+    const std::vector<TRecordedRequest> pages = Since(before, "/w/");
+    ASSERT_EQ(pages.size(), 4u);
+    for (size_t i = 1; i < pages.size(); ++i) {
+      EXPECT_GE(pages[i].Time - pages[i - 1].Time, 0.29) << pages[i].RequestLine;
+    }
+  }
+}
+
+// "429 Too Many Requests" with Retry-After: 1 is asked again after that
+// second; a server that asks for more than the bound is given up on.
+TEST_F(SiteMannersTest, BusyServersAreAskedAgainAfterTheirWait) {
+  const size_t before = server_->Requests().size();
+  auto engine = Engine("/busy.html");
+  ASSERT_TRUE(engine->Mirror());
+  EXPECT_EQ(Saved(*engine, server_->BaseUrl() + "/busy.html"), "served");
+  const std::vector<TRecordedRequest> asked = Since(before, "/busy.html");
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_GE(asked[1].Time - asked[0].Time, 1.0);
+
+  auto overloaded = Engine("/overloaded.html");
+  ASSERT_TRUE(overloaded->Mirror());
+  EXPECT_EQ(overloaded->Observer.Cell(1, 4),
+            "Server busy (503): asked to wait 3600 s, more than 120 s");
+}
+
+}  // namespace
+}  // namespace kestrix::test
