@@ -29,8 +29,13 @@ const std::vector<Command>& Table() {
        "download a site into a project named after its host",
        "Creates the project when it does not exist (named after the URL's host unless --project\n"
        "is given), stores a job for URL with the job options given (a job for the same URL is\n"
-       "updated), starts it and runs until the queue is finished or Ctrl-C stops it.",
-       {kProjectOption, JobOptionSpecs(), RunOptionSpecs()},
+       "updated), starts it and runs until the queue is finished or Ctrl-C stops it.\n"
+       "By default the copy is complete and browsable offline: every page under the starting\n"
+       "path at any depth, with its images, style sheets and embedded objects; links rewritten\n"
+       "to the saved files, links to what was not saved pointing to the web, and the site's\n"
+       "folders replicated. --depth N limits the depth; the --no-... options below switch\n"
+       "the rest off one by one.",
+       {kProjectOption, MirrorOptionSpecs(), JobOptionSpecs(), RunOptionSpecs()},
        1,
        1,
        RunMirror},

@@ -50,13 +50,15 @@ int RunMirror(const ParsedArguments& args) {
   InstanceGuard guard;
   if (!guard.First()) return kExitRunning;
   CliSession session;
-  TJobRecord job;
+  TJobRecord job = MirrorJobDefaults();
   job.editUrl = NormaliseJobUrl(args.positional[0]);
   if (job.editUrl.empty()) {
     ReportError("\"" + args.positional[0] + "\" is not a URL with a host name");
     return kExitUsage;
   }
-  if (std::string error = ApplyJobOptions(args, job); !error.empty()) {
+  std::string error = ApplyJobOptions(args, job);
+  if (error.empty()) error = ApplyMirrorOptions(args, job);
+  if (!error.empty()) {
     ReportError(error);
     return kExitUsage;
   }

@@ -130,6 +130,17 @@ std::string SecondsText(double seconds) {
   return buffer;
 }
 
+// What the end of the run changed in the saved pages, when anything.
+void PrintMending(const TLinkMending& mended) {
+  if (const std::string text = MendedLinksText(mended); !text.empty()) std::cout << text << "\n";
+  if (const std::string text = MissingScriptFilesText(mended); !text.empty()) {
+    std::cout << text << "\n";
+  }
+  if (const std::string text = UnmendedPagesText(mended); !text.empty()) {
+    std::cerr << "kestrix-cli: " << text << "\n";
+  }
+}
+
 }  // namespace
 
 int RunDownloadSession(CliSession& session, const ParsedArguments& args, const std::string& project,
@@ -214,12 +225,16 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       display.Finish();
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      // Before the last line, which says how the run ended.
+      PrintMending(display.Mended());
       std::string amount = ByteText(state.SavedBytes) + " saved (" + ByteText(state.WireBytes) +
                            " on the wire) in " + SecondsText(seconds) + " s";
       if (state.RobotsRefused > 0) {
         amount += ", " + std::to_string(state.RobotsRefused) + " refused by robots.txt";
       }
       exitCode = ReportRunEnd(control, interrupt.Interrupted(), amount, project);
+      // A page left linking to a name no file has is a fault of the copy.
+      if (display.Mended().NotWritten > 0 && exitCode == kExitOk) exitCode = kExitSomeFailed;
     }
   }
   if (!session.SaveSettings(writeOptions) && exitCode == kExitOk) exitCode = kExitFailure;

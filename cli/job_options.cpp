@@ -14,7 +14,8 @@ namespace kestrix {
 namespace {
 
 constexpr std::array kJobOptions = {
-    OptionSpec{"depth", "N", "depth for links on the starting server (default 1)"},
+    OptionSpec{"depth", "N",
+               "depth for links on the starting server (default 1; mirror: no limit)"},
     OptionSpec{"remote-depth", "N", "depth for links on other servers (default 1)"},
     OptionSpec{"this-path", "", "stay on the starting path (the default)"},
     OptionSpec{"this-server", "", "follow links anywhere on the starting server"},
@@ -39,6 +40,16 @@ constexpr std::array kJobOptions = {
     OptionSpec{"remote-ignore-files", "LIST", "the same, on other servers", true},
     OptionSpec{"remote-retrieve-links", "LIST", "the same, on other servers", true},
     OptionSpec{"remote-ignore-links", "LIST", "the same, on other servers", true},
+};
+
+// What `mirror` turns on by default, each with the option that turns it off.
+constexpr std::array kMirrorOptions = {
+    OptionSpec{"no-images", "", "do not load images"},
+    OptionSpec{"no-styles", "", "do not load style sheets"},
+    OptionSpec{"no-objects", "", "do not load embedded objects, inline frames and media"},
+    OptionSpec{"no-offline", "", "leave saved pages as the server sent them"},
+    OptionSpec{"no-link-to-url", "", "leave links to what was not downloaded as written"},
+    OptionSpec{"no-replicate", "", "save every file in the project folder itself"},
 };
 
 constexpr std::array kRunOptions = {
@@ -142,6 +153,21 @@ constexpr std::array kSwitches = {
     SwitchOption{"koi8", &TJobRecord::rmtcheckKoi8, true},
 };
 
+struct MirrorSwitch {
+  const char* off;
+  const char* on;
+  bool TJobRecord::*field;
+};
+
+constexpr std::array kMirrorSwitches = {
+    MirrorSwitch{"no-images", "images", &TJobRecord::checkLoadImg},
+    MirrorSwitch{"no-styles", "styles", &TJobRecord::checkLoadStyle},
+    MirrorSwitch{"no-objects", "embed", &TJobRecord::checkLoadEmbed},
+    MirrorSwitch{"no-offline", "offline", &TJobRecord::checkLocalize},
+    MirrorSwitch{"no-link-to-url", "link-to-url", &TJobRecord::checkLinkToUrl},
+    MirrorSwitch{"no-replicate", "replicate", &TJobRecord::checkReplicate},
+};
+
 }  // namespace
 
 std::span<const OptionSpec> JobOptionSpecs() {
@@ -149,6 +175,27 @@ std::span<const OptionSpec> JobOptionSpecs() {
 }
 std::span<const OptionSpec> RunOptionSpecs() {
   return kRunOptions;
+}
+std::span<const OptionSpec> MirrorOptionSpecs() {
+  return kMirrorOptions;
+}
+
+TJobRecord MirrorJobDefaults() {
+  TJobRecord job;
+  job.editDepth = kMaxJobDepth;
+  for (const MirrorSwitch& option : kMirrorSwitches) job.*option.field = true;
+  return job;
+}
+
+std::string ApplyMirrorOptions(const ParsedArguments& args, TJobRecord& job) {
+  for (const MirrorSwitch& option : kMirrorSwitches) {
+    if (!args.Has(option.off)) continue;
+    if (args.Has(option.on)) {
+      return "--" + std::string(option.on) + " and --" + option.off + " exclude each other";
+    }
+    job.*option.field = false;
+  }
+  return {};
 }
 
 std::string ApplyJobOptions(const ParsedArguments& args, TJobRecord& job) {

@@ -13,6 +13,17 @@ namespace kestrix {
 
 std::span<const OptionSpec> JobOptionSpecs();
 std::span<const OptionSpec> RunOptionSpecs();
+// The options that switch off what `mirror` does by default.
+std::span<const OptionSpec> MirrorOptionSpecs();
+
+// The job `mirror` starts from: a complete copy to browse offline, the
+// whole starting path at any depth (the greatest a job may have) with images, style sheets, embedded
+// objects, offline links, links to what was not saved pointing to the web,
+// and the site's folders.
+TJobRecord MirrorJobDefaults();
+// Applies the --no-... options of `mirror` to `job`; an error text when one
+// is given with the option it contradicts, or "".
+std::string ApplyMirrorOptions(const ParsedArguments& args, TJobRecord& job);
 
 // Applies the job options given in `args` to `job`. Returns an error text for
 // a value that does not fit (a depth that is not a number, both --this-path

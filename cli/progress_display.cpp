@@ -95,4 +95,11 @@ void ProgressDisplay::NoticeReported(const TEngineNotice& notice) {
   err_ << "kestrix-cli: " << NoticeText(notice) << "\n" << std::flush;
 }
 
+void ProgressDisplay::LinksMended(const TLinkMending& mending) {
+  mended_.Pages += mending.Pages;
+  mended_.Links += mending.Links;
+  mended_.NotWritten += mending.NotWritten;
+  mended_.ScriptFilesMissing += mending.ScriptFilesMissing;
+}
+
 }  // namespace kestrix

@@ -57,6 +57,9 @@ class ProgressDisplay : public EngineObserver {
   void RunningChanged(bool running) override;
   void QueueFinished(const std::string& project) override;
   void NoticeReported(const TEngineNotice& notice) override;
+  void LinksMended(const TLinkMending& mending) override;
+  // What the ends of the runs so far did to the saved pages' links.
+  const TLinkMending& Mended() const { return mended_; }
 
  private:
   void ClearLine();
@@ -73,6 +76,7 @@ class ProgressDisplay : public EngineObserver {
   // forgotten when its fetch has ended.
   std::unordered_map<int32_t, TRowFacts> rows_;
   std::function<void(bool)> onRunningChanged_;
+  TLinkMending mended_;
 };
 
 }  // namespace kestrix

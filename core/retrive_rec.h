@@ -76,6 +76,9 @@ struct TRetriveRec {
   // again only once the limit was raised past it.
   int64_t CapLimit = 0;
   uint8_t ReloadPending = 0;
+  // Named only in a script's text, so perhaps no file at all; counted apart
+  // when it fails. Not kept in the history file.
+  uint8_t ScriptNamed = 0;
 };
 
 // Whether the entry's last fetch ended in failure: an error of its own, no

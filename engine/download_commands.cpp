@@ -12,6 +12,7 @@
 #include "engine/engine_observer.h"
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
+#include "engine/link_pass.h"
 #include "engine/site_gate.h"
 #include "http/socket_errors.h"
 #include "links/local_naming.h"
@@ -210,6 +211,7 @@ bool TDownloadControl::OpenProject(const std::string& project) {
   if (RefusedWhileBusy(TNoticeKind::BusyNotOpened, project)) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
+  linkBook_.Clear();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;
@@ -229,6 +231,7 @@ bool TDownloadControl::OpenProject(const std::string& project) {
     const TRetriveRec& entry = state.Queue.Entry(index);
     if (!entry.LocalFileName.empty()) state.Names.Add(entry.LocalFolder + entry.LocalFileName);
   }
+  NoteEarlierFailures(state.Queue, linkBook_);
   gridRows_ = state.Queue.Count() + 1;
   context_.Observer.QueueLoaded(state.Queue.Count());
   ShowQueueStatus();
@@ -239,6 +242,7 @@ bool TDownloadControl::CloseProject() {
   if (RefusedWhileBusy(TNoticeKind::BusyNotOpened, {})) return false;
   TEngineState& state = context_.State;
   state.ClearQueue();
+  linkBook_.Clear();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;
@@ -258,6 +262,7 @@ bool TDownloadControl::ClearProjectData(const std::string& project) {
   DeleteDirectory(AddBackslash(context_.Options.DownLoadFolder) + project + "/", true);
   TEngineState& state = context_.State;
   state.ClearQueue();
+  linkBook_.Clear();
   pendingAborted_.clear();
   aheadOfWalk_.clear();
   state.NextIndex = 0;

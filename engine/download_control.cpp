@@ -10,6 +10,7 @@
 #include "engine/engine_observer.h"
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
+#include "engine/link_pass.h"
 #include "engine/site_gate.h"
 #include "http/deferred.h"
 #include "http/read_throttle.h"
@@ -292,7 +293,7 @@ void TDownloadControl::EntryDone() {
 }
 
 void TDownloadControl::FinishQueue() {
-  SaveRunningHistory();
+  EndRun();
   context_.Observer.JobStatesReplaced(TJobState::Started, TJobState::Completed);
   const int processed = context_.State.ProcessedCount;
   if (gridRows_ > processed && processed >= 1) context_.Observer.EntrySelected(processed - 1);
@@ -306,18 +307,23 @@ void TDownloadControl::WorkerSettled() {
   // Nothing is running any more, yet the queue is not finished: resets or
   // an abort ended every worker's chain. The history is saved all the same,
   // so that "Continue aborted" can pick the entries up.
-  SaveRunningHistory();
+  EndRun();
   SetRunning(false);
 }
 
 void TDownloadControl::FinishStopWhenSettled() {
   if (!stopping_ || BusyWorkers() > 0 || analysisDepth_ > 0 || !deferred_.empty()) return;
   stopping_ = false;
-  SaveRunningHistory();
+  EndRun();
   context_.Observer.JobStatesReplaced(TJobState::Started, TJobState::Stopped);
   reportedRunning_ = true;  // a stop is always reported
   SetRunning(false);
   PostHeldCommands();
+}
+
+void TDownloadControl::EndRun() {
+  context_.Observer.LinksMended(MendSavedLinks(Queue(), linkBook_));
+  SaveRunningHistory();
 }
 
 void TDownloadControl::SaveRunningHistory() {

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "engine/engine_observer.h"
+#include "engine/link_book.h"
 
 namespace kestrix {
 
@@ -177,6 +178,9 @@ class TDownloadControl {
   // worker. Null when it cannot be made; the request then says why.
   std::shared_ptr<TTlsContext> SharedTlsContext(const TTlsSettings& settings);
 
+  // Which saved pages link to which entries, and what became of those:
+  // the pages are mended from it when the run ends.
+  TLinkBook& LinkBook() { return linkBook_; }
   // The run's manners towards the sites: the project's cookie jar, the
   // gate (robots.txt rules and pacing) and the bandwidth cap (null when
   // there is none). Made when a run first needs them; when it ends the jar
@@ -201,6 +205,8 @@ class TDownloadControl {
   void CreateMissingWorkers();
   void FinishQueue();
   void SaveRunningHistory();
+  // Ends a run: mends the saved pages' links, then saves the history.
+  void EndRun();
   // A run begins: its limits count from here.
   void BeginRun();
   void CheckRunLimits();
@@ -240,6 +246,7 @@ class TDownloadControl {
   int gridRows_ = 2;       // rows of the queue grid, the header row included
   bool stopping_ = false;  // a stop waits for its aborted workers
   std::string runningProject_;
+  TLinkBook linkBook_;
   std::unique_ptr<TCookieJar> cookies_;
   std::unique_ptr<TSiteGate> gate_;
   std::unique_ptr<TReadThrottle> throttle_;

@@ -115,6 +115,14 @@ struct TEngineNotice {
   TRunStop Stop;
 };
 
+// What the end of a run did to the links of the saved pages.
+struct TLinkMending {
+  int32_t Pages = 0;               // pages and style sheets edited once more
+  int32_t Links = 0;               // links changed in them
+  int32_t NotWritten = 0;          // pages that could not be written back
+  int32_t ScriptFilesMissing = 0;  // files named only in scripts that did not come
+};
+
 class EngineObserver {
  public:
   virtual ~EngineObserver() = default;
@@ -147,6 +155,9 @@ class EngineObserver {
   // Every entry of the queue has been processed and the history was saved.
   virtual void QueueFinished(const std::string& /*project*/) {}
   virtual void NoticeReported(const TEngineNotice& /*notice*/) {}
+  // A run has ended and the saved pages' links were mended; reported before
+  // the run's end (RunningChanged(false), QueueFinished).
+  virtual void LinksMended(const TLinkMending& /*mending*/) {}
 };
 
 }  // namespace kestrix

@@ -11,12 +11,16 @@
 #include "engine/request_options.h"
 #include "http/content_decoder.h"
 #include "http/socket_errors.h"
+#include "links/content_names.h"
 
 namespace kestrix {
 namespace {
 
 // The client's error for a request ended by Abort.
 constexpr int kAbortedByRequest = 3;
+constexpr int kFirstSuccessStatus = 200;
+constexpr int kPartialContent = 206;
+constexpr int kFirstRelocationStatus = 300;
 
 }  // namespace
 
@@ -210,6 +214,22 @@ std::string TFetchCore::FollowRelocation() {
   // must come after that restart, not before it.
   if (++relocations_ > kMaxRelocations) AbortLater(TAbortCause::RelocationLoop);
   return TargetUrl();
+}
+
+std::optional<std::string> TFetchCore::NameByContent(TRetriveRec& entry, UsedNames& used,
+                                                     bool resumed) {
+  const int status = StatusCode();
+  if (status < kFirstSuccessStatus || status >= kFirstRelocationStatus ||
+      entry.LocalFileName.empty() || (resumed && status == kPartialContent)) {
+    return std::nullopt;
+  }
+  const bool adjust = entry.Job->checkLocalize && entry.Job->checkAddHtmExt;
+  std::string name = RenameForContent(entry.Job.editUrl, entry.LocalFolder, entry.LocalFileName,
+                                      ContentType(), adjust, used);
+  if (name == entry.LocalFileName) return std::nullopt;
+  std::string old = entry.LocalFolder + entry.LocalFileName;
+  entry.LocalFileName = std::move(name);
+  return old;
 }
 
 void TFetchCore::OpenBody(TRetriveRec& entry, const std::string& path, bool append) {

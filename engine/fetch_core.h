@@ -24,6 +24,7 @@ namespace kestrix {
 class TCookieJar;
 struct TGlobalOptions;
 struct TRetriveRec;
+class UsedNames;
 
 class TFetchCore : public THttpCli {
  public:
@@ -67,6 +68,12 @@ class TFetchCore : public THttpCli {
   // the request is stopped when the relocations run on too long.
   std::string FollowRelocation();
 
+  // Names the entry's file by what the reply's header says the body is (the
+  // name given at queue time was a guess from the URL), before the body is
+  // opened: "Add .htm extension" of the job decides, `used` keeps the new
+  // name unique. A resumed part keeps the name its bytes lie under. The path
+  // the file had when the name changed, else nothing.
+  std::optional<std::string> NameByContent(TRetriveRec& entry, UsedNames& used, bool resumed);
   // Opens `path` for the reply's body: appended to when `append`, else
   // created anew, which makes the entry's sizes those of this reply.
   // Throws EFileError when the file cannot be opened. A body announced

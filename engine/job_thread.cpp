@@ -9,6 +9,7 @@
 #include "core/global_options.h"
 #include "core/retrive_rec.h"
 #include "core/url_list.h"
+#include "core/whole_file.h"
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
 #include "engine/page_lines.h"
@@ -16,16 +17,22 @@
 #include "engine/request_options.h"
 #include "engine/site_gate.h"
 #include "http/socket_errors.h"
+#include "links/content_names.h"
 #include "links/crawl_traps.h"
+#include "links/html_items.h"
 #include "links/koi8.h"
 #include "links/link_extraction.h"
 #include "links/local_naming.h"
+#include "links/script_files.h"
 
 namespace kestrix {
 namespace {
 
 constexpr int kNotModified = 304;
 constexpr int kRangeNotSatisfiable = 416;
+// A saved script is searched for file names in its first bytes only: the
+// scripts that load files by name are small, bundles of libraries are not.
+constexpr size_t kMaxScriptFileBytes = 2 << 20;
 constexpr int kTooManyRequests = 429;
 constexpr int kServiceUnavailable = 503;
 
@@ -116,6 +123,7 @@ void TJobThread::EndUnfetched(TEntryEvent ended) {
   CurrentEntry->StatusCode = 0;
   control_.Post([this, ended] {
     Report(ended);
+    NoteOutcome(ended.ErrorCode);
     control_.SetWorkerState(SlotIndex, TSlotState::Idle);
     control_.EntryDone();
     control_.WorkerSettled();
@@ -227,10 +235,16 @@ void TJobThread::HeaderEnded() {
   }
   if (entry.ParentIndex < 0 && entry.LocalFileName.empty()) {
     const TGlobalOptions& options = control_.Context().Options;
-    const bool addHtm = entry.Job->checkLocalize && entry.Job->checkAddHtmExt && entry.IsHtml;
+    const bool addHtm =
+        entry.Job->checkLocalize && entry.Job->checkAddHtmExt && IsHtmlContentType(ContentType());
     entry.LocalFileName =
         MakeLocalFileName(entry.Job.editUrl, entry.LocalFolder, "", control_.Context().State.Names,
                           addHtm, options.DefaultDoc);
+  }
+  // Pages already linking to the old name are mended when the run ends.
+  if (const std::optional<std::string> old =
+          NameByContent(entry, control_.Context().State.Names, resuming_)) {
+    control_.LinkBook().NoteRenamed(QueueIndex, *old);
   }
 }
 
@@ -372,6 +386,7 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string&
     ended.Outcome = TFetchOutcome::GaveUp;
   }
   Report(ended);
+  NoteOutcome(code);
 
   // The worker counts as busy until its page is analysed: a command given
   // while a link script waits must not hand it another entry meanwhile.
@@ -387,6 +402,16 @@ void TJobThread::FinishEntry(int code, TFetchOutcome outcome, const std::string&
   control_.WorkerSettled();
 }
 
+// A fetch that ended with no file on disk leaves the links to it dead;
+// an interrupted one is fetched again later and leaves them as they are.
+void TJobThread::NoteOutcome(int code) {
+  if (code == WSAECONNABORTED || code == WSAECONNRESET) return;
+  const TRetriveRec& entry = *CurrentEntry;
+  const bool saved =
+      !entry.LocalFileName.empty() && LocalFileSize(entry.LocalFolder + entry.LocalFileName) >= 0;
+  control_.LinkBook().NoteOutcome(QueueIndex, saved, entry.ScriptNamed != 0);
+}
+
 bool TJobThread::PageComplete() const {
   const TRetriveRec& entry = *CurrentEntry;
   return !(entry.ContentSize > 0 && entry.ReceivedSize < entry.ContentSize);
@@ -394,6 +419,10 @@ bool TJobThread::PageComplete() const {
 
 void TJobThread::ProcessPage() {
   TRetriveRec& entry = *CurrentEntry;
+  if (entry.LinkKind == kKindScript && entry.ParentIndex >= 0) {
+    if (PageComplete()) AnalyseScript();
+    return;
+  }
   if (!entry.IsHtml) return;
   // A partial page is left as received: decoding or rewriting it would
   // spoil the file that the missing part is later appended to.
@@ -431,9 +460,11 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
                          TrapLimitsOf(options),
                          [this](const std::string& url) { return control_.RobotsRefuse(url); }};
   std::vector<std::string> notes;
-  const std::optional<std::string> failure =
-      ParsePage(page.Lines, entry, QueueIndex, target,
-                control_.Resolver(entry.Job->checkLoadScript), control_.Context().Parser, &notes);
+  std::vector<int32_t> linked;
+  const bool rewrite = entry.Job->checkLocalize && complete;
+  const std::optional<std::string> failure = ParsePage(
+      page.Lines, entry, QueueIndex, target, control_.Resolver(entry.Job->checkLoadScript),
+      control_.Context().Parser, &notes, rewrite ? &linked : nullptr);
   for (const std::string& note : notes) {
     control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, note);
   }
@@ -442,7 +473,9 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
     control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, *failure);
     return;
   }
-  if (entry.Job->checkLocalize && complete && !SavePageLines(path, page)) {
+  if (rewrite && SavePageLines(path, page)) {
+    control_.LinkBook().SetPageLinks(QueueIndex, std::move(linked));
+  } else if (rewrite) {
     // The copy on disk still links to the site; saying OK would hide that.
     TEntryEvent notRewritten;
     notRewritten.Phase = TEntryPhase::Ended;
@@ -452,6 +485,24 @@ void TJobThread::AnalysePage(const std::string& path, bool complete) {
     Report(notRewritten);
     control_.ReportNotice(TNoticeKind::PageNotRewritten, entry.Job.editUrl);
   }
+}
+
+// A saved script's strings may name files it loads itself (a search
+// index, data, pictures); they are queued as parts of the page that runs
+// the script, against whose folder the script's relative names resolve.
+void TJobThread::AnalyseScript() {
+  const TRetriveRec& entry = *CurrentEntry;
+  UrlList& queue = control_.Context().State.Queue;
+  if (!entry.Job->checkLoadScript || entry.ParentIndex >= queue.Count()) return;
+  const std::string path = entry.LocalFolder + entry.LocalFileName;
+  std::optional<std::string> script = ReadFileUpTo(path, kMaxScriptFileBytes);
+  if (!script) return;
+  const TGlobalOptions& options = control_.Context().Options;
+  TAnalysisTarget target{control_.Context().State, options.DownLoadFolder, options.DefaultDoc,
+                         TrapLimitsOf(options)};
+  const std::optional<std::string> failure = AnalyseScriptFile(
+      *script, queue.Entry(entry.ParentIndex), entry.ParentIndex, target, control_.Resolver(false));
+  if (failure) control_.ReportNotice(TNoticeKind::PageProblem, entry.Job.editUrl, *failure);
 }
 
 }  // namespace kestrix

@@ -67,7 +67,9 @@ class TJobThread : public TFetchCore {
                    const std::string& detail = {});
   // Reports a change of the current entry.
   void Report(const TEntryEvent& event);
+  void NoteOutcome(int code);
   void ProcessPage();
+  void AnalyseScript();
   void AnalysePage(const std::string& path, bool complete);
   bool PartFits(const std::string& path) const;
   bool MayAskWithDate() const;

@@ -1,9 +1,12 @@
 #include "engine/page_lines.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 namespace kestrix {
 
@@ -28,6 +31,23 @@ bool WriteAll(int fd, const std::string& text) {
       done += static_cast<size_t>(n);
     } else if (n == 0 || errno != EINTR) {
       return false;
+    }
+  }
+  return true;
+}
+
+// Writes the page's lines a piece at a time; `written` counts the bytes.
+bool WriteLines(int fd, const TPageLines& page, int64_t& written) {
+  written = 0;
+  std::string buffer;
+  buffer.reserve(kPiece);
+  for (size_t i = 0; i < page.Lines.size(); ++i) {
+    buffer += page.Lines[i];
+    if (i + 1 < page.Lines.size() || page.FinalBreak) buffer += page.Break;
+    if (buffer.size() >= kPiece || i + 1 == page.Lines.size()) {
+      if (!WriteAll(fd, buffer)) return false;
+      written += static_cast<int64_t>(buffer.size());
+      buffer.clear();
     }
   }
   return true;
@@ -81,24 +101,27 @@ bool SavePageLines(const std::string& path, const TPageLines& page) {
   // and refilled as soon as it is closed, a disk write per page.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  bool ok = true;
   int64_t written = 0;
-  std::string buffer;
-  buffer.reserve(kPiece);
-  for (size_t i = 0; ok && i < page.Lines.size(); ++i) {
-    buffer += page.Lines[i];
-    if (i + 1 < page.Lines.size() || page.FinalBreak) buffer += page.Break;
-    if (buffer.size() >= kPiece || i + 1 == page.Lines.size()) {
-      ok = WriteAll(fd, buffer);
-      written += static_cast<int64_t>(buffer.size());
-      buffer.clear();
-    }
-  }
+  bool ok = WriteLines(fd, page, written);
   // Rewritten links mostly make a page longer; then nothing is left to cut.
   const bool shorter = page.LoadedSize < 0 || written < page.LoadedSize;
   if (ok && shorter && ::ftruncate(fd, static_cast<off_t>(written)) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   return ok;
+}
+
+bool ReplacePageLines(const std::string& path, const TPageLines& page) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  int64_t written = 0;
+  bool ok = WriteLines(fd, page, written) && ::fchmod(fd, info.st_mode & 07777) == 0;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
 }
 
 }  // namespace kestrix

@@ -24,5 +24,9 @@ bool LoadPageLines(const std::string& path, TPageLines& page);
 // double the files created per page, which costs a site of thousands of
 // pages dearly.) False on failure.
 bool SavePageLines(const std::string& path, const TPageLines& page);
+// Replaces a page saved earlier in one step (a temporary file beside it,
+// renamed over it), keeping its permissions: an edit made after the run
+// never leaves half a page behind. False on failure, the old page kept.
+bool ReplacePageLines(const std::string& path, const TPageLines& page);
 
 }  // namespace kestrix

@@ -297,4 +297,21 @@ std::string NoticeText(const TEngineNotice& notice) {
   return notice.Detail;
 }
 
+std::string MendedLinksText(const TLinkMending& mended) {
+  if (mended.Links <= 0) return {};
+  return "Links to files that failed or came under another name: " + std::to_string(mended.Links) +
+         " mended in " + std::to_string(mended.Pages) + (mended.Pages == 1 ? " page" : " pages");
+}
+
+std::string MissingScriptFilesText(const TLinkMending& mended) {
+  if (mended.ScriptFilesMissing <= 0) return {};
+  return "Files named in scripts that were not found: " + std::to_string(mended.ScriptFilesMissing);
+}
+
+std::string UnmendedPagesText(const TLinkMending& mended) {
+  if (mended.NotWritten <= 0) return {};
+  return std::to_string(mended.NotWritten) + (mended.NotWritten == 1 ? " page" : " pages") +
+         " could not be written back with their links mended";
+}
+
 }  // namespace kestrix

@@ -76,4 +76,10 @@ const char* JobStateText(TJobState state);
 
 std::string NoticeText(const TEngineNotice& notice);
 
+// What the end of a run did to the saved pages' links, one text a line;
+// empty when it changed nothing and nothing went wrong.
+std::string MendedLinksText(const TLinkMending& mended);
+std::string MissingScriptFilesText(const TLinkMending& mended);
+std::string UnmendedPagesText(const TLinkMending& mended);
+
 }  // namespace kestrix

@@ -83,6 +83,9 @@ void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef
   UrlList& queue = target.State.Queue;
   const int32_t found = FindQueuedEntry(queue, url);
   if (found >= 0) {
+    // Where the file lies: a URL that the entry relocated to, or a start
+    // that moved, names a folder of its own.
+    candidate.LocalFolder = queue.Entry(found).LocalFolder;
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
     return;
   }
@@ -141,6 +144,7 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
   if (found >= 0) {
     // Also when the budget is spent: the link can still point at the copy.
     if (candidate.Job.editDepth > 0 || job.checkLocalize) {
+      candidate.LocalFolder = queue.Entry(found).LocalFolder;
       candidate.LocalFileName = queue.Entry(found).LocalFileName;
     }
     return;

@@ -243,6 +243,11 @@ bool TPageAnalysis::BuildCandidate(const THTMLTag& tag, TLinkCandidate& out) {
       out.RewriteOnly = !exploring && (notFetched || !job.checkLoadStyle);
     }
     out.Written = LinkValue(tag);
+    // A value broken by tabs or lines is fetched and rewritten as written.
+    if (std::optional<std::string> written =
+            ValueAsWritten(context_.Lines, tag, LinkAttributeName(tag))) {
+      out.Written = std::move(*written);
+    }
     out.Link = CleanLinkValue(DecodeLinkEntities(out.Written));
     ResolveScript(tag, out);
     supported = IsSupportedProtocol(out.Link);

@@ -57,12 +57,96 @@ bool OpensValueOf(std::string_view line, size_t at, std::string_view attr) {
 }
 
 // Replaces the text at `place` (all of `text` but `kept` at its end) by
-// `replacement`.
+// `replacement`. A text that runs over several lines loses its part on each;
+// the replacement takes the first line's place.
 void Splice(TPageContext& page, const TTextPlace& place, std::string_view text,
             std::string_view kept, std::string replacement) {
   const bool keeps = !kept.empty() && text.ends_with(kept);
   const size_t removed = keeps ? text.size() - kept.size() : text.size();
-  AddEdit(page, place.Line, place.Pos, removed, std::move(replacement));
+  int32_t line = place.Line;
+  size_t pos = place.Pos;
+  for (size_t start = 0;; start = text.find('\n', start) + 1) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    const size_t cut = std::min(end, removed) - std::min(start, removed);
+    if (line == place.Line) {
+      AddEdit(page, line, pos, cut, std::move(replacement));
+    } else if (cut > 0) {
+      AddEdit(page, line, pos, cut, "");
+    }
+    if (end >= removed) return;
+    ++line;
+    pos = 0;
+  }
+}
+
+// Where `text`, broken over lines at its "\n"s, stands as `form` (a quote
+// or "=") opening it: its first part ends a line of the tag, the middle
+// parts are whole lines, the last begins a line and is closed there.
+std::optional<TTextPlace> FindBrokenText(const std::vector<std::string>& lines, const THTMLTag& tag,
+                                         std::string_view text, char form, std::string_view attr) {
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;; start = text.find('\n', start) + 1) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    parts.push_back(text.substr(start, end - start));
+    if (end == text.size()) break;
+  }
+  const auto count = static_cast<int32_t>(parts.size());
+  const int32_t last = std::min<int32_t>(tag.EndLine, static_cast<int32_t>(lines.size()) - 1);
+  std::optional<TTextPlace> first;
+  for (int32_t i = std::max<int32_t>(tag.StartLine, 0); i + count - 1 <= last; ++i) {
+    const std::string_view line = lines[static_cast<size_t>(i)];
+    const auto [from, to] = SpanOn(lines, tag, i);
+    const std::string opening = form + std::string(parts.front());
+    if (to != line.size() || to - from < opening.size() || !line.ends_with(opening)) continue;
+    bool matches = true;
+    for (int32_t k = 1; matches && k < count; ++k) {
+      const std::string_view next = lines[static_cast<size_t>(i + k)];
+      const std::string_view part = parts[static_cast<size_t>(k)];
+      if (k + 1 < count) {
+        matches = next == part && SpanOn(lines, tag, i + k).second == next.size();
+        continue;
+      }
+      const size_t close = part.size();
+      const bool closed = form == '='
+                              ? close == next.size() || IsBlank(next[close]) || next[close] == '>'
+                              : close < next.size() && next[close] == form;
+      matches = next.starts_with(part) && closed && close <= SpanOn(lines, tag, i + k).second;
+    }
+    if (!matches) continue;
+    const size_t at = line.size() - opening.size();
+    if (attr.empty() || OpensValueOf(line, at, attr)) return TTextPlace{i, at + 1};
+    if (!first) first = TTextPlace{i, at + 1};
+  }
+  return first;
+}
+
+// Reads one attribute of a tag's text from `i`: its name, and its value
+// when it has one. False at the tag's end.
+bool NextAttribute(std::string_view text, size_t& i, std::string_view& name,
+                   std::string_view& value) {
+  while (i < text.size() && (IsBlank(text[i]) || text[i] == '/')) ++i;
+  if (i >= text.size() || text[i] == '>') return false;
+  const size_t start = i;
+  while (i < text.size() && !IsBlank(text[i]) && text[i] != '=' && text[i] != '>') ++i;
+  name = text.substr(start, std::max(i, start + 1) - start);
+  if (i == start) ++i;  // a stray quote: stepped over
+  value = {};
+  size_t eq = i;
+  while (eq < text.size() && IsBlank(text[eq])) ++eq;
+  if (eq >= text.size() || text[eq] != '=') return true;
+  i = eq + 1;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+    const size_t close = text.find(text[i], i + 1);
+    const size_t end = close == std::string_view::npos ? text.size() : close;
+    value = text.substr(i + 1, end - i - 1);
+    i = end + 1;
+    return true;
+  }
+  const size_t begin = i;
+  while (i < text.size() && !IsBlank(text[i]) && text[i] != '>') ++i;
+  value = text.substr(begin, i - begin);
+  return true;
 }
 
 bool TagWithinPage(const TPageContext& page, const THTMLTag& tag) {
@@ -78,6 +162,12 @@ std::string_view WrittenFragment(std::string_view written) {
 
 std::optional<TTextPlace> FindLinkText(const std::vector<std::string>& lines, const THTMLTag& tag,
                                        std::string_view text, std::string_view attr) {
+  if (text.find('\n') != std::string_view::npos) {
+    for (const char form : {'"', '\'', '='}) {
+      if (auto place = FindBrokenText(lines, tag, text, form, attr)) return place;
+    }
+    return std::nullopt;
+  }
   const std::string forms[] = {"\"" + std::string(text) + "\"", "'" + std::string(text) + "'",
                                "=" + std::string(text)};
   const int32_t last = std::min<int32_t>(tag.EndLine, static_cast<int32_t>(lines.size()) - 1);
@@ -94,6 +184,37 @@ std::optional<TTextPlace> FindLinkText(const std::vector<std::string>& lines, co
       }
     }
     if (first) return first;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ValueAsWritten(const std::vector<std::string>& lines,
+                                          const THTMLTag& tag, std::string_view attr) {
+  const auto count = static_cast<int32_t>(lines.size());
+  if (attr.empty() || tag.StartLine < 0 || tag.EndLine >= count || tag.EndLine < tag.StartLine) {
+    return std::nullopt;
+  }
+  if (tag.StartLine == tag.EndLine) {
+    const auto [from, to] = SpanOn(lines, tag, tag.StartLine);
+    if (std::string_view(lines[static_cast<size_t>(tag.StartLine)])
+            .substr(from, to - from)
+            .find('\t') == std::string_view::npos) {
+      return std::nullopt;
+    }
+  }
+  std::string text;
+  for (int32_t i = tag.StartLine; i <= tag.EndLine; ++i) {
+    const auto [from, to] = SpanOn(lines, tag, i);
+    if (i > tag.StartLine) text += '\n';
+    text.append(lines[static_cast<size_t>(i)], from, to - from);
+  }
+  // Past "<" and the tag's name.
+  size_t i = text.starts_with('<') ? 1 : 0;
+  while (i < text.size() && !IsBlank(text[i]) && text[i] != '>') ++i;
+  std::string_view name;
+  std::string_view value;
+  while (NextAttribute(text, i, name, value)) {
+    if (name.size() == attr.size() && StartsNoCase(name, attr)) return std::string(value);
   }
   return std::nullopt;
 }

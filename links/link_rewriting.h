@@ -25,9 +25,18 @@ struct TTextPlace {
 
 // Where `text` is written within the tag: quoted with double quotes, else
 // with single quotes, else right after "=". An occurrence that is the value
-// of the attribute `attr` wins; otherwise the first one in the tag.
+// of the attribute `attr` wins; otherwise the first one in the tag. A "\n"
+// in `text` is a line break: the text then runs on into the next lines.
 std::optional<TTextPlace> FindLinkText(const std::vector<std::string>& lines, const THTMLTag& tag,
                                        std::string_view text, std::string_view attr = {});
+
+// The value of the attribute `attr` as the page writes it, when the tag
+// runs over several lines or holds a tab: the parser joined its lines with
+// blanks and dropped its tabs, and a browser drops both from a link. Line
+// breaks come as "\n"; nothing when the tag is on one line without a tab
+// or has no such attribute.
+std::optional<std::string> ValueAsWritten(const std::vector<std::string>& lines,
+                                          const THTMLTag& tag, std::string_view attr);
 
 // Records an edit of the page; ApplyEdits makes them.
 void AddEdit(TPageContext& page, int32_t line, size_t pos, size_t length, std::string text);

@@ -190,7 +190,9 @@ void AdmitScriptFiles(TPageAnalysis& analysis, std::string_view script) {
     param.Name = tag.Kind == kKindLink ? "href" : "src";
     param.Value = name;
     TLinkCandidate candidate;
-    if (analysis.BuildCandidate(tag, candidate)) analysis.Admit(tag, candidate);
+    if (!analysis.BuildCandidate(tag, candidate)) continue;
+    candidate.Rec.ScriptNamed = 1;
+    analysis.Admit(tag, candidate);
   }
 }
 

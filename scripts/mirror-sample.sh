@@ -60,9 +60,10 @@ CONF
   echo "mirror-sample: serving the sample site at $url (second site on localhost:$port2)"
 fi
 
+# The mirror defaults make the copy complete and browsable; the sample also
+# shows the second server, its images, link scripts and KOI8 pages.
 "$cli" mirror "$url" --project sample --folder "$out/" --threads 4 \
-  --depth 6 --remote-depth 1 --this-server --other-servers --remote-server \
-  --images --remote-images --embed --styles --scripts --offline --replicate --koi8
+  --remote-depth 1 --other-servers --remote-server --remote-images --scripts --koi8
 "$cli" summary sample --folder "$out/"
 echo
 echo "mirror-sample: open $out/sample/ in a web browser to browse the copy offline."

@@ -1,5 +1,7 @@
 #include "ui/engine_events.h"
 
+#include <QStringList>
+
 #include "engine/queue_texts.h"
 #include "ui/queue_model.h"
 
@@ -57,6 +59,15 @@ void TEngineEvents::QueueFinished(const std::string& project) {
 
 void TEngineEvents::NoticeReported(const TEngineNotice& notice) {
   emit Error(QString::fromStdString(NoticeText(notice)));
+}
+
+void TEngineEvents::LinksMended(const TLinkMending& mended) {
+  QStringList lines;
+  for (const std::string& text :
+       {MendedLinksText(mended), MissingScriptFilesText(mended), UnmendedPagesText(mended)}) {
+    if (!text.empty()) lines.append(QString::fromStdString(text));
+  }
+  emit Mended(lines.join(QStringLiteral("; ")));
 }
 
 }  // namespace kestrix

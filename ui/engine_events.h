@@ -40,6 +40,7 @@ class TEngineEvents final : public QObject, public EngineObserver {
   void RunningChanged(bool running) override;
   void QueueFinished(const std::string& project) override;
   void NoticeReported(const TEngineNotice& notice) override;
+  void LinksMended(const TLinkMending& mended) override;
 
  signals:
   // A queue row (0-based data row) the engine selected.
@@ -51,6 +52,9 @@ class TEngineEvents final : public QObject, public EngineObserver {
   void Running(bool running);
   void Finished(const QString& project);
   void Error(const QString& text);
+  // What the end of the run did to the saved pages' links; empty when it
+  // changed nothing.
+  void Mended(const QString& text);
 
  private:
   TQueueModel& model_;

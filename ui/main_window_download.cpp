@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
@@ -66,12 +67,18 @@ void TfmMain::ConnectEngine() {
     ScheduleStatusRefresh();
   });
   connect(&events, &TEngineEvents::Running, this, [this](bool running) {
+    if (running) statusBar()->clearMessage();  // the last run's links
     setWindowIcon(WindowIcon(running));
     if (tray_ != nullptr) tray_->setIcon(windowIcon());
     if (!running && leaveWhenStopped_) {
       leaveWhenStopped_ = false;
       QTimer::singleShot(0, this, [this] { Run([this] { close(); }); });
     }
+  });
+  // The run's end is told in the status bar, over the row number, until the
+  // next run begins.
+  connect(&events, &TEngineEvents::Mended, this, [this](const QString& text) {
+    if (!text.isEmpty()) statusBar()->showMessage(text);
   });
   // A message box opens a nested event loop; from inside the engine's call
   // that loop would run the engine again, so it waits for the event loop.

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -62,42 +63,33 @@ constexpr char kProbe[] = R"js(JSON.stringify((function () {
            localScripts: scripts, scriptsRan: window.kestrixLoaded || 0 };
 })()))js";
 
-TEST(OfflineCopy, SavedPagesWorkFromDiskWithTheNetworkBlocked) {
-  test::TNginxServer nginx(std::string(KESTRIX_SOURCE_DIR) + "/tests/fixtures/docsite/");
-  ASSERT_TRUE(nginx.Start()) << nginx.Error();
-  test::TCliRunner cli;
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  cli.SetEnv("ASAN_OPTIONS",
-             std::string(asan != nullptr ? asan : "") + ":new_delete_type_mismatch=0");
-  const test::TCliResult r =
-      cli.Run({"mirror", nginx.BaseUrl() + "/index.html", "--project", "doc", "--depth", "6",
-               "--this-server", "--images", "--styles", "--scripts", "--offline", "--replicate"},
-              120000);
-  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-  nginx.Stop();
+struct TPageCounts {
+  int Pages = 0;
+  int Images = 0;
+  int Scripts = 0;
+};
 
-  OfflineInterceptor interceptor;
-  QWebEngineProfile profile;  // off the record: nothing of the run is kept
-  profile.setUrlRequestInterceptor(&interceptor);
-  const std::string project = cli.DownloadFolder() + "doc/";
-  int pages = 0;
-  int images = 0;
-  int scripts = 0;
-  for (const std::string& file : test::SavedFiles(project)) {
+// Opens every saved page under `root` and checks what it says of its parts.
+TPageCounts OpenEveryPage(QWebEngineProfile& profile, const std::string& root) {
+  TPageCounts counts;
+  for (const std::string& file : test::SavedFiles(root)) {
     if (!file.ends_with(".html") && !file.ends_with(".htm")) continue;
+    // Offscreen, the web engine never ends loading a page with an OBJECT
+    // (whatever it holds); the command-line test checks that page's links.
+    if (test::ReadWholeFile(root + file).find("<object") != std::string::npos) continue;
     SCOPED_TRACE(file);
     QWebEnginePage page(&profile);
     bool finished = false;
     QObject::connect(&page, &QWebEnginePage::loadFinished, [&finished](bool) { finished = true; });
-    page.load(QUrl::fromLocalFile(QString::fromStdString(project + file)));
-    ASSERT_TRUE(test::RunUntil([&finished] { return finished; }, 20000));
+    page.load(QUrl::fromLocalFile(QString::fromStdString(root + file)));
+    EXPECT_TRUE(test::RunUntil([&finished] { return finished; }, 20000));
     QString json;
     bool probed = false;
     page.runJavaScript(QString::fromLatin1(kProbe), [&](const QVariant& v) {
       json = v.toString();
       probed = true;
     });
-    ASSERT_TRUE(test::RunUntil([&probed] { return probed; }, 10000));
+    EXPECT_TRUE(test::RunUntil([&probed] { return probed; }, 10000));
     const QJsonObject o = QJsonDocument::fromJson(json.toUtf8()).object();
     EXPECT_GT(o[QStringLiteral("sheets")].toInt(), 0);
     EXPECT_EQ(o[QStringLiteral("sheetsLoaded")].toInt(), o[QStringLiteral("sheets")].toInt());
@@ -107,22 +99,51 @@ TEST(OfflineCopy, SavedPagesWorkFromDiskWithTheNetworkBlocked) {
     EXPECT_TRUE(o[QStringLiteral("brokenImages")].toArray().isEmpty())
         << QJsonDocument(o[QStringLiteral("brokenImages")].toArray()).toJson().toStdString();
     EXPECT_EQ(o[QStringLiteral("scriptsRan")].toInt(), o[QStringLiteral("localScripts")].toInt());
-    images += o[QStringLiteral("imageCount")].toInt();
-    scripts += o[QStringLiteral("localScripts")].toInt();
-    ++pages;
+    counts.Images += o[QStringLiteral("imageCount")].toInt();
+    counts.Scripts += o[QStringLiteral("localScripts")].toInt();
+    ++counts.Pages;
   }
-  EXPECT_GT(pages, 50);
-  EXPECT_GT(images, 5);
+  return counts;
+}
 
-  EXPECT_GT(scripts, 10);
-  for (const std::string& path : interceptor.Files) {
-    if (path.rfind(project, 0) != 0) continue;
-    EXPECT_TRUE(QFileInfo(QString::fromStdString(path)).isFile())
-        << "asked for, not saved: " << path;
+// The copy works where it was saved, and just as well once its host folder
+// has been moved somewhere else: its links never climb above that folder.
+TEST(OfflineCopy, SavedPagesWorkFromDiskWithTheNetworkBlocked) {
+  test::TNginxServer nginx(std::string(KESTRIX_SOURCE_DIR) + "/tests/fixtures/docsite/",
+                           test::kDocSiteNginx);
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  test::TCliRunner cli;
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  cli.SetEnv("ASAN_OPTIONS",
+             std::string(asan != nullptr ? asan : "") + ":new_delete_type_mismatch=0");
+  const test::TCliResult r =
+      cli.Run({"mirror", nginx.BaseUrl() + "/index.html", "--project", "doc", "--scripts"}, 120000);
+  // Status 5: the site links to a page and a script-named file it lacks.
+  ASSERT_EQ(r.ExitCode, 5) << r.Out << r.Err;
+  nginx.Stop();
+
+  const std::string saved = cli.DownloadFolder() + "doc/127.0.0.1/";
+  const std::string moved = cli.Folder() + "elsewhere/copy/";
+  std::filesystem::create_directories(cli.Folder() + "elsewhere");
+  for (const std::string& root : {saved, moved}) {
+    SCOPED_TRACE(root);
+    if (root == moved) std::filesystem::rename(saved, moved);
+    OfflineInterceptor interceptor;
+    QWebEngineProfile profile;  // off the record: nothing of the run is kept
+    profile.setUrlRequestInterceptor(&interceptor);
+    const TPageCounts counts = OpenEveryPage(profile, root);
+    EXPECT_GT(counts.Pages, 55);
+    EXPECT_GT(counts.Images, 5);
+    EXPECT_GT(counts.Scripts, 10);
+    for (const std::string& path : interceptor.Files) {
+      if (path.rfind(cli.Folder(), 0) != 0) continue;
+      EXPECT_TRUE(QFileInfo(QString::fromStdString(path)).isFile())
+          << "asked for, not saved: " << path;
+    }
+    // The files' own requests pass through the interceptor too, so nothing
+    // reached for the network could have slipped by it.
+    EXPECT_GT(interceptor.Files.size(), 20u);
   }
-  // The files' own requests pass through the interceptor too, so nothing
-  // reached for the network could have slipped by it.
-  EXPECT_GT(interceptor.Files.size(), 20u);
 }
 
 }  // namespace

@@ -61,7 +61,8 @@ TEST(ParseBoundedInt, TakesOnlyWholeNumbersInRange) {
 }
 
 ParsedArguments JobArgs(std::vector<std::string> words) {
-  const std::array<std::span<const OptionSpec>, 2> groups = {JobOptionSpecs(), RunOptionSpecs()};
+  const std::array<std::span<const OptionSpec>, 3> groups = {MirrorOptionSpecs(), JobOptionSpecs(),
+                                                             RunOptionSpecs()};
   ParseOutcome out = ParseArguments(words, groups);
   EXPECT_EQ(out.error, "");
   return out.arguments;
@@ -142,6 +143,28 @@ TEST(JobOptions, RefusesValuesThatDoNotFit) {
   for (const auto& c : cases) {
     TJobRecord job;
     EXPECT_EQ(ApplyJobOptions(JobArgs(c.words), job), c.error);
+  }
+}
+
+// A mirror is a complete copy to browse offline unless told otherwise; the
+// job stored says so in the words of the command line.
+TEST(MirrorOptions, DefaultsMakeACompleteCopyAndEachSwitchesOff) {
+  const struct {
+    std::vector<std::string> words;
+    std::string job;  // JobOptionsText, or the error
+  } cases[] = {
+      {{}, "--depth 1000000 --images --embed --styles --offline --replicate --link-to-url"},
+      {{"--depth", "2", "--no-images", "--no-objects", "--no-replicate"},
+       "--depth 2 --styles --offline --link-to-url"},
+      {{"--no-styles", "--no-offline", "--no-link-to-url", "--images"},
+       "--depth 1000000 --images --embed --replicate"},
+      {{"--embed", "--no-objects"}, "--embed and --no-objects exclude each other"},
+  };
+  for (const auto& c : cases) {
+    TJobRecord job = MirrorJobDefaults();
+    std::string error = ApplyJobOptions(JobArgs(c.words), job);
+    if (error.empty()) error = ApplyMirrorOptions(JobArgs(c.words), job);
+    EXPECT_EQ(error.empty() ? JobOptionsText(job) : error, c.job);
   }
 }
 

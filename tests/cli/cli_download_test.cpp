@@ -187,15 +187,16 @@ TEST(CliDownload, WriteFailuresEndTheRunWithTheirStatus) {
   EXPECT_THAT(r.Out, ::testing::Not(HasSubstr("OK\t")));
 
   const std::string folder = cli.DownloadFolder() + "Full/";
-  fs::create_directories(folder);
-  fs::create_symlink("/dev/full", folder + "data.bin");
+  const std::string saved = folder + "127.0.0.1/data.bin";  // the site's folders replicated
+  fs::create_directories(folder + "127.0.0.1");
+  fs::create_symlink("/dev/full", saved);
   r = cli.Run({"mirror", url, "--project", "Full"});
   EXPECT_EQ(r.ExitCode, 3) << r.Out << r.Err;
   EXPECT_THAT(r.Out, HasSubstr("No space left on device) ('kestrix-cli aborted Full' goes on)"));
   ASSERT_TRUE(fs::exists(folder + "Full.his"));
   r = cli.Run({"aborted", "Full"});
   EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-  EXPECT_EQ(ReadWholeFile(folder + "data.bin"), std::string(5000, 'd'));
+  EXPECT_EQ(ReadWholeFile(saved), std::string(5000, 'd'));
 }
 
 }  // namespace

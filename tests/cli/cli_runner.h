@@ -51,6 +51,11 @@ class TCliRunner {
   std::string outPath_, errPath_;
 };
 
+// The nginx setting the documentation-shaped fixture site is served with:
+// one file has no extension and is sent with its type, as programs that
+// serve pictures do.
+inline constexpr char kDocSiteNginx[] = "location = /_static/img/badge { default_type image/png; }";
+
 // Every file under `folder` but the project's own (history, cookies, kept
 // robots.txt answers), as paths relative to it.
 std::set<std::string> SavedFiles(const std::string& folder);

@@ -46,7 +46,8 @@ class CliScriptSite : public ::testing::Test {
 
   TCliResult Mirror(const std::string& url, const std::string& project,
                     std::vector<std::string> extra) {
-    std::vector<std::string> args{"mirror", url, "--project", project, "--depth", "4"};
+    std::vector<std::string> args{"mirror",  url, "--project",     project,
+                                  "--depth", "4", "--no-replicate"};
     args.insert(args.end(), extra.begin(), extra.end());
     return cli_.Run(args, 60000);
   }

@@ -122,6 +122,20 @@ TEST(QueueingRulesTest, StoredMaskNamesTheFileAndKnownUrlsGiveTheirName) {
   run.Analyse(0, "<a href=\"run.cgi?x=1\">r</a><a href=\"a.php\">p</a>");
   ASSERT_EQ(run.Queued(), std::vector<std::string>{"http://h/dir/run.cgi?x=1"});
   EXPECT_EQ(run.At(1).LocalFileName, "run.cgi@x=1.html");
+
+  // A known URL gives where its file lies, also when it is the address the
+  // entry relocated to ("sub" answered by a relocation to "sub/").
+  TJobRecord plain;
+  plain.editDepth = 3;
+  plain.checkLocalize = plain.checkReplicate = true;
+  AnalysisRun moved;
+  moved.Start(plain, kStart);
+  moved.Analyse(0, "<a href=\"sub\">s</a>");
+  ASSERT_EQ(moved.Queued(), std::vector<std::string>{"http://h/dir/sub"});
+  ASSERT_EQ(moved.At(1).LocalFileName, "sub.htm");
+  moved.State.Queue.AddAlias(1, "http://h/dir/sub/");
+  EXPECT_EQ(moved.Analyse(0, "<a href=\"sub/\">s</a>"),
+            std::vector<std::string>{"<a href=\"sub.htm\">s</a>"});
 }
 
 // The exploration test's verdicts: candidates built with its rules.

@@ -92,5 +92,33 @@ TEST(LinkRewritingTest, TheFirstOccurrenceInATagIsEdited) {
   EXPECT_EQ(moved[0], "<img src=\"i.gif\" lowsrc=\"d/i.gif\">");
 }
 
+// A browser drops tabs and line breaks inside a link value; the copy's link
+// is rewritten wherever the value was broken.
+TEST(LinkRewritingTest, ValuesBrokenByTabsOrLinesAreRewritten) {
+  struct Case {
+    const char* page;
+    std::vector<std::string> saved;
+  };
+  const Case cases[] = {
+      {"<a href=\"d/a\tb.html\">x</a>", {"<a href=\"ab.html\">x</a>"}},
+      {"<a href=\"d/a\nb.html\">x</a>", {"<a href=\"ab.html", "\">x</a>"}},
+      {"<a title=x\nhref=\"\n d/ab.html\n\">x</a>",
+       {"<a title=x", "href=\"ab.html", "", "\">x</a>"}},
+      {"<a href='d/a\t\nb.html#top'>x</a>", {"<a href='ab.html", "#top'>x</a>"}},
+  };
+  for (const Case& c : cases) {
+    AnalysisRun run;
+    TJobRecord job;
+    job.editDepth = 2;
+    job.checkLocalize = true;
+    job.checkAddHtmExt = false;
+    job.checkReplicate = false;
+    run.Start(job, "http://h/start.html");
+    const auto lines = run.Analyse(0, c.page);
+    EXPECT_EQ(run.Queued(), std::vector<std::string>{"http://h/d/ab.html"}) << c.page;
+    EXPECT_EQ(lines, c.saved) << c.page;
+  }
+}
+
 }  // namespace
 }  // namespace kestrix

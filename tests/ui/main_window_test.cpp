@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -368,6 +369,22 @@ TEST(MainWindowKeys, MenusOpenFromTheKeyboard) {
     open->close();
     RunFor(20);
   }
+}
+
+// What the end of a run did to the saved pages' links stays in the status
+// bar until the next run begins; a run that mended nothing says nothing.
+TEST(MainWindowStatus, MendedLinksShowUntilTheNextRun) {
+  TWindowHarness h({});
+  QStatusBar* bar = h.Window->statusBar();
+  h.Events->LinksMended({});
+  EXPECT_TRUE(bar->currentMessage().isEmpty());
+  TLinkMending mended;
+  mended.Links = 7;
+  mended.Pages = 2;
+  h.Events->LinksMended(mended);
+  EXPECT_TRUE(bar->currentMessage().contains(QStringLiteral("7")));
+  h.Events->RunningChanged(true);
+  EXPECT_TRUE(bar->currentMessage().isEmpty());
 }
 
 TEST(MainWindowGeometry, PlacesAreFittedToAVisibleScreen) {
