@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "tests/support/scratch_dir.h"
+
 namespace kestrix {
 namespace {
 
@@ -51,6 +55,31 @@ TEST(GridText, DecodesByTheDeclaredCharsetOrShowsEveryByte) {
       {"\xa9", "no-such-charset", QStringLiteral("\u00a9")},
   };
   for (const auto& c : cases) EXPECT_EQ(GridText(c.bytes, c.charset), c.shown) << c.charset;
+}
+
+// The preview and the page filter show files of the project folder only.
+TEST(IsInsideFolder, ResolvesLinksAndDotsOnBothSides) {
+  test::TScratchDir dir;
+  const std::string root = dir.Path() + "site";
+  dir.WriteFile("site/sub/a.htm", "a");
+  dir.WriteFile("site2/b.htm", "b");
+  std::filesystem::create_symlink(dir.Path() + "site2/b.htm", root + "/sub/link.htm");
+  const struct {
+    std::string folder, path;
+    bool inside;
+  } cases[] = {
+      {root, root + "/sub/a.htm", true},
+      {root + "/", root + "/sub/../sub/a.htm", true},
+      {root, root + "/not-yet.htm", true},
+      {root, root, false},
+      {root, root + "/", false},
+      {root, dir.Path() + "site2/b.htm", false},  // a sibling sharing the name
+      {root, root + "/../site2/b.htm", false},
+      {root, root + "/sub/link.htm", false},
+      {"", root + "/sub/a.htm", false},
+      {root, "", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsInsideFolder(c.folder, c.path), c.inside) << c.path;
 }
 
 TEST(MayLoad, FollowsTheRules) {

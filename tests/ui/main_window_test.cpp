@@ -222,7 +222,8 @@ TEST(MainWindowBusy, ProjectChangeClearAndExitAreRefusedUntilStopped) {
 
 TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   TWindowHarness h({});
-  for (const char* name : {"", "  ", "..", "../x", "a/b", "a`b", "Options"}) {
+  // Which names are unusable is core's table; here only that it is asked.
+  for (const char* name : {"../x", "Options"}) {
     SCOPED_TRACE(name);
     h.Dialogs.ProjectAnswers = {name};
     const size_t said = h.Prompts.Texts.size();

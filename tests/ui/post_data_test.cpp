@@ -3,7 +3,6 @@
 // back out.
 #include <gtest/gtest.h>
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -117,15 +116,9 @@ TEST(PostData, HintBreaksLongUrls) {
 TEST(PostDataDialog, ListTextAndMethodStayInStep) {
   TfmPostData dialog;
   dialog.Setup("http://h/p", "a=1&b=2", true);
-  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Data posted !"));
   EXPECT_TRUE(dialog.rbPost->isChecked());
-  EXPECT_EQ(dialog.grd->rowCount(), 2);
-  EXPECT_EQ(dialog.lblItems->text(), QStringLiteral("2 items"));
-  EXPECT_EQ(dialog.grd->item(0, 0)->checkState(), Qt::Checked);
-
   dialog.grd->item(0, 0)->setCheckState(Qt::Unchecked);
   EXPECT_EQ(dialog.mmParams->toPlainText(), QStringLiteral("b=2"));
-  EXPECT_EQ(dialog.ResultPostData(), "b=2");
   dialog.grd->item(1, 2)->setText(QStringLiteral("3"));
   EXPECT_EQ(dialog.mmParams->toPlainText(), QStringLiteral("b=3"));
 

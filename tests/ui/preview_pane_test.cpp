@@ -99,14 +99,13 @@ TEST(PreviewSafety, HistoryPathsOutsideTheProjectAreNeverShown) {
   f.Dir.WriteFile("downloads/site/ok.htm", "<title>ok</title>");
   fs::create_directories(f.ProjectFolder() + "sub");
   fs::create_symlink(secret, f.ProjectFolder() + "sub/link.htm");
+  // Which paths are inside is IsInsideFolder's table; here that the pane asks.
   const struct {
     std::string folder;
     std::string name;
   } outside[] = {
-      {f.Dir.Path(), "secret.htm"},
       {f.ProjectFolder() + "../", "../secret.htm"},
       {f.ProjectFolder() + "sub/", "link.htm"},
-      {"/etc/", "hostname"},
   };
   for (const auto& o : outside) {
     SCOPED_TRACE(o.folder + o.name);
@@ -119,7 +118,7 @@ TEST(PreviewSafety, HistoryPathsOutsideTheProjectAreNeverShown) {
     f.Pane->OpenInExternalBrowser();
   }
   EXPECT_TRUE(f.Opened.empty());
-  EXPECT_EQ(f.Messages.size(), 4u);
+  EXPECT_EQ(f.Messages.size(), 2u);
 
   // A saved page of the project goes to the desktop's browser; another
   // saved file of the project does not.
