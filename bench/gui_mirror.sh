@@ -21,7 +21,7 @@ pid=""
 cleanup() { [[ -n $pid ]] && "$serve" stop "$pid" >/dev/null 2>&1; rm -rf "$scratch"; }
 trap cleanup EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+source "$root/bench/loopback_nginx.sh"
 port=$(free_port); port2=$(free_port)
 python3 "$gen" "$scratch/site" --pages "$pages" --port "$port" --port2 "$port2" >/dev/null
 pid=$("$serve" start "$scratch/site/www" "$port" "$port2" "$scratch/site/other")

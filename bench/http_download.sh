@@ -21,29 +21,13 @@ trap cleanup EXIT
 mkdir -p "$scratch/site" "$scratch/run/tmp" "$scratch/out"
 head -c 200000000 /dev/urandom >"$scratch/site/big.bin"
 for i in $(seq 0 9); do head -c 20000000 /dev/urandom >"$scratch/site/part$i.bin"; done
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-user=""
-(( $(id -u) != 0 )) || user="user $(id -un) $(id -gn);"
-cat >"$scratch/run/nginx.conf" <<CONF
-$user
-daemon off;
-worker_processes 1;
-pid "$scratch/run/nginx.pid";
-error_log "$scratch/run/error.log" warn;
-events { worker_connections 256; }
-http {
-  default_type application/octet-stream;
-  client_body_temp_path "$scratch/run/tmp/c"; proxy_temp_path "$scratch/run/tmp/p";
-  fastcgi_temp_path "$scratch/run/tmp/f"; uwsgi_temp_path "$scratch/run/tmp/u";
-  scgi_temp_path "$scratch/run/tmp/s";
+source "$root/bench/loopback_nginx.sh"
+port=$(free_port)
+write_nginx_conf "$scratch/run" "
   access_log off;
   sendfile on;
-  server { listen 127.0.0.1:$port; root "$scratch/site"; }
-}
-CONF
-nginx -p "$scratch/run/" -c "$scratch/run/nginx.conf" -e "$scratch/run/error.log" &
-pid=$!
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  server { listen 127.0.0.1:$port; root \"$scratch/site\"; }"
+start_nginx "$scratch/run" "$port"
 base=http://127.0.0.1:$port
 
 seconds() {  # runs "$@", prints its wall time in seconds

@@ -23,35 +23,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+source "$root/bench/loopback_nginx.sh"
 port=$(free_port) port2=$(free_port)
 python3 "$root/bench/gen-site.py" "$scratch/site" --pages "$pages" --port "$port" --port2 "$port2" >/dev/null
-mkdir -p "$scratch/run/tmp"
-user=""
-(( $(id -u) != 0 )) || user="user $(id -un) $(id -gn);"
-cat >"$scratch/run/nginx.conf" <<CONF
-$user
-daemon off;
-worker_processes 1;
-pid "$scratch/run/nginx.pid";
-error_log "$scratch/run/error.log" warn;
-events { worker_connections 256; }
-http {
+write_nginx_conf "$scratch/run" "
   types { text/html html; text/css css; application/javascript js; image/png png;
           image/jpeg jpg; image/gif gif; application/pdf pdf; }
-  default_type application/octet-stream;
-  client_body_temp_path "$scratch/run/tmp/c"; proxy_temp_path "$scratch/run/tmp/p";
-  fastcgi_temp_path "$scratch/run/tmp/f"; uwsgi_temp_path "$scratch/run/tmp/u";
-  scgi_temp_path "$scratch/run/tmp/s";
   log_format plain '\$status \$request_uri';
-  access_log "$scratch/run/access.log" plain;
-  server { listen 127.0.0.1:$port; root "$scratch/site/www"; }
-  server { listen 127.0.0.1:$port2; root "$scratch/site/other"; access_log off; }
-}
-CONF
-nginx -p "$scratch/run/" -c "$scratch/run/nginx.conf" -e "$scratch/run/error.log" &
-pid=$!
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  access_log \"$scratch/run/access.log\" plain;
+  server { listen 127.0.0.1:$port; root \"$scratch/site/www\"; }
+  server { listen 127.0.0.1:$port2; root \"$scratch/site/other\"; access_log off; }"
+start_nginx "$scratch/run" "$port"
 
 mirror() {  # NAME [options]: one mirror into a fresh folder ($into, else a scratch one)
   local name=$1; shift

@@ -20,7 +20,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+source "$root/bench/loopback_nginx.sh"
+port=$(free_port)
 python3 "$tools/gen-site.py" "$scratch/site" --pages "$pages" --port "$port" >/dev/null
 mkdir -p "$scratch/run/tmp"
 
@@ -28,31 +29,15 @@ serve() {  # serve [gzip]: (re)starts nginx, plain or compressing text
   local extra=""
   [[ ${1:-} == gzip ]] && extra="gzip on; gzip_types text/css application/javascript; gzip_min_length 256;"
   if [[ -n $pid ]]; then kill -QUIT "$pid"; wait "$pid" 2>/dev/null || true; fi
-  local user=""; (( $(id -u) != 0 )) || user="user $(id -un) $(id -gn);"
-  cat >"$scratch/run/nginx.conf" <<CONF
-$user
-daemon off;
-worker_processes 1;
-pid "$scratch/run/nginx.pid";
-error_log "$scratch/run/error.log" warn;
-events { worker_connections 1024; }
-http {
+  write_nginx_conf "$scratch/run" "
   types { text/html html htm; text/css css; application/javascript js; image/gif gif;
           image/png png; image/jpeg jpg jpeg; text/plain txt; }
-  default_type application/octet-stream;
-  client_body_temp_path "$scratch/run/tmp/c"; proxy_temp_path "$scratch/run/tmp/p";
-  fastcgi_temp_path "$scratch/run/tmp/f"; uwsgi_temp_path "$scratch/run/tmp/u";
-  scgi_temp_path "$scratch/run/tmp/s";
   log_format bytes '\$body_bytes_sent';
-  access_log "$scratch/run/access.log" bytes;
+  access_log \"$scratch/run/access.log\" bytes;
   sendfile on;
   $extra
-  server { listen 127.0.0.1:$port; root "$scratch/site/www"; }
-}
-CONF
-  nginx -p "$scratch/run/" -c "$scratch/run/nginx.conf" -e "$scratch/run/error.log" &
-  pid=$!
-  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return; sleep 0.1; done
+  server { listen 127.0.0.1:$port; root \"$scratch/site/www\"; }"
+  start_nginx "$scratch/run" "$port"
 }
 
 row() {  # row NAME CMD...: best wall of $runs, and the body bytes of the last run

@@ -23,7 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+source "$root/bench/loopback_nginx.sh"
 tls_port=$(free_port); plain_port=$(free_port); port2=$(free_port)
 python3 "$root/bench/gen-site.py" "$scratch/site" --pages "$pages" --port "$tls_port" \
     --port2 "$port2" >/dev/null
