@@ -9,19 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
 fetch=$build/bench/http_fetch
 [[ -x $fetch ]] || { echo "http_download.sh: build $fetch first" >&2; exit 1; }
-PATH=$PATH:/usr/sbin
-scratch=$(mktemp -d -t kestrix-httpbench.XXXXXX)
-pid=""
-cleanup() {
-  if [[ -n $pid ]]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+source "$root/bench/loopback_nginx.sh"
+bench_scratch httpbench
 
 mkdir -p "$scratch/site" "$scratch/run/tmp" "$scratch/out"
 head -c 200000000 /dev/urandom >"$scratch/site/big.bin"
 for i in $(seq 0 9); do head -c 20000000 /dev/urandom >"$scratch/site/part$i.bin"; done
-source "$root/bench/loopback_nginx.sh"
 port=$(free_port)
 write_nginx_conf "$scratch/run" "
   access_log off;

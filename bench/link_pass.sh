@@ -14,16 +14,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1 out=$2 pages=${3:-2000}
 cli=$build/cli/kestrix-cli
 [[ -x $cli ]] || { echo "link_pass.sh: build $cli first" >&2; exit 1; }
-PATH=$PATH:/usr/sbin
-scratch=$(mktemp -d -t kestrix-linkpass.XXXXXX)
-pid=""
-cleanup() {
-  if [[ -n $pid ]]; then kill -QUIT "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
 source "$root/bench/loopback_nginx.sh"
+bench_scratch linkpass
+
 port=$(free_port) port2=$(free_port)
 python3 "$root/bench/gen-site.py" "$scratch/site" --pages "$pages" --port "$port" --port2 "$port2" >/dev/null
 write_nginx_conf "$scratch/run" "

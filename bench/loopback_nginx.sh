@@ -2,6 +2,19 @@
 # 127.0.0.1: a free port, the configuration every such server shares, and
 # its start. The caller keeps $pid to stop it (kill -QUIT).
 
+# bench_scratch NAME: a scratch folder in $scratch, removed when the script
+# exits, after the server in $pid (if any) has stopped.
+bench_scratch() {
+  PATH=$PATH:/usr/sbin
+  scratch=$(mktemp -d -t "kestrix-$1.XXXXXX")
+  pid=""
+  trap end_bench_scratch EXIT
+}
+end_bench_scratch() {
+  if [[ -n $pid ]]; then kill -QUIT "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  rm -rf "$scratch"
+}
+
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }

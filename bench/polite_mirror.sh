@@ -11,16 +11,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 before=$1 after=$2 pages=${3:-2000} runs=${4:-3}
 tools=${BENCH_TOOLS_DIR:-$root/../shared/bench}
-PATH=$PATH:/usr/sbin
-scratch=$(mktemp -d -t kestrix-polite.XXXXXX)
-pid=""
-cleanup() {
-  if [[ -n $pid ]]; then kill -QUIT "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
 source "$root/bench/loopback_nginx.sh"
+bench_scratch polite
+
 port=$(free_port)
 python3 "$tools/gen-site.py" "$scratch/site" --pages "$pages" --port "$port" >/dev/null
 mkdir -p "$scratch/run/tmp"
