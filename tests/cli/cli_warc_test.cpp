@@ -146,12 +146,8 @@ TEST(CliWarc, AStopInALargeBodyAndItsAbortedRunLeaveWholeArchives) {
   if (const std::string missing = StandardReaderMissing(); !missing.empty())
     GTEST_SKIP() << missing;
   TScratchDir site;
-  std::string big(300'000, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
-  site.WriteFile("slow/big.bin", big);
-  site.WriteFile("start.html", "<a href=\"slow/big.bin\">big</a>\n");
-  TNginxServer nginx(site.Path(),
-                     "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }");
+  WriteSlowSite(site);
+  TNginxServer nginx(site.Path(), kSlowSiteNginx);
   ASSERT_TRUE(nginx.Start()) << nginx.Error();
   TCliRunner cli;
   // The job records: its runs name their archives after the project and the time.
