@@ -112,7 +112,7 @@ void PutEntry(HistoryOut& out, std::string_view url, const TRetriveRec& e) {
   PutInt(out, e.LinkKind);
   PutString(out, e.LinkedText);
   PutString(out, e.PostData);
-  PutString(out, e.StartUrl);
+  PutString(out, e.StartUrl.str());
   PutString(out, e.LocalFolder);
   PutString(out, e.LocalFileName);
   PutDate(out, e.LastModified);
@@ -188,17 +188,26 @@ class Reader {
 };
 
 // One record; the URL and the stored remaining depth come back separately
-// because the entry's job settings are replaced from the store.
-bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDepth) {
+// because the entry's job settings are replaced from the store. A start URL
+// equal to `lastStart` shares its text: the entries of one start were queued
+// together, so they follow each other in the file.
+bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDepth,
+               const SharedText& lastStart = {}) {
   int32_t contentSize = 0;
   int32_t receivedSize = 0;
+  std::string start;
   const bool read = in.String(url) && in.Byte(e.RequestMethod) && in.Byte(e.RemoteFlag) &&
                     in.Byte(e.LocalScopeFlag) && in.Byte(e.IsHtml) && in.Int(e.LinkKind) &&
-                    in.String(e.LinkedText) && in.String(e.PostData) && in.String(e.StartUrl) &&
+                    in.String(e.LinkedText) && in.String(e.PostData) && in.String(start) &&
                     in.String(e.LocalFolder) && in.String(e.LocalFileName) &&
                     in.Date(e.LastModified) && in.Int(contentSize) && in.Int(receivedSize) &&
                     in.Int(e.JobNumber) && in.Int(e.Depth) && in.Int(e.ParentIndex) &&
                     in.Int(storedDepth) && in.Int(e.ErrorCode);
+  if (lastStart == start) {
+    e.StartUrl = lastStart;
+  } else {
+    e.StartUrl = start;
+  }
   // The same floors as the large-size block, so a saved file loads back equal.
   e.ContentSize = std::max<int32_t>(contentSize, -1);
   e.ReceivedSize = std::max<int32_t>(receivedSize, 0);
@@ -413,12 +422,14 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
   std::map<int32_t, TEntryJob> jobs;
   const int32_t before = state.Queue.Count();
   std::vector<int32_t> queued;  // queue index of each record read, -1 when refused
+  SharedText lastStart;
   int32_t read = 0;
   for (; read < count; ++read) {
     TRetriveRec entry;
     std::string url;
     int32_t storedDepth = 0;
-    if (!ReadEntry(in, entry, url, storedDepth)) break;
+    if (!ReadEntry(in, entry, url, storedDepth, lastStart)) break;
+    lastStart = entry.StartUrl;
     if (!InsideProjectFolder(projectFolder, entry)) {
       result.Refused.push_back("History entry " + std::to_string(read + 1) + " (" +
                                url.substr(0, 200) + ") refused: its file " +
@@ -445,7 +456,7 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
     queued.push_back(state.Queue.Append(url, entry));
     // A start that was relocated keeps being found under where it moved.
     if (entry.ParentIndex < 0 && !entry.StartUrl.empty() && entry.StartUrl != url) {
-      state.Queue.AddAlias(queued.back(), entry.StartUrl);
+      state.Queue.AddAlias(queued.back(), entry.StartUrl.str());
     }
   }
   result.Entries = state.Queue.Count() - before;
