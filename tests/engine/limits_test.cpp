@@ -22,37 +22,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The scenario, with a link 3000 bytes long.
-std::string Scenario() {
-  const std::string longLink = "/x?" + std::string(3000, 'q');
-  const std::string page = R"(HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n)";
-  return R"({"routes": {
-  "/bomb.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n\r\n"}, {"gzip": ")" +
-         std::string(1024, 'a') + R"(", "count": 262144}],
-  "/trickle": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n"}, {"trickle": "t", "count": 600, "every": 0.05}],
-  "/sized": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 5000\r\n\r\n"}, {"repeat": "s", "count": 5000}],
-  "/big.html": [{"send": ")" +
-         page + R"("}, {"repeat": "<a href=\"/sized\">s</a>\n", "count": 200}],
-  "/cal": [{"send": ")" +
-         page + R"(<a href=\"/cal?month={next}\">next</a>\n"}],
-  "/rep/*": [{"send": ")" +
-         page + R"(<a href=\"a/b/\">deeper</a>\n"}],
-  "/long.html": [{"send": ")" +
-         page + R"(<a href=\")" + longLink + R"(\">long</a>\n"}],
-  "/site/index.html": [{"send": ")" +
-         page +
-         R"(<a href=\"p1.html\">1</a><a href=\"p2.html\">2</a><a href=\"p3.html\">3</a><a href=\"slow.html\">4</a>\n"}],
-  "/site/slow.html": [{"sleep": 2}, {"send": ")" +
-         page + R"(slow\n"}],
-  "/site/*": [{"send": ")" +
-         page + R"(<p>a page of the site</p>\n"}]
-}})";
-}
+// Among the routes: a gzip bomb, a trickle, a calendar without end and a
+// link 3000 bytes long.
+constexpr char kScenario[] = KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/engine_limits.json";
 
 class LimitsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(Scenario());
+    server_ = std::make_unique<TFaultServer>(ReadWholeFile(kScenario));
     if (!server_->Start()) GTEST_SKIP() << server_->Error();
   }
   static void TearDownTestSuite() { server_.reset(); }

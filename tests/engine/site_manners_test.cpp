@@ -17,59 +17,12 @@
 namespace kestrix::test {
 namespace {
 
-std::string Page(const std::string& body, const std::string& head = "") {
-  return R"([{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n)" + head + R"(\r\n)" + body +
-         R"("}])";
-}
-
-std::string Links(std::initializer_list<const char*> targets) {
-  std::string html;
-  for (const char* target : targets) html += std::string("<a href=\\\"") + target + "\\\">x</a>\\n";
-  return html;
-}
-
-std::string Slow(const std::string& body) {
-  return R"([{"sleep": 0.3}, {"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n)" + body +
-         R"("}])";
-}
-
-std::string Scenario() {
-  std::string routes;
-  const auto route = [&](const std::string& path, const std::string& steps) {
-    routes += (routes.empty() ? "" : ",\n") + ("\"" + path + "\": " + steps);
-  };
-  route("/robots.txt", Page("User-agent: *\\nDisallow: /r/private/\\nAllow: /r/private/open.html\\n"
-                            "Disallow: /*.pdf$\\n\\nUser-agent: Other\\nDisallow: /\\n"));
-  route("/r/index.html", Page(Links({"private/secret.html", "private/open.html", "doc.pdf",
-                                     "doc.pdf?v=1", "public.html"})));
-  for (const char* page :
-       {"/r/private/secret.html", "/r/private/open.html", "/r/doc.pdf", "/r/public.html"}) {
-    route(page, Page("leaf"));
-  }
-  route("/login", Page(Links({"/members/page.html"}), "Set-Cookie: session=s3cr3t; Path=/\\r\\n"));
-  route("/members/page.html", R"({"if_header": ["Cookie", "session=s3cr3t"], "then": )" +
-                                  Page("members only") + R"(, "else": )" + Page("please log in") +
-                                  "}");
-  route("/p/index.html", Page(Links({"1.html", "2.html", "3.html", "4.html", "5.html", "6.html",
-                                     "7.html", "8.html"})));
-  route("/w/index.html", Page(Links({"a.html", "b.html", "c.html"})));
-  for (const char* page : {"1", "2", "3", "4", "5", "6", "7", "8"}) {
-    route(std::string("/p/") + page + ".html", Slow("leaf"));
-  }
-  for (const char* page : {"/w/a.html", "/w/b.html", "/w/c.html"}) route(page, Page("leaf"));
-  route(
-      "/busy.html",
-      R"({"sequence": [[{"send": "HTTP/1.0 429 Too Many Requests\r\nRetry-After: 1\r\n\r\n"}], )" +
-          Page("served") + "]}");
-  route("/overloaded.html",
-        R"([{"send": "HTTP/1.0 503 Service Unavailable\r\nRetry-After: 3600\r\n\r\n"}])");
-  return "{\"routes\": {\n" + routes + "\n}}";
-}
+constexpr char kScenario[] = KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/site_manners.json";
 
 class SiteMannersTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(Scenario());
+    server_ = std::make_unique<TFaultServer>(ReadWholeFile(kScenario));
     if (!server_->Start()) GTEST_SKIP() << server_->Error();
   }
   static void TearDownTestSuite() { server_.reset(); }
