@@ -18,45 +18,27 @@
 namespace kestrix::test {
 namespace {
 
-constexpr char kScenario[] = KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/engine_faults.json";
-
-class FaultTest : public ::testing::Test {
+class FaultTest : public TScenarioCrawlTest {
  protected:
+  // The pages under /js/ hold link scripts; the first three come late, so
+  // that their analyses fall into the scripts' waits.
   static void SetUpTestSuite() {
-    // The pages under /js/ hold link scripts; the first three come late, so
-    // that their analyses fall into the scripts' waits.
-    server_ = std::make_unique<TFaultServer>(ReadWholeFile(kScenario));
-    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+    if (!Serve(ScenarioFile("engine_faults.json"))) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
 
-  // One job for `target` (a path on the server or a whole URL); the entry of
-  // the starting URL is the first of the queue.
   std::unique_ptr<TEngineHarness> Engine(const std::string& target, int threads = 1,
                                          const std::function<void(TJobRecord&)>& edit = {}) {
-    auto engine = std::make_unique<TEngineHarness>(threads);
-    TJobRecord job;
-    job.editUrl = target.starts_with("/") ? server_->BaseUrl() + target : target;
-    job.editDepth = 5;
-    job.checkLocalize = true;
-    if (edit) edit(job);
-    engine->AddJob(job);
-    RequestsFor("");
-    return engine;
+    seen_ = server_->Requests().size();
+    return TScenarioCrawlTest::Engine(target, threads, edit);
   }
 
   // The requests the server received for `path` since the last call.
   std::vector<TRecordedRequest> RequestsFor(const std::string& path) {
-    std::vector<TRecordedRequest> found;
-    const std::vector<TRecordedRequest> all = server_->Requests();
-    for (size_t i = seen_; i < all.size(); ++i) {
-      if (all[i].RequestLine == "GET " + path + " HTTP/1.1") found.push_back(all[i]);
-    }
-    seen_ = all.size();
+    std::vector<TRecordedRequest> found = Requests("GET " + path + " HTTP/1.1", seen_);
+    seen_ = server_->Requests().size();
     return found;
   }
 
-  inline static std::unique_ptr<TFaultServer> server_;
   size_t seen_ = 0;
 };
 

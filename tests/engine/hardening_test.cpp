@@ -20,8 +20,6 @@
 namespace kestrix::test {
 namespace {
 
-constexpr char kScenario[] = KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/engine_hardening.json";
-
 // The fault server's counted document: 1000 bytes in which every position
 // reads differently.
 std::string Original() {
@@ -57,7 +55,7 @@ std::string Scenario() {
       "Content-Encoding: gzip\r\n";
   const std::string sized =
       "HTTP/1.1 " + head + "Content-Length: " + std::to_string(gzip.size()) + "\r\n\r\n";
-  std::string scenario = ReadWholeFile(kScenario);
+  std::string scenario = ScenarioFile("engine_hardening.json");
   scenario.insert(scenario.rfind("}}"), R"(, "/resume/gzip": {"sequence": [[)" +
                                             SendStep(sized + half) +
                                             R"(, {"sleep": 0.2}, {"reset": true}], [)" +
@@ -90,35 +88,14 @@ class TCallbackResolver : public ScriptResolver {
   TExecResultRec result_;
 };
 
-class HardeningTest : public ::testing::Test {
+class HardeningTest : public TScenarioCrawlTest {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(Scenario());
-    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+    if (!Serve(Scenario())) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
-
-  std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1,
-                                         const std::function<void(TJobRecord&)>& edit = {}) {
-    auto engine = std::make_unique<TEngineHarness>(threads);
-    TJobRecord job;
-    job.editUrl = server_->BaseUrl() + path;
-    job.editDepth = 5;
-    job.checkLocalize = true;
-    if (edit) edit(job);
-    engine->AddJob(job);
-    return engine;
-  }
-
   static std::vector<TRecordedRequest> RequestsFor(const std::string& path) {
-    std::vector<TRecordedRequest> found;
-    for (const TRecordedRequest& r : server_->Requests()) {
-      if (r.RequestLine == "GET " + path + " HTTP/1.1") found.push_back(r);
-    }
-    return found;
+    return Requests("GET " + path + " HTTP/1.1");
   }
-
-  inline static std::unique_ptr<TFaultServer> server_;
 };
 
 // A cut-off copy is resumed only by a part that starts exactly at its end;

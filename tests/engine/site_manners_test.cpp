@@ -17,34 +17,23 @@
 namespace kestrix::test {
 namespace {
 
-constexpr char kScenario[] = KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/site_manners.json";
-
-class SiteMannersTest : public ::testing::Test {
+class SiteMannersTest : public TScenarioCrawlTest {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(ReadWholeFile(kScenario));
-    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+    if (!Serve(ScenarioFile("site_manners.json"))) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
 
-  std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
-    auto engine = std::make_unique<TEngineHarness>(threads);
-    TJobRecord job;
-    job.editUrl = server_->BaseUrl() + path;
-    job.editDepth = 2;
-    engine->AddJob(job);
-    return engine;
+  static std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
+    return TScenarioCrawlTest::Engine(path, threads, [](TJobRecord& job) {
+      job.editDepth = 2;
+      job.checkLocalize = false;
+    });
   }
 
   // The requests since the log held `from` of them, for paths starting
   // with `prefix`.
   static std::vector<TRecordedRequest> Since(size_t from, const std::string& prefix) {
-    std::vector<TRecordedRequest> found;
-    const std::vector<TRecordedRequest> all = server_->Requests();
-    for (size_t i = from; i < all.size(); ++i) {
-      if (all[i].RequestLine.find(" " + prefix) != std::string::npos) found.push_back(all[i]);
-    }
-    return found;
+    return Requests("GET " + prefix, from);
   }
 
   static std::string Saved(TEngineHarness& engine, const std::string& url) {
@@ -53,8 +42,6 @@ class SiteMannersTest : public ::testing::Test {
     const TRetriveRec& entry = engine.Entry(index);
     return ReadWholeFile(entry.LocalFolder + entry.LocalFileName);
   }
-
-  inline static std::unique_ptr<TFaultServer> server_;
 };
 
 TEST_F(SiteMannersTest, RobotsRulesKeepWhatTheyDisallowUnfetched) {
