@@ -73,6 +73,7 @@ TEST(CliStore, ProjectsAndJobsRoundTripAndRefusalsChangeNothing) {
       {{"add-job", "Docs", "http://x/", "--ignore-files", "[abc"},
        "'[abc' is an invalid mask at (1)"},
       {{"remove-job", "Docs", "2"}, "\"2\" is not a job number (1 to 1)"},
+      {{"remove-job", "Docs", "0"}, "\"0\" is not a job number (1 to 1)"},
       {{"remove-job", "Docs", "x"}, "is not a job number"},
       {{"summary", "Docs"}, "has no history"},
       {{"queue", "Docs"}, "has no history"},

@@ -1,7 +1,7 @@
 // kestrix-cli downloading from nginx on 127.0.0.1: a small site mirrored and
 // shown again by `summary` and `queue`, an update run answered by 304s, rows
 // fetched again by `reload` and `continue`, a download stopped by Ctrl-C that
-// `aborted` completes, and a folder that cannot be made; each with its exit
+// `aborted` completes, and writes that fail; each with its exit
 // status.
 #include <signal.h>
 
@@ -157,8 +157,9 @@ TEST(CliDownload, AStoppedRunExitsThreeAndAbortedCompletes) {
       << "the partial file was not resumed";
 }
 
-// A download folder that cannot be made ends the run at once (exit 1).
-TEST(CliDownload, AFolderThatCannotBeMadeExitsOne) {
+// A download folder that cannot be made ends the run at once, and a settings
+// file that cannot be written fails a download that went well: exit 1.
+TEST(CliDownload, WritesThatFailExitOne) {
   TScratchDir site;
   site.WriteFile("data.bin", "d");
   TNginxServer nginx(site.Path());
@@ -171,6 +172,12 @@ TEST(CliDownload, AFolderThatCannotBeMadeExitsOne) {
   EXPECT_EQ(r.ExitCode, 1) << r.Out << r.Err;
   EXPECT_THAT(r.Out, HasSubstr("Failed: Cannot create folder \"" + plain + "/dl/Full/"));
   EXPECT_THAT(r.Out, HasSubstr("Not a directory"));
+
+  cli.SetEnv("KESTRIX_SETTINGS", plain + "/kestrix.ini");
+  r = cli.Run({"mirror", nginx.BaseUrl() + "/data.bin", "--project", "Full"});
+  EXPECT_EQ(r.ExitCode, 1) << r.Out << r.Err;
+  EXPECT_THAT(r.Out, HasSubstr("Finished: 1 of 1 entries"));
+  EXPECT_THAT(r.Err, HasSubstr("cannot write the settings file " + plain + "/kestrix.ini"));
 }
 
 }  // namespace
