@@ -35,8 +35,8 @@ mirror() {  # mirror NAME [options]: one timed run into $scratch/NAME
     "$@" >/dev/null 2>&1 || true
 }
 
-median() {  # median FILE COLUMN-EXPRESSION
-  awk "{ print $2 }" "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+median() {  # median FILE COLUMN-EXPRESSION (time's "Command exited ..." lines left out)
+  awk "/^[0-9.]+ [0-9.]+ [0-9.]+\$/ { print $2 }" "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
 for _ in $(seq "$runs"); do
