@@ -263,7 +263,7 @@ bool ReadOutcomes(Reader& in, int32_t read, const std::vector<int32_t>& queued, 
     if (!in.Int(status) || !in.Int64(cap)) return false;
     const int32_t index = i < read ? queued[static_cast<size_t>(i)] : -1;
     if (index < 0) continue;
-    queue.Entry(index).StatusCode = std::clamp(status, -1, 999);
+    queue.Entry(index).StatusCode = static_cast<int16_t>(std::clamp(status, -1, 999));
     queue.Entry(index).CapLimit = std::max<int64_t>(cap, 0);
   }
   return true;

@@ -336,7 +336,7 @@ void TJobThread::CompleteRequest(int code) {
     entry.ContentSize = entry.ReceivedSize;  // arrived whole: now its size is known
   }
   entry.ErrorCode = code;
-  entry.StatusCode = code == 0 ? StatusCode() : 0;
+  entry.StatusCode = static_cast<int16_t>(code == 0 ? StatusCode() : 0);
   entry.CapLimit = LimitHit();
   // A body that could not be framed or decoded is no page to read links from.
   if (code == kErrUndecodableBody || code == kErrUnframedReply) AnalyseAllowed = false;
