@@ -61,6 +61,7 @@ void TJobThread::StartEntry() {
   retries_ = 0;
   busyRetries_ = 0;
   restartedWhole_ = false;
+  relocatedAway_ = false;
   Execute();
 }
 
@@ -80,7 +81,9 @@ bool TJobThread::PassGate() {
   waiting_ = false;
   // The starting URLs and a form the user sends are the user's own
   // requests; the links found on pages are the site's rules' to allow.
-  const bool checkRobots = entry.ParentIndex >= 0 && entry.RequestMethod != kMethodPost;
+  // A relocation to another site is that site's to allow, whoever asked.
+  const bool checkRobots =
+      relocatedAway_ || (entry.ParentIndex >= 0 && entry.RequestMethod != kMethodPost);
   switch (control_.Gate().Ask(SlotIndex, entry.Job.editUrl, checkRobots)) {
     case TGateAnswer::Go:
       gated_ = true;
@@ -181,8 +184,11 @@ void TJobThread::Execute() {
       entry.ContentSize = 0;
     }
   }
-  keptFolder_ = entry.LocalFolder;
-  keptName_ = entry.LocalFileName;
+  // A relocation asked for anew keeps the name the entry had before it.
+  if (!relocatedAway_) {
+    keptFolder_ = entry.LocalFolder;
+    keptName_ = entry.LocalFileName;
+  }
   discarding_ = false;
   bodyOpened_ = false;
   folderNotMade_ = false;
@@ -204,6 +210,7 @@ void TJobThread::Execute() {
 
 void TJobThread::Relocated() {
   TRetriveRec& entry = *CurrentEntry;
+  const std::string from = entry.Job.editUrl;
   const std::string target = FollowRelocation();
   entry.Job.editUrl = target;
   // A page that links to where this row moved finds the row.
@@ -219,6 +226,11 @@ void TJobThread::Relocated() {
   TEntryEvent relocating;
   relocating.Phase = TEntryPhase::Relocating;
   Report(relocating);
+  // Another site's robots.txt rules are fetched, and obeyed, before its
+  // target is requested: the request goes through the gate anew.
+  if (OriginOf(target) != OriginOf(from) && !control_.Gate().KnownAllowed(target)) {
+    HoldRelocation();
+  }
 }
 
 void TJobThread::HeaderEnded() {
@@ -261,10 +273,16 @@ void TJobThread::RequestDone(int code) {
 void TJobThread::CompleteRequest(int code) {
   TRetriveRec& entry = *CurrentEntry;
   GateFinished();
-  entry.ErrorCode = code;
-  if (!discarding_) entry.ReceivedSize += DecodedCount();
   TEngineState& state = control_.Context().State;
   state.WireBytes += ReceivedCount();
+  if (code == kRelocationHeld && !control_.StopRequested()) {
+    relocatedAway_ = true;
+    Execute();
+    return;
+  }
+  if (code == kRelocationHeld) code = WSAECONNABORTED;
+  entry.ErrorCode = code;
+  if (!discarding_) entry.ReceivedSize += DecodedCount();
   state.SavedBytes += discarding_ ? 0 : DecodedCount();
 
   if (code == WSAECONNABORTED) {

@@ -88,8 +88,9 @@ class TJobThread : public TFetchCore {
   int busyRetries_ = 0;  // fetches again after 429 or 503 replies
   TBusyFacts busy_;
   bool waiting_ = false;
-  bool gated_ = false;    // the gate counts this worker's request until it ends
-  std::string gatedUrl_;  // the URL the gate was asked for (before relocations)
+  bool relocatedAway_ = false;  // the entry's URL is a relocation to another site
+  bool gated_ = false;          // the gate counts this worker's request until it ends
+  std::string gatedUrl_;        // the URL the gate was asked for (before relocations)
 };
 
 }  // namespace kestrix

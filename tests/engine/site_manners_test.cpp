@@ -33,7 +33,7 @@ std::string Slow(const std::string& body) {
          R"("}])";
 }
 
-std::string Scenario() {
+std::string Scenario(const std::string& elsewhere) {
   std::string routes;
   const auto route = [&](const std::string& path, const std::string& steps) {
     routes += (routes.empty() ? "" : ",\n") + ("\"" + path + "\": " + steps);
@@ -46,6 +46,8 @@ std::string Scenario() {
        {"/r/private/secret.html", "/r/private/open.html", "/r/doc.pdf", "/r/public.html"}) {
     route(page, Page("leaf"));
   }
+  route("/moved", R"([{"send": "HTTP/1.0 302 Found\r\nLocation: )" + elsewhere +
+                      R"(/private/x.html\r\n\r\n"}])");
   route("/login", Page(Links({"/members/page.html"}), "Set-Cookie: session=s3cr3t; Path=/\\r\\n"));
   route("/members/page.html", R"({"if_header": ["Cookie", "session=s3cr3t"], "then": )" +
                                   Page("members only") + R"(, "else": )" + Page("please log in") +
@@ -69,10 +71,18 @@ std::string Scenario() {
 class SiteMannersTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(Scenario());
+    // Another site, whose own rules keep its private folder from us.
+    other_ = std::make_unique<TFaultServer>(R"({"routes": {"/robots.txt": )" +
+                                            Page("User-agent: *\\nDisallow: /private/\\n") +
+                                            R"(, "/private/x.html": )" + Page("leaf") + "}}");
+    if (!other_->Start()) GTEST_SKIP() << other_->Error();
+    server_ = std::make_unique<TFaultServer>(Scenario(other_->BaseUrl()));
     if (!server_->Start()) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
+  static void TearDownTestSuite() {
+    server_.reset();
+    other_.reset();
+  }
 
   std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
     auto engine = std::make_unique<TEngineHarness>(threads);
@@ -102,6 +112,7 @@ class SiteMannersTest : public ::testing::Test {
   }
 
   inline static std::unique_ptr<TFaultServer> server_;
+  inline static std::unique_ptr<TFaultServer> other_;
 };
 
 TEST_F(SiteMannersTest, RobotsRulesKeepWhatTheyDisallowUnfetched) {
@@ -152,6 +163,16 @@ TEST_F(SiteMannersTest, AnEntryDisallowedOnceTheRulesArriveEndsUnfetched) {
   EXPECT_TRUE(Since(before, "/r/private/secret.html").empty());
   EXPECT_EQ(engine->Entry(0).ErrorCode, kRobotsRefusedError);
   EXPECT_EQ(engine->Observer.Cell(1, 4), "Disallowed by robots.txt");
+
+  // A relocation to another site is asked of that site's rules first.
+  auto moved = Engine("/moved");
+  moved->Options.FollowRobots = true;
+  ASSERT_TRUE(moved->Mirror());
+  std::vector<std::string> asked;
+  for (const TRecordedRequest& r : other_->Requests()) asked.push_back(r.RequestLine);
+  EXPECT_EQ(asked, std::vector<std::string>{"GET /robots.txt HTTP/1.1"});
+  EXPECT_EQ(moved->Entry(0).ErrorCode, kRobotsRefusedError);
+  EXPECT_EQ(moved->State->RobotsRefused, 1);
 }
 
 // The cookies a login's reply sets reach the pages after it, and are kept
@@ -160,11 +181,14 @@ TEST_F(SiteMannersTest, AnEntryDisallowedOnceTheRulesArriveEndsUnfetched) {
 TEST_F(SiteMannersTest, ALoginCarriesToTheMembersPages) {
   const std::string members = server_->BaseUrl() + "/members/page.html";
   {
+    const size_t before = server_->Requests().size();
     auto engine = Engine("/login");
     engine->Options.CookieExport = engine->Dir.Path() + "exported.txt";
     ASSERT_TRUE(engine->Control->StartJob(kProject, 1, true, std::string("user=a&pass=b")));
     ASSERT_TRUE(engine->RunToEnd());
     EXPECT_EQ(Saved(*engine, members), "members only");
+    EXPECT_EQ(Since(before, "/login").at(0).Header("Content-Type"),
+              "application/x-www-form-urlencoded");
     for (const std::string& jar :
          {CookieJarPath(engine->Options.DownLoadFolder, kProject), engine->Options.CookieExport}) {
       struct stat st {};
