@@ -79,6 +79,9 @@ struct TRetriveRec {
   // Named only in a script's text, so perhaps no file at all; counted apart
   // when it fails. Not kept in the history file.
   uint8_t ScriptNamed = 0;
+  // The POST body's type when it is not a urlencoded form (a multipart
+  // form's, with its boundary); empty: urlencoded.
+  std::string PostContentType;
 };
 
 // Whether the entry's last fetch ended in failure: an error of its own, no
