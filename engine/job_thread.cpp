@@ -163,26 +163,18 @@ void TJobThread::Execute() {
   if (StartsNoCase(URL, "https:")) {
     if (auto shared = control_.SharedTlsContext(TlsSettings)) TlsContext = std::move(shared);
   }
-  // A server without Last-Modified may still tell an unchanged copy by its ETag.
-  if (MayAskWithDate()) {
-    ModifiedSince = entry.LastModified;
-    IfNoneMatch = entry.ETag;
-  }
-  // Only a local file that holds exactly the part received so far may be
-  // resumed; anything else is fetched whole again.
-  resuming_ = false;
-  if (entry.ReceivedSize < entry.ContentSize) {
-    ModifiedSince = 0;
-    IfNoneMatch.clear();
-    if (entry.ReceivedSize > 0 &&
-        LocalFileSize(entry.LocalFolder + entry.LocalFileName) == entry.ReceivedSize) {
-      resuming_ = true;
-      ContentRangeBegin = std::to_string(entry.ReceivedSize);
-      ContentRangeEnd = std::to_string(entry.ContentSize - 1);  // the last byte, not the size
-    } else {
-      entry.ReceivedSize = 0;
-      entry.ContentSize = 0;
-    }
+  if (held_) {
+    // The target of a relocation held for its site's rules is asked for as
+    // the relocated request was: the entry's name, which the conditions
+    // were judged by, is gone by now.
+    ModifiedSince = held_->ModifiedSince;
+    IfNoneMatch = held_->IfNoneMatch;
+    ContentRangeBegin = held_->RangeBegin;
+    ContentRangeEnd = held_->RangeEnd;
+    resuming_ = held_->Resuming;
+    held_.reset();
+  } else {
+    SetConditions(entry);
   }
   // A relocation asked for anew keeps the name the entry had before it.
   if (!relocatedAway_) {
@@ -208,6 +200,31 @@ void TJobThread::Execute() {
   }
 }
 
+void TJobThread::SetConditions(TRetriveRec& entry) {
+  // A server without Last-Modified may still tell an unchanged copy by its ETag.
+  if (MayAskWithDate()) {
+    ModifiedSince = entry.LastModified;
+    IfNoneMatch = entry.ETag;
+  }
+  // Only a local file that holds exactly the part received so far may be
+  // resumed; anything else is fetched whole again.
+  resuming_ = false;
+  if (entry.ReceivedSize < entry.ContentSize) {
+    ModifiedSince = 0;
+    IfNoneMatch.clear();
+    if (entry.ReceivedSize > 0 &&
+        LocalFileSize(entry.LocalFolder + entry.LocalFileName) == entry.ReceivedSize) {
+      resuming_ = true;
+      ContentRangeBegin = std::to_string(entry.ReceivedSize);
+      ContentRangeEnd = std::to_string(entry.ContentSize - 1);  // the last byte, not the size
+    } else {
+      entry.ReceivedSize = 0;
+      entry.ContentSize = 0;
+    }
+  }
+  asked_ = {ModifiedSince, IfNoneMatch, ContentRangeBegin, ContentRangeEnd, resuming_};
+}
+
 void TJobThread::Relocated() {
   TRetriveRec& entry = *CurrentEntry;
   const std::string from = entry.Job.editUrl;
@@ -229,6 +246,7 @@ void TJobThread::Relocated() {
   // Another site's robots.txt rules are fetched, and obeyed, before its
   // target is requested: the request goes through the gate anew.
   if (OriginOf(target) != OriginOf(from) && !control_.Gate().KnownAllowed(target)) {
+    held_ = asked_;
     HoldRelocation();
   }
 }
