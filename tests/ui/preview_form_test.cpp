@@ -135,7 +135,9 @@ TEST_F(PreviewFormTest, ViewPostsTheSameBytesAndHistoryStepsOpenNoEditor) {
     f_.Answer = [button](TfmPostData& e) { return e.*button; };
     ASSERT_TRUE(SubmitForm());
     ASSERT_TRUE(test::RunUntil([&] { return Posts() == posts + 1; }, 10000));
-    if (button == &TfmPostData::btnView) ASSERT_TRUE(f_.WaitForLoad("/post"));
+    if (button == &TfmPostData::btnView) {
+      ASSERT_TRUE(f_.WaitForLoad("/post"));
+    }
     const test::TRecordedRequest sent = server_.Requests().back();
     const std::string type = sent.Header("Content-Type");
     const std::string prefix = "multipart/form-data; boundary=";
