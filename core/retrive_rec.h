@@ -85,6 +85,10 @@ struct TRetriveRec {
   // for the time cap), 0 when none did: "Continue aborted" fetches the entry
   // again only once the limit was raised past it.
   int64_t CapLimit = 0;
+  // The POST body's type when it is not a urlencoded form (a multipart
+  // form's, with its boundary); empty: urlencoded. Nearly every entry has
+  // none, so it costs a null pointer rather than a string.
+  SharedText PostContentType;
 };
 
 // Whether the entry's last fetch ended in failure: an error of its own, no
