@@ -20,6 +20,7 @@ namespace {
 constexpr char kScenario[] = R"({"routes": {
   "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>"}],
   "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href"}, {"reset": true}],
+  "/short": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href=\"x.html\">x</a>"}],
   "/loop": [{"send": "HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n"}],
   "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>\n<img src=\"i.gif\">\n"}],
   "/minus": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: -1\r\n\r\n<a href=\"y.html\">y</a>\n"}],
@@ -50,8 +51,8 @@ TEST_F(ExplorationFaultTest, EachReplyIsParsedOnlyWhenItIsAWholePage) {
     bool parsed;
   };
   for (const Case& c :
-       {Case{"/missing", false, false}, Case{"/reset", true, false}, Case{"/nolength", false, true},
-        Case{"/minus", true, false}, Case{"/binary", false, false},
+       {Case{"/missing", false, false}, Case{"/reset", true, false}, Case{"/short", true, false},
+        Case{"/nolength", false, true}, Case{"/minus", true, false}, Case{"/binary", false, false},
         Case{"/odd-framing", true, false}, Case{"/loop", true, false}}) {
     SCOPED_TRACE(c.path);
     rig_.Start(DeepJob(), Url(c.path));
