@@ -48,12 +48,21 @@ class TEntryJob {
 inline constexpr uint8_t kMethodGet = 1;
 inline constexpr uint8_t kMethodPost = 2;  // PostData is the body
 
+// Fields of one size are kept together: a large site's queue holds a
+// million of these, and padding between them would cost every one.
 struct TRetriveRec {
   uint8_t RequestMethod = kMethodGet;
   uint8_t RemoteFlag = 0;      // 1 when the entry lies on another server than the job's start
   uint8_t LocalScopeFlag = 1;  // cleared once exploration has left the starting server
   uint8_t IsHtml = 0;
-  int32_t LinkKind = 0;  // tag kind the link came from, 0 for a starting URL
+  uint8_t ReloadPending = 0;
+  // Named only in a script's text, so perhaps no file at all; counted apart
+  // when it fails. Not kept in the history file.
+  uint8_t ScriptNamed = 0;
+  // The HTTP status of the last fetch's reply: 0 when no reply came, -1 when
+  // not known (an entry from a history written before it was kept). A
+  // status has three digits.
+  int16_t StatusCode = -1;
   std::string LinkedText;
   std::string PostData;
   // Start of the exploration zone the limits are measured against; the
@@ -65,23 +74,21 @@ struct TRetriveRec {
   std::string ETag;           // the saved copy's entity tag, empty when unknown
   int64_t ContentSize = 0;    // -1 when the reply gave no length
   int64_t ReceivedSize = 0;   // bytes of the local file that belong to this document
-  int32_t JobNumber = 0;      // 1-based within the project
   TEntryJob Job;
+  int32_t LinkKind = 0;   // tag kind the link came from, 0 for a starting URL
+  int32_t JobNumber = 0;  // 1-based within the project
   int32_t WorkerIndex = 0;
   int32_t Depth = 0;  // link hops from the starting page
   int32_t ParentIndex = -1;
   int32_t ErrorCode = 0;  // socket error of the last fetch; 10053 also marks an abort
-  // The HTTP status of the last fetch's reply: 0 when no reply came, -1 when
-  // not known (an entry from a history written before it was kept).
-  int32_t StatusCode = -1;
   // The limit that stopped the last fetch (bytes for the size cap, seconds
   // for the time cap), 0 when none did: "Continue aborted" fetches the entry
   // again only once the limit was raised past it.
   int64_t CapLimit = 0;
-  uint8_t ReloadPending = 0;
-  // Named only in a script's text, so perhaps no file at all; counted apart
-  // when it fails. Not kept in the history file.
-  uint8_t ScriptNamed = 0;
+  // The POST body's type when it is not a urlencoded form (a multipart
+  // form's, with its boundary); empty: urlencoded. Nearly every entry has
+  // none, so it costs a null pointer rather than a string.
+  SharedText PostContentType;
 };
 
 // Whether the entry's last fetch ended in failure: an error of its own, no

@@ -55,7 +55,8 @@ bool IsRestartable(const TRetriveRec& entry, const TGlobalOptions& options) {
 
 bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool download,
                                 const std::optional<std::string>& body,
-                                const std::optional<std::string>& url) {
+                                const std::optional<std::string>& url,
+                                const std::string& bodyType) {
   if (jobNumber < 1 || jobNumber > context_.Store.JobCount(project)) return false;
   if (stopping_) {
     ReportNotice(TNoticeKind::StillStopping, project);
@@ -80,6 +81,7 @@ bool TDownloadControl::StartJob(const std::string& project, int jobNumber, bool 
     const std::string folder = LocalDir(target, context_.Options.DownLoadFolder, record.ProjectName,
                                         record.checkReplicate);
     const int32_t index = AppendStartUrl(state.Queue, record, jobNumber, target, folder, postData);
+    if (index >= 0 && postData != nullptr) state.Queue.Entry(index).PostContentType = bodyType;
     if (index >= 0 && !downloadRunning_) {
       SetGridRows(state.Queue.Count() + 1);
       ReportEntry(index, TEntryEvent{});

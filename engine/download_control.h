@@ -88,11 +88,13 @@ class TDownloadControl {
   bool CloseProject();
 
   // Starts job `jobNumber` (1-based) of `project`. Without `download` nothing
-  // is queued (a preview). `body` makes the start a POST of that body; `url`
-  // replaces the job's URL. False when the job does not exist.
+  // is queued (a preview). `body` makes the start a POST of that body, of
+  // type `bodyType` (empty: a urlencoded form); `url` replaces the job's URL.
+  // False when the job does not exist.
   bool StartJob(const std::string& project, int jobNumber, bool download = true,
                 const std::optional<std::string>& body = std::nullopt,
-                const std::optional<std::string>& url = std::nullopt);
+                const std::optional<std::string>& url = std::nullopt,
+                const std::string& bodyType = {});
   // Every job of the project in turn. False when the project has no jobs.
   bool StartAllJobs(const std::string& project);
 

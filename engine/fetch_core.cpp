@@ -70,6 +70,9 @@ TFetchCore::TFetchCore() {
         case TAbortCause::RelocationLoop:
           code = kRelocationLoopError;
           break;
+        case TAbortCause::HeldRelocation:
+          code = kRelocationHeld;
+          break;
         case TAbortCause::FileTime:
           code = kErrFileTooSlow;
           break;

@@ -49,6 +49,7 @@ class TFetchCore : public THttpCli {
   virtual void BodyBegins() {}
   virtual void BodyData(const char* /*data*/, int /*length*/) {}
   // The request is over: `code` is 0, WSAETIMEDOUT, kRelocationLoopError,
+  // kRelocationHeld (HoldRelocation),
   // WSAECONNABORTED (stopped), the client's own (kErrShortBody,
   // kErrUndecodableBody, kErrUnframedReply), the socket's error, or for a
   // body that was not kept kErrFileTooLarge, kErrFileTooSlow,
@@ -67,6 +68,9 @@ class TFetchCore : public THttpCli {
   // The target of the relocation the client is following, with its port;
   // the request is stopped when the relocations run on too long.
   std::string FollowRelocation();
+  // Stops the request instead of following the relocation just taken: it
+  // ends with kRelocationHeld, and its owner decides when to ask again.
+  void HoldRelocation() { AbortLater(TAbortCause::HeldRelocation); }
 
   // Names the entry's file by what the reply's header says the body is (the
   // name given at queue time was a guess from the URL), before the body is
@@ -96,7 +100,14 @@ class TFetchCore : public THttpCli {
 
  private:
   // Why the request was stopped by the core itself.
-  enum class TAbortCause : uint8_t { None, TimedOut, RelocationLoop, Body, FileTime };
+  enum class TAbortCause : uint8_t {
+    None,
+    TimedOut,
+    RelocationLoop,
+    HeldRelocation,
+    Body,
+    FileTime
+  };
   void TimedOut();
   // Stops the request from the event loop: the client is inside one of its
   // events now, and must finish it first.

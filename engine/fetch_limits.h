@@ -16,5 +16,8 @@ inline constexpr int kRelocationLoopError = WSAELOOP;
 // Recorded for an entry that the site's robots.txt disallows: it was never
 // requested. Not a socket's code, so no other failure shares it.
 inline constexpr int kRobotsRefusedError = 12040;
+// A request stopped at a relocation whose target must pass the site gate
+// first (another site's robots.txt): its worker asks anew. Never recorded.
+inline constexpr int kRelocationHeld = 12041;
 
 }  // namespace kestrix

@@ -245,8 +245,9 @@ double SaneDate(double date) {
   return std::isfinite(date) && date > 0 && date < kHistoryDateEnd ? date : 0;
 }
 
-// Longer tags are no server's: kept, each would cost every later request.
-constexpr size_t kMaxEntityTag = 1024;
+// Longer tags (or body types) are no server's: kept, each would cost every
+// later request.
+constexpr size_t kMaxHeaderValue = 1024;
 
 int32_t Clamp(int32_t value, int32_t high) {
   return value < 0 ? 0 : (value > high ? high : value);
@@ -263,26 +264,42 @@ bool ReadOutcomes(Reader& in, int32_t read, const std::vector<int32_t>& queued, 
     if (!in.Int(status) || !in.Int64(cap)) return false;
     const int32_t index = i < read ? queued[static_cast<size_t>(i)] : -1;
     if (index < 0) continue;
-    queue.Entry(index).StatusCode = std::clamp(status, -1, 999);
+    queue.Entry(index).StatusCode = static_cast<int16_t>(std::clamp(status, -1, 999));
     queue.Entry(index).CapLimit = std::max<int64_t>(cap, 0);
   }
   return true;
 }
 
-// The entity tag block after its magic, one string per record. False when
-// it ended early.
-bool ReadEntityTags(Reader& in, int32_t read, const std::vector<int32_t>& queued, UrlList& queue) {
+// A block of header values after its magic (entity tags, POST body
+// types), one string per record, into `field` of each entry read. A value
+// is sent back in a header line: one that could end it early is dropped.
+// False when the block ended early.
+template <typename Field>
+bool ReadHeaderValues(Reader& in, int32_t read, const std::vector<int32_t>& queued, UrlList& queue,
+                      Field TRetriveRec::*field) {
   int32_t count = 0;
   if (!in.Int(count)) return false;
   for (int32_t i = 0; i < count; ++i) {
-    std::string tag;
-    if (!in.String(tag)) return false;
+    std::string value;
+    if (!in.String(value)) return false;
     const int32_t index = i < read ? queued[static_cast<size_t>(i)] : -1;
-    // A tag is sent back in a header line: one that could end it early is dropped.
-    if (index >= 0 && tag.size() <= kMaxEntityTag && tag.find_first_of("\r\n") == std::string::npos)
-      queue.Entry(index).ETag = std::move(tag);
+    if (index >= 0 && value.size() <= kMaxHeaderValue &&
+        value.find_first_of("\r\n") == std::string::npos)
+      queue.Entry(index).*field = std::move(value);
   }
   return true;
+}
+
+// The POST body type block, magic and all, when some entry needs one.
+void PutPostTypes(HistoryOut& out, const UrlList& queue) {
+  bool typed = false;
+  for (int32_t i = 0; i < queue.Count() && !typed; ++i) {
+    typed = !queue.Entry(i).PostContentType.empty();
+  }
+  if (!typed) return;
+  out += kPostTypesMagic;
+  PutInt(out, queue.Count());
+  for (int32_t i = 0; i < queue.Count(); ++i) PutString(out, queue.Entry(i).PostContentType.str());
 }
 
 }  // namespace
@@ -333,6 +350,7 @@ void WriteHistory(const TEngineState& state, HistoryOut& out) {
     PutInt(out, queue.Count());
     for (int32_t i = 0; i < queue.Count(); ++i) PutString(out, queue.Entry(i).ETag);
   }
+  PutPostTypes(out, queue);
 }
 
 }  // namespace
@@ -478,7 +496,9 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
     if (in.Magic(kOutcomesMagic)) {
       more = ReadOutcomes(in, read, queued, state.Queue);
     } else if (in.Magic(kEntityTagsMagic)) {
-      more = ReadEntityTags(in, read, queued, state.Queue);
+      more = ReadHeaderValues(in, read, queued, state.Queue, &TRetriveRec::ETag);
+    } else if (in.Magic(kPostTypesMagic)) {
+      more = ReadHeaderValues(in, read, queued, state.Queue, &TRetriveRec::PostContentType);
     } else {
       more = false;
     }

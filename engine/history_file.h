@@ -28,6 +28,10 @@ inline constexpr std::string_view kOutcomesMagic = "KXSTATUS";
 // has a tag. It is written last, after the size and outcome blocks: readers
 // that know nothing of it stop before it. Either order is read.
 inline constexpr std::string_view kEntityTagsMagic = "KXETAG01";
+// Marks the block of POST body types (one string per record), when some
+// entry posts other than a urlencoded form. Written after every other
+// block, so that readers that know nothing of it stop before it.
+inline constexpr std::string_view kPostTypesMagic = "KXPTYPE1";
 // Dates a history file may hold end before 10000-01-01; none lies before
 // 1899-12-30, which is 0, no date.
 inline constexpr double kHistoryDateEnd = 2958466.0;

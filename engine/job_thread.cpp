@@ -61,6 +61,7 @@ void TJobThread::StartEntry() {
   retries_ = 0;
   busyRetries_ = 0;
   restartedWhole_ = false;
+  relocatedAway_ = false;
   Execute();
 }
 
@@ -80,7 +81,9 @@ bool TJobThread::PassGate() {
   waiting_ = false;
   // The starting URLs and a form the user sends are the user's own
   // requests; the links found on pages are the site's rules' to allow.
-  const bool checkRobots = entry.ParentIndex >= 0 && entry.RequestMethod != kMethodPost;
+  // A relocation to another site is that site's to allow, whoever asked.
+  const bool checkRobots =
+      relocatedAway_ || (entry.ParentIndex >= 0 && entry.RequestMethod != kMethodPost);
   switch (control_.Gate().Ask(SlotIndex, entry.Job.editUrl, checkRobots)) {
     case TGateAnswer::Go:
       gated_ = true;
@@ -160,6 +163,44 @@ void TJobThread::Execute() {
   if (StartsNoCase(URL, "https:")) {
     if (auto shared = control_.SharedTlsContext(TlsSettings)) TlsContext = std::move(shared);
   }
+  if (held_) {
+    // The target of a relocation held for its site's rules is asked for as
+    // the relocated request was: the entry's name, which the conditions
+    // were judged by, is gone by now.
+    ModifiedSince = held_->ModifiedSince;
+    IfNoneMatch = held_->IfNoneMatch;
+    ContentRangeBegin = held_->RangeBegin;
+    ContentRangeEnd = held_->RangeEnd;
+    resuming_ = held_->Resuming;
+    held_.reset();
+  } else {
+    SetConditions(entry);
+  }
+  // A relocation asked for anew keeps the name the entry had before it.
+  if (!relocatedAway_) {
+    keptFolder_ = entry.LocalFolder;
+    keptName_ = entry.LocalFileName;
+  }
+  discarding_ = false;
+  bodyOpened_ = false;
+  folderNotMade_ = false;
+  AnalyseAllowed = true;
+  control_.SetWorkerState(SlotIndex, TSlotState::Busy);
+
+  if (std::optional<std::string> failure = StartRequest(entry)) {
+    // No request was started, so no completion will come: finish the entry
+    // here, later, as the client would have.
+    GateFinished();
+    TEntryEvent ended;
+    ended.Phase = TEntryPhase::Ended;
+    ended.ErrorCode = entry.ErrorCode;
+    ended.Outcome = TFetchOutcome::NotStarted;
+    ended.Reason = std::move(*failure);
+    EndUnfetched(ended);
+  }
+}
+
+void TJobThread::SetConditions(TRetriveRec& entry) {
   // A server without Last-Modified may still tell an unchanged copy by its ETag.
   if (MayAskWithDate()) {
     ModifiedSince = entry.LastModified;
@@ -181,29 +222,12 @@ void TJobThread::Execute() {
       entry.ContentSize = 0;
     }
   }
-  keptFolder_ = entry.LocalFolder;
-  keptName_ = entry.LocalFileName;
-  discarding_ = false;
-  bodyOpened_ = false;
-  folderNotMade_ = false;
-  AnalyseAllowed = true;
-  control_.SetWorkerState(SlotIndex, TSlotState::Busy);
-
-  if (std::optional<std::string> failure = StartRequest(entry)) {
-    // No request was started, so no completion will come: finish the entry
-    // here, later, as the client would have.
-    GateFinished();
-    TEntryEvent ended;
-    ended.Phase = TEntryPhase::Ended;
-    ended.ErrorCode = entry.ErrorCode;
-    ended.Outcome = TFetchOutcome::NotStarted;
-    ended.Reason = std::move(*failure);
-    EndUnfetched(ended);
-  }
+  asked_ = {ModifiedSince, IfNoneMatch, ContentRangeBegin, ContentRangeEnd, resuming_};
 }
 
 void TJobThread::Relocated() {
   TRetriveRec& entry = *CurrentEntry;
+  const std::string from = entry.Job.editUrl;
   const std::string target = FollowRelocation();
   control_.Context().State.Queue.PinUrl(QueueIndex);
   entry.Job.editUrl = target;
@@ -220,6 +244,12 @@ void TJobThread::Relocated() {
   TEntryEvent relocating;
   relocating.Phase = TEntryPhase::Relocating;
   Report(relocating);
+  // Another site's robots.txt rules are fetched, and obeyed, before its
+  // target is requested: the request goes through the gate anew.
+  if (OriginOf(target) != OriginOf(from) && !control_.Gate().KnownAllowed(target)) {
+    held_ = asked_;
+    HoldRelocation();
+  }
 }
 
 void TJobThread::HeaderEnded() {
@@ -262,10 +292,16 @@ void TJobThread::RequestDone(int code) {
 void TJobThread::CompleteRequest(int code) {
   TRetriveRec& entry = *CurrentEntry;
   GateFinished();
-  entry.ErrorCode = code;
-  if (!discarding_) entry.ReceivedSize += DecodedCount();
   TEngineState& state = control_.Context().State;
   state.WireBytes += ReceivedCount();
+  if (code == kRelocationHeld && !control_.StopRequested()) {
+    relocatedAway_ = true;
+    Execute();
+    return;
+  }
+  if (code == kRelocationHeld) code = WSAECONNABORTED;
+  entry.ErrorCode = code;
+  if (!discarding_) entry.ReceivedSize += DecodedCount();
   state.SavedBytes += discarding_ ? 0 : DecodedCount();
 
   if (code == WSAECONNABORTED) {
@@ -336,7 +372,7 @@ void TJobThread::CompleteRequest(int code) {
     entry.ContentSize = entry.ReceivedSize;  // arrived whole: now its size is known
   }
   entry.ErrorCode = code;
-  entry.StatusCode = code == 0 ? StatusCode() : 0;
+  entry.StatusCode = static_cast<int16_t>(code == 0 ? StatusCode() : 0);
   entry.CapLimit = LimitHit();
   // A body that could not be framed or decoded is no page to read links from.
   if (code == kErrUndecodableBody || code == kErrUnframedReply) AnalyseAllowed = false;

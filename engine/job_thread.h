@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/engine_observer.h"
@@ -73,6 +74,8 @@ class TJobThread : public TFetchCore {
   void AnalysePage(const std::string& path, bool complete);
   bool PartFits(const std::string& path) const;
   bool MayAskWithDate() const;
+  // Sets the request's date condition and part from the entry's saved copy.
+  void SetConditions(TRetriveRec& entry);
   bool PageComplete() const;
 
   TDownloadControl& control_;
@@ -88,8 +91,17 @@ class TJobThread : public TFetchCore {
   int busyRetries_ = 0;  // fetches again after 429 or 503 replies
   TBusyFacts busy_;
   bool waiting_ = false;
-  bool gated_ = false;    // the gate counts this worker's request until it ends
-  std::string gatedUrl_;  // the URL the gate was asked for (before relocations)
+  bool relocatedAway_ = false;  // the entry's URL is a relocation to another site
+  // What a request asked beyond its URL: its date condition and part.
+  struct TConditions {
+    double ModifiedSince = 0;
+    std::string IfNoneMatch, RangeBegin, RangeEnd;
+    bool Resuming = false;
+  };
+  TConditions asked_;                // the last request's, as Execute set them
+  std::optional<TConditions> held_;  // for the target of a relocation held at the gate
+  bool gated_ = false;               // the gate counts this worker's request until it ends
+  std::string gatedUrl_;             // the URL the gate was asked for (before relocations)
 };
 
 }  // namespace kestrix

@@ -40,6 +40,8 @@ void StartEntryRequest(THttpCli& client, const TRetriveRec& entry,
   }
   if (entry.PostData.empty()) throw std::runtime_error("Nothing to post");
   body = std::make_unique<TMemoryInStream>(entry.PostData);
+  client.ContentTypePost =
+      entry.PostContentType.empty() ? std::string(kFormUrlEncoded) : entry.PostContentType.str();
   client.SendStream = body.get();
   client.PostAsync();
 }

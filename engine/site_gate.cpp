@@ -128,6 +128,13 @@ bool TSiteGate::KnownRefused(const std::string& url) const {
   return !found->second->Rules.Allowed(PathAndQueryOf(url));
 }
 
+bool TSiteGate::KnownAllowed(const std::string& url) const {
+  if (!setup_.FollowRobots) return true;
+  const auto found = sites_.find(OriginOf(url));
+  return found != sites_.end() && found->second->State == TSite::TState::Known &&
+         found->second->Rules.Allowed(PathAndQueryOf(url));
+}
+
 bool TSiteGate::HostWanted(const std::string& url) const {
   const auto found = hostWaiters_.find(OriginOf(url));
   return found != hostWaiters_.end() && !found->second.empty();

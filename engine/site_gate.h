@@ -64,6 +64,9 @@ class TSiteGate {
   // Whether the rules known for the site of `url` disallow it; false while
   // they are not known yet.
   bool KnownRefused(const std::string& url) const;
+  // Whether `url` may be requested without asking first: robots.txt is not
+  // followed, or its site's rules are known and allow it.
+  bool KnownAllowed(const std::string& url) const;
   // Whether other workers wait for the host of `url`.
   bool HostWanted(const std::string& url) const;
   // Forgets the waiting workers (the download stops) and returns them.

@@ -8,6 +8,7 @@
 #include "core/file_util.h"
 #include "core/job_url.h"
 #include "core/url_split.h"
+#include "engine/cookie_file.h"
 #include "engine/robots_cache.h"
 #include "engine/site_gate.h"
 #include "links/admission.h"
@@ -72,6 +73,7 @@ TExplorer::TExplorer(const TGlobalOptions& options, THTMLParser& parser, ScriptR
   };
   fetcher_.OnHtmlPiece = [this](const std::string& piece) { htmlText_ += piece; };
   fetcher_.OnFinished = [this] { FetchDone(); };
+  fetcher_.UseCookies(&cookies_);
 }
 
 TExplorer::~TExplorer() {
@@ -104,6 +106,8 @@ bool TExplorer::CreateNewThread(const TJobRecord& job, int32_t jobNumber) {
   job_.editUrl = StartingUrl(job.editUrl);
   jobNumber_ = jobNumber;
   keptRobots_.clear();  // a download since may have fetched them
+  cookies_ = TCookieJar();
+  LoadCookieFile(CookieJarPath(options_.DownLoadFolder, job_.ProjectName), cookies_, UnixNow());
   MakeFirstJob();
   return true;
 }

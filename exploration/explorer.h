@@ -16,6 +16,7 @@
 #include "core/global_options.h"
 #include "core/job_record.h"
 #include "core/url_list.h"
+#include "engine/cookie_jar.h"
 #include "engine/page_lines.h"
 #include "engine/robots_rules.h"
 #include "exploration/explorer_fetcher.h"
@@ -157,6 +158,9 @@ class TExplorer {
   std::string htmlText_;
   bool canParse_ = false;
   std::vector<TTestLink> links_;
+  // The project's cookies as its downloads left them, so that pages behind
+  // a login are tested as they are copied. Never saved from here.
+  TCookieJar cookies_;
   TExplorerFetcher fetcher_;
 };
 

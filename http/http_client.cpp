@@ -264,7 +264,9 @@ void THttpCli::SendRequest(const char* method, const char* version) {
     SendCommand("Accept-Encoding: gzip, deflate, br");
   }
   if (!Reference.empty()) SendCommand("Referer: " + Reference);
-  if (post && !ContentTypePost.empty()) SendCommand("Content-Type: " + ContentTypePost);
+  if (post && !ContentTypePost.empty() && IsSafeHeaderValue(ContentTypePost)) {
+    SendCommand("Content-Type: " + ContentTypePost);
+  }
   if (!Agent.empty()) SendCommand("User-Agent: " + Agent);
   SendCommand("Host: " + HostHeaderValue());
   if (HttpVersion == http11) {

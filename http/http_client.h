@@ -47,6 +47,9 @@ inline constexpr int kRequestAborted = 3;
 
 enum THttpVersion : std::uint8_t { http10, http11 };
 
+// The type of a form's body unless the form says otherwise.
+inline constexpr char kFormUrlEncoded[] = "application/x-www-form-urlencoded";
+
 class THttpCli {
  public:
   using TNotifyEvent = std::function<void(THttpCli& sender)>;
@@ -70,7 +73,9 @@ class THttpCli {
   bool NoCache = false;
   double ModifiedSince = 0;  // days since 1899-12-30, taken as GMT; 0 = none
   std::string Cookie;
-  std::string ContentTypePost = "application/x-www-form-urlencoded";
+  // The POST body's type, per request; a value that could end its header
+  // line early is not sent.
+  std::string ContentTypePost = kFormUrlEncoded;
   // Cleared once written; overwritten by a "content-range" reply header.
   std::string ContentRangeBegin, ContentRangeEnd;
   TOutStream* ReceiveStream = nullptr;  // borrowed; every body piece goes here too

@@ -215,7 +215,7 @@ void TfmMain::BuildPages() {
   pages_->setObjectName(QStringLiteral("pageProject"));
   jobs_ = new TJobGrid(pages_);
   queue_ = new TQueueView(context_.QueueModel, pages_);
-  summary_ = new TSummaryView(context_.State.Queue, pages_);
+  summary_ = new TSummaryView(context_.State, pages_);
   viewPage_ = new QWidget(pages_);
   auto* viewLayout = new QVBoxLayout(viewPage_);
   viewLayout->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,7 @@
 #include "ui/post_data.h"
 
+#include "http/http_client.h"
+
 namespace kestrix {
 
 std::vector<TPostParam> ParseParams(std::string_view text) {
@@ -48,9 +50,11 @@ std::string WrappedHint(const std::string& text) {
   return hint;
 }
 
-void TPostData::Setup(const std::string& url, const std::string& postData, bool posted) {
+void TPostData::Setup(const std::string& url, const std::string& postData, bool posted,
+                      bool multipart) {
   setupUrl_ = url;
   posted_ = posted;
+  multipart_ = multipart;
   params_ = postData;
   SeparateQuery(url);
   rows_ = ParseParams(params_);
@@ -71,6 +75,11 @@ void TPostData::SeparateQuery(const std::string& url) {
     baseUrl_ = url.substr(0, question);
     isGet_ = true;
   }
+}
+
+std::string TPostData::ResultContentType() const {
+  if (isGet_) return {};
+  return ResultMultipart() ? "multipart/form-data" : kFormUrlEncoded;
 }
 
 void TPostData::SetGet(bool get) {

@@ -31,7 +31,9 @@ class TPostData {
   // `posted` says the form went out as a POST, even with an empty body: its
   // URL is then kept whole, query and all, and stays a POST. Otherwise the
   // query of the URL is the parameter text and the request is a GET.
-  void Setup(const std::string& url, const std::string& postData, bool posted);
+  // `multipart`: the form asked for its fields as multipart/form-data.
+  void Setup(const std::string& url, const std::string& postData, bool posted,
+             bool multipart = false);
   // Back to the URL given at set-up; a POST keeps the current parameters.
   void Undo();
 
@@ -56,6 +58,11 @@ class TPostData {
   std::string ShownUrl() const;
   std::string ResultUrl() const { return ShownUrl(); }
   std::string ResultPostData() const { return isGet_ ? std::string() : params_; }
+  // Whether the fields go out as multipart/form-data: a POST of a form that
+  // asked for it.
+  bool ResultMultipart() const { return multipart_ && !isGet_; }
+  // The type the request's body is sent as; empty for a GET.
+  std::string ResultContentType() const;
 
  private:
   void SeparateQuery(const std::string& url);
@@ -65,6 +72,7 @@ class TPostData {
   std::string baseUrl_;
   std::string params_;
   bool posted_ = false;
+  bool multipart_ = false;
   bool isGet_ = false;
   std::vector<TPostParam> rows_;
 };

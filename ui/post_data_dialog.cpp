@@ -56,6 +56,8 @@ TfmPostData::TfmPostData(std::function<void()> editJob, QWidget* parent) : QDial
   grd->verticalHeader()->hide();
   grd->verticalHeader()->setDefaultSectionSize(16);
   lblItems = new QLabel(this);
+  lblEncoding = new QLabel(this);
+  lblEncoding->setObjectName(QStringLiteral("lblEncoding"));
   btnUndo = new QPushButton(QStringLiteral("Undo Edit"), this);
   btnProperty = new QToolButton(this);
   btnProperty->setText(QStringLiteral("..."));
@@ -70,6 +72,8 @@ TfmPostData::TfmPostData(std::function<void()> editJob, QWidget* parent) : QDial
   auto* methods = new QHBoxLayout;
   methods->addWidget(rbPost);
   methods->addWidget(rbGet);
+  methods->addSpacing(16);
+  methods->addWidget(lblEncoding);
   methods->addStretch();
   top->addLayout(methods, 0, 1);
   top->addWidget(new QLabel(QStringLiteral("Location:"), this), 1, 0);
@@ -112,8 +116,9 @@ TfmPostData::TfmPostData(std::function<void()> editJob, QWidget* parent) : QDial
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TfmPostData::Setup(const std::string& url, const std::string& postData, bool posted) {
-  data_.Setup(url, postData, posted);
+void TfmPostData::Setup(const std::string& url, const std::string& postData, bool posted,
+                        bool multipart) {
+  data_.Setup(url, postData, posted, multipart);
   ShowAll();
 }
 
@@ -132,6 +137,7 @@ void TfmPostData::ShowText() {
 void TfmPostData::ShowUrl() {
   rbGet->setChecked(data_.IsGet());
   rbPost->setChecked(!data_.IsGet());
+  lblEncoding->setText(QString::fromStdString(data_.ResultContentType()));
   const QString url = Shown(data_.ShownUrl());
   edUrl->setText(url);
   edUrl->setCursorPosition(0);

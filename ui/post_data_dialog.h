@@ -29,8 +29,10 @@ class TfmPostData : public QDialog {
   // button is hidden without it.
   explicit TfmPostData(std::function<void()> editJob = {}, QWidget* parent = nullptr);
 
-  // `posted`: the form went out as a POST (see TPostData::Setup).
-  void Setup(const std::string& url, const std::string& postData, bool posted);
+  // `posted`: the form went out as a POST; `multipart`: its fields as
+  // multipart/form-data (see TPostData::Setup).
+  void Setup(const std::string& url, const std::string& postData, bool posted,
+             bool multipart = false);
   std::string ResultUrl() const { return data_.ResultUrl(); }
   std::string ResultPostData() const { return data_.ResultPostData(); }
   const TPostData& Data() const { return data_; }
@@ -41,6 +43,7 @@ class TfmPostData : public QDialog {
   QPlainTextEdit* mmParams;
   QTableWidget* grd;
   QLabel* lblItems;
+  QLabel* lblEncoding;  // the type the body is sent as
   QPushButton* btnUndo;
   QToolButton* btnProperty;
   QPushButton* btnDownLoad;

@@ -11,6 +11,7 @@
 #include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
+#include "http/http_client.h"
 #include "ui/post_data.h"
 #include "ui/post_data_dialog.h"
 #include "ui/preview_host.h"
@@ -22,6 +23,12 @@ namespace {
 struct TMultipart {
   QByteArray Boundary;
   QByteArray Body;
+};
+
+// A form's body as it goes out, and its type.
+struct TFormBody {
+  std::string Type;
+  std::string Body;
 };
 
 // "name=value&..." as a form encodes it, turned into the parts of a
@@ -55,6 +62,12 @@ TMultipart MultipartBody(const std::string& params) {
   return form;
 }
 
+TFormBody EncodedForm(const std::string& params, bool multipart) {
+  if (!multipart) return {kFormUrlEncoded, params};
+  const TMultipart form = MultipartBody(params);
+  return {"multipart/form-data; boundary=" + form.Boundary.toStdString(), form.Body.toStdString()};
+}
+
 }  // namespace
 
 void TPreviewPane::Submitted(const TFormSubmission& form) {
@@ -62,29 +75,39 @@ void TPreviewPane::Submitted(const TFormSubmission& form) {
   if (editorOpen_) return;
   editorOpen_ = true;
   TfmPostData editor([this] { host_.EditSelectedJob(); }, this);
-  editor.Setup(form.Url, form.Body, form.Posted);
+  editor.Setup(form.Url, form.Body, form.Posted, form.Multipart);
   if (context_.EditorShown) context_.EditorShown(editor);
   const int result = editor.exec();
   editorOpen_ = false;
   const bool get = editor.Data().IsGet();
   const std::optional<std::string> body =
       get ? std::nullopt : std::optional<std::string>(editor.ResultPostData());
+  const bool multipart = editor.Data().ResultMultipart();
   if (result == QDialog::Accepted) {
-    DownloadForm(editor.ResultUrl(), body);
+    DownloadForm(editor.ResultUrl(), body, multipart);
   } else if (result == TfmPostData::kViewResult) {
-    ViewForm(editor.ResultUrl(), body, form.Multipart);
+    ViewForm(editor.ResultUrl(), body, multipart);
   }
   // Cancel: the submission was never let through, the page stays as it was.
 }
 
-void TPreviewPane::DownloadForm(const std::string& url, const std::optional<std::string>& body) {
+void TPreviewPane::DownloadForm(const std::string& url, const std::optional<std::string>& body,
+                                bool multipart) {
   TDownloadControl& control = context_.Control;
   if (control.Queue().Find(url) >= 0) {
     context_.ShowMessage(this, TMessageKind::Information,
                          QString::fromStdString(url) + QStringLiteral(" is already in the queue"));
     return;
   }
-  if (!control.StartJob(host_.SelectedProject(), host_.SelectedJob(), true, body, url)) {
+  // A urlencoded body is the entry's default and is stored without its type.
+  std::optional<std::string> sent;
+  std::string type;
+  if (body) {
+    TFormBody form = EncodedForm(*body, multipart);
+    sent = std::move(form.Body);
+    if (multipart) type = std::move(form.Type);
+  }
+  if (!control.StartJob(host_.SelectedProject(), host_.SelectedJob(), true, sent, url, type)) {
     context_.ShowMessage(this, TMessageKind::Information,
                          QStringLiteral("Select the job to download the form for."));
     return;
@@ -117,16 +140,9 @@ void TPreviewPane::ViewForm(const std::string& url, const std::optional<std::str
   }
   // The edited fields, encoded as the form would have sent them.
   QWebEngineHttpRequest request(target, QWebEngineHttpRequest::Post);
-  if (multipart) {
-    const TMultipart form = MultipartBody(*body);
-    request.setHeader(QByteArrayLiteral("Content-Type"),
-                      QByteArrayLiteral("multipart/form-data; boundary=") + form.Boundary);
-    request.setPostData(form.Body);
-  } else {
-    request.setHeader(QByteArrayLiteral("Content-Type"),
-                      QByteArrayLiteral("application/x-www-form-urlencoded"));
-    request.setPostData(QByteArray::fromStdString(*body));
-  }
+  const TFormBody form = EncodedForm(*body, multipart);
+  request.setHeader(QByteArrayLiteral("Content-Type"), QByteArray::fromStdString(form.Type));
+  request.setPostData(QByteArray::fromStdString(form.Body));
   page_->load(request);
 }
 

@@ -88,8 +88,8 @@ class TPreviewPane : public QWidget {
   void ApplyOptions();
   void OptionSwitched(TDownloadOption option, bool add);
   void Submitted(const TFormSubmission& form);
-  void DownloadForm(const std::string& url, const std::optional<std::string>& body);
   // `multipart`: the body goes out as multipart/form-data, as the form asked.
+  void DownloadForm(const std::string& url, const std::optional<std::string>& body, bool multipart);
   void ViewForm(const std::string& url, const std::optional<std::string>& body, bool multipart);
   void SetLocalRoot(const std::string& folder);
   std::string ProjectFolder() const;

@@ -3,9 +3,12 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
+#include <utility>
 
+#include "core/url_list.h"
 #include "engine/queue_summary.h"
 #include "http/socket_errors.h"
 #include "ui/artwork.h"
@@ -33,9 +36,17 @@ QTableWidgetItem* Cell(const QString& text) {
   return new QTableWidgetItem(text);
 }
 
+QLabel* Figure(const QString& name, QWidget* parent) {
+  auto* label = new QLabel(QStringLiteral("0"), parent);
+  label->setObjectName(name);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return label;
+}
+
 }  // namespace
 
-TSummaryView::TSummaryView(const UrlList& queue, QWidget* parent) : QWidget(parent), queue_(queue) {
+TSummaryView::TSummaryView(const TEngineState& state, QWidget* parent)
+    : QWidget(parent), state_(state) {
   stat_ = MakeGrid(QStringLiteral("grdStat"),
                    {QStringLiteral("Type"), QStringLiteral("Count"), QStringLiteral("Size"),
                     QStringLiteral("Errors")},
@@ -46,6 +57,9 @@ TSummaryView::TSummaryView(const UrlList& queue, QWidget* parent) : QWidget(pare
                      {202, 180}, this);
   hostsCounter_ = new QLabel(QStringLiteral("0"), this);
   hostsCounter_->setObjectName(QStringLiteral("lblHostsCntr"));
+  saved_ = Figure(QStringLiteral("lblSavedBytes"), this);
+  wire_ = Figure(QStringLiteral("lblWireBytes"), this);
+  refused_ = Figure(QStringLiteral("lblRobotsRefused"), this);
   update_ = new QPushButton(QStringLiteral("Update"), this);
   update_->setObjectName(QStringLiteral("btnUpdateStat"));
   connect(update_, &QPushButton::clicked, this, &TSummaryView::Update);
@@ -63,14 +77,39 @@ TSummaryView::TSummaryView(const UrlList& queue, QWidget* parent) : QWidget(pare
   hostsTitle->addStretch();
   layout->addLayout(hostsTitle, 0, 1);
   layout->addWidget(hosts_, 1, 1);
-  layout->addWidget(new QLabel(QStringLiteral("Errors:"), this), 2, 0);
-  layout->addWidget(errors_, 3, 0, 1, 2);
-  layout->addWidget(update_, 4, 0, Qt::AlignLeft);
+  // Saved bytes are the documents as kept, decoded; the wire's are what
+  // came over the connections, compressed or in chunks.
+  auto* figures = new QHBoxLayout;
+  for (const auto& [title, value] :
+       {std::pair{QStringLiteral("Saved (bytes):"), saved_},
+        std::pair{QStringLiteral("On the wire (bytes):"), wire_},
+        std::pair{QStringLiteral("Refused by robots.txt:"), refused_}}) {
+    figures->addWidget(new QLabel(title, this));
+    figures->addWidget(value);
+    figures->addSpacing(16);
+  }
+  figures->addStretch();
+  layout->addLayout(figures, 2, 0, 1, 2);
+  layout->addWidget(new QLabel(QStringLiteral("Errors:"), this), 3, 0);
+  layout->addWidget(errors_, 4, 0, 1, 2);
+  layout->addWidget(update_, 5, 0, Qt::AlignLeft);
   ResetGrids();
 }
 
 QString TSummaryView::HostsCounter() const {
   return hostsCounter_->text();
+}
+
+QString TSummaryView::SavedText() const {
+  return saved_->text();
+}
+
+QString TSummaryView::WireText() const {
+  return wire_->text();
+}
+
+QString TSummaryView::RefusedText() const {
+  return refused_->text();
 }
 
 void TSummaryView::ResetGrids() {
@@ -99,11 +138,12 @@ void TSummaryView::ResetGrids() {
     grid->setRowCount(1);
   }
   hostsCounter_->setText(QStringLiteral("0"));
+  for (QLabel* figure : {saved_, wire_, refused_}) figure->setText(QStringLiteral("0"));
 }
 
 void TSummaryView::Update() {
   ResetGrids();
-  const TQueueSummary summary = SummariseQueue(queue_);
+  const TQueueSummary summary = SummariseQueue(state_.Queue);
   for (int row = 0; row < 9; ++row) {
     const TSummaryRow& figures = summary.Rows[static_cast<size_t>(row)];
     const int64_t values[3] = {figures.Count, figures.Size, figures.Errors};
@@ -137,6 +177,10 @@ void TSummaryView::Update() {
     errors_->setItem(row, 1, error);
   }
   hostsCounter_->setText(QString::number(summary.Hosts.size()));
+  const QLocale locale;
+  saved_->setText(locale.toString(static_cast<qlonglong>(state_.SavedBytes)));
+  wire_->setText(locale.toString(static_cast<qlonglong>(state_.WireBytes)));
+  refused_->setText(locale.toString(state_.RobotsRefused));
 }
 
 }  // namespace kestrix

@@ -1,6 +1,7 @@
 // The "Summary" page: counts and sizes of the queue by kind of link, pages
-// per host and the failed entries, computed when "Update" is pressed and
-// not followed afterwards.
+// per host, the failed entries, and the bytes the project's runs saved and
+// took over the wire and the links robots.txt refused; computed when
+// "Update" is pressed and not followed afterwards.
 #pragma once
 
 #include <QWidget>
@@ -11,14 +12,14 @@ class QTableWidget;
 
 namespace kestrix {
 
-class UrlList;
+struct TEngineState;
 
 class TSummaryView final : public QWidget {
   Q_OBJECT
 
  public:
-  // `queue` must outlive the view.
-  explicit TSummaryView(const UrlList& queue, QWidget* parent = nullptr);
+  // `state` must outlive the view.
+  explicit TSummaryView(const TEngineState& state, QWidget* parent = nullptr);
 
   void Update();
 
@@ -26,16 +27,24 @@ class TSummaryView final : public QWidget {
   QTableWidget* HostsGrid() const { return hosts_; }
   QTableWidget* ErrorsGrid() const { return errors_; }
   QString HostsCounter() const;
+  // The run's figures as shown: bytes saved (decoded), bytes on the wire,
+  // entries refused by robots.txt.
+  QString SavedText() const;
+  QString WireText() const;
+  QString RefusedText() const;
   QPushButton* UpdateButton() const { return update_; }
 
  private:
   void ResetGrids();
 
-  const UrlList& queue_;
+  const TEngineState& state_;
   QTableWidget* stat_;
   QTableWidget* hosts_;
   QTableWidget* errors_;
   QLabel* hostsCounter_;
+  QLabel* saved_;
+  QLabel* wire_;
+  QLabel* refused_;
   QPushButton* update_;
 };
 

@@ -228,10 +228,10 @@ TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
 }
 
 // The blocks after the records (sizes of 2 GiB and more, outcomes of failed
-// entries, entity tags) survive a save. Each is optional and a reader takes
-// the outcomes and tags in either order; a reader that knows fewer blocks
-// stops where its knowledge ends, and an entry then has no status, no tag
-// or an unknown length.
+// entries, entity tags, POST body types) survive a save. Each is optional
+// and a reader takes the outcomes and tags in either order; a reader that
+// knows fewer blocks stops where its knowledge ends, and an entry then has
+// no status, no tag, no body type or an unknown length.
 TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
   TEngineState state;
   TRetriveRec e;
@@ -247,12 +247,16 @@ TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
   e.ETag.clear();
   e.StatusCode = 404;
   e.CapLimit = 20 << 20;
+  e.RequestMethod = kMethodPost;
+  e.PostData = "--b\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--b--\r\n";
+  e.PostContentType = "multipart/form-data; boundary=b";
   state.Queue.Append(e.Job.editUrl, e);
   const std::string bytes = EncodeHistory(state);
   const size_t sizes = bytes.find(kLargeSizesMagic);
   const size_t outcomes = bytes.find(kOutcomesMagic);
   const size_t tags = bytes.find(kEntityTagsMagic);
-  ASSERT_TRUE(sizes < outcomes && outcomes < tags && tags != std::string::npos);
+  const size_t types = bytes.find(kPostTypesMagic);
+  ASSERT_TRUE(sizes < outcomes && outcomes < tags && tags < types && types != std::string::npos);
   const std::string swapped =
       bytes.substr(0, outcomes) + bytes.substr(tags) + bytes.substr(outcomes, tags - outcomes);
   struct Case {
@@ -261,13 +265,16 @@ TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
     int64_t size;
     int32_t status;
     const char* tag;
+    const char* type;
   };
+  const char* multipart = "multipart/form-data; boundary=b";
   const Case cases[] = {
-      {"all blocks", bytes, 3000000000, 404, "W/\"5f-1a\""},
-      {"tags before outcomes", swapped, 3000000000, 404, "W/\"5f-1a\""},
-      {"no tags", bytes.substr(0, tags), 3000000000, 404, ""},
-      {"sizes only", bytes.substr(0, outcomes), 3000000000, -1, ""},
-      {"plain records", bytes.substr(0, sizes), -1, -1, ""},
+      {"all blocks", bytes, 3000000000, 404, "W/\"5f-1a\"", multipart},
+      {"tags before outcomes", swapped, 3000000000, 404, "W/\"5f-1a\"", multipart},
+      {"no post types", bytes.substr(0, types), 3000000000, 404, "W/\"5f-1a\"", ""},
+      {"no tags", bytes.substr(0, tags), 3000000000, 404, "", ""},
+      {"sizes only", bytes.substr(0, outcomes), 3000000000, -1, "", ""},
+      {"plain records", bytes.substr(0, sizes), -1, -1, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -277,6 +284,7 @@ TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
     EXPECT_EQ(loaded.Queue.Entry(0).ETag, c.tag);
     EXPECT_EQ(loaded.Queue.Entry(1).StatusCode, c.status);
     EXPECT_EQ(loaded.Queue.Entry(1).CapLimit, c.status < 0 ? 0 : 20 << 20);
+    EXPECT_EQ(loaded.Queue.Entry(1).PostContentType.str(), c.type);
   }
   TEngineState loaded;
   DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded);

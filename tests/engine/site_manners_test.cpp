@@ -20,7 +20,23 @@ namespace {
 class SiteMannersTest : public TScenarioCrawlTest {
  protected:
   static void SetUpTestSuite() {
-    if (!Serve(ScenarioFile("site_manners.json"))) GTEST_SKIP() << server_->Error();
+    // Another site, whose own rules keep its private folder from us; the
+    // scenario's "/moved" relocates there.
+    other_ = std::make_unique<TFaultServer>(
+        R"({"routes": {"/robots.txt": [{"send": "HTTP/1.0 200 OK\r\n\r\nUser-agent: *\nDisallow: )"
+        R"(/private/\n"}], "/private/x.html": [{"send": "HTTP/1.0 200 OK\r\n\r\nleaf"}], )"
+        R"("/open.html": [{"send": "HTTP/1.0 200 OK\r\nLast-Modified: Mon, 05 Dec 2005 )"
+        R"(13:22:03 GMT\r\n\r\nopen"}]}})");
+    if (!other_->Start()) GTEST_SKIP() << other_->Error();
+    std::string scenario = ScenarioFile("site_manners.json");
+    for (size_t at; (at = scenario.find("OTHER_SITE")) != std::string::npos;) {
+      scenario.replace(at, 10, other_->BaseUrl());
+    }
+    if (!Serve(scenario)) GTEST_SKIP() << server_->Error();
+  }
+  static void TearDownTestSuite() {
+    TScenarioCrawlTest::TearDownTestSuite();
+    other_.reset();
   }
 
   static std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
@@ -42,6 +58,8 @@ class SiteMannersTest : public TScenarioCrawlTest {
     const TRetriveRec& entry = engine.Entry(index);
     return ReadWholeFile(entry.LocalFolder + entry.LocalFileName);
   }
+
+  inline static std::unique_ptr<TFaultServer> other_;
 };
 
 TEST_F(SiteMannersTest, RobotsRulesKeepWhatTheyDisallowUnfetched) {
@@ -92,6 +110,25 @@ TEST_F(SiteMannersTest, AnEntryDisallowedOnceTheRulesArriveEndsUnfetched) {
   EXPECT_TRUE(Since(before, "/r/private/secret.html").empty());
   EXPECT_EQ(engine->Entry(0).ErrorCode, kRobotsRefusedError);
   EXPECT_EQ(engine->Observer.Cell(1, 4), "Disallowed by robots.txt");
+
+  // A relocation to another site is asked of that site's rules first.
+  auto moved = Engine("/moved");
+  moved->Options.FollowRobots = true;
+  ASSERT_TRUE(moved->Mirror());
+  std::vector<std::string> asked;
+  for (const TRecordedRequest& r : other_->Requests()) asked.push_back(r.RequestLine);
+  EXPECT_EQ(asked, std::vector<std::string>{"GET /robots.txt HTTP/1.1"});
+  EXPECT_EQ(moved->Entry(0).ErrorCode, kRobotsRefusedError);
+  EXPECT_EQ(moved->State->RobotsRefused, 1);
+  // One they allow is asked for as the relocated request was: an update
+  // sends the saved copy's date.
+  auto open = Engine("/moved-open");
+  ASSERT_TRUE(open->Mirror());
+  open->Restart();
+  ASSERT_TRUE(open->Mirror());
+  const TRecordedRequest last = other_->Requests().back();
+  EXPECT_EQ(last.RequestLine, "GET /open.html HTTP/1.1");
+  EXPECT_EQ(last.Header("If-Modified-Since"), "Mon, 05 Dec 2005 13:22:03 GMT");
 }
 
 // The cookies a login's reply sets reach the pages after it, and are kept
@@ -100,11 +137,14 @@ TEST_F(SiteMannersTest, AnEntryDisallowedOnceTheRulesArriveEndsUnfetched) {
 TEST_F(SiteMannersTest, ALoginCarriesToTheMembersPages) {
   const std::string members = server_->BaseUrl() + "/members/page.html";
   {
+    const size_t before = server_->Requests().size();
     auto engine = Engine("/login");
     engine->Options.CookieExport = engine->Dir.Path() + "exported.txt";
     ASSERT_TRUE(engine->Control->StartJob(kProject, 1, true, std::string("user=a&pass=b")));
     ASSERT_TRUE(engine->RunToEnd());
     EXPECT_EQ(Saved(*engine, members), "members only");
+    EXPECT_EQ(Requests("POST /login", before).at(0).Header("Content-Type"),
+              "application/x-www-form-urlencoded");
     for (const std::string& jar :
          {CookieJarPath(engine->Options.DownLoadFolder, kProject), engine->Options.CookieExport}) {
       struct stat st {};

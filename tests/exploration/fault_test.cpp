@@ -1,10 +1,13 @@
 // The exploration test's fetches against the scripted fault server: errors
-// are reported, odd replies do not crash it, and a running fetch refuses
-// what would pull the page from under it.
+// are reported, odd replies do not crash it, a running fetch refuses what
+// would pull the page from under it, and the project's cookies are sent.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
+#include "engine/cookie_file.h"
 #include "exploration/explorer.h"
 #include "http/socket_errors.h"
 #include "tests/exploration/exploration_fixture.h"
@@ -17,12 +20,16 @@ namespace {
 constexpr char kScenario[] = R"({"routes": {
   "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>"}],
   "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href"}, {"reset": true}],
+  "/short": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href=\"x.html\">x</a>"}],
   "/loop": [{"send": "HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n"}],
   "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>\n<img src=\"i.gif\">\n"}],
   "/minus": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: -1\r\n\r\n<a href=\"y.html\">y</a>\n"}],
   "/odd-framing": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: x-odd\r\n\r\n<a href=\"x.html\">x</a>"}],
   "/binary": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 4\r\n\r\nPK\u0003\u0004"}],
-  "/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"z.html\">"}, {"hold": 30}]
+  "/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"z.html\">"}, {"hold": 30}],
+  "/members": {"if_header": ["Cookie", "session=s3cr3t"],
+    "then": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"inside.html\">in</a>"}],
+    "else": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nplease log in"}]}
 }})";
 
 class ExplorationFaultTest : public ::testing::Test {
@@ -44,8 +51,8 @@ TEST_F(ExplorationFaultTest, EachReplyIsParsedOnlyWhenItIsAWholePage) {
     bool parsed;
   };
   for (const Case& c :
-       {Case{"/missing", false, false}, Case{"/reset", true, false}, Case{"/nolength", false, true},
-        Case{"/minus", true, false}, Case{"/binary", false, false},
+       {Case{"/missing", false, false}, Case{"/reset", true, false}, Case{"/short", true, false},
+        Case{"/nolength", false, true}, Case{"/minus", true, false}, Case{"/binary", false, false},
         Case{"/odd-framing", true, false}, Case{"/loop", true, false}}) {
     SCOPED_TRACE(c.path);
     rig_.Start(DeepJob(), Url(c.path));
@@ -64,6 +71,16 @@ TEST_F(ExplorationFaultTest, EachReplyIsParsedOnlyWhenItIsAWholePage) {
   }
   EXPECT_EQ(rig_.Test.Current().ErrorCode, WSAELOOP);
   EXPECT_NE(rig_.LastStatus.find("Too many relocations"), std::string::npos);
+}
+
+// A site the project logged into is tested with the cookies its downloads kept.
+TEST_F(ExplorationFaultTest, PagesBehindALoginAreExploredWithTheProjectsCookies) {
+  const std::string jar = CookieJarPath(rig_.Options.DownLoadFolder, kTestProject);
+  std::filesystem::create_directories(std::filesystem::path(jar).parent_path());
+  std::ofstream(jar) << "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\ts3cr3t\n";
+  rig_.Start(DeepJob(), Url("/members"));
+  ASSERT_TRUE(rig_.Fetch());
+  EXPECT_NE(rig_.Find(Url("/inside.html")), nullptr);
 }
 
 TEST_F(ExplorationFaultTest, DeleteAllDuringAFetchIsRefused) {

@@ -221,12 +221,13 @@ TEST_F(HttpFault, RequestHeaderOrderAndOneShotRange) {
   EXPECT_FALSE(r[1].HasHeader("Range"));
 }
 
-TEST_F(HttpFault, PostSendsTheWholeStreamInPiecesAgainWhenRelocated) {
+TEST_F(HttpFault, PostSendsTheWholeStreamInPiecesAndItsTypeAgainWhenRelocated) {
   std::string body(20000, 'q');
   TMemoryInStream stream(body);
   client.SendStream = &stream;
   int pieces = 0;
   client.OnSendData = [&](THttpCli&, const char*, int) { ++pieces; };
+  client.ContentTypePost = "multipart/form-data; boundary=z";
   client.URL = Url("/postmove");
   client.PostAsync();
   ASSERT_TRUE(rec.WaitDone());
@@ -237,7 +238,7 @@ TEST_F(HttpFault, PostSendsTheWholeStreamInPiecesAgainWhenRelocated) {
   EXPECT_EQ(r[0].RequestLine, "POST /postmove HTTP/1.0");
   EXPECT_EQ(r[1].RequestLine, "POST /post HTTP/1.0");
   for (const auto& request : r) {
-    EXPECT_EQ(request.Header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(request.Header("Content-Type"), "multipart/form-data; boundary=z");
     EXPECT_EQ(request.Header("Content-Length"), "20000");
     EXPECT_TRUE(request.Body == body);
   }

@@ -1,5 +1,6 @@
 // The main window against a real engine and nginx on 127.0.0.1: job rows,
-// refusals while the queue is in use, unsafe names, drops and geometry.
+// refusals while the queue is in use, unsafe names, drops, the run's
+// figures and geometry.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -12,8 +13,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -29,6 +32,7 @@
 #include "tests/ui/window_harness.h"
 #include "ui/job_grid.h"
 #include "ui/queue_view.h"
+#include "ui/summary_view.h"
 
 namespace kestrix::test {
 namespace {
@@ -386,6 +390,32 @@ TEST(MainWindowStatus, MendedLinksShowUntilTheNextRun) {
   EXPECT_TRUE(bar->currentMessage().contains(QStringLiteral("7")));
   h.Events->RunningChanged(true);
   EXPECT_TRUE(bar->currentMessage().isEmpty());
+}
+
+// After a run over gzip, the Summary page tells the documents' bytes from
+// the fewer that came over the wire, and counts what robots.txt refused.
+TEST(MainWindowSummary, ShowsSavedAndWireBytesApartAndRobotsRefusals) {
+  TScratchDir site;
+  const std::string index =
+      "<a href=\"a.html\">a</a> <a href=\"secret.html\">s</a>" + std::string(4000, ' ') + ".";
+  site.WriteFile("index.html", index);
+  site.WriteFile("a.html", std::string(3000, 'a'));
+  site.WriteFile("secret.html", "s");
+  site.WriteFile("robots.txt", "User-agent: *\nDisallow: /secret.html\n");
+  TNginxServer server(site.Path(), "gzip on; gzip_min_length 1;");
+  ASSERT_TRUE(server.Start()) << server.Error();
+  TWindowHarness h({server.BaseUrl() + "/index.html"});
+  h.Window->JobGrid()->SelectRow(0);
+  h.Window->StartSelectedJob();
+  ASSERT_TRUE(h.WaitIdle());
+  TSummaryView& summary = *h.Window->SummaryView();
+  summary.UpdateButton()->click();
+  const QLocale locale;
+  EXPECT_EQ(summary.SavedText(), locale.toString(static_cast<qlonglong>(index.size() + 3000)));
+  const qlonglong wire = locale.toLongLong(summary.WireText());
+  EXPECT_GT(wire, 0);
+  EXPECT_LT(wire, 1000);
+  EXPECT_EQ(summary.RefusedText(), locale.toString(1));
 }
 
 TEST(MainWindowGeometry, PlacesAreFittedToAVisibleScreen) {

@@ -77,7 +77,8 @@ TEST(PostData, RequestsComeBackAsGiven) {
 
 TEST(PostData, EditsFollowEachOther) {
   TPostData data;
-  data.Setup("http://h/p?q=1", "a=1&b=2", true);
+  data.Setup("http://h/p?q=1", "a=1&b=2", true, true);  // a multipart form
+  EXPECT_EQ(data.ResultContentType(), "multipart/form-data");
   data.SetTicked(0, false);
   EXPECT_EQ(data.Params(), "b=2");
   data.SetTicked(0, true);
@@ -89,12 +90,14 @@ TEST(PostData, EditsFollowEachOther) {
   data.SetGet(true);
   EXPECT_EQ(data.ResultUrl(), "http://h/p?q=1&a=1&b=two");
   EXPECT_EQ(data.ResultPostData(), "");
+  EXPECT_FALSE(data.ResultMultipart());
   data.SetParamsText("z=9");
   EXPECT_EQ(data.ItemCount(), 1);
   EXPECT_EQ(data.ResultUrl(), "http://h/p?q=1&z=9");
   data.Undo();  // a POST keeps what was edited
   EXPECT_FALSE(data.IsGet());
   EXPECT_EQ(data.ResultPostData(), "z=9");
+  EXPECT_TRUE(data.ResultMultipart());
 
   TPostData get;
   get.Setup("http://h/s?x=1", "", false);

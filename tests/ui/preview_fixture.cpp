@@ -1,6 +1,7 @@
 #include "tests/ui/preview_fixture.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEngineView>
@@ -28,7 +29,7 @@ TPreviewFixture::TPreviewFixture() : Ini(Dir.Path() + "kestrix.ini"), Store(Ini)
       },
       [this](TfmPostData& editor) {
         Editors.push_back({editor.ResultUrl(), editor.Data().Params(), editor.Data().IsGet(),
-                           editor.Data().ItemCount()});
+                           editor.Data().ItemCount(), editor.lblEncoding->text().toStdString()});
         QPointer<TfmPostData> open(&editor);
         const auto answer = Answer;
         QTimer::singleShot(0, [open, answer] {

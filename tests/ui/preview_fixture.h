@@ -48,6 +48,7 @@ struct TEditorSeen {
   std::string Params;
   bool Get = false;
   int Rows = 0;
+  std::string Encoding;  // the body's type shown
 };
 
 class TPreviewFixture {

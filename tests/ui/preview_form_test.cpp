@@ -127,19 +127,27 @@ TEST_F(PreviewFormTest, ViewPostsTheSameBytesAndHistoryStepsOpenNoEditor) {
   ASSERT_TRUE(f_.WaitForLoad("/other.htm"));
   EXPECT_EQ(f_.Editors.size(), 1u);
 
-  // A multipart form is viewed as multipart, not as a urlencoded body.
-  ASSERT_TRUE(f_.PreviewLive(Url("/multi.htm")));
-  f_.Answer = [](TfmPostData& e) { return e.btnView; };
-  ASSERT_TRUE(SubmitForm());
-  ASSERT_TRUE(test::RunUntil([&] { return Posts() == 2; }, 5000));
-  const test::TRecordedRequest sent = server_.Requests().back();
-  const std::string type = sent.Header("Content-Type");
-  const std::string prefix = "multipart/form-data; boundary=";
-  ASSERT_EQ(type.substr(0, prefix.size()), prefix);
-  const std::string boundary = type.substr(prefix.size());
-  EXPECT_EQ(sent.Body, "--" + boundary +
-                           "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx y&z\r\n--" +
-                           boundary + "--\r\n");
+  // A multipart form is viewed, and downloaded, as multipart, not as a
+  // urlencoded body.
+  for (QPushButton* TfmPostData::*button : {&TfmPostData::btnView, &TfmPostData::btnDownLoad}) {
+    ASSERT_TRUE(f_.PreviewLive(Url("/multi.htm")));
+    const int posts = Posts();
+    f_.Answer = [button](TfmPostData& e) { return e.*button; };
+    ASSERT_TRUE(SubmitForm());
+    ASSERT_TRUE(test::RunUntil([&] { return Posts() == posts + 1; }, 10000));
+    if (button == &TfmPostData::btnView) {
+      ASSERT_TRUE(f_.WaitForLoad("/post"));
+    }
+    const test::TRecordedRequest sent = server_.Requests().back();
+    const std::string type = sent.Header("Content-Type");
+    const std::string prefix = "multipart/form-data; boundary=";
+    ASSERT_EQ(type.substr(0, prefix.size()), prefix);
+    const std::string boundary = type.substr(prefix.size());
+    EXPECT_EQ(sent.Body, "--" + boundary +
+                             "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nx y&z\r\n--" +
+                             boundary + "--\r\n");
+  }
+  EXPECT_EQ(f_.Editors.back().Encoding, "multipart/form-data");
 }
 
 // Offline, nothing reaches a server, and the user is told why nothing shows.

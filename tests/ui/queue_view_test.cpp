@@ -200,7 +200,8 @@ TEST(QueueView, DefaultWidthsShowWholeTexts) {
   TQueueView view(model);
   EXPECT_GE(view.columnWidth(3),
             view.fontMetrics().horizontalAdvance(QStringLiteral("2026-12-07 23:59:59 GMT")));
-  TSummaryView summary(queue);
+  const TEngineState empty;
+  TSummaryView summary(empty);
   QAbstractItemView* stat = summary.findChild<QTableWidget*>(QStringLiteral("grdStat"));
   EXPECT_GE(static_cast<QTableView*>(stat)->columnWidth(0), stat->sizeHintForColumn(0));
   QApplication::setFont(before);
@@ -216,14 +217,14 @@ TEST(TemplateDelegate, PicksOutEachBracketGroup) {
 // The counting is the engine's (queue_summary_test); the page puts its
 // figures into the grids when "Update" is clicked.
 TEST(SummaryView, UpdateFillsTheGrids) {
-  UrlList queue;
+  TEngineState state;
   for (auto [url, entry] : {std::pair{"http://a.test/", Entry(0, -1, 0, 100)},
                             std::pair{"http://a.test/b.gif", Entry(2, 0, 0, 50)},
                             std::pair{"http://b.test/x", Entry(1, 0, 10061, 0)}}) {
     entry.Job.editUrl = url;
-    queue.Append(url, entry);
+    state.Queue.Append(url, entry);
   }
-  TSummaryView view(queue);
+  TSummaryView view(state);
   view.UpdateButton()->click();
   const auto text = [](QTableWidget* grid, int row, int column) {
     const QTableWidgetItem* item = grid->item(row, column);
