@@ -21,9 +21,9 @@ using test::TClientRecorder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// Its routes, in tests/fixtures/http/fault_routes.json.
+// Its routes, in tests/fixtures/scenarios/http_faults.json.
 std::string Scenario() {
-  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/http/fault_routes.json");
+  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_faults.json");
 }
 
 class HttpFault : public ::testing::Test {

@@ -23,9 +23,9 @@ using test::TClientRecorder;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-// The routes, in tests/fixtures/http/keep_alive_routes.json.
+// The routes, in tests/fixtures/scenarios/http_keep_alive.json.
 std::string Routes() {
-  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/http/keep_alive_routes.json");
+  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_keep_alive.json");
 }
 
 class KeepAlive : public ::testing::Test {
