@@ -97,7 +97,7 @@ int Run(int64_t entries, const std::filesystem::path& scratch) {
     entry.Job.editDepth = 1000;
     entry.JobNumber = 1;
     entry.LinkKind = kind;
-    entry.StartUrl = kSite;
+    entry.StartUrl = state.Queue.Entry(0).StartUrl;  // as link analysis copies the page's
     entry.LinkedText = kind == kKindA ? std::string("Read about the ") + kWords[i % 13] : "";
     entry.Depth = static_cast<int32_t>(1 + i % 6);
     entry.ParentIndex = static_cast<int32_t>(i / 40);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/job_record.h"
+#include "core/shared_text.h"
 
 namespace kestrix {
 
@@ -55,7 +56,9 @@ struct TRetriveRec {
   int32_t LinkKind = 0;  // tag kind the link came from, 0 for a starting URL
   std::string LinkedText;
   std::string PostData;
-  std::string StartUrl;       // start of the exploration zone the limits are measured against
+  // Start of the exploration zone the limits are measured against; the
+  // entries a page queues share their page's.
+  SharedText StartUrl;
   std::string LocalFolder;    // ends in "/"
   std::string LocalFileName;  // empty until known
   double LastModified = 0;    // days since 1899-12-30, 0 when unknown

@@ -72,7 +72,7 @@ int32_t UrlList::Lookup(std::string_view url, uint32_t hash) const {
   for (size_t s = hash & mask; slots_[s] != kFree; s = (s + 1) & mask) {
     if (SlotHash(slots_[s]) != hash) continue;
     const int32_t index = SlotIndex(slots_[s]);
-    if (SameFolded(items_[static_cast<size_t>(index)].url.View(), url)) return index;
+    if (SameFolded(Url(index), url)) return index;
   }
   return -1;
 }
@@ -92,7 +92,7 @@ void UrlList::AddAlias(int32_t index, std::string_view url) {
 int32_t UrlList::Append(std::string_view url, const TRetriveRec& entry) {
   if ((items_.size() + 1) * 2 > slots_.size()) Grow();
   const auto index = static_cast<int32_t>(items_.size());
-  items_.push_back(Item{Key(url), std::make_unique<TRetriveRec>(entry)});
+  items_.push_back(Item{OwnKey(url, entry), std::make_unique<TRetriveRec>(entry)});
   const uint32_t hash = FoldedHash(url);
   if (Lookup(url, hash) < 0) Insert(index, hash);
   return index;
@@ -100,9 +100,19 @@ int32_t UrlList::Append(std::string_view url, const TRetriveRec& entry) {
 
 void UrlList::Rename(int32_t index, std::string_view url) {
   Erase(index);
-  items_[static_cast<size_t>(index)].url = Key(url);
+  Item& item = items_[static_cast<size_t>(index)];
+  item.url = OwnKey(url, *item.entry);
   const uint32_t hash = FoldedHash(url);
   if (Lookup(url, hash) < 0) Insert(index, hash);
+}
+
+void UrlList::PinUrl(int32_t index) {
+  Item& item = items_[static_cast<size_t>(index)];
+  if (!item.url) item.url = Key(item.entry->Job.editUrl);
+}
+
+UrlList::Key UrlList::OwnKey(std::string_view url, const TRetriveRec& entry) {
+  return url == entry.Job.editUrl ? Key() : Key(url);
 }
 
 void UrlList::Clear() {
@@ -122,7 +132,7 @@ void UrlList::Insert(int32_t index, uint32_t hash) {
 
 void UrlList::Erase(int32_t index) {
   const size_t mask = slots_.size() - 1;
-  size_t s = FoldedHash(items_[static_cast<size_t>(index)].url.View()) & mask;
+  size_t s = FoldedHash(Url(index)) & mask;
   for (; slots_[s] != kFree; s = (s + 1) & mask) {
     if (SlotIndex(slots_[s]) == index) break;
   }

@@ -38,8 +38,12 @@ class UrlList {
   // The item's URL. It is the entry's URL when appended; it stays the same
   // when a worker follows a relocation and changes the entry's URL.
   std::string_view Url(int32_t index) const {
-    return items_[static_cast<size_t>(index)].url.View();
+    const Item& item = items_[static_cast<size_t>(index)];
+    return item.url ? item.url.View() : std::string_view(item.entry->Job.editUrl);
   }
+  // The entry's URL is about to change (a relocation is followed): the item
+  // keeps the one it has. Call it before changing the entry's URL.
+  void PinUrl(int32_t index);
   // Gives the item another URL (a page that declares a base); the entry is
   // left as it is.
   void Rename(int32_t index, std::string_view url);
@@ -51,13 +55,15 @@ class UrlList {
   void Clear();
 
  private:
-  // The item's URL in one allocation with its length: a large site's queue
-  // holds a million of them.
+  // The item's URL in one allocation with its length, held only while it
+  // differs from the entry's URL: a large site's queue holds a million
+  // items, nearly all of them still at the URL they were appended with.
   class Key {
    public:
     Key() = default;
     explicit Key(std::string_view text);
     std::string_view View() const;
+    explicit operator bool() const { return data_ != nullptr; }
 
    private:
     std::unique_ptr<char[]> data_;
@@ -67,6 +73,8 @@ class UrlList {
     std::unique_ptr<TRetriveRec> entry;
   };
 
+  // No key when the URL is the entry's own.
+  static Key OwnKey(std::string_view url, const TRetriveRec& entry);
   static uint32_t FoldedHash(std::string_view url);
   int32_t Lookup(std::string_view url, uint32_t hash) const;
   void Insert(int32_t index, uint32_t hash);

@@ -23,28 +23,71 @@ namespace kestrix {
 
 namespace {
 
-void PutInt(std::string& out, int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((u >> shift) & 0xff));
+// The file's bytes as they are made. With a descriptor it hands them on in
+// pieces, so a large queue's history never sits in memory whole; the first
+// write that fails is kept and every later one skipped.
+class HistoryOut {
+ public:
+  explicit HistoryOut(int fd = -1) : fd_(fd) {}
+
+  HistoryOut& operator+=(std::string_view text) {
+    bytes_ += text;
+    if (fd_ >= 0 && bytes_.size() >= kPiece) Flush();
+    return *this;
+  }
+  // False when some write failed; the bytes still held are written first.
+  bool Flush() {
+    if (fd_ >= 0 && ok_) ok_ = WriteAll(fd_, bytes_);
+    bytes_.clear();
+    return ok_;
+  }
+  std::string Take() { return std::move(bytes_); }
+
+ private:
+  static constexpr size_t kPiece = 64 * 1024;
+
+  static bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  int fd_;
+  bool ok_ = true;
+  std::string bytes_;
+};
+
+template <typename U>
+void PutLittleEndian(HistoryOut& out, U u) {
+  char bytes[sizeof u];
+  for (size_t i = 0; i < sizeof u; ++i) bytes[i] = static_cast<char>((u >> (8 * i)) & 0xff);
+  out += std::string_view(bytes, sizeof u);
 }
 
-void PutByte(std::string& out, uint8_t value) {
-  out.push_back(static_cast<char>(value));
+void PutInt(HistoryOut& out, int32_t value) {
+  PutLittleEndian(out, static_cast<uint32_t>(value));
 }
 
-void PutString(std::string& out, const std::string& text) {
+void PutByte(HistoryOut& out, uint8_t value) {
+  const char byte = static_cast<char>(value);
+  out += std::string_view(&byte, 1);
+}
+
+void PutString(HistoryOut& out, std::string_view text) {
   PutInt(out, static_cast<int32_t>(text.size()));
   out += text;
 }
 
-void PutDate(std::string& out, double date) {
-  const auto u = std::bit_cast<uint64_t>(date);
-  for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<char>((u >> shift) & 0xff));
+void PutDate(HistoryOut& out, double date) {
+  PutLittleEndian(out, std::bit_cast<uint64_t>(date));
 }
 
-void PutInt64(std::string& out, int64_t value) {
-  const auto u = static_cast<uint64_t>(value);
-  for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<char>((u >> shift) & 0xff));
+void PutInt64(HistoryOut& out, int64_t value) {
+  PutLittleEndian(out, static_cast<uint64_t>(value));
 }
 
 bool Fits32(int64_t value) {
@@ -60,8 +103,8 @@ int32_t Size32(int64_t value) {
 // The item's own URL, not the entry's: after a relocation the entry holds
 // the URL it was moved to, and keyed by that the next start or the next
 // page linking to the first URL would queue it, and save it, a second time.
-void PutEntry(std::string& out, std::string_view url, const TRetriveRec& e) {
-  PutString(out, std::string(url));
+void PutEntry(HistoryOut& out, std::string_view url, const TRetriveRec& e) {
+  PutString(out, url);
   PutByte(out, e.RequestMethod);
   PutByte(out, e.RemoteFlag);
   PutByte(out, e.LocalScopeFlag);
@@ -69,7 +112,7 @@ void PutEntry(std::string& out, std::string_view url, const TRetriveRec& e) {
   PutInt(out, e.LinkKind);
   PutString(out, e.LinkedText);
   PutString(out, e.PostData);
-  PutString(out, e.StartUrl);
+  PutString(out, e.StartUrl.str());
   PutString(out, e.LocalFolder);
   PutString(out, e.LocalFileName);
   PutDate(out, e.LastModified);
@@ -145,17 +188,26 @@ class Reader {
 };
 
 // One record; the URL and the stored remaining depth come back separately
-// because the entry's job settings are replaced from the store.
-bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDepth) {
+// because the entry's job settings are replaced from the store. A start URL
+// equal to `lastStart` shares its text: the entries of one start were queued
+// together, so they follow each other in the file.
+bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDepth,
+               const SharedText& lastStart = {}) {
   int32_t contentSize = 0;
   int32_t receivedSize = 0;
+  std::string start;
   const bool read = in.String(url) && in.Byte(e.RequestMethod) && in.Byte(e.RemoteFlag) &&
                     in.Byte(e.LocalScopeFlag) && in.Byte(e.IsHtml) && in.Int(e.LinkKind) &&
-                    in.String(e.LinkedText) && in.String(e.PostData) && in.String(e.StartUrl) &&
+                    in.String(e.LinkedText) && in.String(e.PostData) && in.String(start) &&
                     in.String(e.LocalFolder) && in.String(e.LocalFileName) &&
                     in.Date(e.LastModified) && in.Int(contentSize) && in.Int(receivedSize) &&
                     in.Int(e.JobNumber) && in.Int(e.Depth) && in.Int(e.ParentIndex) &&
                     in.Int(storedDepth) && in.Int(e.ErrorCode);
+  if (lastStart == start) {
+    e.StartUrl = lastStart;
+  } else {
+    e.StartUrl = start;
+  }
   // The same floors as the large-size block, so a saved file loads back equal.
   e.ContentSize = std::max<int32_t>(contentSize, -1);
   e.ReceivedSize = std::max<int32_t>(receivedSize, 0);
@@ -233,24 +285,15 @@ bool ReadEntityTags(Reader& in, int32_t read, const std::vector<int32_t>& queued
   return true;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string HistoryFilePath(const std::string& downloadFolder, const std::string& project) {
   return downloadFolder + project + "/" + project + ".his";
 }
 
-std::string EncodeHistory(const TEngineState& state) {
-  std::string out;
+namespace {
+
+void WriteHistory(const TEngineState& state, HistoryOut& out) {
   const UrlList& queue = state.Queue;
   PutInt(out, queue.Count());
   PutInt(out, state.ProcessedCount);
@@ -290,7 +333,14 @@ std::string EncodeHistory(const TEngineState& state) {
     PutInt(out, queue.Count());
     for (int32_t i = 0; i < queue.Count(); ++i) PutString(out, queue.Entry(i).ETag);
   }
-  return out;
+}
+
+}  // namespace
+
+std::string EncodeHistory(const TEngineState& state) {
+  HistoryOut out;
+  WriteHistory(state, out);
+  return out.Take();
 }
 
 bool SaveHistory(const std::string& downloadFolder, const std::string& project,
@@ -302,7 +352,9 @@ bool SaveHistory(const std::string& downloadFolder, const std::string& project,
   const std::string temp = path + ".tmp";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, EncodeHistory(state)) && ::fsync(fd) == 0;
+  HistoryOut out(fd);
+  WriteHistory(state, out);
+  const bool written = out.Flush() && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
@@ -334,10 +386,11 @@ bool RenumberHistoryJobs(const std::string& downloadFolder, const std::string& p
     const int32_t number = newNumber(entry.JobNumber);
     if (number == entry.JobNumber) continue;
     // Patched in place: the reader walks these same bytes.
-    std::string field;
+    HistoryOut field;
     PutInt(field, number);
-    std::memcpy(bytes.data() + (bytes.size() - in.Left() - kRecordTail), field.data(),
-                field.size());
+    const std::string patch = field.Take();
+    std::memcpy(bytes.data() + (bytes.size() - in.Left() - kRecordTail), patch.data(),
+                patch.size());
     changed = true;
   }
   return !changed || ReplaceFileAtomically(path, bytes, false);
@@ -369,12 +422,14 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
   std::map<int32_t, TEntryJob> jobs;
   const int32_t before = state.Queue.Count();
   std::vector<int32_t> queued;  // queue index of each record read, -1 when refused
+  SharedText lastStart;
   int32_t read = 0;
   for (; read < count; ++read) {
     TRetriveRec entry;
     std::string url;
     int32_t storedDepth = 0;
-    if (!ReadEntry(in, entry, url, storedDepth)) break;
+    if (!ReadEntry(in, entry, url, storedDepth, lastStart)) break;
+    lastStart = entry.StartUrl;
     if (!InsideProjectFolder(projectFolder, entry)) {
       result.Refused.push_back("History entry " + std::to_string(read + 1) + " (" +
                                url.substr(0, 200) + ") refused: its file " +
@@ -401,7 +456,7 @@ THistoryLoad DecodeHistory(std::string_view bytes, const std::string& project,
     queued.push_back(state.Queue.Append(url, entry));
     // A start that was relocated keeps being found under where it moved.
     if (entry.ParentIndex < 0 && !entry.StartUrl.empty() && entry.StartUrl != url) {
-      state.Queue.AddAlias(queued.back(), entry.StartUrl);
+      state.Queue.AddAlias(queued.back(), entry.StartUrl.str());
     }
   }
   result.Entries = state.Queue.Count() - before;

@@ -205,6 +205,7 @@ void TJobThread::Execute() {
 void TJobThread::Relocated() {
   TRetriveRec& entry = *CurrentEntry;
   const std::string target = FollowRelocation();
+  control_.Context().State.Queue.PinUrl(QueueIndex);
   entry.Job.editUrl = target;
   // A page that links to where this row moved finds the row.
   control_.Context().State.Queue.AddAlias(QueueIndex, target);

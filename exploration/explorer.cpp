@@ -141,6 +141,8 @@ bool TExplorer::GetUrl() {
   TRetriveRec& entry = state_.Queue.Entry(current_);
   entry.ReceivedSize = 0;
   entry.ContentSize = 0;
+  // A relocation changes the entry's URL; the queue keeps its own.
+  state_.Queue.PinUrl(current_);
   if (!fetcher_.Fetch(entry)) {
     if (OnChanged) OnChanged();
     return false;

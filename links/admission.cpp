@@ -47,7 +47,7 @@ bool IsAnchorOrFtp(int32_t kind) {
 // The remote "server name and path" limit: the URL must lie below the
 // directory where exploration of that server started.
 bool InsideRemotePath(const TRetriveRec& candidate, const TParsedUrl& url) {
-  const std::string startDir = GetUrlDir(candidate.StartUrl);
+  const std::string startDir = GetUrlDir(candidate.StartUrl.str());
   return InsideStartDir(url, AsciiLower(startDir), ParseUrl(startDir));
 }
 

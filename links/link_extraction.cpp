@@ -75,7 +75,7 @@ bool HasScriptParam(const THTMLTag& tag) {
 TPageContext MakePageContext(const TRetriveRec& page, int32_t pageIndex,
                              std::vector<std::string>& lines) {
   const TUrlParts parts = SplitUrl(page.Job.editUrl);
-  std::string startDir = GetUrlDir(page.StartUrl);
+  std::string startDir = GetUrlDir(page.StartUrl.str());
   std::string startDirLower = AsciiLower(startDir);
   TParsedUrl startFolder = ParseUrl(startDir);
   return TPageContext{page,
@@ -86,7 +86,7 @@ TPageContext MakePageContext(const TRetriveRec& page, int32_t pageIndex,
                       GetUrlDir(parts.Path),
                       std::move(startDir),
                       std::move(startDirLower),
-                      ParseUrl(page.StartUrl),
+                      ParseUrl(page.StartUrl.str()),
                       std::move(startFolder),
                       PathFileName(parts.Path),
                       {}};

@@ -203,7 +203,8 @@ TEST(RunOptions, HowTheRunTreatsTheSites) {
   TGlobalOptions options;
   ASSERT_EQ(ApplyRunOptions(JobArgs({"--http1.0", "--ignore-robots", "--host-connections", "2",
                                      "--wait", "0.5", "--random-wait", "--limit-rate", "200K",
-                                     "--load-cookies", "/c/in.txt", "--save-cookies", "out.txt"}),
+                                     "--load-cookies", "/c/in.txt", "--save-cookies", "out.txt",
+                                     "--accept-unverified", "--ca-file", "/c/ca.pem"}),
                             options),
             "");
   EXPECT_TRUE(options.UseHttp10);
@@ -214,6 +215,8 @@ TEST(RunOptions, HowTheRunTreatsTheSites) {
   EXPECT_EQ(options.LimitRate, 200 * 1024);
   EXPECT_EQ(options.CookieImport, "/c/in.txt");
   EXPECT_TRUE(options.CookieExport.starts_with("/")) << "taken as a full path";
+  EXPECT_TRUE(options.TlsAcceptUnverified);
+  EXPECT_EQ(options.TlsCaFile, "/c/ca.pem");
   const struct {
     const char* option;
     const char* value;

@@ -1,4 +1,4 @@
-// kestrix-cli as a user meets it: usage errors, help, and the commands that
+// kestrix-cli as a user meets it: usage errors and the commands that
 // read and edit the store of projects and jobs.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,26 +39,6 @@ TEST(CliUsage, WrongCommandLinesExitTwoWithAPlainMessage) {
   EXPECT_FALSE(std::filesystem::exists(cli.SettingsFile())) << "a refused command wrote settings";
 }
 
-TEST(CliUsage, HelpForTheProgramAndEveryCommand) {
-  TCliRunner cli;
-  TCliResult r = cli.Run({"--help"});
-  EXPECT_EQ(r.ExitCode, 0);
-  EXPECT_THAT(r.Out, HasSubstr("Exit status:"));
-  EXPECT_THAT(r.Out, HasSubstr("5  the download ended but some entries failed"));
-  EXPECT_THAT(r.Out, HasSubstr("KESTRIX_SETTINGS"));
-  for (const char* command :
-       {"mirror", "download", "continue", "aborted", "reload", "projects", "jobs", "add-project",
-        "add-job", "remove-job", "summary", "queue", "test"}) {
-    EXPECT_THAT(r.Out, HasSubstr(std::string("  ") + command + " ")) << command;
-    TCliResult own = cli.Run({command, "--help"});
-    EXPECT_EQ(own.ExitCode, 0) << command;
-    EXPECT_THAT(own.Out, HasSubstr(std::string("Usage: kestrix-cli ") + command)) << command;
-  }
-  EXPECT_THAT(cli.Run({"mirror", "-h"}).Out, HasSubstr("--remote-ignore-links LIST"));
-  EXPECT_THAT(cli.Run({"mirror", "-h"}).Out, HasSubstr("--max-file-size SIZE"));
-  EXPECT_THAT(cli.Run({"help", "add-job"}).Out, HasSubstr("--no-htm-ext"));
-}
-
 TEST(CliStore, ProjectsAndJobsRoundTripAndRefusalsChangeNothing) {
   TCliResult r;
   TCliRunner cli;
@@ -93,6 +73,7 @@ TEST(CliStore, ProjectsAndJobsRoundTripAndRefusalsChangeNothing) {
       {{"add-job", "Docs", "http://x/", "--ignore-files", "[abc"},
        "'[abc' is an invalid mask at (1)"},
       {{"remove-job", "Docs", "2"}, "\"2\" is not a job number (1 to 1)"},
+      {{"remove-job", "Docs", "0"}, "\"0\" is not a job number (1 to 1)"},
       {{"remove-job", "Docs", "x"}, "is not a job number"},
       {{"summary", "Docs"}, "has no history"},
       {{"queue", "Docs"}, "has no history"},

@@ -41,6 +41,29 @@ TEST(UrlListTest, RenamesMoveTheKeyButNotTheEntry) {
   EXPECT_EQ(queue.Entry(0).Job.editUrl, "e");
 }
 
+TEST(UrlListTest, AnItemKeepsItsUrlWhenItsEntryMoves) {
+  UrlList queue;
+  const auto url = [](int i) { return "http://h/" + std::to_string(i); };
+  for (int i = 0; i < 300; ++i) queue.Append(url(i), EntryFor(url(i)));
+  for (int i = 0; i < 300; i += 2) {
+    queue.PinUrl(i);
+    queue.Entry(i).Job.editUrl = "http://moved/" + std::to_string(i);
+    queue.PinUrl(i);  // moved once more: the first URL stays
+    queue.Entry(i).Job.editUrl += "/again";
+  }
+  // Renamed away and back, pinned or not: the index follows every change.
+  for (int i = 0; i < 300; i += 3) queue.Rename(i, "http://r/" + std::to_string(i));
+  for (int i = 0; i < 300; i += 6) queue.Rename(i, url(i));
+  for (int i = 0; i < 300; ++i) {
+    const std::string now = i % 3 || i % 6 == 0 ? url(i) : "http://r/" + std::to_string(i);
+    ASSERT_EQ(queue.Url(i), now);
+    ASSERT_EQ(queue.Find(now), i);
+    if (i % 2 == 0) {
+      ASSERT_EQ(queue.Find("http://moved/" + std::to_string(i) + "/again"), -1);
+    }
+  }
+}
+
 TEST(UrlListTest, DuplicatesFromAHistoryFileAnswerTheFrontOne) {
   UrlList queue;
   for (int i = 0; i < 3; ++i) queue.Append("http://h/x", EntryFor("http://h/x"));

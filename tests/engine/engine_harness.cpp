@@ -57,4 +57,34 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
   return files;
 }
 
+bool TScenarioCrawlTest::Serve(const std::string& scenarioJson) {
+  server_ = std::make_unique<TFaultServer>(scenarioJson);
+  return server_->Start();
+}
+
+std::string ScenarioFile(const std::string& name) {
+  return ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/" + name);
+}
+
+std::unique_ptr<TEngineHarness> TScenarioCrawlTest::Engine(
+    const std::string& target, int threads, const std::function<void(TJobRecord&)>& edit) {
+  auto engine = std::make_unique<TEngineHarness>(threads);
+  TJobRecord job;
+  job.editUrl = target.starts_with("/") ? server_->BaseUrl() + target : target;
+  job.editDepth = 5;
+  job.checkLocalize = true;
+  if (edit) edit(job);
+  engine->AddJob(job);
+  return engine;
+}
+
+std::vector<TRecordedRequest> TScenarioCrawlTest::Requests(const std::string& line, size_t from) {
+  std::vector<TRecordedRequest> found;
+  const std::vector<TRecordedRequest> all = server_->Requests();
+  for (size_t i = from; i < all.size(); ++i) {
+    if (all[i].RequestLine.starts_with(line)) found.push_back(all[i]);
+  }
+  return found;
+}
+
 }  // namespace kestrix::test

@@ -2,7 +2,10 @@
 // and an observer that records what the engine reported.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +19,7 @@
 #include "engine/engine_observer.h"
 #include "engine/queue_texts.h"
 #include "links/html_parser.h"
+#include "tests/support/fault_server.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix::test {
@@ -120,5 +124,28 @@ class TEngineHarness {
 
 // Every regular file below `folder`, as paths relative to it.
 std::vector<std::string> FilesBelow(const std::string& folder);
+
+// The text of tests/fixtures/scenarios/`name`, a scenario of our fault server.
+std::string ScenarioFile(const std::string& name);
+
+// Crawls against one fault server of ours, started for a whole suite by its
+// SetUpTestSuite with a scenario of tests/fixtures/scenarios.
+class TScenarioCrawlTest : public ::testing::Test {
+ protected:
+  // False when the server did not start: the suite is then skipped.
+  static bool Serve(const std::string& scenarioJson);
+  static void TearDownTestSuite() { server_.reset(); }
+
+  // An engine of `threads` workers with one job of depth 5 for `target` (a
+  // path on the server or a whole URL), its pages made local; `edit`
+  // changes the job.
+  static std::unique_ptr<TEngineHarness> Engine(const std::string& target, int threads = 1,
+                                                const std::function<void(TJobRecord&)>& edit = {});
+  // The requests logged from the `from`-th on whose request line begins
+  // with `line`.
+  static std::vector<TRecordedRequest> Requests(const std::string& line, size_t from = 0);
+
+  inline static std::unique_ptr<TFaultServer> server_;
+};
 
 }  // namespace kestrix::test

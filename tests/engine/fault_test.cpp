@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/file_util.h"
 #include "engine/fetch_limits.h"
 #include "engine/history_file.h"
 #include "http/socket_errors.h"
@@ -17,67 +18,27 @@
 namespace kestrix::test {
 namespace {
 
-// The pages under /js/ hold link scripts; the first three come late, so that
-// their analyses fall into the scripts' waits.
-const char* const kScenario = R"json({"routes": {
-  "/hold": [{"hold": 30}],
-  "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nLast-Modified: Sat, 29 Oct 1994 19:43:31 GMT\r\nContent-Length: 1000\r\n\r\n"}, {"repeat": "r", "count": 300}, {"sleep": 0.2}, {"reset": true}],
-  "/reset-nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nLast-Modified: Sat, 29 Oct 1994 19:43:31 GMT\r\n\r\n"}, {"repeat": "r", "count": 300}, {"sleep": 0.2}, {"reset": true}],
-  "/short": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nLast-Modified: Sat, 29 Oct 1994 19:43:31 GMT\r\nContent-Length: 1000\r\n\r\n"}, {"repeat": "s", "count": 400}],
-  "/loop": [{"send": "HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n"}],
-  "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\nhello world"}],
-  "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\nnot found"}],
-  "/start": [{"send": "HTTP/1.0 302 Found\r\nLocation: /real/page.html\r\n\r\n"}],
-  "/real/page.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"other.html\">other</a><a href=\"page.html\">self</a>\n"}],
-  "/real/other.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\ndone\n"}],
-  "/links/index.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"moved.html\">m</a>\n"}],
-  "/links/moved.html": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /real/other.html\r\n\r\n"}],
-  "/koi8.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>\u00c1\u00c2</p>\n"}],
-  "/js/found.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfound\n"}],
-  "/js/index.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"p1.html\">1</a><a href=\"p2.html\">2</a><a href=\"p3.html\">3</a><a href=\"p4.html\">4</a><a href=\"p5.html\">5</a><a href=\"p6.html\">6</a>\n"}],
-  "/js/p1.html": [{"sleep": 0.05}, {"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(1)\">s</a>\n"}],
-  "/js/p2.html": [{"sleep": 0.1}, {"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(2)\">s</a>\n"}],
-  "/js/p3.html": [{"sleep": 0.15}, {"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(3)\">s</a>\n"}],
-  "/js/p4.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(4)\">s</a>\n"}],
-  "/js/p5.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(5)\">s</a>\n"}],
-  "/js/p6.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"javascript:go(6)\">s</a>\n"}]
-}})json";
-
-class FaultTest : public ::testing::Test {
+class FaultTest : public TScenarioCrawlTest {
  protected:
+  // The pages under /js/ hold link scripts; the first three come late, so
+  // that their analyses fall into the scripts' waits.
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(kScenario);
-    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+    if (!Serve(ScenarioFile("engine_faults.json"))) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
 
-  // One job for `target` (a path on the server or a whole URL); the entry of
-  // the starting URL is the first of the queue.
   std::unique_ptr<TEngineHarness> Engine(const std::string& target, int threads = 1,
                                          const std::function<void(TJobRecord&)>& edit = {}) {
-    auto engine = std::make_unique<TEngineHarness>(threads);
-    TJobRecord job;
-    job.editUrl = target.starts_with("/") ? server_->BaseUrl() + target : target;
-    job.editDepth = 5;
-    job.checkLocalize = true;
-    if (edit) edit(job);
-    engine->AddJob(job);
-    RequestsFor("");
-    return engine;
+    seen_ = server_->Requests().size();
+    return TScenarioCrawlTest::Engine(target, threads, edit);
   }
 
   // The requests the server received for `path` since the last call.
   std::vector<TRecordedRequest> RequestsFor(const std::string& path) {
-    std::vector<TRecordedRequest> found;
-    const std::vector<TRecordedRequest> all = server_->Requests();
-    for (size_t i = seen_; i < all.size(); ++i) {
-      if (all[i].RequestLine == "GET " + path + " HTTP/1.1") found.push_back(all[i]);
-    }
-    seen_ = all.size();
+    std::vector<TRecordedRequest> found = Requests("GET " + path + " HTTP/1.1", seen_);
+    seen_ = server_->Requests().size();
     return found;
   }
 
-  inline static std::unique_ptr<TFaultServer> server_;
   size_t seen_ = 0;
 };
 

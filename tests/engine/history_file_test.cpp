@@ -128,6 +128,27 @@ TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {
   EXPECT_FALSE(LoadHistory(dir_.Path(), "Docs", nullptr, state).Found);
 }
 
+// A large queue is written in pieces: the file holds the bytes of the whole
+// encoding, and a disk that fills up midway keeps the previous file.
+TEST_F(HistoryFileTest, LargeQueueSavesWholeOrNotAtAll) {
+  TEngineState state;
+  for (int i = 0; i < 5000; ++i) {
+    TRetriveRec e;
+    e.Job.editUrl = "http://h/" + std::to_string(i) + ".html";
+    e.LinkedText = "the text of link " + std::to_string(i);
+    state.Queue.Append(e.Job.editUrl, e);
+  }
+  ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
+  const std::string path = dir_ / "Docs/Docs.his";
+  const std::string saved = ReadFile(path);
+  EXPECT_EQ(saved, EncodeHistory(state));
+  std::filesystem::create_symlink("/dev/full", path + ".tmp");
+  state.ProcessedCount = 9;
+  EXPECT_FALSE(SaveHistory(dir_.Path(), "Docs", state));
+  EXPECT_EQ(ReadFile(path), saved);
+  EXPECT_FALSE(std::filesystem::is_symlink(path + ".tmp"));
+}
+
 // Jobs 1 and 3 swap places and job 2 is deleted: each record follows its
 // job, and every other byte, those after the records included, stays.
 TEST_F(HistoryFileTest, RenumberingRewritesOnlyTheJobNumbers) {

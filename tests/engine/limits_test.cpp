@@ -22,63 +22,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The scenario, with a link 3000 bytes long.
-std::string Scenario() {
-  const std::string longLink = "/x?" + std::string(3000, 'q');
-  const std::string page = R"(HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n)";
-  return R"({"routes": {
-  "/bomb.html": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n\r\n"}, {"gzip": ")" +
-         std::string(1024, 'a') + R"(", "count": 262144}],
-  "/trickle": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n"}, {"trickle": "t", "count": 600, "every": 0.05}],
-  "/sized": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 5000\r\n\r\n"}, {"repeat": "s", "count": 5000}],
-  "/big.html": [{"send": ")" +
-         page + R"("}, {"repeat": "<a href=\"/sized\">s</a>\n", "count": 200}],
-  "/cal": [{"send": ")" +
-         page + R"(<a href=\"/cal?month={next}\">next</a>\n"}],
-  "/rep/*": [{"send": ")" +
-         page + R"(<a href=\"a/b/\">deeper</a>\n"}],
-  "/long.html": [{"send": ")" +
-         page + R"(<a href=\")" + longLink + R"(\">long</a>\n"}],
-  "/site/index.html": [{"send": ")" +
-         page +
-         R"(<a href=\"p1.html\">1</a><a href=\"p2.html\">2</a><a href=\"p3.html\">3</a><a href=\"slow.html\">4</a>\n"}],
-  "/site/slow.html": [{"sleep": 2}, {"send": ")" +
-         page + R"(slow\n"}],
-  "/site/*": [{"send": ")" +
-         page + R"(<p>a page of the site</p>\n"}]
-}})";
-}
-
-class LimitsTest : public ::testing::Test {
+class LimitsTest : public TScenarioCrawlTest {
  protected:
+  // Among the routes: a gzip bomb, a trickle, a calendar without end and a
+  // link 3000 bytes long.
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(Scenario());
-    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+    if (!Serve(ScenarioFile("engine_limits.json"))) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
 
-  std::unique_ptr<TEngineHarness> Engine(const std::string& path,
-                                         const std::function<void(TGlobalOptions&)>& limits) {
-    auto engine = std::make_unique<TEngineHarness>(1);
-    TJobRecord job;
-    job.editUrl = server_->BaseUrl() + path;
-    job.editDepth = 1000;
-    job.radioThisServer = true;
-    job.radioThisPath = false;
-    engine->AddJob(job);
+  // A job that may go anywhere on the server, as deep as it likes.
+  static std::unique_ptr<TEngineHarness> Engine(
+      const std::string& path, const std::function<void(TGlobalOptions&)>& limits) {
+    auto engine = TScenarioCrawlTest::Engine(path, 1, [](TJobRecord& job) {
+      job.editDepth = 1000;
+      job.checkLocalize = job.radioThisPath = false;
+      job.radioThisServer = true;
+    });
     if (limits) limits(engine->Options);
     return engine;
   }
 
-  int RequestsFor(const std::string& path) const {
-    int count = 0;
-    for (const TRecordedRequest& r : server_->Requests()) {
-      count += r.RequestLine == "GET " + path + " HTTP/1.0";
-    }
-    return count;
+  static size_t RequestsFor(const std::string& path) {
+    return Requests("GET " + path + " HTTP/1.0").size();
   }
-
-  inline static std::unique_ptr<TFaultServer> server_;
 };
 
 // A file stopped by a limit keeps its row with a state naming the limit and
@@ -112,7 +78,7 @@ TEST_F(LimitsTest, FileLimitsEndTheEntryAndAbortedGoesOnOnceRaised) {
     EXPECT_TRUE(FilesBelow(engine->ProjectFolder()).size() == 1u)  // the history only
         << ::testing::PrintToString(FilesBelow(engine->ProjectFolder()));
     EXPECT_EQ(engine->Observer.Finished.size(), 1u);
-    const int asked = RequestsFor(c.path);
+    const size_t asked = RequestsFor(c.path);
     engine->Control->ContinueAborted();
     ASSERT_TRUE(engine->RunToEnd());
     EXPECT_EQ(RequestsFor(c.path), asked) << "fetched again under the same limit";

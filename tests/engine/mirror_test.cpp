@@ -14,7 +14,6 @@
 #include "core/url_split.h"
 #include "engine/job_thread.h"
 #include "http/socket_errors.h"
-#include "links/css_links.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/local_link.h"
@@ -66,23 +65,6 @@ std::string ServerPath(const std::string& url) {
   path = path.substr(0, path.find('?'));
   if (path.empty() || path.back() == '/') path += "index.html";
   return path.substr(1);
-}
-
-// The values of every href="..." and src="..." of a page.
-std::vector<std::string> QuotedLinks(const std::string& page) {
-  std::string lower = page;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::vector<std::string> links;
-  for (const char* attribute : {"href=\"", "src=\""}) {
-    const std::string key = attribute;
-    for (size_t at = lower.find(key); at != std::string::npos; at = lower.find(key, at + 1)) {
-      const size_t begin = at + key.size();
-      const size_t end = page.find('"', begin);
-      if (end == std::string::npos) break;
-      links.push_back(page.substr(begin, end - begin));
-    }
-  }
-  return links;
 }
 
 std::string LocalPath(const TRetriveRec& entry) {
@@ -151,10 +133,13 @@ class MirrorTest : public ::testing::Test {
       std::string& outcome = outcomes[entry.Job.editUrl] = std::to_string(entry.ErrorCode) + " " +
                                                            std::to_string(entry.ReceivedSize) +
                                                            " " + std::to_string(entry.IsHtml);
-      if (entry.IsHtml) {
-        links += ExpectLinksResolve(entry, text, file->second.Kind == "css");
-      } else {
+      if (!entry.IsHtml) {
         outcome += " " + text;
+        continue;
+      }
+      for (const std::string& link : LocalLinks(text)) {
+        EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + LinkToPath(link))) << link;
+        ++links;
       }
     }
     EXPECT_GT(links, 500);
@@ -179,24 +164,6 @@ class MirrorTest : public ::testing::Test {
         return true;
     }
     return false;
-  }
-
-  // Every link of a saved page or style sheet that is not a URL of its own
-  // leads to a saved file; returns how many links were checked.
-  static int ExpectLinksResolve(const TRetriveRec& entry, const std::string& text, bool css) {
-    std::vector<std::string> links = QuotedLinks(text);
-    if (css) {
-      for (const TCssRef& ref : FindCssRefs({text})) links.push_back(ref.Link);
-    }
-    int checked = 0;
-    for (const std::string& link : links) {
-      const size_t colon = link.find(':');
-      if (link.empty() || link[0] == '#' || (colon != std::string::npos && link.find('/') > colon))
-        continue;  // a URL of its own, not a local file
-      EXPECT_TRUE(fs::is_regular_file(entry.LocalFolder + LinkToPath(link))) << link;
-      ++checked;
-    }
-    return checked;
   }
 
   std::string extraConfig_;

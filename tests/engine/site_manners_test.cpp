@@ -17,81 +17,23 @@
 namespace kestrix::test {
 namespace {
 
-std::string Page(const std::string& body, const std::string& head = "") {
-  return R"([{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n)" + head + R"(\r\n)" + body +
-         R"("}])";
-}
-
-std::string Links(std::initializer_list<const char*> targets) {
-  std::string html;
-  for (const char* target : targets) html += std::string("<a href=\\\"") + target + "\\\">x</a>\\n";
-  return html;
-}
-
-std::string Slow(const std::string& body) {
-  return R"([{"sleep": 0.3}, {"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n)" + body +
-         R"("}])";
-}
-
-std::string Scenario() {
-  std::string routes;
-  const auto route = [&](const std::string& path, const std::string& steps) {
-    routes += (routes.empty() ? "" : ",\n") + ("\"" + path + "\": " + steps);
-  };
-  route("/robots.txt", Page("User-agent: *\\nDisallow: /r/private/\\nAllow: /r/private/open.html\\n"
-                            "Disallow: /*.pdf$\\n\\nUser-agent: Other\\nDisallow: /\\n"));
-  route("/r/index.html", Page(Links({"private/secret.html", "private/open.html", "doc.pdf",
-                                     "doc.pdf?v=1", "public.html"})));
-  for (const char* page :
-       {"/r/private/secret.html", "/r/private/open.html", "/r/doc.pdf", "/r/public.html"}) {
-    route(page, Page("leaf"));
-  }
-  route("/login", Page(Links({"/members/page.html"}), "Set-Cookie: session=s3cr3t; Path=/\\r\\n"));
-  route("/members/page.html", R"({"if_header": ["Cookie", "session=s3cr3t"], "then": )" +
-                                  Page("members only") + R"(, "else": )" + Page("please log in") +
-                                  "}");
-  route("/p/index.html", Page(Links({"1.html", "2.html", "3.html", "4.html", "5.html", "6.html",
-                                     "7.html", "8.html"})));
-  route("/w/index.html", Page(Links({"a.html", "b.html", "c.html"})));
-  for (const char* page : {"1", "2", "3", "4", "5", "6", "7", "8"}) {
-    route(std::string("/p/") + page + ".html", Slow("leaf"));
-  }
-  for (const char* page : {"/w/a.html", "/w/b.html", "/w/c.html"}) route(page, Page("leaf"));
-  route(
-      "/busy.html",
-      R"({"sequence": [[{"send": "HTTP/1.0 429 Too Many Requests\r\nRetry-After: 1\r\n\r\n"}], )" +
-          Page("served") + "]}");
-  route("/overloaded.html",
-        R"([{"send": "HTTP/1.0 503 Service Unavailable\r\nRetry-After: 3600\r\n\r\n"}])");
-  return "{\"routes\": {\n" + routes + "\n}}";
-}
-
-class SiteMannersTest : public ::testing::Test {
+class SiteMannersTest : public TScenarioCrawlTest {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<TFaultServer>(Scenario());
-    if (!server_->Start()) GTEST_SKIP() << server_->Error();
+    if (!Serve(ScenarioFile("site_manners.json"))) GTEST_SKIP() << server_->Error();
   }
-  static void TearDownTestSuite() { server_.reset(); }
 
-  std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
-    auto engine = std::make_unique<TEngineHarness>(threads);
-    TJobRecord job;
-    job.editUrl = server_->BaseUrl() + path;
-    job.editDepth = 2;
-    engine->AddJob(job);
-    return engine;
+  static std::unique_ptr<TEngineHarness> Engine(const std::string& path, int threads = 1) {
+    return TScenarioCrawlTest::Engine(path, threads, [](TJobRecord& job) {
+      job.editDepth = 2;
+      job.checkLocalize = false;
+    });
   }
 
   // The requests since the log held `from` of them, for paths starting
   // with `prefix`.
   static std::vector<TRecordedRequest> Since(size_t from, const std::string& prefix) {
-    std::vector<TRecordedRequest> found;
-    const std::vector<TRecordedRequest> all = server_->Requests();
-    for (size_t i = from; i < all.size(); ++i) {
-      if (all[i].RequestLine.find(" " + prefix) != std::string::npos) found.push_back(all[i]);
-    }
-    return found;
+    return Requests("GET " + prefix, from);
   }
 
   static std::string Saved(TEngineHarness& engine, const std::string& url) {
@@ -100,8 +42,6 @@ class SiteMannersTest : public ::testing::Test {
     const TRetriveRec& entry = engine.Entry(index);
     return ReadWholeFile(entry.LocalFolder + entry.LocalFileName);
   }
-
-  inline static std::unique_ptr<TFaultServer> server_;
 };
 
 TEST_F(SiteMannersTest, RobotsRulesKeepWhatTheyDisallowUnfetched) {

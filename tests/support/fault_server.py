@@ -14,6 +14,9 @@ list run in order on the connection:
     {"send": "text"}                 send text (JSON escapes for CR, LF, NUL);
                                      "{port}" stands for the server's port
     {"send_hex": "00ff"}             send raw bytes
+    {"counted": [FIRST, LAST]}       send bytes FIRST to LAST of the counted
+                                     document: 1000 bytes "000|001|...|249|"
+                                     in which every position reads differently
     {"repeat": "text", "count": N}   send the text N times
     {"gzip": "text", "count": N}     send the text N times, gzip-compressed as
                                      it goes (a small body that inflates large)
@@ -68,6 +71,7 @@ import zlib
 from urllib.parse import urlsplit
 
 MAX_HEAD = 65536
+COUNTED = "".join("%03d|" % i for i in range(250)).encode()
 LOG_LOCK = threading.Lock()
 STATE_LOCK = threading.Lock()
 
@@ -179,6 +183,9 @@ def run_steps(conn, steps, port, target=""):
                     return False
         elif "send_hex" in step:
             conn.sendall(bytes.fromhex(step["send_hex"]))
+        elif "counted" in step:
+            first, last = step["counted"]
+            conn.sendall(COUNTED[first:last + 1])
         elif "repeat" in step:
             piece = step["repeat"].encode("latin-1")
             for _ in range(int(step["count"])):
