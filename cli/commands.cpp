@@ -35,7 +35,7 @@ const std::vector<Command>& Table() {
        "to the saved files, links to what was not saved pointing to the web, and the site's\n"
        "folders replicated. --depth N limits the depth; the --no-... options below switch\n"
        "the rest off one by one.",
-       {kProjectOption, MirrorOptionSpecs(), JobOptionSpecs(), RunOptionSpecs()},
+       {kProjectOption, MirrorOptionSpecs(), JobOptionSpecs(), RunOptionSpecs(), WarcOptionSpecs()},
        1,
        1,
        RunMirror},
@@ -45,7 +45,7 @@ const std::vector<Command>& Table() {
        "Starts the given jobs of PROJECT (numbers as `jobs PROJECT` shows them; all jobs when\n"
        "none is given). Documents already saved are asked for with their date, so only what\n"
        "changed is transferred again.",
-       {RunOptionSpecs()},
+       {RunOptionSpecs(), WarcOptionSpecs()},
        1,
        kAny,
        RunDownload},
@@ -53,7 +53,7 @@ const std::vector<Command>& Table() {
        "PROJECT [ROW] [run options]",
        "continue the project's queue from a row",
        "Fetches queue row ROW (1 when not given) again whole, and the rows after it in order.",
-       {RunOptionSpecs()},
+       {RunOptionSpecs(), WarcOptionSpecs()},
        1,
        2,
        RunContinue},
@@ -62,7 +62,7 @@ const std::vector<Command>& Table() {
        "fetch again the entries that were stopped or failed to connect",
        "Restarts every queue entry that was aborted, reset, refused or unreachable, resuming\n"
        "partial files, and then goes on with the rest of the queue.",
-       {RunOptionSpecs()},
+       {RunOptionSpecs(), WarcOptionSpecs()},
        1,
        1,
        RunAborted},
@@ -71,7 +71,7 @@ const std::vector<Command>& Table() {
        "fetch one queue row again",
        "Fetches queue row ROW again, whole and without a date condition, then goes on with the\n"
        "rest of the queue.",
-       {RunOptionSpecs()},
+       {RunOptionSpecs(), WarcOptionSpecs()},
        2,
        2,
        RunReload},
@@ -134,6 +134,17 @@ const std::vector<Command>& Table() {
        1,
        1,
        RunSummary},
+      {"warc-list",
+       "FILE",
+       "list the records of a web archive",
+       "Prints one line per record of the web archive FILE (.warc.gz or .warc): its type,\n"
+       "target URI, HTTP status and length, separated by tabs; \"-\" for what a record has not.\n"
+       "Fails on a file that is not a web archive or is cut short or damaged after its last\n"
+       "whole record.",
+       {},
+       1,
+       1,
+       RunWarcList},
       {"queue",
        "PROJECT [--folder DIR]",
        "show the project's queue rows",

@@ -40,5 +40,6 @@ int RunContinue(const ParsedArguments& args);
 int RunAborted(const ParsedArguments& args);
 int RunReload(const ParsedArguments& args);
 int RunTest(const ParsedArguments& args);
+int RunWarcList(const ParsedArguments& args);
 
 }  // namespace kestrix

@@ -150,6 +150,11 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
     ReportError(error);
     return kExitUsage;
   }
+  TWarcRunRequest warc;
+  if (std::string error = ApplyWarcOptions(args, warc); !error.empty()) {
+    ReportError(error);
+    return kExitUsage;
+  }
   // Options given for one run must not become the user's stored options.
   const bool writeOptions = !args.HasAny(RunOptionSpecs());
   if (!JobPatternsValid(session.Store(), project)) return kExitFailure;
@@ -175,6 +180,7 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
     TDownloadControl control(
         {options, session.Store(), state, parser, display, scripts.ResolverFactory(offline)});
     control.OpenProject(project);
+    control.SetWarcRequest(warc);
 
     int64_t bytes = 0;
     double rate = 0;
@@ -227,6 +233,9 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
           std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
       // Before the last line, which says how the run ended.
       PrintMending(display.Mended());
+      for (const std::string& file : control.WarcFiles()) {
+        std::cout << "Web archive: " << file << "\n";
+      }
       std::string amount = ByteText(state.SavedBytes) + " saved (" + ByteText(state.WireBytes) +
                            " on the wire) in " + SecondsText(seconds) + " s";
       if (state.RobotsRefused > 0) {
@@ -235,6 +244,8 @@ int RunDownloadSession(CliSession& session, const ParsedArguments& args, const s
       exitCode = ReportRunEnd(control, interrupt.Interrupted(), amount, project);
       // A page left linking to a name no file has is a fault of the copy.
       if (display.Mended().NotWritten > 0 && exitCode == kExitOk) exitCode = kExitSomeFailed;
+      // An archive asked for and not written whole is no success either.
+      if (control.WarcError() && exitCode == kExitOk) exitCode = kExitFailure;
     }
   }
   if (!session.SaveSettings(writeOptions) && exitCode == kExitOk) exitCode = kExitFailure;

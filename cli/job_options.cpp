@@ -32,6 +32,8 @@ constexpr std::array kJobOptions = {
     OptionSpec{"link-to-url", "", "point links that were not downloaded to their URL"},
     OptionSpec{"no-htm-ext", "", "do not add .htm to HTML files saved without it"},
     OptionSpec{"koi8", "", "decode KOI8-R pages"},
+    OptionSpec{"record-warc", "",
+               "record every run in a web archive (PROJECT-DATE.warc.gz in the project folder)"},
     OptionSpec{"retrieve-files", "LIST", "retrieve only file names matching these patterns", true},
     OptionSpec{"ignore-files", "LIST", "ignore file names matching these patterns", true},
     OptionSpec{"retrieve-links", "LIST", "retrieve only links whose text matches", true},
@@ -82,6 +84,11 @@ constexpr std::array kRunOptions = {
                "do not queue a path repeating a segment or run N times (3; 0: off)"},
     OptionSpec{"max-query-variants", "N",
                "queue at most N query strings for one path (1000; 0: no limit)"},
+};
+
+constexpr std::array kWarcOptions = {
+    OptionSpec{"warc", "FILE", "record this run in the web archive FILE (.warc.gz)"},
+    OptionSpec{"warc-max-size", "SIZE", "go on in a new archive file past this size (1G)"},
 };
 
 struct SizeOption {
@@ -149,6 +156,7 @@ constexpr std::array kSwitches = {
     SwitchOption{"replicate", &TJobRecord::checkReplicate, true},
     SwitchOption{"link-to-url", &TJobRecord::checkLinkToUrl, true},
     SwitchOption{"no-htm-ext", &TJobRecord::checkAddHtmExt, false},
+    SwitchOption{"record-warc", &TJobRecord::checkRecordWarc, true},
     SwitchOption{"koi8", &TJobRecord::lclcheckKoi8, true},
     SwitchOption{"koi8", &TJobRecord::rmtcheckKoi8, true},
 };
@@ -178,6 +186,9 @@ std::span<const OptionSpec> RunOptionSpecs() {
 }
 std::span<const OptionSpec> MirrorOptionSpecs() {
   return kMirrorOptions;
+}
+std::span<const OptionSpec> WarcOptionSpecs() {
+  return kWarcOptions;
 }
 
 TJobRecord MirrorJobDefaults() {
@@ -323,6 +334,24 @@ std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options
     }
   }
   return ApplyMannerOptions(args, options);
+}
+
+std::string ApplyWarcOptions(const ParsedArguments& args, TWarcRunRequest& request) {
+  if (std::optional<std::string> file = args.Value("warc")) {
+    if (file->empty()) return "--warc needs a file name";
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(*file, ec);
+    request.Path = ec ? *file : absolute.lexically_normal().string();
+    request.Record = true;
+  }
+  if (std::optional<std::string> text = args.Value("warc-max-size")) {
+    const std::optional<int64_t> size = ParseByteSize(*text);
+    if (!size || *size < 1) {
+      return "--warc-max-size needs a size such as 100M or 2G, not \"" + *text + "\"";
+    }
+    request.MaxFileSize = static_cast<std::uint64_t>(*size);
+  }
+  return {};
 }
 
 std::string ApplyMannerOptions(const ParsedArguments& args, TGlobalOptions& options) {

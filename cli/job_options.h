@@ -8,6 +8,7 @@
 #include "cli/arguments.h"
 #include "core/global_options.h"
 #include "core/job_record.h"
+#include "engine/warc_tap.h"
 
 namespace kestrix {
 
@@ -15,11 +16,13 @@ std::span<const OptionSpec> JobOptionSpecs();
 std::span<const OptionSpec> RunOptionSpecs();
 // The options that switch off what `mirror` does by default.
 std::span<const OptionSpec> MirrorOptionSpecs();
+// The web archive of one run (--warc FILE, --warc-max-size).
+std::span<const OptionSpec> WarcOptionSpecs();
 
 // The job `mirror` starts from: a complete copy to browse offline, the
-// whole starting path at any depth (the greatest a job may have) with images, style sheets, embedded
-// objects, offline links, links to what was not saved pointing to the web,
-// and the site's folders.
+// whole starting path at any depth (the greatest a job may have) with images, style sheets,
+// embedded objects, offline links, links to what was not saved pointing to the web, and the site's
+// folders.
 TJobRecord MirrorJobDefaults();
 // Applies the --no-... options of `mirror` to `job`; an error text when one
 // is given with the option it contradicts, or "".
@@ -36,6 +39,8 @@ std::string JobOptionsText(const TJobRecord& job);
 
 // Applies the run-only options to `options`; returns an error text or "".
 std::string ApplyRunOptions(const ParsedArguments& args, TGlobalOptions& options);
+// Applies --warc and --warc-max-size to `request`; returns an error text or "".
+std::string ApplyWarcOptions(const ParsedArguments& args, TWarcRunRequest& request);
 // The part of it that sets how the run treats the sites: HTTP version,
 // compression, cookies files, robots.txt and pacing.
 std::string ApplyMannerOptions(const ParsedArguments& args, TGlobalOptions& options);

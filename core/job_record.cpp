@@ -12,8 +12,9 @@ namespace {
 
 constexpr char kSeparator = '`';
 
-// One entry per field in the stored order: fields 4 and 5 come last, which
-// every existing settings file relies on.
+// One entry per field in the stored order: fields 4 and 5 come after the
+// others, which every existing settings file relies on; fields added later
+// go after them, so that older files still read.
 template <typename Visitor>
 void VisitFieldsInTextOrder(TJobRecord& r, Visitor&& visit) {
   visit(r.ProjectName);
@@ -52,6 +53,7 @@ void VisitFieldsInTextOrder(TJobRecord& r, Visitor&& visit) {
   visit(r.rmteditIgnoreLink);
   visit(r.checkAddHtmExt);
   visit(r.checkLinkToUrl);
+  visit(r.checkRecordWarc);
 }
 
 }  // namespace

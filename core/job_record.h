@@ -50,6 +50,9 @@ struct TJobRecord {
   std::string rmteditRetrieveLink;
   std::string rmteditIgnoreFile;
   std::string rmteditIgnoreLink;
+  // Every request and reply of a run that starts the job is also kept in a
+  // web archive (WARC) in the project folder.
+  bool checkRecordWarc = false;
 
   bool operator==(const TJobRecord&) const = default;
 };
@@ -63,8 +66,9 @@ inline bool Koi8Converts(const TJobRecord& job, int remoteFlag) {
   return remoteFlag == 0 ? job.lclcheckKoi8 : remoteFlag == 1 && job.rmtcheckKoi8;
 }
 
-// The text form stored in the settings file: 36 fields, each followed by a
-// grave accent, no escaping.
+// The text form stored in the settings file: 37 fields, each followed by a
+// grave accent, no escaping. Texts of 36 fields, written before the web
+// archive switch, read as records that do not record.
 std::string JobRecordToText(const TJobRecord& record);
 
 // Parses a text form into `record`, which the caller has set to defaults.

@@ -50,6 +50,7 @@ TDownloadControl::~TDownloadControl() {
     worker.reset();
     slotStates_[static_cast<size_t>(slot)] = TSlotState::Empty;
   }
+  EndWarc();
 }
 
 UrlList& TDownloadControl::Queue() const {
@@ -146,7 +147,10 @@ void TDownloadControl::SetGridRows(int rows) {
 
 void TDownloadControl::SetRunning(bool running) {
   downloadRunning_ = running;
-  if (!running && BusyWorkers() == 0) EndSiteSession();
+  if (!running && BusyWorkers() == 0) {
+    EndSiteSession();
+    EndWarc();
+  }
   if (reportedRunning_ == running) return;
   reportedRunning_ = running;
   if (running) {
@@ -170,6 +174,7 @@ void TDownloadControl::SetWorkerState(int slot, TSlotState state) {
 
 void TDownloadControl::CreateWorker(int slot) {
   workers_[static_cast<size_t>(slot)] = std::make_unique<TJobThread>(*this);
+  AttachWarcTap(slot);
   SetWorkerState(slot, TSlotState::Idle);
 }
 
@@ -208,6 +213,7 @@ void TDownloadControl::Dispatch() {
     if (context_.Observer.FollowTail()) context_.Observer.EntrySelected(gridRows_ - 2);
     worker.Setup(slot);
     ++state.NextIndex;
+    BeginWarc();
     worker.StartEntry();
   }
 }
@@ -258,6 +264,7 @@ void TDownloadControl::DispatchOne(int index) {
     // a reset), or once more later when the walk of the queue reaches it.
     if (!IsUncounted(entry.ErrorCode) || index >= state.NextIndex) --state.ProcessedCount;
     if (index >= state.NextIndex) aheadOfWalk_[index] = true;
+    BeginWarc();
     worker.StartEntry();
     return;
   }

@@ -19,6 +19,7 @@
 
 #include "engine/engine_observer.h"
 #include "engine/link_book.h"
+#include "engine/warc_tap.h"
 
 namespace kestrix {
 
@@ -27,6 +28,7 @@ class ScriptResolver;
 class THTMLParser;
 class TJobList;
 class TDeferred;
+class TExchangeTap;
 class TJobThread;
 class TCookieJar;
 class TReadThrottle;
@@ -191,6 +193,19 @@ class TDownloadControl {
   // Whether the rules known for the site of `url` keep it from the queue.
   bool RobotsRefuse(const std::string& url);
 
+  // What the front end asks of the runs' web archive. A run is recorded
+  // when this asks for it or any job of the running project has its
+  // switch on: the queue holds the entries of every job, and a continued
+  // run cannot tell whose they are.
+  void SetWarcRequest(TWarcRunRequest request) { warcRequest_ = std::move(request); }
+  // The archives the last recorded run wrote, in order.
+  const std::vector<std::string>& WarcFiles() const { return warcFiles_; }
+  // The last recorded run's first archive failure; none when it had none.
+  const TWarcError& WarcError() const { return warcError_; }
+  // A tap for a client of the running run (a robots.txt request); null
+  // when the run is not recorded.
+  std::unique_ptr<TExchangeTap> MakeWarcTap();
+
   // Reports a change of entry `index`, when the queue grid shows it.
   void ReportEntry(int32_t index, const TEntryEvent& event);
   void ReportNotice(TNoticeKind kind, std::string subject, std::string detail = {});
@@ -200,6 +215,11 @@ class TDownloadControl {
 
  private:
   void CreateWorker(int slot);
+  // Opens the run's archive when the run is to be recorded; once per run.
+  void BeginWarc();
+  bool RunRecords() const;
+  void AttachWarcTap(int slot);
+  void EndWarc();
   void EndSiteSession();
   void WakeWorker(int slot);
   void CreateMissingWorkers();
@@ -222,6 +242,8 @@ class TDownloadControl {
   bool RefusedWhileBusy(TNoticeKind kind, const std::string& project);
 
   TEngineContext context_;
+  // Before the workers, whose clients end their exchanges on them as they go.
+  std::array<std::unique_ptr<TExchangeTap>, kWorkerSlots> warcTaps_;
   std::array<std::unique_ptr<TJobThread>, kWorkerSlots> workers_;
   std::array<TSlotState, kWorkerSlots> slotStates_{};
   bool downloadRunning_ = false;
@@ -251,9 +273,14 @@ class TDownloadControl {
   std::unique_ptr<TSiteGate> gate_;
   std::unique_ptr<TReadThrottle> throttle_;
   TRunStop lastStop_;
-  int64_t runBytes_ = 0;                 // body bytes received in this run
-  int32_t runFiles_ = 0;                 // entries fetched in this run
-  QTimer runTimer_;                      // the time limit of the run
+  int64_t runBytes_ = 0;  // body bytes received in this run
+  int32_t runFiles_ = 0;  // entries fetched in this run
+  QTimer runTimer_;       // the time limit of the run
+  TWarcRunRequest warcRequest_;
+  std::shared_ptr<TWarcRun> warc_;  // the recorded run's archive
+  bool warcBegun_ = false;          // the run's archive was decided on
+  std::vector<std::string> warcFiles_;
+  TWarcError warcError_;
   std::unique_ptr<TDeferred> deferral_;  // drops posted calls when the control goes
 };
 

@@ -67,7 +67,8 @@ TSiteGate& TDownloadControl::Gate() {
   gate_ = std::make_unique<TSiteGate>(
       TSiteGateSetup{options, options.DownLoadFolder, runningProject_, options.FollowRobots, pacing,
                      [this](int slot) { WakeWorker(slot); },
-                     [this](const TTlsSettings& settings) { return SharedTlsContext(settings); }});
+                     [this](const TTlsSettings& settings) { return SharedTlsContext(settings); },
+                     [this] { return MakeWarcTap(); }});
   return *gate_;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "warc/warc_error.h"
+
 namespace kestrix {
 
 // What a queue entry is doing, as its worker reports it.
@@ -105,6 +107,8 @@ enum class TNoticeKind : uint8_t {
   HistoryNotRenumbered,  // Subject: the project; Detail: its history file, left as it was
   PageNotAnalysed,       // Subject: the page's URL; Value: the parse limit it is larger than
   RunStopped,            // Stop: why the run ended before its queue was done
+  WarcFailed,            // Warc: the web archive could not be created or written; the run
+                         // goes on unrecorded
 };
 
 struct TEngineNotice {
@@ -113,6 +117,7 @@ struct TEngineNotice {
   std::string Detail;
   int64_t Value = 0;
   TRunStop Stop;
+  TWarcError Warc;
 };
 
 // What the end of a run did to the links of the saved pages.

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/byte_size.h"
 #include "engine/fetch_limits.h"
@@ -246,6 +247,30 @@ std::string RunStopText(const TRunStop& stop) {
   return {};
 }
 
+std::string WarcErrorText(const TWarcError& error) {
+  const char* what = "";
+  switch (error.failure) {
+    case TWarcFailure::None:
+      return {};
+    case TWarcFailure::Create:
+      what = "could not be created";
+      break;
+    case TWarcFailure::Write:
+      what = "could not be written";
+      break;
+    case TWarcFailure::Spool:
+      what = "could not keep a reply in a temporary file";
+      break;
+    case TWarcFailure::Index:
+      what = "could not be indexed";
+      break;
+  }
+  std::string text = "Web archive " + error.path + " " + what;
+  if (error.code != 0) text += std::string(": ") + std::strerror(error.code);
+  if (error.failure == TWarcFailure::Index) return text;
+  return text + "; the rest of the run is not recorded";
+}
+
 std::string ReceivedStatusText(int32_t processed) {
   return "Recieved: " + std::to_string(processed);
 }
@@ -293,6 +318,8 @@ std::string NoticeText(const TEngineNotice& notice) {
              FormatByteSize(notice.Value) + "); saved as received";
     case TNoticeKind::RunStopped:
       return "Download stopped: " + RunStopText(notice.Stop);
+    case TNoticeKind::WarcFailed:
+      return WarcErrorText(notice.Warc);
   }
   return notice.Detail;
 }

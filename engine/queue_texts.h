@@ -64,6 +64,8 @@ std::string OutcomeText(const TRetriveRec& entry, const TRowFacts& row);
 std::string EntryFailureText(const TRetriveRec& entry);
 // Why a run ended before its queue was done.
 std::string RunStopText(const TRunStop& stop);
+// What went wrong with the run's web archive.
+std::string WarcErrorText(const TWarcError& error);
 
 // The status panels: "Recieved: N", "Queue: N", and "Ok !" once every
 // entry is processed.

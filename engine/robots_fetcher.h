@@ -41,6 +41,8 @@ class TRobotsFetcher {
 
   // Starts the request; false (and no `done`) when it could not start.
   bool Start(std::shared_ptr<TTlsContext> tls);
+  // Feeds the exchanges to `tap`, which must outlive the fetcher.
+  void RecordTo(TExchangeTap* tap) { client_.Tap = tap; }
 
  private:
   class TCappedBody;

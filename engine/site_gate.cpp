@@ -9,6 +9,7 @@
 #include "engine/robots_cache.h"
 #include "engine/robots_fetcher.h"
 #include "engine/robots_outcome.h"
+#include "http/exchange_tap.h"
 #include "http/tls_context.h"
 
 namespace kestrix {
@@ -41,6 +42,7 @@ std::string PathAndQueryOf(const std::string& url) {
 struct TSiteGate::TSite {
   enum class TState { Unknown, Fetching, Held, Known } State = TState::Unknown;
   TRobotsRules Rules;
+  std::unique_ptr<TExchangeTap> Tap;  // before the fetcher, whose client ends on it
   std::unique_ptr<TRobotsFetcher> Fetcher;
   int Tries = 0;
   std::set<int> Waiters;
@@ -143,11 +145,14 @@ std::vector<int> TSiteGate::DropWaiters() {
 void TSiteGate::AskRobots(const std::string& origin, TSite& site) {
   site.State = TSite::TState::Fetching;
   ++site.Tries;
+  site.Fetcher.reset();
+  site.Tap = setup_.MakeTap ? setup_.MakeTap() : nullptr;
   site.Fetcher = std::make_unique<TRobotsFetcher>(
       setup_.Options, origin + "/robots.txt", [this, origin](const TRobotsAnswer& answer) {
         // Taken in later: the answer's fetcher is done with then.
         deferred_.Post([this, origin, answer] { RobotsAnswered(origin, answer); });
       });
+  site.Fetcher->RecordTo(site.Tap.get());
   std::shared_ptr<TTlsContext> tls;
   if (origin.starts_with("https:") && setup_.TlsContext) {
     tls = setup_.TlsContext({setup_.Options.TlsAcceptUnverified, setup_.Options.TlsCaFile});

@@ -22,6 +22,7 @@
 
 namespace kestrix {
 
+class TExchangeTap;
 class TRobotsFetcher;
 class TTlsContext;
 struct TGlobalOptions;
@@ -40,6 +41,8 @@ struct TSiteGateSetup {
   // Wakes a worker that was told to wait: it asks again.
   std::function<void(int slot)> Wake;
   std::function<std::shared_ptr<TTlsContext>(const TTlsSettings&)> TlsContext;
+  // A recorder's tap for each robots.txt request; none: not recorded.
+  std::function<std::unique_ptr<TExchangeTap>()> MakeTap;
 };
 
 class TSiteGate {

@@ -153,8 +153,9 @@ QWidget* TfmProperty::BuildGeneralPage() {
   checkLoadEmbed = Check(other, "checkLoadEmbed", "Load embedded objects,  iFrames");
   checkLoadStyle = Check(other, "checkLoadStyle", "Load style sheets");
   checkLoadScript = Check(other, "checkLoadScript", "Load scripts, explore \"JavaScript\" urls");
+  checkRecordWarc = Check(other, "checkRecordWarc", "Record a web archive (WARC)");
   auto* otherLayout = new QVBoxLayout(other);
-  for (QWidget* control : {checkLoadEmbed, checkLoadStyle, checkLoadScript}) {
+  for (QWidget* control : {checkLoadEmbed, checkLoadStyle, checkLoadScript, checkRecordWarc}) {
     otherLayout->addWidget(control);
   }
 

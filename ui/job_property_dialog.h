@@ -58,6 +58,7 @@ class TfmProperty : public QDialog {
   QCheckBox* checkRmtLoadImg;
   QCheckBox* checkLoadEmbed;
   QCheckBox* checkLoadStyle;
+  QCheckBox* checkRecordWarc;
   QCheckBox* checkLoadScript;
 
   QCheckBox* lclcheckKoi8;

@@ -148,6 +148,7 @@ void TfmProperty::GetPropertyVar(const TJobRecord& r) {
   checkLinkToUrl->setChecked(r.checkLinkToUrl);
   checkReplicate->setChecked(r.checkReplicate);
   checkLoadScript->setChecked(r.checkLoadScript);
+  checkRecordWarc->setChecked(r.checkRecordWarc);
   checkLoadEmbed->setChecked(r.checkLoadEmbed);
   checkLoadStyle->setChecked(r.checkLoadStyle);
   radioThisPath->setChecked(r.radioThisPath);
@@ -241,6 +242,7 @@ void TfmProperty::SetPropertyVar() {
   r.checkLinkToUrl = checkLinkToUrl->isChecked();
   r.checkReplicate = checkReplicate->isChecked();
   r.checkLoadScript = checkLoadScript->isChecked();
+  r.checkRecordWarc = checkRecordWarc->isChecked();
   r.checkLoadEmbed = checkLoadEmbed->isChecked();
   r.checkLoadStyle = checkLoadStyle->isChecked();
   r.radioThisPath = radioThisPath->isChecked();

@@ -61,8 +61,8 @@ TEST(ParseBoundedInt, TakesOnlyWholeNumbersInRange) {
 }
 
 ParsedArguments JobArgs(std::vector<std::string> words) {
-  const std::array<std::span<const OptionSpec>, 3> groups = {MirrorOptionSpecs(), JobOptionSpecs(),
-                                                             RunOptionSpecs()};
+  const std::array<std::span<const OptionSpec>, 4> groups = {MirrorOptionSpecs(), JobOptionSpecs(),
+                                                             RunOptionSpecs(), WarcOptionSpecs()};
   ParseOutcome out = ParseArguments(words, groups);
   EXPECT_EQ(out.error, "");
   return out.arguments;
@@ -74,7 +74,7 @@ TEST(JobOptions, MapOntoTheJobRecordAndItsTextGivesThemBack) {
       ApplyJobOptions(JobArgs({"--depth", "0", "--remote-depth", "2", "--this-server",
                                "--other-servers", "--remote-path", "--images", "--remote-images",
                                "--embed", "--styles", "--scripts", "--offline", "--replicate",
-                               "--link-to-url", "--no-htm-ext", "--koi8"}),
+                               "--link-to-url", "--no-htm-ext", "--koi8", "--record-warc"}),
                       job),
       "");
   EXPECT_EQ(job.editDepth, 0);
@@ -86,7 +86,7 @@ TEST(JobOptions, MapOntoTheJobRecordAndItsTextGivesThemBack) {
   EXPECT_FALSE(job.radioRmtThisServer);
   EXPECT_TRUE(job.checkLoadImg && job.checkRmtLoadImg && job.checkLoadEmbed && job.checkLoadStyle &&
               job.checkLoadScript && job.checkLocalize && job.checkReplicate &&
-              job.checkLinkToUrl && job.lclcheckKoi8 && job.rmtcheckKoi8);
+              job.checkLinkToUrl && job.lclcheckKoi8 && job.rmtcheckKoi8 && job.checkRecordWarc);
   EXPECT_FALSE(job.checkAddHtmExt);
 
   // `jobs` shows the options as a text that rebuilds the record.
@@ -226,6 +226,20 @@ TEST(RunOptions, HowTheRunTreatsTheSites) {
     TGlobalOptions untouched;
     EXPECT_NE(ApplyRunOptions(JobArgs({r.option, r.value}), untouched), "") << r.option << r.value;
   }
+}
+
+TEST(RunOptions, WebArchiveOfTheRun) {
+  TWarcRunRequest warc;
+  ASSERT_EQ(
+      ApplyWarcOptions(JobArgs({"--warc", "/tmp/x/../a.warc.gz", "--warc-max-size", "100M"}), warc),
+      "");
+  EXPECT_TRUE(warc.Record);
+  EXPECT_EQ(warc.Path, "/tmp/a.warc.gz");
+  EXPECT_EQ(warc.MaxFileSize, 100u << 20);
+  for (const char* size : {"0", "big"}) {
+    EXPECT_NE(ApplyWarcOptions(JobArgs({"--warc-max-size", size}), warc), "") << size;
+  }
+  EXPECT_NE(ApplyWarcOptions(JobArgs({"--warc", ""}), warc), "");
 }
 
 TEST(Progress, LineAndByteTexts) {

@@ -114,13 +114,8 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
 // engine's, proved there.)
 TEST(CliDownload, AStoppedRunExitsThreeAndAbortedCompletes) {
   TScratchDir site;
-  std::string big(300'000, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
-  site.WriteFile("slow/big.bin", big);
-  site.WriteFile("start.html", "<a href=\"slow/big.bin\">big</a>\n");
-  // Whole transfers crawl; resumed ones (with a Range header) run at full speed.
-  TNginxServer nginx(site.Path(),
-                     "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }");
+  const std::string big = WriteSlowSite(site);
+  TNginxServer nginx(site.Path(), kSlowSiteNginx);
   ASSERT_TRUE(nginx.Start()) << nginx.Error();
   TCliRunner cli;
   pid_t pid =

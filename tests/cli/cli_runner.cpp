@@ -93,6 +93,14 @@ TCliResult TCliRunner::Run(const std::vector<std::string>& args, int timeoutMs) 
   return Finish(Start(args), timeoutMs);
 }
 
+std::string WriteSlowSite(TScratchDir& site) {
+  std::string big(300'000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  site.WriteFile("slow/big.bin", big);
+  site.WriteFile("start.html", "<a href=\"slow/big.bin\">big</a>\n");
+  return big;
+}
+
 std::set<std::string> SavedFiles(const std::string& folder) {
   namespace fs = std::filesystem;
   std::set<std::string> files;

@@ -56,6 +56,13 @@ class TCliRunner {
 // serve pictures do.
 inline constexpr char kDocSiteNginx[] = "location = /_static/img/badge { default_type image/png; }";
 
+// A site for stopping a run inside a large body: start.html links to
+// slow/big.bin (300000 bytes, returned), which nginx given kSlowSiteNginx
+// sends at 20 KB/s unless a range is asked for (a resumed part comes at once).
+std::string WriteSlowSite(TScratchDir& site);
+inline constexpr char kSlowSiteNginx[] =
+    "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }";
+
 // Every file under `folder` but the project's own (history, cookies, kept
 // robots.txt answers), as paths relative to it.
 std::set<std::string> SavedFiles(const std::string& folder);

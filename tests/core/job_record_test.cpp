@@ -7,7 +7,7 @@
 namespace kestrix {
 namespace {
 
-TEST(JobRecordText, DefaultRecordHas36SeparatorsInTheStoredOrder) {
+TEST(JobRecordText, DefaultRecordHas37SeparatorsInTheStoredOrder) {
   TJobRecord record;
   InitJobRecord(record);
   record.ProjectName = "Site";
@@ -15,7 +15,7 @@ TEST(JobRecordText, DefaultRecordHas36SeparatorsInTheStoredOrder) {
   const std::string text = JobRecordToText(record);
   EXPECT_EQ(
       text,
-      "Site`http://example.test/`0`0`0`0`0`1`0`0`0`1`0`0`0`0`0`````0`0`0`1`0`0`0`0`0`````1`0`");
+      "Site`http://example.test/`0`0`0`0`0`1`0`0`0`1`0`0`0`0`0`````0`0`0`1`0`0`0`0`0`````1`0`0`");
   TJobRecord back;
   ParseJobRecordText(text, "Site", back);
   EXPECT_EQ(back, record);
@@ -26,7 +26,7 @@ TEST(JobRecordText, DefaultRecordHas36SeparatorsInTheStoredOrder) {
 TEST(JobRecordText, EveryFieldRoundTrips) {
   const std::string text =
       "P`http://h:81/a?b=c`1`1`1`1`1`0`1`1`1`-3`1`1`1`1`1`*.html;*.htm`next=`*.zip`logout`"
-      "1`1`1`1000000`1`1`1`1`1`a`b`c`d`0`1`";
+      "1`1`1`1000000`1`1`1`1`1`a`b`c`d`0`1`1`";
   TJobRecord back;
   ParseJobRecordText(text, "Other", back);
   EXPECT_EQ(JobRecordToText(back), text);
@@ -35,6 +35,7 @@ TEST(JobRecordText, EveryFieldRoundTrips) {
   EXPECT_EQ(back.lcleditIgnoreFile, "*.zip");
   EXPECT_EQ(back.rmteditIgnoreLink, "d");
   EXPECT_FALSE(back.checkAddHtmExt);
+  EXPECT_TRUE(back.checkRecordWarc);
   // A depth no one means would overflow a remote link's budget.
   std::string deep = text;
   deep.replace(deep.find("`1000000`"), 9, "`2147483647`");
@@ -48,14 +49,16 @@ TEST(JobRecordText, ShortTextKeepsDefaultsForTheMissingFieldsAndTakesTheAskedPro
   r.checkAddHtmExt = false;
   r.checkLinkToUrl = true;
   r.editDepth = 4;
+  r.checkRecordWarc = true;
   std::string text = JobRecordToText(r);
-  // Drop the last two fields (checkAddHtmExt, checkLinkToUrl): 34 remain.
-  text.resize(text.size() - 4);
+  // Drop the last three fields (checkAddHtmExt, checkLinkToUrl, checkRecordWarc): 34 remain.
+  text.resize(text.size() - 6);
   ASSERT_EQ(std::count(text.begin(), text.end(), '`'), 34);
   TJobRecord back;
   ParseJobRecordText(text, "Asked", back);
   EXPECT_TRUE(back.checkAddHtmExt);
   EXPECT_FALSE(back.checkLinkToUrl);
+  EXPECT_FALSE(back.checkRecordWarc);
   EXPECT_EQ(back.editDepth, 4);
   EXPECT_EQ(back.ProjectName, "Asked");
 }

@@ -48,6 +48,7 @@ TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
   job.checkAddHtmExt = false;
   job.checkLinkToUrl = true;
   job.checkReplicate = job.checkLoadScript = job.checkLoadEmbed = job.checkLoadStyle = true;
+  job.checkRecordWarc = true;
   job.radioThisPath = false;
   job.radioThisServer = true;
   job.checkOtherServers = job.checkLoadImg = true;
