@@ -3,6 +3,7 @@
 #include "browser/analysis_guard.h"
 #include "core/offline_state.h"
 #include "links/inert_script.h"
+#include "tests/support/case_file.h"
 
 #include <gtest/gtest.h>
 
@@ -17,96 +18,26 @@ class Executor : public ::testing::Test {
   TScriptExecutor executor_{offline_, nullptr};
 };
 
-// One link's code after another, each against the page loaded last (a row
-// with a page loads it first), so the page's own state carries over.
-struct RunCase {
-  const char* page;  // null: the page of the rows before
-  std::string code;
-  const char* url;  // null: nothing captured
-  const char* method = "";
-  const char* value = "";
-};
-
-const std::string kFrame =
-    "var f = document.createElement('iframe'); document.body.appendChild(f); ";
-const std::string kClick = "var a = document.createElement('a'); document.body.appendChild(a); ";
-const std::string kEncode = "window.open('=' + external.HTTPEncode(";
-
-const RunCase kRuns[] = {
-    {"<html><body><p>x</p></body></html>", "window.open('a.htm')", "a.htm"},
-    {nullptr, "var z = 1 + 2; z * 7", nullptr},
-    {nullptr, "", nullptr},
-    // The last target counts, and none is left over from the run before.
-    {nullptr, "window.open('a.htm'); window.open('b.htm')", "b.htm"},
-    {nullptr, "window.open('c.htm'); location.href = 'd.htm'", "d.htm"},
-    {nullptr, "window.open('')", nullptr},
-    // Navigations are given back as the script wrote them, not resolved.
-    {nullptr, "location.href = 'x/y.htm'", "x/y.htm"},
-    {nullptr, "location = '../up.htm'", "../up.htm"},
-    {nullptr, "location.assign('/root.htm')", "/root.htm"},
-    {nullptr, "location.replace('?q=1')", "?q=1"},
-    {nullptr, "location.href = 'http://other.example/p.htm'", "http://other.example/p.htm"},
-    {nullptr, kClick + "a.href = 'k.htm'; a.click()", "k.htm"},
-    {nullptr, kClick + "a.href = 'w.htm'; a.target = '_blank'; a.click()", "w.htm"},
-    {nullptr, kFrame + "f.contentWindow.open('n.htm')", "n.htm"},
-    {nullptr, kFrame + "f.contentWindow.location.href = 'fr.htm'", "fr.htm"},
-    {nullptr, "location.reload()", nullptr},
-    // HTTPEncode keeps what a form keeps and encodes UTF-8 bytes; a NUL ends.
-    {nullptr, kEncode + "'a&b=c~'))", "=a%26b%3Dc%7E"},
-    {nullptr, kEncode + "\"!$'()*-.@_ AZaz09\"))", "=!$'()*-.@_+AZaz09"},
-    {nullptr, kEncode + "'\\u00e9/\\u20ac'))", "=%C3%A9%2F%E2%82%AC"},
-    {nullptr, kEncode + "'ab\\u0000cd'))", "=ab"},
-    {"<form action='s.cgi' method='post'><input type='text' name='q' value='a b'></form>",
-     "document.forms[0].submit()", "s.cgi", "post", "q=a+b"},
-    {R"(<form action="f.cgi" method="get">
-    <input type="hidden" name="h" value="1">
-    <input type="checkbox" name="c1" value="on1" checked>
-    <input type="checkbox" name="c2" value="off">
-    <input type="radio" name="r" value="x"><input type="radio" name="r" value="y" checked>
-    <select name="one"><option value="o1">1</option><option value="o2" selected>2</option></select>
-    <select name="many" multiple><option value="m1" selected>1</option><option value="m2">2</option>
-      <option value="m3" selected>3</option></select>
-    <select name="none" multiple><option value="n1">1</option></select>
-    <textarea name="t">x&amp;y</textarea>
-    <input type="button" name="b" value="skipped"><input type="text" value="no name">
-    <input type="submit" name="go" value="Go!"></form>)",
-     "document.forms[0].submit()", "f.cgi", "get",
-     "h=1&c1=on1&r=y&one=o2&many=m1&many=m3&t=x%26y&go=Go!"},
-    // Errors and message boxes, while loading and in link code, stop nothing.
-    {"<script>alert('load'); confirm('sure?'); undefinedCall();</script>", "noSuchFunction()",
-     nullptr},
-    {nullptr, "this is not javascript", nullptr},
-    {nullptr, "alert('x'); prompt('y')", nullptr},
-    {nullptr, "if (confirm('go?')) window.open('yes.htm')", "yes.htm"},
-    {"<script>location.href = 'away.htm';</script><p>x</p>", "window.open('still.htm')",
-     "still.htm"},
-    // Handler code ending in "return" runs as a function body; code that
-    // parsed and then threw, even a syntax error of its own, ran once only.
-    {"<script>var n = 0;</script><p>x</p>", "location = 'h.htm'; return false", "h.htm"},
-    {nullptr, "n++; throw new SyntaxError('late')", nullptr},
-    {nullptr, "n++; eval('(')", nullptr},
-    {nullptr, "window.open('n' + n + '.htm')", "n2.htm"},
-    {nullptr, "location = 'no.htm'; )", nullptr},
-    {"<script>var n = 0; function go(p) { n++; location.href = p + n + '.htm'; }</script>",
-     "go('p')", "p1.htm"},
-    {nullptr, "go('q')", "q2.htm"},
-};
-
 TEST_F(Executor, StartsTheEngineForAPageAndCapturesWhereLinkCodeGoes) {
   EXPECT_FALSE(executor_.RunScript("window.open('a.htm')"));
   EXPECT_FALSE(executor_.EngineStarted());
   EXPECT_EQ(executor_.CurrentUrl(), "about:blank");
-  for (const RunCase& c : kRuns) {
-    SCOPED_TRACE(c.code);
-    if (c.page != nullptr) executor_.LoadPage(c.page);
-    EXPECT_EQ(executor_.RunScript(c.code), c.url != nullptr);
-    const TCaptureKind kind = c.url == nullptr ? TCaptureKind::Nothing
-                              : *c.method == 0 ? TCaptureKind::Url
+  // One link's code after another: the runs of
+  // tests/fixtures/browser/script_runs.txt.
+  const auto runs = test::ReadCases("browser/script_runs.txt");
+  ASSERT_GE(runs.size(), 30u);
+  for (const test::CaseRecord& run : runs) {
+    const std::string code = run.Get("code"), url = run.Get("url"), method = run.Get("method");
+    SCOPED_TRACE(code);
+    if (!run.All("page").empty()) executor_.LoadPage(run.Text("page"));
+    EXPECT_EQ(executor_.RunScript(code), !url.empty());
+    const TCaptureKind kind = url.empty()      ? TCaptureKind::Nothing
+                              : method.empty() ? TCaptureKind::Url
                                                : TCaptureKind::FormSubmit;
     EXPECT_EQ(executor_.Kind(), kind);
-    EXPECT_EQ(executor_.Result().Url, c.url == nullptr ? "" : c.url);
-    EXPECT_EQ(executor_.Result().Method, c.method);
-    EXPECT_EQ(executor_.Result().Value, c.value);
+    EXPECT_EQ(executor_.Result().Url, url);
+    EXPECT_EQ(executor_.Result().Method, method);
+    EXPECT_EQ(executor_.Result().Value, run.Get("value"));
   }
   EXPECT_TRUE(executor_.EngineStarted());
   // Pages with hundreds of script links get every one resolved.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/parsed_url.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -31,52 +32,21 @@ TEST(ParsedUrlTest, PartsAreTheHelpersViews) {
   EXPECT_EQ(p.Query(), "Q");
   EXPECT_EQ(p.Fragment(), "Z");
 
-  const struct {
-    const char* url;
-    const char* shorter;
-  } ports[] = {
-      {"http://h:80/x", "http://h/x"},
-      {"HTTPS://u:p@H:443/x?a:1", "HTTPS://u:p@H/x?a:1"},
-      {"http://h:80", "http://h"},
-
-      {"ftp://h:21/f.zip", "ftp://h/f.zip"},
-      {"https://h:80/x", "https://h:80/x"},
-      {"http://h:8080/x", "http://h:8080/x"},
-      {"http://h/x:80", "http://h/x:80"},
-      {"mailto:me@h:80", "mailto:me@h:80"},
-  };
-  for (const auto& c : ports) EXPECT_EQ(WithoutDefaultPort(ParseUrl(c.url)), c.shorter) << c.url;
+  const auto ports = test::ReadRows("core/urls.txt", "port");
+  ASSERT_GE(ports.size(), 8u);
+  for (const auto& r : ports) EXPECT_EQ(WithoutDefaultPort(ParseUrl(r[0])), r[1]) << r[0];
 }
 
+// The "server" rows of tests/fixtures/core/urls.txt.
 TEST(ParsedUrlTest, HttpAndHttpsOfOneHostAreOneServer) {
-  const struct {
-    const char* a;
-    const char* b;
-    bool same;    // SameServer
-    bool folder;  // InsideFolder(b, a)
-  } cases[] = {
-      {"http://h/", "https://h/y", true, true},
-      {"http://h:80/", "https://h:443/", true, true},
-      {"HTTP://H/", "http://h:80/", true, true},
-      {"https://h:8443/", "http://h:8443/a", true, true},
-      {"https://u@h/", "http://h/", true, true},
-      {"http://h:8080/", "http://h/", true, false},  // every port of the host, as always
-      {"http://h:443/", "https://h/", true, false},  // 443 is https's own port, not http's
-      {"http://h/", "http://h2/", false, false},
-      {"http://h/", "ftp://h/", false, false},
-      {"ftp://h:21/", "ftp://h/", true, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.a) + " " + c.b);
-    EXPECT_EQ(SameServer(ParseUrl(c.a), ParseUrl(c.b)), c.same);
-    EXPECT_EQ(SameServer(ParseUrl(c.b), ParseUrl(c.a)), c.same);
-    EXPECT_EQ(InsideFolder(ParseUrl(c.b), ParseUrl(c.a)), c.folder);
+  const auto rows = test::ReadRows("core/urls.txt", "server");
+  ASSERT_GE(rows.size(), 10u);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r[0] + " " + r[1]);
+    EXPECT_EQ(SameServer(ParseUrl(r[0]), ParseUrl(r[1])), r[2] == "1");
+    EXPECT_EQ(SameServer(ParseUrl(r[1]), ParseUrl(r[0])), r[2] == "1");
+    EXPECT_EQ(InsideFolder(ParseUrl(r[1]), ParseUrl(r[0])), r[3] == "1");
   }
-  const TParsedUrl dir = ParseUrl("http://h/Doc/");
-  EXPECT_TRUE(InsideFolder(ParseUrl("https://h/doc/a/p.html"), dir));
-  EXPECT_TRUE(InsideFolder(ParseUrl("http://h:80/Doc/p.html"), dir));
-  EXPECT_FALSE(InsideFolder(ParseUrl("https://h/other/doc/p.html"), dir));
-  EXPECT_FALSE(InsideFolder(ParseUrl("https://o/doc/p.html"), dir));
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ TEST(UsedNamesTest, FindsExactlyThePathsGivenWhateverTheirShape) {
       {"/dl/P/h/a/b.html", true},
       {"/DL/p/H/A/B.HTML", true},
       {"/dl/P/h/ab.html", true},
+      {"/dl/P/h/\xC1"
+       "B.html",
+       false},  // only ASCII letters fold
       {"/dl/P/h/a/ab.html", false},
       {"/dl/P/h/b.html", false},
       {"/dl/P/h/a/b.htm", false},

@@ -12,6 +12,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
@@ -20,39 +21,15 @@ using test::TClientRecorder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-const char* const kScenario = R"json({"routes": {
-  "/page": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nhello\r\n"}],
-  "/nohdr": [{"send": "<html>\r\n<body>no header</body>\n</HTML>\r\n"}],
-  "/longline": [{"send": "HTTP/1.0 200 OK\r\nX-Long: "}, {"repeat": "a", "count": 9000},
-                {"send": "\r\n\r\nbody"}],
-  "/manylines": [{"send": "HTTP/1.0 200 OK\r\n"}, {"repeat": "X-A: b\r\n", "count": 1500},
-                 {"send": "\r\nbody"}],
-  "/badlen": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\nbody"}],
-  "/badstatus": [{"send": "HTTP/1.0 2x0 OK\r\n\r\nbody"}],
-  "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n"},
-             {"repeat": "0123456789", "count": 5000}, {"sleep": 0.3}, {"reset": true}],
-  "/chain1": [{"send": "HTTP/1.0 301 Moved\r\nLocation: /chain2\r\n\r\nmoved"}],
-  "/chain2": [{"send": "HTTP/1.0 302 Found\r\nLocation: chain3.htm\r\n\r\n"}],
-  "/chain3.htm": [{"send": "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:{port}/final\r\n\r\n"}],
-  "/final": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nfinal"}],
-  "/auth": [{"send": "HTTP/1.0 302 Found\r\nLocation: http://localhost:{port}/landing\r\n\r\n"}],
-  "/sameauth": [{"send": "HTTP/1.0 302 Found\r\nLocation: /landing\r\n\r\n"}],
-  "/landing": [{"send": "HTTP/1.0 200 OK\r\n\r\nlanded"}],
-  "/js": [{"send": "HTTP/1.0 302 Found\r\nLocation: javascript:alert(1)\r\n\r\nbody"}],
-  "/ftp": [{"send": "HTTP/1.0 301 Moved\r\nLocation: ftp://127.0.0.1/x\r\n\r\nbody"}],
-  "/crloc": [{"send": "HTTP/1.0 302 Found\r\nLocation: /a\rX-Injected: 1\r\n\r\n"}],
-  "/badhostloc": [{"send": "HTTP/1.0 302 Found\r\nLocation: http://bad\u0001host/x\r\n\r\n"}],
-  "/post": [{"send": "HTTP/1.0 200 OK\r\n\r\nposted"}],
-  "/postmove": [{"send": "HTTP/1.0 302 Found\r\nLocation: /post\r\n\r\n"}],
-  "http://target.example:81/x": [{"send": "HTTP/1.0 200 OK\r\n\r\nvia proxy"}],
-  "http://target.example/r": [{"send": "HTTP/1.0 302 Found\r\nLocation: /x2\r\n\r\n"}],
-  "http://target.example/x2": [{"send": "HTTP/1.0 200 OK\r\n\r\nrelocated via proxy"}]
-}})json";
+// Its routes, in tests/fixtures/scenarios/http_faults.json.
+std::string Scenario() {
+  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_faults.json");
+}
 
 class HttpFault : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<test::TFaultServer>(kScenario);
+    server_ = std::make_unique<test::TFaultServer>(Scenario());
     if (!server_->Start()) FAIL() << server_->Error();
   }
   static void TearDownTestSuite() { server_.reset(); }

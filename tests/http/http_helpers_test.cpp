@@ -101,21 +101,6 @@ TEST(ParseDecimal, AcceptsWholeNumbersOnly) {
     EXPECT_FALSE(ParseDecimal(bad).has_value()) << bad;
 }
 
-TEST(WSocketErrorText, KnownAndUnknownCodes) {
-  const std::pair<int, const char*> cases[] = {
-      {0, "No Error"},
-      {10004, "Interrupted system call"},
-      {10054, "Connection reset by peer"},
-      {10061, "Connection refused"},
-      {10093, "WinSock not initialized"},
-      {11001, "Host not found"},
-      {11004, "No Data"},
-      {10072, "Not a WinSock error"},  // a gap in the table
-      {-1, "Not a WinSock error"},
-  };
-  for (const auto& [code, text] : cases) EXPECT_EQ(WSocketErrorText(code), text) << code;
-}
-
 TEST(WinsockErrorFromErrno, MapsTheCodesTheProgramRecords) {
   const std::pair<int, int> cases[] = {{0, 0},
                                        {ECONNREFUSED, 10061},

@@ -13,6 +13,7 @@
 #include "tests/http/client_recorder.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/test_certs.h"
 
 namespace kestrix {
@@ -22,36 +23,15 @@ using test::TClientRecorder;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-const char* const kRoutes = R"json({
-  "/a": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 5\r\n\r\nfirst"},
-         {"keep": true}],
-  "/same": [{"send": "HTTP/1.0 304 Not Modified\r\nConnection: Keep-Alive\r\n\r\n"},
-            {"keep": true}],
-  "/empty": [{"send": "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}, {"keep": true}],
-  "/open": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n\r\nuntil close"}],
-  "/closing": [{"send": "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 4\r\n\r\nlast"}],
-  "/chunked": [{"send": "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n"},
-               {"send": "3\r\nabc\r\n0\r\n\r\n"}],
-  "/extra": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 3\r\n\r\nabcXYZ"},
-             {"keep": true}],
-  "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nConnection: keep-alive\r\nContent-Length: 2\r\n\r\nno"},
-               {"keep": true}],
-  "/moved": [{"send": "HTTP/1.0 302 Found\r\nConnection: keep-alive\r\nLocation: /a\r\nContent-Length: 0\r\n\r\n"},
-             {"keep": true}],
-  "/stale": {"sequence": [[], [{"send": "HTTP/1.0 206 Partial\r\nConnection: keep-alive\r\nContent-Length: 5\r\n\r\nfresh"},
-                              {"keep": true}]]},
-  "/dead": [],
-  "/gone": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 2\r\n\r\nok"},
-            {"sleep": 0.2}],
-  "/slow": [{"send": "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 100\r\n\r\npartial"},
-            {"hold": 10}],
-  "/plain": [{"send": "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nplain"}]
-})json";
+// The routes, in tests/fixtures/scenarios/http_keep_alive.json.
+std::string Routes() {
+  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_keep_alive.json");
+}
 
 class KeepAlive : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<test::TFaultServer>(std::string(R"({"routes": )") + kRoutes + "}");
+    server_ = std::make_unique<test::TFaultServer>(std::string(R"({"routes": )") + Routes() + "}");
     if (!server_->Start()) FAIL() << server_->Error();
   }
   static void TearDownTestSuite() { server_.reset(); }
@@ -189,7 +169,7 @@ TEST(KeepAliveTls, KeptConnectionCarriesSeveralRepliesAndEndsWithItsSettings) {
   test::TTestCerts certs;
   ASSERT_TRUE(certs.Make()) << certs.Error();
   test::TFaultServer server(R"({"tls": {"cert": ")" + certs.Valid().Cert + R"(", "key": ")" +
-                            certs.Valid().Key + R"("}, "routes": )" + kRoutes + "}");
+                            certs.Valid().Key + R"("}, "routes": )" + Routes() + "}");
   ASSERT_TRUE(server.Start()) << server.Error();
   const std::string base = "https://127.0.0.1:" + std::to_string(server.Port());
 

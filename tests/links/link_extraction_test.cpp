@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "links/html_items.h"
 #include "tests/links/analysis_fixture.h"
 
 namespace kestrix {
@@ -18,16 +17,6 @@ TJobRecord Offline(int depth = 3) {
   job.checkLocalize = true;
   job.checkAddHtmExt = false;
   return job;
-}
-
-TEST(LinkExtractionTest, UnsupportedAndScriptLinksWithScriptsOffGiveNothing) {
-  AnalysisRun run;
-  run.Start(Offline(), kStart);
-  run.Analyse(0,
-              "<a href=\"mailto:me@h\">m</a><a href=\"javascript:void(0)\">j</a>"
-              "<a onclick=\"go()\">o</a><a href=\"#top\">t</a><a href=\"\">e</a>");
-  EXPECT_EQ(run.State.Queue.Count(), 1);
-  EXPECT_TRUE(run.Resolver.Ran.empty());
 }
 
 TEST(LinkExtractionTest, ScriptLinksAreResolvedAndMadeInert) {
@@ -47,30 +36,6 @@ TEST(LinkExtractionTest, ScriptLinksAreResolvedAndMadeInert) {
   EXPECT_EQ(run.At(2).RequestMethod, 2);
   EXPECT_EQ(run.At(2).PostData, "q=1");
   EXPECT_EQ(lines[1], "<a href=\"form.cgi\" alt=\"send()\">p</a>");
-}
-
-TEST(LinkExtractionTest, BaseOnAnotherHostMovesTheHostToo) {
-  AnalysisRun run;
-  TJobRecord job = Offline();
-  job.radioThisPath = false;
-  job.radioThisServer = true;
-  job.checkOtherServers = true;
-  job.radioRmtThisServer = true;
-  run.Start(job, kStart);
-  run.Analyse(0, "<base href=\"http://mirror/m/\"><a href=\"/top.html\">t</a>");
-  EXPECT_EQ(run.Queued(), std::vector<std::string>{"http://mirror/top.html"});
-}
-
-TEST(LinkExtractionTest, MetaRefreshAndForms) {
-  AnalysisRun run;
-  run.Start(Offline(1), kStart);
-  const auto lines = run.Analyse(0,
-                                 "<meta http-equiv=\"refresh\" content=\"0; URL=next.html\">\n"
-                                 "<form action=\"/cgi/post.cgi\" method=\"post\">");
-  // A form is never fetched; its action is made absolute for the copy.
-  ASSERT_EQ(run.Queued(), std::vector<std::string>{"http://h/a/next.html"});
-  EXPECT_EQ(run.At(1).LinkKind, kKindMeta);
-  EXPECT_EQ(lines[1], "<form action=\"http://h/cgi/post.cgi\" method=\"post\">");
 }
 
 TEST(LinkExtractionTest, InvalidPatternEndsThePageOnceWithItsText) {

@@ -5,47 +5,26 @@
 #include <set>
 
 #include "core/used_names.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
 
 constexpr const char* kDl = "/dl/";
 
-struct DirCase {
-  std::string url;
-  bool replicate;
-  std::string want;
-};
-
 // Every folder, whatever the URL holds, lies inside the project folder.
 TEST(LocalDir, BuildsProjectHostAndUrlFoldersThatCannotClimbOut) {
-  const DirCase cases[] = {
-      {"http://h:8080/a/b.html", true, "/dl/P/h/a/"},  // the port is not part of the folder
-      {"http://h:8080/a/b.html", false, "/dl/P/"},
-      {"http://h/", true, "/dl/P/h/"},
-      {"http://h", true, "/dl/P/h/"},
-      {"http://h/a:b/c.html", true, "/dl/P/h/"},  // invalid folder name: the host alone
-      {"http://h/a//b/c", true, "/dl/P/h/a/b/"},
-      {"http:///a/x", true, "/dl/P/a/"},
-      // An overlong folder name is shortened.
-      {"http://h/" + std::string(300, 'd') + ".x/f", true,
-       "/dl/P/h/" + std::string(253, 'd') + ".x/"},
-      {"http://h/../../etc/x", true, "/dl/P/h/!/!/etc/"},
-      {"http://../x", true, "/dl/P/!/"},
-      {"http://./x", true, "/dl/P/!/"},
-      {"http://h/%2e%2e/%2E./.%2e/x", true, "/dl/P/h/!/!/!/"},
-      {"http://h/a\\..\\..\\x/y", true, "/dl/P/h/a/!/!/x/"},
-      {"http://..\\..\\x/y", true, "/dl/P/!/!/x/"},
-      {"http://h/a/./b/", true, "/dl/P/h/a/!/b/"},
-      {"http://h/a\x01"
-       "b\x7f/x",
-       true, "/dl/P/h/a!b!/"},
-  };
-  for (const DirCase& c : cases) {
-    const std::string dir = LocalDir(c.url, kDl, "P", c.replicate);
-    EXPECT_EQ(dir, c.want) << c.url;
+  const auto check = [](const std::string& url, bool replicate, const std::string& want) {
+    const std::string dir = LocalDir(url, kDl, "P", replicate);
+    EXPECT_EQ(dir, want) << url;
     EXPECT_TRUE(IsInsideProject(dir, kDl, "P")) << dir;
-  }
+  };
+  const auto rows = test::ReadRows("links/local_names.txt", "dir");
+  ASSERT_GE(rows.size(), 14u);
+  for (const auto& r : rows) check(r[0], r[1] == "1", r[2]);
+  // An overlong folder name is shortened.
+  check("http://h/" + std::string(300, 'd') + ".x/f", true,
+        "/dl/P/h/" + std::string(253, 'd') + ".x/");
   EXPECT_EQ(LocalDir("http://h/a/", "/dl//", "P", true), "/dl/P/h/a/");
 }
 
@@ -69,56 +48,15 @@ class FileNameTest : public ::testing::Test {
 };
 
 TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
-  struct Case {
-    std::string url;
-    bool addHtm;
-    std::string mask;
-    std::string want;
-  };
-  const Case cases[] = {
-      // A query name repeats its path's extension, unless ".htm" is added.
-      {"http://h/page.asp?id=1&amp;n=2", false, "", "page.asp@id=1&n=2.asp"},
-      {"http://h/_static/theme.css?2022.1", true, "", "theme.css@2022.1.css"},
-      {"http://h/img.PNG?v=3", false, "", "img.PNG@v=3.PNG"},
-      {"http://h/a.html?x=1", true, "", "a.html@x=1.html"},
-      {"http://h/search?q=a.b", false, "", "search@q=a.b"},
-      // Only an extension of letters and digits is repeated (found by fuzzing).
-      {"http://h/a.\x04"
-       "b?v=1",
-       false, "", "a.!b@v=1"},
-      {"http://h/doc.pdf", true, "", "doc.pdf"},  // never ".htm" on a known non-page
-      {"http://h/s.JS", true, "", "s.JS"},
-      {"http://h/notes.txt?v=2", true, "", "notes.txt@v=2.txt"},
-      {"http://h/page.php", true, "", "page.php.htm"},
-      {"http://h/page.asp?id=1&amp;n=2", true, "", "page.asp@id=1&n=2.htm"},
-      {"http://h/a%20b.html", false, "", "a_b.html"},
-      {"http://h/a+b.html", false, "", "a_b.html"},
-      {"http://h/100%%.HTM", true, "", "100%.HTM"},
-      {"http://h/d/", false, "", "index.html"},
-      {"http://h", false, "", "index.html"},
-      {"http://h/" + std::string(200, 'x'), false, "", "index.html"},  // URL over 200
-      {"http://h/run.cgi?x=1", false, "*.html", "run.cgi@x=1.html"},
-      {"http://h/a*b", false, "pre-*", "pre-ab"},
-      {"http://h/x%3C%7C%3E%22:y", false, "", "x!!!!!y"},
-      {"http://h/50%off.html", false, "", "50%off.html"},  // malformed: kept as written
-      {"http://h/end%4", false, "", "end%4"},
-      {"http://h/a%2F..%2F..%2Fx", false, "", "a!..!..!x"},  // no separator survives
-      {"http://h/%2e%2e", false, "", "!!"},
-      {"http://h/a%00b%0Ac%09d", false, "", "a!b!c!d"},  // no control characters
-      {"ftp://h/pub/file.tar.gz", true, "", "file.tar.gz"},
-      {"ftp://h/pub/file.tar.bz", true, "", "file.tar.bz"},
-      // Only names that look like pages get ".htm" before the reply says.
-      {"http://h/ex/plot_parse.py", true, "", "plot_parse.py"},
-      {"http://h/docs/3.12", true, "", "3.12.htm"},
-      {"http://h/x.foo?a=1", true, "", "x.foo@a=1.htm"},
-      {"amp;", false, "", "index.html"},  // nothing left after cleaning
-  };
-  for (const Case& c : cases) {
+  auto rows = test::ReadRows("links/local_names.txt", "name");
+  ASSERT_GE(rows.size(), 30u);
+  rows.push_back({"http://h/" + std::string(200, 'x'), "0", "", "index.html"});
+  for (const auto& r : rows) {
     UsedNames fresh;
-    EXPECT_EQ(MakeLocalFileName(c.url, "/dl/P/", c.mask, fresh, c.addHtm, "index.html"), c.want)
-        << c.url;
+    EXPECT_EQ(MakeLocalFileName(r[0], "/dl/P/", r[2], fresh, r[1] == "1", "index.html"), r[3])
+        << r[0];
     EXPECT_EQ(fresh.size(), 1u);
-    EXPECT_TRUE(fresh.Contains("/dl/P/" + c.want));
+    EXPECT_TRUE(fresh.Contains("/dl/P/" + r[3]));
   }
 }
 
@@ -192,15 +130,6 @@ TEST(RelativeLocalPath, ClimbsNoHigherThanTheSharedFolder) {
       {"/dl/P/h/ab/", "/dl/P/h/a/", "../a/f"},  // "a" is not a folder of "ab"
   };
   for (const auto& c : cases) EXPECT_EQ(RelativeLocalPath(c.from, c.to, "f"), c.want) << c.from;
-}
-
-TEST(UsedNames, ComparesWithoutAsciiCase) {
-  UsedNames used;
-  used.Add("/dl/P/Index.HTML");
-  EXPECT_TRUE(used.Contains("/DL/p/INDEX.html"));
-  EXPECT_FALSE(used.Contains("/dl/P/\xC9ndex.html"));
-  used.Add("/DL/p/index.html");
-  EXPECT_EQ(used.size(), 1u);
 }
 
 }  // namespace

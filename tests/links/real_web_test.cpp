@@ -3,9 +3,13 @@
 // minified one-line pages, character references and script links.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "links/link_extraction.h"
 #include "links/link_text.h"
 #include "tests/links/analysis_fixture.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -29,176 +33,68 @@ TJobRecord FullCopy() {
 }
 
 // A link's scheme, whether it names a place of its own, and whether the
-// downloader may fetch it.
+// downloader may fetch it: the rows of tests/fixtures/links/link_schemes.txt.
 TEST(LinkTextTest, SchemesEntitiesAndLocalLinks) {
-  const struct {
-    const char* link;
-    const char* scheme;
-    bool absolute, supported;
-  } schemes[] = {
-      {"https://h/x", "https", true, true},
-      {"HTTPS://h:8443/", "HTTPS", true, true},
-      {"HTTP://h/", "HTTP", true, true},
-      {"ftp://h/x.zip", "ftp", true, true},
-      {"//h/x", "", true, true},
-      {"", "", false, true},
-      {"x.html", "", false, true},
-      {"a/b:c", "", false, true},
-      {"p?x=a:b", "", false, true},
-      {"http://h/?next=mailto:x", "http", true, true},
-      {"#a:b", "", false, true},
-      {"?q=javascript:x", "", false, true},
-      {"1x:y", "", false, true},
-      {"data:,x", "data", true, false},
-      {"svn+ssh://h", "svn+ssh", true, false},
-      {" TEL:+1", "TEL", true, false},
-      {" mailto:x", "mailto", true, false},
-      {"MAILTO:a@b", "MAILTO", true, false},
-      {"news:x", "news", true, false},
-      {"gopher://h", "gopher", true, false},
-      {"file:///etc/passwd", "file", true, false},
-      {"JavaScript:void(0)", "JavaScript", true, false},
-      {"about:blank", "about", true, false},
-      {"blob:http://h/1", "blob", true, false},
-  };
-  for (const auto& c : schemes) {
-    EXPECT_EQ(LinkScheme(c.link), c.scheme) << c.link;
-    EXPECT_EQ(IsAbsoluteLink(c.link), c.absolute) << c.link;
-    EXPECT_EQ(IsSupportedProtocol(c.link), c.supported) << c.link;
+  const auto rows = test::ReadRows("links/link_schemes.txt");
+  ASSERT_GE(rows.size(), 20u);
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 4u) << row[0];
+    EXPECT_EQ(LinkScheme(row[0]), row[1]) << row[0];
+    EXPECT_EQ(IsAbsoluteLink(row[0]), row[2] == "1") << row[0];
+    EXPECT_EQ(IsSupportedProtocol(row[0]), row[3] == "1") << row[0];
   }
   EXPECT_EQ(DecodeLinkEntities("a?x=1&amp;y=2&#38;z=&#x33;&lt;&quot;"), "a?x=1&y=2&z=3<\"");
   EXPECT_EQ(DecodeLinkEntities("a&b&amp&copy;&#233;&;"), "a&b&amp&copy;&#233;&;");
   EXPECT_EQ(EncodeLocalLink("../d/a b%#?&\"\xC3\xA9.html"), "../d/a%20b%25%23%3F%26%22%C3%A9.html");
 }
 
-using Strings = std::vector<std::string>;
-using Edits = std::vector<std::pair<std::string, std::string>>;
-
-// Analyses `page` as the job's start page: `queued` is every URL queued
-// after the start, `edits` the page's changes, each found after the one
-// before; the rest of the page must stay as written.
-void ExpectPage(const char* name, const TJobRecord& job, const std::string& page,
-                const Strings& queued, const Edits& edits, const char* start = kStart) {
-  SCOPED_TRACE(name);
-  AnalysisRun run;
-  run.Start(job, start);
-  std::string want = page;
-  size_t at = 0;
-  for (const auto& [from, to] : edits) {
-    at = want.find(from, at);
-    ASSERT_NE(at, std::string::npos) << from;
-    want.replace(at, from.size(), to);
-    at += to.size();
+// A job from words: the full copy, or with "bare" one that only makes the
+// links local; "depth=N", "nohtm" (no added .htm), "server" (this server,
+// not this path) and the switches named below.
+TJobRecord Job(const std::string& words) {
+  TJobRecord job = words.starts_with("bare") ? TJobRecord() : FullCopy();
+  job.checkLocalize = true;
+  const std::map<std::string, bool TJobRecord::*> switches = {
+      {"linktourl", &TJobRecord::checkLinkToUrl},
+      {"embed", &TJobRecord::checkLoadEmbed},
+      {"other", &TJobRecord::checkOtherServers},
+      {"rmtserver", &TJobRecord::radioRmtThisServer},
+  };
+  std::istringstream in(words);
+  for (std::string word; in >> word;) {
+    if (word.starts_with("depth=")) job.editDepth = std::stoi(word.substr(6));
+    if (word == "nohtm") job.checkAddHtmExt = false;
+    if (word == "server") job.radioThisPath = !(job.radioThisServer = true);
+    if (switches.contains(word)) job.*switches.at(word) = true;
   }
-  EXPECT_EQ(run.Analyse(0, page), testing::SplitLines(want));
-  EXPECT_EQ(run.Queued(), queued);
+  return job;
 }
 
+// The pages of tests/fixtures/links/pages.txt, each analysed as its job's
+// start page.
 TEST(RealWebTest, PagesAsSitesWriteThem) {
-  TJobRecord linkToUrl = FullCopy();
-  linkToUrl.checkLinkToUrl = true;
-  // Only the https link to the site itself is followed: it is the same server.
-  ExpectPage("other schemes", linkToUrl,
-             "<a href=\"https://o/x.html\">s</a><a href=\"//o/y.html\">p</a>"
-             "<img src=\"data:image/png;base64,iVBORw0KGgo=\"><a href=\"tel:+123\">t</a>"
-             "<a href=\"about:blank\">b</a><a href=\"blob:http://h/1\">l</a>"
-             "<a href=\"mailto:me@h\">m</a><a href=\"HTTPS://h/a/z.html\">z</a>",
-             {"HTTPS://h/a/z.html"},
-             {{"//o/y.html", "http://o/y.html"}, {"HTTPS://h/a/z.html", "z.html"}});
-  // Another server's page is not followed by this job.
-  ExpectPage("protocol-relative links", FullCopy(),
-             "<a href=\"//h/a/p.html\">p</a><a href=\"//o/q.html\">q</a>", {"http://h/a/p.html"},
-             {{"//h/a/p.html", "p.html"}});
-  ExpectPage("the link attribute is chosen by name", FullCopy(),
-             "<script id=\"o\" data-url_root=\"./\" src=\"opts.js\"></script>\n"
-             "<img data-src=\"lazy.png\" src=\"real.png\">\n"
-             "<a data-href=\"wrong.html\" href=\"right.html\">r</a>\n"
-             "<link data-url=\"x\" href=\"s.css\" rel=\"stylesheet\">\n"
-             "<a onclick=\"x()\" data-url=\"fallback.html\">f</a>",
-             {"http://h/a/opts.js", "http://h/a/real.png", "http://h/a/right.html",
-              "http://h/a/s.css", "http://h/a/fallback.html"},
-             {});
-  ExpectPage(
-      "srcset candidates are queued and rewritten in place", FullCopy(),
-      "<img srcset=\"i/a.png 1x, i/b%20c.png 2x,i/d.png\" src=\"i/a.png\">\n"
-      "<img src=\"e.png\" srcset=\"e.png 1x,\n   https://o/f.png 2x\">",
-      {"http://h/a/i/a.png", "http://h/a/i/b%20c.png", "http://h/a/i/d.png", "http://h/a/e.png"},
-      {{"i/a.png", "a.png"},
-       {"i/b%20c.png", "b_c.png"},
-       {"i/d.png", "d.png"},
-       {"i/a.png", "a.png"}});
-  TJobRecord embedded = FullCopy();
-  embedded.checkLoadEmbed = true;
-  // A picture's sources are images; what a page plays or embeds is an
-  // embedded object, and a video's poster an image.
-  ExpectPage(
-      "pictures, videos, sounds and objects", embedded,
-      "<picture><source srcset=\"p/a.webp 1x, p/b.webp 2x\" type=\"image/webp\">"
-      "<img src=\"p/a.png\"></picture>"
-      "<a href=\"f.html\"><video poster=\"m/p.jpg\" src=\"m/v.webm\">"
-      "<source src=\"m/v.mp4\" type=\"video/mp4\"><track src=\"m/en.vtt\"></video>"
-      "<audio src=\"m/s.ogg\"></audio><object data=\"fig/f.svg\">Figure</object></a>",
-      {"http://h/a/p/a.webp", "http://h/a/p/b.webp", "http://h/a/p/a.png", "http://h/a/f.html",
-       "http://h/a/m/v.webm", "http://h/a/m/p.jpg", "http://h/a/m/v.mp4", "http://h/a/m/en.vtt",
-       "http://h/a/m/s.ogg", "http://h/a/fig/f.svg"},
-      {{"p/a.webp", "a.webp"},
-       {"p/b.webp", "b.webp"},
-       {"p/a.png", "a.png"},
-       {"f.html", "f.html"},
-       {"m/p.jpg", "p.jpg"},
-       {"m/v.webm", "v.webm"},
-       {"m/v.mp4", "v.mp4"},
-       {"m/en.vtt", "en.vtt"},
-       {"m/s.ogg", "s.ogg"},
-       {"fig/f.svg", "f.svg"}});
-  // Browsers strip blanks around a link and take "." and ".." as folders.
-  ExpectPage("blanks and dot segments", FullCopy(),
-             "<a href=\" https://o/x.html\">o</a><a href=\"  sub/b.html \">b</a>"
-             "<a href=\"..\">up</a><a href=\".\">here</a><a href=\"http://h/a/x/../y.html\">y</a>",
-             {"http://h/a/sub/b.html", "http://h/", "http://h/a/", "http://h/a/y.html"},
-             {{"  sub/b.html ", "b.html"},
-              {"..", "index.html"},
-              {".", "index1.html"},
-              {"http://h/a/x/../y.html", "y.html"}});
-  ExpectPage("a query alone names the page itself", FullCopy(),
-             "<a href=\"?page=2\">2</a><a href=\"./?page=3\">3</a>",
-             {"http://h/a/list.php?page=2", "http://h/a/?page=3"},
-             {{"?page=2", "list.php@page=2.htm"}, {"./?page=3", "@page=3.htm"}},
-             "http://h/a/list.php?page=1");
-  // The page is found again under its own URL, not queued a second time.
-  ExpectPage("base moves only later links and blanks only its own tag", FullCopy(),
-             "<html><head><a href=\"before.html\">b</a><base href=\"http://h/\"><link "
-             "rel=\"stylesheet\" href=\"_s/t.css?v=3\"></head><body><a href=\"a/start.html\">s</a>"
-             "<a href=\"a/two.html\">2</a></body></html>",
-             {"http://h/a/before.html", "http://h/_s/t.css?v=3", "http://h/a/two.html"},
-             {{"before.html", "before.html"},
-              {"<base href=\"http://h/\">", ""},
-              {"_s/t.css?v=3", "t.css@v=3.css"},
-              {"a/start.html", "start.html"},
-              {"a/two.html", "two.html"}});
-  // The local name keeps "&" decoded; the saved link encodes it.
-  ExpectPage(
-      "references are decoded for fetching and encoded when saved", FullCopy(),
-      "<a href=\"q.cgi?x=1&amp;y=2#t\">q</a><a href=\"caf%C3%A9 menu.html\">c</a>"
-      "<script src=\"app.js?v=1&amp;t=2\"></script>",
-      {"http://h/a/q.cgi?x=1&y=2", "http://h/a/caf%C3%A9%20menu.html", "http://h/a/app.js?v=1&t=2"},
-      {{"q.cgi?x=1&amp;y=2#t", "q.cgi@x=1%26y=2.htm#t"},
-       {"caf%C3%A9 menu.html", "caf%C3%A9_menu.html"},
-       {"app.js?v=1&amp;t=2", "app.js@v=1%26t=2.js"}});
-  // Nothing is taken from a script's text, a comment or another attribute.
-  ExpectPage("style elements and attributes", FullCopy(),
-             "<style>@import \"base.css\";\n@font-face{src:url(f/x.woff2) format('woff2')} "
-             "body{background:url('i/bg.png')}</style>\n"
-             "<div style=\"background-image: url(&quot;i/d.png&quot;); x: url(i/s p.png)\">d</div>"
-             "<script>var s = \"<style>.a{background:url(no.png)}</style>\";</script>"
-             "<!-- <p style=\"background:url(no2.png)\"> -->"
-             "<p data-x='style=\"url(no3.png)\"'>p</p>",
-             {"http://h/a/base.css", "http://h/a/f/x.woff2", "http://h/a/i/bg.png",
-              "http://h/a/i/d.png", "http://h/a/i/s%20p.png"},
-             {{"f/x.woff2", "x.woff2"},
-              {"i/bg.png", "bg.png"},
-              {"i/d.png", "d.png"},
-              {"i/s p.png", "s_p.png"}});
+  const std::vector<test::CaseRecord> cases = test::ReadCases("links/pages.txt");
+  ASSERT_GE(cases.size(), 20u);
+  for (const test::CaseRecord& c : cases) {
+    SCOPED_TRACE(c.Name);
+    AnalysisRun run;
+    run.Start(Job(c.Get("job")), c.Get("start", kStart));
+    const std::string page = c.Text("page");
+    std::string want = page;
+    size_t at = 0;
+    for (const std::string& edit : c.All("edit")) {
+      const size_t arrow = edit.rfind(" =>");
+      ASSERT_NE(arrow, std::string::npos) << edit;
+      const std::string from = edit.substr(0, arrow);
+      const std::string to = edit.substr(std::min(arrow + 4, edit.size()));
+      at = want.find(from, at);
+      ASSERT_NE(at, std::string::npos) << from;
+      want.replace(at, from.size(), to);
+      at += to.size();
+    }
+    EXPECT_EQ(run.Analyse(0, page), testing::SplitLines(want));
+    EXPECT_EQ(run.Queued(), c.All("queued"));
+  }
 }
 
 TEST(RealWebTest, LinkRelSaysWhatIsFetched) {

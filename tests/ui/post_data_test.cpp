@@ -109,13 +109,6 @@ TEST(PostData, EditsFollowEachOther) {
   EXPECT_EQ(get.ResultPostData(), "x=1");
 }
 
-TEST(PostData, HintBreaksLongUrls) {
-  EXPECT_EQ(WrappedHint("short"), "short");
-  const std::string hint = WrappedHint(std::string(250, 'u'));
-  EXPECT_EQ(hint,
-            std::string(100, 'u') + '\n' + std::string(100, 'u') + '\n' + std::string(50, 'u'));
-}
-
 TEST(PostDataDialog, ListTextAndMethodStayInStep) {
   TfmPostData dialog;
   dialog.Setup("http://h/p", "a=1&b=2", true);

@@ -17,7 +17,6 @@
 #include "tests/ui/window_harness.h"
 #include "ui/queue_view.h"
 #include "ui/summary_view.h"
-#include "ui/template_delegate.h"
 
 namespace kestrix::test {
 namespace {
@@ -205,13 +204,6 @@ TEST(QueueView, DefaultWidthsShowWholeTexts) {
   QAbstractItemView* stat = summary.findChild<QTableWidget*>(QStringLiteral("grdStat"));
   EXPECT_GE(static_cast<QTableView*>(stat)->columnWidth(0), stat->sizeHintForColumn(0));
   QApplication::setFont(before);
-}
-
-TEST(TemplateDelegate, PicksOutEachBracketGroup) {
-  using TGroups = std::vector<std::pair<int, int>>;
-  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("http://a/p<1-3>.html")), (TGroups{{10, 5}}));
-  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("<a,b>/<1-2>")), (TGroups{{0, 5}, {6, 5}}));
-  EXPECT_EQ(TTemplateDelegate::Groups(QStringLiteral("http://a/<open")), TGroups{});
 }
 
 // The counting is the engine's (queue_summary_test); the page puts its
