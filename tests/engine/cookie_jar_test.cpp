@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
+
 #include "engine/cookie_file.h"
 #include "engine/header_date.h"
 #include "engine/set_cookie.h"
 #include "tests/core/scratch_folder.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -16,34 +19,12 @@ namespace {
 const int64_t kNow = UnixSecondsOf(2024, 1, 1, 0, 0, 0);
 
 TEST(HeaderDate, ReadsTheFormsServersSend) {
-  const struct {
-    const char* text;
-    int64_t expected;  // 0: unreadable
-  } cases[] = {
-      {"Sun, 06 Nov 1994 08:49:37 GMT", 784111777},
-      {"Sunday, 06-Nov-94 08:49:37 GMT", 784111777},
-      {"Sun Nov  6 08:49:37 1994", 784111777},
-      {"06 nov 1994 8:49:37", 784111777},
-      {"Wed, 01-Jan-2025 00:00:00 GMT", UnixSecondsOf(2025, 1, 1, 0, 0, 0)},
-      {"Thu, 01 Jan 1970 00:00:00 GMT", 0},
-      {"Tue, 29 Feb 2000 12:00:00 GMT", UnixSecondsOf(2000, 2, 29, 12, 0, 0)},
-      {"Fri, 01 Jan 2038 00:00:00 GMT", UnixSecondsOf(2038, 1, 1, 0, 0, 0)},
-      {"Mon, 01 Jan 1600 00:00:00 GMT", -1},  // before 1601
-      {"Sat, 30 Feb 2000 12:00:00 GMT", -1},  // no such day
-      {"Sat, 29 Feb 2001 12:00:00 GMT", -1},
-      {"Sun, 06 Nov 1994 24:00:00 GMT", -1},
-      {"Sun, 06 Nov 1994 GMT", -1},  // no time
-      {"Sun, 06 Nox 1994 08:49:37 GMT", -1},
-      {"", -1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const std::optional<int64_t> got = ParseHeaderDate(c.text);
-    if (c.expected < 0) {
-      EXPECT_FALSE(got);
-    } else {
-      EXPECT_EQ(got, c.expected);
-    }
+  const auto rows = test::ReadRows("engine/politeness.txt", "date");
+  ASSERT_GE(rows.size(), 15u);
+  for (const auto& row : rows) {
+    const std::optional<int64_t> got = ParseHeaderDate(row[0]);
+    EXPECT_EQ(got, row[1] == "-" ? std::nullopt : std::optional<int64_t>(std::stoll(row[1])))
+        << row[0];
   }
 }
 
@@ -75,61 +56,19 @@ TEST(SetCookie, ReadsNameValueAndAttributes) {
 
 // One table for what a site sets and what each later request carries.
 TEST(CookieJar, StoresAndSendsByTheRulesBrowsersFollow) {
-  const struct {
-    const char* setUrl;
-    const char* header;
-    TCookieVerdict verdict;
-    const char* requestUrl;
-    const char* sent;
-  } cases[] = {
-      // Host-only unless a Domain is given; a Domain covers subdomains.
-      {"http://www.example.com/", "a=1", TCookieVerdict::Stored, "http://sub.www.example.com/", ""},
-      {"http://www.example.com/", "a=1", TCookieVerdict::Stored, "http://WWW.example.com:8080/",
-       "a=1"},
-      {"http://www.example.com/", "a=1; Domain=example.com", TCookieVerdict::Stored,
-       "http://other.example.com/", "a=1"},
-      {"http://www.example.com/", "a=1; Domain=other.com", TCookieVerdict::ForeignDomain,
-       "http://other.com/", ""},
-      {"http://www.example.com/", "a=1; Domain=ample.com", TCookieVerdict::ForeignDomain,
-       "http://ample.com/", ""},
-      // Public suffixes name no site, unless the host is the suffix itself.
-      {"http://shop.example.co.uk/", "a=1; Domain=co.uk", TCookieVerdict::PublicSuffix,
-       "http://other.co.uk/", ""},
-      {"http://user.github.io/", "a=1; Domain=github.io", TCookieVerdict::PublicSuffix,
-       "http://github.io/", ""},
-      {"http://co.uk/", "a=1; Domain=co.uk", TCookieVerdict::Stored, "http://www.co.uk/", ""},
-      {"http://shop.example.co.uk/", "a=1; Domain=example.co.uk", TCookieVerdict::Stored,
-       "http://example.co.uk/", "a=1"},
-      // An IP address has no subdomains.
-      {"http://127.0.0.1:8080/", "a=1", TCookieVerdict::Stored, "http://127.0.0.1:9090/x", "a=1"},
-      // The default path is the request's folder; a path covers its subpaths only.
-      {"http://h.test/docs/page.html", "a=1", TCookieVerdict::Stored, "http://h.test/docs", "a=1"},
-      {"http://h.test/docs/page.html", "a=1", TCookieVerdict::Stored, "http://h.test/docsx/", ""},
-      {"http://h.test/docs/page.html", "a=1", TCookieVerdict::Stored, "http://h.test/docs/x/y?q",
-       "a=1"},
-      {"http://h.test/page.html", "a=1", TCookieVerdict::Stored, "http://h.test/x", "a=1"},
-      {"http://h.test/a/b", "a=1; Path=/a/", TCookieVerdict::Stored, "http://h.test/a", ""},
-      // Secure cookies go over https only; HttpOnly ones are sent as any.
-      {"https://h.test/", "a=1; Secure", TCookieVerdict::Stored, "http://h.test/", ""},
-      {"https://h.test/", "a=1; Secure; HttpOnly", TCookieVerdict::Stored, "https://h.test/",
-       "a=1"},
-      // Expired cookies are never kept; Max-Age wins over Expires either way round.
-      {"http://h.test/", "a=1; Expires=Sun, 06 Nov 1994 08:49:37 GMT", TCookieVerdict::Deleted,
-       "http://h.test/", ""},
-      {"http://h.test/", "a=1; Max-Age=0", TCookieVerdict::Deleted, "http://h.test/", ""},
-      {"http://h.test/", "a=1; Max-Age=10; Expires=Sun, 06 Nov 1994 08:49:37 GMT",
-       TCookieVerdict::Stored, "http://h.test/", "a=1"},
-      {"http://h.test/", "a=1; Expires=Wed, 01 Jan 2200 00:00:00 GMT; Max-Age=-1",
-       TCookieVerdict::Deleted, "http://h.test/", ""},
-      {"http://h.test/", "a=1; Domain=h\xC3\xA9.test", TCookieVerdict::Malformed, "http://h.test/",
-       ""},
-      {"ftp://h.test/", "a=1", TCookieVerdict::Malformed, "ftp://h.test/", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.setUrl) + " " + c.header + " -> " + c.requestUrl);
+  const std::map<std::string, TCookieVerdict> verdicts = {
+      {"Stored", TCookieVerdict::Stored},
+      {"Deleted", TCookieVerdict::Deleted},
+      {"ForeignDomain", TCookieVerdict::ForeignDomain},
+      {"PublicSuffix", TCookieVerdict::PublicSuffix},
+      {"Malformed", TCookieVerdict::Malformed}};
+  const auto rows = test::ReadRows("engine/politeness.txt", "cookie");
+  ASSERT_GE(rows.size(), 23u);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0] + " " + row[1] + " -> " + row[3]);
     TCookieJar jar;
-    EXPECT_EQ(jar.SetCookie(c.setUrl, c.header, kNow), c.verdict);
-    EXPECT_EQ(jar.CookieHeader(c.requestUrl, kNow), c.sent);
+    EXPECT_EQ(jar.SetCookie(row[0], row[1], kNow), verdicts.at(row[2]));
+    EXPECT_EQ(jar.CookieHeader(row[3], kNow), row[4]);
   }
 }
 

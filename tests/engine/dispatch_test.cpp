@@ -1,5 +1,5 @@
 // Handing entries to workers: order, counting, the finished queue, "Continue
-// aborted" and clearing a project. (The re-walk of a finished queue with date
+// aborted" and clearing a project; workers over TLS. (The re-walk of a finished queue with date
 // conditions is the mirror test's update run; reload and continue from a row
 // are run through the command line's download test.)
 #include <gtest/gtest.h>
@@ -44,10 +44,11 @@ class DispatchTest : public ::testing::Test {
   TNginxServer nginx_{site_.Path()};
 };
 
-TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesInQueueOrder) {
+TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesContinueTheAbortedAndClear) {
   TEngineHarness engine(3);
   FillQueue(engine);
   ASSERT_TRUE(engine.Control->StartJob(kProject, 1));
+  EXPECT_FALSE(engine.Control->ClearProjectData(kProject)) << "refused while running";
 
   // The first hand-out fills slots 0, 1 and 2 with entries 0, 1 and 2.
   for (int slot = 0; slot < 3; ++slot) {
@@ -80,6 +81,38 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesInQueueOrder) {
   }
   EXPECT_EQ(nginx_.AccessLog().size(), 10u);
   EXPECT_TRUE(std::filesystem::exists(HistoryFilePath(engine.Options.DownLoadFolder, kProject)));
+
+  // Five entries ended aborted, as a stop leaves them: not counted. The
+  // two left over when three workers took three wait for a free worker
+  // instead of being passed over, so the queue finishes.
+  for (int i = 1; i < 10; i += 2) {
+    TRetriveRec& entry = engine.Entry(i);
+    entry.ErrorCode = WSAECONNABORTED;
+    entry.ContentSize = entry.ReceivedSize = 0;
+  }
+  engine.State->ProcessedCount = 5;
+  engine.Control->ContinueAborted();
+  ASSERT_TRUE(engine.RunToEnd());
+  EXPECT_EQ(engine.State->ProcessedCount, 10);
+  EXPECT_EQ(engine.Observer.Finished.size(), 2u);
+  for (int i = 1; i < 10; i += 2) EXPECT_EQ(engine.Entry(i).ErrorCode, 0) << i;
+  const std::vector<std::string> log = nginx_.AccessLog();
+  ASSERT_EQ(log.size(), 15u);
+  for (size_t i = 10; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 4), "200 ") << log[i];
+
+  // Clearing deletes the project folder and empties the queue, and only that.
+  for (const char* unsafe : {"", "..", "a/../.."}) {
+    EXPECT_FALSE(engine.Control->ClearProjectData(unsafe)) << unsafe;
+  }
+  EXPECT_TRUE(std::filesystem::exists(engine.Options.DownLoadFolder));
+  const int clears = engine.Observer.Clears;
+  ASSERT_TRUE(engine.Control->ClearProjectData(kProject));
+  EXPECT_FALSE(std::filesystem::exists(engine.ProjectFolder()));
+  EXPECT_EQ(engine.Queue().Count(), 0);
+  EXPECT_EQ(engine.State->ProcessedCount, 0);
+  EXPECT_EQ(engine.State->NextIndex, 0);
+  EXPECT_EQ(engine.Observer.Clears, clears + 1);
+  EXPECT_EQ(engine.Observer.Status[3], "Queue: 0");
 }
 
 TEST_F(DispatchTest, WorkersOverTlsShareOneContextAndKeepTheirConnections) {
@@ -100,52 +133,6 @@ TEST_F(DispatchTest, WorkersOverTlsShareOneContextAndKeepTheirConnections) {
   EXPECT_EQ(engine.Control->Worker(1)->TlsContext, context);
   EXPECT_EQ(engine.Control->Worker(2)->TlsContext, context);
   EXPECT_LE(tls.ConnectionsSince(0), 3u);
-}
-
-TEST_F(DispatchTest, ContinueAbortedFetchesEveryAbortedEntryWithFewWorkers) {
-  TEngineHarness engine(2);
-  FillQueue(engine);
-  ASSERT_TRUE(engine.Mirror());
-  // Five entries ended aborted, as a stop leaves them: not counted.
-  for (int i = 1; i < 10; i += 2) {
-    TRetriveRec& entry = engine.Entry(i);
-    entry.ErrorCode = WSAECONNABORTED;
-    entry.ContentSize = entry.ReceivedSize = 0;
-  }
-  engine.State->ProcessedCount = 5;
-
-  // Two idle workers, five aborted entries: the three left over wait for a
-  // free worker instead of being passed over, so the queue finishes.
-  engine.Control->ContinueAborted();
-  ASSERT_TRUE(engine.RunToEnd());
-  EXPECT_EQ(engine.State->ProcessedCount, 10);
-  EXPECT_EQ(engine.Observer.Finished.size(), 2u);
-  for (int i = 1; i < 10; i += 2) EXPECT_EQ(engine.Entry(i).ErrorCode, 0) << i;
-  const std::vector<std::string> log = nginx_.AccessLog();
-  ASSERT_EQ(log.size(), 15u);
-  for (size_t i = 10; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 4), "200 ") << log[i];
-}
-
-TEST_F(DispatchTest, ClearingDeletesTheProjectFolderAndEmptiesTheQueue) {
-  TEngineHarness engine(2);
-  FillQueue(engine);
-  ASSERT_TRUE(engine.Control->StartJob(kProject, 1));
-  EXPECT_FALSE(engine.Control->ClearProjectData(kProject)) << "refused while running";
-  ASSERT_TRUE(engine.RunToEnd());
-  ASSERT_TRUE(std::filesystem::exists(engine.ProjectFolder()));
-  for (const char* unsafe : {"", "..", "a/../.."}) {
-    EXPECT_FALSE(engine.Control->ClearProjectData(unsafe)) << unsafe;
-  }
-  EXPECT_TRUE(std::filesystem::exists(engine.Options.DownLoadFolder));
-
-  const int clears = engine.Observer.Clears;
-  ASSERT_TRUE(engine.Control->ClearProjectData(kProject));
-  EXPECT_FALSE(std::filesystem::exists(engine.ProjectFolder()));
-  EXPECT_EQ(engine.Queue().Count(), 0);
-  EXPECT_EQ(engine.State->ProcessedCount, 0);
-  EXPECT_EQ(engine.State->NextIndex, 0);
-  EXPECT_EQ(engine.Observer.Clears, clears + 1);
-  EXPECT_EQ(engine.Observer.Status[3], "Queue: 0");
 }
 
 }  // namespace

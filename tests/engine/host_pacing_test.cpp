@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "engine/rate_limiter.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -19,62 +22,36 @@ struct FakeClock {
   }
 };
 
-// Each step: an action on host "h" at the given time (ms from the start),
-// and what MayStart answers afterwards.
-struct Step {
-  int atMs;
-  char action;  // 's' started, 'f' finished, '-' nothing
-  TStartVerdict::TKind kind;
-  int whenMs;  // for At
-};
-
-void Replay(const TPacingOptions& options, double random, std::initializer_list<Step> steps,
-            milliseconds crawlDelay = milliseconds(0)) {
-  FakeClock clock;
-  const TTime start = clock.now;
-  THostPacing pacing(options, clock.Function(), [random] { return random; });
-  if (crawlDelay.count() > 0) pacing.SetCrawlDelay("h", crawlDelay);
-  for (const Step& s : steps) {
-    SCOPED_TRACE(testing::Message() << "at " << s.atMs << " ms, " << s.action);
-    clock.now = start + milliseconds(s.atMs);
-    if (s.action == 's') pacing.Started("h");
-    if (s.action == 'f') pacing.Finished("h");
-    const TStartVerdict verdict = pacing.MayStart("h");
-    EXPECT_EQ(verdict.Kind, s.kind);
-    if (s.kind == TStartVerdict::At) {
-      EXPECT_EQ(verdict.When, start + milliseconds(s.whenMs));
+TEST(HostPacing, LimitsConnectionsAndWaitsBetweenRequests) {
+  const auto rows = test::ReadRows("engine/politeness.txt", "pace");
+  ASSERT_GE(rows.size(), 6u);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[5]);
+    const TPacingOptions options{.MaxPerHost = std::stoi(row[0]),
+                                 .Wait = milliseconds(std::stoi(row[1])),
+                                 .RandomWait = row[2] == "yes"};
+    const double random = std::stod(row[3]);
+    FakeClock clock;
+    const TTime start = clock.now;
+    THostPacing pacing(options, clock.Function(), [random] { return random; });
+    if (row[4] != "0") pacing.SetCrawlDelay("h", milliseconds(std::stoi(row[4])));
+    std::istringstream steps(row[5]);
+    for (std::string at, action, answer; steps >> at >> action >> answer;) {
+      if (answer.ends_with(';')) answer.pop_back();
+      SCOPED_TRACE(at + " " + action);
+      clock.now = start + milliseconds(std::stoi(at));
+      if (action == "s") pacing.Started("h");
+      if (action == "f") pacing.Finished("h");
+      const TStartVerdict verdict = pacing.MayStart("h");
+      EXPECT_EQ(verdict.Kind, answer == "now"    ? TStartVerdict::Now
+                              : answer == "ends" ? TStartVerdict::WhenOneEnds
+                                                 : TStartVerdict::At);
+      if (verdict.Kind == TStartVerdict::At) {
+        EXPECT_EQ(verdict.When, start + milliseconds(std::stoi(answer)));
+      }
     }
+    EXPECT_EQ(pacing.MayStart("another host").Kind, TStartVerdict::Now);
   }
-  EXPECT_EQ(pacing.MayStart("another host").Kind, TStartVerdict::Now);
-}
-
-TEST(HostPacing, LimitsConnectionsPerHost) {
-  Replay({.MaxPerHost = 2}, 0,
-         {{0, 's', TStartVerdict::Now, 0},
-          {0, 's', TStartVerdict::WhenOneEnds, 0},
-          {5, 'f', TStartVerdict::Now, 0},
-          {5, 's', TStartVerdict::WhenOneEnds, 0}});
-}
-
-TEST(HostPacing, WaitsBetweenRequestsOneAtATime) {
-  const TPacingOptions wait{.MaxPerHost = 4, .Wait = milliseconds(1000)};
-  Replay(wait, 0,
-         {{0, '-', TStartVerdict::Now, 0},
-          {0, 's', TStartVerdict::WhenOneEnds, 0},
-          {300, 'f', TStartVerdict::At, 1300},
-          {1299, '-', TStartVerdict::At, 1300},
-          {1300, '-', TStartVerdict::Now, 0}});
-  // Spread between half and one and a half times the wait.
-  TPacingOptions random = wait;
-  random.RandomWait = true;
-  Replay(random, 0.0, {{0, 's', TStartVerdict::WhenOneEnds, 0}, {0, 'f', TStartVerdict::At, 500}});
-  Replay(random, 0.999,
-         {{0, 's', TStartVerdict::WhenOneEnds, 0}, {0, 'f', TStartVerdict::At, 1499}});
-  // A Crawl-delay raises the wait and is never cut by the spread.
-  Replay(random, 0.0, {{0, 's', TStartVerdict::WhenOneEnds, 0}, {0, 'f', TStartVerdict::At, 800}},
-         milliseconds(800));
-  Replay({}, 0, {{0, 's', TStartVerdict::WhenOneEnds, 0}, {100, 'f', TStartVerdict::At, 2100}},
-         milliseconds(2000));
 }
 
 TEST(HostPacing, BusyRepliesHoldTheHostThenGiveTheEntryUp) {

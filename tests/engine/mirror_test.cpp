@@ -3,9 +3,6 @@
 // same result whatever the number of workers.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <array>
 #include <filesystem>
 #include <map>
@@ -28,32 +25,19 @@ namespace fs = std::filesystem;
 // runs these tests too.
 constexpr const char* kGenerator = KESTRIX_SOURCE_DIR "/bench/gen-site.py";
 
-struct TManifestFile {
-  std::string Kind;
+// Each file of a generated site by its path on the server: its size, and
+// whether a job rewrites it (pages and style sheets).
+struct TSiteFile {
   int64_t Size = 0;
+  bool Rewritten = false;
 };
-// Each file of a site by its path on the server.
-using TManifest = std::map<std::string, TManifestFile>;
+using TManifest = std::map<std::string, TSiteFile>;
 
-// The manifests of the main site at `port` and of the second one at
-// `port2`; empty when generating failed.
-std::array<TManifest, 2> GenerateSite(const std::string& folder, int port, int port2) {
-  std::array<TManifest, 2> files;
-  const std::string command = std::string("python3 '") + kGenerator + "' --pages 60 --port " +
-                              std::to_string(port) + " --port2 " + std::to_string(port2) + " '" +
-                              folder + "' > /dev/null";
-  if (std::system(command.c_str()) != 0) return files;
-  const QJsonObject doc =
-      QJsonDocument::fromJson(QByteArray::fromStdString(ReadWholeFile(folder + "manifest.json")))
-          .object();
-  const QString lists[] = {QStringLiteral("files"), QStringLiteral("other_files")};
-  for (size_t site = 0; site < 2; ++site) {
-    for (const QJsonValue& value : doc.value(lists[site]).toArray()) {
-      const QJsonObject file = value.toObject();
-      files[site][file.value(QStringLiteral("path")).toString().toStdString()] = {
-          file.value(QStringLiteral("kind")).toString().toStdString(),
-          file.value(QStringLiteral("size")).toInteger()};
-    }
+TManifest SiteFiles(const std::string& root) {
+  TManifest files;
+  for (const std::string& path : FilesBelow(root)) {
+    files[path] = {static_cast<int64_t>(fs::file_size(root + path)),
+                   path.ends_with(".html") || path.ends_with(".css")};
   }
   return files;
 }
@@ -83,7 +67,12 @@ class MirrorTest : public ::testing::Test {
     ASSERT_TRUE(nginx_->Start()) << nginx_->Error();
     other_ = std::make_unique<TNginxServer>(site_.Path() + "other", extraConfig_);
     ASSERT_TRUE(other_->Start()) << other_->Error();
-    manifests_ = GenerateSite(site_.Path(), nginx_->Port(), other_->Port());
+    const std::string command = std::string("python3 '") + kGenerator + "' --pages 60 --port " +
+                                std::to_string(nginx_->Port()) + " --port2 " +
+                                std::to_string(other_->Port()) + " '" + site_.Path() +
+                                "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    manifests_ = {SiteFiles(site_.Path() + "www/"), SiteFiles(site_.Path() + "other/")};
     ASSERT_FALSE(manifests_[0].empty()) << "gen-site.py failed";
   }
 
@@ -126,8 +115,7 @@ class MirrorTest : public ::testing::Test {
       EXPECT_TRUE(saved.insert(fs::relative(LocalPath(entry), engine.ProjectFolder())).second);
       EXPECT_EQ(entry.ReceivedSize, file->second.Size);
       const std::string text = ReadWholeFile(LocalPath(entry));
-      // Pages and style sheets are rewritten; the rest is saved as served.
-      if (file->second.Kind != "page" && file->second.Kind != "css") {
+      if (!file->second.Rewritten) {
         EXPECT_EQ(static_cast<int64_t>(text.size()), file->second.Size);
       }
       std::string& outcome = outcomes[entry.Job.editUrl] = std::to_string(entry.ErrorCode) + " " +
@@ -159,7 +147,7 @@ class MirrorTest : public ::testing::Test {
   bool LinkedFromSite(const std::string& path) const {
     const std::string name = fs::path(path).filename().string();
     for (const auto& [page, file] : manifests_[0]) {
-      if ((file.Kind == "page" || file.Kind == "css") &&
+      if (file.Rewritten &&
           ReadWholeFile(site_.Path() + "www/" + page).find(name) != std::string::npos)
         return true;
     }

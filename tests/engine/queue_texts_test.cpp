@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <map>
 
 #include "engine/fetch_limits.h"
 #include "http/socket_errors.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -80,49 +81,29 @@ TEST(QueueTexts, ReportedRowsKeepWhatAnEventLeavesUnchanged) {
 
 // The state of an ended fetch: what only the front end words.
 TEST(QueueTexts, OutcomeTexts) {
-  struct Case {
-    TFetchOutcome outcome;
-    int code;
-    const char* reason;
-    const char* detail;
-    const char* text;
-  };
-  const Case cases[] = {
-      {TFetchOutcome::Reply, 0, "Not Modified", "", "Not Modified"},
-      {TFetchOutcome::Reply, WSAETIMEDOUT, "Connection aborted on request", "",
-       "Connection timed out"},
-      {TFetchOutcome::Reply, kRelocationLoopError, "", "", "Too many relocations (more than 20)"},
-      {TFetchOutcome::Reply, kErrShortBody, "OK", "",
-       "Connection closed before the body ended (4 of 10 bytes)"},
-      {TFetchOutcome::Reply, WSAECONNRESET, "OK", "", "Connection reset by peer"},
-      {TFetchOutcome::NotStarted, WSAECONNRESET, "Nothing to post", "", "Nothing to post"},
-      {TFetchOutcome::GaveUp, WSAETIMEDOUT, "", "",
-       "Gave up after 5 retries: Connection timed out"},
-      {TFetchOutcome::GaveUp, kErrShortBody, "", "",
-       "Gave up after 5 retries: the body ended early"},
-      {TFetchOutcome::PartDoesNotFit, kErrUndecodableBody, "Partial Content", "",
-       "Partial reply does not fit the saved copy"},
-      {TFetchOutcome::RobotsRefused, kRobotsRefusedError, "", "", "Disallowed by robots.txt"},
-      {TFetchOutcome::Reply, WSAECONNABORTED, "", "", "Connection aborted"},
-      {TFetchOutcome::NotRewritten, 0, "", "",
-       "Links not rewritten: the page could not be saved again"},
-      {TFetchOutcome::NotKept, kErrDiskFull, "OK", "Cannot write file \"/d/f\": No space left",
-       "Cannot write file \"/d/f\": No space left"},
-      {TFetchOutcome::Reply, 0, "", "", "OK"},  // a reply without a reason phrase
-  };
+  const std::map<std::string, TFetchOutcome> outcomes = {
+      {"Reply", TFetchOutcome::Reply},
+      {"NotStarted", TFetchOutcome::NotStarted},
+      {"GaveUp", TFetchOutcome::GaveUp},
+      {"PartDoesNotFit", TFetchOutcome::PartDoesNotFit},
+      {"NotRewritten", TFetchOutcome::NotRewritten},
+      {"NotKept", TFetchOutcome::NotKept},
+      {"RobotsRefused", TFetchOutcome::RobotsRefused}};
   TRetriveRec entry;
   entry.ContentSize = 10;
   entry.ReceivedSize = 4;
-  for (const Case& c : cases) {
-    TRowFacts row;
+  const auto rows = test::ReadRows("engine/queue_texts.txt", "outcome");
+  ASSERT_GE(rows.size(), 14u);
+  for (const auto& row : rows) {
+    TRowFacts facts;
     TEntryEvent ended;
     ended.Phase = TEntryPhase::Ended;
-    ended.ErrorCode = c.code;
-    ended.Outcome = c.outcome;
-    ended.Reason = c.reason;
-    ended.Detail = c.detail;
-    ApplyEntryEvent(row, ended);
-    EXPECT_EQ(QueueCellText(TQueueColumn::State, entry, row), c.text) << c.text;
+    ended.Outcome = outcomes.at(row[0]);
+    ended.ErrorCode = std::stoi(row[1]);
+    ended.Reason = row[2];
+    ended.Detail = row[3];
+    ApplyEntryEvent(facts, ended);
+    EXPECT_EQ(QueueCellText(TQueueColumn::State, entry, facts), row[4]);
   }
   TRowFacts busy;
   TEntryEvent gaveUp;
@@ -137,37 +118,22 @@ TEST(QueueTexts, OutcomeTexts) {
 // What an entry's own fields say of a failure: rows loaded from a history,
 // a limit's state, and the command line's word on a failed start.
 TEST(QueueTexts, FailureTextsFromTheEntry) {
-  struct Case {
-    int code;
-    int status;
-    int64_t limit;
-    const char* text;
-  };
-  const Case cases[] = {
-      {kErrFileTooLarge, 0, 20 << 20, "larger than the size limit (20 MB)"},
-      {kErrFileTooSlow, 0, 90, "took longer than the time limit (90 s)"},
-      {kErrCertNotTrusted, 0, 0, "certificate not trusted (#12010)"},
-      {0, 404, 0, "HTTP status 404"},
-      {0, 302, 0, "HTTP status 302"},  // a relocation that was not followed
-      {0, 0, 0, "No reply"},
-      {0, 304, 0, "OK"},  // not modified: nothing failed
-      {0, -1, 0, ""},     // never fetched, as far as the history knows
-  };
-  for (const Case& c : cases) {
+  const auto rows = test::ReadRows("engine/queue_texts.txt", "loaded");
+  ASSERT_GE(rows.size(), 8u);
+  for (const auto& row : rows) {
     TRetriveRec e;
-    e.ErrorCode = c.code;
-    e.StatusCode = c.status;
-    e.CapLimit = c.limit;
-    EXPECT_EQ(LoadedRowTexts(e)[4], c.text) << c.text;
-    TRowFacts row;
+    e.ErrorCode = std::stoi(row[0]);
+    e.StatusCode = std::stoi(row[1]);
+    e.CapLimit = std::stoll(row[2]);
+    EXPECT_EQ(LoadedRowTexts(e)[4], row[3]);
+    if (e.CapLimit == 0) continue;
+    TRowFacts facts;
     TEntryEvent ended;
     ended.Phase = TEntryPhase::Ended;
-    ended.ErrorCode = c.code;
-    ended.Outcome = c.limit > 0 ? TFetchOutcome::NotKept : TFetchOutcome::Reply;
-    ApplyEntryEvent(row, ended);
-    if (c.limit > 0) {
-      EXPECT_EQ(QueueCellText(TQueueColumn::State, e, row), c.text);
-    }
+    ended.ErrorCode = e.ErrorCode;
+    ended.Outcome = TFetchOutcome::NotKept;
+    ApplyEntryEvent(facts, ended);
+    EXPECT_EQ(QueueCellText(TQueueColumn::State, e, facts), row[3]);
   }
   const TRunStop stops[] = {{TStopCause::Files, 500, ""},
                             {TStopCause::Bytes, 1 << 30, ""},
@@ -188,26 +154,13 @@ TEST(QueueTexts, DateTexts) {
 }
 
 TEST(QueueTexts, ProgressShowsTheShareOfTheWholeDocumentOrTheBytesSoFar) {
-  struct Case {
-    TTransferProgress progress;
-    const char* text;
-  };
-  const Case cases[] = {
-      {{0, 1000, 0, 1000}, "(0%)  1000"},
-      {{0, 1000, 500, 1000}, "(49%)  1000"},  // divided by the size + 1
-      {{0, 1000, 1000, 1000}, "(99%)  1000"},
-      {{400, 1000, 300, 600}, "(69%)  1000"},  // a resumed file counts what it had
-      {{0, -1, 123, -1}, "> 123"},             // no Content-Length
-      {{0, 0, 5, 0}, "> 5"},
-      {{0, 10, 11, 10}, "> 11"},  // more than announced
-      {{0, 3'000'000'000, 2'000'000'000, 3'000'000'000}, "(66%)  3000000000"},
-      // Sizes that used to divide by zero: -1 kept from an earlier fetch, and
-      // 4294967295, which 32 bits took for -1.
-      {{0, -1, 10, 100}, "> 10"},
-      {{0, 4'294'967'295, 10, 4'294'967'295}, "(0%)  4294967295"},
-      {{0, INT64_MAX, 5, INT64_MAX}, "> 5"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ProgressText(c.progress), c.text);
+  const auto rows = test::ReadRows("engine/queue_texts.txt", "progress");
+  ASSERT_GE(rows.size(), 11u);
+  for (const auto& row : rows) {
+    const TTransferProgress progress{std::stoll(row[0]), std::stoll(row[1]), std::stoll(row[2]),
+                                     std::stoll(row[3])};
+    EXPECT_EQ(ProgressText(progress), row[4]);
+  }
 }
 
 }  // namespace

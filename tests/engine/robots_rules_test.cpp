@@ -4,96 +4,34 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "engine/robots_cache.h"
 #include "engine/robots_outcome.h"
 #include "tests/core/scratch_folder.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
 
-const char* const kSite =
-    "\xEF\xBB\xBF# a comment line\r\n"
-    "Sitemap: http://h/sitemap.xml\r\n"
-    "Disallow: /before-any-group\r\n"
-    "\r\n"
-    "User-agent: OtherBot\r\n"
-    "Disallow: /\r\n"
-    "\r\n"
-    "User-agent: *\r\n"
-    "Disallow: /private/   # trailing comment\r\n"
-    "Allow: /private/open\r\n"
-    "Disallow: /*.pdf$\r\n"
-    "Disallow: /search*q=\r\n"
-    "Disallow: /%7Ejoe/\r\n"
-    "Disallow: /caf\xC3\xA9\r\n"
-    "Disallow: nolead\r\n"
-    "Disallow:\r\n"
-    "Allow: /same\r\n"
-    "Disallow: /same\r\n"
-    "Crawl-delay: 2.5\r\n"
-    "Unknown-field: whatever\r\n"
-    "no colon here\r\n";
-
 TEST(RobotsRules, TheLongestMatchDecidesAndAllowWinsATie) {
-  const TRobotsRules rules = TRobotsRules::Parse(kSite);
-  const struct {
-    const char* path;
-    bool allowed;
-  } cases[] = {
-      {"/", true},
-      {"", true},
-      {"/before-any-group", true},
-      {"/private", true},
-      {"/private/", false},
-      {"/private/x?y", false},
-      {"/private/open", true},
-      {"/private/openings", true},  // a pattern is a prefix
-      {"/a/b.pdf", false},
-      {"/a/b.pdf?x=1", true},  // "$" anchors the end
-      {"/a/b.PDF", true},      // case counts
-      {"/search?q=x", false},
-      {"/search/deep?lang=en&q=x", false},
-      {"/search?lang=en", true},
-      {"/~joe/x", false},
-      {"/%7ejoe/x", false},
-      {"/caf%c3%a9", false},
-      {"/nolead", false},
-      {"/same", true},
-      {"/robots.txt", true},
-  };
-  for (const auto& c : cases) EXPECT_EQ(rules.Allowed(c.path), c.allowed) << c.path;
+  const TRobotsRules rules =
+      TRobotsRules::Parse(test::ReadRows("engine/politeness.txt", "robots-site").at(0).at(0));
+  const auto rows = test::ReadRows("engine/politeness.txt", "robots-path");
+  ASSERT_GE(rows.size(), 20u);
+  for (const auto& row : rows) EXPECT_EQ(rules.Allowed(row[0]), row[1] == "yes") << row[0];
   EXPECT_EQ(rules.CrawlDelay(), 2.5);
 }
 
 TEST(RobotsRules, OurGroupIsChosenByProductTokenElseTheStarGroups) {
-  const struct {
-    const char* text;
-    const char* path;
-    bool allowed;
-    std::optional<double> delay;
-  } cases[] = {
-      {"User-agent: kestrix/2.0\nDisallow: /ours\n\nUser-agent: *\nDisallow: /\n", "/x", true,
-       std::nullopt},
-      {"User-agent: kestrix/2.0\nDisallow: /ours\n\nUser-agent: *\nDisallow: /\n", "/ours", false,
-       std::nullopt},
-      // Two groups naming us are one; a group may name several agents.
-      {"User-agent: a\nUser-agent: KESTRIX\nDisallow: /one\nCrawl-delay: 1\n"
-       "User-agent: Kestrix\nDisallow: /two\nCrawl-delay: 4\n",
-       "/two", false, 4.0},
-      {"User-agent: KestrixNot\nDisallow: /\nUser-agent: *\nCrawl-delay: x\n", "/x", true,
-       std::nullopt},
-      {"User-agent: Kestrix\nAllow: /\nCrawl-delay: 999999\nUser-agent: *\nDisallow: /\n", "/x",
-       true, kMaxCrawlDelaySeconds},
-      {"User-agent: Other\nDisallow: /\n", "/x", true, std::nullopt},
-      {"User-agent: *\rDisallow: /cr-only\r", "/cr-only", false, std::nullopt},
-      {"", "/x", true, std::nullopt},
-      {"<html><body>Not found</body></html>", "/x", true, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const TRobotsRules rules = TRobotsRules::Parse(c.text);
-    EXPECT_EQ(rules.Allowed(c.path), c.allowed) << c.path;
-    EXPECT_EQ(rules.CrawlDelay(), c.delay);
+  const auto rows = test::ReadRows("engine/politeness.txt", "robots-group");
+  ASSERT_GE(rows.size(), 9u);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0]);
+    const TRobotsRules rules = TRobotsRules::Parse(row[0]);
+    EXPECT_EQ(rules.Allowed(row[1]), row[2] == "yes") << row[1];
+    EXPECT_EQ(rules.CrawlDelay(),
+              row[3] == "-" ? std::nullopt : std::optional<double>(std::stod(row[3])));
   }
   EXPECT_FALSE(TRobotsRules::DisallowAll().Allowed("/x"));
   EXPECT_TRUE(TRobotsRules::DisallowAll().Allowed("/robots.txt"));
@@ -115,32 +53,22 @@ TEST(RobotsRules, ReadsNoFurtherThanTheSizeBound) {
 }
 
 TEST(RobotsFetchOutcome, FollowsWhatMajorCrawlersDo) {
-  using std::chrono::seconds;
-  const struct {
-    int status, relocations, tries;
-    std::optional<seconds> retryAfter;
-    TRobotsAction action;
-    seconds retryIn;
-  } cases[] = {
-      {200, 0, 1, {}, TRobotsAction::Parse, seconds(0)},
-      {301, 4, 1, {}, TRobotsAction::Follow, seconds(0)},
-      {302, 5, 1, {}, TRobotsAction::AllowAll, seconds(0)},
-      {404, 0, 1, {}, TRobotsAction::AllowAll, seconds(0)},
-      {403, 0, 1, {}, TRobotsAction::AllowAll, seconds(0)},
-      {429, 0, 1, {}, TRobotsAction::RetryLater, seconds(15)},
-      {503, 0, 2, {}, TRobotsAction::RetryLater, seconds(30)},
-      {503, 0, 1, seconds(7), TRobotsAction::RetryLater, seconds(7)},
-      {503, 0, 1, seconds(3600), TRobotsAction::RetryLater, kMaxRobotsRetryAfter},
-      {0, 0, 2, {}, TRobotsAction::RetryLater, seconds(30)},
-      {500, 0, kMaxRobotsTries, {}, TRobotsAction::Unreachable, seconds(0)},
-      {0, 0, kMaxRobotsTries, {}, TRobotsAction::Unreachable, seconds(0)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.status);
+  const std::map<std::string, TRobotsAction> actions = {
+      {"Parse", TRobotsAction::Parse},
+      {"Follow", TRobotsAction::Follow},
+      {"AllowAll", TRobotsAction::AllowAll},
+      {"RetryLater", TRobotsAction::RetryLater},
+      {"Unreachable", TRobotsAction::Unreachable}};
+  const auto rows = test::ReadRows("engine/politeness.txt", "robots-fetch");
+  ASSERT_GE(rows.size(), 12u);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0] + " " + row[2]);
+    const auto retryAfter =
+        row[3] == "-" ? std::nullopt : std::optional<std::chrono::seconds>(std::stoi(row[3]));
     const TRobotsOutcome outcome =
-        RobotsFetchOutcome(c.status, c.relocations, c.tries, c.retryAfter);
-    EXPECT_EQ(outcome.Action, c.action);
-    EXPECT_EQ(outcome.RetryIn, c.retryIn);
+        RobotsFetchOutcome(std::stoi(row[0]), std::stoi(row[1]), std::stoi(row[2]), retryAfter);
+    EXPECT_EQ(outcome.Action, actions.at(row[4]));
+    EXPECT_EQ(outcome.RetryIn, std::chrono::seconds(std::stoi(row[5])));
   }
 }
 

@@ -27,6 +27,19 @@ sockaddr_in Loopback(int port) {
   return sa;
 }
 
+// The first line a child printed on `fd`, within `timeoutMs`.
+std::string ReadFirstLine(int fd, int timeoutMs) {
+  std::string line;
+  pollfd p{fd, POLLIN, 0};
+  while (line.find('\n') == std::string::npos && poll(&p, 1, timeoutMs) > 0) {
+    char buf[64];
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    line.append(buf, static_cast<std::size_t>(n));
+  }
+  return line.substr(0, line.find('\n'));
+}
+
 }  // namespace
 
 int FreePort() {
@@ -90,18 +103,6 @@ bool WaitForPort(int port, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   } while (std::chrono::steady_clock::now() < deadline);
   return false;
-}
-
-std::string ReadFirstLine(int fd, int timeoutMs) {
-  std::string line;
-  pollfd p{fd, POLLIN, 0};
-  while (line.find('\n') == std::string::npos && poll(&p, 1, timeoutMs) > 0) {
-    char buf[64];
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    line.append(buf, static_cast<std::size_t>(n));
-  }
-  return line.substr(0, line.find('\n'));
 }
 
 int SpawnServer(const std::vector<std::string>& argv, const std::string& name, pid_t& pid,

@@ -18,8 +18,6 @@ pid_t Spawn(const std::vector<std::string>& argv, int* stdoutFd = nullptr);
 void StopChild(pid_t pid, int graceMs = 3000);
 // True once 127.0.0.1:`port` accepts a connection, within `timeoutMs`.
 bool WaitForPort(int port, int timeoutMs);
-// The first line a child printed on `fd`, within `timeoutMs`.
-std::string ReadFirstLine(int fd, int timeoutMs);
 // Runs a server of ours that prints its port as its first line. Returns the
 // port, or -1 with `error` set (naming `name`) and no child left running.
 int SpawnServer(const std::vector<std::string>& argv, const std::string& name, pid_t& pid,

@@ -3,19 +3,11 @@
 
     connect_proxy.py --log FILE [--credentials USER:PASSWORD] [--lifetime S]
 
-Prints the port it listens on as the first line of standard output, then
-serves until killed or until --lifetime seconds (default 120) have passed.
-
-"CONNECT host:port" opens a tunnel to host:port ("HTTP/1.0 200 Connection
-established") and relays bytes both ways; a request with an absolute URL
-("GET http://host:port/path") is forwarded to host:port with the path alone.
-Only loopback destinations are served; any other is answered 403. With
---credentials every request must carry "Proxy-Authorization: Basic ..." with
-them, or it is answered 407.
-
-Every request is appended to the --log file as one JSON line in the fault
-server's format: {"request_line": ..., "headers": [[name, value], ...],
-"body": "", "overlap": 0}.
+Prints its port as the first line of standard output. "CONNECT host:port"
+opens a tunnel; a request for an absolute URL is forwarded with the path
+alone. Only loopback destinations are served (else 403); with --credentials
+a request without them in Proxy-Authorization is answered 407. Requests are
+logged as the fault server logs them.
 """
 import argparse
 import base64
@@ -28,24 +20,11 @@ import threading
 import time
 from urllib.parse import urlsplit
 
-MAX_HEAD = 65536
+from fault_server import parse_headers, read_head
+
 IDLE_SECONDS = 30
 LOG_LOCK = threading.Lock()
 LOOPBACK = ("127.0.0.1", "localhost", "::1", "[::1]")
-
-
-def read_head(conn):
-    data = b""
-    while b"\r\n\r\n" not in data and b"\n\n" not in data:
-        if len(data) > MAX_HEAD:
-            return None, b""
-        chunk = conn.recv(4096)
-        if not chunk:
-            return None, b""
-        data += chunk
-    sep = b"\r\n\r\n" if b"\r\n\r\n" in data else b"\n\n"
-    head, _, rest = data.partition(sep)
-    return head.decode("latin-1").replace("\r\n", "\n").split("\n"), rest
 
 
 def relay(a, b):
@@ -72,10 +51,7 @@ class Handler(socketserver.BaseRequestHandler):
         lines, rest = read_head(conn)
         if not lines:
             return
-        headers = []
-        for line in lines[1:]:
-            name, _, value = line.partition(":")
-            headers.append([name.strip(), value.strip()])
+        headers = parse_headers(lines)
         with LOG_LOCK, open(self.server.log, "a", encoding="utf-8") as log:
             log.write(json.dumps({"request_line": lines[0], "headers": headers,
                                   "body": "", "overlap": 0}) + "\n")

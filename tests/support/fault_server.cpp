@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "tests/support/child_process.h"
+#include "tests/support/connect_proxy.h"
 
 namespace kestrix::test {
 namespace {
@@ -48,33 +49,32 @@ std::string SendStep(const std::string& bytes) {
   return json + R"("})";
 }
 
-TFaultServer::TFaultServer(std::string scenarioJson) : scenario_(std::move(scenarioJson)) {}
-
-TFaultServer::~TFaultServer() {
-  Stop();
+bool TScriptServer::Run(std::vector<std::string> argv, const std::string& name) {
+  argv.insert(argv.end(), {"--log", run_.Path() + "requests.jsonl", "--lifetime", "300"});
+  port_ = SpawnServer(argv, name, pid_, error_);
+  return port_ > 0;
 }
 
-bool TFaultServer::Start() {
-  std::string scenario = run_.WriteFile("scenario.json", scenario_);
-  port_ = SpawnServer({"python3", KESTRIX_FAULT_SERVER, "--scenario", scenario, "--log",
-                       run_.Path() + "requests.jsonl", "--lifetime", "300"},
-                      "the fault server", pid_, error_);
-  if (port_ <= 0) return false;
-  return true;
-}
-
-void TFaultServer::Stop() {
+void TScriptServer::Stop() {
   StopChild(pid_);
   pid_ = -1;
 }
 
-std::vector<TRecordedRequest> TFaultServer::Requests() const {
-  return ReadRequestLog(run_.Path() + "requests.jsonl");
+bool TFaultServer::Start() {
+  return Run(
+      {"python3", KESTRIX_FAULT_SERVER, "--scenario", run_.WriteFile("scenario.json", scenario_)},
+      "the fault server");
 }
 
-std::vector<TRecordedRequest> ReadRequestLog(const std::string& path) {
+bool TConnectProxy::Start() {
+  std::vector<std::string> argv{"python3", KESTRIX_CONNECT_PROXY};
+  if (!credentials_.empty()) argv.insert(argv.end(), {"--credentials", credentials_});
+  return Run(argv, "the proxy");
+}
+
+std::vector<TRecordedRequest> TScriptServer::Requests() const {
   std::vector<TRecordedRequest> requests;
-  std::istringstream in(ReadWholeFile(path));
+  std::istringstream in(ReadWholeFile(run_.Path() + "requests.jsonl"));
   for (std::string line; std::getline(in, line);) {
     QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
     TRecordedRequest r;

@@ -29,29 +29,40 @@ struct TRecordedRequest {
 // {"send": "..."} with every byte the JSON text cannot hold as it is escaped.
 std::string SendStep(const std::string& bytes);
 
-// The requests a server of ours logged to `path`, one JSON line each.
-std::vector<TRecordedRequest> ReadRequestLog(const std::string& path);
-
-class TFaultServer {
+// One of our Python servers on 127.0.0.1, started and stopped by the test;
+// it logs every request it receives.
+class TScriptServer {
  public:
-  // `scenarioJson`: see fault_server.py.
-  explicit TFaultServer(std::string scenarioJson);
-  ~TFaultServer();
-  TFaultServer(const TFaultServer&) = delete;
-  TFaultServer& operator=(const TFaultServer&) = delete;
+  ~TScriptServer() { Stop(); }
+  TScriptServer(const TScriptServer&) = delete;
+  TScriptServer& operator=(const TScriptServer&) = delete;
 
-  bool Start();
   void Stop();
   int Port() const { return port_; }
-  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
   std::vector<TRecordedRequest> Requests() const;
   const std::string& Error() const { return error_; }
 
- private:
-  std::string scenario_, error_;
+ protected:
+  TScriptServer() = default;
+  // Runs `argv` with a log and a lifetime; false with Error() set.
+  bool Run(std::vector<std::string> argv, const std::string& name);
   TScratchDir run_;
+
+ private:
   pid_t pid_ = -1;
   int port_ = 0;
+  std::string error_;
+};
+
+// fault_server.py playing `scenarioJson`.
+class TFaultServer : public TScriptServer {
+ public:
+  explicit TFaultServer(std::string scenarioJson) : scenario_(std::move(scenarioJson)) {}
+  bool Start();
+  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
+
+ private:
+  std::string scenario_;
 };
 
 }  // namespace kestrix::test

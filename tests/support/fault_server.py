@@ -1,60 +1,40 @@
 #!/usr/bin/env python3
 """A scripted HTTP server for fault tests, on 127.0.0.1 only.
 
-    fault_server.py --scenario FILE [--port N] [--log FILE] [--lifetime S]
+    fault_server.py --scenario FILE [--log FILE] [--lifetime S]
 
-Prints the port it listens on as the first line of standard output, then
-serves until killed or until --lifetime seconds (default 120) have passed.
+Prints its port as the first line of standard output, then serves until
+killed or --lifetime seconds (default 120) have passed.
 
-The scenario is a JSON object {"routes": {TARGET: STEPS, ...}}. A request is
-matched by its whole request target first ("http://h:81/x" when it came
-through a proxy), then by its path without the query, then by "*". STEPS is a
-list run in order on the connection:
+The scenario is {"routes": {TARGET: STEPS, ...}}; other keys are left alone.
+A request is matched by its whole target ("http://h:81/x" through a proxy),
+then its path without the query, then the longest key "PREFIX*" its path
+begins with, then "*"; without a route it is answered 404. STEPS run in
+order on the connection, which is then closed:
+    {"send": "text"}                 Latin-1 text; "{port}" stands for the
+                                     server's port, "{next}" for the last
+                                     number in the target plus one (or 1)
+    {"counted": [FIRST, LAST]}       those bytes of the counted document,
+                                     1000 bytes "000|001|...|249|"
+    {"repeat": "text", "count": N}   the text N times
+    {"gzip": "text", "count": N}     the text N times, gzip-compressed as it goes
+    {"trickle": "text", "count": N, "every": S}   the text N times, S s apart
+    {"sleep": S}                     a pause, ended by the client's close
+    {"hold": S}                      the connection kept S s or until closed
+    {"reset": true}                  a close with a reset (RST)
+    {"keep": true}                   the next request read on the connection
+A route may instead be {"sequence": [STEPS, ...]}: its n-th request runs the
+n-th list, the last one every later request; or {"if_header": [NAME, TEXT],
+"then": ROUTE, "else": ROUTE}, by whether a header NAME holds TEXT.
+With "tls": {"cert": PEM, "key": PEM} every connection is TLS and closes
+without a notice; with "close_in_handshake": true it closes after the
+client's first handshake message.
 
-    {"send": "text"}                 send text (JSON escapes for CR, LF, NUL);
-                                     "{port}" stands for the server's port
-    {"send_hex": "00ff"}             send raw bytes
-    {"counted": [FIRST, LAST]}       send bytes FIRST to LAST of the counted
-                                     document: 1000 bytes "000|001|...|249|"
-                                     in which every position reads differently
-    {"repeat": "text", "count": N}   send the text N times
-    {"gzip": "text", "count": N}     send the text N times, gzip-compressed as
-                                     it goes (a small body that inflates large)
-    {"trickle": "text", "count": N, "every": S}
-                                     send the text N times, S seconds apart;
-                                     a client that closes the connection ends it
-    {"sleep": S}                     wait S seconds; a client that closes the
-                                     connection meanwhile ends the steps
-    {"hold": S}                      keep the connection open S seconds, or
-                                     until the client closes it
-    {"reset": true}                  close with a reset (RST) instead of FIN
-    {"keep": true}                   keep the connection: read the next request
-                                     on it once the steps are done
-Without a reset or keep step the connection is closed normally after the last
-step.
-In a sent text "{next}" stands for the last number in the request target
-plus one (1 when it has none): a page that always links the next one.
-A route key ending in "*" (other than "*" alone) matches every path that
-begins with the text before it.
-A target without a route is answered "HTTP/1.0 404 Not Found".
-
-With "tls": {"cert": PEM, "key": PEM} in the scenario every connection is
-TLS; a close after the last step then sends no closing notice, as a server
-that crashes would. With "close_in_handshake": true as well, the server reads
-the client's first handshake message and closes the connection.
-
-Instead of STEPS a route may be {"sequence": [STEPS, STEPS, ...]}: the n-th
-request matched by it runs the n-th list; the last list serves every later
-request. Or {"if_header": [NAME, TEXT], "then": ROUTE, "else": ROUTE}: the
-first when the request has a header NAME (any case) whose value holds TEXT.
-
-Every request is appended to the --log file as one JSON line:
-{"request_line": ..., "headers": [[name, value], ...], "body": ...,
- "overlap": N, "connection": C, "open": O, "time": T}, where N counts the
-requests for the same target that were still being answered when this one
-arrived, C numbers the connection the request came on (1 for the server's
-first), O counts the connections open at its arrival (its own included) and
-T is its arrival in seconds of the server's monotonic clock.
+Each request is appended to --log as a JSON line: {"request_line",
+"headers": [[name, value], ...], "body", "overlap": requests for the same
+target still being answered at its arrival, "connection": its connection's
+number from 1, "open": connections open then, its own included, "time": its
+arrival on the server's monotonic clock}.
 """
 import argparse
 import json
@@ -76,27 +56,31 @@ LOG_LOCK = threading.Lock()
 STATE_LOCK = threading.Lock()
 
 
-def read_request(conn):
-    """The request head and body, or None when the client sent nothing."""
+def read_head(conn):
+    """The request's lines and the bytes after its head, or (None, b"")."""
     data = b""
     while b"\r\n\r\n" not in data and b"\n\n" not in data:
-        if len(data) > MAX_HEAD:
-            return None
-        chunk = conn.recv(4096)
+        chunk = conn.recv(4096) if len(data) <= MAX_HEAD else b""
         if not chunk:
-            return None
+            return None, b""
         data += chunk
-    sep = b"\r\n\r\n" if b"\r\n\r\n" in data else b"\n\n"
-    head, _, body = data.partition(sep)
+    head, _, rest = data.partition(b"\r\n\r\n" if b"\r\n\r\n" in data else b"\n\n")
     lines = head.decode("latin-1").replace("\r\n", "\n").split("\n")
-    headers = []
-    for line in lines[1:]:
-        name, _, value = line.partition(":")
-        headers.append([name.strip(), value.strip()])
-    length = 0
-    for name, value in headers:
-        if name.lower() == "content-length" and value.isdigit():
-            length = int(value)
+    return lines, rest
+
+
+def parse_headers(lines):
+    return [[n.strip(), v.strip()] for n, _, v in (line.partition(":") for line in lines[1:])]
+
+
+def read_request(conn):
+    """The request line, headers and body, or None when the client sent nothing."""
+    lines, body = read_head(conn)
+    if lines is None:
+        return None
+    headers = parse_headers(lines)
+    length = max([int(v) for n, v in headers if n.lower() == "content-length" and v.isdigit()]
+                 + [0])
     while len(body) < length:
         chunk = conn.recv(4096)
         if not chunk:
@@ -181,8 +165,6 @@ def run_steps(conn, steps, port, target=""):
                 conn.sendall(piece)
                 if client_left(conn, float(step["every"])):
                     return False
-        elif "send_hex" in step:
-            conn.sendall(bytes.fromhex(step["send_hex"]))
         elif "counted" in step:
             first, last = step["counted"]
             conn.sendall(COUNTED[first:last + 1])
@@ -237,7 +219,6 @@ class Handler(socketserver.BaseRequestHandler):
             if getattr(self, "tls_conn", None) is not None:
                 self.tls_conn.close()
 
-
     def serve_one(self, conn, number):
         """Answers one request; True when the connection stays for another."""
         request = read_request(conn)
@@ -270,13 +251,12 @@ class Server(socketserver.ThreadingTCPServer):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--scenario", required=True)
-    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--log", default="")
     parser.add_argument("--lifetime", type=float, default=120)
     args = parser.parse_args()
     with open(args.scenario, encoding="utf-8") as f:
         scenario = json.load(f)
-    server = Server(("127.0.0.1", args.port), Handler)
+    server = Server(("127.0.0.1", 0), Handler)
     server.routes = scenario.get("routes", {})
     server.log_path = args.log
     server.served = {}
