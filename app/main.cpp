@@ -15,14 +15,15 @@
 #include "core/url_list.h"
 #include "engine/download_control.h"
 #include "links/html_parser.h"
+#include "links/script_resolver.h"
 #include "ui/dialogs.h"
 #include "ui/engine_events.h"
 #include "ui/main_window.h"
 #include "ui/queue_model.h"
 #include "ui/user_prompts.h"
+#include "ui/web_parts.h"
 
 #ifdef KESTRIX_WITH_BROWSER
-#include "browser/script_executor.h"
 #include "browser/web_engine_setup.h"
 #endif
 
@@ -30,8 +31,9 @@ using namespace kestrix;
 
 int main(int argc, char** argv) {
 #ifdef KESTRIX_WITH_BROWSER
-  // The web engine's switches can only be given before the application.
-  PrepareWebEngine();
+  // The web engine's switches can only be given before the application; the
+  // engine itself is loaded with the web parts, when first needed.
+  PrepareEngineFlags();
 #endif
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestrix"));
@@ -59,7 +61,11 @@ int main(int argc, char** argv) {
   TEngineEvents events(queueModel);
   ScriptResolverFactory resolvers;
 #ifdef KESTRIX_WITH_BROWSER
-  resolvers = [&offline] { return std::make_unique<TScriptExecutor>(offline, nullptr); };
+  resolvers = [&offline]() -> std::unique_ptr<ScriptResolver> {
+    // Without the web parts, links made by scripts stay unresolved.
+    const WebParts* web = TheWebParts();
+    return web != nullptr ? web->MakeResolver(offline) : nullptr;
+  };
 #endif
   int status = 0;
   {

@@ -1,7 +1,7 @@
 // Process-wide preparation of the web engine. Everything here must happen
 // before the first web engine object of the process is made; the script
 // executor does it on its first use, and a program that hosts other pages
-// calls PrepareWebEngine() at start, before it makes them.
+// calls PrepareWebEngine() before it makes them.
 #pragma once
 
 #include <string>
@@ -18,9 +18,12 @@ inline constexpr char kPageScheme[] = "kestrix-page";
 // cap on how many navigations a page may start.
 std::string EngineFlags(std::string_view given, bool as_root, bool headless);
 
-// Sets the engine's switches and registers kPageScheme; called before the
-// application object is made, it also sets the attribute the engine wants
-// there. Safe to call often.
+// Sets the engine's switches; called before the application object is
+// made, it also sets the attribute the engine wants there. Needs nothing of
+// the engine itself: a program that loads the engine later calls it at start.
+void PrepareEngineFlags();
+
+// PrepareEngineFlags(), and registers kPageScheme. Safe to call often.
 void PrepareWebEngine();
 
 }  // namespace kestrix

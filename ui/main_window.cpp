@@ -26,7 +26,6 @@
 #include "core/offline_state.h"
 #include "core/url_list.h"
 #include "engine/download_control.h"
-#include "exploration/explorer_window.h"
 #include "links/html_parser.h"
 #include "links/script_resolver.h"
 #include "ui/artwork.h"
@@ -36,6 +35,7 @@
 #include "ui/queue_view.h"
 #include "ui/summary_view.h"
 #include "ui/user_prompts.h"
+#include "ui/web_parts.h"
 
 namespace kestrix {
 TfmMain::TfmMain(TMainWindowContext context, QWidget* parent)
@@ -76,7 +76,7 @@ TfmMain::~TfmMain() {
   // Engine notifications must not reach a half-destroyed window.
   context_.Events.disconnect(this);
   // The test window goes before the parser and resolver it works with.
-  delete test_;
+  if (test_ != nullptr) web_->DeleteTest(test_);
   test_ = nullptr;
 }
 

@@ -42,6 +42,7 @@ class TfmTest;
 class THTMLParser;
 class ScriptResolver;
 class UserPrompts;
+class WebParts;
 struct TEngineState;
 struct TGlobalOptions;
 struct TJobRecord;
@@ -115,7 +116,8 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   int WorkerLights() const { return static_cast<int>(lights_.size()); }
   bool WorkerLit(int slot) const;
 
-  // The "View" page's preview pane, made on first use.
+  // The "View" page's preview pane, made on first use (a program that links
+  // the web parts always has it).
   TPreviewPane& Preview();
   bool HasPreview() const { return preview_ != nullptr; }
 
@@ -144,6 +146,12 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   void BuildStatusBar();
   void ConnectEngine();
   void ConnectPreview();
+  // The preview pane, made on first use; null, and the user told why, when
+  // the web parts cannot be had.
+  TPreviewPane* MadePreview();
+  // The web parts, loaded on first use; null, and the user told why, when
+  // they cannot be had.
+  const WebParts* Web();
   void OpenTest(const TJobRecord& job, int jobNumber);
   void ReadGeometry();
   bool SaveOnExit();
@@ -184,6 +192,7 @@ class TfmMain final : public QMainWindow, public PreviewHost {
   QWidget* viewPage_ = nullptr;
   TPreviewPane* preview_ = nullptr;
   QTabWidget* pages_ = nullptr;
+  const WebParts* web_ = nullptr;            // set with the first of the two below
   TfmTest* test_ = nullptr;                  // made when first asked for
   std::unique_ptr<THTMLParser> testParser_;  // the test window's own
   std::unique_ptr<ScriptResolver> testResolver_;

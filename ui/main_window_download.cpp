@@ -27,10 +27,10 @@
 #include "ui/find_dialog.h"
 #include "ui/job_grid.h"
 #include "ui/main_window.h"
-#include "ui/preview_pane.h"
 #include "ui/queue_model.h"
 #include "ui/queue_view.h"
 #include "ui/user_prompts.h"
+#include "ui/web_parts.h"
 
 namespace kestrix {
 
@@ -159,7 +159,7 @@ void TfmMain::ClearData() {
     context_.Prompts.Tell(this, QString::fromStdString(error), TPromptIcon::Warning);
     return;
   }
-  if (preview_ != nullptr) preview_->Clear();
+  if (preview_ != nullptr) web_->ClearPreview(*preview_);
   if (!context_.Control.ClearProjectData(runningProject_)) {
     context_.Prompts.Tell(this, QStringLiteral("The downloaded data could not be deleted."),
                           TPromptIcon::Warning);

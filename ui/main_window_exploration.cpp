@@ -11,6 +11,7 @@
 #include "ui/main_window.h"
 #include "ui/queue_view.h"
 #include "ui/user_prompts.h"
+#include "ui/web_parts.h"
 
 namespace kestrix {
 
@@ -34,6 +35,7 @@ void TfmMain::ExploreEntry(int row) {
 
 void TfmMain::OpenTest(const TJobRecord& job, int jobNumber) {
   if (test_ == nullptr) {
+    if (Web() == nullptr) return;
     TExplorerWindowHooks hooks;
     hooks.Tell = [this](QWidget* parent, const QString& text) {
       context_.Prompts.Tell(parent, text, TPromptIcon::Warning);
@@ -65,9 +67,9 @@ void TfmMain::OpenTest(const TJobRecord& job, int jobNumber) {
     testParser_ = std::make_unique<THTMLParser>();
     testResolver_ =
         std::make_unique<DeferredScriptResolver>(context_.Control.Context().MakeScriptResolver);
-    test_ = new TfmTest(context_.Options, *testParser_, *testResolver_, std::move(hooks), this);
+    test_ = web_->MakeTest(context_.Options, *testParser_, *testResolver_, std::move(hooks), this);
   }
-  if (!test_->CreateNewThread(job, jobNumber)) {
+  if (!web_->StartTest(*test_, job, jobNumber)) {
     context_.Prompts.Tell(test_, QString::fromLatin1(kConnectionOpenText), TPromptIcon::Warning);
   }
   // A minimised window is brought back, not left on the task bar.

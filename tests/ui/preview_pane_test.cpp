@@ -10,9 +10,12 @@
 #include <QWebEngineScript>
 #include <filesystem>
 
+#include <dlfcn.h>
+
 #include "browser/preview_page.h"
 #include "tests/support/event_wait.h"
 #include "tests/ui/preview_fixture.h"
+#include "ui/web_parts.h"
 
 namespace kestrix {
 namespace {
@@ -155,6 +158,35 @@ TEST(PreviewSafety, UpAndDownStopAtTheEndsOfTheQueue) {
   f.Pane->btnUp->click();
   ASSERT_TRUE(f.WaitForLoad("a.htm"));
   EXPECT_EQ(f.RunInPage(QStringLiteral("document.title")), QStringLiteral("a"));
+}
+
+// The desktop program makes its preview in the module it loads, whose own
+// copy of the engine's code works on the program's queue: a saved page shows
+// from there as here, and the pane goes with its window.
+TEST(PreviewModule, TheLoadedModuleShowsASavedPage) {
+  void* module = dlopen(KESTRIX_WEB_MODULE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  using Entry = const WebParts* (*)();
+  const auto entry = reinterpret_cast<Entry>(dlsym(module, "kestrix_web_parts"));
+  ASSERT_NE(entry, nullptr);
+  const WebParts* web = entry();
+  ASSERT_NE(web, nullptr);
+  ASSERT_NE(web, &LinkedWebParts());
+  test::TPreviewFixture f;
+  f.Dir.WriteFile("downloads/site/page.htm", "<html><body>saved</body></html>");
+  f.Host.row = f.AddSavedEntry("http://h/page.htm", f.ProjectFolder(), "page.htm");
+  auto window = std::make_unique<QWidget>();
+  TPreviewPane* pane = web->MakePreview(
+      TPreviewContext{*f.Control, f.Options, f.Offline, {}, {}, {}}, f.Host, window.get());
+  bool loaded = false;
+  QObject::connect(&pane->Page(), &QWebEnginePage::loadFinished,
+                   [&loaded](bool ok) { loaded = ok; });
+  web->ViewQueueRow(*pane, f.Host.row);
+  ASSERT_TRUE(test::RunUntil([&loaded] { return loaded; }, 8000));
+  EXPECT_EQ(pane->edFileName->text().toStdString(), f.ProjectFolder() + "page.htm");
+  EXPECT_EQ(pane->Page().url(),
+            QUrl::fromLocalFile(QString::fromStdString(f.ProjectFolder() + "page.htm")));
+  window.reset();
 }
 
 }  // namespace
