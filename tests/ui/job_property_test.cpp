@@ -89,34 +89,28 @@ TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
 
 TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem) {
   const struct {
-    const char* what;
-    std::function<void(TfmProperty&)> edit;
-    QString message;
+    const char* box;
+    const char* typed;
+    const char* message;
   } cases[] = {
-      {"depth beyond int",
-       [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("2147483648")); },
-       QStringLiteral("'2147483648' is not a valid integer value")},
-      {"remote depth too deep",
-       [](TfmProperty& d) { d.EditRmtDepth->setText(QStringLiteral("2147483647")); },
-       QStringLiteral("2147483647 is not within the valid range of 0..1000000")},
-      {"separator in the URL",
-       [](TfmProperty& d) { d.editUrl->setText(QStringLiteral("http://h/a`b")); },
-       QStringLiteral("'http://h/a`b' cannot be stored: a job cannot hold the grave accent (`).")},
-      {"no server", [](TfmProperty& d) { d.editUrl->setText(QStringLiteral("/a/b.htm")); },
-       QStringLiteral("The URL names no server: /a/b.htm")},
+      {"editDepth", "2147483648", "'2147483648' is not a valid integer value"},
+      {"EditRmtDepth", "2147483647", "2147483647 is not within the valid range of 0..1000000"},
+      {"editUrl", "http://h/a`b",
+       "'http://h/a`b' cannot be stored: a job cannot hold the grave accent (`)."},
+      {"editUrl", "/a/b.htm", "The URL names no server: /a/b.htm"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.typed);
     TMessageLog log;
     TfmProperty dialog(log.Shower());
     const TJobRecord job = NewJob("http://h/");
     dialog.GetPropertyVar(job);
-    c.edit(dialog);
+    dialog.findChild<QLineEdit*>(QString::fromLatin1(c.box))->setText(QString::fromUtf8(c.typed));
     const QString typed = dialog.editUrl->text();
     dialog.btnOk->click();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     ASSERT_EQ(log.texts.size(), 1u);
-    EXPECT_EQ(log.texts[0], c.message);
+    EXPECT_EQ(log.texts[0], QString::fromUtf8(c.message));
     EXPECT_EQ(dialog.Record(), job);
     EXPECT_EQ(dialog.editUrl->text(), typed);
   }

@@ -26,7 +26,9 @@ TEST(PostData, ParamsAndRequestsComeBackAsGiven) {
     const std::vector<TPostParam> rows = ParseParams(row[0]);
     EXPECT_EQ(std::to_string(rows.size()), row[1]);
     EXPECT_EQ(JoinParams(rows), row[2]);
-    if (!rows.empty()) EXPECT_EQ(rows[0].Name + "=" + rows[0].Value, row[3]);
+    if (!rows.empty()) {
+      EXPECT_EQ(rows[0].Name + "=" + rows[0].Value, row[3]);
+    }
   }
   const auto requests = test::ReadRows("ui/post_data.txt", "request");
   ASSERT_GE(requests.size(), 4u);
