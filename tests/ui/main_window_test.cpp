@@ -20,7 +20,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
+#include <map>
 
+#include "engine/history_file.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
 #include "tests/support/nginx_server.h"
@@ -114,10 +116,59 @@ TEST(MainWindowJobs, JobRowsFollowTheirOwnJobsThroughStartMoveAndDelete) {
   };
   EXPECT_EQ(shown("StBarPanel2"), "Recieved: 0");
   EXPECT_EQ(shown("StBarPanel3"), "Queue: 0");
+}
+
+// Queued entries name their job by number. Moving and deleting jobs, or
+// choosing another download folder, must never leave a reopened project's
+// entries with another job's depth and filters.
+TEST(MainWindowJobs, HistoryEntriesKeepTheirOwnJobsThroughMovesDeletesAndReopening) {
+  TWindowHarness h({"http://a.test/", "http://b.test/", "http://c.test/"});
+  TEngineState saved;
+  for (int number = 1; number <= 3; ++number) {
+    TJobRecord job;
+    h.Store->GetJob(kProject, number, job);
+    job.lcleditRetriveFile = job.editUrl;  // each job's own filter
+    h.Store->UpdateJob(kProject, number, job);
+    TRetriveRec entry;
+    entry.JobNumber = number;
+    entry.LocalFolder = h.DownloadFolder + kProject + "/";
+    entry.LocalFileName = std::to_string(number) + ".html";
+    saved.Queue.Append(job.editUrl + "page.html", entry);
+  }
+  std::filesystem::create_directories(h.DownloadFolder);
+  ASSERT_TRUE(SaveHistory(h.DownloadFolder, kProject, saved));
+  h.Store->AddProject("other");
+  const auto reopen = [&h] {
+    h.Window->ChangeProject(QStringLiteral("other"));
+    h.Window->ChangeProject(QString::fromLatin1(kProject));
+  };
+  // Each entry's filter, by the URL of the page it names.
+  const auto filters = [&h] {
+    std::map<std::string, std::string> seen;
+    for (int32_t i = 0; i < h.State.Queue.Count(); ++i) {
+      seen[std::string(h.State.Queue.Url(i))] = h.State.Queue.Entry(i).Job->lcleditRetriveFile;
+    }
+    return seen;
+  };
+  using TSeen = std::map<std::string, std::string>;
+  const TSeen own = {{"http://a.test/page.html", "http://a.test/"},
+                     {"http://b.test/page.html", "http://b.test/"},
+                     {"http://c.test/page.html", "http://c.test/"}};
+  reopen();
+  ASSERT_EQ(filters(), own);
+  h.Window->MoveJob(0, 2);
+  reopen();
+  EXPECT_EQ(filters(), own);
+  h.Window->JobGrid()->SelectRow(0);  // b, now first
+  h.Window->DeleteJob(false);
+  reopen();
+  TSeen orphaned = own;
+  orphaned["http://b.test/page.html"] = "";  // its job is gone
+  EXPECT_EQ(filters(), orphaned);
 
   // Another download folder: the project is read again from there.
   h.Dialogs.NewFolder = h.Dir.Path() + "elsewhere/";
-  window.ShowOptions();
+  h.Window->ShowOptions();
   EXPECT_EQ(h.State.Queue.Count(), 0);
   EXPECT_EQ(h.Control->RunningProject(), kProject);
 }
