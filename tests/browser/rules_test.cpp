@@ -1,5 +1,7 @@
 // The pure rules under the hidden browser: how captured targets lose the
-// fake base, which requests a page may make, and the engine's switches.
+// fake base, how grids decode bytes, which files and requests a page may
+// reach (the table tests/fixtures/browser/rules.txt), and the engine's
+// switches.
 #include "browser/page_charset.h"
 #include "browser/page_origin.h"
 #include "browser/request_filter.h"
@@ -8,117 +10,61 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
+#include "tests/support/case_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-TEST(StripPageBase, GivesTargetsBackAsWritten) {
-  const std::string base = PageBaseUrl();
-  const std::string origin = std::string(kPageScheme) + "://page";
-  const struct {
-    std::string url;
-    std::string want;
-  } cases[] = {
-      {base + "x/y.htm", "x/y.htm"},
-      {base + "a.htm?q=1#f", "a.htm?q=1#f"},
-      {base, ""},
-      // Above the page's folder, climbing as far as the fake folders go.
-      {origin + "/~kx1/~kx2/~kx3/~kx4/~kx5/~kx6/~kx7/a.htm", "../a.htm"},
-      {origin + "/~kx1/a.htm", "../../../../../../../a.htm"},
-      {origin + "/a.htm", "/a.htm"},
-      {origin + "/~kx10/a.htm", "/~kx10/a.htm"},
-      {origin, "/"},
-      {"KESTRIX-PAGE://PAGE" + base.substr(origin.size()) + "b.htm", "b.htm"},
-      // Other places, a look-alike host among them, stay whole.
-      {origin + "x.example/a.htm", origin + "x.example/a.htm"},
-      {"http://other.example/p.htm", "http://other.example/p.htm"},
-      {"file:///etc/passwd", "file:///etc/passwd"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(StripPageBase(c.url), c.want) << c.url;
+// `text` with each "{name}" of `values` put in.
+std::string Fill(std::string text, const std::map<std::string, std::string>& values) {
+  for (const auto& [name, value] : values) {
+    for (size_t at; (at = text.find("{" + name + "}")) != std::string::npos;) {
+      text.replace(at, name.size() + 2, value);
+    }
+  }
+  return text;
 }
 
-// A grid never shows replacement marks: a declared charset decodes the
-// bytes, an unknown one falls back to UTF-8 when valid, else to Latin-1.
-TEST(GridText, DecodesByTheDeclaredCharsetOrShowsEveryByte) {
-  const struct {
-    std::string bytes;
-    std::string charset;
-    QString shown;
-  } cases[] = {
-      {"\xe4\xc1\xcc\xd8\xdb\xc5", "koi8-r",
-       QStringLiteral("\u0414\u0430\u043b\u044c\u0448\u0435")},
-      {"\xa9 \xb7", "iso-8859-1", QStringLiteral("\u00a9 \u00b7")},
-      {"\xc2\xa9", "", QStringLiteral("\u00a9")},
-      {"\xa9 \xb7", "", QStringLiteral("\u00a9 \u00b7")},
-      {"\xa9", "no-such-charset", QStringLiteral("\u00a9")},
-  };
-  for (const auto& c : cases) EXPECT_EQ(GridText(c.bytes, c.charset), c.shown) << c.charset;
-}
-
-// The preview and the page filter show files of the project folder only.
-TEST(IsInsideFolder, ResolvesLinksAndDotsOnBothSides) {
+TEST(BrowserRules, Table) {
   test::TScratchDir dir;
-  const std::string root = dir.Path() + "site";
   dir.WriteFile("site/sub/a.htm", "a");
   dir.WriteFile("site2/b.htm", "b");
-  std::filesystem::create_symlink(dir.Path() + "site2/b.htm", root + "/sub/link.htm");
-  const struct {
-    std::string folder, path;
-    bool inside;
-  } cases[] = {
-      {root, root + "/sub/a.htm", true},
-      {root + "/", root + "/sub/../sub/a.htm", true},
-      {root, root + "/not-yet.htm", true},
-      {root, root, false},
-      {root, root + "/", false},
-      {root, dir.Path() + "site2/b.htm", false},  // a sibling sharing the name
-      {root, root + "/../site2/b.htm", false},
-      {root, root + "/sub/link.htm", false},
-      {"", root + "/sub/a.htm", false},
-      {root, "", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(IsInsideFolder(c.folder, c.path), c.inside) << c.path;
-}
-
-TEST(MayLoad, FollowsTheRules) {
-  using K = TRequestKind;
-  TRequestRules online, offline, noFrames, noImages, downloadOnly, sealed;
-  noImages.no_images = true;
-  offline.offline = true;
-  noFrames.block_frames = true;
-  downloadOnly.download_only = true;
-  sealed.sealed_scheme = kPageScheme;
-  const struct {
-    const char* what;
-    const TRequestRules& rules;
-    bool globalOffline;
-    const char* scheme;
-    TRequestKind kind;
-    bool allowed;
-  } cases[] = {
-      {"online page", online, false, "http", K::MainFrame, true},
-      {"online image", online, false, "https", K::Other, true},
-      {"program offline", online, true, "http", K::Other, false},
-      {"program offline, saved file", online, true, "file", K::MainFrame, true},
-      {"program offline, websocket", online, true, "ws", K::Other, false},
-      {"forced offline", offline, false, "http", K::MainFrame, false},
-      {"forced offline, data", offline, false, "data", K::Other, true},
-      {"no frames, frame", noFrames, false, "http", K::SubFrame, false},
-      {"no frames, page", noFrames, false, "http", K::MainFrame, true},
-      {"no images, image", noImages, false, "http", K::Image, false},
-      {"no images, page", noImages, false, "http", K::MainFrame, true},
-      {"download only, image", downloadOnly, false, "http", K::Image, false},
-      {"download only, page", downloadOnly, false, "http", K::MainFrame, true},
-      {"sealed, own page", sealed, false, kPageScheme, K::MainFrame, true},
-      {"sealed, own scheme subresource", sealed, false, kPageScheme, K::Other, false},
-      {"sealed, file", sealed, false, "file", K::MainFrame, false},
-      {"sealed, data", sealed, false, "data", K::Other, false},
-      {"sealed, http", sealed, false, "http", K::MainFrame, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(MayLoad(c.rules, c.globalOffline, c.scheme, c.kind), c.allowed) << c.what;
+  std::filesystem::create_symlink(dir.Path() + "site2/b.htm", dir.Path() + "site/sub/link.htm");
+  const std::string base = PageBaseUrl(), origin = std::string(kPageScheme) + "://page";
+  const std::map<std::string, std::string> values = {{"base", base},
+                                                     {"basepath", base.substr(origin.size())},
+                                                     {"origin", origin},
+                                                     {"page", kPageScheme},
+                                                     {"root", dir.Path() + "site"},
+                                                     {"dir", dir.Path()}};
+  const std::map<std::string, TRequestKind> kinds = {{"page", TRequestKind::MainFrame},
+                                                     {"frame", TRequestKind::SubFrame},
+                                                     {"image", TRequestKind::Image},
+                                                     {"other", TRequestKind::Other}};
+  const auto rows = test::ReadRows("browser/rules.txt");
+  ASSERT_GE(rows.size(), 45u);
+  for (std::vector<std::string> row : rows) {
+    for (std::string& field : row) field = Fill(field, values);
+    SCOPED_TRACE(row[0] + " | " + row[1] + " | " + row[2]);
+    if (row[0] == "strip") {
+      EXPECT_EQ(StripPageBase(row[1]), row[2]);
+    } else if (row[0] == "text") {
+      EXPECT_EQ(GridText(row[1], row[2]), QString::fromStdString(row[3]));
+    } else if (row[0] == "inside") {
+      EXPECT_EQ(IsInsideFolder(row[1], row[2]), row[3] == "1");
+    } else {
+      ASSERT_EQ(row[0], "load");
+      TRequestRules rules;
+      rules.offline = row[1] == "offline";
+      rules.block_frames = row[1] == "no-frames";
+      rules.no_images = row[1] == "no-images";
+      rules.download_only = row[1] == "download-only";
+      if (row[1] == "sealed") rules.sealed_scheme = kPageScheme;
+      EXPECT_EQ(MayLoad(rules, row[2] == "1", row[3], kinds.at(row[4])), row[5] == "1");
+    }
   }
 }
 

@@ -1,13 +1,14 @@
-// The hidden page reaches neither the network nor the file system, and every
-// hosted page obeys the program's offline switch. A local server counts
-// every connection; a page that is allowed to use it proves it would notice.
+// The hidden page reaches neither the network nor the file system, every
+// hosted page obeys the program's offline switch, and the flags the hosted
+// pages are given.
 #include "browser/download_control.h"
 #include "browser/event_object.h"
 #include "browser/request_filter.h"
 #include "browser/script_executor.h"
 #include "core/offline_state.h"
-#include "tests/browser/hit_counter.h"
 #include "tests/support/event_wait.h"
+#include "tests/support/fault_server.h"
+#include "tests/support/scratch_dir.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -20,37 +21,31 @@
 namespace kestrix {
 namespace {
 
-using test::HitCounter;
-
-constexpr char kGreedyPage[] = R"(<html><head>
-<link rel="stylesheet" href="SERVER/style.css">
-<script src="SERVER/script.js"></script>
-<style>body { background: url(SERVER/background.png); }</style>
-</head><body>
-<img src="SERVER/image.png"><img src="file:///etc/hostname">
-<iframe src="SERVER/frame.htm"></iframe><iframe src="file:///etc/"></iframe>
-<object data="SERVER/object.bin"></object>
-<form id="f" action="SERVER/post" method="post"><input name="a" value="b">
-<input type="submit" id="send"></form>
-<script>
-fetch('SERVER/fetch').then(function (r) { return r.text(); }).then(function (t) { window.leak = t; });
-fetch('file:///etc/hostname').then(function (r) { return r.text(); })
-  .then(function (t) { window.leak = t; });
-var x = new XMLHttpRequest(); x.open('GET', 'SERVER/xhr'); x.send();
-new Image().src = 'SERVER/image2.png';
-try { navigator.sendBeacon('SERVER/beacon', 'x'); } catch (e) {}
-try { new WebSocket('SERVER/socket'.replace('http', 'ws')); } catch (e) {}
-try { new EventSource('SERVER/events'); } catch (e) {}
-try { new Worker('SERVER/worker.js'); } catch (e) {}
-var l = document.createElement('link'); l.rel = 'prefetch'; l.href = 'SERVER/prefetch';
-document.head.appendChild(l);
-</script></body></html>)";
+// A server on 127.0.0.1 that answers every request; what it logged tells
+// whether a page reached it, and one that is allowed to proves it would.
+class TCountingServer : public test::TFaultServer {
+ public:
+  TCountingServer()
+      : TFaultServer(R"({"routes": {"*": [{"send":
+          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nok"}]}})") {
+    EXPECT_TRUE(Start()) << Error();
+  }
+  std::string Url(const std::string& path) const { return BaseUrl() + path; }
+  // The request lines logged, one a line.
+  std::string Seen() const {
+    std::string lines;
+    for (const test::TRecordedRequest& r : Requests()) lines += r.RequestLine + "\n";
+    return lines;
+  }
+};
 
 TEST(HiddenPageSafety, ReachesNoServerAndNoFile) {
-  HitCounter server;
+  TCountingServer server;
   OfflineState offline;  // online: the seal must hold on its own
   TScriptExecutor executor(offline, nullptr);
-  executor.LoadPage(QString::fromLatin1(kGreedyPage)
+  const std::string page = test::ReadWholeFile(std::string(KESTRIX_SOURCE_DIR) +
+                                               "/tests/fixtures/browser/greedy_page.html");
+  executor.LoadPage(QString::fromStdString(page)
                         .replace(QStringLiteral("SERVER"), QString::fromStdString(server.Url("")))
                         .toStdString());
 
@@ -72,7 +67,7 @@ TEST(HiddenPageSafety, ReachesNoServerAndNoFile) {
   // The page stayed where it was loaded through all of this.
   EXPECT_TRUE(executor.RunScript("window.open(location.protocol)"));
   EXPECT_EQ(executor.Result().Url, "kestrix-page:");
-  EXPECT_EQ(server.Hits(), 0) << server.Requests();
+  EXPECT_EQ(server.Seen(), "");
 }
 
 // Loads `url` into a page of its own profile, as the preview would.
@@ -91,7 +86,7 @@ bool LoadHostedPage(const OfflineState& offline, const TEventObject& site, const
 }
 
 TEST(HostedPages, ObeyTheOfflineSwitch) {
-  HitCounter server;
+  TCountingServer server;
   OfflineState offline;
   TEventObject saved;  // the initial set works offline whatever the switch says
   TEventObject live;   // a preview of a live page: offline only when the program is
@@ -105,7 +100,46 @@ TEST(HostedPages, ObeyTheOfflineSwitch) {
     offline.SetGlobalOffline(programOffline);
     EXPECT_EQ(LoadHostedPage(offline, *site, url), reached);
     test::RunFor(reached ? 0 : 300);
-    EXPECT_EQ(server.Hits() > 0, reached) << server.Requests();
+    EXPECT_EQ(!server.Seen().empty(), reached) << server.Seen();
+  }
+}
+
+TEST(EventObject, FlagSumsFollowTheSet) {
+  EXPECT_EQ(TEventObject().Options(), 0x3C07);
+  const struct {
+    const char* what;
+    void (*change)(TEventObject&);
+    std::uint32_t sum;
+  } cases[] = {
+      {"the host defaults", [](TEventObject&) {}, 0x70004070u},
+      {"add download only", [](TEventObject& s) { s.Add(TDownloadOption::DownloadOnly); },
+       0x70004870u},
+      {"remove force offline", [](TEventObject& s) { s.Remove(TDownloadOption::ForceOffline); },
+       0x60004070u},
+      {"remove an absent option", [](TEventObject& s) { s.Remove(TDownloadOption::NoScripts); },
+       0x70004070u},
+      {"preview of a live page",
+       [](TEventObject& s) {
+         s.Remove(TDownloadOption::ForceOffline);
+         s.Add(TDownloadOption::OfflineIfNotConnected);
+       },
+       0xE0004070u},
+      {"assign everything", [](TEventObject& s) { s.SetOptions(0x7FFF); }, 0xF0007FF0u},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TEventObject site;
+    c.change(site);
+    EXPECT_EQ(site.FlagSum(), c.sum);
+    std::int32_t answer = 0;
+    ASSERT_EQ(site.Invoke(kDispidAmbientDlControl, kDispatchPropertyGet, &answer), kSOk);
+    EXPECT_EQ(static_cast<std::uint32_t>(answer), c.sum);
+    // Only the one property is answered, and only when read.
+    answer = 12345;
+    EXPECT_EQ(site.Invoke(-709, kDispatchPropertyGet, &answer), kENotImpl);
+    EXPECT_EQ(site.Invoke(kDispidAmbientDlControl, 4, &answer), kENotImpl);  // a put
+    EXPECT_EQ(site.Invoke(kDispidAmbientDlControl, kDispatchPropertyGet, nullptr), kENotImpl);
+    EXPECT_EQ(answer, 12345);
   }
 }
 

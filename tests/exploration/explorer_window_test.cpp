@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
-#include <QComboBox>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTextEdit>
 #include <QWebEngineView>
 #include <memory>
 
@@ -25,8 +22,6 @@
 #include "tests/support/fault_server.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/scratch_dir.h"
-#include "tests/ui/window_harness.h"
-#include "ui/find_dialog.h"
 
 namespace kestrix::test {
 namespace {
@@ -57,18 +52,7 @@ class ExplorerWindowTest : public ::testing::Test {
       offered_.push_back(suggested.toStdString());
       return QString::fromStdString(saveAs_);
     };
-    // The find dialogs as a user would fill them, without showing them.
-    hooks.FindText = [this](QWidget*, QTextEdit& text) {
-      TfmFind dialog(text, prompts_);
-      dialog.FindText()->setText(QString::fromStdString(find_));
-      dialog.Search(true);
-    };
-    hooks.FindInGrid = [this](QWidget*, QAbstractItemView& grid) {
-      TfmFind dialog(grid, prompts_);
-      dialog.Fields()->setCurrentIndex(dialog.Fields()->findText(QStringLiteral("Message")));
-      dialog.FindText()->setText(QString::fromStdString(find_));
-      dialog.Search(true);
-    };
+    hooks.FindInGrid = [this](QWidget*, QAbstractItemView& grid) { searched_ = &grid; };
     hooks.Offline = &offline_;
     window_ = std::make_unique<TfmTest>(options_, std::move(hooks));
     window_->show();
@@ -111,8 +95,8 @@ class ExplorerWindowTest : public ::testing::Test {
       R"( "/render": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>shown<img src=\"http://127.0.0.1:{port}/pic.gif\"></p>"}]}})"};
   TGlobalOptions options_;
   OfflineState offline_;
-  TFakePrompts prompts_;
-  std::string saveAs_, find_;
+  QAbstractItemView* searched_ = nullptr;  // the grid "Find in grid" was asked for
+  std::string saveAs_;
   std::vector<std::string> told_, asked_, offered_;
   bool answer_ = true;
   TLinkFilter filter_;
@@ -146,10 +130,6 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   ASSERT_EQ(told_.size(), 1u);
   EXPECT_TRUE(told_[0].starts_with("Cannot write " + saveAs_)) << told_[0];
 
-  find_ = "mailto";
-  ASSERT_TRUE(Click("btnFindText"));
-  EXPECT_EQ(window_->HtmlView()->textCursor().selectedText().toStdString(), "mailto");
-
   // The pop-up menu acts on the grid and row it was opened on.
   const QPoint second = disabled->visualRect(disabled->model()->index(1, 0)).center();
   window_->OpenGridMenu(disabled, second);
@@ -161,34 +141,26 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
             "mailto:x@y\tm\t\tLocal\t0\tUnsupported protocol");
   window_->GridMenu()->hide();
-  find_ = "images from";
   items[1]->trigger();
-  EXPECT_EQ(disabled->currentIndex().row(), 0);
-  EXPECT_TRUE(prompts_.Texts.empty());
+  EXPECT_EQ(searched_, disabled);
 
   enabled->selectRow(0);
   ASSERT_TRUE(Click("btnNextLevel"));
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Label("lblDepth"), "Depth       :1");
-  EXPECT_TRUE(Label("lblParent").ends_with("/index.html"));
-  EXPECT_EQ(enabled->rowCount(), 0);
-  EXPECT_TRUE(Row(disabled, 0).ends_with("\tDepth value exceed")) << Row(disabled, 0);
   ASSERT_TRUE(Click("btnBack"));
   EXPECT_EQ(enabled->rowCount(), 1);
 
-  // The filter hides images and mail links from the disabled grid.
+  // The filter chosen applies at once (which links it hides is the driver's).
   filter_.Disabled[static_cast<int>(TLinkType::Image)] = false;
   filter_.Disabled[static_cast<int>(TLinkType::HtmlReference)] = false;
   ASSERT_TRUE(Click("btnFilter"));
   EXPECT_EQ(disabled->rowCount(), 0);
-  EXPECT_EQ(enabled->rowCount(), 1);
 
   // Delete all asks first, and on Yes starts over with an empty cache.
   ASSERT_TRUE(Click("btnDeleteAll"));
   EXPECT_EQ(asked_, std::vector<std::string>{"Clear all parsed links and disk cache ?"});
   EXPECT_EQ(enabled->rowCount(), 0);
-  EXPECT_EQ(window_->StatusText().toStdString(), "");
-  EXPECT_EQ(window_->Test().Entries().Count(), 1);
 }
 
 // A link whose URL is not UTF-8 is shown in its page's charset and
@@ -218,19 +190,14 @@ TEST_F(ExplorerWindowTest, NextLevelFollowsAUrlThatIsNotUtf8) {
   EXPECT_EQ(enabled->item(0, 1)->text(), QStringLiteral("\u0414\u0430\u043b\u044c\u0448\u0435"));
 }
 
-TEST_F(ExplorerWindowTest, ClosingAndDeletingDuringAFetchAreRefused) {
+// Delete all and leaving during a fetch are the driver's (fault_test).
+TEST_F(ExplorerWindowTest, ClosingDuringAFetchIsRefused) {
   Start(faults_.BaseUrl() + "/hold");
   ASSERT_TRUE(Click("btnGetUrl"));
   ASSERT_TRUE(RunUntil([this] { return !faults_.Requests().empty(); }, 10000));
   EXPECT_FALSE(window_->close());
   EXPECT_TRUE(window_->isVisible());
-  ASSERT_TRUE(Click("btnDeleteAll"));
-  EXPECT_TRUE(asked_.empty());
-  EXPECT_EQ(told_, std::vector<std::string>(2, "Connection is open now !"));
-  EXPECT_TRUE(window_->Test().Running());
-  // Leaving the program during the fetch ends it without a report.
-  window_.reset();
-  RunFor(200);
+  EXPECT_EQ(told_, std::vector<std::string>{"Connection is open now !"});
 }
 
 TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFetch) {
@@ -281,52 +248,37 @@ TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFet
 }
 
 // The window's place in the settings file: read when it is made, written
-// when it closes; a place no screen shows keeps only its size.
+// when it closes; a place no screen shows keeps only its size; with no
+// place kept, it opens over the window it belongs to.
 TEST(TestWindowPlaceTest, KeptInTheSettingsFile) {
-  struct Case {
-    int left, top;
-    QPoint expected;
-  };
-  for (const Case& c : {Case{30, 40, QPoint(30, 40)}, Case{9000, 9000, QPoint(-1, -1)}}) {
-    TScratchDir dir;
-    IniFile ini(dir.Path() + "kestrix.ini");
-    ini.WriteInteger("MainWnd", "Left", 10);
-    ini.WriteInteger("MainWnd", "TestLeft", c.left);
-    ini.WriteInteger("MainWnd", "TestTop", c.top);
-    ini.WriteInteger("MainWnd", "TestWidth", 700);
-    ini.WriteInteger("MainWnd", "TestHeight", 540);
-    TGlobalOptions options;
-    TExplorerWindowHooks hooks;
-    hooks.Settings = &ini;
-    auto window = std::make_unique<TfmTest>(options, std::move(hooks));
-    window->show();
-    EXPECT_EQ(window->size(), QSize(700, 540));
-    if (c.expected.x() >= 0) {
-      EXPECT_EQ(window->pos(), c.expected);
-    } else {
-      EXPECT_LT(window->pos().x(), 9000);
-    }
-    window->resize(720, 550);
-    window->move(60, 70);
-    EXPECT_TRUE(window->close());
-    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestLeft", 0), 60);
-    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestTop", 0), 70);
-    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestWidth", 0), 720);
-    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestHeight", 0), 550);
-    EXPECT_EQ(ini.ReadInteger("MainWnd", "Left", 0), 10);
-  }
-  // With no place kept, it opens over the window it belongs to.
-  TScratchDir dir;
-  IniFile ini(dir.Path() + "kestrix.ini");
   QWidget owner;
   owner.setGeometry(300, 200, 900, 700);
   owner.show();
-  TExplorerWindowHooks hooks;
-  hooks.Settings = &ini;
-  TfmTest window(TGlobalOptions(), std::move(hooks), &owner);
-  window.show();
-  EXPECT_LT((window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
-            40);
+  for (const int left : {30, 9000, -1}) {
+    SCOPED_TRACE(left);
+    TScratchDir dir;
+    IniFile ini(dir.Path() + "kestrix.ini");
+    for (const auto& [key, value] : {std::pair{"TestLeft", left}, std::pair{"TestTop", 40},
+                                     std::pair{"TestWidth", 700}, std::pair{"TestHeight", 540}}) {
+      if (left >= 0) ini.WriteInteger("MainWnd", key, value);
+    }
+    TExplorerWindowHooks hooks;
+    hooks.Settings = &ini;
+    TfmTest window(TGlobalOptions(), std::move(hooks), &owner);
+    window.show();
+    if (left < 0) {
+      EXPECT_LT(
+          (window.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 40);
+    } else {
+      EXPECT_EQ(window.size(), QSize(700, 540));
+      EXPECT_EQ(window.pos() == QPoint(30, 40), left == 30);
+    }
+    window.move(60, 70);
+    window.resize(720, 550);
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestLeft", 0), 60);
+    EXPECT_EQ(ini.ReadInteger("MainWnd", "TestHeight", 0), 550);
+  }
 }
 
 }  // namespace

@@ -17,27 +17,13 @@
 namespace kestrix::test {
 namespace {
 
-constexpr char kScenario[] = R"({"routes": {
-  "/missing": [{"send": "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>"}],
-  "/reset": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href"}, {"reset": true}],
-  "/short": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 500\r\n\r\n<a href=\"x.html\">x</a>"}],
-  "/loop": [{"send": "HTTP/1.0 302 Found\r\nLocation: /loop\r\n\r\n"}],
-  "/nolength": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"x.html\">x</a>\n<img src=\"i.gif\">\n"}],
-  "/minus": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: -1\r\n\r\n<a href=\"y.html\">y</a>\n"}],
-  "/odd-framing": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: x-odd\r\n\r\n<a href=\"x.html\">x</a>"}],
-  "/binary": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 4\r\n\r\nPK\u0003\u0004"}],
-  "/hold": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"z.html\">"}, {"hold": 30}],
-  "/members": {"if_header": ["Cookie", "session=s3cr3t"],
-    "then": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<a href=\"inside.html\">in</a>"}],
-    "else": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nplease log in"}]}
-}})";
-
 class ExplorationFaultTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server_.Start()) << server_.Error(); }
   std::string Url(const std::string& path) const { return server_.BaseUrl() + path; }
 
-  TFaultServer server_{kScenario};
+  TFaultServer server_{
+      ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/exploration_faults.json")};
   TExplorationRig rig_;
 };
 

@@ -23,16 +23,25 @@
 namespace kestrix::test {
 namespace {
 
-// Both commands on one window: the job's test first, then, after a
-// download, the test of a queued entry.
+// Both commands on one window: the job's test first, resolving script links
+// as a download does and coming back when asked for again while minimised;
+// then, after a download, the test of a queued entry.
 TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
   TScratchDir site;
-  site.WriteFile("one.html", "<a href=\"two.html\">two</a>\n");
+  site.WriteFile(
+      "one.html",
+      "<a href=\"two.html\">two</a> <a href=\"javascript:location.href='s.html'\">s</a>\n");
   site.WriteFile("two.html", "<p>two</p>\n");
   TNginxServer nginx(site.Path());
   ASSERT_TRUE(nginx.Start()) << nginx.Error();
   const std::string one = nginx.BaseUrl() + "/one.html", two = nginx.BaseUrl() + "/two.html";
-  TWindowHarness h({two, one});
+  OfflineState offline;
+  TWindowHarness h({two, one}, 2,
+                   [&offline] { return std::make_unique<TScriptExecutor>(offline, nullptr); });
+  TJobRecord job;
+  h.Store->GetJob(kProject, 2, job);
+  job.checkLoadScript = true;
+  h.Store->UpdateJob(kProject, 2, job);
   const auto fetch = [&h](const std::string& url) {
     TfmTest* test = h.Window->TestWindow();
     ASSERT_NE(test, nullptr);
@@ -46,8 +55,15 @@ TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
   h.Window->JobGrid()->SelectRow(1);
   command->trigger();
   fetch(one);
-  ASSERT_EQ(h.Window->TestWindow()->Test().Links().size(), 1u);
-  EXPECT_EQ(h.Window->TestWindow()->Test().Links()[0].Url, two);
+  TfmTest* test = h.Window->TestWindow();
+  ASSERT_EQ(test->Test().Links().size(), 2u);
+  EXPECT_EQ(test->Test().Links()[0].Url, two);
+  EXPECT_EQ(test->Test().Links()[1].Type, TLinkType::ScriptResult);
+  EXPECT_EQ(test->Test().Links()[1].Url, nginx.BaseUrl() + "/s.html");
+  test->showMinimized();
+  ASSERT_TRUE(test->isMinimized());
+  command->trigger();
+  EXPECT_FALSE(test->isMinimized());
 
   h.Window->StartDownload();
   ASSERT_TRUE(h.WaitIdle());
@@ -79,36 +95,6 @@ TEST(MainWindowPages, ViewShowsItsControlsAtOnceAndQueueTakesTheKeys) {
   RunFor(50);
   h.Window->Pages()->setCurrentIndex(TfmMain::kQueuePage);
   EXPECT_EQ(QApplication::focusWidget(), h.Window->QueueView());
-}
-
-// The window resolves script links as a download does, and comes back when
-// asked for again while minimised.
-TEST(MainWindowTestCommand, ResolvesScriptLinksAndComesBackFromMinimised) {
-  TScratchDir site;
-  site.WriteFile("one.html", "<a href=\"javascript:location.href='two.html'\">go</a>\n");
-  TNginxServer nginx(site.Path());
-  ASSERT_TRUE(nginx.Start()) << nginx.Error();
-  OfflineState offline;
-  TWindowHarness h({nginx.BaseUrl() + "/one.html"}, 2,
-                   [&offline] { return std::make_unique<TScriptExecutor>(offline, nullptr); });
-  TJobRecord job;
-  h.Store->GetJob(kProject, 1, job);
-  job.checkLoadScript = true;
-  h.Store->UpdateJob(kProject, 1, job);
-  QAction* command = h.Window->Action(QStringLiteral("btnTest"));
-  command->trigger();
-  TfmTest* test = h.Window->TestWindow();
-  ASSERT_NE(test, nullptr);
-  QTest::mouseClick(test->Button(QStringLiteral("btnGetUrl")), Qt::LeftButton);
-  ASSERT_TRUE(RunUntil([test] { return !test->Test().Running(); }, 15000));
-  ASSERT_EQ(test->Test().Links().size(), 1u);
-  EXPECT_EQ(test->Test().Links()[0].Type, TLinkType::ScriptResult);
-  EXPECT_EQ(test->Test().Links()[0].Url, nginx.BaseUrl() + "/two.html");
-
-  test->showMinimized();
-  ASSERT_TRUE(test->isMinimized());
-  command->trigger();
-  EXPECT_FALSE(test->isMinimized());
 }
 
 }  // namespace

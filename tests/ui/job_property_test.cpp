@@ -1,9 +1,9 @@
+// The job dialog and the pattern editor its buttons open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
+#include <tuple>
 
 #include "core/ini_file.h"
 #include "core/offline_state.h"
@@ -88,38 +89,28 @@ TEST(JobPropertyDialog, EveryControlCarriesItsFieldThroughLoadAndStore) {
 
 TEST(JobPropertyDialog, ValuesThatCannotBeStoredAreRefusedAndTheDialogKeepsThem) {
   const struct {
-    const char* what;
-    std::function<void(TfmProperty&)> edit;
-    QString message;
+    const char* box;
+    const char* typed;
+    const char* message;
   } cases[] = {
-      {"depth beyond int",
-       [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("2147483648")); },
-       QStringLiteral("'2147483648' is not a valid integer value")},
-      {"letters in depth", [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("2a")); },
-       QStringLiteral("'2a' is not a valid integer value")},
-      {"remote depth too deep",
-       [](TfmProperty& d) { d.EditRmtDepth->setText(QStringLiteral("2147483647")); },
-       QStringLiteral("2147483647 is not within the valid range of 0..1000000")},
-      {"negative depth", [](TfmProperty& d) { d.editDepth->setText(QStringLiteral("-1")); },
-       QStringLiteral("-1 is not within the valid range of 0..1000000")},
-      {"separator in the URL",
-       [](TfmProperty& d) { d.editUrl->setText(QStringLiteral("http://h/a`b")); },
-       QStringLiteral("'http://h/a`b' cannot be stored: a job cannot hold the grave accent (`).")},
-      {"no server", [](TfmProperty& d) { d.editUrl->setText(QStringLiteral("/a/b.htm")); },
-       QStringLiteral("The URL names no server: /a/b.htm")},
+      {"editDepth", "2147483648", "'2147483648' is not a valid integer value"},
+      {"EditRmtDepth", "2147483647", "2147483647 is not within the valid range of 0..1000000"},
+      {"editUrl", "http://h/a`b",
+       "'http://h/a`b' cannot be stored: a job cannot hold the grave accent (`)."},
+      {"editUrl", "/a/b.htm", "The URL names no server: /a/b.htm"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.typed);
     TMessageLog log;
     TfmProperty dialog(log.Shower());
     const TJobRecord job = NewJob("http://h/");
     dialog.GetPropertyVar(job);
-    c.edit(dialog);
+    dialog.findChild<QLineEdit*>(QString::fromLatin1(c.box))->setText(QString::fromUtf8(c.typed));
     const QString typed = dialog.editUrl->text();
     dialog.btnOk->click();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     ASSERT_EQ(log.texts.size(), 1u);
-    EXPECT_EQ(log.texts[0], c.message);
+    EXPECT_EQ(log.texts[0], QString::fromUtf8(c.message));
     EXPECT_EQ(dialog.Record(), job);
     EXPECT_EQ(dialog.editUrl->text(), typed);
   }
@@ -228,6 +219,83 @@ TEST(JobPropertyDialog, PatternButtonsEditTheirOwnBox) {
     EXPECT_TRUE(seen);
     EXPECT_EQ(b.box->text(), before + QStringLiteral("*.new;"));
   }
+}
+
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+Rows Shown(const TfmEditPatterns& editor) {
+  Rows rows;
+  const QTableWidget& grid = *editor.StrGrdPattern;
+  for (int row = 0; row < grid.rowCount(); ++row) {
+    const auto text = [&grid, row](int column) {
+      return grid.item(row, column) ? grid.item(row, column)->text().toStdString() : std::string();
+    };
+    rows.emplace_back(text(0), text(1));
+  }
+  return rows;
+}
+
+void Open(TfmEditPatterns& editor, const std::string& text, bool showMask) {
+  editor.PatternText = text;
+  editor.ShowMask = showMask;
+  editor.hide();  // the table is filled each time the editor shows
+  editor.show();
+}
+
+std::string PressOk(TfmEditPatterns& editor) {
+  editor.btnOk->click();
+  EXPECT_EQ(editor.result(), QDialog::Accepted);
+  return editor.PatternText;
+}
+
+TEST(PatternEditor, ShowsOneEntryPerRowAndGivesTheListBack) {
+  const std::string e;
+  const struct {
+    std::string text;
+    Rows rows;
+    std::string count;
+    std::string back;
+  } cases[] = {
+      {"a;b|m;", {{"a", e}, {"b", "m"}, {e, e}}, "3", "a;b|m;"},
+      {"x", {{"x", e}}, "1", "x;"},
+      {"a;b", {{"a", e}, {"b", e}, {e, e}}, "3", "a;b;"},
+      {"", {{e, e}}, "0", ""},
+      {"p|m1|m2;", {{"p", "m1|m2"}, {e, e}}, "2", "p|m1|m2;"},
+      {"|lost;;a|;", {{e, "lost"}, {e, e}, {"a", e}, {e, e}}, "4", "a;"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    TfmEditPatterns editor;
+    Open(editor, c.text, true);
+    EXPECT_EQ(Shown(editor), c.rows);
+    EXPECT_EQ(editor.lblcnt->text().toStdString(), c.count);
+    EXPECT_EQ(PressOk(editor), c.back);
+  }
+  // A hidden mask stays with its pattern; a mask whose pattern was emptied goes.
+  for (const auto& [text, showMask, edited, back] :
+       {std::tuple{"a|img/*;b;", false, "c", "a|img/*;c;"},
+        std::tuple{"b|n;a|m;", true, "", "b|n;"}}) {
+    TfmEditPatterns editor;
+    Open(editor, text, showMask);
+    EXPECT_EQ(editor.StrGrdPattern->isColumnHidden(1), !showMask);
+    editor.StrGrdPattern->item(1, 0)->setText(QString::fromLatin1(edited));
+    EXPECT_EQ(PressOk(editor), back);
+  }
+}
+
+// The editor opens with no cell in edit, so one Esc closes it.
+TEST(PatternEditor, OneEscCancelsAndKeepsTheText) {
+  TfmEditPatterns editor;
+  Open(editor, "a;", true);
+  editor.StrGrdPattern->item(0, 0)->setText(QStringLiteral("b"));
+  editor.activateWindow();
+  editor.StrGrdPattern->setFocus();
+  QTest::qWait(20);
+  EXPECT_EQ(editor.StrGrdPattern->viewport()->findChild<QLineEdit*>(), nullptr);  // no cell in edit
+  QTest::keyClick(editor.StrGrdPattern, Qt::Key_Escape);
+  EXPECT_EQ(editor.result(), QDialog::Rejected);
+  EXPECT_FALSE(editor.isVisible());
+  EXPECT_EQ(editor.PatternText, "a;");
 }
 
 }  // namespace

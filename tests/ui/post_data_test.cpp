@@ -9,69 +9,38 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
-#include <tuple>
 
+#include "tests/support/case_file.h"
 #include "ui/post_data.h"
 #include "ui/post_data_dialog.h"
 
 namespace kestrix {
 namespace {
 
-TEST(PostData, ParameterTextsRoundTripUnchanged) {
-  const struct {
-    const char* text;
-    int rows;
-    const char* joined;  // what the list gives back
-  } cases[] = {
-      {"a=1&b=2", 2, "a=1&b=2"},
-      {"a=b=c", 1, "a=b=c"},  // only the first "=" ends the name
-      {"x", 1, "x"},          // a bare word stays bare
-      {"x&y=", 2, "x&y="},
-      {"=v&n=", 2, "=v&n="},
-      {"a=1&", 1, "a=1"},  // a trailing "&" adds no empty row
-      {"a=1&&b=%26", 2, "a=1&b=%26"},
-      {"", 0, ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const std::vector<TPostParam> rows = ParseParams(c.text);
-    EXPECT_EQ(static_cast<int>(rows.size()), c.rows);
-    EXPECT_EQ(JoinParams(rows), c.joined);
+// The tables of tests/fixtures/ui/post_data.txt.
+TEST(PostData, ParamsAndRequestsComeBackAsGiven) {
+  const auto params = test::ReadRows("ui/post_data.txt", "params");
+  ASSERT_GE(params.size(), 8u);
+  for (const auto& row : params) {
+    SCOPED_TRACE(row[0]);
+    const std::vector<TPostParam> rows = ParseParams(row[0]);
+    EXPECT_EQ(std::to_string(rows.size()), row[1]);
+    EXPECT_EQ(JoinParams(rows), row[2]);
+    if (!rows.empty()) {
+      EXPECT_EQ(rows[0].Name + "=" + rows[0].Value, row[3]);
+    }
   }
-  for (const auto& [text, name, value] :
-       {std::tuple{"x", "x", ""}, std::tuple{"a=b=c", "a", "b=c"}}) {
-    const TPostParam first = ParseParams(text)[0];
-    EXPECT_EQ(first.Name + "|" + first.Value, std::string(name) + "|" + value) << text;
-  }
-}
-
-TEST(PostData, RequestsComeBackAsGiven) {
-  const struct {
-    const char* url;
-    const char* body;
-    bool posted;
-    bool get;
-    const char* base;
-    const char* params;
-    const char* result_url;
-    const char* result_body;
-  } cases[] = {
-      {"http://h/p", "a=1&b=2", true, false, "http://h/p", "a=1&b=2", "http://h/p", "a=1&b=2"},
-      {"http://h/p?x=1", "", false, true, "http://h/p", "x=1", "http://h/p?x=1", ""},
-      // A POST to an action with a query keeps both and stays a POST.
-      {"http://h/p?q=1", "a=b=c&x", true, false, "http://h/p?q=1", "a=b=c&x", "http://h/p?q=1",
-       "a=b=c&x"},
-      {"http://h/p?q=1", "", true, false, "http://h/p?q=1", "", "http://h/p?q=1", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.url);
+  const auto requests = test::ReadRows("ui/post_data.txt", "request");
+  ASSERT_GE(requests.size(), 4u);
+  for (const auto& row : requests) {
+    SCOPED_TRACE(row[0] + " " + row[1]);
     TPostData data;
-    data.Setup(c.url, c.body, c.posted);
-    EXPECT_EQ(data.IsGet(), c.get);
-    EXPECT_EQ(data.BaseUrl(), c.base);
-    EXPECT_EQ(data.Params(), c.params);
-    EXPECT_EQ(data.ResultUrl(), c.result_url);
-    EXPECT_EQ(data.ResultPostData(), c.result_body);
+    data.Setup(row[0], row[1], row[2] == "1");
+    EXPECT_EQ(data.IsGet(), row[3] == "1");
+    EXPECT_EQ(data.BaseUrl(), row[4]);
+    EXPECT_EQ(data.Params(), row[5]);
+    EXPECT_EQ(data.ResultUrl(), row[6]);
+    EXPECT_EQ(data.ResultPostData(), row[7]);
   }
 }
 
@@ -136,16 +105,12 @@ TEST(PostDataDialog, ListTextAndMethodStayInStep) {
   EXPECT_EQ(dialog.edUrl->text(), QStringLiteral("http://h/p"));
   EXPECT_EQ(dialog.ResultPostData(), "k=v&w");
 
-  const struct {
-    QPushButton* button;
-    int result;
-  } closes[] = {{dialog.btnDownLoad, QDialog::Accepted},
-                {dialog.btnView, TfmPostData::kViewResult},
-                {dialog.btnCancel, QDialog::Rejected}};
-  for (const auto& c : closes) {
+  for (const auto& [button, result] : {std::pair{dialog.btnDownLoad, int{QDialog::Accepted}},
+                                       std::pair{dialog.btnView, int{TfmPostData::kViewResult}},
+                                       std::pair{dialog.btnCancel, int{QDialog::Rejected}}}) {
     dialog.show();
-    c.button->click();
-    EXPECT_EQ(dialog.result(), c.result);
+    button->click();
+    EXPECT_EQ(dialog.result(), result);
   }
 }
 

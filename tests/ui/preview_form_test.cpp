@@ -16,14 +16,6 @@ namespace {
 
 using test::TFaultServer;
 
-constexpr char kScenario[] = R"({"routes": {
-  "/form.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>form</title></head><body><form id='f' method='post' action='/post?q=1'><input name='a' value='1'><input name='b' value='x y'><input type='submit' id='send' name='go' value='Go'></form><a id='next' href='/other.htm'>next</a></body></html>"}],
-  "/multi.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body><form method='post' enctype='multipart/form-data' action='/post'><input name='a' value='x y&z'><input type='submit' id='send'></form></body></html>"}],
-  "/get.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body><form id='f' action='/find'><input name='w' value='k'></form></body></html>"}],
-  "/post": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>posted</title></head><body>done</body></html>"}],
-  "/other.htm": [{"send": "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>other</title></head></html>"}]
-}})";
-
 class PreviewFormTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server_.Start()) << server_.Error(); }
@@ -44,7 +36,8 @@ class PreviewFormTest : public ::testing::Test {
     return test::RunUntil([&] { return f_.Editors.size() > before; }, 5000);
   }
 
-  TFaultServer server_{kScenario};
+  TFaultServer server_{
+      test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/preview_forms.json")};
   test::TPreviewFixture f_;
 };
 

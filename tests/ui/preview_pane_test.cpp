@@ -22,27 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kGreedySavedPage[] = R"(<html><head><title>saved</title></head><body>
-<img id="pic" src="pic.png">
-<iframe id="outside" src="file:///etc/hostname"></iframe>
-<form method="post" action="http://127.0.0.1:9/x"><input name="q" value="1">
-<input type="submit" id="send"></form>
-<script>
-var x = new XMLHttpRequest();
-try {
-  x.open('GET', 'file:///etc/hostname', false); x.send();
-  window.xhr = 'read:' + x.responseText;
-} catch (e) { window.xhr = 'blocked'; }
-window.fetched = 'pending';
-fetch('file:///etc/hostname').then(function (r) { return r.text(); })
-  .then(function (t) { window.fetched = 'read:' + t; }, function () { window.fetched = 'blocked'; });
-</script></body></html>)";
-
 // The page's switches reload it: images off and on again, scripts off
 // with its form still captured.
 TEST(PreviewSafety, SavedPageReadsNothingOutsideTheProjectAndFollowsTheSwitches) {
   test::TPreviewFixture f;
-  f.Dir.WriteFile("downloads/site/page.htm", kGreedySavedPage);
+  f.Dir.WriteFile(
+      "downloads/site/page.htm",
+      test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/ui/greedy_saved_page.html"));
   QImage pixel(1, 1, QImage::Format_RGB32);
   pixel.fill(Qt::red);
   ASSERT_TRUE(pixel.save(QString::fromStdString(f.ProjectFolder() + "pic.png"), "PNG"));

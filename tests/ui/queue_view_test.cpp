@@ -1,20 +1,25 @@
-// The queue model and the summary page on queues built in memory or read
-// from a history file.
+// The queue model and its grid on queues built in memory, and the find
+// dialog on a grid.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolTip>
 
 #include "tests/support/event_wait.h"
 #include "tests/ui/window_harness.h"
+#include "ui/find_dialog.h"
 #include "ui/queue_view.h"
 #include "ui/summary_view.h"
 
@@ -57,27 +62,6 @@ TEST(QueueModel, RowsShrinkAndGrowWithoutStaleTexts) {
   model.ApplyEvent(-1, connecting);
   model.Flush();
   EXPECT_EQ(model.rowCount(), 3);
-}
-
-TEST(QueueModel, HintsNameDepthFileParentAndPostData) {
-  UrlList queue;
-  TRetriveRec start = Entry(0, -1, 0, 0);
-  start.Job.editUrl = "http://a.test/";
-  queue.Append(start.Job.editUrl, start);
-  TRetriveRec form = Entry(5, 0, 0, 0);
-  form.Depth = 1;
-  form.PostData = "q=1";
-  form.Job.editUrl = "http://a.test/f";
-  queue.Append(form.Job.editUrl, form);
-  TQueueModel model(queue);
-  model.Load(2);
-  model.Flush();
-  EXPECT_EQ(model.Hint(0, 0).toStdString(),
-            "LOCATION  : http://a.test/\nDEPTH        : 1\nFILE NAME  : f.html\n"
-            "PARENT URL : no parent");
-  EXPECT_EQ(model.Hint(1, 0).toStdString(),
-            "LOCATION  : http://a.test/f\nDEPTH        : 2\nFILE NAME  : f.html\n"
-            "PARENT URL : http://a.test/\nPOST DATA : q=1");
 }
 
 // A link's URL and text are shown in the charset of the page they came
@@ -124,34 +108,6 @@ TEST(QueueModel, LinkTextsShowInTheirPagesCharset) {
   }
 }
 
-TEST(QueueView, EndFollowsTheTailAndAClickStopsIt) {
-  UrlList queue;
-  TQueueModel model(queue);
-  TQueueView view(model);
-  view.show();
-  QTest::keyClick(&view, Qt::Key_End);
-  EXPECT_TRUE(view.FollowTail());
-  QTest::mouseClick(view.viewport(), Qt::LeftButton);
-  EXPECT_FALSE(view.FollowTail());
-  QTest::keyClick(&view, Qt::Key_PageDown, Qt::ControlModifier);
-  EXPECT_TRUE(view.FollowTail());
-  QTest::keyClick(&view, Qt::Key_Up);
-  EXPECT_FALSE(view.FollowTail());
-
-  // The engine's selection of a row not shown yet waits for the flush.
-  model.SetRowsShown(5);
-  view.SelectRowWhenShown(4);
-  EXPECT_NE(view.SelectedRow(), 4);
-  model.Flush();
-  EXPECT_EQ(view.SelectedRow(), 4);
-
-  // On an empty queue the menu offers nothing.
-  QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
-  QCoreApplication::sendEvent(view.viewport(), &menu);
-  for (const QAction* action : view.ContextMenu()->actions()) EXPECT_FALSE(action->isEnabled());
-  view.ContextMenu()->close();
-}
-
 // The menu acts on the row it was opened on, even when the selection has
 // moved since; a grid hidden under another page shows no hints.
 TEST(QueueView, TheMenuActsOnItsRowAndAHiddenGridGivesNoHints) {
@@ -187,48 +143,65 @@ TEST(QueueView, TheMenuActsOnItsRowAndAHiddenGridGivesNoHints) {
   EXPECT_TRUE(tip());
 }
 
-// Whatever font the desktop gives, no date or row name is cut short at the
-// default widths.
-TEST(QueueView, DefaultWidthsShowWholeTexts) {
-  const QFont before = QApplication::font();
-  QFont large = before;
-  large.setPointSize(before.pointSize() * 2);
-  QApplication::setFont(large);
-  UrlList queue;
-  TQueueModel model(queue);
-  TQueueView view(model);
-  EXPECT_GE(view.columnWidth(3),
-            view.fontMetrics().horizontalAdvance(QStringLiteral("2026-12-07 23:59:59 GMT")));
-  const TEngineState empty;
-  TSummaryView summary(empty);
-  QAbstractItemView* stat = summary.findChild<QTableWidget*>(QStringLiteral("grdStat"));
-  EXPECT_GE(static_cast<QTableView*>(stat)->columnWidth(0), stat->sizeHintForColumn(0));
-  QApplication::setFont(before);
-}
+struct TFindCase {
+  const char* text;
+  bool matchCase;
+  int selectedBefore;
+  bool fromStart;
+  int selectedAfter;
+  bool told;  // "not found" was said
+};
 
-// The counting is the engine's (queue_summary_test); the page puts its
-// figures into the grids when "Update" is clicked.
-TEST(SummaryView, UpdateFillsTheGrids) {
-  TEngineState state;
-  for (auto [url, entry] : {std::pair{"http://a.test/", Entry(0, -1, 0, 100)},
-                            std::pair{"http://a.test/b.gif", Entry(2, 0, 0, 50)},
-                            std::pair{"http://b.test/x", Entry(1, 0, 10061, 0)}}) {
-    entry.Job.editUrl = url;
-    state.Queue.Append(url, entry);
+TEST(FindDialog, SearchesTheChosenColumnRowByRowAndEnterStartsOver) {
+  QStandardItemModel model(0, 2);
+  model.setHorizontalHeaderLabels({QStringLiteral("URL"), QStringLiteral("State")});
+  for (const char* url :
+       {"http://a.test/INDEX.HTML", "http://a.test/b.gif", "http://a.test/c.html"}) {
+    model.appendRow({new QStandardItem(QString::fromLatin1(url)), new QStandardItem()});
   }
-  TSummaryView view(state);
-  view.UpdateButton()->click();
-  const auto text = [](QTableWidget* grid, int row, int column) {
-    const QTableWidgetItem* item = grid->item(row, column);
-    return item != nullptr ? item->text().toStdString() : std::string();
+  QTableView grid;
+  grid.setModel(&model);
+  const TFindCase cases[] = {
+      {"html", false, 1, true, 0, false},   // any case, from the first row
+      {"html", true, 1, true, 2, false},    // Match Case skips the upper-case URL
+      {"html", false, 0, false, 2, false},  // next after the selected row
+      {"html", false, 2, false, 2, true},   // next on the last row: not found, kept
+      {"abc", false, 1, true, 1, true},
   };
-  ASSERT_EQ(view.HostsGrid()->rowCount(), 2);
-  EXPECT_EQ(text(view.HostsGrid(), 1, 0) + " " + text(view.HostsGrid(), 1, 1), "b.test 1");
-  EXPECT_EQ(view.HostsCounter().toStdString(), "2");
-  EXPECT_EQ(text(view.StatGrid(), 0, 1), "2");  // Html
-  EXPECT_EQ(text(view.StatGrid(), 8, 1), "3");  // Total
-  EXPECT_EQ(text(view.StatGrid(), 8, 3), "1");
-  EXPECT_EQ(view.ErrorsGrid()->rowCount(), 1);
+  for (const TFindCase& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " " + std::to_string(c.selectedBefore));
+    TFakePrompts prompts;
+    TfmFind dialog(grid, prompts);
+    EXPECT_EQ(dialog.Fields()->count(), 2);
+    grid.setCurrentIndex(model.index(c.selectedBefore, 0));
+    dialog.FindText()->setText(QString::fromLatin1(c.text));
+    dialog.MatchCase()->setChecked(c.matchCase);
+    EXPECT_EQ(dialog.Search(c.fromStart), !c.told);
+    EXPECT_EQ(grid.currentIndex().row(), c.selectedAfter);
+    EXPECT_EQ(prompts.Texts.size(), c.told ? 1u : 0u);
+    if (c.told) {
+      EXPECT_EQ(prompts.Texts[0], "'" + std::string(c.text) + "'  not found !");
+    }
+  }
+
+  // Enter restarts from the first row; the buttons follow the text.
+  TFakePrompts prompts;
+  TfmFind dialog(grid, prompts);
+  EXPECT_FALSE(dialog.FindButton()->isEnabled());
+  grid.setCurrentIndex(model.index(2, 0));
+  QTest::keyClicks(dialog.FindText(), QStringLiteral("a.test"));
+  EXPECT_TRUE(dialog.NextButton()->isEnabled());
+  QTest::keyClick(dialog.FindText(), Qt::Key_Return);
+  EXPECT_EQ(grid.currentIndex().row(), 0);
+
+  // A grid without rows leaves the column list as it was.
+  QStandardItemModel empty(0, 3);
+  QTableView bare;
+  bare.setModel(&empty);
+  TfmFind none(bare, prompts);
+  EXPECT_EQ(none.Fields()->count(), 0);
+  QTest::keyClicks(none.FindText(), QStringLiteral("x"));
+  EXPECT_FALSE(none.FindButton()->isEnabled());
 }
 
 }  // namespace
