@@ -24,6 +24,19 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
+// A site for stopping a run inside a large body: start.html links to
+// slow/big.bin (returned), which nginx given kSlowSiteNginx sends at 20 KB/s
+// unless a range is asked for (a resumed part comes at once).
+const char kSlowSiteNginx[] =
+    "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }";
+std::string WriteSlowSite(TScratchDir& site) {
+  std::string big(300'000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  site.WriteFile("slow/big.bin", big);
+  site.WriteFile("start.html", "<a href=\"slow/big.bin\">big</a>\n");
+  return big;
+}
+
 // Every record reads back with its digests right.
 std::vector<TReadRecord> ReadWhole(const std::string& warc) {
   std::string error;
