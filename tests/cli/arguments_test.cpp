@@ -7,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/job_options.h"
 #include "cli/progress_display.h"
+#include "core/ini_file.h"
 #include "tests/support/case_file.h"
 
 namespace kestrix {
@@ -105,61 +106,64 @@ TEST(JobOptions, MapOntoTheJobRecordAndItsTextGivesThemBack) {
 
 TEST(RunOptions, ChangeTheOptionsForTheRun) {
   TGlobalOptions options;
-  ASSERT_EQ(ApplyRunOptions(JobArgs({"--threads", "8", "--folder", "/tmp/x/../dl", "--proxy",
-                                     "u:pw@proxy.example:3128", "--agent", "Probe/1", "--retry",
-                                     "--timeout", "20", "--no-keep-alive"}),
+  ASSERT_EQ(ApplyRunOptions(JobArgs({"--threads",
+                                     "8",
+                                     "--folder",
+                                     "/tmp/x/../dl",
+                                     "--proxy",
+                                     "u:pw@proxy.example:3128",
+                                     "--agent",
+                                     "Probe/1",
+                                     "--retry",
+                                     "--timeout",
+                                     "20",
+                                     "--no-keep-alive",
+                                     "--http1.0",
+                                     "--ignore-robots",
+                                     "--host-connections",
+                                     "2",
+                                     "--wait",
+                                     "0.5",
+                                     "--random-wait",
+                                     "--limit-rate",
+                                     "200K",
+                                     "--load-cookies",
+                                     "/c/in.txt",
+                                     "--save-cookies",
+                                     "out.txt",
+                                     "--accept-unverified",
+                                     "--ca-file",
+                                     "/c/ca.pem"}),
                             options),
             "");
-  EXPECT_EQ(options.ThreadCount, 8);
-  EXPECT_EQ(options.DownLoadFolder, "/tmp/dl/");
-  EXPECT_TRUE(options.ProxyFlag);
-  EXPECT_FALSE(options.DirectFlag);
-  EXPECT_EQ(options.ProxyHost, "proxy.example");
-  EXPECT_EQ(options.ProxyPort, "3128");
-  EXPECT_EQ(options.ProxyUser, "u");
-  EXPECT_EQ(options.ProxyPswd, "pw");
-  EXPECT_EQ(options.Agent, 4);
-  EXPECT_EQ(options.AnyBrowser, "Probe/1");
-  EXPECT_TRUE(options.RetryFlag);
-  EXPECT_EQ(options.TimeOut, 20);
-  EXPECT_FALSE(options.KeepAlive);
-
-  for (const char* threads : {"0", "11", "many"}) {
-    TGlobalOptions untouched;
-    EXPECT_NE(ApplyRunOptions(JobArgs({"--threads", threads}), untouched), "") << threads;
-    EXPECT_EQ(untouched.ThreadCount, 1);
+  // In the words of the settings file (which the run leaves as it was).
+  IniDocument doc;
+  ASSERT_TRUE(WriteOptions(doc, options));
+  const std::string text = doc.ToText();
+  for (const char* line :
+       {"ThreadCount=8", "DownLoadFolder=/tmp/dl/", "ProxyFlag=1", "DirectFlag=0",
+        "ProxyHost=proxy.example", "ProxyPort=3128", "ProxyUser=u", "Agent=4", "AnyBrowser=Probe/1",
+        "RetryFlag=1", "TimeOut=20", "KeepAlive=0", "UseHttp10=1", "FollowRobots=0",
+        "PerHostConnections=2", "WaitMs=500", "TlsAcceptUnverified=1", "TlsCaFile=/c/ca.pem"}) {
+    EXPECT_NE(text.find(std::string("\n") + line + "\n"), std::string::npos) << line;
   }
-  TGlobalOptions proxyDefaultPort;
-  ASSERT_EQ(ApplyRunOptions(JobArgs({"--proxy", "cache"}), proxyDefaultPort), "");
-  EXPECT_EQ(proxyDefaultPort.ProxyPort, "8080");
-}
-
-TEST(RunOptions, HowTheRunTreatsTheSites) {
-  TGlobalOptions options;
-  ASSERT_EQ(ApplyRunOptions(JobArgs({"--http1.0", "--ignore-robots", "--host-connections", "2",
-                                     "--wait", "0.5", "--random-wait", "--limit-rate", "200K",
-                                     "--load-cookies", "/c/in.txt", "--save-cookies", "out.txt",
-                                     "--accept-unverified", "--ca-file", "/c/ca.pem"}),
-                            options),
-            "");
-  EXPECT_TRUE(options.UseHttp10);
-  EXPECT_FALSE(options.FollowRobots);
-  EXPECT_EQ(options.PerHostConnections, 2);
-  EXPECT_EQ(options.WaitMs, 500);
+  EXPECT_EQ(options.ProxyPswd, "pw");
   EXPECT_TRUE(options.RandomWait);
   EXPECT_EQ(options.LimitRate, 200 * 1024);
   EXPECT_EQ(options.CookieImport, "/c/in.txt");
   EXPECT_TRUE(options.CookieExport.starts_with("/")) << "taken as a full path";
-  EXPECT_TRUE(options.TlsAcceptUnverified);
-  EXPECT_EQ(options.TlsCaFile, "/c/ca.pem");
-  const struct {
-    const char* option;
-    const char* value;
-  } refused[] = {{"--host-connections", "0"}, {"--wait", "-1"},      {"--wait", "soon"},
-                 {"--limit-rate", "0"},       {"--limit-rate", "x"}, {"--load-cookies", ""}};
-  for (const auto& r : refused) {
+
+  TGlobalOptions proxyDefaultPort;
+  ASSERT_EQ(ApplyRunOptions(JobArgs({"--proxy", "cache"}), proxyDefaultPort), "");
+  EXPECT_EQ(proxyDefaultPort.ProxyPort, "8080");
+  const std::pair<const char*, const char*> refused[] = {
+      {"--threads", "0"},    {"--threads", "11"},         {"--threads", "many"},
+      {"--wait", "-1"},      {"--host-connections", "0"}, {"--wait", "soon"},
+      {"--limit-rate", "0"}, {"--limit-rate", "x"},       {"--load-cookies", ""}};
+  for (const auto& [option, value] : refused) {
     TGlobalOptions untouched;
-    EXPECT_NE(ApplyRunOptions(JobArgs({r.option, r.value}), untouched), "") << r.option << r.value;
+    EXPECT_NE(ApplyRunOptions(JobArgs({option, value}), untouched), "") << option << value;
+    EXPECT_EQ(untouched, TGlobalOptions()) << option << value;
   }
 }
 
