@@ -1,14 +1,9 @@
 // kestrix-cli downloading from nginx on 127.0.0.1: a small site mirrored and
 // shown again by `summary` and `queue`, an update run answered by 304s, rows
-// fetched again by `reload` and `continue`, a download stopped by Ctrl-C that
-// `aborted` completes, and writes that fail; each with its exit
-// status.
-#include <signal.h>
-
-#include <chrono>
+// fetched again by `reload` and `continue`, and writes that fail; each with
+// its exit status. (A download stopped by Ctrl-C: cli_warc_test.)
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -107,49 +102,6 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
       EXPECT_THAT(r.Err, HasSubstr("is not a queue row (1 to 5)"));
     }
   }
-}
-
-// Stopped by Ctrl-C: exit 3, the history saved, and `aborted` completes the
-// copy, resuming the partial file. (A stop by a limit of the run is the
-// engine's, proved there.)
-TEST(CliDownload, AStoppedRunExitsThreeAndAbortedCompletes) {
-  TScratchDir site;
-  const std::string big = WriteSlowSite(site);
-  TNginxServer nginx(site.Path(), kSlowSiteNginx);
-  ASSERT_TRUE(nginx.Start()) << nginx.Error();
-  TCliRunner cli;
-  pid_t pid =
-      cli.Start({"mirror", nginx.BaseUrl() + "/start.html", "--project", "Slow", "--depth", "2"});
-  ASSERT_GT(pid, 0);
-  const std::string folder = cli.DownloadFolder() + "Slow/";
-  std::string partial;
-  for (int tries = 0; tries < 200 && partial.empty(); ++tries) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    for (const std::string& path : SavedFiles(folder)) {
-      if (path.ends_with("big.bin") && fs::file_size(folder + path) > 0) partial = folder + path;
-    }
-  }
-  ASSERT_FALSE(partial.empty()) << "the slow file never started";
-  kill(pid, SIGINT);
-  TCliResult r = cli.Finish(pid, 15000);
-  ASSERT_EQ(r.ExitCode, 3) << r.Out << r.Err;
-  EXPECT_THAT(r.Out, HasSubstr("Stopped: 1 of 2 entries"));
-  EXPECT_THAT(r.Out, HasSubstr("(stopped by the user) ('kestrix-cli aborted Slow' goes on)"));
-  ASSERT_TRUE(fs::exists(folder + "Slow.his")) << "no history after the stop";
-  const auto cut = fs::file_size(partial);
-  EXPECT_LT(cut, big.size());
-  EXPECT_THAT(cli.Run({"queue", "Slow"}).Out,
-              ContainsRegex("/slow/big\\.bin\tbig\t\\([0-9]+%\\)  300000\t"));
-
-  const size_t before = nginx.AccessLog().size();
-  r = cli.Run({"aborted", "Slow"});
-  ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-  EXPECT_THAT(r.Out, HasSubstr("Finished: 2 of 2 entries"));
-  EXPECT_EQ(ReadWholeFile(partial), big);
-  EXPECT_EQ(CountWith(LogSince(nginx, before),
-                      "206 " + std::to_string(big.size() - cut) + " GET /slow/big.bin"),
-            1)
-      << "the partial file was not resumed";
 }
 
 // A download folder that cannot be made ends the run at once, and a settings

@@ -7,15 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
-
-#include "tests/support/local_link.h"
 
 extern char** environ;
 
@@ -93,14 +90,6 @@ TCliResult TCliRunner::Run(const std::vector<std::string>& args, int timeoutMs) 
   return Finish(Start(args), timeoutMs);
 }
 
-std::string WriteSlowSite(TScratchDir& site) {
-  std::string big(300'000, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
-  site.WriteFile("slow/big.bin", big);
-  site.WriteFile("start.html", "<a href=\"slow/big.bin\">big</a>\n");
-  return big;
-}
-
 std::set<std::string> SavedFiles(const std::string& folder) {
   namespace fs = std::filesystem;
   std::set<std::string> files;
@@ -116,47 +105,10 @@ std::set<std::string> SavedFiles(const std::string& folder) {
   return files;
 }
 
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 int CountWith(const std::vector<std::string>& lines, const std::string& text) {
   int count = 0;
   for (const std::string& line : lines) count += line.find(text) != std::string::npos;
   return count;
-}
-
-bool IsRobotsRequest(const std::string& logLine) {
-  return logLine.ends_with(" /robots.txt");
-}
-
-std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log) {
-  std::set<std::string> uris;
-  for (const std::string& line : log) {
-    if (IsRobotsRequest(line)) continue;
-    EXPECT_THAT(line, ::testing::StartsWith("200 ")) << line;
-    EXPECT_TRUE(uris.insert(line.substr(line.rfind(' ') + 1)).second) << "fetched twice: " << line;
-  }
-  return uris;
-}
-
-int ExpectLocalLinksWork(const std::string& project,
-                         const std::function<bool(const std::string&)>& skip) {
-  namespace fs = std::filesystem;
-  int checked = 0;
-  for (const std::string& file : SavedFiles(project)) {
-    if (!file.ends_with(".html") && !file.ends_with(".css") && !file.ends_with(".htm")) continue;
-    const fs::path folder = fs::path(project + file).parent_path();
-    for (const std::string& link : LocalLinks(ReadWholeFile(project + file))) {
-      if (skip && skip(link)) continue;
-      EXPECT_TRUE(fs::is_regular_file(folder / LinkToPath(link))) << file << ": " << link;
-      ++checked;
-    }
-  }
-  return checked;
 }
 
 }  // namespace kestrix::test

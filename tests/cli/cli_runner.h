@@ -5,7 +5,6 @@
 
 #include <sys/types.h>
 
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -56,36 +55,11 @@ class TCliRunner {
 // serve pictures do.
 inline constexpr char kDocSiteNginx[] = "location = /_static/img/badge { default_type image/png; }";
 
-// A site for stopping a run inside a large body: start.html links to
-// slow/big.bin (300000 bytes, returned), which nginx given kSlowSiteNginx
-// sends at 20 KB/s unless a range is asked for (a resumed part comes at once).
-std::string WriteSlowSite(TScratchDir& site);
-inline constexpr char kSlowSiteNginx[] =
-    "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }";
-
 // Every file under `folder` but the project's own (history, cookies, kept
 // robots.txt answers), as paths relative to it.
 std::set<std::string> SavedFiles(const std::string& folder);
 
-// `text` with every `from` replaced by `to`.
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
-
 // How many of `lines` hold `text`.
 int CountWith(const std::vector<std::string>& lines, const std::string& text);
-
-// Whether a line of an access log is the copier asking for a site's rules.
-bool IsRobotsRequest(const std::string& logLine);
-
-// Checks that every request of a server's access log but those for
-// robots.txt was answered whole and asked for once; returns the paths
-// asked for.
-std::set<std::string> ExpectEachFetchedOnce(const std::vector<std::string>& log);
-
-// Checks that every local link (href, src, srcset candidates, url(...)) of
-// every saved page and sheet under `project` leads to a saved file, as a
-// browser would read it; links `skip` accepts are left out. Returns how many
-// links were checked.
-int ExpectLocalLinksWork(const std::string& project,
-                         const std::function<bool(const std::string&)>& skip = {});
 
 }  // namespace kestrix::test

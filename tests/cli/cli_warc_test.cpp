@@ -1,13 +1,14 @@
 // kestrix-cli recording its runs in web archives, judged by the standard
 // reader: mirrors of the sample site and of a generated one through nginx
 // (its compressed replies come in chunks), `warc-list`, an archive that
-// cannot be made, and a stop inside a large body followed by `aborted`.
+// cannot be made, and a download stopped by Ctrl-C that `aborted` completes.
 #include <signal.h>
 #include <stdio.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -22,6 +23,19 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+
+// A site for stopping a run inside a large body: start.html links to
+// slow/big.bin (returned), which nginx given kSlowSiteNginx sends at 20 KB/s
+// unless a range is asked for (a resumed part comes at once).
+const char kSlowSiteNginx[] =
+    "location /slow/ { if ($http_range = \"\") { set $limit_rate 20k; } }";
+std::string WriteSlowSite(TScratchDir& site) {
+  std::string big(300'000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  site.WriteFile("slow/big.bin", big);
+  site.WriteFile("start.html", "<a href=\"slow/big.bin\">big</a>\n");
+  return big;
+}
 
 // Every record reads back with its digests right.
 std::vector<TReadRecord> ReadWhole(const std::string& warc) {
@@ -38,6 +52,14 @@ std::vector<TReadRecord> ReadWhole(const std::string& warc) {
   return records;
 }
 
+std::set<std::string> ArchivesIn(const std::string& folder) {
+  std::set<std::string> found;
+  for (const auto& item : fs::directory_iterator(folder)) {
+    if (item.path().string().ends_with(".warc.gz")) found.insert(item.path().string());
+  }
+  return found;
+}
+
 // The archive's records as plain text (their gzip members undone).
 std::string Unzipped(const std::string& warc) {
   std::string text;
@@ -47,15 +69,6 @@ std::string Unzipped(const std::string& warc) {
   for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
   pclose(pipe);
   return text;
-}
-
-std::vector<std::string> ArchivesIn(const std::string& folder) {
-  std::vector<std::string> found;
-  for (const auto& item : fs::directory_iterator(folder)) {
-    if (item.path().string().ends_with(".warc.gz")) found.push_back(item.path().string());
-  }
-  std::sort(found.begin(), found.end());
-  return found;
 }
 
 bool IsHtml(const std::string& path) {
@@ -140,53 +153,67 @@ TEST(CliWarc, MirrorsAreRecordedAsTheServerSentThem) {
   }
 }
 
-// A stop cuts the archive after whole records; `aborted` records into a
-// file of its own and leaves the first one as it was.
-TEST(CliWarc, AStopInALargeBodyAndItsAbortedRunLeaveWholeArchives) {
+// Stopped by Ctrl-C: exit 3, the history saved and the web archive cut
+// after whole records; `aborted` completes the copy, resuming the partial
+// file, and records into an archive of its own, leaving the first as it was.
+// (A stop by a limit of the run is the engine's, proved there.)
+TEST(CliWarc, AStoppedRunExitsThreeAndAbortedCompletesCopyAndArchive) {
   if (const std::string missing = StandardReaderMissing(); !missing.empty())
     GTEST_SKIP() << missing;
   TScratchDir site;
-  WriteSlowSite(site);
+  const std::string big = WriteSlowSite(site);
   TNginxServer nginx(site.Path(), kSlowSiteNginx);
   ASSERT_TRUE(nginx.Start()) << nginx.Error();
   TCliRunner cli;
   // The job records: its runs name their archives after the project and the time.
-  const pid_t pid = cli.Start({"mirror", nginx.BaseUrl() + "/start.html", "--project", "Slow",
-                               "--depth", "2", "--record-warc"});
+  pid_t pid = cli.Start({"mirror", nginx.BaseUrl() + "/start.html", "--project", "Slow", "--depth",
+                         "2", "--record-warc"});
   ASSERT_GT(pid, 0);
   const std::string folder = cli.DownloadFolder() + "Slow/";
-  bool started = false;
-  for (int tries = 0; tries < 200 && !started; ++tries) {
+  std::string partial;
+  for (int tries = 0; tries < 200 && partial.empty(); ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     for (const std::string& path : SavedFiles(folder)) {
-      started |= path.ends_with("big.bin") && fs::file_size(folder + path) > 0;
+      if (path.ends_with("big.bin") && fs::file_size(folder + path) > 0) partial = folder + path;
     }
   }
-  ASSERT_TRUE(started) << "the slow file never started";
+  ASSERT_FALSE(partial.empty()) << "the slow file never started";
   kill(pid, SIGINT);
   TCliResult r = cli.Finish(pid, 15000);
   ASSERT_EQ(r.ExitCode, 3) << r.Out << r.Err;
-  const std::vector<std::string> first = ArchivesIn(folder);
+  EXPECT_THAT(r.Out, HasSubstr("Stopped: 1 of 2 entries"));
+  EXPECT_THAT(r.Out, HasSubstr("(stopped by the user) ('kestrix-cli aborted Slow' goes on)"));
+  ASSERT_TRUE(fs::exists(folder + "Slow.his")) << "no history after the stop";
+  const auto cut = fs::file_size(partial);
+  EXPECT_LT(cut, big.size());
+  EXPECT_THAT(cli.Run({"queue", "Slow"}).Out,
+              ::testing::ContainsRegex("/slow/big\\.bin\tbig\t\\([0-9]+%\\)  300000\t"));
+  const std::set<std::string> first = ArchivesIn(folder);
   ASSERT_EQ(first.size(), 1u);
-  EXPECT_THAT(fs::path(first[0]).filename().string(),
-              ::testing::MatchesRegex("Slow-[0-9]{14}\\.warc\\.gz"));
-  const std::string firstBytes = ReadWholeFile(first[0]);
+  EXPECT_THAT(*first.begin(), ::testing::MatchesRegex(".*/Slow-[0-9]{14}\\.warc\\.gz"));
+  const std::string firstBytes = ReadWholeFile(*first.begin());
 
   r = cli.Run({"aborted", "Slow"});
   ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-  const std::vector<std::string> both = ArchivesIn(folder);
-  ASSERT_EQ(both.size(), 2u);
-  EXPECT_EQ(ReadWholeFile(first[0]), firstBytes);
-  const std::string second = both[0] == first[0] ? both[1] : both[0];
-  EXPECT_THAT(r.Out, HasSubstr("Web archive: " + second + "\n"));
+  EXPECT_THAT(r.Out, HasSubstr("Finished: 2 of 2 entries"));
+  EXPECT_EQ(ReadWholeFile(partial), big);
+  EXPECT_EQ(CountWith(nginx.AccessLog(),
+                      "206 " + std::to_string(big.size() - cut) + " GET /slow/big.bin"),
+            1)
+      << "the partial file was not resumed";
+  std::set<std::string> second = ArchivesIn(folder);
+  ASSERT_EQ(second.size(), 2u);
+  second.erase(*first.begin());
+  EXPECT_EQ(ReadWholeFile(*first.begin()), firstBytes);
+  EXPECT_THAT(r.Out, HasSubstr("Web archive: " + *second.begin() + "\n"));
   const std::string bigUrl = nginx.BaseUrl() + "/slow/big.bin";
-  for (const auto& [file, status] : {std::pair{first[0], "200"}, std::pair{second, "206"}}) {
-    SCOPED_TRACE(file);
+  for (const auto& [file, status] :
+       {std::pair{*first.begin(), "200"}, std::pair{*second.begin(), "206"}}) {
     const std::vector<TReadRecord> records = ReadWhole(file);
     EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const TReadRecord& record) {
       return record.type == "response" && record.uri == bigUrl && record.status == status;
-    }));
-    EXPECT_FALSE(fs::exists(file.substr(0, file.size() - 8) + ".cdxj.part"));
+    })) << file;
+    EXPECT_FALSE(fs::exists(file.substr(0, file.size() - 8) + ".cdxj.part")) << file;
   }
 }
 
