@@ -98,6 +98,24 @@ TEST(UrlListTest, AMovedItemIsFoundUnderItsNewUrlToo) {
   EXPECT_EQ(queue.Find("https://h/index.html"), -1);
 }
 
+// Entries of one folder hold one text; changing one entry's folder leaves
+// the others where they were.
+TEST(UrlListTest, EntriesOfOneFolderShareItsText) {
+  UrlList queue;
+  const char* folders[] = {"/dl/P/h/", "/dl/P/other/", "/dl/P/h/"};
+  for (int i = 0; i < 3; ++i) {
+    TRetriveRec entry = EntryFor("http://h/" + std::to_string(i));
+    entry.LocalFolder = std::string(folders[i]);
+    queue.Append(entry.Job.editUrl, entry);
+  }
+  EXPECT_TRUE(queue.Entry(0).LocalFolder.SharesWith(queue.Entry(2).LocalFolder));
+  EXPECT_TRUE(queue.SharedFolder("/dl/P/h/").SharesWith(queue.Entry(0).LocalFolder));
+  queue.Entry(2).LocalFolder += "moved/";
+  EXPECT_EQ(queue.Entry(0).LocalFolder, "/dl/P/h/");
+  EXPECT_EQ(queue.Entry(1).LocalFolder, "/dl/P/other/");
+  EXPECT_EQ(queue.Entry(2).LocalFolder, "/dl/P/h/moved/");
+}
+
 TEST(UrlListTest, ClearingTheQueueAlsoFreesTheUsedNames) {
   TEngineState state;
   state.Queue.Append("http://h/", EntryFor("http://h/"));
