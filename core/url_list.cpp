@@ -130,6 +130,19 @@ const SharedText& UrlList::SharedFolder(std::string_view folder) {
   return *folders_.insert(std::move(text)).first;
 }
 
+UrlList& UrlList::operator=(UrlList&& other) noexcept {
+  if (this == &other) return *this;
+  Clear();
+  blocks_.swap(other.blocks_);
+  std::swap(count_, other.count_);
+  ownUrl_.swap(other.ownUrl_);
+  ownUrls_.swap(other.ownUrls_);
+  slots_.swap(other.slots_);
+  aliases_.swap(other.aliases_);
+  folders_.swap(other.folders_);
+  return *this;
+}
+
 void UrlList::Clear() {
   for (int32_t index = count_ - 1; index >= 0; --index) At(index)->~TRetriveRec();
   count_ = 0;

@@ -24,6 +24,9 @@ class UrlList {
   UrlList() = default;
   UrlList(const UrlList&) = delete;
   UrlList& operator=(const UrlList&) = delete;
+  // The entries move with their blocks, so they keep their addresses.
+  UrlList(UrlList&& other) noexcept { *this = std::move(other); }
+  UrlList& operator=(UrlList&& other) noexcept;
   ~UrlList() { Clear(); }
 
   int32_t Count() const { return count_; }

@@ -25,6 +25,9 @@ TEST(UrlListTest, FindIgnoresCaseAndIndicesStayPut) {
   EXPECT_EQ(queue.Find("HTTP://H/P500.HTML"), 501);
   EXPECT_EQ(queue.Url(501), "http://h/p500.html");
   EXPECT_EQ(queue.Find("http://h/p500.htm"), -1);
+  const UrlList moved = std::move(queue);  // a project's state handed on
+  EXPECT_EQ(&moved.Entry(0), first);
+  EXPECT_EQ(moved.Find("HTTP://H/P500.HTML"), 501);
 }
 
 TEST(UrlListTest, RenamesMoveTheKeyButNotTheEntry) {
