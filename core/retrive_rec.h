@@ -68,7 +68,9 @@ struct TRetriveRec {
   // Start of the exploration zone the limits are measured against; the
   // entries a page queues share their page's.
   SharedText StartUrl;
-  std::string LocalFolder;    // ends in "/"
+  // Ends in "/". The entries of one folder share the text (see
+  // UrlList::SharedFolder).
+  SharedText LocalFolder;
   std::string LocalFileName;  // empty until known
   double LastModified = 0;    // days since 1899-12-30, 0 when unknown
   std::string ETag;           // the saved copy's entity tag, empty when unknown

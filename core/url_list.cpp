@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace kestrix {
 
@@ -39,17 +40,8 @@ uint64_t MakeSlot(uint32_t hash, int32_t index) {
 
 }  // namespace
 
-UrlList::Key::Key(std::string_view text) : data_(new char[sizeof(uint32_t) + text.size()]) {
-  const auto size = static_cast<uint32_t>(text.size());
-  std::memcpy(data_.get(), &size, sizeof size);
-  std::memcpy(data_.get() + sizeof size, text.data(), text.size());
-}
-
-std::string_view UrlList::Key::View() const {
-  if (!data_) return {};
-  uint32_t size = 0;
-  std::memcpy(&size, data_.get(), sizeof size);
-  return {data_.get() + sizeof size, size};
+void UrlList::BlockDeleter::operator()(TRetriveRec* block) const {
+  ::operator delete (block, std::align_val_t{alignof(TRetriveRec)});
 }
 
 uint32_t UrlList::FoldedHash(std::string_view url) {
@@ -90,37 +82,76 @@ void UrlList::AddAlias(int32_t index, std::string_view url) {
 }
 
 int32_t UrlList::Append(std::string_view url, const TRetriveRec& entry) {
-  if ((items_.size() + 1) * 2 > slots_.size()) Grow();
-  const auto index = static_cast<int32_t>(items_.size());
-  items_.push_back(Item{OwnKey(url, entry), std::make_unique<TRetriveRec>(entry)});
+  if ((static_cast<size_t>(count_) + 1) * 2 > slots_.size()) Grow();
+  const int32_t index = count_;
+  if ((index & (kBlockSize - 1)) == 0) {
+    void* raw =
+        ::operator new (sizeof(TRetriveRec) * kBlockSize, std::align_val_t{alignof(TRetriveRec)});
+    blocks_.emplace_back(static_cast<TRetriveRec*>(raw));
+  }
+  TRetriveRec* added = new (At(index)) TRetriveRec(entry);
+  ++count_;
+  if (!added->LocalFolder.empty()) added->LocalFolder = SharedFolder(added->LocalFolder);
+  ownUrl_.push_back(false);
+  SetOwnUrl(index, url);
   const uint32_t hash = FoldedHash(url);
   if (Lookup(url, hash) < 0) Insert(index, hash);
   return index;
 }
 
+void UrlList::SetOwnUrl(int32_t index, std::string_view url) {
+  const bool own = url != At(index)->Job.editUrl;
+  ownUrl_[static_cast<size_t>(index)] = own;
+  if (own) {
+    ownUrls_[index] = std::string(url);
+  } else {
+    ownUrls_.erase(index);
+  }
+}
+
 void UrlList::Rename(int32_t index, std::string_view url) {
   Erase(index);
-  Item& item = items_[static_cast<size_t>(index)];
-  item.url = OwnKey(url, *item.entry);
+  SetOwnUrl(index, url);
   const uint32_t hash = FoldedHash(url);
   if (Lookup(url, hash) < 0) Insert(index, hash);
 }
 
 void UrlList::PinUrl(int32_t index) {
-  Item& item = items_[static_cast<size_t>(index)];
-  if (!item.url) item.url = Key(item.entry->Job.editUrl);
+  if (ownUrl_[static_cast<size_t>(index)]) return;
+  ownUrl_[static_cast<size_t>(index)] = true;
+  ownUrls_[index] = At(index)->Job.editUrl;
 }
 
-UrlList::Key UrlList::OwnKey(std::string_view url, const TRetriveRec& entry) {
-  return url == entry.Job.editUrl ? Key() : Key(url);
+const SharedText& UrlList::SharedFolder(std::string_view folder) {
+  const auto found = folders_.find(folder);
+  if (found != folders_.end()) return *found;
+  SharedText text;
+  text = folder;
+  return *folders_.insert(std::move(text)).first;
+}
+
+UrlList& UrlList::operator=(UrlList&& other) noexcept {
+  if (this == &other) return *this;
+  Clear();
+  blocks_.swap(other.blocks_);
+  std::swap(count_, other.count_);
+  ownUrl_.swap(other.ownUrl_);
+  ownUrls_.swap(other.ownUrls_);
+  slots_.swap(other.slots_);
+  aliases_.swap(other.aliases_);
+  folders_.swap(other.folders_);
+  return *this;
 }
 
 void UrlList::Clear() {
+  for (int32_t index = count_ - 1; index >= 0; --index) At(index)->~TRetriveRec();
+  count_ = 0;
+  std::vector<Block>().swap(blocks_);
+  std::vector<bool>().swap(ownUrl_);
+  std::unordered_map<int32_t, std::string>().swap(ownUrls_);
   aliases_.clear();
-  items_.clear();
-  items_.shrink_to_fit();
-  slots_.clear();
-  slots_.shrink_to_fit();
+  std::vector<uint64_t>().swap(slots_);
+  folders_.clear();
 }
 
 void UrlList::Insert(int32_t index, uint32_t hash) {

@@ -10,16 +10,26 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/retrive_rec.h"
+#include "core/shared_text.h"
 #include "core/used_names.h"
 
 namespace kestrix {
 
 class UrlList {
  public:
-  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+  UrlList() = default;
+  UrlList(const UrlList&) = delete;
+  UrlList& operator=(const UrlList&) = delete;
+  // The entries move with their blocks, so they keep their addresses.
+  UrlList(UrlList&& other) noexcept { *this = std::move(other); }
+  UrlList& operator=(UrlList&& other) noexcept;
+  ~UrlList() { Clear(); }
+
+  int32_t Count() const { return count_; }
 
   // Index of the item whose URL equals `url` without regard to ASCII letter
   // case, or -1.
@@ -30,16 +40,14 @@ class UrlList {
   // item with the same URL is kept but Find keeps answering the first).
   int32_t Append(std::string_view url, const TRetriveRec& entry);
 
-  TRetriveRec& Entry(int32_t index) { return *items_[static_cast<size_t>(index)].entry; }
-  const TRetriveRec& Entry(int32_t index) const {
-    return *items_[static_cast<size_t>(index)].entry;
-  }
+  TRetriveRec& Entry(int32_t index) { return *At(index); }
+  const TRetriveRec& Entry(int32_t index) const { return *At(index); }
 
   // The item's URL. It is the entry's URL when appended; it stays the same
   // when a worker follows a relocation and changes the entry's URL.
   std::string_view Url(int32_t index) const {
-    const Item& item = items_[static_cast<size_t>(index)];
-    return item.url ? item.url.View() : std::string_view(item.entry->Job.editUrl);
+    if (!ownUrl_[static_cast<size_t>(index)]) return At(index)->Job.editUrl;
+    return ownUrls_.find(index)->second;
   }
   // The entry's URL is about to change (a relocation is followed): the item
   // keeps the one it has. Call it before changing the entry's URL.
@@ -52,36 +60,46 @@ class UrlList {
   // a link to that address is not fetched a second time.
   void AddAlias(int32_t index, std::string_view url);
 
+  // The local folder text `folder`, shared with every entry of the queue
+  // that lies in that folder: a site's files fill far fewer folders, and an
+  // entry then holds a pointer pair instead of a copy. Append gives each
+  // entry its folder from here.
+  const SharedText& SharedFolder(std::string_view folder);
+
   void Clear();
 
  private:
-  // The item's URL in one allocation with its length, held only while it
-  // differs from the entry's URL: a large site's queue holds a million
-  // items, nearly all of them still at the URL they were appended with.
-  class Key {
-   public:
-    Key() = default;
-    explicit Key(std::string_view text);
-    std::string_view View() const;
-    explicit operator bool() const { return data_ != nullptr; }
-
-   private:
-    std::unique_ptr<char[]> data_;
+  // Entries live in blocks of a fixed count, built in place as they are
+  // appended: an entry never moves, costs no allocation of its own, and is
+  // reached from its index by arithmetic instead of through a pointer of its
+  // own, which a lookup in a large queue would otherwise miss in the cache.
+  static constexpr int32_t kBlockShift = 8;
+  static constexpr int32_t kBlockSize = 1 << kBlockShift;
+  struct BlockDeleter {
+    void operator()(TRetriveRec* block) const;
   };
-  struct Item {
-    Key url;
-    std::unique_ptr<TRetriveRec> entry;
-  };
+  using Block = std::unique_ptr<TRetriveRec, BlockDeleter>;
 
-  // No key when the URL is the entry's own.
-  static Key OwnKey(std::string_view url, const TRetriveRec& entry);
+  TRetriveRec* At(int32_t index) const {
+    const auto i = static_cast<uint32_t>(index);
+    return blocks_[i >> kBlockShift].get() + (i & (kBlockSize - 1));
+  }
   static uint32_t FoldedHash(std::string_view url);
   int32_t Lookup(std::string_view url, uint32_t hash) const;
   void Insert(int32_t index, uint32_t hash);
   void Erase(int32_t index);
   void Grow();
+  // Gives the item `url` as its own when it differs from its entry's.
+  void SetOwnUrl(int32_t index, std::string_view url);
 
-  std::vector<Item> items_;
+  std::vector<Block> blocks_;
+  int32_t count_ = 0;
+  // An item's URL while it differs from its entry's (after a relocation or a
+  // base), marked per item so that the common case asks no map: a large
+  // site's queue holds a million items, nearly all at the URL they were
+  // appended with.
+  std::vector<bool> ownUrl_;
+  std::unordered_map<int32_t, std::string> ownUrls_;
   // Open addressing, linear probing: a slot holds the URL's hash in its high
   // half and index + 1 in its low half, 0 when free, so most probes never
   // touch the URL text. Only the first of equal URLs is indexed (history
@@ -90,6 +108,13 @@ class UrlList {
   std::vector<uint64_t> slots_;
   // Folded URL -> index; only items that moved have one, so a map will do.
   std::unordered_map<std::string, int32_t> aliases_;
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+  std::unordered_set<SharedText, TextHash, std::equal_to<>> folders_;
 };
 
 // What the download engine keeps beside its workers: the queue, the local

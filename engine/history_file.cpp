@@ -196,13 +196,15 @@ bool ReadEntry(Reader& in, TRetriveRec& e, std::string& url, int32_t& storedDept
   int32_t contentSize = 0;
   int32_t receivedSize = 0;
   std::string start;
+  std::string folder;
   const bool read = in.String(url) && in.Byte(e.RequestMethod) && in.Byte(e.RemoteFlag) &&
                     in.Byte(e.LocalScopeFlag) && in.Byte(e.IsHtml) && in.Int(e.LinkKind) &&
                     in.String(e.LinkedText) && in.String(e.PostData) && in.String(start) &&
-                    in.String(e.LocalFolder) && in.String(e.LocalFileName) &&
-                    in.Date(e.LastModified) && in.Int(contentSize) && in.Int(receivedSize) &&
-                    in.Int(e.JobNumber) && in.Int(e.Depth) && in.Int(e.ParentIndex) &&
-                    in.Int(storedDepth) && in.Int(e.ErrorCode);
+                    in.String(folder) && in.String(e.LocalFileName) && in.Date(e.LastModified) &&
+                    in.Int(contentSize) && in.Int(receivedSize) && in.Int(e.JobNumber) &&
+                    in.Int(e.Depth) && in.Int(e.ParentIndex) && in.Int(storedDepth) &&
+                    in.Int(e.ErrorCode);
+  e.LocalFolder = std::move(folder);
   if (lastStart == start) {
     e.StartUrl = lastStart;
   } else {
@@ -227,15 +229,16 @@ bool InsideProjectFolder(const std::string& projectFolder, TRetriveRec& e) {
     return false;
   namespace fs = std::filesystem;
   const fs::path base = fs::path(projectFolder).lexically_normal();
-  const fs::path folder = fs::path(e.LocalFolder).lexically_normal();
+  const fs::path folder = fs::path(e.LocalFolder.str()).lexically_normal();
   if (!folder.is_absolute() || e.LocalFolder.find('\0') != std::string::npos) return false;
   const fs::path relative = folder.lexically_relative(base);
   if (relative.empty()) return false;
   for (const fs::path& part : relative) {
     if (part == "..") return false;
   }
-  e.LocalFolder = folder.string();
-  if (!e.LocalFolder.ends_with('/')) e.LocalFolder += '/';
+  std::string clean = folder.string();
+  if (!clean.ends_with('/')) clean += '/';
+  if (clean != e.LocalFolder.str()) e.LocalFolder = std::move(clean);
   return true;
 }
 

@@ -75,29 +75,30 @@ bool QueuedDirectly(int32_t kind, const TJobRecord& job) {
   }
 }
 
-void QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
-                   TAnalysisTarget& target) {
+int32_t QueueDirectly(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                      TAnalysisTarget& target) {
   const TJobRecord& job = candidate.Job.Settings();
-  candidate.LocalFolder = LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate);
-  if (candidate.Job.editDepth <= 0) return;
   UrlList& queue = target.State.Queue;
+  candidate.LocalFolder =
+      queue.SharedFolder(LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate));
+  if (candidate.Job.editDepth <= 0) return -1;
   const int32_t found = FindQueuedEntry(queue, url);
   if (found >= 0) {
     // Where the file lies: a URL that the entry relocated to, or a start
     // that moved, names a folder of its own.
     candidate.LocalFolder = queue.Entry(found).LocalFolder;
     candidate.LocalFileName = queue.Entry(found).LocalFileName;
-    return;
+    return found;
   }
   // Robots first: a link they keep out must not count as a query variant.
-  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
-  if (!PassTrapGuards(url, target.Traps, target.State)) return;
+  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return -1;
+  if (!PassTrapGuards(url, target.Traps, target.State)) return -1;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm =
       job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(candidate.LinkKind);
   candidate.LocalFileName = MakeLocalFileName(url, candidate.LocalFolder, "", target.State.Names,
                                               addHtm, target.DefaultDoc);
-  queue.Append(url.Text, candidate);
+  return queue.Append(url.Text, candidate);
 }
 
 }  // namespace
@@ -129,17 +130,18 @@ bool InsideStartDir(const TParsedUrl& url, std::string_view startDirLower,
   return ContainsNoCase(url.Text, startDirLower) || InsideFolder(url, startFolder);
 }
 
-void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
-               TAnalysisTarget& target) {
+int32_t QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                  TAnalysisTarget& target) {
   const int32_t kind = candidate.LinkKind;
   const TFilterOutcome filters =
       CheckFilters(url, candidate.LinkedText, kind, candidate, target.DefaultDoc);
-  if (!filters.Passed) return;
+  if (!filters.Passed) return -1;
   const TJobRecord& job = candidate.Job.Settings();
-  candidate.LocalFolder = LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate);
+  UrlList& queue = target.State.Queue;
+  candidate.LocalFolder =
+      queue.SharedFolder(LocalDir(url, target.DownLoadFolder, job.ProjectName, job.checkReplicate));
   if (IsAnchor(kind)) --candidate.Job.editDepth;
 
-  UrlList& queue = target.State.Queue;
   const int32_t found = FindQueuedEntry(queue, url);
   if (found >= 0) {
     // Also when the budget is spent: the link can still point at the copy.
@@ -147,60 +149,60 @@ void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& pa
       candidate.LocalFolder = queue.Entry(found).LocalFolder;
       candidate.LocalFileName = queue.Entry(found).LocalFileName;
     }
-    return;
+    return found;
   }
-  if (candidate.Job.editDepth <= 0) return;
+  if (candidate.Job.editDepth <= 0) return -1;
   // The link stays as written, pointing at the site, like any link not
   // followed. Robots first: a link they keep out must not count as a query
   // variant.
-  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return;
-  if (!PassTrapGuards(url, target.Traps, target.State)) return;
+  if (target.RobotsRefuse && target.RobotsRefuse(url.Text)) return -1;
+  if (!PassTrapGuards(url, target.Traps, target.State)) return -1;
   if (IsAnchor(kind)) ++candidate.Depth;
   candidate.ParentIndex = page.PageIndex;
   const bool addHtm = job.checkLocalize && job.checkAddHtmExt && TakesHtmExtension(kind);
   candidate.LocalFileName = MakeLocalFileName(url, candidate.LocalFolder, filters.StoredMask,
                                               target.State.Names, addHtm, target.DefaultDoc);
-  queue.Append(url.Text, candidate);
+  return queue.Append(url.Text, candidate);
 }
 
-void AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
-  AdmitCandidate(candidate, ParseUrl(candidate.Job.editUrl), page, target);
+int32_t AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target) {
+  return AdmitCandidate(candidate, ParseUrl(candidate.Job.editUrl), page, target);
 }
 
-void AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
-                    TAnalysisTarget& target) {
+int32_t AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                       TAnalysisTarget& target) {
   const TJobRecord& job = candidate.Job.Settings();
   const int32_t kind = candidate.LinkKind;
   if (QueuedDirectly(kind, job)) {
-    if (!ForeignAndBarred(candidate, job)) QueueDirectly(candidate, url, page, target);
-    return;
+    return ForeignAndBarred(candidate, job) ? -1 : QueueDirectly(candidate, url, page, target);
   }
   if (candidate.LocalScopeFlag == 0) {
-    if (!job.checkOtherServers) return;
+    if (!job.checkOtherServers) return -1;
     const bool limited = job.radioRmtThisPath || job.radioRmtThisServer;
     if (kind == kKindImg) {
-      if (job.checkRmtLoadImg) QueueLink(candidate, url, page, target);
+      if (job.checkRmtLoadImg) return QueueLink(candidate, url, page, target);
     } else if (limited && IsAnchorOrFtp(kind)) {
       if (!job.radioRmtThisPath || InsideRemotePath(candidate, url)) {
-        QueueLink(candidate, url, page, target);
+        return QueueLink(candidate, url, page, target);
       }
     }
-    return;
+    return -1;
   }
-  if (page.Page.RemoteFlag != 0) return;
+  if (page.Page.RemoteFlag != 0) return -1;
   if (kind == kKindImg) {
     if ((job.radioThisPath || job.radioThisServer) && job.checkLoadImg) {
-      QueueLink(candidate, url, page, target);
+      return QueueLink(candidate, url, page, target);
     }
   } else if (IsAnchor(kind)) {
     if (job.radioThisPath) {
       if (InsideStartDir(url, page.StartDirLower, page.StartFolder)) {
-        QueueLink(candidate, url, page, target);
+        return QueueLink(candidate, url, page, target);
       }
     } else if (job.radioThisServer) {
-      QueueLink(candidate, url, page, target);
+      return QueueLink(candidate, url, page, target);
     }
   }
+  return -1;
 }
 
 TVerdict LinkVerdict(const THTMLTag& tag, const TRetriveRec& candidate, bool scriptResolved,

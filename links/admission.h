@@ -84,13 +84,16 @@ int32_t FindQueuedEntry(const UrlList& queue, const TParsedUrl& url);
 // A page part on another server is queued only when the job may fetch from
 // other servers: otherwise its link stays as written, since a local name
 // that nothing fetches is a broken link in the copy. May throw TMaskError.
-void AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
-                    TAnalysisTarget& target);
-void AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target);
+// Returns the index of the entry it queued or found under the URL (what
+// FindQueuedEntry answers then), or -1 when it was dropped before either.
+int32_t AdmitCandidate(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                       TAnalysisTarget& target);
+int32_t AdmitCandidate(TRetriveRec& candidate, const TPageRef& page, TAnalysisTarget& target);
 
-// Filters, names and queues a candidate that the rules let through.
-void QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
-               TAnalysisTarget& target);
+// Filters, names and queues a candidate that the rules let through; returns
+// as AdmitCandidate does.
+int32_t QueueLink(TRetriveRec& candidate, const TParsedUrl& url, const TPageRef& page,
+                  TAnalysisTarget& target);
 
 struct TVerdict {
   TReason Reason = TReason::Admitted;

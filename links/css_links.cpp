@@ -158,7 +158,7 @@ std::string AdmitCssRef(TPageAnalysis& analysis, const TPageRef& pageRef, TAnaly
   if (analysis.OnExplore) {
     analysis.Admit(tag, candidate);
   } else {
-    AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target);
+    candidate.QueueIndex = AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target);
   }
   std::string text = Replacement(analysis.Context(), candidate);
   if (text.empty()) return text;

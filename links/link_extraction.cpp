@@ -324,7 +324,7 @@ void TPageAnalysis::Admit(const THTMLTag& tag, TLinkCandidate& candidate) {
   if (candidate.RewriteOnly) return;
   const TPageRef pageRef{context_.Page, context_.PageIndex, context_.StartDirLower,
                          context_.StartFolder};
-  AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target_);
+  candidate.QueueIndex = AdmitCandidate(candidate.Rec, candidate.Url, pageRef, target_);
 }
 
 void TPageAnalysis::AdmitAndRewrite(const THTMLTag& tag, TLinkCandidate& candidate,
@@ -345,7 +345,9 @@ void TPageAnalysis::NoteLinked(const TLinkCandidate& candidate) {
       !context_.Page.Job->checkLocalize) {
     return;
   }
-  const int32_t index = FindQueuedEntry(target_.State.Queue, candidate.Url);
+  const int32_t index = candidate.QueueIndex >= 0
+                            ? candidate.QueueIndex
+                            : FindQueuedEntry(target_.State.Queue, candidate.Url);
   if (index >= 0 && linkedSet_.insert(index).second) linked_.push_back(index);
 }
 

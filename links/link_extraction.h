@@ -40,6 +40,8 @@ struct TLinkCandidate {
   std::string Link;      // the URL it stands for (or its script gave), without fragment
   std::string Fragment;  // "#" and what follows, or empty
   TParsedUrl Url;        // Rec.Job.editUrl taken apart, once it is absolute
+  // The queue entry admission queued or found for it, -1 when not known.
+  int32_t QueueIndex = -1;
   bool ScriptResolved = false;
   // Read only so that its link can be rewritten: a LINK whose rel names
   // nothing to fetch, or any LINK when the job loads no style sheets.

@@ -25,6 +25,9 @@ TEST(UrlListTest, FindIgnoresCaseAndIndicesStayPut) {
   EXPECT_EQ(queue.Find("HTTP://H/P500.HTML"), 501);
   EXPECT_EQ(queue.Url(501), "http://h/p500.html");
   EXPECT_EQ(queue.Find("http://h/p500.htm"), -1);
+  const UrlList moved = std::move(queue);  // a project's state handed on
+  EXPECT_EQ(&moved.Entry(0), first);
+  EXPECT_EQ(moved.Find("HTTP://H/P500.HTML"), 501);
 }
 
 TEST(UrlListTest, RenamesMoveTheKeyButNotTheEntry) {
@@ -96,6 +99,24 @@ TEST(UrlListTest, AMovedItemIsFoundUnderItsNewUrlToo) {
   EXPECT_EQ(queue.Url(0), "http://h/start");
   queue.Clear();
   EXPECT_EQ(queue.Find("https://h/index.html"), -1);
+}
+
+// Entries of one folder hold one text; changing one entry's folder leaves
+// the others where they were.
+TEST(UrlListTest, EntriesOfOneFolderShareItsText) {
+  UrlList queue;
+  const char* folders[] = {"/dl/P/h/", "/dl/P/other/", "/dl/P/h/"};
+  for (int i = 0; i < 3; ++i) {
+    TRetriveRec entry = EntryFor("http://h/" + std::to_string(i));
+    entry.LocalFolder = std::string(folders[i]);
+    queue.Append(entry.Job.editUrl, entry);
+  }
+  EXPECT_TRUE(queue.Entry(0).LocalFolder.SharesWith(queue.Entry(2).LocalFolder));
+  EXPECT_TRUE(queue.SharedFolder("/dl/P/h/").SharesWith(queue.Entry(0).LocalFolder));
+  queue.Entry(2).LocalFolder += "moved/";
+  EXPECT_EQ(queue.Entry(0).LocalFolder, "/dl/P/h/");
+  EXPECT_EQ(queue.Entry(1).LocalFolder, "/dl/P/other/");
+  EXPECT_EQ(queue.Entry(2).LocalFolder, "/dl/P/h/moved/");
 }
 
 TEST(UrlListTest, ClearingTheQueueAlsoFreesTheUsedNames) {
