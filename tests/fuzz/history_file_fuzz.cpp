@@ -17,11 +17,9 @@ constexpr std::size_t kSmallestEntry = 68;
 
 const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
 
-void kestrix::fuzz::FuzzOne(std::string_view input) {
+void kestrix::fuzz::FuzzOne(std::string_view bytes) {
   static IniFile ini("/nonexistent/kestrix-fuzz.ini");
   static TJobList store(ini, IniDocument());
-  const std::string_view bytes = input;
-  const std::size_t size = input.size();
 
   TEngineState state;
   const THistoryLoad loaded = DecodeHistory(bytes, "P", "/dl/P/", store, state);
@@ -32,7 +30,7 @@ void kestrix::fuzz::FuzzOne(std::string_view input) {
     Check(folder.empty() ||
           (folder.starts_with("/dl/P/") && folder.find("/../") == std::string::npos));
   }
-  Check(static_cast<std::size_t>(loaded.Entries) * kSmallestEntry <= size);
+  Check(static_cast<std::size_t>(loaded.Entries) * kSmallestEntry <= bytes.size());
   Check(state.NextIndex >= 0 && state.NextIndex <= state.Queue.Count());
   Check(state.ProcessedCount >= 0 && state.ProcessedCount <= state.Queue.Count());
 

@@ -15,9 +15,8 @@
 
 const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
 
-void kestrix::fuzz::FuzzOne(std::string_view input) {
-  const std::string_view bytes = input;
-  const std::size_t size = input.size();
+void kestrix::fuzz::FuzzOne(std::string_view bytes) {
+  const std::size_t size = bytes.size();
   const std::vector<std::string> header = fuzz::Lines(bytes);
   IsHtmlType(header.front());
 

@@ -9,13 +9,11 @@
 
 const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
 
-void kestrix::fuzz::FuzzOne(std::string_view input) {
-  const std::string_view text = input;
-  const std::size_t size = input.size();
+void kestrix::fuzz::FuzzOne(std::string_view text) {
   IniDocument document = IniDocument::Parse(text);
   for (const char* section : {"Options", "Projects", "MainWnd"}) {
     for (const IniEntry& entry : document.ReadSection(section)) {
-      Check(entry.value.size() <= size);
+      Check(entry.value.size() <= text.size());
     }
     document.ReadInteger(section, "ThreadCount", 1);
     document.ReadBool(section, "ProxyFlag", false);

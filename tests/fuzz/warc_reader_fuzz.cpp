@@ -3,32 +3,19 @@
 // a record out of order or past the end of the file.
 #include <sys/mman.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <string>
 #include <string_view>
 
 #include "tests/fuzz/fuzz_entry.h"
+#include "tests/http/coded_bodies.h"
 #include "warc/http_message_scan.h"
 #include "warc/warc_reader.h"
 
 namespace {
 
 using kestrix::fuzz::Check;
-
-std::string GzipMember(std::string_view bytes) {
-  std::string out(compressBound(static_cast<uLong>(bytes.size())) + 64, '\0');
-  z_stream z{};
-  deflateInit2(&z, 1, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  z.avail_in = static_cast<uInt>(bytes.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
+using kestrix::test::Deflated;
 
 void ReadAll(std::string_view file) {
   const int fd = memfd_create("warc", 0);
@@ -48,12 +35,12 @@ void ReadAll(std::string_view file) {
 
 const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
 
-void kestrix::fuzz::FuzzOne(std::string_view input) {
-  const std::string_view bytes = input;
-  const std::size_t size = input.size();
+void kestrix::fuzz::FuzzOne(std::string_view bytes) {
+  const std::size_t size = bytes.size();
   ReadAll(bytes);
   const std::size_t half = size / 2;
-  ReadAll(GzipMember(bytes.substr(0, half)) + GzipMember(bytes.substr(half)));
+  ReadAll(Deflated(std::string(bytes.substr(0, half)), 31) +
+          Deflated(std::string(bytes.substr(half)), 31));
 
   kestrix::THttpMessageScan scan;
   for (std::size_t at = 0; at < size; at += 3) scan.Feed(bytes.substr(at, 3));

@@ -1,12 +1,17 @@
 // Watches a THttpCli in tests: records its events in order and collects the
-// body, so a test can assert what a download worker would have seen.
+// body, so a test can assert what a download worker would have seen; and the
+// suite of tests against one scripted server.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "http/http_client.h"
+#include "tests/support/fault_server.h"
 
 namespace kestrix::test {
 
@@ -41,6 +46,29 @@ struct TTakeTurns : TReadThrottle {
   bool grant = false;
   int Pauses = 0;
   std::size_t Total = 0;
+};
+
+// A suite against one scripted server of its own, started once: `Self`
+// gives its scenario in a static Scenario().
+template <class Self>
+class TScriptedSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<TFaultServer>(Self::Scenario());
+    if (!server_->Start()) FAIL() << server_->Error();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+  void SetUp() override { seen_ = server_->Requests().size(); }
+  std::string Url(const std::string& path) const { return server_->BaseUrl() + path; }
+  // The requests the server received during this test.
+  std::vector<TRecordedRequest> NewRequests() const {
+    auto all = server_->Requests();
+    return {all.begin() + static_cast<std::ptrdiff_t>(seen_), all.end()};
+  }
+
+  inline static std::unique_ptr<TFaultServer> server_;
+  std::size_t seen_ = 0;
+  THttpCli client;
 };
 
 }  // namespace kestrix::test

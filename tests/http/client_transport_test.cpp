@@ -1,8 +1,5 @@
-// The client against nginx on 127.0.0.1, over plain TCP, over TLS and
-// through our CONNECT proxy, with certificates made at test time: pages and
-// large files byte for byte, ranges, conditions, compressed replies; kept
-// connections over TLS; every certificate or stream failure ending the
-// request with its own error; and a proxy that sees only the tunnel.
+// The client against nginx on 127.0.0.1 over plain TCP, TLS and our CONNECT
+// proxy, with certificates made at test time.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,8 +11,6 @@
 #include "http/http_client.h"
 #include "http/socket_errors.h"
 #include "tests/http/client_recorder.h"
-#include "tests/http/coded_bodies.h"
-#include "tests/support/child_process.h"
 #include "tests/support/connect_proxy.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
@@ -44,7 +39,6 @@ class TSites {
     site_.WriteFile("index.html", kIndex);
     site_.WriteFile("new.html", "<html>new</html>\n");
     site_.WriteFile("dir/page.html", "<html>page</html>\n");
-    site_.WriteFile("text.txt", test::SampleText(5000));
     std::mt19937 random(7);
     big_.resize(3 * 1024 * 1024 + 123);
     for (char& c : big_) c = static_cast<char>(random());
@@ -64,9 +58,7 @@ class TSites {
     auto& server = servers_[name];
     if (server) return *server;
     std::string config = R"(
-        location = /dir/moved { absolute_redirect off; return 302 /dir/page.html; }
-        keepalive_requests 2;
-        gzip on; gzip_min_length 1; gzip_types text/plain;)";
+        keepalive_requests 2;)";
     if (name == "start")
       config += "location = /start { return 301 " + Server("valid").BaseUrl() + "/index.html; }";
     server = std::make_unique<test::TNginxServer>(site_.Path(), config);
@@ -130,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Transports, HttpOver,
                          ::testing::Values(TTransport::Plain, TTransport::Tls, TTransport::Tunnel),
                          TransportName);
 
-TEST_P(HttpOver, PagesFilesRangesConditionsAndCodings) {
+TEST_P(HttpOver, PagesFilesAndRanges) {
   const std::string& big = Sites().Big();
   {
     SCOPED_TRACE("a page, with the events and states workers rely on");
@@ -144,7 +136,6 @@ TEST_P(HttpOver, PagesFilesRangesConditionsAndCodings) {
     EXPECT_EQ(client->StatusCode(), 200);
     EXPECT_EQ(client->ContentType(), "text/html");
     EXPECT_EQ(client->ContentLength(), 32);
-    EXPECT_EQ(client->AcceptRanges(), "bytes");
     EXPECT_EQ(client->SocketLastError(), 0);  // a TLS server sent its closing notice
     EXPECT_THAT(rec.Events,
                 ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
@@ -189,45 +180,6 @@ TEST_P(HttpOver, PagesFilesRangesConditionsAndCodings) {
     EXPECT_EQ(client->ContentRangeBegin, "1000");  // taken from "content-range"
     EXPECT_EQ(client->ContentRangeEnd, std::to_string(big.size() - 1));
   }
-  {
-    SCOPED_TRACE("not modified and missing give no body events");
-    auto client = NewClient();
-    TClientRecorder same(*client);
-    client->ModifiedSince = 73051;  // 2100-01-01
-    ASSERT_TRUE(same.Get(Url("/index.html")));
-    EXPECT_EQ(client->StatusCode(), 304);
-    EXPECT_EQ(client->ModifiedSince, 73051);
-    EXPECT_EQ(client->ReceivedCount(), 0);
-    EXPECT_THAT(same.Events, ElementsAre("HeaderEnd", "RequestDone"));
-    TClientRecorder missing(*client);
-    client->ModifiedSince = 0;
-    ASSERT_TRUE(missing.Get(Url("/nothing.html")));
-    EXPECT_EQ(client->StatusCode(), 404);
-    EXPECT_EQ(client->ReasonPhrase(), "Not Found");
-    EXPECT_THAT(missing.Events, ElementsAre("RequestDone"));
-    EXPECT_EQ(missing.DoneError, 0);
-  }
-  {
-    SCOPED_TRACE("a compressed reply is decoded and its ETag answered");
-    auto client = NewClient();
-    TClientRecorder rec(*client);
-    client->HttpVersion = http11;
-    client->AcceptCompression = true;
-    ASSERT_TRUE(rec.Get(Url("/text.txt")));
-    EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
-    EXPECT_TRUE(rec.Body == test::SampleText(5000));
-    EXPECT_EQ(client->ContentEncoding(), "gzip");
-    EXPECT_EQ(client->TransferEncoding(), "chunked");
-    EXPECT_EQ(client->DecodedCount(), static_cast<std::int64_t>(rec.Body.size()));
-    EXPECT_LT(client->ReceivedCount() * 4, client->DecodedCount());
-    EXPECT_GT(client->LastModified(), 45000);  // after 2023
-    ASSERT_FALSE(client->ETag().empty());
-    client->IfNoneMatch = client->ETag();  // a server without dates answers this too
-    TClientRecorder again(*client);
-    ASSERT_TRUE(again.Get(Url("/text.txt")));
-    EXPECT_EQ(client->StatusCode(), 304);
-    EXPECT_THAT(again.Events, ElementsAre("HeaderEnd", "RequestDone"));
-  }
 }
 
 // What needs one transport only.
@@ -256,10 +208,9 @@ TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   EXPECT_EQ(rec.Body, std::string(kIndex) + "|<html>new</html>\n|" + kIndex + "|");
 }
 
-// Decrypted bytes the TLS layer holds after a read never make the
-// connection readable again: on a kept connection, whether reading goes on
-// at once or after a pause, the client must look for them itself. The last
-// record of big.bin is larger than one read.
+// Decrypted bytes the TLS layer holds never make the connection readable
+// again: the client must look for them itself (the last record of big.bin
+// is larger than one read). Changed certificate settings end the connection.
 TEST_F(HttpNginx, Http11BodiesOverTlsOnAKeptConnectionArriveWholeWithAndWithoutAThrottle) {
   TrustOurCa();
   test::TNginxServer& valid = Sites().Server("valid");
@@ -275,12 +226,14 @@ TEST_F(HttpNginx, Http11BodiesOverTlsOnAKeptConnectionArriveWholeWithAndWithoutA
       ASSERT_TRUE(r.Get(valid.BaseUrl() + path, 20000));
       EXPECT_EQ(r.DoneError, 0) << client.ReasonPhrase();
       EXPECT_TRUE(r.Body == (path[1] == 'b' ? Sites().Big() : kIndex)) << r.Body.size();
+      client.TlsSettings.AcceptUnverified = true;
     }
   }
   EXPECT_GT(throttle.Pauses, 200);
-  // Two requests a connection: the server ends the first after the second.
+  // Two requests a connection at most (the server's limit): the first
+  // connection ended after one as the settings changed.
   RunUntil([&] { return valid.AccessLog().size() >= before + 4; }, 5000);
-  EXPECT_EQ(valid.ConnectionsSince(before), 2u);
+  EXPECT_EQ(valid.ConnectionsSince(before), 3u);
 }
 
 TEST_F(HttpNginx, CertificateFailuresEndTheRequestWithTheirOwnError) {
@@ -378,9 +331,6 @@ TEST(HttpsFault, HandshakeCutAndBodiesCutWithoutCloseNotify) {
   EXPECT_LT(client.ReceivedCount(), 1000);
 }
 
-// https through our CONNECT proxy: it sees only the tunnel request, the
-// proxy's credentials go to it alone, and a refused tunnel ends the request
-// once with the proxy's status.
 class HttpsProxy : public HttpNginx {
  protected:
   void SetUp() override { TrustOurCa(); }
@@ -463,20 +413,17 @@ TEST_F(HttpsProxy, CredentialsGoToTheProxyAndWrongOnesEndTheRequestOnce) {
   }
 }
 
-TEST_F(HttpsProxy, PlainRequestsAreForwardedAndFollowedOnToHttps) {
+// A plain request goes to the proxy whole; relocated to https, it goes on
+// through a tunnel.
+TEST_F(HttpsProxy, PlainRequestsRelocatedToHttpsGoOnThroughATunnel) {
   test::TConnectProxy proxy;
   ASSERT_TRUE(proxy.Start()) << proxy.Error();
   UseProxy(proxy);
-  ASSERT_TRUE(rec.Get(Url("/dir/moved", "start")));
-  EXPECT_EQ(rec.Body, "<html>page</html>\n");
-  TClientRecorder relocated(client);
-  ASSERT_TRUE(relocated.Get(Url("/start", "start")));
-  EXPECT_EQ(relocated.DoneError, 0);
-  EXPECT_EQ(relocated.Body, kIndex);
+  ASSERT_TRUE(rec.Get(Url("/start", "start")));
+  EXPECT_EQ(rec.DoneError, 0);
+  EXPECT_EQ(rec.Body, kIndex);
   EXPECT_THAT(Lines(proxy),
-              ElementsAre("GET " + Url("/dir/moved", "start") + " HTTP/1.0",
-                          "GET " + Url("/dir/page.html", "start") + " HTTP/1.0",
-                          "GET " + Url("/start", "start") + " HTTP/1.0",
+              ElementsAre("GET " + Url("/start", "start") + " HTTP/1.0",
                           "CONNECT " + HostPort(Sites().Server("valid")) + " HTTP/1.0"));
 }
 
@@ -500,12 +447,6 @@ TEST_F(HttpsProxy, RefusedOrUnansweredTunnelsFailTheRequest) {
   EXPECT_EQ(client.ReasonPhrase(),
             "proxy closed the connection before opening the tunnel to " + valid);
   EXPECT_EQ(mute.Requests().size(), 1u);
-
-  // No proxy listening: the connect's own error, not a tunnel failure.
-  client.Proxy = "127.0.0.1:" + std::to_string(test::FreePort());
-  TClientRecorder refused(client);
-  ASSERT_TRUE(refused.Get("https://" + valid + "/index.html"));
-  EXPECT_EQ(refused.DoneError, WSAECONNREFUSED);
 }
 
 }  // namespace

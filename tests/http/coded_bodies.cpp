@@ -37,15 +37,15 @@ std::string Brotli(const std::string& text) {
   return out;
 }
 
-std::string Chunked(const std::string& body, std::size_t piece) {
+std::string Chunked(const std::string& body, std::size_t piece, bool extras) {
   std::string out;
   char size[32];
   for (std::size_t at = 0; at < body.size(); at += piece) {
     const std::string part = body.substr(at, piece);
-    std::snprintf(size, sizeof size, "%zx;ext=1\r\n", part.size());
+    std::snprintf(size, sizeof size, extras ? "%zx;ext=1\r\n" : "%zx\r\n", part.size());
     out += size + part + "\r\n";
   }
-  return out + "0\r\nX-Trailer: 1\r\n\r\n";
+  return out + (extras ? "0\r\nX-Trailer: 1\r\n\r\n" : "0\r\n\r\n");
 }
 
 std::string SampleText(int lines) {

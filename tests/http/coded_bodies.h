@@ -10,9 +10,9 @@ namespace kestrix::test {
 // `text` compressed with the given window bits: 31 gzip, 15 zlib, -15 raw.
 std::string Deflated(const std::string& text, int windowBits);
 std::string Brotli(const std::string& text);
-// `body` in chunks of `piece` bytes, each size with an extension, and a
-// trailer field after the last chunk.
-std::string Chunked(const std::string& body, std::size_t piece);
+// `body` in chunks of `piece` bytes; with `extras`, each size with an
+// extension, and a trailer field after the last chunk.
+std::string Chunked(const std::string& body, std::size_t piece, bool extras = true);
 // Some lines of text, `lines` long.
 std::string SampleText(int lines);
 

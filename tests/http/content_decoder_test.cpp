@@ -98,12 +98,5 @@ TEST(ChunkedDecoder, TellsWhereTheBodyEnds) {
   EXPECT_EQ(out.Data, "hello");
 }
 
-TEST(ContentDecoder, CodingLists) {
-  using TList = std::vector<TContentCoding>;
-  EXPECT_EQ(ParseCodingList("gzip, identity,BR").Codings,
-            (TList{TContentCoding::Gzip, TContentCoding::Brotli}));
-  EXPECT_EQ(ParseCodingList("deflate, zstd").Unknown, "zstd");
-}
-
 }  // namespace
 }  // namespace kestrix

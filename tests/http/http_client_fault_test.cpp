@@ -1,17 +1,16 @@
-// The client against our scripted fault server: replies without header,
-// overlong or endless headers, bad numbers, resets, relocation
-// chains and refused relocations, and what reaches a proxy.
+// The client against our scripted fault server: broken replies, relocations,
+// proxies, request headers; HTTP/1.1 framing and codings, and the tap.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
+#include <map>
 
 #include "http/http_client.h"
 #include "http/socket_errors.h"
 #include "tests/http/client_recorder.h"
-#include "tests/support/child_process.h"
+#include "tests/http/coded_bodies.h"
 #include "tests/support/event_wait.h"
-#include "tests/support/fault_server.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix {
@@ -21,29 +20,11 @@ using test::TClientRecorder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// Its routes, in tests/fixtures/scenarios/http_faults.json.
-std::string Scenario() {
-  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_faults.json");
-}
-
-class HttpFault : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<test::TFaultServer>(Scenario());
-    if (!server_->Start()) FAIL() << server_->Error();
+// Its routes are tests/fixtures/scenarios/http_faults.json.
+struct HttpFault : test::TScriptedSuite<HttpFault> {
+  static std::string Scenario() {
+    return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_faults.json");
   }
-  static void TearDownTestSuite() { server_.reset(); }
-  std::string Url(const std::string& path) const { return server_->BaseUrl() + path; }
-  // The requests the server received during this test.
-  std::vector<test::TRecordedRequest> NewRequests() const {
-    auto all = server_->Requests();
-    return {all.begin() + static_cast<std::ptrdiff_t>(seen_), all.end()};
-  }
-  void SetUp() override { seen_ = server_->Requests().size(); }
-
-  inline static std::unique_ptr<test::TFaultServer> server_;
-  std::size_t seen_ = 0;
-  THttpCli client;
   TClientRecorder rec{client};
 };
 
@@ -219,6 +200,252 @@ TEST_F(HttpFault, PostSendsTheWholeStreamInPiecesAndItsTypeAgainWhenRelocated) {
     EXPECT_EQ(request.Header("Content-Length"), "20000");
     EXPECT_TRUE(request.Body == body);
   }
+}
+
+const std::string& Page() {
+  static const std::string page = test::SampleText(3000);
+  return page;
+}
+
+std::string WithLength(const std::string& head, const std::string& body) {
+  return head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// Every reply exactly as the server sends it; those without a close keep
+// the connection.
+const std::map<std::string, std::pair<std::string, bool>>& Replies() {
+  static const auto replies = [] {
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    const std::string chunked = ok + "Transfer-Encoding: chunked\r\n";
+    const std::string gzip = test::Deflated(Page(), 31);
+    std::string corrupt = gzip;
+    std::fill(corrupt.begin() + 20, corrupt.begin() + 220, 'x');
+    return std::map<std::string, std::pair<std::string, bool>>{
+        {"/chunked", {chunked + "\r\n" + test::Chunked(Page(), 1000), true}},
+        {"/gzip", {WithLength(ok + "Content-Encoding: gzip\r\n", gzip), true}},
+        {"/deflate",
+         {chunked + "Content-Encoding: deflate\r\n\r\n" +
+              test::Chunked(test::Deflated(Page(), 15), 777),
+          true}},
+        {"/br", {WithLength(ok + "Content-Encoding: br\r\n", test::Brotli(Page())), true}},
+        {"/interim",
+         {"HTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n" + WithLength(ok, "ok"), true}},
+        {"/missing", {WithLength("HTTP/1.1 404 Not Found\r\n", "not found"), true}},
+        {"/busy",
+         {"HTTP/1.1 503 Service Unavailable\r\nDate: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
+          "Retry-After: Sun, 06 Nov 1994 08:50:07 GMT\r\nTransfer-Encoding: chunked\r\n\r\n"
+          "4\r\nbusy\r\n0\r\n\r\n",
+          true}},
+        {"/same",
+         {"HTTP/1.1 304 Not Modified\r\nETag: W/\"v1\"\r\n"
+          "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\n",
+          true}},
+        {"/moved", {WithLength("HTTP/1.1 302 Found\r\nLocation: /gzip\r\n", ""), true}},
+        {"/head", {ok + "Content-Length: 1234\r\n\r\n", true}},  // an answer to HEAD
+        {"/badsize", {chunked + "\r\nzz\r\nabc\r\n0\r\n\r\n", false}},
+        {"/corrupt", {WithLength(ok + "Content-Encoding: gzip\r\n", corrupt), false}},
+        {"/cutchunks", {chunked + "\r\n" + test::Chunked(Page(), 1000).substr(0, 5000), false}},
+        {"/cutlength", {ok + "Content-Length: 100\r\n\r\npartial", false}},
+    };
+  }();
+  return replies;
+}
+
+struct Http11 : test::TScriptedSuite<Http11> {
+  static std::string Scenario() {
+    std::string routes;
+    for (const auto& [path, reply] : Replies()) {
+      routes += (routes.empty() ? "" : ",\n") + std::string("\"") + path + "\": [" +
+                test::SendStep(reply.first) + (reply.second ? R"(, {"keep": true}])" : "]");
+    }
+    return "{\"routes\": {" + routes + "}}";
+  }
+};
+
+TEST_F(Http11, KeptConnectionCarriesFramedAndCodedReplies) {
+  client.HttpVersion = http11;
+  client.KeepAlive = true;
+  client.AcceptCompression = true;
+  const struct {
+    const char* path;
+    int status;
+    std::string body;
+  } steps[] = {
+      {"/chunked", 200, Page()}, {"/gzip", 200, Page()},  {"/deflate", 200, Page()},
+      {"/br", 200, Page()},      {"/interim", 200, "ok"}, {"/missing", 404, ""},
+      {"/busy", 503, ""},        {"/same", 304, ""},      {"/gzip", 200, Page()},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.path);
+    TClientRecorder r(client);
+    ASSERT_TRUE(r.Get(Url(step.path)));
+    EXPECT_EQ(r.DoneError, 0) << client.ReasonPhrase();
+    EXPECT_EQ(client.StatusCode(), step.status);
+    EXPECT_TRUE(r.Body == step.body) << r.Body.size();
+    EXPECT_EQ(client.DecodedCount(), static_cast<std::int64_t>(step.body.size()));
+    if (step.status >= 400) {
+      EXPECT_THAT(r.Events, ElementsAre("RequestDone"));
+    } else if (step.status == 304) {
+      EXPECT_THAT(r.Events, ElementsAre("HeaderEnd", "RequestDone"));
+    }
+  }
+  // The fields of the last replies, and the two counts of the last body.
+  EXPECT_EQ(client.ContentEncoding(), "gzip");
+  EXPECT_EQ(client.ReceivedCount(), static_cast<std::int64_t>(test::Deflated(Page(), 31).size()));
+  TClientRecorder busy(client);
+  ASSERT_TRUE(busy.Get(Url("/busy")));
+  EXPECT_EQ(client.RetryAfter(), 30);  // its date against the reply's own clock
+  ASSERT_TRUE(busy.Get(Url("/same")));
+  EXPECT_EQ(client.ETag(), "W/\"v1\"");
+  EXPECT_DOUBLE_EQ(client.LastModified(), 34644 + (8 * 3600 + 49 * 60 + 37) / 86400.0);
+
+  const auto requests = NewRequests();
+  ASSERT_EQ(requests.size(), std::size(steps) + 2);
+  for (const auto& request : requests) {
+    SCOPED_TRACE(request.RequestLine);
+    EXPECT_THAT(request.RequestLine, ::testing::EndsWith(" HTTP/1.1"));
+    EXPECT_FALSE(request.HasHeader("Connection"));  // kept is what HTTP/1.1 means
+    EXPECT_EQ(request.Header("Accept-Encoding"), "gzip, deflate, br");
+    EXPECT_EQ(request.Connection, requests.front().Connection);
+  }
+}
+
+TEST_F(Http11, RepliesThatCannotBeFramedOrDecodedFailWithTheirReason) {
+  client.DecodeBody = true;  // an HTTP/1.0 request: what comes is decoded all the same
+  const struct {
+    const char* path;
+    int code;
+    const char* why;
+  } cases[] = {
+      {"/badsize", kErrUnframedReply, "a chunk size is not a hexadecimal number"},
+      {"/corrupt", kErrUndecodableBody, "the compressed body is corrupt"},
+      {"/cutchunks", kErrShortBody, "the chunked body ended before its last chunk"},
+      {"/cutlength", kErrShortBody, "7 of 100 bytes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    TClientRecorder r(client);
+    ASSERT_TRUE(r.Get(Url(c.path)));
+    EXPECT_EQ(r.DoneError, c.code);
+    EXPECT_EQ(client.ReasonPhrase(), WSocketErrorText(c.code) + ": " + c.why);
+    EXPECT_EQ(r.StateAtDone, httpReady);
+  }
+  TClientRecorder good(client);
+  ASSERT_TRUE(good.Get(Url("/gzip")));
+  EXPECT_EQ(good.DoneError, 0);
+  EXPECT_TRUE(good.Body == Page());
+  const auto requests = NewRequests();
+  ASSERT_EQ(requests.size(), std::size(cases) + 1);
+  EXPECT_FALSE(requests.back().HasHeader("Accept-Encoding"));  // decoded, not asked for
+}
+
+TEST_F(Http11, RequestsAskForWhatTheSettingsSay) {
+  client.HttpVersion = http11;
+  client.AcceptCompression = true;
+  client.IfNoneMatch = "\"v1\"";
+  client.ContentRangeBegin = "5";
+  TClientRecorder r(client);
+  ASSERT_TRUE(r.Get(Url("/same")));
+  client.IfNoneMatch = "\"v1\"\rX-Injected: 1";
+  ASSERT_TRUE(r.Get(Url("/gzip")));
+  EXPECT_TRUE(r.Body == Page());
+
+  client.KeepAlive = true;  // HEAD, then a GET on the connection it kept
+  client.URL = Url("/head");
+  client.HeadAsync();
+  ASSERT_TRUE(r.WaitDone());
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(client.ContentLength(), 1234);
+  EXPECT_EQ(client.DecodedCount(), 0);
+  ASSERT_TRUE(r.Get(Url("/chunked")));
+
+  ASSERT_TRUE(r.Get(Url("/moved")));
+  EXPECT_EQ(client.TargetUrl(), Url("/gzip"));  // the port kept, unlike Location
+  EXPECT_EQ(client.Location(), "http://127.0.0.1/gzip");
+
+  const auto q = NewRequests();
+  ASSERT_EQ(q.size(), 6u);
+  EXPECT_EQ(q[0].Header("Range"), "bytes=5-");
+  EXPECT_FALSE(q[0].HasHeader("Accept-Encoding"));  // a part of a coded body is no use
+  EXPECT_EQ(q[0].Header("If-None-Match"), "\"v1\"");
+  EXPECT_EQ(q[1].Header("Accept-Encoding"), "gzip, deflate, br");
+  EXPECT_FALSE(q[1].HasHeader("If-None-Match"));
+  EXPECT_FALSE(q[1].HasHeader("X-Injected"));
+  for (std::size_t i : {0u, 1u}) EXPECT_EQ(q[i].Header("Connection"), "close") << i;
+  EXPECT_EQ(q[2].RequestLine, "HEAD /head HTTP/1.1");
+  EXPECT_EQ(q[2].Connection, q[3].Connection);
+  EXPECT_EQ(q[5].RequestLine, "GET /gzip HTTP/1.1");
+}
+
+struct TTapRecorder : TExchangeTap {
+  struct TExchange {
+    std::string Url, Peer, Request, Reply, Why;
+    TExchangeEnd End = TExchangeEnd::CutOther;
+    int Ends = 0;
+  };
+  void ExchangeBegin(const std::string& url, const std::string& peer) override {
+    Exchanges.emplace_back();
+    Exchanges.back().Url = url;
+    Exchanges.back().Peer = peer;
+  }
+  void RequestData(const char* data, std::size_t size) override {
+    Exchanges.back().Request.append(data, size);
+  }
+  void ReplyData(const char* data, std::size_t size) override {
+    Exchanges.back().Reply.append(data, size);
+  }
+  void ExchangeEnd(TExchangeEnd end, const std::string& why) override {
+    Exchanges.back().End = end;
+    Exchanges.back().Why = why;
+    ++Exchanges.back().Ends;
+  }
+  std::vector<TExchange> Exchanges;
+};
+
+TEST_F(Http11, TapSeesEveryExchangeAsItWentOverTheWire) {
+  TTapRecorder tap;
+  client.Tap = &tap;
+  client.HttpVersion = http11;
+  client.KeepAlive = true;
+  client.AcceptCompression = true;
+  TClientRecorder r(client);
+  for (const char* path : {"/deflate", "/moved", "/cutlength"}) ASSERT_TRUE(r.Get(Url(path)));
+  TMemoryInStream form("a=1");
+  client.SendStream = &form;
+  client.URL = Url("/gzip");
+  client.PostAsync();
+  ASSERT_TRUE(r.WaitDone());
+
+  const struct {
+    const char* path;
+    TExchangeEnd end;
+    const char* why;
+  } expected[] = {
+      {"/deflate", TExchangeEnd::Complete, ""},
+      {"/moved", TExchangeEnd::Complete, ""},
+      {"/gzip", TExchangeEnd::Complete, ""},
+      {"/cutlength", TExchangeEnd::CutDisconnect,
+       "Connection closed before the body ended: 7 of 100 bytes"},
+      {"/gzip", TExchangeEnd::Complete, ""},
+  };
+  const auto requests = NewRequests();
+  ASSERT_EQ(tap.Exchanges.size(), std::size(expected));
+  ASSERT_EQ(requests.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(expected[i].path);
+    const auto& x = tap.Exchanges[i];
+    EXPECT_EQ(x.Url, Url(expected[i].path));
+    EXPECT_EQ(x.Peer, "127.0.0.1");
+    EXPECT_TRUE(x.Reply == Replies().at(expected[i].path).first) << x.Reply.size();
+    EXPECT_EQ(x.End, expected[i].end);
+    EXPECT_EQ(x.Why, expected[i].why);
+    EXPECT_EQ(x.Ends, 1);
+    // The request as the server read it, byte for byte.
+    std::string sent = requests[i].RequestLine + "\r\n";
+    for (const auto& [name, value] : requests[i].Headers) sent += name + ": " + value + "\r\n";
+    EXPECT_EQ(x.Request, sent + "\r\n" + requests[i].Body);
+  }
+  EXPECT_EQ(requests.back().Body, "a=1");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The client's own failure paths: misuse, names that do not resolve, refused
-// connections, aborts while resolving, and the document name it derives.
+// connections, aborts while resolving.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -111,29 +111,6 @@ TEST(HttpClient, DestroyedWithNotificationsPendingIsSafe) {
   }
   test::RunFor(500);
   EXPECT_EQ(done, 0);
-}
-
-TEST(HttpClient, DocNameAndRequestPath) {
-  const struct {
-    const char* path;
-    const char* docName;
-    const char* requestPath;
-  } cases[] = {
-      {"", "document.htm", "/"},
-      {"/", "document.htm", "/"},
-      {"/dir/", "dir", "/dir/"},
-      {"/a/b.htm?x=1", "b.htm?x=1", "/a/b.htm?x=1"},
-  };
-  for (const auto& c : cases) {
-    THttpCli client;
-    TClientRecorder rec(client);
-    client.URL = ClosedUrl(c.path);
-    client.GetAsync();
-    EXPECT_EQ(client.DocName(), c.docName) << c.path;
-    EXPECT_EQ(client.RequestPath(), c.requestPath) << c.path;
-    EXPECT_EQ(client.Location(), client.URL);
-    ASSERT_TRUE(rec.WaitDone());
-  }
 }
 
 }  // namespace

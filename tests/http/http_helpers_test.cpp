@@ -3,73 +3,42 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 #include <utility>
 
 #include "http/socket_errors.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
 
-double At(int days, int h, int m, int s) {
-  return days + (h * 3600 + m * 60 + s) / 86400.0;
+// "days seconds" as the program holds a time.
+double Time(const std::string& text) {
+  double days = 0, seconds = 0;
+  std::istringstream(text) >> days >> seconds;
+  return days + seconds / 86400.0;
 }
 
-TEST(FormatHttpDate, Table) {
-  const std::pair<double, const char*> cases[] = {
-      {At(38691, 13, 22, 3), "Mon, 05 Dec 2005 13:22:03"},
-      {2, "Mon, 01 Jan 1900 00:00:00"},
-      {0, "Sat, 30 Dec 1899 00:00:00"},
-      {At(36585, 0, 0, 1), "Tue, 29 Feb 2000 00:00:01"},
-      // Milliseconds are dropped; a value rounding up to midnight is the next day.
-      {At(38691, 13, 22, 3) + 0.4 / 86400, "Mon, 05 Dec 2005 13:22:03"},
-      {38692 - 0.0001 / 86400, "Tue, 06 Dec 2005 00:00:00"},
-  };
-  for (const auto& [value, text] : cases) EXPECT_EQ(FormatHttpDate(value), text) << value;
-}
-
-TEST(HttpDates, TheThreeFormsAndRetryAfter) {
-  const double nov6 = At(34644, 8, 49, 37);  // Sun, 06 Nov 1994 08:49:37
-  const std::pair<const char*, std::optional<double>> dates[] = {
-      {"Sun, 06 Nov 1994 08:49:37 GMT", nov6},
-      {"Sunday, 06-Nov-94 08:49:37 GMT", nov6},
-      {"Sun Nov  6 08:49:37 1994", nov6},
-      {"Thu, 01 Jan 1970 00:00:00 GMT", 25569},
-      {"Mon, 29 Feb 2021 00:00:00 GMT", std::nullopt},  // no such day
-      {"Sun, 06 Nov 1994 25:49:37 GMT", std::nullopt},
-      {"Sun, 06 Nov 1994 08:49:37 CET", std::nullopt},
-      {"yesterday", std::nullopt},
-      {"", std::nullopt},
-  };
-  for (const auto& [text, value] : dates) {
-    const std::optional<double> parsed = HttpDateValue(text);
-    ASSERT_EQ(parsed.has_value(), value.has_value()) << text;
-    if (value) {
-      EXPECT_NEAR(*parsed, *value, 1e-9) << text;
+// The rows of tests/fixtures/http/dates.txt.
+TEST(HttpDates, FormattedReadAndWaitedFor) {
+  const auto formats = test::ReadRows("http/dates.txt", "format");
+  ASSERT_GE(formats.size(), 6u);
+  for (const auto& r : formats) EXPECT_EQ(FormatHttpDate(Time(r[0])), r[1]) << r[0];
+  const auto reads = test::ReadRows("http/dates.txt", "read");
+  ASSERT_GE(reads.size(), 9u);
+  for (const auto& r : reads) {
+    const std::optional<double> parsed = HttpDateValue(r[0]);
+    ASSERT_EQ(parsed.has_value(), r[1] != "-") << r[0];
+    if (parsed) {
+      EXPECT_NEAR(*parsed, Time(r[1]), 1e-9) << r[0];
     }
   }
-  const std::pair<const char*, std::optional<std::int64_t>> waits[] = {
-      {"120", 120},
-      {" 0 ", 0},
-      {"Sun, 06 Nov 1994 08:51:37 GMT", 120},  // a date, against the reply's own clock
-      {"Sun, 06 Nov 1994 08:00:00 GMT", 0},    // already past
-      {"99999999999999999999999", 366 * 86400},
-      {"-5", std::nullopt},
-      {"1.5", std::nullopt},
-      {"soon", std::nullopt},
-  };
-  for (const auto& [text, seconds] : waits)
-    EXPECT_EQ(RetryAfterSeconds(text, nov6), seconds) << text;
-}
-
-TEST(EncodeBase64, Table) {
-  const std::pair<std::string, const char*> cases[] = {
-      {"", ""},
-      {"f", "Zg=="},
-      {"fo", "Zm8="},
-      {"foo", "Zm9v"},
-      {"Aladdin:open sesame", "QWxhZGRpbjpvcGVuIHNlc2FtZQ=="},
-      {std::string("\xff\x00", 2), "/wA="}};
-  for (const auto& [in, out] : cases) EXPECT_EQ(EncodeBase64(in), out) << in;
+  const auto waits = test::ReadRows("http/dates.txt", "wait");
+  ASSERT_GE(waits.size(), 8u);
+  for (const auto& r : waits) {
+    const std::optional<std::int64_t> seconds = RetryAfterSeconds(r[0], Time("34644 31777"));
+    EXPECT_EQ(seconds ? std::to_string(*seconds) : "-", r[1]) << r[0];
+  }
 }
 
 TEST(RequestGuards, ControlCharactersAndSpacesAreEncodedInTheTarget) {

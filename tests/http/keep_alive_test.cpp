@@ -1,20 +1,16 @@
-// Connections kept open between requests, against our scripted server: which
-// replies leave the connection for the next request, what ends it, and the
-// one resend when the server dropped it as the request left.
+// Connections kept between requests: what keeps or ends them, and the one
+// resend when the server dropped one as the request left.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "http/http_client.h"
 #include "http/streams.h"
 #include "tests/http/client_recorder.h"
 #include "tests/support/event_wait.h"
-#include "tests/support/fault_server.h"
 #include "tests/support/scratch_dir.h"
-#include "tests/support/test_certs.h"
 
 namespace kestrix {
 namespace {
@@ -23,38 +19,28 @@ using test::TClientRecorder;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-// The routes, in tests/fixtures/scenarios/http_keep_alive.json.
-std::string Routes() {
-  return test::ReadWholeFile(KESTRIX_SOURCE_DIR "/tests/fixtures/scenarios/http_keep_alive.json");
-}
-
-class KeepAlive : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<test::TFaultServer>(std::string(R"({"routes": )") + Routes() + "}");
-    if (!server_->Start()) FAIL() << server_->Error();
+// The routes are tests/fixtures/scenarios/http_keep_alive.json.
+struct KeepAlive : test::TScriptedSuite<KeepAlive> {
+  static std::string Scenario() {
+    return R"({"routes": )" +
+           test::ReadWholeFile(KESTRIX_SOURCE_DIR
+                               "/tests/fixtures/scenarios/http_keep_alive.json") +
+           "}";
   }
-  static void TearDownTestSuite() { server_.reset(); }
   void SetUp() override {
-    seen_ = server_->Requests().size();
+    TScriptedSuite::SetUp();
     client.KeepAlive = true;
   }
-  std::string Url(const std::string& path) const { return server_->BaseUrl() + path; }
   // The connection each request of this test came on, numbered from 1 in
   // the order the server saw them first.
   std::vector<int> Connections() const {
     std::vector<int> numbers, seen;
-    auto all = server_->Requests();
-    for (auto it = all.begin() + static_cast<std::ptrdiff_t>(seen_); it != all.end(); ++it) {
-      auto at = std::find(seen.begin(), seen.end(), it->Connection);
-      if (at == seen.end()) at = seen.insert(seen.end(), it->Connection);
+    for (const auto& request : NewRequests()) {
+      auto at = std::find(seen.begin(), seen.end(), request.Connection);
+      if (at == seen.end()) at = seen.insert(seen.end(), request.Connection);
       numbers.push_back(static_cast<int>(at - seen.begin()) + 1);
     }
     return numbers;
-  }
-  std::vector<test::TRecordedRequest> NewRequests() const {
-    auto all = server_->Requests();
-    return {all.begin() + static_cast<std::ptrdiff_t>(seen_), all.end()};
   }
   std::string Fetch(const std::string& path) {
     TClientRecorder r(client);
@@ -62,10 +48,6 @@ class KeepAlive : public ::testing::Test {
     EXPECT_EQ(r.DoneError, 0) << path;
     return r.Body;
   }
-
-  inline static std::unique_ptr<test::TFaultServer> server_;
-  std::size_t seen_ = 0;
-  THttpCli client;
 };
 
 TEST_F(KeepAlive, ConnectionServesRequestsUntilAReplyCannotBeEndedByItsLength) {
@@ -163,35 +145,6 @@ TEST_F(KeepAlive, RelocationPostProxyAndTheSettingOffTakeAConnectionEach) {
     EXPECT_FALSE(requests[i].HasHeader("Connection")) << requests[i].RequestLine;
   }
   EXPECT_THAT(Connections(), ElementsAre(1, 2, 3, 4, 5, 6));
-}
-
-TEST(KeepAliveTls, KeptConnectionCarriesSeveralRepliesAndEndsWithItsSettings) {
-  test::TTestCerts certs;
-  ASSERT_TRUE(certs.Make()) << certs.Error();
-  test::TFaultServer server(R"({"tls": {"cert": ")" + certs.Valid().Cert + R"(", "key": ")" +
-                            certs.Valid().Key + R"("}, "routes": )" + Routes() + "}");
-  ASSERT_TRUE(server.Start()) << server.Error();
-  const std::string base = "https://127.0.0.1:" + std::to_string(server.Port());
-
-  THttpCli client;
-  client.KeepAlive = true;
-  client.TlsSettings.ExtraCaFile = certs.CaFile();
-  for (const char* path : {"/a", "/empty", "/a", "/a"}) {
-    TClientRecorder rec(client);
-    ASSERT_TRUE(rec.Get(base + path)) << path;
-    EXPECT_EQ(rec.DoneError, 0) << path;
-    if (std::string(path) == "/a") {
-      EXPECT_EQ(rec.Body, "first");
-    }
-    // Certificates checked under other settings vouch for nothing now.
-    if (std::string(path) == "/empty") client.TlsSettings.AcceptUnverified = true;
-  }
-  std::vector<int> connections;
-  for (const auto& request : server.Requests()) connections.push_back(request.Connection);
-  ASSERT_EQ(connections.size(), 4u);
-  EXPECT_EQ(connections[0], connections[1]);
-  EXPECT_NE(connections[1], connections[2]);
-  EXPECT_EQ(connections[2], connections[3]);
 }
 
 }  // namespace

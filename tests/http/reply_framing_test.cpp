@@ -2,64 +2,51 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
 
+// The rows of tests/fixtures/http/framing.txt.
 TEST(FramingOf, WhereTheBodyEndsOrWhyItCannotBeKnown) {
-  using K = TBodyFraming;
-  const auto gzip = TContentCoding::Gzip;
-  const struct Case {
-    int status;
-    bool head;
+  const std::map<std::string, TBodyFraming> kinds = {{"Length", TBodyFraming::Length},
+                                                     {"None", TBodyFraming::None},
+                                                     {"Close", TBodyFraming::Close},
+                                                     {"Chunked", TBodyFraming::Chunked}};
+  const std::map<std::string, TContentCoding> codingsByName = {{"gzip", TContentCoding::Gzip},
+                                                               {"br", TContentCoding::Brotli}};
+  const auto rows = test::ReadRows("http/framing.txt");
+  ASSERT_GE(rows.size(), 18u);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r[2] + " / " + r[3]);
     std::vector<std::string> lengths;
-    const char* transfer;
-    K kind;
-    std::int64_t length;
-    std::vector<TContentCoding> codings;
-    const char* error;
-  } cases[] = {
-      {200, false, {"10"}, "", K::Length, 10, {}, ""},
-      {200, false, {"10", "10"}, "", K::Length, 10, {}, ""},
-      {200, false, {"10, 10"}, "", K::Length, 10, {}, ""},
-      {200, false, {"0"}, "", K::None, 0, {}, ""},
-      {200, false, {}, "", K::Close, -1, {}, ""},
-      {200, false, {}, "Chunked", K::Chunked, -1, {}, ""},
-      {200, false, {}, "gzip, chunked", K::Chunked, -1, {gzip}, ""},
-      {200, false, {}, "gzip", K::Close, -1, {gzip}, ""},  // only the close ends it
-      {200, true, {"10"}, "", K::None, -1, {}, ""},
-      {304, false, {"10"}, "chunked", K::None, -1, {}, ""},
-      {204, false, {}, "", K::None, -1, {}, ""},
-      {200, false, {"10", "11"}, "", K::Close, 10, {}, "conflicting Content-Length values"},
-      {200, false, {"10, 11"}, "", K::Close, 10, {}, "conflicting Content-Length values"},
-      {200, false, {"-1"}, "", K::Close, -1, {}, "Content-Length is not a length: -1"},
-      {200, false, {"1e3"}, "", K::Close, -1, {}, "Content-Length is not a length: 1e3"},
-      {200, false, {"3"}, "chunked", K::Close, -1, {}, "both Content-Length and Transfer-Encoding"},
-      {200, false, {}, "chunked, gzip", K::Close, -1, {}, "the chunked coding is not the last"},
-      {200,
-       false,
-       {},
-       "x-rot13, chunked",
-       K::Close,
-       -1,
-       {},
-       "unsupported Transfer-Encoding: x-rot13"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.transfer) + " / " + (c.lengths.empty() ? "" : c.lengths[0]));
-    const TReplyFraming f = FramingOf(c.status, c.head, c.lengths, c.transfer);
-    if (*c.error) {
-      EXPECT_TRUE(f.Error.starts_with(c.error)) << f.Error;
+    std::istringstream lines(r[2]);
+    for (std::string line; std::getline(lines, line, '/');)
+      if (line != "-") lengths.push_back(line);
+    const TReplyFraming f =
+        FramingOf(std::stoi(r[0]), r[1] == "1", lengths, r[3] == "-" ? "" : r[3]);
+    if (r[4].starts_with("error ")) {
+      EXPECT_TRUE(f.Error.starts_with(r[4].substr(6))) << f.Error;
       continue;
     }
+    std::istringstream framing(r[4]);
+    std::string kind, coding;
+    framing >> kind;
     EXPECT_EQ(f.Error, "");
-    EXPECT_EQ(f.Kind, c.kind);
-    if (c.kind == K::Length) {
-      EXPECT_EQ(f.Length, c.length);
+    EXPECT_EQ(f.Kind, kinds.at(kind));
+    if (kind == "Length") {
+      framing >> coding;
+      EXPECT_EQ(std::to_string(f.Length), coding);
+      continue;
     }
-    EXPECT_EQ(f.TransferCodings, c.codings);
+    std::vector<TContentCoding> codings;
+    while (framing >> coding) codings.push_back(codingsByName.at(coding));
+    EXPECT_EQ(f.TransferCodings, codings);
   }
 }
 

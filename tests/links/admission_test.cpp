@@ -4,6 +4,7 @@
 
 #include "links/html_items.h"
 #include "tests/links/analysis_fixture.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -15,10 +16,7 @@ constexpr char kStart[] = "http://h/dir/start.html";
 TEST(QueueingRulesTest, DepthOneKeepsImagesAndDepthTwoFollowsAnchors) {
   for (int depth : {1, 2}) {
     AnalysisRun run;
-    TJobRecord job;
-    job.editDepth = depth;
-    job.checkLoadImg = true;
-    run.Start(job, kStart);
+    run.Start(testing::JobOf("bare img depth=" + std::to_string(depth)), kStart);
     run.Analyse(0, "<a href=\"next.html\">Next</a><img src=\"pic.gif\">");
     const int32_t img = run.Find("http://h/dir/pic.gif");
     ASSERT_GE(img, 0) << depth;
@@ -39,35 +37,9 @@ TEST(QueueingRulesTest, DepthOneKeepsImagesAndDepthTwoFollowsAnchors) {
   }
 }
 
-TEST(QueueingRulesTest, PathLimitAgainstServerLimit) {
-  const std::string page =
-      "<a href=\"sub/a.html\">a</a><a href=\"/other/b.html\">b</a>"
-      "<frame src=\"../frames/f.html\"><a href=\"ftp://h/file.zip\">f</a>";
-  for (bool thisPath : {true, false}) {
-    AnalysisRun run;
-    TJobRecord job;
-    job.editDepth = 3;
-    job.radioThisPath = thisPath;
-    job.radioThisServer = !thisPath;
-    run.Start(job, kStart);
-    run.Analyse(0, page);
-    EXPECT_GE(run.Find("http://h/dir/sub/a.html"), 0);
-    EXPECT_EQ(run.Find("http://h/other/b.html") >= 0, !thisPath);
-    // Frames are queued whatever the directory limit says.
-    EXPECT_GE(run.Find("http://h/frames/f.html"), 0);
-    EXPECT_EQ(run.Find("ftp://h/file.zip"), -1);
-  }
-}
-
 TEST(QueueingRulesTest, FirstCrossingSetsTheRemoteBudget) {
   AnalysisRun run;
-  TJobRecord job;
-  job.editDepth = 5;
-  job.checkOtherServers = true;
-  job.radioRmtThisServer = true;
-  job.checkRmtLoadImg = true;
-  job.EditRmtDepth = 2;
-  run.Start(job, kStart);
+  run.Start(testing::JobOf("bare depth=5 other rmtserver rmtimg rmtdepth=2"), kStart);
   run.Analyse(0, "<a href=\"http://o/x/p.html?a=1&amp;b=2\">out</a>");
   const int32_t remote = run.Find("http://o/x/p.html?a=1&b=2");
   ASSERT_GE(remote, 0);
@@ -97,12 +69,7 @@ TEST(QueueingRulesTest, FirstCrossingSetsTheRemoteBudget) {
 
 TEST(QueueingRulesTest, RemotePathLimitHoldsForTheDownloadToo) {
   AnalysisRun run;
-  TJobRecord job;
-  job.editDepth = 5;
-  job.checkOtherServers = true;
-  job.radioRmtThisPath = true;
-  job.EditRmtDepth = 5;
-  run.Start(job, kStart);
+  run.Start(testing::JobOf("bare depth=5 other rmtpath rmtdepth=5"), kStart);
   run.Analyse(0, "<a href=\"http://o/x/p.html\">out</a>");
   const int32_t remote = run.Find("http://o/x/p.html");
   ASSERT_GE(remote, 0);
@@ -112,24 +79,11 @@ TEST(QueueingRulesTest, RemotePathLimitHoldsForTheDownloadToo) {
             (std::vector<std::string>{"http://o/x/p.html", "http://o/x/sub/in.html"}));
 }
 
-TEST(QueueingRulesTest, StoredMaskNamesTheFileAndKnownUrlsGiveTheirName) {
-  AnalysisRun run;
-  TJobRecord job;
-  job.editDepth = 3;
-  job.lclCheckRetriveFile = true;
-  job.lcleditRetriveFile = "*.cgi*|*.html;*.html";
-  run.Start(job, kStart);
-  run.Analyse(0, "<a href=\"run.cgi?x=1\">r</a><a href=\"a.php\">p</a>");
-  ASSERT_EQ(run.Queued(), std::vector<std::string>{"http://h/dir/run.cgi?x=1"});
-  EXPECT_EQ(run.At(1).LocalFileName, "run.cgi@x=1.html");
-
-  // A known URL gives where its file lies, also when it is the address the
-  // entry relocated to ("sub" answered by a relocation to "sub/").
-  TJobRecord plain;
-  plain.editDepth = 3;
-  plain.checkLocalize = plain.checkReplicate = true;
+// A known URL gives where its file lies, also when it is the address the
+// entry relocated to ("sub" answered by a relocation to "sub/").
+TEST(QueueingRulesTest, KnownUrlsGiveTheirName) {
   AnalysisRun moved;
-  moved.Start(plain, kStart);
+  moved.Start(testing::JobOf("bare depth=3 replicate"), kStart);
   moved.Analyse(0, "<a href=\"sub\">s</a>");
   ASSERT_EQ(moved.Queued(), std::vector<std::string>{"http://h/dir/sub"});
   ASSERT_EQ(moved.At(1).LocalFileName, "sub.htm");
@@ -173,59 +127,16 @@ std::vector<TReason> Verdicts(const TJobRecord& job, const std::string& html, bo
   return reasons;
 }
 
+// The rows of tests/fixtures/links/verdicts.txt.
 TEST(LinkVerdictTest, EveryReason) {
-  using R = TReason;
-  TJobRecord plain;
-  EXPECT_EQ(Verdicts(plain, "<a href=\"mailto:x@h\">m</a>", false),
-            std::vector<R>{R::UnsupportedProtocol});
-  EXPECT_EQ(Verdicts(plain, "<iframe src=\"f.html\"></iframe>", false),
-            std::vector<R>{R::EmbeddedDisabled});
-  EXPECT_EQ(Verdicts(plain, "<img src=\"i.gif\">", false), std::vector<R>{R::LocalImagesDisabled});
-  EXPECT_EQ(Verdicts(plain, "<a href=\"a.html\">a</a>", false), std::vector<R>{R::DepthExceeded});
-  EXPECT_EQ(Verdicts(plain, "<link href=\"s.css\">", false),
-            std::vector<R>{R::StyleSheetsDisabled});
-  EXPECT_EQ(Verdicts(plain, "<script src=\"s.js\"></script>", false),
-            std::vector<R>{R::ScriptSourcesDisabled});
-  EXPECT_EQ(Verdicts(plain, "<a href=\"javascript:go()\">j</a>", false),
-            std::vector<R>{R::ScriptLinksDisabled});
-  EXPECT_EQ(Verdicts(plain, "<a onclick=\"go()\">j</a>", false),
-            std::vector<R>{R::ScriptLinksDisabled});
-  EXPECT_EQ(Verdicts(plain, "<a href=\"http://o/p.html\">o</a>", false),
-            std::vector<R>{R::RemoteDisabled});
-
-  TJobRecord deep;
-  deep.editDepth = 3;
-  deep.checkLoadImg = true;
-  deep.lclCheckIgnoreFile = true;
-  deep.lcleditIgnoreFile = "*.gif";
-  EXPECT_EQ(
-      Verdicts(deep, "<a href=\"../up.html\">u</a><img src=\"i.gif\"><a href=\"a.html\">", false),
-      (std::vector<R>{R::OutsideStartUrl, R::Filtered, R::Admitted}));
-  // A link the rules admit may still be a crawl trap.
-  EXPECT_EQ(
-      Verdicts(deep,
-               "<a href=\"a/b/a/b/a/b/\">r</a><a href=\"x?" + std::string(2100, 'q') + "\">l</a>",
-               false),
-      (std::vector<R>{R::RepeatingPath, R::UrlTooLong}));
-
-  TJobRecord scripts = deep;
-  scripts.checkLoadScript = true;
-  EXPECT_EQ(Verdicts(scripts, "<a href=\"javascript:nothing()\">j</a>", false),
-            std::vector<R>{R::ScriptUnresolved});
-  EXPECT_EQ(Verdicts(scripts, "<a onclick=\"go()\">j</a>", false, true),
-            std::vector<R>{R::Admitted});
-
-  TJobRecord remote = deep;
-  remote.checkOtherServers = true;
-  EXPECT_EQ(Verdicts(remote, "<a href=\"http://o/x/abs.html\">a</a>", true),
-            std::vector<R>{R::RemoteToRemote});
-  EXPECT_EQ(
-      Verdicts(remote, "<a href=\"http://o2/y.html\">a</a><img src=\"http://o2/i.png\">", false),
-      (std::vector<R>{R::RemotePagesDisabled, R::RemoteImagesDisabled}));
-  // The one text no other test shows, kept as users have always read it.
-  EXPECT_STREQ(ReasonText(R::RemoteToRemote),
-               "Crossing from remote host to an remote host unsupport");
-  EXPECT_STREQ(ReasonText(R::Admitted), "");
+  const auto rows = test::ReadRows("links/verdicts.txt");
+  ASSERT_GE(rows.size(), 15u);
+  for (const auto& r : rows) {
+    std::vector<std::string> texts;
+    for (const TReason reason : Verdicts(testing::JobOf(r[0]), r[3], r[1] == "1", r[2] == "1"))
+      texts.push_back(reason == TReason::Admitted ? "admitted" : ReasonText(reason));
+    EXPECT_EQ(texts, std::vector<std::string>(r.begin() + 4, r.end())) << r[3];
+  }
 }
 
 }  // namespace

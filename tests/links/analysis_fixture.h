@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,9 @@ class ScriptedResolver final : public ScriptResolver {
  public:
   std::map<std::string, TExecResultRec> Answers;
   std::vector<std::string> Ran, Events;
-  int Loads = 0;
-  int Clears = 0;
 
   void LoadPage(const std::string& text) override {
     page_ = text;
-    ++Loads;
     Events.push_back("load " + text);
   }
   bool RunScript(const std::string& code) override {
@@ -39,10 +37,7 @@ class ScriptedResolver final : public ScriptResolver {
     result_ = it->second;
     return true;
   }
-  void ClearPage() override {
-    ++Clears;
-    Events.push_back("clear");
-  }
+  void ClearPage() override { Events.push_back("clear"); }
   const std::string& PageText() const override { return page_; }
   TCaptureKind Kind() const override { return TCaptureKind::Url; }
   const TExecResultRec& Result() const override { return result_; }
@@ -65,6 +60,39 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
     from = nl + 1;
   }
   return lines;
+}
+
+// A job from words: an offline copy of the start server with every part of
+// a page loaded, or with "bare" the defaults; either way its links are made
+// local. "depth=N", "rmtdepth=N", "retrieve=MASKS",
+// "ignore=MASKS", "server" or "path" (the starting limit); a switch's name
+// turns it on and "no" before the name off.
+inline TJobRecord JobOf(const std::string& words) {
+  TJobRecord job =
+      words.starts_with("bare") ? TJobRecord() : JobOf("bare depth=3 img style script server");
+  job.checkLocalize = true;
+  const std::map<std::string, bool TJobRecord::*> switches = {
+      {"htm", &TJobRecord::checkAddHtmExt},           {"img", &TJobRecord::checkLoadImg},
+      {"style", &TJobRecord::checkLoadStyle},         {"script", &TJobRecord::checkLoadScript},
+      {"embed", &TJobRecord::checkLoadEmbed},         {"linktourl", &TJobRecord::checkLinkToUrl},
+      {"replicate", &TJobRecord::checkReplicate},     {"other", &TJobRecord::checkOtherServers},
+      {"rmtserver", &TJobRecord::radioRmtThisServer}, {"rmtpath", &TJobRecord::radioRmtThisPath},
+      {"rmtimg", &TJobRecord::checkRmtLoadImg},
+  };
+  std::istringstream in(words);
+  for (std::string word; in >> word;) {
+    const bool off = word.starts_with("no") && switches.contains(word.substr(2));
+    if (off || switches.contains(word)) job.*switches.at(off ? word.substr(2) : word) = !off;
+    if (word.starts_with("depth=")) job.editDepth = std::stoi(word.substr(6));
+    if (word.starts_with("rmtdepth=")) job.EditRmtDepth = std::stoi(word.substr(9));
+    if (word.starts_with("retrieve=")) job.lcleditRetriveFile = word.substr(9);
+    if (word.starts_with("ignore=")) job.lcleditIgnoreFile = word.substr(7);
+    if (word == "server" || word == "path")
+      job.radioThisPath = !(job.radioThisServer = word == "server");
+  }
+  job.lclCheckRetriveFile = !job.lcleditRetriveFile.empty();
+  job.lclCheckIgnoreFile = !job.lcleditIgnoreFile.empty();
+  return job;
 }
 
 struct AnalysisRun {

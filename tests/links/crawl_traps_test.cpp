@@ -3,29 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/case_file.h"
+
 namespace kestrix {
 namespace {
 
+// The rows of tests/fixtures/links/trap_paths.txt.
 TEST(CrawlTraps, PathsThatRepeatThemselves) {
-  struct Case {
-    const char* path;
-    int times;
-    bool repeats;
-  };
-  const Case cases[] = {
-      {"/a/a/a/", 3, true},
-      {"/a/a/", 3, false},
-      {"/x/a/b/a/b/a/b/y", 3, true},  // a run of two segments
-      {"/a/b/a/b/", 3, false},
-      {"/a/b/c/a/b/c/a/b/c", 3, true},
-      {"/a/b/a/c/a/b/", 3, false},  // repeated, but not in a row
-      {"/a//a///a", 3, true},       // empty segments are passed over
-      {"/2024/01/01/", 3, false},
-      {"/a/a/", 2, true},
-      {"/a/a/a/a/", 0, false},  // off
-      {"", 3, false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(PathRepeats(c.path, c.times), c.repeats) << c.path;
+  const auto rows = test::ReadRows("links/trap_paths.txt");
+  ASSERT_GE(rows.size(), 11u);
+  for (const auto& r : rows) EXPECT_EQ(PathRepeats(r[0], std::stoi(r[1])), r[2] == "1") << r[0];
 }
 
 // Each guard on its own, in order, and only when its limit is on; the query

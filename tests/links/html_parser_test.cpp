@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 
 #include "tests/links/analysis_fixture.h"
+#include "tests/support/case_file.h"
 
 namespace kestrix {
 namespace {
@@ -27,7 +29,7 @@ class ParserTest : public ::testing::Test {
   }
   // The items in order, e.g. `A(href=x.html)"World" 'Hello '^0`: a tag with
   // its kept attributes and linked text, a text run in quotes, and "^n" for
-  // the item that was open, counted from 0.
+  // the item that was open, counted from 0 ("^-": one not listed).
   std::string Dump() const {
     std::map<const THTMLTag*, size_t> at;
     std::string out;
@@ -46,7 +48,7 @@ class ParserTest : public ::testing::Test {
         out += "'" + text->Text + "'";
         parent = text->Parent;
       }
-      if (parent != nullptr) out += "^" + std::to_string(at.at(parent));
+      if (parent != nullptr) out += "^" + (at.contains(parent) ? std::to_string(at[parent]) : "-");
     }
     return out;
   }
@@ -55,80 +57,37 @@ class ParserTest : public ::testing::Test {
   THTMLParser parser_;
 };
 
-constexpr uint16_t kDownloader = kKeepFrame | kKeepIFrame | kKeepA | kKeepImg;
+// Kinds joined by "+", as written in the table.
+uint16_t Kept(const std::string& words) {
+  static const std::map<std::string, uint16_t> kinds = {{"0", 0},
+                                                        {"ALL", kKeepAll},
+                                                        {"FRAME", kKeepFrame},
+                                                        {"IFRAME", kKeepIFrame},
+                                                        {"A", kKeepA},
+                                                        {"IMG", kKeepImg},
+                                                        {"TEXTS", kKeepTexts},
+                                                        {"EMBED", kKeepEmbed},
+                                                        {"LINK", kKeepLink},
+                                                        {"SCRIPT", kKeepScript}};
+  uint16_t kept = 0;
+  std::istringstream in(words);
+  for (std::string word; std::getline(in, word, '+');) kept |= kinds.at(word);
+  return kept;
+}
 
+// The rows of tests/fixtures/links/parser_items.txt.
 TEST_F(ParserTest, ItemsTextsAndTheElementsTheyBelongTo) {
-  const struct {
-    const char* why;
-    const char* page;
-    uint16_t kept;
-    const char* items;
-  } cases[] = {
-      {"a later text run replaces an earlier one; unknown tags are dropped",
-       R"(<a href="x.html">Hello <b>World</b></a>)", kKeepA,
-       R"i(A(href=x.html)"World" 'Hello '^0 'World'^0)i"},
-      // Alt texts are never listed.
-      {"an image's text comes from alt; an image never opens an element",
-       R"(<a href="x.html"><img src="p.gif" alt="Photo"></a>)", kDownloader,
-       R"i(A(href=x.html) IMG(src=p.gif)"Photo"^0)i"},
-      {"text on consecutive lines is joined with nothing between", "Hello\nWorld", kKeepTexts,
-       "'HelloWorld'"},
-      {"comments hide tags", R"(<!-- <a href="x.html"> --><a href="y.html">)", kKeepA,
-       "A(href=y.html)"},
-      // The end of a script does not close the SCRIPT element.
-      {"script bodies hide tags",
-       "<script>if (a<b) x='<a href=\"x.html\">';</script><a href=\"z.html\">",
-       kKeepA | kKeepScript, "SCRIPT() A(href=z.html)^0"},
-      {"a comment never closed hides the rest",
-       "<!-- never closed <a href=\"x.html\">\n<a href=\"y.html\">", kKeepAll, ""},
-      {"an attribute is cut at a space unless an equals sign follows", "<a href= src.html>", kKeepA,
-       "A(href=,src.html=)"},
-      {"a quote ends an attribute", R"(<a title='it"s' href="b.html"x>)", kKeepA, "A(href=b.html)"},
-      {"link words and alt are found anywhere in an attribute",
-       R"(<a title="see URL" class="salt" name="n">)", kKeepA, R"i(A(title=see URL)"salt")i"},
-      // The last ">" read was that of a closing tag; the cut-off tag opens all the same.
-      {"an unterminated tag at the end is still built", "</a><a href=\"x.html", kKeepA,
-       "A(href=x.html)"},
-      // </a> closed the LINK, the A is still open.
-      {"a closing tag closes the innermost element whatever its name",
-       R"(<a href="x"><link href="s.css"></a>tail)", kKeepA | kKeepLink | kKeepTexts,
-       R"i(A(href=x)"tail" LINK(href=s.css)^0 'tail'^0)i"},
-      {"stray closings change nothing", "</a></a>text", kKeepTexts, "'text'"},
-  };
-  for (const auto& c : cases) {
-    Parse(c.page, c.kept);
-    EXPECT_EQ(Dump(), c.items) << c.why;
+  const auto rows = test::ReadRows("links/parser_items.txt");
+  ASSERT_GE(rows.size(), 16u);
+  for (const auto& row : rows) {
+    Parse(row[1], Kept(row[0]));
+    EXPECT_EQ(Dump(), row[2]) << row[1];
+    EXPECT_EQ(parser_.HasScript, row.size() > 3) << row[1];
   }
   Parse(R"(<a href = "a.html">)", kKeepA);
-  EXPECT_EQ(Dump(), "A(href=a.html)");
   EXPECT_EQ(Tags()[0]->Params[0].RawText, R"(href="a.html")");
   EXPECT_EQ(Tags()[0]->FindParam("HREF"), &Tags()[0]->Params[0]);
   EXPECT_EQ(Tags()[0]->FindParam("src"), nullptr);
-}
-
-TEST_F(ParserTest, KeptKindsChooseTheListedTags) {
-  const std::string page =
-      R"(<base href="b/"><form action="f"><area href="r"><meta content="c; URL=u">)"
-      R"(<a href="a"><img src="i"><frame src="f"><iframe src="i"><embed src="e">)"
-      R"(<link href="l"><script src="s"></script>)";
-  struct Case {
-    uint16_t kept;
-    std::vector<std::string> names;
-  };
-  const Case cases[] = {
-      {0, {"BASE", "FORM", "AREA", "META"}},
-      {kDownloader, {"BASE", "FORM", "AREA", "META", "A", "IMG", "FRAME", "IFRAME"}},
-      {kKeepEmbed | kKeepLink | kKeepScript,
-       {"BASE", "FORM", "AREA", "META", "EMBED", "LINK", "SCRIPT"}},
-      {kKeepAll,
-       {"BASE", "FORM", "AREA", "META", "A", "IMG", "FRAME", "IFRAME", "EMBED", "LINK", "SCRIPT"}},
-  };
-  for (const Case& c : cases) {
-    Parse(page, c.kept);
-    std::vector<std::string> names;
-    for (THTMLTag* tag : Tags()) names.push_back(tag->Name);
-    EXPECT_EQ(names, c.names) << c.kept;
-  }
 }
 
 TEST_F(ParserTest, KindsCountersAndLineNumbers) {
@@ -161,22 +120,9 @@ TEST_F(ParserTest, TagsAreFoundAtEveryOffsetOfALongLine) {
   }
 }
 
-TEST_F(ParserTest, HasScriptIsSetByScriptAttributesAndResetOnlyByClear) {
-  struct Case {
-    const char* page;
-    bool hasScript;
-  };
-  const Case cases[] = {
-      {R"(<a href="x.html">)", false},
-      {R"h(<a href="javascript:go()">)h", true},
-      {R"h(<area onclick="go()">)h", true},
-      {R"h(<div onClick="go()">)h", true},    // dropped tags are read too
-      {R"(<a title="javascript:">)", false},  // no link word in the attribute
-  };
-  for (const Case& c : cases) {
-    Parse(c.page, kKeepA);
-    EXPECT_EQ(parser_.HasScript, c.hasScript) << c.page;
-  }
+// Whether a page has script is a field of the table; the flag is reset only
+// by Clear.
+TEST_F(ParserTest, HasScriptIsResetOnlyByClear) {
   Parse(R"h(<a href="javascript:go()">)h", kKeepA);
   lines_ = {R"(<a href="x.html">)"};
   parser_.Parse();

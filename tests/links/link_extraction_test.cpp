@@ -11,26 +11,16 @@ using testing::AnalysisRun;
 
 constexpr char kStart[] = "http://h/a/start.html";
 
-TJobRecord Offline(int depth = 3) {
-  TJobRecord job;
-  job.editDepth = depth;
-  job.checkLocalize = true;
-  job.checkAddHtmExt = false;
-  return job;
-}
-
 TEST(LinkExtractionTest, ScriptLinksAreResolvedAndMadeInert) {
   AnalysisRun run;
-  TJobRecord job = Offline();
-  job.checkLoadScript = true;
-  run.Start(job, kStart);
+  run.Start(testing::JobOf("bare depth=3 nohtm script"), kStart);
   run.Resolver.Answers["go(1)"] = {"http://h/a/one.html", "GET", ""};
   run.Resolver.Answers["post(); send()"] = {"http://h/a/form.cgi", "POST", "q=1"};
   const auto lines = run.Analyse(0,
                                  "<a onClick=\"go(1)\">one</a>\n"
                                  "<a href=\"javascript:return post()\" onclick=\"send()\">p</a>");
-  EXPECT_EQ(run.Resolver.Loads, 1);
-  EXPECT_EQ(run.Resolver.Clears, 1);
+  EXPECT_EQ(run.Resolver.Events.front().substr(0, 5), "load ");  // once, before the first run
+  EXPECT_EQ(run.Resolver.Events.back(), "clear");
   ASSERT_EQ(run.Queued(), (std::vector<std::string>{"http://h/a/one.html", "http://h/a/form.cgi"}));
   EXPECT_EQ(run.At(1).RequestMethod, 1);
   EXPECT_EQ(run.At(2).RequestMethod, 2);
@@ -40,25 +30,12 @@ TEST(LinkExtractionTest, ScriptLinksAreResolvedAndMadeInert) {
 
 TEST(LinkExtractionTest, InvalidPatternEndsThePageOnceWithItsText) {
   AnalysisRun run;
-  TJobRecord job = Offline();
-  job.checkLoadImg = true;
-  job.lclCheckIgnoreFile = true;
-  job.lcleditIgnoreFile = "[x";
-  run.Start(job, kStart);
+  run.Start(testing::JobOf("bare depth=3 nohtm img ignore=[x"), kStart);
   std::optional<std::string> error;
   run.Analyse(0, "<frame src=\"f.html\"><a href=\"a.html\">a</a><img src=\"i.gif\">", &error);
   EXPECT_EQ(error, "'[x' is an invalid mask at (1)");
   // Frames pass without filters; the page ends at the first filtered link.
   EXPECT_EQ(run.Queued(), std::vector<std::string>{"http://h/a/f.html"});
-}
-
-TEST(LinkExtractionTest, EmptyPageIsNotParsed) {
-  AnalysisRun run;
-  run.Start(Offline(), kStart);
-  std::optional<std::string> error = "x";
-  EXPECT_TRUE(run.Analyse(0, "", &error).empty());
-  EXPECT_EQ(error, std::nullopt);
-  EXPECT_EQ(run.State.Queue.Count(), 1);
 }
 
 }  // namespace

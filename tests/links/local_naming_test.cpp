@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "core/used_names.h"
@@ -29,13 +30,9 @@ TEST(LocalDir, BuildsProjectHostAndUrlFoldersThatCannotClimbOut) {
 }
 
 TEST(IsInsideProject, AcceptsOnlyPathsBelowTheProjectFolder) {
-  EXPECT_TRUE(IsInsideProject("/dl/P/", kDl, "P"));
-  EXPECT_TRUE(IsInsideProject("/dl/P/h/a/f.html", kDl, "P"));
-  EXPECT_TRUE(IsInsideProject("/dl/P/h/..x/", kDl, "P"));
-  EXPECT_FALSE(IsInsideProject("/dl/Q/f", kDl, "P"));
-  EXPECT_FALSE(IsInsideProject("/dl/P/../Q/f", kDl, "P"));
-  EXPECT_FALSE(IsInsideProject("/dl/P/h/..", kDl, "P"));
-  EXPECT_FALSE(IsInsideProject("/dl/PP/f", kDl, "P"));
+  const auto rows = test::ReadRows("links/local_names.txt", "inside");
+  ASSERT_GE(rows.size(), 7u);
+  for (const auto& r : rows) EXPECT_EQ(IsInsideProject(r[0], kDl, "P"), r[1] == "1") << r[0];
 }
 
 class FileNameTest : public ::testing::Test {
@@ -60,18 +57,17 @@ TEST_F(FileNameTest, CleansTheNameAsOnDisk) {
   }
 }
 
-TEST_F(FileNameTest, RepeatedNamesGetACounterBeforeTheFirstDot) {
-  EXPECT_EQ(Name("http://h/a/x.html"), "x.html");
-  EXPECT_EQ(Name("http://h/b/x.html"), "x1.html");
-  EXPECT_EQ(Name("http://h/c/x.html"), "x2.html");
-  EXPECT_EQ(Name("http://h/c/X.HTML"), "X3.HTML");  // compared without case
-  EXPECT_EQ(Name("http://h/x.html", false, "", "/dl/P/other/"), "x.html");
-  EXPECT_EQ(Name("http://h/README"), "README");
-  EXPECT_EQ(Name("http://h/d/README"), "1README");
-  EXPECT_EQ(Name("http://h/a/"), "index.html");
-  EXPECT_EQ(Name("http://h/b/"), "index1.html");
-  EXPECT_EQ(Name("http://h/" + std::string(250, 'y')), "index2.html");
-  EXPECT_EQ(MakeLocalFileName("http://h/z/", "/dl/P/", "", used_, false, ""), "index3.html");
+TEST(FileNameSequence, RepeatedNamesGetACounterAndNeverShareAFile) {
+  std::map<std::string, UsedNames> sequences;
+  const auto rows = test::ReadRows("links/local_names.txt", "used");
+  ASSERT_GE(rows.size(), 18u);
+  for (const auto& r : rows) {
+    EXPECT_EQ(MakeLocalFileName(r[1], r[3], "", sequences[r[0]], r[2] == "1",
+                                r.size() > 5 ? "" : "index.html"),
+              r[4])
+        << r[1];
+  }
+  EXPECT_EQ(sequences["cleaned"].size(), 7u);
 }
 
 TEST_F(FileNameTest, CountersResumeWhereTheLastSearchStopped) {
@@ -89,17 +85,6 @@ TEST_F(FileNameTest, CountersResumeWhereTheLastSearchStopped) {
   EXPECT_EQ(Name("http://h/again/"), "index.html");
 }
 
-TEST_F(FileNameTest, NamesThatDifferOnlyBeforeCleaningNeverShareAFile) {
-  EXPECT_EQ(Name("http://h/a%20b.html"), "a_b.html");
-  EXPECT_EQ(Name("http://h/a+b.html"), "a_b1.html");
-  EXPECT_EQ(Name("http://h/a_b.html"), "a_b2.html");
-  EXPECT_EQ(Name("http://h/q?x"), "q@x");
-  EXPECT_EQ(Name("http://h/q@x"), "1q@x");
-  EXPECT_EQ(Name("http://h/p", true), "p.htm");
-  EXPECT_EQ(Name("http://h/p.htm", true), "p1.htm");
-  EXPECT_EQ(used_.size(), 7u);
-}
-
 TEST_F(FileNameTest, OverlongNamesAreShortenedKeepingExtensionAndUniqueness) {
   const std::string mask = std::string(300, 'm') + "*";
   const std::string first = Name("http://h/f.html", false, mask);
@@ -114,22 +99,10 @@ TEST_F(FileNameTest, OverlongNamesAreShortenedKeepingExtensionAndUniqueness) {
   EXPECT_EQ(first, std::string(250, 'm') + ".html");
 }
 
-// The path climbs only to the deepest folder both share, so a copy whose
-// host folder is renamed or moved still works.
 TEST(RelativeLocalPath, ClimbsNoHigherThanTheSharedFolder) {
-  const struct {
-    const char* from;
-    const char* to;
-    const char* want;
-  } cases[] = {
-      {"/dl/P/127.0.0.1/", "/dl/P/127.0.0.1/_static/", "_static/f"},
-      {"/dl/P/h/a/", "/dl/P/h/b/", "../b/f"},
-      {"/dl/P/h/a/b/", "/dl/P/h/", "../../f"},
-      {"/dl/P/h/", "/dl/P/g/x/", "../g/x/f"},
-      {"/dl/P/", "/dl/P/", "f"},
-      {"/dl/P/h/ab/", "/dl/P/h/a/", "../a/f"},  // "a" is not a folder of "ab"
-  };
-  for (const auto& c : cases) EXPECT_EQ(RelativeLocalPath(c.from, c.to, "f"), c.want) << c.from;
+  const auto rows = test::ReadRows("links/local_names.txt", "relative");
+  ASSERT_GE(rows.size(), 6u);
+  for (const auto& r : rows) EXPECT_EQ(RelativeLocalPath(r[0], r[1], "f"), r[2]) << r[0];
 }
 
 }  // namespace

@@ -51,13 +51,7 @@ TEST(RelinkTest, LinksToFailedAndRenamedFilesAreWrittenAgain) {
 // What the analysis says a page links to is what its saved copy links to.
 TEST(RelinkTest, TheAnalysisListsTheEntriesTheSavedPageLinksTo) {
   testing::AnalysisRun run;
-  TJobRecord job;
-  job.editDepth = 2;
-  job.checkLocalize = true;
-  job.checkReplicate = true;
-  job.checkLoadImg = true;
-  job.checkLoadStyle = true;
-  run.Start(job, "http://h/a/p.html");
+  run.Start(testing::JobOf("bare depth=2 replicate img style"), "http://h/a/p.html");
   std::vector<std::string> lines = testing::SplitLines(
       "<a href=\"b/x.html\">x</a><img srcset=\"../i.png 1x, i2.png 2x\">"
       "<a href=\"b/x.html#s\">again</a><a href=\"http://o/\">o</a>\n"

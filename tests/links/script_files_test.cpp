@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "links/html_items.h"
 #include "tests/links/analysis_fixture.h"
 
 namespace kestrix {
@@ -26,39 +25,6 @@ TEST(ScriptFilesTest, OnlyStringsThatPlainlyNameAPagePart) {
   EXPECT_EQ(FindScriptNamedFiles(script, 2), (Strings{"searchindex.js", "_static/img/a.PNG"}));
 }
 
-TJobRecord Scripts(bool load) {
-  TJobRecord job;
-  job.checkLoadScript = load;
-  job.checkLoadImg = true;
-  job.checkLoadStyle = true;
-  return job;
-}
-
-TEST(ScriptFilesTest, InlineScriptsNameFilesOfThePageOnItsServer) {
-  const std::string page =
-      "<script>Search.loadIndex(\"searchindex.js\"); var i = '../img/a.png', "
-      "c = \"/s/x.css\", f = 'https://h/d.json', o = '//cdn.o/lib.js';</script>\n"
-      "<script type=\"application/ld+json\">{\"logo\": \"logo.png\"}</script>"
-      "<script type=text/template><img src=\"t.png\"></script>"
-      "<SCRIPT src=\"ext.js\">'inner.js'</SCRIPT><p>'text.js'</p>";
-  for (bool load : {false, true}) {
-    AnalysisRun run;
-    run.Start(Scripts(load), "http://h/a/search.html");
-    const auto lines = run.Analyse(0, page);
-    if (!load) {
-      EXPECT_TRUE(run.Queued().empty());
-      continue;
-    }
-    EXPECT_EQ(run.Queued(), (Strings{"http://h/a/searchindex.js", "http://h/img/a.png",
-                                     "http://h/s/x.css", "https://h/d.json", "http://h/a/ext.js"}));
-    std::vector<int32_t> kinds;
-    for (int32_t i = 1; i < run.State.Queue.Count(); ++i) kinds.push_back(run.At(i).LinkKind);
-    EXPECT_EQ(kinds,
-              (std::vector<int32_t>{kKindScript, kKindImg, kKindLink, kKindScript, kKindScript}));
-    EXPECT_EQ(lines, testing::SplitLines(page));  // a script builds its links itself
-  }
-}
-
 TEST(ScriptFilesTest, BoundedPerScriptAndPerPage) {
   std::string page;
   for (int s = 0; s < 5; ++s) {
@@ -68,7 +34,7 @@ TEST(ScriptFilesTest, BoundedPerScriptAndPerPage) {
     page += "</script>\n";
   }
   AnalysisRun run;
-  run.Start(Scripts(true), "http://h/a/p.html");
+  run.Start(testing::JobOf("bare img style script"), "http://h/a/p.html");
   run.Analyse(0, page);
   const Strings queued = run.Queued();
   ASSERT_EQ(queued.size(), static_cast<size_t>(kMaxScriptFilesPerPage));
@@ -79,7 +45,7 @@ TEST(ScriptFilesTest, BoundedPerScriptAndPerPage) {
 // A saved script names files relative to the page that runs it.
 TEST(ScriptFilesTest, ASavedScriptFileIsReadForThePageThatRunsIt) {
   AnalysisRun run;
-  run.Start(Scripts(true), "http://h/docs/search.html");
+  run.Start(testing::JobOf("bare img style script"), "http://h/docs/search.html");
   EXPECT_EQ(AnalyseScriptFile("load('searchindex.js', \"../x/other.json\");", run.At(0), 0,
                               run.Target, run.Resolver),
             std::nullopt);

@@ -34,6 +34,16 @@ TEST(SurtKey, MatchesTheReplayToolsForm) {
   for (const auto& c : cases) EXPECT_EQ(SurtKey(c.url), c.key) << c.url;
 }
 
+// What JSON text cannot hold as it is is escaped in an index line.
+TEST(CdxjLine, EscapesQuotesBackslashesAndControlBytes) {
+  const std::string line =
+      CdxjLine({"http://h/a\\b\"c\x01", "20261207120000", "", 0, "", 5, 9, "f.warc.gz"});
+  EXPECT_TRUE(line.ends_with(
+      R"( 20261207120000 {"url":"http://h/a\\b\"c\u0001","length":"9","offset":"5","filename":"f.warc.gz"})"
+      "\n"))
+      << line;
+}
+
 TEST(Sha1Digest, IsNamedInBase32) {
   const struct {
     std::string data;

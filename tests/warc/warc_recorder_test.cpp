@@ -10,6 +10,7 @@
 #include <random>
 
 #include "standard_reader.h"
+#include "tests/http/coded_bodies.h"
 #include "tests/support/scratch_dir.h"
 #include "warc/warc_index.h"
 #include "warc/warc_reader.h"
@@ -41,31 +42,6 @@ void Record(TWarcRecorder& recorder, const TExchangeCase& exchange) {
     recorder.ReplyBytes(id, std::string_view(exchange.reply).substr(at, 7));
   }
   recorder.EndExchange(id, exchange.end);
-}
-
-std::string Gzip(const std::string& text) {
-  z_stream z{};
-  deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, text.size()) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
-std::string Chunked(const std::string& body, std::size_t size) {
-  std::string out;
-  char line[32];
-  for (std::size_t at = 0; at < body.size(); at += size) {
-    const std::string piece = body.substr(at, size);
-    std::snprintf(line, sizeof line, "%zx\r\n", piece.size());
-    out += line + piece + "\r\n";
-  }
-  return out + "0\r\n\r\n";
 }
 
 // The archive's records as text, every member decompressed.
@@ -110,7 +86,7 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
   TScratchDir folder;
   std::string page = "<html><body>";
   for (int i = 0; i < 300; ++i) page += "<p>line " + std::to_string(i) + "</p>\n";
-  const std::string zipped = Gzip(page);
+  const std::string zipped = test::Deflated(page, 31);
   const std::string earlierId = "<urn:uuid:12345678-1234-4234-8234-123456789abc>";
   const struct {
     TExchangeCase exchange;
@@ -126,10 +102,11 @@ TEST_F(WarcRecorderTest, StandardReaderGetsEveryKindOfExchangeBack) {
        "200",
        "ok",
        page},
+      // Plain chunks: the standard reader takes no chunk extension.
       {{"http://127.0.0.1:8080/chunked.html",
         "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Encoding: gzip\r\n"
         "Transfer-Encoding: chunked\r\n\r\n" +
-            Chunked(zipped, 100)},
+            test::Chunked(zipped, 100, false)},
        "response",
        "200",
        "ok",
