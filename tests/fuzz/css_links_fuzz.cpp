@@ -7,9 +7,7 @@
 #include "links/css_links.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-const std::size_t kestrix::fuzz::kMaxInput = 64 * 1024;
-
-void kestrix::fuzz::FuzzOne(std::string_view input) {
+KESTRIX_FUZZ_TARGET(64 * 1024, input) {
   std::vector<std::string> lines = fuzz::Lines(input);
 
   const std::vector<TCssRef> refs = FindCssRefs(lines);

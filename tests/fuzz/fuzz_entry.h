@@ -10,8 +10,8 @@
 
 namespace kestrix::fuzz {
 
-// Each target defines these two: the largest input it takes, and its run
-// on one input.
+// Each target defines these two with KESTRIX_FUZZ_TARGET below: the
+// largest input it takes, and its run on one input.
 extern const std::size_t kMaxInput;
 void FuzzOne(std::string_view input);
 
@@ -22,3 +22,7 @@ void Check(bool ok);
 std::vector<std::string> Lines(std::string_view text);
 
 }  // namespace kestrix::fuzz
+
+#define KESTRIX_FUZZ_TARGET(maxInput, input)               \
+  const std::size_t kestrix::fuzz::kMaxInput = (maxInput); \
+  void kestrix::fuzz::FuzzOne(std::string_view input)

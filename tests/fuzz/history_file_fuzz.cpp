@@ -9,15 +9,9 @@
 #include "engine/history_file.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-namespace {
-
 constexpr std::size_t kSmallestEntry = 68;
 
-}  // namespace
-
-const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
-
-void kestrix::fuzz::FuzzOne(std::string_view bytes) {
+KESTRIX_FUZZ_TARGET(1 << 16, bytes) {
   static IniFile ini("/nonexistent/kestrix-fuzz.ini");
   static TJobList store(ini, IniDocument());
 

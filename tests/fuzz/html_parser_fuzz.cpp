@@ -22,9 +22,7 @@ void CheckText(const kestrix::THTMLText& text) {
 
 }  // namespace
 
-const std::size_t kestrix::fuzz::kMaxInput = 64 * 1024;
-
-void kestrix::fuzz::FuzzOne(std::string_view input) {
+KESTRIX_FUZZ_TARGET(64 * 1024, input) {
   if (input.size() < 2) return;
   // The first two bytes choose the kept kinds; the rest is the page.
   const auto* data = reinterpret_cast<const unsigned char*>(input.data());

@@ -38,9 +38,7 @@ void CheckStored(const std::string& url, const std::string& mask, bool replicate
 
 }  // namespace
 
-const std::size_t kestrix::fuzz::kMaxInput = 4096;
-
-void kestrix::fuzz::FuzzOne(std::string_view input) {
+KESTRIX_FUZZ_TARGET(4096, input) {
   if (input.empty()) return;
   // The first byte holds the options; a NUL byte, if any, ends the mask.
   const bool replicate = input[0] & 1;

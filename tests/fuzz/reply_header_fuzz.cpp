@@ -13,9 +13,7 @@
 #include "http/reply_framing.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
-
-void kestrix::fuzz::FuzzOne(std::string_view bytes) {
+KESTRIX_FUZZ_TARGET(1 << 16, bytes) {
   const std::size_t size = bytes.size();
   const std::vector<std::string> header = fuzz::Lines(bytes);
   IsHtmlType(header.front());

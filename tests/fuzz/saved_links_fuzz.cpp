@@ -9,9 +9,7 @@
 #include "links/script_files.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-const std::size_t kestrix::fuzz::kMaxInput = 64 * 1024;
-
-void kestrix::fuzz::FuzzOne(std::string_view input) {
+KESTRIX_FUZZ_TARGET(64 * 1024, input) {
   if (input.empty()) return;
   const bool styleSheet = input[0] & 1;
   const std::string text(input.substr(1));

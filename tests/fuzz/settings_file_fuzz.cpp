@@ -7,9 +7,7 @@
 #include "core/ini_document.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
-
-void kestrix::fuzz::FuzzOne(std::string_view text) {
+KESTRIX_FUZZ_TARGET(1 << 16, text) {
   IniDocument document = IniDocument::Parse(text);
   for (const char* section : {"Options", "Projects", "MainWnd"}) {
     for (const IniEntry& entry : document.ReadSection(section)) {

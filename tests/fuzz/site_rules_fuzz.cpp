@@ -11,27 +11,17 @@
 #include "engine/robots_rules.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-namespace {
-
 constexpr int64_t kNow = 1'700'000'000;
 
-}  // namespace
-
-const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
-
-void kestrix::fuzz::FuzzOne(std::string_view bytes) {
+KESTRIX_FUZZ_TARGET(1 << 16, bytes) {
   // One jar for the whole run: loading the public suffix list per input
   // would leave no time for fuzzing.
   static TCookieJar jar;
   jar.Clear();
 
   // Each line a Set-Cookie value of a reply, then the whole text as a file.
-  std::size_t from = 0;
-  while (from < bytes.size()) {
-    const std::size_t end = std::min(bytes.find('\n', from), bytes.size());
-    jar.SetCookie("https://www.example.com/a/b", bytes.substr(from, end - from), kNow);
-    from = end + 1;
-  }
+  for (const std::string& line : fuzz::Lines(bytes))
+    jar.SetCookie("https://www.example.com/a/b", line, kNow);
   DecodeCookieFile(bytes, jar, kNow);
   const std::string header = jar.CookieHeader("https://sub.www.example.com/a/b/c", kNow);
   Check(header.find_first_of("\r\n") == std::string::npos);

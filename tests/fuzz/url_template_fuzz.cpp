@@ -5,9 +5,7 @@
 #include "links/url_template.h"
 #include "tests/fuzz/fuzz_entry.h"
 
-const std::size_t kestrix::fuzz::kMaxInput = 4096;
-
-void kestrix::fuzz::FuzzOne(std::string_view input) {
+KESTRIX_FUZZ_TARGET(4096, input) {
   const std::string templ(input);
   std::vector<std::string> out;
   ExpandUrlTemplate(templ, out);

@@ -33,9 +33,7 @@ void ReadAll(std::string_view file) {
 
 }  // namespace
 
-const std::size_t kestrix::fuzz::kMaxInput = 1 << 16;
-
-void kestrix::fuzz::FuzzOne(std::string_view bytes) {
+KESTRIX_FUZZ_TARGET(1 << 16, bytes) {
   const std::size_t size = bytes.size();
   ReadAll(bytes);
   const std::size_t half = size / 2;

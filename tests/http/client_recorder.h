@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,22 +29,6 @@ struct TClientRecorder {
   int DoneError = -1;
   THttpState StateAtDone = httpAborting;
   std::vector<std::string> Locations;  // Location at each OnLocationChange
-};
-
-// A read throttle that grants one read of up to 4096 bytes, then refuses
-// the next for `RetryMs`, in turn.
-struct TTakeTurns : TReadThrottle {
-  explicit TTakeTurns(int retryMs) : RetryMs(retryMs) {}
-  TReadAllowance Allow(std::size_t wanted) override {
-    if ((grant = !grant)) return {std::min<std::size_t>(wanted, 4096), 0};
-    ++Pauses;
-    return {0, RetryMs};
-  }
-  void Consumed(std::size_t count) override { Total += count; }
-  int RetryMs;
-  bool grant = false;
-  int Pauses = 0;
-  std::size_t Total = 0;
 };
 
 // A suite against one scripted server of its own, started once: `Self`

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "http/http_client.h"
 #include "http/socket_errors.h"
 #include "tests/http/client_recorder.h"
+#include "tests/support/case_file.h"
 #include "tests/support/connect_proxy.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
@@ -30,9 +32,7 @@ enum class TTransport { Plain, Tls, Tunnel };
 
 const char* const kIndex = "<html><body>index</body></html>\n";
 
-// The site and its servers, each started when a test first asks for it and
-// stopped when the program ends; a test program runs one test, so it starts
-// only what that test uses.
+// The site and its servers, each started when a test first asks for it.
 class TSites {
  public:
   TSites() {
@@ -124,62 +124,55 @@ INSTANTIATE_TEST_SUITE_P(Transports, HttpOver,
 
 TEST_P(HttpOver, PagesFilesAndRanges) {
   const std::string& big = Sites().Big();
-  {
-    SCOPED_TRACE("a page, with the events and states workers rely on");
-    auto client = NewClient();
-    TClientRecorder rec(*client);
-    std::vector<THttpState> states;
-    client->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
-    ASSERT_TRUE(rec.Get(Url("/index.html")));
-    EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
-    EXPECT_EQ(rec.Body, kIndex);
-    EXPECT_EQ(client->StatusCode(), 200);
-    EXPECT_EQ(client->ContentType(), "text/html");
-    EXPECT_EQ(client->ContentLength(), 32);
-    EXPECT_EQ(client->SocketLastError(), 0);  // a TLS server sent its closing notice
-    EXPECT_THAT(rec.Events,
-                ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
-    EXPECT_EQ(rec.StateAtDone, httpReady);
-    EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone,
-                                    httpConnected, httpWaitingHeader, httpWaitingBody, httpReady));
-    if (GetParam() != TTransport::Plain) {
-      // The next connection resumes the session, through a tunnel too: the
-      // session belongs to the origin.
-      ASSERT_TRUE(rec.Get(Url("/new.html")));
-      EXPECT_TRUE(client->CtrlSocket().TlsResumed());
-    }
+  auto client = NewClient();
+  TClientRecorder rec(*client);
+  std::vector<THttpState> states;
+  client->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
+  // A page, with the events and states workers rely on.
+  ASSERT_TRUE(rec.Get(Url("/index.html")));
+  EXPECT_EQ(rec.DoneError, 0) << client->ReasonPhrase();
+  EXPECT_EQ(rec.Body, kIndex);
+  EXPECT_EQ(client->StatusCode(), 200);
+  EXPECT_EQ(client->ContentType(), "text/html");
+  EXPECT_EQ(client->ContentLength(), 32);
+  EXPECT_EQ(client->SocketLastError(), 0);  // a TLS server sent its closing notice
+  EXPECT_THAT(rec.Events, ElementsAre("HeaderEnd", "DocBegin", "DocData", "DocEnd", "RequestDone"));
+  EXPECT_EQ(rec.StateAtDone, httpReady);
+  EXPECT_THAT(states, ElementsAre(httpNotConnected, httpDnsLookup, httpDnsLookupDone, httpConnected,
+                                  httpWaitingHeader, httpWaitingBody, httpReady));
+  if (GetParam() != TTransport::Plain) {
+    // The next connection resumes the session, through a tunnel too: the
+    // session belongs to the origin.
+    ASSERT_TRUE(rec.Get(Url("/new.html")));
+    EXPECT_TRUE(client->CtrlSocket().TlsResumed());
   }
+
+  // A large file streamed to disk.
+  test::TScratchDir out;
   {
-    SCOPED_TRACE("a large file streamed to disk");
-    auto client = NewClient();
-    TClientRecorder rec(*client);
-    test::TScratchDir out;
-    {
-      TFileOutStream file(out.Path() + "big.bin", TFileOutStream::Create);
-      client->ReceiveStream = &file;
-      int pieces = 0;
-      client->OnDocData = [&](THttpCli&, const char*, int length) {
-        ++pieces;
-        EXPECT_LE(length, 8192);
-      };
-      ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
-      EXPECT_GT(pieces, 3 * 1024 / 8);
-    }
-    EXPECT_EQ(client->ReceivedCount(), static_cast<std::int64_t>(big.size()));
-    EXPECT_TRUE(test::ReadWholeFile(out.Path() + "big.bin") == big);
-  }
-  {
-    SCOPED_TRACE("a range resumes at an offset");
-    auto client = NewClient();
-    TClientRecorder rec(*client);
-    client->ContentRangeBegin = "1000";
+    TFileOutStream file(out.Path() + "big.bin", TFileOutStream::Create);
+    client->ReceiveStream = &file;
+    int pieces = 0;
+    client->OnDocData = [&](THttpCli&, const char*, int length) {
+      ++pieces;
+      EXPECT_LE(length, 8192);
+    };
     ASSERT_TRUE(rec.Get(Url("/big.bin"), 30000));
-    EXPECT_EQ(client->StatusCode(), 206);
-    EXPECT_EQ(client->ContentLength(), static_cast<std::int64_t>(big.size() - 1000));
-    EXPECT_TRUE(rec.Body == big.substr(1000));
-    EXPECT_EQ(client->ContentRangeBegin, "1000");  // taken from "content-range"
-    EXPECT_EQ(client->ContentRangeEnd, std::to_string(big.size() - 1));
+    EXPECT_GT(pieces, 3 * 1024 / 8);
+    client->ReceiveStream = nullptr;
   }
+  EXPECT_EQ(client->ReceivedCount(), static_cast<std::int64_t>(big.size()));
+  EXPECT_TRUE(test::ReadWholeFile(out.Path() + "big.bin") == big);
+
+  // A range resumes at an offset.
+  TClientRecorder ranged(*client);
+  client->ContentRangeBegin = "1000";
+  ASSERT_TRUE(ranged.Get(Url("/big.bin"), 30000));
+  EXPECT_EQ(client->StatusCode(), 206);
+  EXPECT_EQ(client->ContentLength(), static_cast<std::int64_t>(big.size() - 1000));
+  EXPECT_TRUE(ranged.Body == big.substr(1000));
+  EXPECT_EQ(client->ContentRangeBegin, "1000");  // taken from "content-range"
+  EXPECT_EQ(client->ContentRangeEnd, std::to_string(big.size() - 1));
 }
 
 // What needs one transport only.
@@ -208,13 +201,25 @@ TEST_F(HttpNginx, NextRequestMayStartFromRequestDone) {
   EXPECT_EQ(rec.Body, std::string(kIndex) + "|<html>new</html>\n|" + kIndex + "|");
 }
 
+// Grants one read of up to 4096 bytes, then refuses one for 1 ms, in turn.
+struct TTakeTurns : TReadThrottle {
+  TReadAllowance Allow(std::size_t wanted) override {
+    if ((grant = !grant)) return {std::min<std::size_t>(wanted, 4096), 0};
+    ++Pauses;
+    return {0, 1};
+  }
+  void Consumed(std::size_t) override {}
+  bool grant = false;
+  int Pauses = 0;
+};
+
 // Decrypted bytes the TLS layer holds never make the connection readable
 // again: the client must look for them itself (the last record of big.bin
 // is larger than one read). Changed certificate settings end the connection.
 TEST_F(HttpNginx, Http11BodiesOverTlsOnAKeptConnectionArriveWholeWithAndWithoutAThrottle) {
   TrustOurCa();
   test::TNginxServer& valid = Sites().Server("valid");
-  test::TTakeTurns throttle(1);
+  TTakeTurns throttle;
   const std::size_t before = valid.AccessLog().size();
   client.HttpVersion = http11;
   client.KeepAlive = true;
@@ -230,59 +235,44 @@ TEST_F(HttpNginx, Http11BodiesOverTlsOnAKeptConnectionArriveWholeWithAndWithoutA
     }
   }
   EXPECT_GT(throttle.Pauses, 200);
-  // Two requests a connection at most (the server's limit): the first
-  // connection ended after one as the settings changed.
+  // Two requests a connection at most; the first ended as the settings changed.
   RunUntil([&] { return valid.AccessLog().size() >= before + 4; }, 5000);
   EXPECT_EQ(valid.ConnectionsSince(before), 3u);
 }
 
+// The rows of tests/fixtures/http/certificates.txt.
 TEST_F(HttpNginx, CertificateFailuresEndTheRequestWithTheirOwnError) {
-  struct Case {
-    const char* server;
-    const char* caFile;  // "ca": our own, "": the system's only, else a missing file
-    bool acceptUnverified, tunnel;
-    int error;
-    std::string text;
-  } cases[] = {
-      {"wronghost", "ca", false, false, kErrCertHostMismatch,
-       "certificate does not match host: 127.0.0.1"},
-      {"expired", "ca", false, false, kErrCertExpired, "certificate expired: 127.0.0.1"},
-      {"self", "ca", false, false, kErrCertNotTrusted, "certificate not trusted: 127.0.0.1"},
-      // Our own CA is not in the system's store.
-      {"valid", "", false, false, kErrCertNotTrusted, "certificate not trusted: 127.0.0.1"},
-      {"valid", "missing.pem", false, false, kErrTlsHandshake, "cannot read CA file"},
-      // Through a proxy the certificate is checked against the origin.
-      {"wronghost", "ca", false, true, kErrCertHostMismatch,
-       "certificate does not match host: 127.0.0.1"},
-      {"self", "", true, false, 0, ""},
-      {"expired", "", true, false, 0, ""},
-      {"wronghost", "", true, false, 0, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.server) + " " + c.caFile + (c.tunnel ? " tunnel" : ""));
-    test::TNginxServer& server = Sites().Server(c.server);
+  const std::map<std::string, int> errors = {{"ok", 0},
+                                             {"host", kErrCertHostMismatch},
+                                             {"expired", kErrCertExpired},
+                                             {"untrusted", kErrCertNotTrusted},
+                                             {"handshake", kErrTlsHandshake}};
+  const auto rows = test::ReadRows("http/certificates.txt");
+  ASSERT_GE(rows.size(), 9u);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r[0] + " " + r[1] + " " + r[2] + " " + r[3]);
+    test::TNginxServer& server = Sites().Server(r[0]);
     THttpCli cli;
-    const std::string ca = c.caFile;
-    cli.TlsSettings.ExtraCaFile = ca == "ca"   ? Sites().Certs().CaFile()
-                                  : ca.empty() ? ""
-                                               : "/nonexistent/" + ca;
-    cli.TlsSettings.AcceptUnverified = c.acceptUnverified;
+    cli.TlsSettings.ExtraCaFile = r[1] == "ca"  ? Sites().Certs().CaFile()
+                                  : r[1] == "-" ? ""
+                                                : "/nonexistent/" + r[1];
+    cli.TlsSettings.AcceptUnverified = r[2] == "1";
     test::TConnectProxy proxy;
-    if (c.tunnel) {
+    if (r[3] == "1") {
       ASSERT_TRUE(proxy.Start()) << proxy.Error();
       cli.Proxy = "127.0.0.1:" + std::to_string(proxy.Port());
     }
-    TClientRecorder r(cli);
+    TClientRecorder got(cli);
     const std::size_t served = server.AccessLog().size();
-    ASSERT_TRUE(r.Get(server.BaseUrl() + "/index.html"));
-    EXPECT_EQ(r.DoneError, c.error);
-    if (c.error == 0) {
-      EXPECT_EQ(r.Body, kIndex);
+    ASSERT_TRUE(got.Get(server.BaseUrl() + "/index.html"));
+    EXPECT_EQ(got.DoneError, errors.at(r[4]));
+    if (r[4] == "ok") {
+      EXPECT_EQ(got.Body, kIndex);
       continue;
     }
-    EXPECT_THAT(cli.ReasonPhrase(), HasSubstr(c.text));
-    EXPECT_THAT(r.Events, ElementsAre("RequestDone"));
-    EXPECT_EQ(r.Body, "");
+    EXPECT_THAT(cli.ReasonPhrase(), HasSubstr(r[5]));
+    EXPECT_THAT(got.Events, ElementsAre("RequestDone"));
+    EXPECT_EQ(got.Body, "");
     EXPECT_EQ(server.AccessLog().size(), served);  // no request ever left
   }
 }
@@ -331,26 +321,27 @@ TEST(HttpsFault, HandshakeCutAndBodiesCutWithoutCloseNotify) {
   EXPECT_LT(client.ReceivedCount(), 1000);
 }
 
+// A proxy that asks for credentials, and the client giving them.
 class HttpsProxy : public HttpNginx {
  protected:
-  void SetUp() override { TrustOurCa(); }
-  void UseProxy(const test::TConnectProxy& proxy) {
+  void SetUp() override {
+    TrustOurCa();
+    ASSERT_TRUE(proxy.Start()) << proxy.Error();
     client.Proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+    client.ProxyUsername = "ann";
+    client.ProxyPassword = "se cret";
   }
-  static std::vector<std::string> Lines(const test::TConnectProxy& proxy) {
-    std::vector<std::string> lines;
-    for (const auto& r : proxy.Requests()) lines.push_back(r.RequestLine);
-    return lines;
-  }
+  test::TConnectProxy proxy{"ann:se cret"};
 };
 
-TEST_F(HttpsProxy, TheProxySeesOnlyTheTunnel) {
-  test::TConnectProxy proxy;
-  ASSERT_TRUE(proxy.Start()) << proxy.Error();
-  UseProxy(proxy);
+// A plain request goes to the proxy whole; relocated to https, it goes on
+// through a tunnel that carries the origin's own requests.
+TEST_F(HttpsProxy, TheProxySeesOnlyTheTunnelAndItsCredentials) {
   test::TNginxServer& valid = Sites().Server("valid");
   const std::size_t logged = valid.AccessLog().size();
-  ASSERT_TRUE(rec.Get(valid.BaseUrl() + "/index.html"));
+  ASSERT_TRUE(rec.Get(Url("/start", "start")));
+  EXPECT_EQ(rec.DoneError, 0);
+  EXPECT_EQ(rec.Body, kIndex);
   client.HttpVersion = http11;  // the tunnel carries HTTP/1.1 all the same
   client.AcceptCompression = true;
   TClientRecorder second(client);
@@ -358,27 +349,17 @@ TEST_F(HttpsProxy, TheProxySeesOnlyTheTunnel) {
   EXPECT_EQ(second.Body, "<html>page</html>\n");
 
   const std::string connect = "CONNECT " + HostPort(valid) + " HTTP/1.0";
-  EXPECT_THAT(Lines(proxy), ElementsAre(connect, connect));
-  EXPECT_EQ(proxy.Requests()[0].Header("User-Agent"), "Mozilla/3.0 (compatible)");
-  // The origin itself got both requests.
+  std::vector<std::string> lines;
+  for (const auto& r : proxy.Requests()) {
+    lines.push_back(r.RequestLine);
+    EXPECT_EQ(r.Header("Proxy-Authorization"), "Basic YW5uOnNlIGNyZXQ=");
+  }
+  EXPECT_THAT(lines, ElementsAre("GET " + Url("/start", "start") + " HTTP/1.0", connect, connect));
+  EXPECT_EQ(proxy.Requests()[1].Header("User-Agent"), "Mozilla/3.0 (compatible)");
   std::vector<std::string> log = valid.AccessLog(logged + 2);
   ASSERT_EQ(log.size(), logged + 2);
   EXPECT_EQ(log[log.size() - 2], "200 32 GET /index.html");
   EXPECT_THAT(log.back(), ::testing::MatchesRegex("200 [0-9]+ GET /dir/page.html"));
-}
-
-TEST_F(HttpsProxy, CredentialsGoToTheProxyAndWrongOnesEndTheRequestOnce) {
-  test::TConnectProxy proxy("ann:se cret");
-  ASSERT_TRUE(proxy.Start()) << proxy.Error();
-  UseProxy(proxy);
-  test::TNginxServer& valid = Sites().Server("valid");
-  client.ProxyUsername = "ann";
-  client.ProxyPassword = "se cret";
-  ASSERT_TRUE(rec.Get(valid.BaseUrl() + "/index.html"));
-  EXPECT_EQ(rec.DoneError, 0);
-  EXPECT_EQ(rec.Body, kIndex);
-  ASSERT_EQ(proxy.Requests().size(), 1u);
-  EXPECT_EQ(proxy.Requests()[0].Header("Proxy-Authorization"), "Basic YW5uOnNlIGNyZXQ=");
 
   // The origin reads an origin-form request, without the proxy's credentials.
   const test::TTestCerts& certs = Sites().Certs();
@@ -390,53 +371,37 @@ TEST_F(HttpsProxy, CredentialsGoToTheProxyAndWrongOnesEndTheRequestOnce) {
   ASSERT_TRUE(direct.Get("https://127.0.0.1:" + std::to_string(origin.Port()) + "/x?q=1"));
   EXPECT_EQ(direct.Body, "ok");
   ASSERT_EQ(origin.Requests().size(), 1u);
-  EXPECT_EQ(origin.Requests()[0].RequestLine, "GET /x?q=1 HTTP/1.0");
+  EXPECT_EQ(origin.Requests()[0].RequestLine, "GET /x?q=1 HTTP/1.1");
   EXPECT_EQ(origin.Requests()[0].Header("Host"), "127.0.0.1:" + std::to_string(origin.Port()));
   EXPECT_FALSE(origin.Requests()[0].HasHeader("Proxy-Authorization"));
+}
 
-  struct Case {
+TEST_F(HttpsProxy, RefusedOrUnansweredTunnelsFailTheRequestOnce) {
+  const std::string valid = HostPort(Sites().Server("valid"));
+  const struct {
     const char* user;
     const char* password;
-  } cases[] = {{"ann", "wrong"}, {"", ""}};
-  for (const Case& c : cases) {
+    std::string host, answer;
+  } cases[] = {
+      {"ann", "wrong", valid, "407 Proxy Authentication Required"},
+      {"", "", valid, "407 Proxy Authentication Required"},
+      // The proxy answers 403 to any destination off the loopback range.
+      {"ann", "se cret", "192.0.2.1", "403 Forbidden"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host + " " + c.user);
     const std::size_t asked = proxy.Requests().size();
     client.ProxyUsername = c.user;
     client.ProxyPassword = c.password;
     TClientRecorder refused(client);
-    ASSERT_TRUE(refused.Get(valid.BaseUrl() + "/index.html")) << c.user;
-    EXPECT_EQ(refused.DoneError, kErrProxyTunnel) << c.user;
-    EXPECT_EQ(client.StatusCode(), 407) << c.user;
-    EXPECT_EQ(client.ReasonPhrase(), "proxy refused the tunnel to " + HostPort(valid) +
-                                         ": 407 Proxy Authentication Required");
+    ASSERT_TRUE(refused.Get("https://" + c.host + "/index.html"));
+    EXPECT_EQ(refused.DoneError, kErrProxyTunnel);
+    EXPECT_EQ(client.StatusCode(), std::stoi(c.answer));
+    const std::string target = c.host.find(':') == std::string::npos ? c.host + ":443" : c.host;
+    EXPECT_EQ(client.ReasonPhrase(), "proxy refused the tunnel to " + target + ": " + c.answer);
     EXPECT_EQ(refused.Body, "");
-    EXPECT_EQ(proxy.Requests().size(), asked + 1) << c.user;  // asked once, never again
+    EXPECT_EQ(proxy.Requests().size(), asked + 1);  // asked once, never again
   }
-}
-
-// A plain request goes to the proxy whole; relocated to https, it goes on
-// through a tunnel.
-TEST_F(HttpsProxy, PlainRequestsRelocatedToHttpsGoOnThroughATunnel) {
-  test::TConnectProxy proxy;
-  ASSERT_TRUE(proxy.Start()) << proxy.Error();
-  UseProxy(proxy);
-  ASSERT_TRUE(rec.Get(Url("/start", "start")));
-  EXPECT_EQ(rec.DoneError, 0);
-  EXPECT_EQ(rec.Body, kIndex);
-  EXPECT_THAT(Lines(proxy),
-              ElementsAre("GET " + Url("/start", "start") + " HTTP/1.0",
-                          "CONNECT " + HostPort(Sites().Server("valid")) + " HTTP/1.0"));
-}
-
-TEST_F(HttpsProxy, RefusedOrUnansweredTunnelsFailTheRequest) {
-  test::TConnectProxy proxy;
-  ASSERT_TRUE(proxy.Start()) << proxy.Error();
-  UseProxy(proxy);
-  const std::string valid = HostPort(Sites().Server("valid"));
-  // The proxy answers 403 to any destination off the loopback range.
-  ASSERT_TRUE(rec.Get("https://192.0.2.1/index.html"));
-  EXPECT_EQ(rec.DoneError, kErrProxyTunnel);
-  EXPECT_EQ(client.StatusCode(), 403);
-  EXPECT_EQ(client.ReasonPhrase(), "proxy refused the tunnel to 192.0.2.1:443: 403 Forbidden");
 
   test::TFaultServer mute(R"({"routes": {"*": []}})");
   ASSERT_TRUE(mute.Start()) << mute.Error();

@@ -4,11 +4,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
-#include <sstream>
 
+#include "tests/support/case_file.h"
 #include "tests/support/scratch_dir.h"
 #include "warc/cdxj.h"
 #include "warc/http_message_scan.h"
@@ -17,21 +16,11 @@
 namespace kestrix {
 namespace {
 
+// The rows of tests/fixtures/warc/format.txt.
 TEST(SurtKey, MatchesTheReplayToolsForm) {
-  const struct {
-    const char* url;
-    const char* key;
-  } cases[] = {
-      {"http://www.Example.com/", "com,example)/"},
-      {"http://example.com", "com,example)/"},
-      {"https://www2.example.com:443/a/B.html", "com,example)/a/b.html"},
-      {"http://example.com:8080/x?b=2&a=1#top", "com,example:8080)/x?a=1&b=2"},
-      {"http://user:pw@sub.example.org/?", "org,example,sub)/"},
-      {"http://127.0.0.1:8000/index.html", "1,0,0,127:8000)/index.html"},
-      {"http://wwwx.example.com/", "com,example,wwwx)/"},
-      {"ftp://example.com/file", "ftp://example.com/file"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(SurtKey(c.url), c.key) << c.url;
+  const auto rows = test::ReadRows("warc/format.txt", "surt");
+  ASSERT_GE(rows.size(), 8u);
+  for (const auto& r : rows) EXPECT_EQ(SurtKey(r[0]), r[1]) << r[0];
 }
 
 // What JSON text cannot hold as it is is escaped in an index line.
@@ -45,17 +34,12 @@ TEST(CdxjLine, EscapesQuotesBackslashesAndControlBytes) {
 }
 
 TEST(Sha1Digest, IsNamedInBase32) {
-  const struct {
-    std::string data;
-    const char* label;
-  } cases[] = {
-      {"", "sha1:3I42H3S6NNFQ2MSVX7XZKYAYSCX5QBYJ"},
-      {"abc", "sha1:VGMT4NSHA2AWVOR6EVYXQUGCNSONBWE5"},
-  };
-  for (const auto& c : cases) {
+  const auto rows = test::ReadRows("warc/format.txt", "sha1");
+  ASSERT_GE(rows.size(), 2u);
+  for (const auto& r : rows) {
     TSha1Digest digest;
-    for (char byte : c.data) digest.Update(&byte, 1);
-    EXPECT_EQ(digest.Label(), c.label);
+    for (char byte : r[0]) digest.Update(&byte, 1);
+    EXPECT_EQ(digest.Label(), r[1]) << r[0];
   }
 }
 
@@ -66,43 +50,21 @@ std::string LabelOf(const std::string& payload) {
 }
 
 TEST(HttpMessageScan, FollowsTheFramingToThePayload) {
-  const struct {
-    const char* name;
-    std::string message;
-    int status;
-    std::optional<std::string> payload;  // none: not known
-    bool bodyShort;
-  } cases[] = {
-      {"length", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", 200, "hello", false},
-      {"length short", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nhello", 200, "hello", true},
-      {"to the close", "HTTP/1.0 404 Not Found\n\nbody", 404, "body", false},
-      {"chunked",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n"
-       "5;ext=1\r\nhello\r\nA\r\n, world...\r\n0\r\nX-Trailer: 1\r\n\r\n",
-       200, "hello, world...", false},
-      {"chunked cut", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel", 200, "hel",
-       true},
-      {"chunk size not hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 200,
-       std::nullopt, false},
-      {"other transfer coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\nx", 200,
-       std::nullopt, false},
-      {"header cut", "HTTP/1.1 200 OK\r\nContent-Le", 0, std::nullopt, false},
-      {"request", "POST /f HTTP/1.0\r\nContent-Length: 3\r\n\r\na=1", 0, "a=1", false},
-  };
-  for (const auto& c : cases) {
+  const auto rows = test::ReadRows("warc/format.txt", "scan");
+  ASSERT_GE(rows.size(), 9u);
+  for (const auto& r : rows) {
     // Whole, and a byte at a time: framing may straddle any two pieces.
     for (const bool bytewise : {false, true}) {
       THttpMessageScan scan;
       if (bytewise) {
-        for (char byte : c.message) scan.Feed(&byte, 1);
+        for (char byte : r[0]) scan.Feed(&byte, 1);
       } else {
-        scan.Feed(c.message);
+        scan.Feed(r[0]);
       }
-      SCOPED_TRACE(std::string(c.name) + (bytewise ? ", bytewise" : ""));
-      EXPECT_EQ(scan.Status(), c.status);
-      EXPECT_EQ(scan.PayloadDigest(),
-                c.payload ? std::optional(LabelOf(*c.payload)) : std::nullopt);
-      EXPECT_EQ(scan.BodyShort(), c.bodyShort);
+      SCOPED_TRACE(r[0] + (bytewise ? ", bytewise" : ""));
+      EXPECT_EQ(scan.Status(), std::stoi(r[1]));
+      EXPECT_EQ(scan.PayloadDigest(), r[2] == "-" ? std::nullopt : std::optional(LabelOf(r[2])));
+      EXPECT_EQ(scan.BodyShort(), r[3] == "1");
     }
   }
 }
@@ -111,15 +73,12 @@ TEST(SortLines, MergesRunsWhenTheInputExceedsTheBudget) {
   test::TScratchDir folder;
   std::mt19937 random(7);
   std::vector<std::string> lines;
-  for (int i = 0; i < 2000; ++i) lines.push_back("key" + std::to_string(random() % 100000));
-  std::ofstream(folder / "in") << [&] {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
-  }();
+  for (int i = 0; i < 2000; ++i) lines.push_back("key" + std::to_string(random() % 100000) + "\n");
+  std::string text, expected;
+  for (const std::string& line : lines) text += line;
   std::sort(lines.begin(), lines.end());
-  std::string expected;
-  for (const std::string& line : lines) expected += line + "\n";
+  for (const std::string& line : lines) expected += line;
+  test::WriteFile(folder / "in", text);
   for (const std::size_t budget : {std::size_t{1} << 20, std::size_t{2000}}) {
     std::string error;
     ASSERT_TRUE(SortLines(folder / "in", folder / "out", budget, error)) << error;

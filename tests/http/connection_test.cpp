@@ -1,5 +1,6 @@
-#include "http/wsocket.h"
-
+// Before any reply: the socket's name lookups, connects and closes, and the
+// client's own failures (misuse, names that do not resolve, refused
+// connections, aborts while resolving).
 #include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,8 +10,12 @@
 
 #include <memory>
 
+#include "http/http_client.h"
 #include "http/socket_errors.h"
+#include "http/wsocket.h"
 #include "http/wsocket_resolve.h"
+#include "tests/http/client_recorder.h"
+#include "tests/support/child_process.h"
 #include "tests/support/event_wait.h"
 #include "tests/support/fault_server.h"
 
@@ -19,7 +24,9 @@ namespace {
 
 using test::RunFor;
 using test::RunUntil;
+using test::TClientRecorder;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 struct TSocketFixture : ::testing::Test {
   TWSocket socket;
@@ -128,6 +135,93 @@ TEST(WSocketResolve, PortsAndAddresses) {
   EXPECT_THROW(WSocketResolveHost("1.2.3.400"), std::exception);
   for (const char* bad : {"1.2.3", "1.2.3.4.5", "1. 2.3.4"})
     EXPECT_FALSE(DottedAddress(bad)) << bad;
+}
+
+// A URL on 127.0.0.1 where nothing listens.
+std::string ClosedUrl(const std::string& path = "/") {
+  return "http://127.0.0.1:" + std::to_string(test::FreePort()) + path;
+}
+
+TEST(HttpClient, APostWithoutDataOrARequestWhileBusyRaises) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  client.URL = ClosedUrl();
+  EXPECT_THROW(client.PostAsync(), EHttpException);
+  EXPECT_EQ(client.State(), httpReady);
+  client.GetAsync();
+  EXPECT_THROW(client.GetAsync(), EHttpException);
+  ASSERT_TRUE(rec.WaitDone());
+}
+
+TEST(HttpClient, RefusedConnectionOrUnsafeHostFailsOnce) {
+  const struct {
+    std::string url;
+    int error;
+    const char* reason;
+  } cases[] = {
+      {ClosedUrl("/x"), WSAECONNREFUSED, "Connection refused (Error #10061)"},
+      {"http://bad\r\nhost/x", WSAHOST_NOT_FOUND, "invalid host name"},
+      {"http:///x", WSAHOST_NOT_FOUND, "invalid host name"},  // used to stay busy for ever
+      {"/rooted", WSAHOST_NOT_FOUND, "invalid host name"},
+      {"http://127.0.0.1:99999/x", WSAEINVAL, "can't connect"},  // not a silent success
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    THttpCli client;
+    TClientRecorder rec(client);
+    ASSERT_TRUE(rec.Get(c.url));
+    test::RunFor(50);
+    EXPECT_EQ(rec.Done, 1);
+    EXPECT_EQ(rec.DoneError, c.error);
+    EXPECT_EQ(rec.StateAtDone, httpReady);
+    EXPECT_EQ(client.StatusCode(), 404);
+    EXPECT_THAT(client.ReasonPhrase(), HasSubstr(c.reason));
+  }
+}
+
+TEST(HttpClient, UnresolvableNameFailsWithinBoundedTime) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  if (!rec.Get("http://no-such-host.invalid/", 15000)) {
+    // A resolver that never answers must not hang the run: give up cleanly.
+    client.Abort();
+    ASSERT_TRUE(rec.WaitDone(2000));
+    GTEST_SKIP() << "the system resolver did not answer within 15 s";
+  }
+  EXPECT_GE(rec.DoneError, WSAHOST_NOT_FOUND);
+  EXPECT_LE(rec.DoneError, WSANO_DATA);
+  EXPECT_EQ(client.StatusCode(), 404);
+  EXPECT_EQ(client.ReasonPhrase(), "can't resolve hostname to IP address");
+}
+
+TEST(HttpClient, AbortWhileResolvingFinishesOnce) {
+  THttpCli client;
+  TClientRecorder rec(client);
+  client.URL = "http://localhost:1/";
+  client.GetAsync();
+  ASSERT_EQ(client.State(), httpDnsLookup);
+  client.Abort();
+  EXPECT_EQ(client.State(), httpReady);
+  EXPECT_EQ(rec.Done, 0);  // delivered later, never inside Abort
+  ASSERT_TRUE(rec.WaitDone());
+  test::RunFor(300);
+  EXPECT_EQ(rec.Done, 1);
+  EXPECT_EQ(rec.DoneError, 3);
+  EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
+}
+
+TEST(HttpClient, DestroyedWithNotificationsPendingIsSafe) {
+  int done = 0;
+  for (const char* host : {"localhost", "127.0.0.1"}) {
+    // A lookup answer, a connect and a set-ready are all still on their way.
+    auto client = std::make_unique<THttpCli>();
+    client->OnRequestDone = [&](THttpCli&, THttpRequest, std::uint16_t) { ++done; };
+    client->URL = std::string("http://") + host + ":" + std::to_string(test::FreePort()) + "/";
+    client->GetAsync();
+    client.reset();
+  }
+  test::RunFor(500);
+  EXPECT_EQ(done, 0);
 }
 
 }  // namespace
