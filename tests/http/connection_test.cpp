@@ -179,15 +179,12 @@ TEST(HttpClient, RefusedConnectionOrUnsafeHostFailsOnce) {
   }
 }
 
-TEST(HttpClient, UnresolvableNameFailsWithinBoundedTime) {
+TEST(HttpClient, UnresolvableNameFails) {
   THttpCli client;
   TClientRecorder rec(client);
-  if (!rec.Get("http://no-such-host.invalid/", 15000)) {
-    // A resolver that never answers must not hang the run: give up cleanly.
-    client.Abort();
-    ASSERT_TRUE(rec.WaitDone(2000));
-    GTEST_SKIP() << "the system resolver did not answer within 15 s";
-  }
+  // A label over 63 characters: the system resolver refuses the name without
+  // asking any name server, so the test never leaves this machine.
+  ASSERT_TRUE(rec.Get("http://" + std::string(64, 'a') + ".invalid/"));
   EXPECT_GE(rec.DoneError, WSAHOST_NOT_FOUND);
   EXPECT_LE(rec.DoneError, WSANO_DATA);
   EXPECT_EQ(client.StatusCode(), 404);
