@@ -25,7 +25,8 @@ namespace {
 
 // Both commands on one window: the job's test first, resolving script links
 // as a download does and coming back when asked for again while minimised;
-// then, after a download, the test of a queued entry.
+// then, after a download, the test of a queued entry. Before them, the View
+// page shows its controls the first time it opens and Queue takes the keys.
 TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
   TScratchDir site;
   site.WriteFile(
@@ -42,6 +43,16 @@ TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
   h.Store->GetJob(kProject, 2, job);
   job.checkLoadScript = true;
   h.Store->UpdateJob(kProject, 2, job);
+  EXPECT_FALSE(h.Window->HasPreview());
+  h.Window->Pages()->setCurrentIndex(TfmMain::kViewPage);
+  ASSERT_TRUE(h.Window->HasPreview());
+  RunFor(20);
+  EXPECT_TRUE(h.Window->Preview().edNavigate->isVisible());
+  h.Window->activateWindow();
+  RunFor(50);
+  h.Window->Pages()->setCurrentIndex(TfmMain::kQueuePage);
+  EXPECT_EQ(QApplication::focusWidget(), h.Window->QueueView());
+
   const auto fetch = [&h](const std::string& url) {
     TfmTest* test = h.Window->TestWindow();
     ASSERT_NE(test, nullptr);
@@ -80,21 +91,6 @@ TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
   QTest::mouseClick(h.Window->TestWindow()->Button(QStringLiteral("btnSaveHtml")), Qt::LeftButton);
   EXPECT_EQ(h.Dialogs.SaveOffers, std::vector<std::string>{"two.html"});
   EXPECT_EQ(ReadWholeFile(h.Dialogs.SaveAnswer), "<p>two</p>\n");
-}
-
-// The View page shows its buttons and fields the first time it is opened,
-// and the Queue page gives its grid the keyboard.
-TEST(MainWindowPages, ViewShowsItsControlsAtOnceAndQueueTakesTheKeys) {
-  TWindowHarness h({"http://a.test/"});
-  EXPECT_FALSE(h.Window->HasPreview());
-  h.Window->Pages()->setCurrentIndex(TfmMain::kViewPage);
-  ASSERT_TRUE(h.Window->HasPreview());
-  RunFor(20);
-  EXPECT_TRUE(h.Window->Preview().edNavigate->isVisible());
-  h.Window->activateWindow();
-  RunFor(50);
-  h.Window->Pages()->setCurrentIndex(TfmMain::kQueuePage);
-  EXPECT_EQ(QApplication::focusWidget(), h.Window->QueueView());
 }
 
 }  // namespace
