@@ -90,7 +90,13 @@ TEST_F(ExplorerTest, ReasonTextsOfTheEdgeCases) {
   EXPECT_EQ(rig_.LastStatus, "5 link(s) total");
 }
 
-TEST_F(ExplorerTest, NextLevelAndBackShowCachedPagesWithoutFetching) {
+// Its files go below the project's test folder, never over a page the
+// project downloaded before where the test's pages would go were they named
+// like the download.
+TEST_F(ExplorerTest, NextLevelAndBackShowCachedPagesKeptInTheTestFolder) {
+  const std::string project = rig_.Options.DownLoadFolder + kTestProject + "/";
+  rig_.Dir.WriteFile("dl/proj/index.html", "downloaded copy");
+  rig_.Dir.WriteFile("dl/proj/a.html", "downloaded a");
   rig_.Start(DeepJob(), Url("index.html"));
   ASSERT_TRUE(rig_.Fetch());
   ASSERT_EQ(Requests(1), 1);
@@ -108,21 +114,7 @@ TEST_F(ExplorerTest, NextLevelAndBackShowCachedPagesWithoutFetching) {
   ASSERT_TRUE(rig_.Test.NextLevel(Url("a.html")));
   EXPECT_FALSE(rig_.Test.Running());
   EXPECT_EQ(Requests(2), 2);
-  EXPECT_FALSE(rig_.Test.Back() && rig_.Test.Back());  // the first page has no parent
-  EXPECT_FALSE(rig_.Test.NextLevel(Url("never-listed.html")));
-}
-
-TEST_F(ExplorerTest, KeepsItsFilesBelowTheProjectsTestFolder) {
-  // A page the project downloaded before, where the test's first page
-  // would go were it named like the download.
-  const std::string project = rig_.Options.DownLoadFolder + kTestProject + "/";
-  rig_.Dir.WriteFile("dl/proj/index.html", "downloaded copy");
-  rig_.Dir.WriteFile("dl/proj/a.html", "downloaded a");
-  TJobRecord job = DeepJob();
-  rig_.Start(job, Url("index.html"));
-  ASSERT_TRUE(rig_.Fetch());
-  ASSERT_TRUE(rig_.Test.NextLevel(Url("a.html")));
-  ASSERT_TRUE(rig_.WaitDone());
+  EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), ReadWholeFile(site_.Path() + "a.html"));
   EXPECT_EQ(ReadWholeFile(project + "index.html"), "downloaded copy");
   EXPECT_EQ(ReadWholeFile(project + "a.html"), "downloaded a");
   for (const auto& file : std::filesystem::recursive_directory_iterator(project)) {
@@ -131,7 +123,8 @@ TEST_F(ExplorerTest, KeepsItsFilesBelowTheProjectsTestFolder) {
     if (path == project + "index.html" || path == project + "a.html") continue;
     EXPECT_TRUE(path.starts_with(project + "LinkCheck/")) << path;
   }
-  EXPECT_EQ(ReadWholeFile(rig_.Test.CurrentPath()), ReadWholeFile(site_.Path() + "a.html"));
+  EXPECT_FALSE(rig_.Test.Back() && rig_.Test.Back());  // the first page has no parent
+  EXPECT_FALSE(rig_.Test.NextLevel(Url("never-listed.html")));
 
   // Deleting all empties the test folder only, and starts over.
   ASSERT_TRUE(rig_.Test.DeleteAll());
@@ -142,30 +135,23 @@ TEST_F(ExplorerTest, KeepsItsFilesBelowTheProjectsTestFolder) {
   EXPECT_TRUE(rig_.Test.Links().empty());
 }
 
-TEST_F(ExplorerTest, ReplicatedFoldersStayInsideTheTestFolder) {
-  site_.WriteFile("deep/p.html", "<a href=\"../../../../etc/x.html\">x</a>\n");
-  TJobRecord job = DeepJob();
-  job.checkReplicate = true;
-  rig_.Start(job, Url("deep/p.html"));
-  ASSERT_TRUE(rig_.Fetch());
-  const std::string folder = rig_.Test.CacheFolder();
-  EXPECT_TRUE(rig_.Test.CurrentPath().starts_with(folder)) << rig_.Test.CurrentPath();
-  for (int32_t i = 0; i < rig_.Test.Entries().Count(); ++i) {
-    EXPECT_TRUE(rig_.Test.Entries().Entry(i).LocalFolder.starts_with(folder));
-  }
-}
-
-TEST_F(ExplorerTest, BaseAndFormLeaveThePageAsSent) {
+TEST_F(ExplorerTest, BaseAndFormLeaveThePageAsSentInItsReplicatedFolder) {
   const std::string page =
       "<html><head><base href=\"http://127.0.0.1/other/\"></head>\r\n"
       "<form action=\"send.cgi\" method=\"post\"><input name=q></form>\r\n"
       "<a href=\"x.html#part\">x</a> <img src=\"i.gif\" srcset=\"i2.gif 2x\">\r\n"
       "<div style=\"background: url(bg.png)\"></div>\r\n";
-  site_.WriteFile("base.html", page);
+  site_.WriteFile("deep/base.html", page);
   TJobRecord job = DeepJob();
-  job.checkLocalize = true;
-  rig_.Start(job, Url("base.html"));
+  job.checkLocalize = job.checkReplicate = true;
+  rig_.Start(job, Url("deep/base.html"));
   ASSERT_TRUE(rig_.Fetch());
+  // Replicated folders stay inside the test's folder.
+  const std::string folder = rig_.Test.CacheFolder();
+  EXPECT_TRUE(rig_.Test.CurrentPath().starts_with(folder)) << rig_.Test.CurrentPath();
+  for (int32_t i = 0; i < rig_.Test.Entries().Count(); ++i) {
+    EXPECT_TRUE(rig_.Test.Entries().Entry(i).LocalFolder.starts_with(folder));
+  }
   const auto joined = [this] {
     std::string text;
     for (const std::string& line : rig_.Test.Page().Lines) text += line + "\r\n";
