@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QToolButton>
 
 #include "core/global_options.h"
