@@ -1,7 +1,8 @@
 // The pure rules under the hidden browser: how captured targets lose the
 // fake base, how grids decode bytes, which files and requests a page may
-// reach (the table tests/fixtures/browser/rules.txt), and the engine's
-// switches.
+// reach, the hosts' flag sums and the engine's switches (the table
+// tests/fixtures/browser/rules.txt).
+#include "browser/event_object.h"
 #include "browser/page_charset.h"
 #include "browser/page_origin.h"
 #include "browser/request_filter.h"
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 #include "tests/support/case_file.h"
 #include "tests/support/scratch_dir.h"
@@ -39,13 +41,16 @@ TEST(BrowserRules, Table) {
                                                      {"origin", origin},
                                                      {"page", kPageScheme},
                                                      {"root", dir.Path() + "site"},
-                                                     {"dir", dir.Path()}};
+                                                     {"dir", dir.Path()},
+                                                     {"always",
+                                                      "--disable-background-networking "
+                                                      "--disable-ipc-flooding-protection"}};
   const std::map<std::string, TRequestKind> kinds = {{"page", TRequestKind::MainFrame},
                                                      {"frame", TRequestKind::SubFrame},
                                                      {"image", TRequestKind::Image},
                                                      {"other", TRequestKind::Other}};
   const auto rows = test::ReadRows("browser/rules.txt");
-  ASSERT_GE(rows.size(), 45u);
+  ASSERT_GE(rows.size(), 55u);
   for (std::vector<std::string> row : rows) {
     for (std::string& field : row) field = Fill(field, values);
     SCOPED_TRACE(row[0] + " | " + row[1] + " | " + row[2]);
@@ -55,6 +60,25 @@ TEST(BrowserRules, Table) {
       EXPECT_EQ(GridText(row[1], row[2]), QString::fromStdString(row[3]));
     } else if (row[0] == "inside") {
       EXPECT_EQ(IsInsideFolder(row[1], row[2]), row[3] == "1");
+    } else if (row[0] == "flags") {
+      TEventObject site;
+      std::istringstream changes(row[1]);
+      for (std::string change; changes >> change;) {
+        const auto n = static_cast<std::uint16_t>(std::stoul(change.substr(1), nullptr, 0));
+        if (change[0] == '=') {
+          site.SetOptions(n);
+        } else if (change[0] == '+') {
+          site.Add(static_cast<TDownloadOption>(n));
+        } else {
+          site.Remove(static_cast<TDownloadOption>(n));
+        }
+      }
+      EXPECT_EQ(site.FlagSum(), std::stoul(row[2], nullptr, 16));
+      std::int32_t answer = 0;
+      ASSERT_EQ(site.Invoke(kDispidAmbientDlControl, kDispatchPropertyGet, &answer), kSOk);
+      EXPECT_EQ(static_cast<std::uint32_t>(answer), site.FlagSum());
+    } else if (row[0] == "engine") {
+      EXPECT_EQ(EngineFlags(row[1], row[2] == "1", row[3] == "1"), row[4]);
     } else {
       ASSERT_EQ(row[0], "load");
       TRequestRules rules;
@@ -68,14 +92,15 @@ TEST(BrowserRules, Table) {
   }
 }
 
-TEST(EngineFlags, AddsOnlyWhatIsNeeded) {
-  const std::string always = "--disable-background-networking --disable-ipc-flooding-protection";
-  EXPECT_EQ(EngineFlags("", false, false), always);
-  EXPECT_EQ(EngineFlags("", true, true), "--no-sandbox --disable-gpu " + always);
-  EXPECT_EQ(EngineFlags("--no-sandbox --disable-gpu=1", true, true),
-            "--no-sandbox --disable-gpu=1 " + always);
-  // A switch that merely starts alike is another switch.
-  EXPECT_EQ(EngineFlags("--no-sandboxing", true, false), "--no-sandboxing --no-sandbox " + always);
+// Only a read of the one property is answered.
+TEST(EventObject, AnswersOnlyTheReadOfTheFlagSum) {
+  const TEventObject site;
+  EXPECT_EQ(site.Options(), 0x3C07);
+  std::int32_t answer = 12345;
+  EXPECT_EQ(site.Invoke(-709, kDispatchPropertyGet, &answer), kENotImpl);
+  EXPECT_EQ(site.Invoke(kDispidAmbientDlControl, 4, &answer), kENotImpl);  // a put
+  EXPECT_EQ(site.Invoke(kDispidAmbientDlControl, kDispatchPropertyGet, nullptr), kENotImpl);
+  EXPECT_EQ(answer, 12345);
 }
 
 }  // namespace

@@ -1,19 +1,24 @@
 // The exploration test window, headless, against nginx and the fault
 // server: its grids, its steps, what it refuses while a fetch runs, its
-// page tools and its rendered view.
+// page tools, its rendered view and its place; and the main window's
+// commands that open it.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
-#include <QWebEngineView>
 #include <memory>
 
 #include "browser/preview_page.h"
+#include "browser/script_executor.h"
 #include "core/ini_file.h"
 #include "core/offline_state.h"
 #include "exploration/explorer_web_view.h"
@@ -22,6 +27,11 @@
 #include "tests/support/fault_server.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/ui/window_harness.h"
+#include "ui/job_grid.h"
+#include "ui/preview_pane.h"
+#include "ui/queue_model.h"
+#include "ui/queue_view.h"
 
 namespace kestrix::test {
 namespace {
@@ -31,9 +41,9 @@ class ExplorerWindowTest : public ::testing::Test {
   void SetUp() override {
     site_.WriteFile(
         "index.html",
-        "<meta charset=\"iso-8859-1\"><a href=\"a.html\">a \xa9</a>\n<img src=\"i.gif\">\n"
+        "<meta charset=\"iso-8859-1\"><a href=\"caf\xe9.html\">a \xa9</a>\n<img src=\"i.gif\">\n"
         "<a href=\"mailto:x@y\">m</a>\n");
-    site_.WriteFile("a.html", "<a href=\"index.html\">home</a>\n");
+    site_.WriteFile("caf\xe9.html", "<a href=\"index.html\">home</a>\n");
     ASSERT_TRUE(nginx_.Start()) << nginx_.Error();
     ASSERT_TRUE(faults_.Start()) << faults_.Error();
     options_.DownLoadFolder = dir_.Path();
@@ -111,8 +121,8 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   QTableWidget* enabled = window_->EnabledGrid();
   QTableWidget* disabled = window_->DisabledGrid();
   ASSERT_EQ(enabled->rowCount(), 1);
-  // The link text in the page's declared charset.
-  EXPECT_EQ(Row(enabled, 0), nginx_.BaseUrl() + "/a.html\ta \u00a9\tLocal\tGet\t");
+  // The link's URL and text in the page's declared charset.
+  EXPECT_EQ(Row(enabled, 0), nginx_.BaseUrl() + "/caf\u00e9.html\ta \u00a9\tLocal\tGet\t");
   ASSERT_EQ(disabled->rowCount(), 2);
   EXPECT_EQ(
       Row(disabled, 0),
@@ -144,10 +154,12 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   items[1]->trigger();
   EXPECT_EQ(searched_, disabled);
 
+  // A link whose URL is not UTF-8 is followed all the same.
   enabled->selectRow(0);
   ASSERT_TRUE(Click("btnNextLevel"));
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Label("lblDepth"), "Depth       :1");
+  EXPECT_EQ(window_->Test().StatusCode(), 200);
   ASSERT_TRUE(Click("btnBack"));
   EXPECT_EQ(enabled->rowCount(), 1);
 
@@ -161,24 +173,6 @@ TEST_F(ExplorerWindowTest, GridsToolsAndStepsWorkOnTheFetchedPages) {
   ASSERT_TRUE(Click("btnDeleteAll"));
   EXPECT_EQ(asked_, std::vector<std::string>{"Clear all parsed links and disk cache ?"});
   EXPECT_EQ(enabled->rowCount(), 0);
-}
-
-// A link whose URL is not UTF-8 is shown in its page's charset and
-// followed all the same.
-TEST_F(ExplorerWindowTest, NextLevelFollowsAUrlThatIsNotUtf8) {
-  site_.WriteFile("latin.html",
-                  "<meta charset=\"iso-8859-1\"><a href=\"caf\xe9.html\">caf\xe9</a>\n");
-  site_.WriteFile("caf\xe9.html", "<p>x</p>\n");
-  Start(nginx_.BaseUrl() + "/latin.html");
-  ASSERT_TRUE(Click("btnGetUrl"));
-  ASSERT_TRUE(WaitIdle());
-  QTableWidget* enabled = window_->EnabledGrid();
-  ASSERT_EQ(enabled->rowCount(), 1);
-  EXPECT_EQ(enabled->item(0, 1)->text(), QStringLiteral("caf\u00e9"));
-  enabled->selectRow(0);
-  ASSERT_TRUE(Click("btnNextLevel"));
-  ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(Label("lblDepth"), "Depth       :1");
 
   // A KOI8-R page the job converts still declares KOI8-R.
   site_.WriteFile("koi8.html",
@@ -190,17 +184,7 @@ TEST_F(ExplorerWindowTest, NextLevelFollowsAUrlThatIsNotUtf8) {
   EXPECT_EQ(enabled->item(0, 1)->text(), QStringLiteral("\u0414\u0430\u043b\u044c\u0448\u0435"));
 }
 
-// Delete all and leaving during a fetch are the driver's (fault_test).
-TEST_F(ExplorerWindowTest, ClosingDuringAFetchIsRefused) {
-  Start(faults_.BaseUrl() + "/hold");
-  ASSERT_TRUE(Click("btnGetUrl"));
-  ASSERT_TRUE(RunUntil([this] { return !faults_.Requests().empty(); }, 10000));
-  EXPECT_FALSE(window_->close());
-  EXPECT_TRUE(window_->isVisible());
-  EXPECT_EQ(told_, std::vector<std::string>{"Connection is open now !"});
-}
-
-TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFetch) {
+TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAndClosingDuringAFetchIsRefused) {
   // The program works online, its options say offline: the fetch applies
   // the options, and the rendered page then loads nothing from the network.
   offline_.SetGlobalOffline(false);
@@ -212,9 +196,9 @@ TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFet
   int loads = 0;
   QObject::connect(window_->WebView()->Page(), &QWebEnginePage::loadFinished,
                    [&](bool) { ++loads; });
-  const auto picRequested = [this] {
+  const auto requested = [this](const char* path) {
     for (const TRecordedRequest& request : faults_.Requests()) {
-      if (request.RequestLine.find("/pic.gif") != std::string::npos) return true;
+      if (request.RequestLine.find(path) != std::string::npos) return true;
     }
     return false;
   };
@@ -233,18 +217,26 @@ TEST_F(ExplorerWindowTest, RenderedViewObeysTheOfflineSettingAppliedAfterEachFet
       20000))
       << text.toStdString();
   RunFor(500);
-  EXPECT_FALSE(picRequested());
+  EXPECT_FALSE(requested("/pic.gif"));
 
   // Online in the options: after the next fetch the page's image is asked for.
   options_.GlobalOfflineFlag = false;
   ASSERT_TRUE(Click("btnGetUrl"));
   ASSERT_TRUE(WaitIdle());
   EXPECT_FALSE(offline_.IsGlobalOffline());
-  EXPECT_TRUE(RunUntil(picRequested, 20000));
+  EXPECT_TRUE(RunUntil([&] { return requested("/pic.gif"); }, 20000));
   window_->ViewAsHtml()->click();
   EXPECT_EQ(
       window_->HtmlText().toStdString(),
       "<p>shown<img src=\"http://127.0.0.1:" + std::to_string(faults_.Port()) + "/pic.gif\"></p>");
+
+  // Closing during a fetch is refused (Delete all and leaving then are the driver's).
+  Start(faults_.BaseUrl() + "/hold");
+  ASSERT_TRUE(Click("btnGetUrl"));
+  ASSERT_TRUE(RunUntil([&] { return requested("/hold"); }, 10000));
+  EXPECT_FALSE(window_->close());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(told_, std::vector<std::string>{"Connection is open now !"});
 }
 
 // The window's place in the settings file: read when it is made, written
@@ -279,6 +271,76 @@ TEST(TestWindowPlaceTest, KeptInTheSettingsFile) {
     EXPECT_EQ(ini.ReadInteger("MainWnd", "TestLeft", 0), 60);
     EXPECT_EQ(ini.ReadInteger("MainWnd", "TestHeight", 0), 550);
   }
+}
+
+// Both commands on one window: the job's test first, resolving script links
+// as a download does and coming back when asked for again while minimised;
+// then, after a download, the test of a queued entry. Before them, the View
+// page shows its controls the first time it opens and Queue takes the keys.
+TEST(MainWindowTestCommand, OpensTheTestOnTheSelectedJobOrQueueEntry) {
+  TScratchDir site;
+  site.WriteFile(
+      "one.html",
+      "<a href=\"two.html\">two</a> <a href=\"javascript:location.href='s.html'\">s</a>\n");
+  site.WriteFile("two.html", "<p>two</p>\n");
+  TNginxServer nginx(site.Path());
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
+  const std::string one = nginx.BaseUrl() + "/one.html", two = nginx.BaseUrl() + "/two.html";
+  OfflineState offline;
+  TWindowHarness h({two, one}, 2,
+                   [&offline] { return std::make_unique<TScriptExecutor>(offline, nullptr); });
+  TJobRecord job;
+  h.Store->GetJob(kProject, 2, job);
+  job.checkLoadScript = true;
+  h.Store->UpdateJob(kProject, 2, job);
+  EXPECT_FALSE(h.Window->HasPreview());
+  h.Window->Pages()->setCurrentIndex(TfmMain::kViewPage);
+  ASSERT_TRUE(h.Window->HasPreview());
+  RunFor(20);
+  EXPECT_TRUE(h.Window->Preview().edNavigate->isVisible());
+  h.Window->activateWindow();
+  RunFor(50);
+  h.Window->Pages()->setCurrentIndex(TfmMain::kQueuePage);
+  EXPECT_EQ(QApplication::focusWidget(), h.Window->QueueView());
+
+  const auto fetch = [&h](const std::string& url) {
+    TfmTest* test = h.Window->TestWindow();
+    ASSERT_NE(test, nullptr);
+    EXPECT_TRUE(test->isVisible());
+    EXPECT_EQ(test->Test().Job().editUrl, url);
+    QTest::mouseClick(test->Button(QStringLiteral("btnGetUrl")), Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([test] { return !test->Test().Running(); }, 15000));
+  };
+  QAction* command = h.Window->Action(QStringLiteral("btnTest"));
+  ASSERT_TRUE(command->isEnabled());
+  h.Window->JobGrid()->SelectRow(1);
+  command->trigger();
+  fetch(one);
+  TfmTest* test = h.Window->TestWindow();
+  ASSERT_EQ(test->Test().Links().size(), 2u);
+  EXPECT_EQ(test->Test().Links()[0].Url, two);
+  EXPECT_EQ(test->Test().Links()[1].Type, TLinkType::ScriptResult);
+  EXPECT_EQ(test->Test().Links()[1].Url, nginx.BaseUrl() + "/s.html");
+  test->showMinimized();
+  ASSERT_TRUE(test->isMinimized());
+  command->trigger();
+  EXPECT_FALSE(test->isMinimized());
+
+  h.Window->StartDownload();
+  ASSERT_TRUE(h.WaitIdle());
+  h.Model->Flush();
+  const int row = h.State.Queue.Find(two);
+  ASSERT_GE(row, 0);
+  h.Window->QueueView()->SelectRow(row);
+  QTest::keyClick(h.Window->QueueView(), Qt::Key_E, Qt::ControlModifier);
+  fetch(two);
+  EXPECT_EQ(h.Window->TestWindow()->Test().Current().JobNumber, 2);
+
+  // "Save html" asks the program's file chooser.
+  h.Dialogs.SaveAnswer = h.Dir.Path() + "kept.html";
+  QTest::mouseClick(h.Window->TestWindow()->Button(QStringLiteral("btnSaveHtml")), Qt::LeftButton);
+  EXPECT_EQ(h.Dialogs.SaveOffers, std::vector<std::string>{"two.html"});
+  EXPECT_EQ(ReadWholeFile(h.Dialogs.SaveAnswer), "<p>two</p>\n");
 }
 
 }  // namespace

@@ -220,17 +220,14 @@ TEST(MainWindowBusy, ProjectChangeClearAndExitAreRefusedUntilStopped) {
   EXPECT_FALSE(h.Control->IsBusy());
 }
 
-TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
+// Then the window's place, written when it closes.
+TEST(MainWindowEntries, TypedPastedAndDroppedEntriesAreCheckedAndStored) {
   TWindowHarness h({});
   // Which names are unusable is core's table; here only that it is asked.
-  for (const char* name : {"../x", "Options"}) {
-    SCOPED_TRACE(name);
-    h.Dialogs.ProjectAnswers = {name};
-    const size_t said = h.Prompts.Texts.size();
-    h.Window->NewProject();
-    EXPECT_EQ(h.Store->ProjectCount(), 1);
-    EXPECT_EQ(h.Prompts.Texts.size(), said + 1);
-  }
+  h.Dialogs.ProjectAnswers = {"../x"};
+  h.Window->NewProject();
+  EXPECT_EQ(h.Store->ProjectCount(), 1);
+  EXPECT_EQ(h.Prompts.Texts.size(), 1u);
   // A URL typed into the grid or pasted from the clipboard is checked too.
   h.Window->ChangeProject(QString::fromLatin1(kProject));
   h.Dialogs.JobUrls.clear();
@@ -287,46 +284,29 @@ TEST(MainWindowEntries, UnsafeProjectNamesAndUrlsAreRefused) {
   h.Window->ClearData();
   EXPECT_FALSE(std::filesystem::exists(h.DownloadFolder + kProject));
   EXPECT_TRUE(std::filesystem::exists(h.DownloadFolder + "keep.txt"));
-}
 
-TEST(MainWindowEntries, DroppedUrlsBecomeJobsOneByOne) {
-  TWindowHarness h({});
-  h.Window->ChangeProject(QString::fromLatin1(kProject));
-  struct TCase {
-    const char* what;
-    std::function<void(QMimeData&)> fill;
-    std::vector<std::string> jobs;
-  };
-  const std::vector<TCase> cases = {
-      {"uri-list",
-       [](QMimeData& data) {
-         data.setUrls(
-             {QUrl(QStringLiteral("http://a.test/x")), QUrl(QStringLiteral("http://b.test/y z"))});
-       },
-       {"http://a.test/x", "http://b.test/y%20z"}},
-      {"plain text",
-       [](QMimeData& data) {
-         data.setText(QStringLiteral(" http://c.test/\n\nhttp://d.test/`bad\nhttp://e.test/ "));
-       },
-       {"http://c.test/", "http://e.test/"}},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.what);
+  // Dropped URLs become jobs one by one; unsafe ones are refused the same way.
+  QMimeData uris, text;
+  uris.setUrls(
+      {QUrl(QStringLiteral("http://a.test/x")), QUrl(QStringLiteral("http://b.test/y z"))});
+  text.setText(QStringLiteral(" http://c.test/\n\nhttp://d.test/`bad\nhttp://e.test/ "));
+  using TJobs = std::vector<std::string>;
+  for (const auto& [data, jobs] :
+       {std::pair{&uris, TJobs{"http://a.test/x", "http://b.test/y%20z"}},
+        std::pair{&text, TJobs{"http://c.test/", "http://e.test/"}}}) {
+    SCOPED_TRACE(jobs[0]);
     h.Dialogs.JobUrls.clear();
-    QMimeData data;
-    c.fill(data);
     QWidget* target = h.Window->JobGrid()->viewport();
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
     EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
     EXPECT_TRUE(drop.isAccepted());
     RunFor(50);
-    EXPECT_EQ(h.Dialogs.JobUrls, c.jobs);
+    EXPECT_EQ(h.Dialogs.JobUrls, jobs);
   }
-  EXPECT_EQ(h.Store->JobCount(kProject), 4);
-  ASSERT_FALSE(h.Prompts.Texts.empty());
+  EXPECT_EQ(h.Store->JobCount(kProject), 5);
   EXPECT_NE(h.Prompts.Texts.back().find("\"`\""), std::string::npos);
 
   // A cancelled dialog in a series may stop the rest of it.
@@ -337,7 +317,22 @@ TEST(MainWindowEntries, DroppedUrlsBecomeJobsOneByOne) {
                       QStringLiteral("http://h.test/")});
   EXPECT_EQ(h.Dialogs.JobUrls, std::vector<std::string>{"http://f.test/"});
   EXPECT_EQ(h.Prompts.Texts.back(), "Go on with the 2 other dropped link(s) ?");
-  EXPECT_EQ(h.Store->JobCount(kProject), 4);
+  EXPECT_EQ(h.Store->JobCount(kProject), 5);
+
+  // The place written at exit is the normal one. The offscreen platform has
+  // no tray: the minimised window must stay reachable.
+  h.Options.ToTray = true;
+  h.Window->move(120, 90);
+  h.Window->resize(640, 520);
+  h.Window->showMinimized();
+  RunFor(50);
+  EXPECT_TRUE(h.Window->Minimized());
+  EXPECT_FALSE(h.Window->isHidden());
+  h.Window->showMaximized();
+  RunFor(50);
+  EXPECT_TRUE(h.Window->close());
+  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Width", 0), 640);
+  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Height", 0), 520);
 }
 
 // After a run over gzip, the Summary page tells the documents' bytes from
@@ -364,44 +359,21 @@ TEST(MainWindowSummary, ShowsSavedAndWireBytesApartAndRobotsRefusals) {
   EXPECT_GT(wire, 0);
   EXPECT_LT(wire, 1000);
   EXPECT_EQ(summary.RefusedText(), locale.toString(1));
-  // The grids get the engine's counts (queue_summary_test): one host, the
-  // refused page among the failures.
+  // One host, the refused page among the failures (counted by queue_summary_test).
   EXPECT_EQ(summary.HostsGrid()->rowCount(), 1);
   EXPECT_EQ(summary.ErrorsGrid()->rowCount(), 1);
 }
 
 TEST(MainWindowGeometry, PlacesAreFittedToAVisibleScreen) {
   const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-  struct TCase {
-    QRect wanted, fitted;
-  };
-  const TCase cases[] = {
-      {QRect(55, 108, 700, 375), QRect(55, 108, 700, 375)},
-      {QRect(2000, 100, 700, 375), QRect(2000, 100, 700, 375)},
-      {QRect(-32000, -32000, 160, 28), QRect(50, 50, 200, 150)},  // a minimised place
-      {QRect(5000, 5000, 700, 375), QRect(50, 50, 700, 375)},
-      {QRect(100, 100, 4000, 3000), QRect(0, 0, 1920, 1080)},
-  };
-  for (const TCase& c : cases) {
-    EXPECT_EQ(TfmMain::FitToScreens(c.wanted, screens), c.fitted) << c.wanted.x();
+  for (const auto& [wanted, fitted] :
+       {std::pair{QRect(55, 108, 700, 375), QRect(55, 108, 700, 375)},
+        std::pair{QRect(2000, 100, 700, 375), QRect(2000, 100, 700, 375)},
+        std::pair{QRect(-32000, -32000, 160, 28), QRect(50, 50, 200, 150)},  // minimised
+        std::pair{QRect(5000, 5000, 700, 375), QRect(50, 50, 700, 375)},
+        std::pair{QRect(100, 100, 4000, 3000), QRect(0, 0, 1920, 1080)}}) {
+    EXPECT_EQ(TfmMain::FitToScreens(wanted, screens), fitted) << wanted.x();
   }
-}
-
-TEST(MainWindowGeometry, ThePlaceWrittenAtExitIsReadBack) {
-  TWindowHarness h({});
-  h.Options.ToTray = true;
-  h.Window->move(120, 90);
-  h.Window->resize(640, 520);
-  h.Window->showMinimized();
-  RunFor(50);
-  // The offscreen platform has no tray: the window must stay reachable.
-  EXPECT_TRUE(h.Window->Minimized());
-  EXPECT_FALSE(h.Window->isHidden());
-  h.Window->showMaximized();  // written with its normal place all the same
-  RunFor(50);
-  EXPECT_TRUE(h.Window->close());
-  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Width", 0), 640);
-  EXPECT_EQ(h.Ini->ReadInteger("MainWnd", "Height", 0), 520);
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QToolButton>
 
 #include "core/global_options.h"
@@ -115,32 +114,11 @@ TEST_F(OptionsDialogTest, OkWritesEveryOptionAtOnceForOnlyTheOwnerToRead) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-// A cancelled edit is gone when the dialog opens again (the refusals below
-// end with Cancel and change nothing).
-TEST_F(OptionsDialogTest, TheNextOpenShowsTheStoredValuesNotACancelledEdit) {
-  TGlobalOptions options = FreshRead();
-  options.TlsCaFile = "/ca/extra.pem";
-  offline_.SetGlobalOffline(options.GlobalOfflineFlag);
-  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
-    d.editDownloadFolder->setText(QStringLiteral("/elsewhere/"));
-    d.editTlsCaFile->clear();
-    d.btnCancel->click();
-  });
-  EXPECT_FALSE(dialogs_.EditOptions(nullptr, options, false));
-  test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
-    EXPECT_EQ(d.editDownloadFolder->text(), QString::fromLatin1(kDefaultFolder));
-    EXPECT_EQ(d.editTlsCaFile->text(), QStringLiteral("/ca/extra.pem"));
-    d.btnOk->click();
-  });
-  EXPECT_TRUE(dialogs_.EditOptions(nullptr, options, false));
-  EXPECT_EQ(FreshRead(), options);
-}
-
-// A running download keeps its folder: the queue's paths and its history
-// would otherwise part ways. Refusals and a settings file that cannot be
-// written keep the dialog open.
+// A running download keeps its folder (the queue's paths and its history
+// would part ways); a cancelled edit is gone when the dialog opens again.
 TEST_F(OptionsDialogTest, RefusalsKeepTheDialogOpenAndChangeNothing) {
   TGlobalOptions options = FreshRead();
+  options.TlsCaFile = "/ca/extra.pem";
   const TGlobalOptions before = options;
   const struct {
     const char* folder;
@@ -157,6 +135,7 @@ TEST_F(OptionsDialogTest, RefusalsKeepTheDialogOpenAndChangeNothing) {
     log_.texts.clear();
     test::WhenModalOf<TfmOptions>([&c](TfmOptions& d) {
       d.editDownloadFolder->setText(QString::fromLatin1(c.folder));
+      d.editTlsCaFile->clear();
       d.btnOk->click();
       EXPECT_TRUE(d.isVisible());
       d.btnCancel->click();
@@ -169,6 +148,8 @@ TEST_F(OptionsDialogTest, RefusalsKeepTheDialogOpenAndChangeNothing) {
   }
   // The rest of the options may change during a download.
   test::WhenModalOf<TfmOptions>([](TfmOptions& d) {
+    EXPECT_EQ(d.editDownloadFolder->text(), QString::fromLatin1(kDefaultFolder));
+    EXPECT_EQ(d.editTlsCaFile->text(), QStringLiteral("/ca/extra.pem"));
     d.UpDown->setValue(5);
     d.btnOk->click();
   });
@@ -245,14 +226,12 @@ TEST_F(OptionsDialogTest, FieldChecksOnLeavingABox) {
   EXPECT_EQ(dialog.editDefaultDoc->text(), QStringLiteral("index.html"));
 }
 
-TEST_F(OptionsDialogTest, FolderGetsItsSlashInTheOptionsAndFromTheBrowser) {
+// The options get the folder's slash on Ok (above), the box from the browser.
+TEST_F(OptionsDialogTest, BrowseButtonsFillTheirBoxesAndTheFolderGetsItsSlash) {
   TfmOptions dialog(nullptr, nullptr);
   dialog.GetOptionsVar(TGlobalOptions(), true);
   EXPECT_TRUE(dialog.CheckOffline->isChecked());
   dialog.editDownloadFolder->setText(QStringLiteral("/data/sites"));
-  dialog.btnOk->click();
-  EXPECT_EQ(dialog.Options().DownLoadFolder, "/data/sites/");
-  EXPECT_EQ(dialog.editDownloadFolder->text(), QStringLiteral("/data/sites"));
   QString asked;
   dialog.ChooseFolder = [&asked](QWidget*, const QString& start) {
     asked = start;
@@ -261,8 +240,6 @@ TEST_F(OptionsDialogTest, FolderGetsItsSlashInTheOptionsAndFromTheBrowser) {
   dialog.btnBrowse->click();
   EXPECT_EQ(asked, QStringLiteral("/data/sites"));
   EXPECT_EQ(dialog.editDownloadFolder->text(), QStringLiteral("/mnt/web/"));
-
-  // The CA file's browse button fills its box.
   dialog.ChooseCaFile = [](QWidget*, const QString&) { return QStringLiteral("/etc/ours.pem"); };
   dialog.btnBrowseCaFile->click();
   dialog.btnOk->click();

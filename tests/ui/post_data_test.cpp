@@ -104,14 +104,6 @@ TEST(PostDataDialog, ListTextAndMethodStayInStep) {
   EXPECT_TRUE(dialog.rbPost->isChecked());
   EXPECT_EQ(dialog.edUrl->text(), QStringLiteral("http://h/p"));
   EXPECT_EQ(dialog.ResultPostData(), "k=v&w");
-
-  for (const auto& [button, result] : {std::pair{dialog.btnDownLoad, int{QDialog::Accepted}},
-                                       std::pair{dialog.btnView, int{TfmPostData::kViewResult}},
-                                       std::pair{dialog.btnCancel, int{QDialog::Rejected}}}) {
-    dialog.show();
-    button->click();
-    EXPECT_EQ(dialog.result(), result);
-  }
 }
 
 }  // namespace

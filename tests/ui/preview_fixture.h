@@ -4,12 +4,17 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QLabel>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "browser/preview_page.h"
 #include "core/global_options.h"
 #include "core/ini_file.h"
 #include "core/job_list.h"
@@ -18,6 +23,7 @@
 #include "engine/download_control.h"
 #include "engine/engine_observer.h"
 #include "links/html_parser.h"
+#include "tests/support/event_wait.h"
 #include "tests/support/scratch_dir.h"
 #include "ui/post_data_dialog.h"
 #include "ui/preview_host.h"
@@ -53,21 +59,91 @@ struct TEditorSeen {
 
 class TPreviewFixture {
  public:
-  TPreviewFixture();
-  ~TPreviewFixture();
+  TPreviewFixture() : Ini(Dir.Path() + "kestrix.ini"), Store(Ini) {
+    Options.DownLoadFolder = Dir.Path() + "downloads/";
+    Store.AddProject(kPreviewProject);
+    Control = std::make_unique<TDownloadControl>(
+        TEngineContext{Options, Store, State, Parser, Observer, ScriptResolverFactory()});
+    Control->SetRunningProject(kPreviewProject);
+    TPreviewContext context{
+        *Control,
+        Options,
+        Offline,
+        [this](QWidget*, TMessageKind, const QString& text) { Messages.push_back(text); },
+        [this](const QUrl& url) {
+          Opened.push_back(url);
+          return OpenAnswer;
+        },
+        [this](TfmPostData& editor) {
+          Editors.push_back({editor.ResultUrl(), editor.Data().Params(), editor.Data().IsGet(),
+                             editor.Data().ItemCount(), editor.lblEncoding->text().toStdString()});
+          QPointer<TfmPostData> open(&editor);
+          QTimer::singleShot(0, [open, answer = Answer] {
+            QAbstractButton* button = open && answer ? answer(*open) : nullptr;
+            if (button != nullptr) {
+              button->click();
+            } else if (open) {
+              open->reject();
+            }
+          });
+        }};
+    Pane = std::make_unique<TPreviewPane>(std::move(context), Host);
+    Pane->resize(800, 600);
+    Pane->show();
+    QObject::connect(&Pane->Page(), &QWebEnginePage::loadFinished,
+                     [this] { loaded_.push_back(PageUrl()); });
+  }
+  ~TPreviewFixture() {
+    Pane.reset();
+    Control.reset();
+  }
 
   // Job 1 of the project gets `url`.
-  void SetJob(const std::string& url);
+  void SetJob(const std::string& url) {
+    TJobRecord job;
+    job.ProjectName = kPreviewProject;
+    job.editUrl = url;
+    if (Store.JobCount(kPreviewProject) == 0) {
+      Store.AddJob(job);
+    } else {
+      Store.UpdateJob(kPreviewProject, 1, job);
+    }
+  }
   // Job 1 of the project gets `url`; the pane shows it live.
-  bool PreviewLive(const std::string& url);
-  // Appends a queue entry for the saved file `folder` + `name`.
-  int AddSavedEntry(const std::string& url, const std::string& folder, const std::string& name);
+  bool PreviewLive(const std::string& url) {
+    SetJob(url);
+    return Pane->PreviewStartingPage(kPreviewProject, 1) && WaitForLoad(url);
+  }
+  // Appends a queue entry for the saved file `folder` + `name`; answers its row.
+  int AddSavedEntry(const std::string& url, const std::string& folder, const std::string& name) {
+    TRetriveRec entry;
+    entry.Job.editUrl = url;
+    entry.LocalFolder = folder;
+    entry.LocalFileName = name;
+    return State.Queue.Append(url, entry) + 1;
+  }
   // Runs script code in the page as the page's own; waits for its answer.
-  QString RunInPage(const QString& code);
+  QString RunInPage(const QString& code) {
+    std::optional<QString> result;
+    Pane->Page().runJavaScript(code, [&result](const QVariant& v) { result = v.toString(); });
+    RunUntil([&result] { return result.has_value(); }, 5000);
+    return result.value_or(QStringLiteral("<no answer>"));
+  }
   // Waits until a load of a URL holding `part` has finished since the last
   // such wait.
-  bool WaitForLoad(const std::string& part, int timeoutMs = 8000);
-  std::string PageUrl() const;
+  bool WaitForLoad(const std::string& part, int timeoutMs = 8000) {
+    bool found = false;
+    RunUntil(
+        [this, &part, &found] {
+          for (; !found && waited_ < loaded_.size(); ++waited_) {
+            found = loaded_[waited_].find(part) != std::string::npos;
+          }
+          return found;
+        },
+        timeoutMs);
+    return found;
+  }
+  std::string PageUrl() const { return Pane->Page().url().toString().toStdString(); }
   std::string ProjectFolder() const { return Options.DownLoadFolder + kPreviewProject + "/"; }
 
   // How the next editors are answered: a button of the editor is clicked
