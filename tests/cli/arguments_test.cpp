@@ -19,6 +19,13 @@ constexpr std::array kSpecs = {
     OptionSpec{"ignore-files", "LIST", "", true},
 };
 
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; in >> std::quoted(word);) words.push_back(word);
+  return words;
+}
+
 ParseOutcome Parse(std::vector<std::string> words) {
   const std::array<std::span<const OptionSpec>, 1> groups = {kSpecs};
   return ParseArguments(words, groups);
@@ -42,24 +49,15 @@ TEST(ParseArguments, AcceptsTheUsualForms) {
   EXPECT_EQ(out.arguments.Value("ignore-files"), "*.zip;*.iso");
 }
 
-TEST(ParseArguments, RefusesMalformedOptions) {
-  const struct {
-    std::vector<std::string> words;
-    std::string error;
-  } cases[] = {
-      {{"--deep"}, "unknown option \"--deep\""},
-      {{"-x"}, "unknown option \"-x\""},
-      {{"--depth"}, "option \"--depth\" needs a value (N)"},
-      {{"--images=1"}, "option \"--images\" takes no value"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Parse(c.words).error, c.error);
-}
-
-TEST(ParseBoundedInt, TakesOnlyWholeNumbersInRange) {
-  EXPECT_EQ(ParseBoundedInt("7", 1, 10), 7);
-  EXPECT_EQ(ParseBoundedInt("10", 1, 10), 10);
-  for (const char* bad : {"", "0", "11", "3x", " 3", "-1", "99999999999"}) {
-    EXPECT_EQ(ParseBoundedInt(bad, 1, 10), std::nullopt) << bad;
+// The "refused" and "bounded" rows of tests/fixtures/cli/arguments.txt.
+TEST(ParseArguments, RefusesMalformedOptionsAndNumbersOutOfRange) {
+  const auto refused = test::ReadRows("cli/arguments.txt", "refused");
+  const auto bounded = test::ReadRows("cli/arguments.txt", "bounded");
+  ASSERT_GE(refused.size() + bounded.size(), 13u);
+  for (const auto& r : refused) EXPECT_EQ(Parse(Words(r[0])).error, r[1]) << r[0];
+  for (const auto& r : bounded) {
+    const std::optional<int> value = ParseBoundedInt(r[0], 1, 10);
+    EXPECT_EQ(value ? std::to_string(*value) : "-", r[1]) << "'" << r[0] << "'";
   }
 }
 
@@ -69,13 +67,6 @@ ParsedArguments JobArgs(std::vector<std::string> words) {
   ParseOutcome out = ParseArguments(words, groups);
   EXPECT_EQ(out.error, "");
   return out.arguments;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  std::istringstream in(text);
-  for (std::string word; in >> std::quoted(word);) words.push_back(word);
-  return words;
 }
 
 // tests/fixtures/cli/job_options.txt.
@@ -106,34 +97,13 @@ TEST(JobOptions, MapOntoTheJobRecordAndItsTextGivesThemBack) {
 
 TEST(RunOptions, ChangeTheOptionsForTheRun) {
   TGlobalOptions options;
-  ASSERT_EQ(ApplyRunOptions(JobArgs({"--threads",
-                                     "8",
-                                     "--folder",
-                                     "/tmp/x/../dl",
-                                     "--proxy",
-                                     "u:pw@proxy.example:3128",
-                                     "--agent",
-                                     "Probe/1",
-                                     "--retry",
-                                     "--timeout",
-                                     "20",
-                                     "--no-keep-alive",
-                                     "--http1.0",
-                                     "--ignore-robots",
-                                     "--host-connections",
-                                     "2",
-                                     "--wait",
-                                     "0.5",
-                                     "--random-wait",
-                                     "--limit-rate",
-                                     "200K",
-                                     "--load-cookies",
-                                     "/c/in.txt",
-                                     "--save-cookies",
-                                     "out.txt",
-                                     "--accept-unverified",
-                                     "--ca-file",
-                                     "/c/ca.pem"}),
+  ASSERT_EQ(ApplyRunOptions(JobArgs(Words("--threads 8 --folder /tmp/x/../dl --proxy "
+                                          "u:pw@proxy.example:3128 --agent Probe/1 --retry "
+                                          "--timeout 20 --no-keep-alive --http1.0 --ignore-robots "
+                                          "--host-connections 2 --wait 0.5 --random-wait "
+                                          "--limit-rate 200K --load-cookies /c/in.txt "
+                                          "--save-cookies out.txt --accept-unverified "
+                                          "--ca-file /c/ca.pem")),
                             options),
             "");
   // In the words of the settings file (which the run leaves as it was).
@@ -184,15 +154,9 @@ TEST(RunOptions, WebArchiveOfTheRun) {
 TEST(Progress, LineAndByteTexts) {
   EXPECT_EQ(ProgressLine({12, 40, 1'300'000, 250'400, 3, 8}),
             "12 done, 28 queued, 1.3 MB, 250.4 KB/s, 3/8 workers busy");
-  const struct {
-    int64_t bytes;
-    const char* text;
-  } cases[] = {{999, "999 B"},
-               {1000, "1.0 KB"},
-               {999'949, "999.9 KB"},
-               {5'250'000, "5.2 MB"},
-               {3'000'000'000, "3.00 GB"}};
-  for (const auto& c : cases) EXPECT_EQ(ByteText(c.bytes), c.text) << c.bytes;
+  const auto rows = test::ReadRows("cli/arguments.txt", "bytes");
+  ASSERT_GE(rows.size(), 5u);
+  for (const auto& r : rows) EXPECT_EQ(ByteText(std::stoll(r[0])), r[1]) << r[0];
 }
 
 }  // namespace

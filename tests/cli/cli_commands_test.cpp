@@ -15,27 +15,7 @@ using ::testing::HasSubstr;
 
 TEST(CliUsage, WrongCommandLinesExitTwoWithAPlainMessage) {
   TCliRunner cli;
-  const struct {
-    std::vector<std::string> args;
-    const char* message;
-  } cases[] = {
-      {{}, "Usage: kestrix-cli COMMAND"},
-      {{"fetch"}, "unknown command \"fetch\""},
-      {{"mirror"}, "missing arguments (expected mirror URL [options])"},
-      {{"mirror", "a", "b"}, "too many arguments"},
-      {{"mirror", "http://x/", "--deep"}, "unknown option \"--deep\""},
-      {{"mirror", "http://x/", "--depth", "two"}, "--depth needs a whole number"},
-      {{"mirror", "http://x/", "--threads", "11"}, "--threads needs a number from 1 to 10"},
-      {{"mirror", "http://x/", "--max-file-size", "lots"}, "--max-file-size needs a size such as"},
-      {{"mirror", "http:///"}, "is not a URL with a host name"},
-      {{"jobs", "--images", "p"}, "unknown option \"--images\""},
-  };
-  for (const auto& c : cases) {
-    TCliResult r = cli.Run(c.args);
-    EXPECT_EQ(r.ExitCode, 2) << ::testing::PrintToString(c.args);
-    EXPECT_THAT(r.Err, HasSubstr(c.message)) << ::testing::PrintToString(c.args);
-    EXPECT_EQ(r.Out, "");
-  }
+  ExpectRefusals(cli, "usage");
   EXPECT_FALSE(std::filesystem::exists(cli.SettingsFile())) << "a refused command wrote settings";
 }
 
@@ -61,29 +41,7 @@ TEST(CliStore, ProjectsAndJobsRoundTripAndRefusalsChangeNothing) {
   const std::string before = ReadWholeFile(cli.SettingsFile());
   EXPECT_THAT(before, HasSubstr("[Docs]\nJob0=Docs`http://example.org:8080/`"));
 
-  // Refusals exit with 1 and change nothing.
-  const struct {
-    std::vector<std::string> args;
-    const char* message;
-  } cases[] = {
-      {{"add-project", "../escape"}, "cannot be used"},
-      {{"add-project", "docs"}, ""},
-      {{"jobs", "Nowhere"}, "there is no project called \"Nowhere\""},
-      {{"add-job", "Nowhere", "http://x/"}, "there is no project called"},
-      {{"add-job", "Docs", "http://x/", "--ignore-files", "[abc"},
-       "'[abc' is an invalid mask at (1)"},
-      {{"remove-job", "Docs", "2"}, "\"2\" is not a job number (1 to 1)"},
-      {{"remove-job", "Docs", "0"}, "\"0\" is not a job number (1 to 1)"},
-      {{"remove-job", "Docs", "x"}, "is not a job number"},
-      {{"summary", "Docs"}, "has no history"},
-      {{"queue", "Docs"}, "has no history"},
-      {{"download", "Docs", "3"}, "\"3\" is not a job number"},
-  };
-  for (const auto& c : cases) {
-    r = cli.Run(c.args);
-    EXPECT_EQ(r.ExitCode, 1) << ::testing::PrintToString(c.args) << r.Err;
-    EXPECT_THAT(r.Err, HasSubstr(c.message)) << ::testing::PrintToString(c.args);
-  }
+  ExpectRefusals(cli, "store");  // they change nothing
   EXPECT_EQ(ReadWholeFile(cli.SettingsFile()), before);
 }
 
@@ -95,12 +53,7 @@ TEST(CliStore, ASecondInstanceIsRefused) {
                                      : std::nullopt;
   }));
   ASSERT_TRUE(first.IsFirstInstance());
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"add-project", "Docs"}, {"mirror", "http://127.0.0.1:9/"}}) {
-    TCliResult r = cli.Run(args);
-    EXPECT_EQ(r.ExitCode, 4);
-    EXPECT_EQ(r.Err, "Application \"Kestrix\" is running !\n");
-  }
+  ExpectRefusals(cli, "instance");
   EXPECT_FALSE(std::filesystem::exists(cli.SettingsFile()));
   // Reading goes on beside a running instance.
   EXPECT_EQ(cli.Run({"projects"}).ExitCode, 0);

@@ -95,13 +95,7 @@ TEST(CliDownload, MirrorSummaryQueueUpdateReloadAndContinue) {
   ASSERT_EQ(log.size(), 4u) << ::testing::PrintToString(log);
   EXPECT_THAT(log[0], HasSubstr(a));
   EXPECT_EQ(CountWith(log, "304 0 GET"), 2);
-  for (const char* command : {"reload", "continue"}) {
-    for (const char* row : {"0", "6"}) {
-      r = cli.Run({command, "Site", row});
-      EXPECT_EQ(r.ExitCode, 1) << command << " " << row;
-      EXPECT_THAT(r.Err, HasSubstr("is not a queue row (1 to 5)"));
-    }
-  }
+  ExpectRefusals(cli, "queue");
 }
 
 // A download folder that cannot be made ends the run at once, and a settings

@@ -12,7 +12,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iomanip>
+#include <sstream>
 #include <thread>
+
+#include "tests/support/case_file.h"
 
 extern char** environ;
 
@@ -103,6 +107,22 @@ std::set<std::string> SavedFiles(const std::string& folder) {
     }
   }
   return files;
+}
+
+void ExpectRefusals(TCliRunner& cli, const std::string& table, const std::string& web) {
+  const auto rows = ReadRows("cli/refusals.txt", table);
+  ASSERT_GE(rows.size(), 2u) << table;
+  for (const auto& row : rows) {
+    std::string line = row[1];
+    if (const size_t at = line.find("@WEB@"); at != std::string::npos) line.replace(at, 5, web);
+    std::vector<std::string> args;
+    std::istringstream in(line);
+    for (std::string word; in >> std::quoted(word);) args.push_back(word);
+    const TCliResult r = cli.Run(args);
+    EXPECT_EQ(r.ExitCode, std::stoi(row[0])) << line << "\n" << r.Err;
+    EXPECT_NE(r.Err.find(row[2]), std::string::npos) << line << "\n" << r.Err;
+    EXPECT_EQ(r.Out, "") << line;
+  }
 }
 
 int CountWith(const std::vector<std::string>& lines, const std::string& text) {

@@ -59,6 +59,11 @@ inline constexpr char kDocSiteNginx[] = "location = /_static/img/badge { default
 // robots.txt answers), as paths relative to it.
 std::set<std::string> SavedFiles(const std::string& folder);
 
+// Runs the rows of tests/fixtures/cli/refusals.txt whose table is `table`
+// (@WEB@ standing for `web`): each exits with its status and says its text
+// on the error output, nothing on the standard output.
+void ExpectRefusals(TCliRunner& cli, const std::string& table, const std::string& web = "");
+
 // How many of `lines` hold `text`.
 int CountWith(const std::vector<std::string>& lines, const std::string& text);
 

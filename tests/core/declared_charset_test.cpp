@@ -2,24 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/case_file.h"
+
 namespace kestrix {
 namespace {
 
+// The rows of tests/fixtures/core/charsets.txt.
 TEST(DeclaredCharset, TakesTheFirstMetaDeclarationOfTheHead) {
-  const struct {
-    std::string page;
-    std::string charset;
-  } cases[] = {
-      {"<html><head><meta charset=\"KOI8-R\"></head>", "koi8-r"},
-      {"<META HTTP-EQUIV='Content-Type' CONTENT='text/html; Charset = iso-8859-1'>", "iso-8859-1"},
-      {"<meta name=x content=\"text/html;charset=windows-1251\"><meta charset=utf-8>",
-       "windows-1251"},
-      {"<meta charset=''><meta charset=utf-8>", "utf-8"},
-      {"<p>charset=koi8-r</p><meta name=\"description\" content=\"x\">", ""},
-      {"<meta charset", ""},
-      {std::string(5000, ' ') + "<meta charset=koi8-r>", ""},  // past the head
-  };
-  for (const auto& c : cases) EXPECT_EQ(DeclaredCharset(c.page), c.charset) << c.page;
+  const auto rows = test::ReadRows("core/charsets.txt");
+  ASSERT_GE(rows.size(), 6u);
+  for (const auto& r : rows) EXPECT_EQ(DeclaredCharset(r[0]), r[1]) << r[0];
+  // A declaration past the head is not read.
+  EXPECT_EQ(DeclaredCharset(std::string(5000, ' ') + "<meta charset=koi8-r>"), "");
 }
 
 // A page converted from KOI8-R still declares KOI8-R; its bytes are

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "tests/support/case_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix {
@@ -16,20 +17,11 @@ namespace fs = std::filesystem;
 using test::TScratchDir;
 using test::WriteFile;
 
+// The "slash" rows of tests/fixtures/core/paths.txt.
 TEST(AddBackslash, AppendsOneSlash) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"", ""},
-      {"/", "/"},
-      {"c", "c/"},
-      {"C:", "C:/"},
-      {"a/b", "a/b/"},
-      {"a/b/", "a/b/"},
-      {"/srv/x.y", "/srv/x.y/"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(AddBackslash(c.in), c.out) << "'" << c.in << "'";
+  const auto rows = test::ReadRows("core/paths.txt", "slash");
+  ASSERT_GE(rows.size(), 7u);
+  for (const auto& r : rows) EXPECT_EQ(AddBackslash(r[0]), r[1]) << "'" << r[0] << "'";
 }
 
 TEST(ForceDirectories, CreatesEveryMissingParent) {
@@ -58,21 +50,19 @@ TEST(DeleteDirectory, EmptiesTheTreeAndRemovesTheFolderOnlyWhenAsked) {
   EXPECT_TRUE(DeleteDirectory(dir / "site/", false));
   EXPECT_TRUE(fs::is_empty(dir / "site/a/b"));
   EXPECT_FALSE(fs::exists(dir / "site/top.html"));
+  // Dot entries stay, and keep their folder.
   WriteFile(dir / "site/a/page.html", "x");
-  EXPECT_TRUE(DeleteDirectory(dir / "site", true));
-  EXPECT_FALSE(fs::exists(dir / "site"));
-}
-
-TEST(DeleteDirectory, DotEntriesStayAndKeepTheirFolder) {
-  TScratchDir dir;
-  ForceDirectories(dir / "site/.git");
   WriteFile(dir / "site/.hidden", "x");
-  WriteFile(dir / "site/page.html", "x");
+  ForceDirectories(dir / "site/.git");
   EXPECT_FALSE(DeleteDirectory(dir / "site", true));
   EXPECT_TRUE(fs::exists(dir / "site/.hidden"));
   EXPECT_TRUE(fs::exists(dir / "site/.git"));
-  EXPECT_FALSE(fs::exists(dir / "site/page.html"));
+  EXPECT_FALSE(fs::exists(dir / "site/a/page.html"));
   EXPECT_TRUE(DeleteDirectory(dir / "site", false));
+  fs::remove(dir / "site/.hidden");
+  fs::remove(dir / "site/.git");
+  EXPECT_TRUE(DeleteDirectory(dir / "site", true));
+  EXPECT_FALSE(fs::exists(dir / "site"));
 }
 
 TEST(DeleteDirectory, PlantedLinksGoButWhatTheyPointToStays) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ini_file.h"
+#include "tests/support/case_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix {
@@ -72,37 +73,26 @@ TEST(PasswordScrambling, KnownValuesAndEveryByteRoundTrips) {
   EXPECT_EQ(UnscramblePassword(scrambled), all);
 }
 
+// The "unscramble" rows of tests/fixtures/core/settings.txt.
 TEST(PasswordScrambling, UnscrambleStopsAtBadTextAndIgnoresLeftoverDigits) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"5d7bb935", "aa"},  // lower-case digits read too
-      {"5D7BB9", "a"},    {"5D7BXXXX5D7B", "a"}, {"plain", ""},
-      {"", ""},           {"A3C5", "?"},  // a group that decodes beyond 8 bits
-  };
-  for (const auto& [text, plain] : cases) EXPECT_EQ(UnscramblePassword(text), plain) << text;
+  const auto rows = test::ReadRows("core/settings.txt", "unscramble");
+  ASSERT_GE(rows.size(), 6u);
+  for (const auto& r : rows) EXPECT_EQ(UnscramblePassword(r[0]), r[1]) << r[0];
 }
 
+// The "agent" rows of tests/fixtures/core/settings.txt.
 TEST(AgentText, EachChoiceAndAnOutOfRangeValue) {
   TGlobalOptions o;
   o.MSIEVer = "6.0";
   o.NNAVVer = "4.7";
   o.OperaVer = "7.11";
   o.AnyBrowser = "Custom/1";
-  const struct {
-    int agent;
-    std::optional<std::string> text;
-  } cases[] = {
-      {0, ""},
-      {1, "MSIE 6.0; Update a Windows 95"},
-      {2, "Mozilla/4.7 [en] (Win95; I)"},
-      {3, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11  [en]"},
-      {4, "Custom/1"},
-      {kAgentProgram, ProgramAgentText()},
-      {7, std::nullopt},
-      {-1, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    o.Agent = c.agent;
-    EXPECT_EQ(AgentText(o), c.text) << "Agent " << c.agent;
+  const auto rows = test::ReadRows("core/settings.txt", "agent");
+  ASSERT_GE(rows.size(), 8u);
+  for (const auto& r : rows) {
+    o.Agent = std::stoi(r[0]);
+    const std::optional<std::string> text = AgentText(o);
+    EXPECT_EQ(text ? *text : "-", r[1] == "@PROGRAM@" ? ProgramAgentText() : r[1]) << r[0];
   }
   // The product token a site's robots.txt names us by, with a version.
   EXPECT_TRUE(ProgramAgentText().starts_with("Kestrix/0.")) << ProgramAgentText();

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "tests/support/case_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace kestrix {
@@ -37,19 +38,14 @@ TEST(IniDocument, SectionsAndKeysIgnoreCaseAndValuesStayVerbatim) {
   EXPECT_TRUE(doc.HasSection("PROJECTS"));
 }
 
+// The "integer" rows of tests/fixtures/core/settings.txt.
 TEST(IniDocument, IntegersFallBackToTheDefaultUnlessWhollyDecimal) {
-  const struct {
-    const char* stored;
-    int expected;
-  } cases[] = {
-      {"42", 42},  {"-7", -7},          {"+5", 5},     {" 9 ", 9},
-      {"", -1},    {"abc", -1},         {"12abc", -1}, {"0x10", -1},
-      {"1.5", -1}, {"99999999999", -1}, {"-", -1},     {"2147483647", 2147483647},
-  };
-  for (const auto& c : cases) {
+  const auto rows = test::ReadRows("core/settings.txt", "integer");
+  ASSERT_GE(rows.size(), 12u);
+  for (const auto& r : rows) {
     IniDocument doc;
-    ASSERT_TRUE(doc.WriteString("S", "K", c.stored));
-    EXPECT_EQ(doc.ReadInteger("S", "K", -1), c.expected) << "stored '" << c.stored << "'";
+    ASSERT_TRUE(doc.WriteString("S", "K", r[0]));
+    EXPECT_EQ(doc.ReadInteger("S", "K", -1), std::stoi(r[1])) << "stored '" << r[0] << "'";
   }
 }
 

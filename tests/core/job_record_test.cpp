@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tests/support/case_file.h"
+
 namespace kestrix {
 namespace {
 
@@ -63,30 +65,18 @@ TEST(JobRecordText, ShortTextKeepsDefaultsForTheMissingFieldsAndTakesTheAskedPro
   EXPECT_EQ(back.ProjectName, "Asked");
 }
 
+// The "jobtext" rows of tests/fixtures/core/settings.txt.
 TEST(JobRecordText, ParsingStopsAtTheFirstFieldThatDoesNotConvert) {
-  const struct {
-    const char* text;
-    bool checkLocalize;
-    bool checkReplicate;
-    const char* editUrl;
-  } cases[] = {
-      // checkReplicate unreadable: checkLocalize kept, the rest default.
-      {"P`u`1`x`1`1`1`0`1`1`1`9`", true, false, "u"},
-      {"P`u`1`1`1`1`1`0`1`1`1``", true, true, "u"},
-      {"P`u`", false, false, "u"},
-      {"", false, false, ""},
-      {"no separators here", false, false, ""},
-      // A boolean takes the low byte of its number: 256 is false, 257 true.
-      {"P`u`256`257`", false, true, "u"},
-  };
-  for (const auto& c : cases) {
+  const auto rows = test::ReadRows("core/settings.txt", "jobtext");
+  ASSERT_GE(rows.size(), 6u);
+  for (const auto& r : rows) {
     TJobRecord back;
-    ParseJobRecordText(c.text, "Asked", back);
-    EXPECT_EQ(back.checkLocalize, c.checkLocalize) << c.text;
-    EXPECT_EQ(back.checkReplicate, c.checkReplicate) << c.text;
-    EXPECT_EQ(back.editUrl, c.editUrl) << c.text;
-    EXPECT_EQ(back.editDepth, 1) << c.text;
-    EXPECT_EQ(back.ProjectName, "Asked") << c.text;
+    ParseJobRecordText(r[0], "Asked", back);
+    EXPECT_EQ(back.checkLocalize, r[1] == "1") << r[0];
+    EXPECT_EQ(back.checkReplicate, r[2] == "1") << r[0];
+    EXPECT_EQ(back.editUrl, r[3]) << r[0];
+    EXPECT_EQ(back.editDepth, 1) << r[0];
+    EXPECT_EQ(back.ProjectName, "Asked") << r[0];
   }
 }
 

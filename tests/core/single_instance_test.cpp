@@ -41,9 +41,8 @@ TEST(SingleInstance, AnUnopenableLockFileLetsTheProgramStart) {
 }
 
 TEST(SingleInstance, LockLivesInTheRuntimeFolderOrAPerUserTempFile) {
-  EXPECT_EQ(
-      SingleInstance::DefaultLockPath(test::FakeEnv({{"XDG_RUNTIME_DIR", "/run/user/1000"}})),
-      "/run/user/1000/MutexToProtectRun.lock");
+  EXPECT_EQ(SingleInstance::DefaultLockPath(test::FakeEnv({{"XDG_RUNTIME_DIR", "/run/user/1000"}})),
+            "/run/user/1000/MutexToProtectRun.lock");
   EXPECT_EQ(SingleInstance::DefaultLockPath(test::FakeEnv({{"TMPDIR", "/t"}})),
             "/t/MutexToProtectRun-" + std::to_string(getuid()) + ".lock");
 }

@@ -25,24 +25,13 @@ TEST(LastPosOf, FindsRightmostOneBased) {
   EXPECT_EQ(LastPosOf("abcd", "abc"), 0u);
 }
 
-// The stored form (empty without a host) and the form a job starts from.
+// The "job" rows of tests/fixtures/core/urls.txt.
 TEST(JobUrl, StoredAndStartingForms) {
-  const struct {
-    const char* in;
-    const char* stored;
-    const char* starting;
-  } cases[] = {
-      {"example.org", "http://example.org/", "http://example.org/"},
-      {"http://user:pw@example.org:8080/a b.html?x=1", "http://example.org:8080/a b.html?x=1",
-       "http://example.org:8080/a%20b.html?x=1"},
-      {"ftp://files.example.org/pub/", "ftp://files.example.org/pub/",
-       "ftp://files.example.org/pub/"},
-      {"", "", "http:///"},
-      {"http:///nohost", "", "http:///nohost"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(NormaliseJobUrl(c.in), c.stored) << c.in;
-    EXPECT_EQ(StartingUrl(c.in), c.starting) << c.in;
+  const auto rows = test::ReadRows("core/urls.txt", "job");
+  ASSERT_GE(rows.size(), 5u);
+  for (const auto& r : rows) {
+    EXPECT_EQ(NormaliseJobUrl(r[0]), r[1]) << r[0];
+    EXPECT_EQ(StartingUrl(r[0]), r[2]) << r[0];
   }
 }
 

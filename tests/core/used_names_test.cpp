@@ -4,37 +4,22 @@
 
 #include <string>
 
+#include "tests/support/case_file.h"
+
 namespace kestrix {
 namespace {
 
 // A path is kept as its folder and its last component: whatever the split,
-// a path must be found exactly when it was given, letter case aside.
+// a path must be found exactly when it was given, letter case aside: the
+// "used" rows of tests/fixtures/core/paths.txt.
 TEST(UsedNamesTest, FindsExactlyThePathsGivenWhateverTheirShape) {
   UsedNames used;
   for (const char* path : {"/dl/P/h/a/b.html", "/dl/P/h/ab.html", "noslash", "/dl/P/h/"}) {
     used.Add(path);
   }
-  struct Case {
-    const char* path;
-    bool used;
-  } cases[] = {
-      {"/dl/P/h/a/b.html", true},
-      {"/DL/p/H/A/B.HTML", true},
-      {"/dl/P/h/ab.html", true},
-      {"/dl/P/h/\xC1"
-       "B.html",
-       false},  // only ASCII letters fold
-      {"/dl/P/h/a/ab.html", false},
-      {"/dl/P/h/b.html", false},
-      {"/dl/P/h/a/b.htm", false},
-      {"noslash", true},
-      {"/noslash", false},
-      {"/dl/P/h/", true},
-      {"/dl/P/h", false},
-      {"", false},
-      {"/dl/P/h/a/", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(used.Contains(c.path), c.used) << c.path;
+  const auto rows = test::ReadRows("core/paths.txt", "used");
+  ASSERT_GE(rows.size(), 13u);
+  for (const auto& r : rows) EXPECT_EQ(used.Contains(r[0]), r[1] == "1") << r[0];
   used.Add("/DL/P/H/AB.HTML");  // already given
   EXPECT_EQ(used.size(), 4u);
 }

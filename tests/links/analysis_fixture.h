@@ -49,16 +49,8 @@ class ScriptedResolver final : public ScriptResolver {
 
 inline std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
-  size_t from = 0;
-  while (from <= text.size()) {
-    const size_t nl = text.find('\n', from);
-    if (nl == std::string::npos) {
-      if (from < text.size()) lines.push_back(text.substr(from));
-      break;
-    }
-    lines.push_back(text.substr(from, nl - from));
-    from = nl + 1;
-  }
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 

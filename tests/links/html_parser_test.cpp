@@ -88,6 +88,14 @@ TEST_F(ParserTest, ItemsTextsAndTheElementsTheyBelongTo) {
   EXPECT_EQ(Tags()[0]->Params[0].RawText, R"(href="a.html")");
   EXPECT_EQ(Tags()[0]->FindParam("HREF"), &Tags()[0]->Params[0]);
   EXPECT_EQ(Tags()[0]->FindParam("src"), nullptr);
+  // Whether a page has script is reset only by Clear.
+  Parse(R"h(<a href="javascript:go()">)h", kKeepA);
+  lines_ = {R"(<a href="x.html">)"};
+  parser_.Parse();
+  EXPECT_TRUE(parser_.HasScript);
+  parser_.Clear();
+  EXPECT_FALSE(parser_.HasScript);
+  EXPECT_TRUE(parser_.Items.empty());
 }
 
 TEST_F(ParserTest, KindsCountersAndLineNumbers) {
@@ -118,18 +126,6 @@ TEST_F(ParserTest, TagsAreFoundAtEveryOffsetOfALongLine) {
     ASSERT_NE(Tags()[0]->Text, nullptr);
     EXPECT_EQ(Tags()[0]->Text->Text, text);
   }
-}
-
-// Whether a page has script is a field of the table; the flag is reset only
-// by Clear.
-TEST_F(ParserTest, HasScriptIsResetOnlyByClear) {
-  Parse(R"h(<a href="javascript:go()">)h", kKeepA);
-  lines_ = {R"(<a href="x.html">)"};
-  parser_.Parse();
-  EXPECT_TRUE(parser_.HasScript);
-  parser_.Clear();
-  EXPECT_FALSE(parser_.HasScript);
-  EXPECT_TRUE(parser_.Items.empty());
 }
 
 }  // namespace
