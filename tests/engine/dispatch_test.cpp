@@ -1,7 +1,7 @@
-// Handing entries to workers: order, counting, the finished queue, "Continue
-// aborted" and clearing a project; workers over TLS. (The re-walk of a finished queue with date
-// conditions is the mirror test's update run; reload and continue from a row
-// are run through the command line's download test.)
+// Handing entries to workers over TLS: order, counting, the shared TLS
+// context, the finished queue, "Continue aborted" and clearing a project.
+// (The update run is the mirror test's; reload and continue from a row are
+// the command line's download test's.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,37 +16,27 @@
 namespace kestrix::test {
 namespace {
 
-class DispatchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (int i = 0; i < 10; ++i) {
-      site_.WriteFile("f" + std::to_string(i) + ".dat", std::string(100 + i, 'x'));
-    }
-    ASSERT_TRUE(nginx_.Start()) << nginx_.Error();
-  }
-
-  // A queue of ten entries on `server` (default: the plain one), as a
-  // history file would leave it; job 1 starts at the first of them.
-  void FillQueue(TEngineHarness& engine, const TNginxServer* server = nullptr) {
-    const std::string base = (server ? server : &nginx_)->BaseUrl();
-    auto url = [&](int i) { return base + "/f" + std::to_string(i) + ".dat"; };
-    TJobRecord job;
-    job.editUrl = url(0);
-    engine.AddJob(job);
-    TJobRecord record;
-    engine.Store.GetJob(kProject, 1, record);
-    for (int i = 0; i < 10; ++i) {
-      AppendStartUrl(engine.State->Queue, record, 1, url(i), engine.ProjectFolder());
-    }
-  }
-
-  TScratchDir site_;
-  TNginxServer nginx_{site_.Path()};
-};
-
-TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesContinueTheAbortedAndClear) {
+TEST(DispatchTest, ThreeWorkersWalkTenEntriesShareOneTlsContextContinueTheAbortedAndClear) {
+  TScratchDir site;
+  for (int i = 0; i < 10; ++i)
+    site.WriteFile("f" + std::to_string(i) + ".dat", std::string(100 + i, 'x'));
+  TTestCerts certs;
+  ASSERT_TRUE(certs.Make()) << certs.Error();
+  TNginxServer nginx(site.Path());
+  nginx.UseTls(certs.Valid().Cert, certs.Valid().Key);
+  ASSERT_TRUE(nginx.Start()) << nginx.Error();
   TEngineHarness engine(3);
-  FillQueue(engine);
+  engine.Options.TlsCaFile = certs.CaFile();
+  // A queue of ten entries, as a history file would leave it; job 1 starts
+  // at the first of them.
+  auto url = [&](int i) { return nginx.BaseUrl() + "/f" + std::to_string(i) + ".dat"; };
+  TJobRecord job;
+  job.editUrl = url(0);
+  engine.AddJob(job);
+  engine.Store.GetJob(kProject, 1, job);
+  for (int i = 0; i < 10; ++i) {
+    AppendStartUrl(engine.State->Queue, job, 1, url(i), engine.ProjectFolder());
+  }
   ASSERT_TRUE(engine.Control->StartJob(kProject, 1));
   EXPECT_FALSE(engine.Control->ClearProjectData(kProject)) << "refused while running";
 
@@ -79,8 +69,15 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesContinueTheAbortedAndClear) {
     EXPECT_EQ(engine.Observer.Cell(i + 1, 4), "OK");
     EXPECT_EQ(engine.Observer.StateTexts[i + 1].front(), "Connecting ...");
   }
-  EXPECT_EQ(nginx_.AccessLog().size(), 10u);
+  EXPECT_EQ(nginx.AccessLog().size(), 10u);
   EXPECT_TRUE(std::filesystem::exists(HistoryFilePath(engine.Options.DownLoadFolder, kProject)));
+  // The trusted certificates are loaded once, and a session one worker
+  // agreed serves the others.
+  const std::shared_ptr<TTlsContext>& context = engine.Control->Worker(0)->TlsContext;
+  ASSERT_NE(context, nullptr);
+  EXPECT_EQ(engine.Control->Worker(1)->TlsContext, context);
+  EXPECT_EQ(engine.Control->Worker(2)->TlsContext, context);
+  EXPECT_LE(nginx.ConnectionsSince(0), 3u);
 
   // Five entries ended aborted, as a stop leaves them: not counted. The
   // two left over when three workers took three wait for a free worker
@@ -96,7 +93,7 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesContinueTheAbortedAndClear) {
   EXPECT_EQ(engine.State->ProcessedCount, 10);
   EXPECT_EQ(engine.Observer.Finished.size(), 2u);
   for (int i = 1; i < 10; i += 2) EXPECT_EQ(engine.Entry(i).ErrorCode, 0) << i;
-  const std::vector<std::string> log = nginx_.AccessLog();
+  const std::vector<std::string> log = nginx.AccessLog();
   ASSERT_EQ(log.size(), 15u);
   for (size_t i = 10; i < log.size(); ++i) EXPECT_EQ(log[i].substr(0, 4), "200 ") << log[i];
 
@@ -113,26 +110,6 @@ TEST_F(DispatchTest, ThreeWorkersWalkTenEntriesContinueTheAbortedAndClear) {
   EXPECT_EQ(engine.State->NextIndex, 0);
   EXPECT_EQ(engine.Observer.Clears, clears + 1);
   EXPECT_EQ(engine.Observer.Status[3], "Queue: 0");
-}
-
-TEST_F(DispatchTest, WorkersOverTlsShareOneContextAndKeepTheirConnections) {
-  TTestCerts certs;
-  ASSERT_TRUE(certs.Make()) << certs.Error();
-  TNginxServer tls(site_.Path());
-  tls.UseTls(certs.Valid().Cert, certs.Valid().Key);
-  ASSERT_TRUE(tls.Start()) << tls.Error();
-  TEngineHarness engine(3);
-  engine.Options.TlsCaFile = certs.CaFile();
-  FillQueue(engine, &tls);
-  ASSERT_TRUE(engine.Mirror());
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(engine.Observer.Cell(i + 1, 4), "OK") << i;
-  // The trusted certificates are loaded once, and a session one worker
-  // agreed serves the others.
-  const std::shared_ptr<TTlsContext>& context = engine.Control->Worker(0)->TlsContext;
-  ASSERT_NE(context, nullptr);
-  EXPECT_EQ(engine.Control->Worker(1)->TlsContext, context);
-  EXPECT_EQ(engine.Control->Worker(2)->TlsContext, context);
-  EXPECT_LE(tls.ConnectionsSince(0), 3u);
 }
 
 }  // namespace

@@ -78,13 +78,12 @@ std::unique_ptr<TEngineHarness> TScenarioCrawlTest::Engine(
   return engine;
 }
 
-std::vector<TRecordedRequest> TScenarioCrawlTest::Requests(const std::string& line, size_t from) {
-  std::vector<TRecordedRequest> found;
-  const std::vector<TRecordedRequest> all = server_->Requests();
-  for (size_t i = from; i < all.size(); ++i) {
-    if (all[i].RequestLine.starts_with(line)) found.push_back(all[i]);
-  }
-  return found;
+std::vector<TRecordedRequest> TScenarioCrawlTest::Requests(const std::string& line, size_t from,
+                                                           const TFaultServer* server) {
+  std::vector<TRecordedRequest> all = (server ? server : server_.get())->Requests();
+  all.erase(all.begin(), all.begin() + static_cast<ptrdiff_t>(std::min(from, all.size())));
+  std::erase_if(all, [&](const auto& r) { return !r.RequestLine.starts_with(line); });
+  return all;
 }
 
 }  // namespace kestrix::test

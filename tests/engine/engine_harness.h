@@ -141,9 +141,10 @@ class TScenarioCrawlTest : public ::testing::Test {
   // changes the job.
   static std::unique_ptr<TEngineHarness> Engine(const std::string& target, int threads = 1,
                                                 const std::function<void(TJobRecord&)>& edit = {});
-  // The requests logged from the `from`-th on whose request line begins
-  // with `line`.
-  static std::vector<TRecordedRequest> Requests(const std::string& line, size_t from = 0);
+  // The requests `server` (default: server_) logged from the `from`-th on
+  // whose request line begins with `line`.
+  static std::vector<TRecordedRequest> Requests(const std::string& line, size_t from = 0,
+                                                const TFaultServer* server = nullptr);
 
   inline static std::unique_ptr<TFaultServer> server_;
 };

@@ -15,6 +15,7 @@
 namespace kestrix {
 namespace {
 
+using test::ReplaceAll;
 using testing::ReadFile;
 using testing::ScratchFolder;
 using testing::WriteFile;
@@ -30,6 +31,14 @@ class HistoryFileTest : public ::testing::Test {
     job.lcleditRetriveFile = "*.html";
     store_.AddJob(job);
   }
+  // Queues `url` with the other fields of `e`.
+  static void Add(TEngineState& state, const std::string& url, TRetriveRec e = {}) {
+    e.Job.editUrl = url;
+    state.Queue.Append(url, e);
+  }
+  THistoryLoad Decode(const std::string& bytes, TEngineState& into) {
+    return DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, into);
+  }
 
   ScratchFolder dir_;
   IniFile ini_{dir_ / "kestrix.ini"};
@@ -38,9 +47,7 @@ class HistoryFileTest : public ::testing::Test {
 
 TEST_F(HistoryFileTest, AnEntryOfEmptyStringsTakes68BytesPlusItsUrl) {
   TEngineState state;
-  TRetriveRec e;
-  e.Job.editUrl = "http://h/";
-  state.Queue.Append(e.Job.editUrl, e);
+  Add(state, "http://h/");
   state.ProcessedCount = 1;
   state.NextIndex = 1;
   const std::string bytes = EncodeHistory(state);
@@ -53,11 +60,10 @@ TEST_F(HistoryFileTest, AnEntryOfEmptyStringsTakes68BytesPlusItsUrl) {
             std::string("\xff\xff\xff\xff\1\0\0\0", 8));
 }
 
-TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
+TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStoreAndStartAliases) {
   TEngineState state;
   TRetriveRec e;
   e.JobNumber = 1;
-  e.Job.editUrl = "http://h/a.html";
   e.Job.editDepth = 2;
   e.RequestMethod = 2;
   e.RemoteFlag = e.IsHtml = 1;
@@ -74,10 +80,14 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   e.Depth = 3;
   e.ParentIndex = 0;
   e.ErrorCode = WSAECONNABORTED;
-  state.Queue.Append(e.Job.editUrl, e);
+  Add(state, "http://h/a.html", e);
   e.JobNumber = 7;  // a job that no longer exists
-  e.Job.editUrl = "http://h/b.html";
-  state.Queue.Append(e.Job.editUrl, e);
+  Add(state, "http://h/b.html", e);
+  TRetriveRec start;  // a start that was relocated
+  start.JobNumber = 1;
+  start.StartUrl = "https://h/index.html";
+  start.LocalFolder = dir_.Path() + "Docs/";
+  state.Queue.Append("http://h/start", start);
   state.ProcessedCount = 1;
   state.NextIndex = 2;
   ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
@@ -86,7 +96,7 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
 
   TEngineState loaded;
   EXPECT_TRUE(LoadHistory(dir_.Path(), "Docs", &store_, loaded).Complete);
-  ASSERT_EQ(loaded.Queue.Count(), 2);
+  ASSERT_EQ(loaded.Queue.Count(), 3);
   EXPECT_EQ(loaded.ProcessedCount, 1);
   EXPECT_EQ(loaded.NextIndex, 2);
   const TRetriveRec& a = loaded.Queue.Entry(0);
@@ -94,27 +104,12 @@ TEST_F(HistoryFileTest, SavedQueueLoadsBackWithSettingsFromTheStore) {
   EXPECT_EQ(a.Job->lcleditRetriveFile, "*.html");
   EXPECT_EQ(loaded.Queue.Entry(1).Job->lcleditRetriveFile, "");  // defaults for a missing job
   EXPECT_EQ(loaded.Queue.Find("HTTP://H/B.HTML"), 1);
+  // The start is found under where it moved too; a child names its job's start: no alias.
+  EXPECT_EQ(loaded.Queue.Find("https://h/index.html"), 2);
+  EXPECT_EQ(loaded.Queue.Find("http://h/start"), 2);
+  EXPECT_EQ(loaded.Queue.Find("http://h/"), -1);
   // All else comes back as it was saved.
   EXPECT_EQ(EncodeHistory(loaded), EncodeHistory(state));
-}
-
-TEST_F(HistoryFileTest, ARelocatedStartIsFoundUnderItsNewUrlAfterLoading) {
-  TEngineState state;
-  TRetriveRec start;
-  start.JobNumber = 1;
-  start.StartUrl = "https://h/index.html";  // where the start was relocated
-  start.LocalFolder = dir_.Path() + "Docs/";
-  state.Queue.Append("http://h/start", start);
-  TRetriveRec child = start;
-  child.ParentIndex = 0;
-  child.StartUrl = "http://h/";  // a child names its job's start: no alias
-  state.Queue.Append("https://h/a.html", child);
-  ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
-  TEngineState loaded;
-  ASSERT_TRUE(LoadHistory(dir_.Path(), "Docs", &store_, loaded).Complete);
-  EXPECT_EQ(loaded.Queue.Find("https://h/index.html"), 0);
-  EXPECT_EQ(loaded.Queue.Find("http://h/start"), 0);
-  EXPECT_EQ(loaded.Queue.Find("http://h/"), -1);
 }
 
 TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {
@@ -135,9 +130,8 @@ TEST_F(HistoryFileTest, LargeQueueSavesWholeOrNotAtAll) {
   TEngineState state;
   for (int i = 0; i < 5000; ++i) {
     TRetriveRec e;
-    e.Job.editUrl = "http://h/" + std::to_string(i) + ".html";
     e.LinkedText = "the text of link " + std::to_string(i);
-    state.Queue.Append(e.Job.editUrl, e);
+    Add(state, "http://h/" + std::to_string(i) + ".html", e);
   }
   ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
   const std::string path = dir_ / "Docs/Docs.his";
@@ -187,20 +181,14 @@ TEST(JobNumbers, FollowAMoveOrARemoval) {
   }
 }
 
+// The file's form of a number, as this (little-endian) host holds it.
 std::string Int(int32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i)
-    s[static_cast<size_t>(i)] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xff);
-  return s;
+  return std::string(reinterpret_cast<const char*>(&v), sizeof v);
 }
 
 TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
   TEngineState good;
-  for (const char* url : {"http://h/1", "http://h/2", "http://h/3"}) {
-    TRetriveRec e;
-    e.Job.editUrl = url;
-    good.Queue.Append(url, e);
-  }
+  for (const char* url : {"http://h/1", "http://h/2", "http://h/3"}) Add(good, url);
   good.NextIndex = 3;
   good.ProcessedCount = 3;
   const std::string bytes = EncodeHistory(good);
@@ -219,8 +207,7 @@ TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
   };
   for (const Case& c : cases) {
     TEngineState state;
-    const THistoryLoad result =
-        DecodeHistory(c.bytes, "Docs", dir_.Path() + "Docs/", store_, state);
+    const THistoryLoad result = Decode(c.bytes, state);
     EXPECT_EQ(result.Entries, c.entries);
     EXPECT_EQ(state.Queue.Count(), c.entries);
     EXPECT_LE(state.NextIndex, state.Queue.Count());
@@ -236,14 +223,12 @@ TEST_F(HistoryFileTest, UntrustedFilesEndLoadingAtTheBadRecord) {
 TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
   TEngineState state;
   TRetriveRec e;
-  e.Job.editUrl = "http://h/big.iso";
   e.LocalFolder = dir_.Path() + "Docs/h/";
   e.LocalFileName = "big.iso";
   e.ContentSize = 3000000000;
   e.ReceivedSize = 2500000000;
   e.ETag = "W/\"5f-1a\"";
-  state.Queue.Append(e.Job.editUrl, e);
-  e.Job.editUrl = "http://h/gone.html";
+  Add(state, "http://h/big.iso", e);
   e.ContentSize = e.ReceivedSize = 0;
   e.ETag.clear();
   e.StatusCode = 404;
@@ -251,7 +236,7 @@ TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
   e.RequestMethod = kMethodPost;
   e.PostData = "--b\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--b--\r\n";
   e.PostContentType = "multipart/form-data; boundary=b";
-  state.Queue.Append(e.Job.editUrl, e);
+  Add(state, "http://h/gone.html", e);
   const std::string bytes = EncodeHistory(state);
   const size_t sizes = bytes.find(kLargeSizesMagic);
   const size_t outcomes = bytes.find(kOutcomesMagic);
@@ -280,7 +265,7 @@ TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TEngineState loaded;
-    ASSERT_EQ(DecodeHistory(c.bytes, "Docs", dir_.Path() + "Docs/", store_, loaded).Entries, 2);
+    ASSERT_EQ(Decode(c.bytes, loaded).Entries, 2);
     EXPECT_EQ(loaded.Queue.Entry(0).ContentSize, c.size);
     EXPECT_EQ(loaded.Queue.Entry(0).ETag, c.tag);
     EXPECT_EQ(loaded.Queue.Entry(1).StatusCode, c.status);
@@ -288,14 +273,14 @@ TEST_F(HistoryFileTest, TrailingBlocksRoundTripInEitherOrderAndAbsent) {
     EXPECT_EQ(loaded.Queue.Entry(1).PostContentType.str(), c.type);
   }
   TEngineState loaded;
-  DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, loaded);
+  Decode(bytes, loaded);
   EXPECT_EQ(EncodeHistory(loaded), bytes);
   // A body beyond 32 bits that announced no length needs the block too.
   TEngineState unknown, back;
   e.ContentSize = -1;
   e.ReceivedSize = 5000000000;
-  unknown.Queue.Append(e.Job.editUrl, e);
-  DecodeHistory(EncodeHistory(unknown), "Docs", dir_.Path() + "Docs/", store_, back);
+  Add(unknown, "http://h/gone.html", e);
+  Decode(EncodeHistory(unknown), back);
   EXPECT_EQ(back.Queue.Entry(0).ReceivedSize, 5000000000);
 }
 
@@ -306,29 +291,25 @@ TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropp
   const std::string project = dir_.Path() + "Docs/";
   std::vector<std::vector<std::string>> cases = test::ReadRows("engine/history_folders.txt");
   ASSERT_GE(cases.size(), 13u);
-  for (auto& c : cases) {
-    for (size_t at; (at = c[0].find("{project}")) != std::string::npos;)
-      c[0].replace(at, 9, project);
-    for (size_t at; (at = c[0].find("{scratch}")) != std::string::npos;) {
-      c[0].replace(at, 9, dir_.Path());
-    }
-  }
+  for (auto& c : cases)
+    c[0] = ReplaceAll(ReplaceAll(c[0], "{project}", project), "{scratch}", dir_.Path());
   const double dates[] = {45000.5, std::nan(""), 1e300, -3,
                           std::numeric_limits<double>::infinity()};
   TEngineState state;
+  std::vector<std::string> expected;
   int i = 0;
   for (const auto& c : cases) {
     TRetriveRec e;
-    e.Job.editUrl = "http://h/" + std::to_string(i);
     e.LocalFolder = c[0];
     e.LocalFileName = c[1];
     e.LastModified = dates[static_cast<size_t>(i) % std::size(dates)];
     e.ReceivedSize = -1 - i;
-    state.Queue.Append(e.Job.editUrl, e);
+    Add(state, "http://h/" + std::to_string(i), e);
+    if (c[2] == "yes") expected.push_back("http://h/" + std::to_string(i));
     ++i;
   }
   TEngineState loaded;
-  const THistoryLoad result = DecodeHistory(EncodeHistory(state), "Docs", project, store_, loaded);
+  const THistoryLoad result = Decode(EncodeHistory(state), loaded);
   EXPECT_TRUE(result.Complete);
   std::vector<std::string> kept;
   for (int32_t k = 0; k < loaded.Queue.Count(); ++k) {
@@ -340,10 +321,6 @@ TEST_F(HistoryFileTest, EntriesOutsideTheProjectFolderAreRefusedAndBadDatesDropp
                                    folder.find("/../") == std::string::npos))
         << folder;
     EXPECT_EQ(loaded.Queue.Entry(k).ReceivedSize, 0);
-  }
-  std::vector<std::string> expected;
-  for (size_t k = 0; k < cases.size(); ++k) {
-    if (cases[k][2] == "yes") expected.push_back("http://h/" + std::to_string(k));
   }
   EXPECT_EQ(kept, expected);
   EXPECT_EQ(result.Refused.size(), cases.size() - expected.size());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include "engine/rate_limiter.h"
@@ -55,30 +56,26 @@ TEST(HostPacing, LimitsConnectionsAndWaitsBetweenRequests) {
 }
 
 TEST(HostPacing, BusyRepliesHoldTheHostThenGiveTheEntryUp) {
+  const std::map<std::string, TBusyVerdict::TKind> kinds = {
+      {"Retry", TBusyVerdict::Retry},
+      {"TooManyRetries", TBusyVerdict::TooManyRetries},
+      {"WaitTooLong", TBusyVerdict::WaitTooLong}};
   FakeClock clock;
   THostPacing pacing({}, clock.Function(), [] { return 0.0; });
-  const struct {
-    std::optional<seconds> retryAfter;
-    int retries;
-    TBusyVerdict::TKind kind;
-    seconds hold;
-  } cases[] = {
-      {seconds(1), 0, TBusyVerdict::Retry, seconds(1)},
-      {std::nullopt, 0, TBusyVerdict::Retry, kBusyBackoff},
-      {std::nullopt, 2, TBusyVerdict::Retry, kBusyBackoff * 4},
-      {seconds(120), 2, TBusyVerdict::Retry, seconds(120)},
-      {seconds(1), 3, TBusyVerdict::TooManyRetries, seconds(1)},
-      {seconds(3600), 0, TBusyVerdict::WaitTooLong, seconds(120)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.retries);
-    const std::string host = "h" + std::to_string(&c - cases);
-    const TBusyVerdict verdict = pacing.BusyReply(host, 503, c.retryAfter, c.retries);
-    EXPECT_EQ(verdict.Kind, c.kind);
-    EXPECT_EQ(verdict.When, clock.now + c.hold);
+  const auto rows = test::ReadRows("engine/politeness.txt", "busy");
+  ASSERT_GE(rows.size(), 6u);
+  for (const auto& row : rows) {
+    const std::string host = "h" + row[0] + "-" + row[1];
+    SCOPED_TRACE(host);
+    const auto retryAfter =
+        row[0] == "-" ? std::nullopt : std::optional<seconds>(std::stoi(row[0]));
+    const TBusyVerdict verdict = pacing.BusyReply(host, 503, retryAfter, std::stoi(row[1]));
+    const TTime hold = clock.now + seconds(std::stoi(row[3]));
+    EXPECT_EQ(verdict.Kind, kinds.at(row[2]));
+    EXPECT_EQ(verdict.When, hold);
     const TStartVerdict start = pacing.MayStart(host);
     EXPECT_EQ(start.Kind, TStartVerdict::At);
-    EXPECT_EQ(start.When, clock.now + c.hold);
+    EXPECT_EQ(start.When, hold);
   }
 }
 
@@ -86,27 +83,16 @@ TEST(RateLimiter, GrantsTheRateAndSaysWhenToAskAgain) {
   using std::chrono::microseconds;
   FakeClock clock;
   const TTime start = clock.now;
-  TRateLimiter limiter(100'000, clock.Function());  // capacity: a quarter second, 25000 bytes
-  const struct {
-    int atUs;
-    int64_t wanted, granted;
-    int retryAtUs;  // when nothing was granted
-  } steps[] = {
-      {0, 50000, 25000, 0},  // the full bucket
-      {0, 50000, 0, 31250},  // empty: back when an eighth of it has come in
-      {31250, 50000, 3125, 0},
-      {40000, 100, 100, 0},  // 875 bytes came in over 8.75 ms
-      {40000, 5000, 775, 0},
-      {10'000'000, 99999, 25000, 0},  // a long pause refills no more than the capacity
-      {10'000'000, 0, 0, 0},
-  };
-  for (const auto& s : steps) {
-    SCOPED_TRACE(s.atUs);
-    clock.now = start + microseconds(s.atUs);
-    const TRateLimiter::TGrant grant = limiter.Take(s.wanted);
-    EXPECT_EQ(grant.Bytes, s.granted);
-    if (s.granted == 0 && s.wanted > 0) {
-      EXPECT_EQ(grant.RetryAt, start + microseconds(s.retryAtUs));
+  TRateLimiter limiter(100'000, clock.Function());
+  const auto rows = test::ReadRows("engine/politeness.txt", "rate");
+  ASSERT_GE(rows.size(), 7u);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0] + " " + row[1]);
+    clock.now = start + microseconds(std::stoi(row[0]));
+    const TRateLimiter::TGrant grant = limiter.Take(std::stoll(row[1]));
+    EXPECT_EQ(grant.Bytes, std::stoll(row[2]));
+    if (row[3] != "-") {
+      EXPECT_EQ(grant.RetryAt, start + microseconds(std::stoi(row[3])));
     }
   }
   TRateLimiter unlimited(0, clock.Function());

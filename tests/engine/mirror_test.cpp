@@ -1,6 +1,6 @@
 // Whole downloads of a generated site served by nginx: what is saved, how the
-// saved pages link, the update run, a stop and its continuation, and the
-// same result whatever the number of workers.
+// saved pages link, the update run, and the same result whatever the number
+// of workers.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,10 +9,7 @@
 #include <set>
 
 #include "core/url_split.h"
-#include "engine/job_thread.h"
-#include "http/socket_errors.h"
 #include "tests/engine/engine_harness.h"
-#include "tests/support/event_wait.h"
 #include "tests/support/local_link.h"
 #include "tests/support/nginx_server.h"
 
@@ -51,10 +48,6 @@ std::string ServerPath(const std::string& url) {
   return path.substr(1);
 }
 
-std::string LocalPath(const TRetriveRec& entry) {
-  return entry.LocalFolder + entry.LocalFileName;
-}
-
 using TResult = std::map<std::string, std::string>;
 
 class MirrorTest : public ::testing::Test {
@@ -63,9 +56,9 @@ class MirrorTest : public ::testing::Test {
     if (!std::filesystem::exists(kGenerator)) {
       GTEST_SKIP() << "no site generator at " << kGenerator;
     }
-    nginx_ = std::make_unique<TNginxServer>(site_.Path() + "www", extraConfig_);
+    nginx_ = std::make_unique<TNginxServer>(site_.Path() + "www");
     ASSERT_TRUE(nginx_->Start()) << nginx_->Error();
-    other_ = std::make_unique<TNginxServer>(site_.Path() + "other", extraConfig_);
+    other_ = std::make_unique<TNginxServer>(site_.Path() + "other");
     ASSERT_TRUE(other_->Start()) << other_->Error();
     const std::string command = std::string("python3 '") + kGenerator + "' --pages 60 --port " +
                                 std::to_string(nginx_->Port()) + " --port2 " +
@@ -89,13 +82,9 @@ class MirrorTest : public ::testing::Test {
     return engine;
   }
 
-  // Every file the main site's manifest lists is saved whole, the saved
-  // files are those of the queue's entries and nothing else, each entry is a
-  // file of the main site or one of the second site that it links to
-  // (servers are told apart by their host names, so the job takes the second
-  // site's images as its own), and the saved pages link to saved files.
-  // `result` gets each URL with its outcome and, for all but the pages
-  // (whose links name local files), the bytes saved.
+  // Every linked file of the main site (and those of the second it links to)
+  // is saved whole, once, nothing else is saved, and the saved pages link to
+  // saved files. `result` gets each URL's outcome and, but for pages, bytes.
   void ExpectCompleteMirror(TEngineHarness& engine, TResult* result = nullptr) {
     TResult outcomes;
     std::set<std::string> saved, seen;
@@ -111,10 +100,11 @@ class MirrorTest : public ::testing::Test {
       const auto file = manifest.find(path);
       ASSERT_NE(file, manifest.end()) << "not a file of the site: " << path;
       if (main) seen.insert(path);
-      ASSERT_TRUE(fs::is_regular_file(LocalPath(entry)));
-      EXPECT_TRUE(saved.insert(fs::relative(LocalPath(entry), engine.ProjectFolder())).second);
+      const std::string local = entry.LocalFolder + entry.LocalFileName;
+      ASSERT_TRUE(fs::is_regular_file(local));
+      EXPECT_TRUE(saved.insert(fs::relative(local, engine.ProjectFolder())).second);
       EXPECT_EQ(entry.ReceivedSize, file->second.Size);
-      const std::string text = ReadWholeFile(LocalPath(entry));
+      const std::string text = ReadWholeFile(local);
       if (!file->second.Rewritten) {
         EXPECT_EQ(static_cast<int64_t>(text.size()), file->second.Size);
       }
@@ -154,7 +144,6 @@ class MirrorTest : public ::testing::Test {
     return false;
   }
 
-  std::string extraConfig_;
   TScratchDir site_;
   std::unique_ptr<TNginxServer> nginx_, other_;
   std::array<TManifest, 2> manifests_;
@@ -201,66 +190,6 @@ TEST_F(MirrorTest, OneThreeAndTenWorkersSaveTheSameSiteAndUpdateWithConditions) 
     }
     ExpectCompleteMirror(*engine);
   }
-}
-
-// One page of the generated site comes slowly, so that a stop catches its
-// body half received.
-constexpr char kSlowPage[] = "/about-35.html";
-
-class SlowMirrorTest : public MirrorTest {
- protected:
-  SlowMirrorTest() {
-    extraConfig_ =
-        std::string("location = ") + kSlowPage + " { limit_rate_after 2k; limit_rate 4k; }";
-  }
-};
-
-TEST_F(SlowMirrorTest, AStoppedDownloadContinuesWithTheAbortedEntriesResumed) {
-  auto engine = Engine(3);
-  ASSERT_TRUE(engine->Control->StartJob(kProject, 1));
-  const auto slowPageHalfReceived = [&] {
-    for (int slot = 0; slot < 3; ++slot) {
-      const TJobThread* worker = engine->Control->Worker(slot);
-      if (worker && engine->Control->WorkerState(slot) == TSlotState::Busy &&
-          worker->URL.ends_with(kSlowPage) && worker->ReceivedCount() > 0)
-        return true;
-    }
-    return false;
-  };
-  ASSERT_TRUE(RunUntil(slowPageHalfReceived, 20000));
-  const int busy = engine->Control->BusyWorkers();
-  engine->Control->StopDownload();
-  EXPECT_EQ(engine->Control->RunState(), TRunState::Stopping);
-  EXPECT_TRUE(engine->Control->IsBusy());
-  EXPECT_FALSE(engine->Control->OpenProject(kProject)) << "refused until the stop has completed";
-  ASSERT_TRUE(RunUntil([&] { return !engine->Control->IsBusy(); }, 10000));
-  EXPECT_FALSE(engine->Observer.Running);
-  EXPECT_EQ(engine->Observer.JobStates.back(), "Started -> Stoped");
-  EXPECT_LT(engine->State->ProcessedCount, engine->Queue().Count());
-  int aborted = 0, partial = 0;
-  for (int i = 0; i < engine->Queue().Count(); ++i) {
-    const TRetriveRec& entry = engine->Entry(i);
-    if (entry.ErrorCode != WSAECONNABORTED) continue;
-    ++aborted;
-    if (entry.ReceivedSize > 0 && entry.ReceivedSize < entry.ContentSize) ++partial;
-  }
-  // A worker whose reply had just ended finishes normally instead.
-  EXPECT_GE(aborted, 1);
-  EXPECT_LE(aborted, busy);
-  EXPECT_GE(partial, 1) << "the slow page was cut off halfway";
-  const size_t stoppedAt = nginx_->AccessLog().size();
-
-  engine->Restart();  // picks the queue up from the history the stop wrote
-  engine->Control->ContinueAborted();
-  ASSERT_TRUE(engine->RunToEnd(60000));
-  EXPECT_EQ(engine->Observer.Finished.size(), 1u);
-  EXPECT_EQ(engine->State->ProcessedCount, engine->Queue().Count());
-  ExpectCompleteMirror(*engine);
-
-  const std::vector<std::string> log = nginx_->AccessLog();
-  int resumed = 0;
-  for (size_t i = stoppedAt; i < log.size(); ++i) resumed += log[i].substr(0, 4) == "206 ";
-  EXPECT_EQ(resumed, partial);
 }
 
 }  // namespace

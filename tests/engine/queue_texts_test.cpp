@@ -28,9 +28,6 @@ TEST(QueueTexts, LoadedRows) {
   e.ReceivedSize = 1999999999;
   EXPECT_EQ(LoadedRowTexts(e)[2], "(99%)  2000000000");
 
-  e.ErrorCode = WSAECONNREFUSED;
-  EXPECT_EQ(LoadedRowTexts(e)[4], "Connection refused (#10061)");
-
   TRetriveRec unfetched;
   unfetched.ContentSize = -1;
   row = LoadedRowTexts(unfetched);
@@ -145,15 +142,7 @@ TEST(QueueTexts, FailureTextsFromTheEntry) {
   for (size_t i = 0; i < std::size(stops); ++i) EXPECT_EQ(RunStopText(stops[i]), texts[i]);
 }
 
-TEST(QueueTexts, DateTexts) {
-  EXPECT_EQ(QueueDateText(0), "Unknown");
-  EXPECT_EQ(QueueDateText(-3), "Unknown");
-  EXPECT_EQ(QueueDateText(1e300), "Unknown");
-  EXPECT_EQ(QueueDateText(2.0), "1900-01-01 00:00:00 GMT");
-  EXPECT_EQ(QueueDateText(34636.82184027778), "1994-10-29 19:43:27 GMT");
-}
-
-TEST(QueueTexts, ProgressShowsTheShareOfTheWholeDocumentOrTheBytesSoFar) {
+TEST(QueueTexts, ProgressAndDates) {
   const auto rows = test::ReadRows("engine/queue_texts.txt", "progress");
   ASSERT_GE(rows.size(), 11u);
   for (const auto& row : rows) {
@@ -161,6 +150,9 @@ TEST(QueueTexts, ProgressShowsTheShareOfTheWholeDocumentOrTheBytesSoFar) {
                                      std::stoll(row[3])};
     EXPECT_EQ(ProgressText(progress), row[4]);
   }
+  const auto dates = test::ReadRows("engine/queue_texts.txt", "date");
+  ASSERT_GE(dates.size(), 5u);
+  for (const auto& row : dates) EXPECT_EQ(QueueDateText(std::stod(row[0])), row[1]) << row[0];
 }
 
 }  // namespace

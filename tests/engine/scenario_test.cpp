@@ -1,38 +1,28 @@
 // Crawls against our fault server, one case a record of
-// tests/fixtures/scenarios/crawls.txt. A record's lines run in order: steps
-// make and drive the engine, expectations check the queue, the files on
-// disk and the requests the server logged since the case began.
+// tests/fixtures/scenarios/crawls.txt, whose header says what its lines do.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "core/file_util.h"
+#include "core/ini_file.h"
 #include "engine/cookie_file.h"
 #include "engine/history_file.h"
 #include "engine/job_thread.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/case_file.h"
+#include "tests/support/event_wait.h"
 
 namespace kestrix::test {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Split(const std::string& text, const std::string& by) {
-  std::vector<std::string> parts;
-  for (size_t from = 0, at = 0; at != std::string::npos; from = at + by.size()) {
-    at = text.find(by, from);
-    parts.push_back(text.substr(from, at - from));
-  }
-  return parts;
-}
 
 // "N" or "N-M".
 void ExpectCount(int64_t count, const std::string& range, const std::string& what) {
@@ -45,11 +35,7 @@ void ExpectCount(int64_t count, const std::string& range, const std::string& wha
 // The fault server's counted document: 1000 bytes "000|001|...|249|".
 std::string Counted() {
   std::string text;
-  char piece[8];
-  for (int i = 0; i < 250; ++i) {
-    std::snprintf(piece, sizeof piece, "%03d|", i);
-    text += piece;
-  }
+  for (int i = 1000; i < 1250; ++i) text += std::to_string(i).substr(1) + "|";
   return text;
 }
 
@@ -66,24 +52,17 @@ void EditJob(TJobRecord& job, const std::string& words) {
   }
 }
 
-void SetOption(TGlobalOptions& o, const std::string& name, int64_t v) {
-  const int i = static_cast<int>(v);
-  const std::map<std::string, std::function<void()>> options = {
-      {"TimeOut", [&] { o.TimeOut = i; }},
-      {"RetryFlag", [&] { o.RetryFlag = v != 0; }},
-      {"FollowRobots", [&] { o.FollowRobots = v != 0; }},
-      {"PerHostConnections", [&] { o.PerHostConnections = i; }},
-      {"WaitMs", [&] { o.WaitMs = i; }},
-      {"MaxParsedPage", [&] { o.MaxParsedPage = v; }},
-      {"MaxFileSize", [&] { o.MaxFileSize = v; }},
-      {"MaxFileTime", [&] { o.MaxFileTime = i; }},
-      {"MaxTotal", [&] { o.MaxTotal = v; }},
-      {"MaxFiles", [&] { o.MaxFiles = i; }},
-      {"MaxTime", [&] { o.MaxTime = i; }},
-      {"MaxQueryVariants", [&] { o.MaxQueryVariants = i; }},
-  };
-  ASSERT_TRUE(options.count(name)) << "no option " << name;
-  options.at(name)();
+// "KEY=VALUE": a key of the settings file, read as the program reads it.
+void SetOption(TGlobalOptions& o, const std::string& line) {
+  const std::vector<std::string> kv = Split(line, "=");
+  IniDocument doc;
+  WriteOptions(doc, o);
+  ASSERT_NE(doc.ReadString("Options", kv[0], "-"), "-") << "no option " << kv[0];
+  doc.WriteString("Options", kv[0], kv.at(1));
+  TGlobalOptions read = ReadOptions(doc, o.DownLoadFolder);
+  read.CookieImport = o.CookieImport;  // never stored
+  read.CookieExport = o.CookieExport;
+  o = read;
 }
 
 // Ways to make the disk refuse the download.
@@ -135,14 +114,11 @@ class ScenarioTest : public TScenarioCrawlTest, public ::testing::WithParamInter
   // The requests the server (or with "other ", the second site) logged
   // since the case began whose request line starts with `line`.
   std::vector<TRecordedRequest> Asked(const std::string& line) {
-    std::vector<TRecordedRequest> all = toOther_ ? other_->Requests() : server_->Requests();
-    all.erase(all.begin(), all.begin() + static_cast<ptrdiff_t>(toOther_ ? otherFrom_ : from_));
-    std::erase_if(all, [&](const auto& r) { return !r.RequestLine.starts_with(line); });
-    return all;
+    return Requests(line, toOther_ ? otherFrom_ : from_, toOther_ ? other_.get() : nullptr);
   }
 
   std::unique_ptr<TEngineHarness> engine_;
-  TJobRecord job_;
+  std::string job_;  // the words of the "job" line
   int threads_ = 1, row_ = 1;
   size_t from_ = 0, otherFrom_ = 0;
   bool toOther_ = false;
@@ -153,10 +129,7 @@ class ScenarioTest : public TScenarioCrawlTest, public ::testing::WithParamInter
 void ScenarioTest::Line(const std::string& line, const std::string& text) {
   toOther_ = line.starts_with("other ");
   const std::string key = toOther_ ? line.substr(6) : line;
-  std::string value = text;
-  for (size_t at; server_ && (at = value.find("{base}")) != std::string::npos;) {
-    value.replace(at, 6, server_->BaseUrl());
-  }
+  const std::string value = server_ ? ReplaceAll(text, "{base}", server_->BaseUrl()) : text;
   const std::vector<std::string> fields = Split(value, " | ");
   if (key == "routes") {
     // A second site stands for OTHER_SITE in the routes.
@@ -165,9 +138,7 @@ void ScenarioTest::Line(const std::string& line, const std::string& text) {
       other_ = std::make_unique<TFaultServer>(ScenarioFile("other_site.json"));
       ASSERT_TRUE(other_->Start()) << other_->Error();
     }
-    for (size_t at; other_ && (at = routes.find("OTHER_SITE")) != std::string::npos;) {
-      routes.replace(at, 10, other_->BaseUrl());
-    }
+    if (other_) routes = ReplaceAll(routes, "OTHER_SITE", other_->BaseUrl());
     if (routes_ != value) server_.reset();
     if (!server_) {
       ASSERT_TRUE(Serve(routes)) << server_->Error();
@@ -178,13 +149,9 @@ void ScenarioTest::Line(const std::string& line, const std::string& text) {
   } else if (key == "threads") {
     threads_ = std::stoi(value);
   } else if (key == "job") {
-    EditJob(job_, value);
+    job_ = value;
   } else if (key == "target") {
-    engine_ = Engine(value, threads_, [this](TJobRecord& job) {
-      const std::string url = job.editUrl;
-      job = job_;
-      job.editUrl = url;
-    });
+    engine_ = Engine(value, threads_, [this](TJobRecord& job) { EditJob(job, job_); });
   }
   if (key == "routes" || key == "threads" || key == "job" || key == "target" || key == "skip") {
     return;
@@ -226,8 +193,7 @@ void ScenarioTest::Line(const std::string& line, const std::string& text) {
   if (facts.count(key)) {
     EXPECT_EQ(facts.at(key)(), value == "@counted" ? Counted() : value);
   } else if (key == "option") {
-    SetOption(e.Options, fields[0].substr(0, fields[0].find('=')),
-              std::stoll(fields[0].substr(fields[0].find('=') + 1)));
+    SetOption(e.Options, value);
   } else if (key == "export cookies") {
     e.Options.CookieExport = e.Dir.Path() + "exported.txt";
   } else if (key == "cookie file") {
@@ -245,6 +211,18 @@ void ScenarioTest::Line(const std::string& line, const std::string& text) {
     Spoil(e, value);
   } else if (key == "mirror") {
     ASSERT_TRUE(e.Mirror());
+  } else if (key == "stop in") {
+    ASSERT_TRUE(e.Control->StartJob(kProject, 1));
+    const auto arriving = [&] {
+      for (int slot = 0; slot < threads_; ++slot) {
+        const TJobThread* worker = e.Control->Worker(slot);
+        if (worker && worker->URL.ends_with(value) && worker->ReceivedCount() > 0) return true;
+      }
+      return false;
+    };
+    ASSERT_TRUE(RunUntil(arriving, 20000));
+    e.Control->StopDownload();
+    ASSERT_TRUE(RunUntil([&] { return !e.Control->IsBusy(); }, 10000));
   } else if (key == "continue") {
     e.Control->ContinueAborted();
     ASSERT_TRUE(e.RunToEnd());
@@ -332,9 +310,7 @@ TEST_P(ScenarioTest, Crawls) {
     SCOPED_TRACE(c.Name);
     if (c.Get("skip") == "as root" && geteuid() == 0) continue;  // root writes anyway
     engine_.reset();
-    job_ = {};
-    job_.editDepth = 5;
-    job_.checkLocalize = true;
+    job_.clear();
     threads_ = row_ = 1;
     for (const auto& [key, value] : c.Fields) {
       SCOPED_TRACE(key + ": " + value);

@@ -16,6 +16,23 @@ inline std::ifstream OpenCases(const std::string& file) {
   return std::ifstream(std::string(KESTRIX_SOURCE_DIR) + "/tests/fixtures/" + file);
 }
 
+// `text` with every `from` in it replaced by `to`.
+inline std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// The parts of `text` between the occurrences of `by`.
+inline std::vector<std::string> Split(const std::string& text, const std::string& by) {
+  std::vector<std::string> parts;
+  for (size_t from = 0, at = 0; at != std::string::npos; from = at + by.size()) {
+    at = text.find(by, from);
+    parts.push_back(text.substr(from, at - from));
+  }
+  return parts;
+}
+
 // A case of a table: a record begun by a line
 // "=== name" and made of "key: value" lines, in order.
 struct CaseRecord {
@@ -23,9 +40,8 @@ struct CaseRecord {
   std::vector<std::pair<std::string, std::string>> Fields;
 
   std::string Get(const std::string& key, const std::string& otherwise = "") const {
-    for (const auto& [k, v] : Fields)
-      if (k == key) return v;
-    return otherwise;
+    const std::vector<std::string> values = All(key);
+    return values.empty() ? otherwise : values[0];
   }
   std::vector<std::string> All(const std::string& key) const {
     std::vector<std::string> values;
@@ -79,11 +95,8 @@ inline std::vector<std::vector<std::string>> ReadRows(const std::string& file) {
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line.starts_with('#')) continue;
     if (line.ends_with(" |")) line += ' ';  // an empty last field
-    rows.emplace_back();
-    for (size_t from = 0, bar = 0; bar != std::string::npos; from = bar + 3) {
-      bar = line.find(" | ", from);
-      rows.back().push_back(Unescape(line.substr(from, bar - from)));
-    }
+    rows.push_back(Split(line, " | "));
+    for (std::string& field : rows.back()) field = Unescape(field);
   }
   return rows;
 }

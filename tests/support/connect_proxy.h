@@ -1,4 +1,4 @@
-// Our small HTTP proxy (connect_proxy.py) on 127.0.0.1: it opens CONNECT
+// Our fault server as a small HTTP proxy on 127.0.0.1: it opens CONNECT
 // tunnels and forwards requests with absolute URLs, to loopback only.
 #pragma once
 

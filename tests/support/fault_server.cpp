@@ -20,18 +20,11 @@ std::string Latin1(const QJsonValue& v) {
 
 }  // namespace
 
-std::string TRecordedRequest::Header(const std::string& name) const {
+const std::string* TRecordedRequest::Find(const std::string& name) const {
   for (const auto& [n, v] : Headers) {
-    if (strcasecmp(n.c_str(), name.c_str()) == 0) return v;
+    if (strcasecmp(n.c_str(), name.c_str()) == 0) return &v;
   }
-  return {};
-}
-
-bool TRecordedRequest::HasHeader(const std::string& name) const {
-  for (const auto& h : Headers) {
-    if (strcasecmp(h.first.c_str(), name.c_str()) == 0) return true;
-  }
-  return false;
+  return nullptr;
 }
 
 std::string SendStep(const std::string& bytes) {
@@ -67,9 +60,17 @@ bool TFaultServer::Start() {
 }
 
 bool TConnectProxy::Start() {
-  std::vector<std::string> argv{"python3", KESTRIX_CONNECT_PROXY};
-  if (!credentials_.empty()) argv.insert(argv.end(), {"--credentials", credentials_});
-  return Run(argv, "the proxy");
+  std::string route = R"([{"forward": true}])";
+  if (!credentials_.empty()) {
+    const QByteArray token = QByteArray::fromStdString(credentials_).toBase64();
+    route = R"({"if_header": ["Proxy-Authorization", "Basic )" + token.toStdString() +
+            R"("], "then": )" + route + R"(, "else": [{"send": "HTTP/1.0 407 Proxy )" +
+            R"(Authentication Required\r\nProxy-Authenticate: Basic realm=\"test\"\r\n\r\n"}]})";
+  }
+  const std::string scenario = R"({"routes": {"*": )" + route + "}}";
+  return Run(
+      {"python3", KESTRIX_FAULT_SERVER, "--scenario", run_.WriteFile("scenario.json", scenario)},
+      "the proxy");
 }
 
 std::vector<TRecordedRequest> TScriptServer::Requests() const {

@@ -21,8 +21,9 @@ struct TRecordedRequest {
   int Open = 0;        // the server's connections open at its arrival, its own included
   double Time = 0;     // when it arrived, in seconds of the server's steady clock
   // The value of the first header named `name` (any case); empty if none.
-  std::string Header(const std::string& name) const;
-  bool HasHeader(const std::string& name) const;
+  std::string Header(const std::string& name) const { return HasHeader(name) ? *Find(name) : ""; }
+  bool HasHeader(const std::string& name) const { return Find(name) != nullptr; }
+  const std::string* Find(const std::string& name) const;
 };
 
 // A scenario step that sends `bytes` exactly as given (binary included):

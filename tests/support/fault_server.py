@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A scripted HTTP server for fault tests, on 127.0.0.1 only.
+"""A scripted HTTP server for fault tests, and a proxy, on 127.0.0.1 only.
 
     fault_server.py --scenario FILE [--log FILE] [--lifetime S]
 
@@ -23,6 +23,9 @@ order on the connection, which is then closed:
     {"hold": S}                      the connection kept S s or until closed
     {"reset": true}                  a close with a reset (RST)
     {"keep": true}                   the next request read on the connection
+    {"forward": true}                as a proxy: a tunnel for "CONNECT host:port",
+                                     else the request with the path alone, to
+                                     loopback only (else 403); then relays
 A route may instead be {"sequence": [STEPS, ...]}: its n-th request runs the
 n-th list, the last one every later request; or {"if_header": [NAME, TEXT],
 "then": ROUTE, "else": ROUTE}, by whether a header NAME holds TEXT.
@@ -51,9 +54,17 @@ import zlib
 from urllib.parse import urlsplit
 
 MAX_HEAD = 65536
+IDLE_SECONDS = 30
+LOOPBACK = ("127.0.0.1", "localhost", "::1", "[::1]")
 COUNTED = "".join("%03d|" % i for i in range(250)).encode()
 LOG_LOCK = threading.Lock()
 STATE_LOCK = threading.Lock()
+
+
+def log_request(path, request):
+    if path:
+        with LOG_LOCK, open(path, "a", encoding="utf-8") as log:
+            log.write(json.dumps(request) + "\n")
 
 
 def read_head(conn):
@@ -144,34 +155,77 @@ def next_number(target):
     return str(int(numbers[-1]) + 1) if numbers else "1"
 
 
-def run_steps(conn, steps, port, target=""):
+def relay(a, b):
+    """Copies bytes both ways until one side closes or both stay idle."""
+    sockets = [a, b]
+    while True:
+        ready, _, _ = select.select(sockets, [], [], IDLE_SECONDS)
+        if not ready:
+            return
+        for s in ready:
+            try:
+                data = s.recv(65536)
+            except OSError:
+                return
+            if not data:
+                return
+            (b if s is a else a).sendall(data)
+
+
+def forward(conn, request):
+    """Passes the request on as a proxy does."""
+    parts = request["request_line"].split(" ")
+    if len(parts) != 3:
+        conn.sendall(b"HTTP/1.0 400 Bad Request\r\n\r\n")
+        return
+    method, target, _ = parts
+    if method == "CONNECT":
+        host, _, port = target.rpartition(":")
+    else:
+        url = urlsplit(target)
+        host, port = url.hostname or "", str(url.port or 80)
+    if host not in LOOPBACK or not port.isdigit():
+        conn.sendall(b"HTTP/1.0 403 Forbidden\r\n\r\n")
+        return
+    try:
+        upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+    except OSError:
+        conn.sendall(b"HTTP/1.0 502 Bad Gateway\r\n\r\n")
+        return
+    with upstream:
+        if method == "CONNECT":
+            conn.sendall(b"HTTP/1.0 200 Connection established\r\n\r\n")
+        else:
+            path = (url.path or "/") + ("?" + url.query if url.query else "")
+            kept = [f"{n}: {v}" for n, v in request["headers"]
+                    if not n.lower().startswith("proxy-")]
+            head = "\r\n".join([f"{method} {path} HTTP/1.0"] + kept) + "\r\n\r\n"
+            upstream.sendall(head.encode("latin-1"))
+        upstream.sendall(request["body"].encode("latin-1"))
+        relay(conn, upstream)
+
+
+def run_steps(conn, steps, port, request):
     """True when the connection is kept for another request."""
+    target = request_target(request["request_line"])
     for step in steps:
         if "send" in step:
             text = step["send"].replace("{port}", str(port))
             text = text.replace("{next}", next_number(target))
             conn.sendall(text.encode("latin-1"))
-        elif "gzip" in step:
-            packer = zlib.compressobj(9, zlib.DEFLATED, 31)
-            piece = step["gzip"].encode("latin-1")
+        elif "repeat" in step or "gzip" in step or "trickle" in step:
+            kind = next(k for k in ("repeat", "gzip", "trickle") if k in step)
+            packer = zlib.compressobj(9, zlib.DEFLATED, 31) if kind == "gzip" else None
+            piece = step[kind].encode("latin-1")
             for _ in range(int(step["count"])):
-                out = packer.compress(piece)
-                if out:
-                    conn.sendall(out)
-            conn.sendall(packer.flush())
-        elif "trickle" in step:
-            piece = step["trickle"].encode("latin-1")
-            for _ in range(int(step["count"])):
-                conn.sendall(piece)
-                if client_left(conn, float(step["every"])):
+                conn.sendall(packer.compress(piece) if packer else piece)
+                if kind == "trickle" and client_left(conn, float(step["every"])):
                     return False
+            if packer:
+                conn.sendall(packer.flush())
         elif "counted" in step:
             first, last = step["counted"]
             conn.sendall(COUNTED[first:last + 1])
-        elif "repeat" in step:
-            piece = step["repeat"].encode("latin-1")
-            for _ in range(int(step["count"])):
-                conn.sendall(piece)
         elif "sleep" in step:
             if client_left(conn, float(step["sleep"])):
                 return False
@@ -188,6 +242,9 @@ def run_steps(conn, steps, port, target=""):
             return False
         elif step.get("keep"):
             return True
+        elif step.get("forward"):
+            forward(conn, request)
+            return False
     return False
 
 
@@ -196,28 +253,27 @@ class Handler(socketserver.BaseRequestHandler):
         conn = self.request
         conn.settimeout(30)
         try:
-            tls = self.server.tls
-            if tls is not None:
-                if self.server.close_in_handshake:
-                    conn.recv(4096)
-                    return
-                conn = tls.wrap_socket(conn, server_side=True)
-                self.tls_conn = conn
-            with STATE_LOCK:
-                self.server.connections += 1
-                self.server.open += 1
-                number = self.server.connections
-            self.counted = True
+            if self.server.tls is not None and self.server.close_in_handshake:
+                conn.recv(4096)
+                return
+            if self.server.tls is not None:
+                conn = self.server.tls.wrap_socket(conn, server_side=True)
+        except OSError:
+            return
+        with STATE_LOCK:
+            self.server.connections += 1
+            self.server.open += 1
+            number = self.server.connections
+        try:
             while self.serve_one(conn, number):
                 pass
         except OSError:
             pass
         finally:
-            if getattr(self, "counted", False):
-                with STATE_LOCK:
-                    self.server.open -= 1
-            if getattr(self, "tls_conn", None) is not None:
-                self.tls_conn.close()
+            with STATE_LOCK:
+                self.server.open -= 1
+            if conn is not self.request:
+                conn.close()
 
     def serve_one(self, conn, number):
         """Answers one request; True when the connection stays for another."""
@@ -233,11 +289,9 @@ class Handler(socketserver.BaseRequestHandler):
             request["open"] = self.server.open
             active[target] = request["overlap"] + 1
         try:
-            if self.server.log_path:
-                with LOG_LOCK, open(self.server.log_path, "a", encoding="utf-8") as log:
-                    log.write(json.dumps(request) + "\n")
+            log_request(self.server.log_path, request)
             steps = find_route(self.server.routes, request, self.server.served)
-            return run_steps(conn, steps, self.server.server_address[1], target)
+            return run_steps(conn, steps, self.server.server_address[1], request)
         finally:
             with STATE_LOCK:
                 active[target] -= 1
@@ -269,8 +323,13 @@ def main():
         server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         server.tls.load_cert_chain(scenario["tls"]["cert"], scenario["tls"]["key"])
         server.close_in_handshake = bool(scenario["tls"].get("close_in_handshake"))
+    serve(server, args.lifetime)
+
+
+def serve(server, lifetime):
+    """Prints the port, then serves until killed or `lifetime` seconds have passed."""
     print(server.server_address[1], flush=True)
-    timer = threading.Timer(args.lifetime, server.shutdown)
+    timer = threading.Timer(lifetime, server.shutdown)
     timer.daemon = True
     timer.start()
     server.serve_forever(poll_interval=0.1)

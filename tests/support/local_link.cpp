@@ -8,15 +8,11 @@ namespace {
 
 // Whether a link has a scheme ("https:", "data:") or starts with "//".
 bool NamesTheWeb(const std::string& link) {
-  if (link.starts_with("//")) return true;
-  if (link.empty() || !std::isalpha(static_cast<unsigned char>(link[0]))) return false;
-  for (const char c : link) {
-    if (c == ':') return true;
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
-      return false;
-    }
-  }
-  return false;
+  const size_t end =
+      link.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-.");
+  return link.starts_with("//") ||
+         (!link.empty() && std::isalpha(static_cast<unsigned char>(link[0])) &&
+          end != std::string::npos && link[end] == ':');
 }
 
 }  // namespace
