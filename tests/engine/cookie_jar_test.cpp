@@ -10,8 +10,8 @@
 #include "engine/cookie_file.h"
 #include "engine/header_date.h"
 #include "engine/set_cookie.h"
-#include "tests/core/scratch_folder.h"
 #include "tests/support/case_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
@@ -99,7 +99,7 @@ TEST(CookieJar, BoundsWhatOneSiteAndAllSitesMayKeep) {
 }
 
 TEST(CookieFile, KeepsEveryFieldAcrossASaveAndALoad) {
-  testing::ScratchFolder dir;
+  test::TScratchDir dir;
   TCookieJar jar;
   jar.SetCookie("https://www.example.com/app/", "sid=s3cret; Secure; HttpOnly; Path=/", kNow);
   jar.SetCookie("http://www.example.com/", "lang=en; Domain=example.com; Max-Age=3600", kNow);
@@ -110,7 +110,7 @@ TEST(CookieFile, KeepsEveryFieldAcrossASaveAndALoad) {
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  const std::string text = testing::ReadFile(path);
+  const std::string text = test::ReadWholeFile(path);
   EXPECT_NE(text.find("#HttpOnly_www.example.com\tFALSE\t/\tTRUE\t0\tsid\ts3cret\n"),
             std::string::npos);
   EXPECT_NE(

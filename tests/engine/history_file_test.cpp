@@ -9,16 +9,16 @@
 #include "core/ini_file.h"
 #include "core/job_list.h"
 #include "http/socket_errors.h"
-#include "tests/core/scratch_folder.h"
 #include "tests/support/case_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
+using test::ReadWholeFile;
 using test::ReplaceAll;
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 class HistoryFileTest : public ::testing::Test {
  protected:
@@ -40,7 +40,7 @@ class HistoryFileTest : public ::testing::Test {
     return DecodeHistory(bytes, "Docs", dir_.Path() + "Docs/", store_, into);
   }
 
-  ScratchFolder dir_;
+  TScratchDir dir_;
   IniFile ini_{dir_ / "kestrix.ini"};
   TJobList store_{ini_, IniDocument()};
 };
@@ -116,7 +116,7 @@ TEST_F(HistoryFileTest, EmptyQueueNeverOverwritesAndMissingFileLoadsNothing) {
   std::filesystem::create_directory(dir_ / "Docs");
   WriteFile(dir_ / "Docs/Docs.his", "old");
   EXPECT_FALSE(SaveHistory(dir_.Path(), "Docs", TEngineState{}));
-  EXPECT_EQ(ReadFile(dir_ / "Docs/Docs.his"), "old");
+  EXPECT_EQ(ReadWholeFile(dir_ / "Docs/Docs.his"), "old");
   TEngineState state;
   state.ProcessedCount = 5;
   EXPECT_FALSE(LoadHistory(dir_.Path(), "Other", &store_, state).Found);
@@ -135,12 +135,12 @@ TEST_F(HistoryFileTest, LargeQueueSavesWholeOrNotAtAll) {
   }
   ASSERT_TRUE(SaveHistory(dir_.Path(), "Docs", state));
   const std::string path = dir_ / "Docs/Docs.his";
-  const std::string saved = ReadFile(path);
+  const std::string saved = ReadWholeFile(path);
   EXPECT_EQ(saved, EncodeHistory(state));
   std::filesystem::create_symlink("/dev/full", path + ".tmp");
   state.ProcessedCount = 9;
   EXPECT_FALSE(SaveHistory(dir_.Path(), "Docs", state));
-  EXPECT_EQ(ReadFile(path), saved);
+  EXPECT_EQ(ReadWholeFile(path), saved);
   EXPECT_FALSE(std::filesystem::is_symlink(path + ".tmp"));
 }
 
@@ -162,7 +162,7 @@ TEST_F(HistoryFileTest, RenumberingRewritesOnlyTheJobNumbers) {
   const auto swap = [](int32_t job) { return job == 1 ? 3 : job == 3 ? 1 : job == 2 ? 0 : job; };
   ASSERT_TRUE(RenumberHistoryJobs(dir_.Path(), "Docs", swap));
 
-  const std::string renumbered = ReadFile(dir_ / "Docs/Docs.his");
+  const std::string renumbered = ReadWholeFile(dir_ / "Docs/Docs.his");
   for (int32_t i = 0; i < state.Queue.Count(); ++i) {
     state.Queue.Entry(i).JobNumber = swap(state.Queue.Entry(i).JobNumber);
   }

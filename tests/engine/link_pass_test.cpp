@@ -6,14 +6,14 @@
 #include "engine/link_book.h"
 #include "http/socket_errors.h"
 #include "links/html_items.h"
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::ReadWholeFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 // A queue of saved pages, a sheet and the files they link to, as a run
 // leaves it: one file failed, one came under the name its type gives, one
@@ -21,7 +21,7 @@ using testing::WriteFile;
 // mended once, by the rules of its own job, and a second pass finds nothing
 // left to do.
 TEST(LinkPassTest, PagesLinkingToFailedOrRenamedFilesAreMendedOnce) {
-  ScratchFolder dir;
+  TScratchDir dir;
   const std::string folder = dir.Path();
   TJobRecord toUrl;
   toUrl.checkLocalize = toUrl.checkLinkToUrl = toUrl.checkLoadStyle = true;
@@ -77,7 +77,7 @@ TEST(LinkPassTest, PagesLinkingToFailedOrRenamedFilesAreMendedOnce) {
   EXPECT_EQ(mending.ScriptFilesMissing, 1);
   for (const File& file : files) {
     if (file.mended == nullptr) continue;
-    EXPECT_EQ(ReadFile(folder + file.name), file.mended) << file.name;
+    EXPECT_EQ(ReadWholeFile(folder + file.name), file.mended) << file.name;
   }
   EXPECT_EQ(MendSavedLinks(queue, book).Pages, 0);
 }
@@ -86,7 +86,7 @@ TEST(LinkPassTest, PagesLinkingToFailedOrRenamedFilesAreMendedOnce) {
 // left no file counts as failed, so a page analysed again in a later run
 // names it on the web; a cut entry is fetched again, an earlier copy stays.
 TEST(LinkPassTest, FailuresOfEarlierRunsAreMendedInPagesAnalysedAgain) {
-  ScratchFolder dir;
+  TScratchDir dir;
   const std::string folder = dir.Path();
   TJobRecord job;
   job.checkLocalize = job.checkLinkToUrl = true;
@@ -124,7 +124,7 @@ TEST(LinkPassTest, FailuresOfEarlierRunsAreMendedInPagesAnalysedAgain) {
   const TLinkMending mending = MendSavedLinks(queue, book);
   EXPECT_EQ(mending.Links, 2);
   EXPECT_EQ(mending.ScriptFilesMissing, 0);
-  EXPECT_EQ(ReadFile(folder + "index.html"),
+  EXPECT_EQ(ReadWholeFile(folder + "index.html"),
             "<a href=http://h/gone.html><a href=cut.html><a href=kept.html><a href=later.html>"
             "<a href=http://h/refused.html>");
 }

@@ -5,14 +5,14 @@
 #include <optional>
 
 #include "engine/page_type.h"
-#include "tests/core/scratch_folder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
 
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using test::ReadWholeFile;
+using test::TScratchDir;
+using test::WriteFile;
 
 // A page is rewritten over its own saved copy, which may be longer or
 // shorter than the new text: nothing of the old bytes may survive, and an
@@ -39,7 +39,7 @@ TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScratchFolder dir;
+    TScratchDir dir;
     const std::string path = dir / "page.html";
     WriteFile(path, c.saved);
     TPageLines page;
@@ -48,9 +48,9 @@ TEST(PageLinesTest, RewriteReplacesTheSavedCopyExactly) {
     }
     if (c.lines) page.Lines = *c.lines;
     ASSERT_TRUE(SavePageLines(path, page));
-    EXPECT_EQ(ReadFile(path), c.expected ? c.expected : c.saved);
+    EXPECT_EQ(ReadWholeFile(path), c.expected ? c.expected : c.saved);
   }
-  ScratchFolder dir;
+  TScratchDir dir;
   TPageLines page;
   page.Lines = {"x"};
   EXPECT_FALSE(SavePageLines(dir / "missing/page.html", page))

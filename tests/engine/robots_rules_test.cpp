@@ -8,8 +8,8 @@
 
 #include "engine/robots_cache.h"
 #include "engine/robots_outcome.h"
-#include "tests/core/scratch_folder.h"
 #include "tests/support/case_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace kestrix {
 namespace {
@@ -73,7 +73,7 @@ TEST(RobotsFetchOutcome, FollowsWhatMajorCrawlersDo) {
 }
 
 TEST(RobotsCache, KeepsTheAnswerForADayInAHiddenFolder) {
-  testing::ScratchFolder dir;
+  test::TScratchDir dir;
   const std::string path = RobotsCachePath(dir.Path(), "proj", "HTTPS", "[::1]", "");
   EXPECT_EQ(path, dir.Path() + "proj/.robots/https____1__443.txt");
   EXPECT_EQ(RobotsCachePath("/d/", "p", "http", "Example.COM", "8080"),
