@@ -101,6 +101,7 @@ void TDownloadControl::AddBytesReceived(int64_t count) {
 }
 
 void TDownloadControl::BeginRun() {
+  ++runSerial_;
   runBytes_ = 0;
   runFiles_ = 0;
   lastStop_ = {};
@@ -125,8 +126,10 @@ void TDownloadControl::StopRun(TRunStop stop) {
   notice.Kind = TNoticeKind::RunStopped;
   notice.Stop = lastStop_;
   context_.Observer.NoticeReported(notice);
-  Post([this] {
-    if (reportedRunning_ && !stopping_) StopDownload();
+  // The run may end before this comes round, and a new one may begin (a
+  // "Continue aborted" at once): the stop belongs to this run only.
+  Post([this, run = runSerial_] {
+    if (run == runSerial_ && reportedRunning_ && !stopping_) StopDownload();
   });
 }
 

@@ -250,6 +250,7 @@ class TDownloadControl {
   std::array<TSlotState, kWorkerSlots> slotStates_{};
   bool downloadRunning_ = false;
   bool reportedRunning_ = false;
+  uint32_t runSerial_ = 0;  // counts the runs begun
   bool stopRequested_ = false;
   int analysisDepth_ = 0;
   std::vector<std::function<void()>> deferred_;
