@@ -27,6 +27,9 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "$url" ]; then
+  # Each run serves the sample on new ports: the history of an earlier copy
+  # would bring back its queue on ports nothing answers any more.
+  rm -rf "$out/sample"
   run=$(mktemp -d -t kestrix-sample.XXXXXX)
   port=$(free_port); port2=$(free_port)
   # The second site is reached as "localhost" so that it counts as another server.
